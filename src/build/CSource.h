@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "build/ResultCodes.h"
+
+namespace lexicorn {
+
+struct ProjectSettings;
+
+/// Lexicorn.c: the image as the byte array `embeddedLexicorn`, eight bytes a line, CR LF line ends.
+std::string FormatCSource(std::string_view versionText, std::uint32_t uniqueId,
+                          std::span<const std::uint8_t> image);
+
+/// LXNApiCfg.h: the target runtime's configuration, LF line ends.
+std::string FormatApiConfigHeader(const ProjectSettings& settings, bool configApiForROM);
+
+/// Writes LXNApiCfg.h into `folder`; 0 or kCannotCreateFile.
+ResultCode WriteApiConfigHeader(const ProjectSettings& settings, bool configApiForROM,
+                                const std::filesystem::path& folder);
+
+}  // namespace lexicorn

@@ -1,0 +1,132 @@
+#include "build/ImageInspector.h"
+
+#include <fmt/format.h>
+
+#include "build/Bytes.h"
+#include "build/LexicornEngine.h"
+#include "platform/CodePage.h"
+#include "table/Unicode.h"
+
+namespace lexicorn {
+namespace {
+
+class Reader {
+public:
+    Reader(std::span<const std::uint8_t> image, const std::string& codePage) : image_(image), codePage_(codePage) {}
+
+    InspectedImage Read() {
+        constexpr std::uint32_t kHeader = LexicornEngine::kHeaderSize;
+        if (image_.size() < kHeader)
+            throw ImageError(fmt::format("{} bytes are too few for a Lexicorn header ({} bytes)", image_.size(), kHeader));
+        if (GetUnsigned(image_.data(), 4, 0) == LexicornEngine::kSignature1 &&
+            GetUnsigned(image_.data() + 4, 4, 0) == LexicornEngine::kSignature2)
+            order_ = 0;
+        else if (GetUnsigned(image_.data(), 4, 1) == LexicornEngine::kSignature1 &&
+                 GetUnsigned(image_.data() + 4, 4, 1) == LexicornEngine::kSignature2)
+            order_ = 1;
+        else
+            throw ImageError("no Lexicorn signature at the start");
+
+        InspectedImage out;
+        out.byteOrder = order_;
+        out.uniqueId = Word(8);
+        out.imageSize = Word(12);
+        const std::uint32_t languageCount = Word(16);
+        out.stringCount = Word(20);
+        out.encoding = Word(28);
+        out.tableType = Word(32);
+        out.offsetTableOffset = Word(36);
+        out.stringDataOffset = Word(40);
+        if (Word(24) != order_)
+            throw ImageError(fmt::format("the header gives byte order {}, but the signature is {} endian", Word(24),
+                                         order_ ? "big" : "little"));
+        if (out.imageSize != image_.size())
+            throw ImageError(fmt::format("the header gives an image size of {} bytes, but there are {}", out.imageSize,
+                                         image_.size()));
+        if (out.encoding > 2) throw ImageError(fmt::format("unknown encoding {}", out.encoding));
+        if (out.tableType > 1) throw ImageError(fmt::format("unknown table type {}", out.tableType));
+        encoding_ = out.encoding;
+        offsetWidth_ = out.tableType == 1 ? 4 : 2;
+
+        const std::uint64_t slots = std::uint64_t{languageCount} * out.stringCount;
+        const std::uint64_t dataOffset = 8ull * languageCount + offsetWidth_ * slots;
+        if (out.offsetTableOffset != 8ull * languageCount || out.stringDataOffset != dataOffset ||
+            kHeader + dataOffset > image_.size())
+            throw ImageError(fmt::format("the header's tables ({} languages, {} strings) do not fit the image",
+                                         languageCount, out.stringCount));
+        dataStart_ = kHeader + dataOffset;
+
+        for (std::uint32_t l = 0; l < languageCount; ++l) {
+            const std::uint64_t entry = kHeader + 8ull * l;
+            InspectedImage::Language language;
+            language.code = Word(entry);
+            for (std::uint32_t shift : {8u, 0u})
+                if (char c = static_cast<char>(language.code >> shift & 0xFF)) language.codeText += c;
+            language.name = Text(Word(entry + 4), fmt::format("the name of language {}", l));
+            out.languages.push_back(std::move(language));
+        }
+        const std::uint64_t table = kHeader + out.offsetTableOffset;
+        out.strings.resize(languageCount);
+        for (std::uint32_t l = 0; l < languageCount; ++l) {
+            out.strings[l].reserve(out.stringCount);
+            for (std::uint32_t s = 0; s < out.stringCount; ++s) {
+                const std::uint64_t entry = table + offsetWidth_ * (std::uint64_t{l} * out.stringCount + s);
+                const std::uint32_t offset = GetUnsigned(image_.data() + entry, offsetWidth_, order_);
+                out.strings[l].push_back(Text(offset, fmt::format("string {} of language {}", s, l)));
+            }
+        }
+        return out;
+    }
+
+private:
+    std::uint32_t Word(std::uint64_t at) const { return GetUnsigned(image_.data() + at, 4, order_); }
+
+    std::string Text(std::uint32_t offset, const std::string& what) const {
+        const std::uint64_t dataSize = image_.size() - dataStart_;
+        const std::uint8_t* data = image_.data() + dataStart_;
+        if (offset >= dataSize)
+            throw ImageError(fmt::format("{} starts at data offset {}, outside the {} bytes of string data", what,
+                                         offset, dataSize));
+        if (encoding_ == 1) {
+            if (offset % 2 != 0) throw ImageError(fmt::format("{} starts at the odd data offset {}", what, offset));
+            std::u16string units;
+            for (std::uint64_t at = offset; at + 1 < dataSize; at += 2) {
+                const auto unit = static_cast<char16_t>(GetUnsigned(data + at, 2, order_));
+                if (unit == 0) return Utf16ToUtf8(units);
+                units += unit;
+            }
+        } else {
+            for (std::uint64_t at = offset; at < dataSize; ++at)
+                if (data[at] == 0) {
+                    std::string_view bytes(reinterpret_cast<const char*>(data + offset), at - offset);
+                    return encoding_ == 2 ? ValidUtf8(bytes) : codePage_.ToUtf8(bytes);
+                }
+        }
+        throw ImageError(fmt::format("{} at data offset {} is not terminated", what, offset));
+    }
+
+    static std::string ValidUtf8(std::string_view bytes) {
+        std::string text;
+        while (auto bad = FindInvalidUtf8(bytes)) {
+            text.append(bytes.substr(0, *bad));
+            text += "\xEF\xBF\xBD";
+            bytes.remove_prefix(*bad + 1);
+        }
+        return text.append(bytes);
+    }
+
+    std::span<const std::uint8_t> image_;
+    CodePage codePage_;
+    std::uint8_t order_ = 0;
+    std::uint32_t encoding_ = 0;
+    std::uint32_t offsetWidth_ = 2;
+    std::uint64_t dataStart_ = 0;
+};
+
+}  // namespace
+
+InspectedImage InspectImage(std::span<const std::uint8_t> image, const std::string& codePage) {
+    return Reader(image, codePage).Read();
+}
+
+}  // namespace lexicorn

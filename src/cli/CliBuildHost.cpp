@@ -1,0 +1,87 @@
+#include "cli/CliBuildHost.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <atomic>
+#include <ostream>
+
+#include "cli/CommandLine.h"
+
+namespace lexicorn::cli {
+namespace {
+
+// Set from the SIGINT handler; a lock-free atomic is safe to touch there.
+std::atomic<bool> cancelRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+// Redrawing a terminal line more often than this only costs time.
+constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
+
+}  // namespace
+
+void RequestCancel() { cancelRequested = true; }
+
+std::string TerminalText(std::string text) {
+    std::replace(text.begin(), text.end(), '\r', '\n');
+    return text;
+}
+
+CliBuildHost::CliBuildHost(LoadedTable& table, std::ostream& out, std::ostream& err, bool showProgress, bool quiet)
+    : table_(table), out_(out), err_(err), showProgress_(showProgress && !quiet), quiet_(quiet) {}
+
+void CliBuildHost::SetStatusText(const std::string& text) {
+    status_ = text;
+    Redraw(false);
+}
+
+void CliBuildHost::SetRange(std::uint32_t count) {
+    range_ = count;
+    position_ = 0;
+    Redraw(true);
+}
+
+void CliBuildHost::Step() {
+    ++position_;
+    Redraw(false);
+}
+
+void CliBuildHost::Complete() {
+    position_ = range_;
+    Redraw(true);
+}
+
+void CliBuildHost::Redraw(bool force) {
+    if (!showProgress_) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (!force && drawn_ && now - lastDrawn_ < kRedrawInterval) return;
+    lastDrawn_ = now;
+    drawn_ = true;
+    std::string line = status_;
+    std::replace(line.begin(), line.end(), '\r', ' ');
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    const std::uint64_t percent = range_ ? std::min<std::uint64_t>(100, position_ * 100 / range_) : 0;
+    err_ << fmt::format("\r\x1b[K[{:3}%] {}", percent, line) << std::flush;
+}
+
+void CliBuildHost::Hide() {
+    if (drawn_) err_ << "\r\x1b[K" << std::flush;
+    drawn_ = false;
+}
+
+void CliBuildHost::ShowError(const std::string& text, ResultCode code) {
+    if (code == kSuccess)
+        err_ << "lexicorn: error: " << TerminalText(text) << '\n';
+    else
+        err_ << "lexicorn: error " << HexCode(code) << ": " << TerminalText(text) << '\n';
+}
+
+void CliBuildHost::ShowInformation(const std::string& text) {
+    if (!quiet_) out_ << TerminalText(text) << (text.ends_with('\r') ? "" : "\n");
+}
+
+bool CliBuildHost::CancelRequested() const { return cancelRequested; }
+
+void CliBuildHost::ClearCancelRequest() { cancelRequested = false; }
+
+}  // namespace lexicorn::cli
