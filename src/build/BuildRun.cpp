@@ -31,7 +31,7 @@ public:
         : host_(host), table_(table), reader_(*table.tableReader), settings_(settings), options_(options) {}
 
     // The build from the engine's creation to LXNApiCfg.h. Returns the first failure, or 0 when it
-    // ran through or stopped because cancellation was asked for.
+    // ran through or stopped at a cancellation check.
     ResultCode Run() {
         const std::uint16_t rows = reader_.GetRowCount();
         stringCount_ = rows > kHeaderRows ? rows - kHeaderRows : 0;
@@ -55,7 +55,7 @@ public:
             result = AddTable<std::u16string>();
         else if (settings_.encoding == 0 || settings_.encoding == 2)
             result = AddTable<std::string>();
-        if (result || host_.CancelRequested()) return result;
+        if (result || stopped_) return result;
 
         host_.Complete();
         host_.SetStatusText(messages::kCreatingImage);
@@ -66,7 +66,7 @@ public:
             if (ResultCode saved = engine_->SaveCSource(options_.outputFolder / "Lexicorn.c")) return saved;
             host_.Pause(kReadingPause);
         }
-        if (ResultCode listed = WriteStringList(); listed || host_.CancelRequested()) return listed;
+        if (ResultCode listed = WriteStringList(); listed || stopped_) return listed;
         headerStage_ = true;
         return WriteApiConfigHeader(settings_, options_.configApiForROM, options_.outputFolder);
     }
@@ -94,6 +94,9 @@ public:
     }
 
 private:
+    // The points where a build looks at the cancellation request; nowhere else.
+    bool StopRequested() { return stopped_ = host_.CancelRequested(); }
+
     template <typename Text>
     Text ReadCell(std::uint16_t column, std::uint16_t row) const {
         if constexpr (std::is_same_v<Text, std::u16string>)
@@ -120,7 +123,7 @@ private:
         const std::size_t entries = static_cast<std::size_t>(std::max(table_.tableLanguageCount, 0));
 
         for (std::size_t i = 0; i < entries; ++i) {
-            if (host_.CancelRequested()) return kSuccess;
+            if (StopRequested()) return kSuccess;
             if (!table_.languages[i].selected) continue;
             Text name;
             if (ResultCode result = ReadText(languageColumn(i), kNameRow, name)) return result;
@@ -131,10 +134,10 @@ private:
         host_.Pause(kReadingPause);
 
         for (std::size_t i = 0; i < entries; ++i) {
-            if (host_.CancelRequested()) return kSuccess;
+            if (StopRequested()) return kSuccess;
             if (!table_.languages[i].selected) continue;
             for (std::uint32_t s = 1; s <= stringCount_; ++s) {
-                if (host_.CancelRequested()) return kSuccess;
+                if (StopRequested()) return kSuccess;
                 host_.SetStatusText(messages::AddingString(i + 1, s, engine_->GetImageSize()));
                 const auto row = static_cast<std::uint16_t>(s + kHeaderRows);
                 Text text;
@@ -157,7 +160,7 @@ private:
         host_.SetRange(stringCount_);
         host_.SetStatusText(messages::CreatingStringList(stringList_->FileName()));
         for (std::uint32_t s = 1; s <= stringCount_; ++s) {
-            if (host_.CancelRequested()) return kSuccess;
+            if (StopRequested()) return kSuccess;
             const auto row = static_cast<std::uint16_t>(s + kHeaderRows);
             std::string id = reader_.GetCell(kIdColumn, row);
             if (ResultCode result = stringList_->AddId(id)) {
@@ -200,6 +203,7 @@ private:
     std::uint32_t stringCount_ = 0;
     std::uint32_t languageCount_ = 0;
     bool headerStage_ = false;
+    bool stopped_ = false;
     FailurePlace failure_;
 };
 

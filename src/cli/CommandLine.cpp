@@ -152,7 +152,6 @@ int Build(const BuildArguments& args, std::ostream& out, std::ostream& err, bool
     if (error) throw std::runtime_error(fmt::format("{}: {}", args.outputFolder, error.message()));
 
     CliBuildHost host(table, out, err, showProgress, args.quiet);
-    host.ClearCancelRequest();
     const BuildOutcome outcome = BuildLexicorn(host, table, settings, options);
     switch (outcome.kind) {
         case BuildOutcome::Kind::kSucceeded:

@@ -43,6 +43,8 @@ struct ExactImageCase {
     std::uint8_t byteOrder;
     std::string bytes;
 };
+void PrintTo(const ExactImageCase& c, std::ostream* os) { *os << c.name; }
+
 
 class ExactImage : public testing::TestWithParam<ExactImageCase> {};
 
@@ -91,15 +93,15 @@ TEST(Engine, WideDwordExampleIs132BytesWithItsOffsets) {
 TEST(Engine, BigEndianWideImageSwapsUnitsOnlyInItsOutput) {
     auto engine = BuildExample(0, 1, 1, 1);
     const std::uint8_t* image = engine->GetImage();
-    const std::vector<std::uint8_t> inMemory(image + 0x44 + 4, image + 0x44 + 8);
+    const std::vector<std::uint8_t> inMemory(image + 0x44 + 2, image + 0x44 + 6);
     EXPECT_EQ(inMemory, Hex("4500 6E00"));  // 'En' little endian
     test::TempDir dir;
     ASSERT_EQ(engine->SaveImage(dir / "a.bin"), kSuccess);
     ASSERT_EQ(engine->SaveImage(dir / "b.bin"), kSuccess);
     const std::string saved = test::ReadFile(dir / "a.bin");
     EXPECT_EQ(saved, test::ReadFile(dir / "b.bin"));
-    EXPECT_EQ(saved.substr(0x44 + 4, 4), std::string("\0E\0n", 4));
-    EXPECT_EQ(std::vector<std::uint8_t>(image + 0x44 + 4, image + 0x44 + 8), inMemory);
+    EXPECT_EQ(saved.substr(0x44 + 2, 4), std::string("\0E\0n", 4));
+    EXPECT_EQ(std::vector<std::uint8_t>(image + 0x44 + 2, image + 0x44 + 6), inMemory);
     std::uint32_t id = 0;
     EXPECT_EQ(engine->GetUniqueId(id), kSuccess);
     EXPECT_EQ(id, kExampleId);

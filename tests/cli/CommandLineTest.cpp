@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <sstream>
+
+#include "cli/CommandLine.h"
+#include "support/TestSupport.h"
+
+namespace lexicorn::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const kTable =
+    "ID,English,Deutsch\r\n"
+    ",en,de\r\n"
+    "OK_TEXT,OK,OK\r\n"
+    "NO_TEXT,No,Nein\r\n";
+
+class CommandLine : public testing::Test {
+protected:
+    CommandLine() { test::WriteFile(dir / "strings.csv", kTable); }
+    ~CommandLine() override { unsetenv("SOURCE_DATE_EPOCH"); }
+
+    int Run(std::vector<std::string> args) {
+        args.insert(args.begin(), "lexicorn");
+        std::vector<const char*> argv;
+        for (const auto& arg : args) argv.push_back(arg.c_str());
+        std::ostringstream outStream, errStream;
+        const int code = RunCommandLine(static_cast<int>(argv.size()), argv.data(), outStream, errStream);
+        out = outStream.str();
+        err = errStream.str();
+        return code;
+    }
+    std::string Path(const char* name) const { return (dir / name).string(); }
+    int Build(std::vector<std::string> extra = {}) {
+        std::vector<std::string> args = {"build", Path("strings.csv"), "-o", Path("out")};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return Run(args);
+    }
+    std::string Dump() {
+        EXPECT_EQ(Run({"dump", Path("out/Lexicorn.bin"), "--json"}), kExitSuccess) << err;
+        return out;
+    }
+
+    test::TempDir dir;
+    std::string out, err;
+};
+
+TEST_F(CommandLine, BuildWritesTheFilesAndPrintsTheSummary) {
+    ASSERT_EQ(Build({"--unique-id", "0x622B634C"}), kExitSuccess) << err;
+    EXPECT_EQ(out, "Lexicorn was created succesfully!\n\nNumber of languages: 2\nNumber of strings: 2\n"
+                   "Total size of Lexicorn: 96\n");
+    EXPECT_EQ(err, "");
+    for (const char* file : {"Lexicorn.bin", "Lexicorn.c", "StringList.h", "LXNApiCfg.h"})
+        EXPECT_TRUE(fs::exists(dir / "out" / file)) << file;
+    EXPECT_EQ(Dump(),
+              R"({"uniqueId":"0x622b634c","imageSize":96,"byteOrder":"little","encoding":0,"tableType":16,)"
+              R"("stringCount":2,"languages":[{"code":"en","name":"English"},{"code":"de","name":"Deutsch"}],)"
+              R"("strings":[["OK","No"],["OK","Nein"]]})"
+              "\n");
+}
+
+TEST_F(CommandLine, OptionsWinOverTheProjectWhichWinsOverDefaults) {
+    test::WriteFile(dir / "p.lxn", "LEXICORNPROJECTFILE\r\n2\r\n1\r\n4\r\n1\r\n0\r\n0\r\n8\r\n0\r\n0\r\n0\r\n1\r\n");
+    ASSERT_EQ(Build({"-p", Path("p.lxn"), "--encoding", "wide", "-q"}), kExitSuccess) << err;
+    EXPECT_EQ(out, "");
+    const std::string dump = Dump();
+    EXPECT_NE(dump.find(R"("byteOrder":"big","encoding":1,"tableType":32)"), std::string::npos) << dump;
+    EXPECT_NE(test::ReadFile(dir / "out" / "LXNApiCfg.h").find("LXNCFG_SEARCH_STEP 8\n"), std::string::npos);
+}
+
+TEST_F(CommandLine, LanguagesAreChosenByTheirCodes) {
+    ASSERT_EQ(Build({"--languages", "de"}), kExitSuccess) << err;
+    EXPECT_NE(Dump().find(R"("languages":[{"code":"de","name":"Deutsch"}])"), std::string::npos);
+    EXPECT_EQ(Build({"--languages", "de,xx"}), kExitUsage);
+    EXPECT_EQ(err, "lexicorn: the table has no language with the code 'xx' (its codes: en, de)\n");
+}
+
+TEST_F(CommandLine, SourceDateEpochMakesBuildsReproducible) {
+    setenv("SOURCE_DATE_EPOCH", "1140559992", 1);
+    ASSERT_EQ(Build(), kExitSuccess) << err;
+    const std::string first = test::ReadFile(dir / "out" / "Lexicorn.c");
+    EXPECT_NE(first.find("0x622b634c"), std::string::npos);
+    ASSERT_EQ(Build(), kExitSuccess);
+    EXPECT_EQ(test::ReadFile(dir / "out" / "Lexicorn.c"), first);
+}
+
+struct UsageCase {
+    const char* name;
+    std::vector<std::string> args;
+    const char* errorText;
+};
+void PrintTo(const UsageCase& c, std::ostream* os) { *os << c.name; }
+
+
+class CommandLineUsage : public CommandLine, public testing::WithParamInterface<UsageCase> {};
+
+TEST_P(CommandLineUsage, IsRefusedWithExitCodeTwo) {
+    EXPECT_EQ(Build(GetParam().args), kExitUsage);
+    EXPECT_NE(err.find(GetParam().errorText), std::string::npos) << err;
+    EXPECT_FALSE(fs::exists(dir / "out" / "Lexicorn.bin"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Mistakes, CommandLineUsage,
+    testing::Values(UsageCase{"UnknownEncoding", {"--encoding", "utf16"}, "--encoding"},
+                    UsageCase{"BadAlignment", {"--align", "3"}, "--align"},
+                    UsageCase{"BadUniqueId", {"--unique-id", "0x123456789"}, "--unique-id takes up to 8"},
+                    UsageCase{"UnknownCodePage", {"--code-page", "CP99999"}, "unknown code page: CP99999"},
+                    UsageCase{"DotnetWithSingleByte", {"--target-platform", "dotnet", "--encoding", "ascii"},
+                              "--target-platform dotnet builds --encoding wide and --table 32"},
+                    UsageCase{"UnknownOption", {"--colour"}, "--colour"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(CommandLine, MalformedSourceDateEpochIsAUsageError) {
+    setenv("SOURCE_DATE_EPOCH", "yesterday", 1);
+    EXPECT_EQ(Build(), kExitUsage);
+    EXPECT_EQ(err, "lexicorn: SOURCE_DATE_EPOCH is not a number of seconds: yesterday\n");
+}
+
+TEST_F(CommandLine, BuildErrorsGoToStandardErrorWithTheirCode) {
+    test::WriteFile(dir / "strings.csv", std::string(kTable) + "OK_TEXT,Again,Wieder\r\n");
+    EXPECT_EQ(Build(), kExitFailure);
+    EXPECT_EQ(err, "lexicorn: error 2820D000: Duplicate string id !!!\n\nOK_TEXT\nRow: 5\n");
+    EXPECT_EQ(out, "");
+}
+
+TEST_F(CommandLine, DotnetTargetForcesWideThirtyTwoBitAndCSharpList) {
+    ASSERT_EQ(Build({"--target-platform", "dotnet", "--target-language", "csharp"}), kExitSuccess) << err;
+    EXPECT_TRUE(fs::exists(dir / "out" / "StringList.cs"));
+    EXPECT_FALSE(fs::exists(dir / "out" / "Lexicorn.c"));
+    EXPECT_NE(Dump().find(R"("encoding":1,"tableType":32)"), std::string::npos);
+}
+
+TEST_F(CommandLine, CancellationStopsTheBuildWithExitCode130) {
+    RequestCancel();
+    EXPECT_EQ(Build(), kExitCancelled);
+    EXPECT_EQ(out, "Cancelled by user!\n");
+    EXPECT_FALSE(fs::exists(dir / "out" / "Lexicorn.bin"));
+    EXPECT_EQ(Build({"-q"}), kExitSuccess);  // the request is used up
+}
+
+TEST_F(CommandLine, UnreadableInputsAreNamed) {
+    EXPECT_EQ(Run({"build", Path("none.csv")}), kExitFailure);
+    EXPECT_EQ(err, "lexicorn: error: " + Path("none.csv") + ": no such file\n");
+    test::WriteFile(dir / "bad.bin", "not an image at all, surely not one at all, not even close to one");
+    EXPECT_EQ(Run({"dump", Path("bad.bin")}), kExitFailure);
+    EXPECT_EQ(err, "lexicorn: error: " + Path("bad.bin") +
+                       ": not a valid Lexicorn image: no Lexicorn signature at the start\n");
+    test::WriteFile(dir / "bad.csv", "a,\"open\n");
+    EXPECT_EQ(Run({"table", Path("bad.csv")}), kExitFailure);
+    EXPECT_EQ(err, "lexicorn: error: " + Path("bad.csv") + ": row 1, column 2: a quoted cell is never closed\n");
+}
+
+TEST_F(CommandLine, TablePrintsTheCellsAsJson) {
+    test::WriteFile(dir / "t.csv", "a,\"b\nc\"\n\xC3\xA9\n");
+    ASSERT_EQ(Run({"table", Path("t.csv"), "--json"}), kExitSuccess);
+    EXPECT_EQ(out, "{\"rows\":2,\"columns\":2,\"cells\":[[\"a\",\"b\\nc\"],[\"\xC3\xA9\",\"\"]]}\n");
+}
+
+TEST_F(CommandLine, ExampleTableBuilds) {
+    ASSERT_EQ(Run({"build", LEXICORN_EXAMPLES_DIR "/strings.csv", "-o", Path("out"), "-p",
+                   LEXICORN_EXAMPLES_DIR "/example.lxn"}),
+              kExitSuccess)
+        << err;
+    EXPECT_NE(Dump().find("\"Fehler: \xE2\x80\x9E%s\xE2\x80\x9C nicht gefunden\""), std::string::npos);
+}
+
+}  // namespace
+}  // namespace lexicorn::cli

@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "build/ImageInspector.h"
+#include "build/LexicornEngine.h"
+#include "support/TestSupport.h"
+
+namespace lexicorn {
+namespace {
+
+std::vector<std::uint8_t> Example(std::uint8_t tableType, std::int8_t encoding, std::uint8_t byteOrder) {
+    auto engine = CreateLexicornEngine(tableType);
+    engine->Initialize(2, 2, encoding == 1 ? 4 : 1, byteOrder, encoding);
+    engine->SetUniqueId(0x622B634C);
+    if (encoding == 1) {
+        engine->AddLanguage("en", u"English");
+        engine->AddLanguage("de", u"Deutsch \u00FC");
+        for (const char16_t* text : {u"OK", u"\U0001F600", u"OK", u""}) engine->AddString(text);
+    } else {
+        engine->AddLanguage("en", "English");
+        engine->AddLanguage("de", encoding == 2 ? "Deutsch \xC3\xBC" : "Deutsch \xFC");
+        for (const char* text : {"OK", encoding == 2 ? "\xF0\x9F\x98\x80" : "No", "OK", ""}) engine->AddString(text);
+    }
+    return engine->GetOutputImage();
+}
+
+TEST(ImageInspector, ReadsEveryFormBack) {
+    for (std::uint8_t type : {0, 1})
+        for (std::int8_t encoding : {0, 1, 2})
+            for (std::uint8_t order : {0, 1}) {
+                SCOPED_TRACE(testing::Message() << "type " << int(type) << " encoding " << int(encoding) << " order "
+                                                << int(order));
+                const InspectedImage image = InspectImage(Example(type, encoding, order));
+                EXPECT_EQ(image.uniqueId, 0x622B634Cu);
+                EXPECT_EQ(image.byteOrder, order);
+                EXPECT_EQ(image.tableType, type);
+                EXPECT_EQ(image.encoding, static_cast<std::uint32_t>(encoding));
+                ASSERT_EQ(image.languages.size(), 2u);
+                EXPECT_EQ(image.languages[1].codeText, "de");
+                EXPECT_EQ(image.languages[1].name, "Deutsch \xC3\xBC");
+                const std::string second = encoding == 0 ? "No" : "\xF0\x9F\x98\x80";
+                EXPECT_EQ(image.strings, (std::vector<std::vector<std::string>>{{"OK", second}, {"OK", ""}}));
+            }
+}
+
+struct DamageCase {
+    const char* name;
+    std::function<void(std::vector<std::uint8_t>&)> damage;
+    const char* message;
+};
+void PrintTo(const DamageCase& c, std::ostream* os) { *os << c.name; }
+
+
+class DamagedImage : public testing::TestWithParam<DamageCase> {};
+
+TEST_P(DamagedImage, IsRefusedWithAReason) {
+    std::vector<std::uint8_t> image = Example(0, 0, 0);
+    GetParam().damage(image);
+    try {
+        InspectImage(image);
+        FAIL() << "accepted";
+    } catch (const ImageError& error) {
+        EXPECT_EQ(std::string(error.what()), GetParam().message);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Damage, DamagedImage,
+    testing::Values(
+        DamageCase{"TooShort", [](auto& i) { i.resize(40); }, "40 bytes are too few for a Lexicorn header (44 bytes)"},
+        DamageCase{"NoSignature", [](auto& i) { i[0] = 0; }, "no Lexicorn signature at the start"},
+        DamageCase{"Truncated", [](auto& i) { i.pop_back(); },
+                   "the header gives an image size of 94 bytes, but there are 93"},
+        DamageCase{"UnknownEncoding", [](auto& i) { i[28] = 7; }, "unknown encoding 7"},
+        DamageCase{"TablesTooLarge", [](auto& i) { i[20] = 200; },
+                   "the header's tables (2 languages, 200 strings) do not fit the image"},
+        DamageCase{"OffsetOutside", [](auto& i) { i[0x3C] = 0xF0; },
+                   "string 0 of language 0 starts at data offset 240, outside the 26 bytes of string data"},
+        DamageCase{"Unterminated", [](auto& i) { i.back() = 'x'; },
+                   "string 1 of language 1 at data offset 25 is not terminated"}),
+    [](const auto& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace lexicorn

@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include "settings/ProjectFile.h"
+#include "support/TestSupport.h"
+
+namespace lexicorn {
+namespace {
+
+using Status = ProjectFileResult::Status;
+
+TEST(ProjectFile, DefaultsAreSavedAsTwelveLines) {
+    test::TempDir dir;
+    ASSERT_TRUE(SaveProjectFile(dir / "p.lxn", ProjectSettings{}));
+    EXPECT_EQ(test::ReadFile(dir / "p.lxn"),
+              "LEXICORNPROJECTFILE\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n16\r\n0\r\n0\r\n0\r\n1\r\n");
+}
+
+TEST(ProjectFile, EveryFieldSurvivesARoundTrip) {
+    ProjectSettings saved;
+    saved.encoding = 2;
+    saved.tableType = 1;
+    saved.alignment = 4;
+    saved.byteOrder = 1;
+    saved.searchStep = 8;
+    saved.mergeMode = 2;
+    saved.mergePlacement = 2;
+    saved.mergeAddress = 0x80000010;
+    saved.useDefaultString = false;
+    saved.targetLanguage = 1;
+    saved.targetPlatform = 1;
+    test::TempDir dir;
+    ASSERT_TRUE(SaveProjectFile(dir / "p.lxn", saved));
+    EXPECT_NE(test::ReadFile(dir / "p.lxn").find("\r\n2147483664\r\n"), std::string::npos);
+    ProjectSettings loaded;
+    ASSERT_TRUE(LoadProjectFile(dir / "p.lxn", loaded));
+    EXPECT_EQ(loaded, saved);
+}
+
+struct LoadCase {
+    const char* name;
+    std::string content;
+    Status status;
+    std::string message;
+};
+void PrintTo(const LoadCase& c, std::ostream* os) { *os << c.name; }
+
+
+class ProjectFileLoad : public testing::TestWithParam<LoadCase> {};
+
+TEST_P(ProjectFileLoad, ReportsAndChangesNothingOnFailure) {
+    const LoadCase& c = GetParam();
+    test::TempDir dir;
+    test::WriteFile(dir / "p.lxn", c.content);
+    ProjectSettings settings;
+    settings.alignment = 2;  // a value that no case's file holds
+    const ProjectSettings before = settings;
+    const ProjectFileResult result = LoadProjectFile(dir / "p.lxn", settings);
+    EXPECT_EQ(result.status, c.status);
+    EXPECT_EQ(result.message, c.message);
+    if (c.status != Status::kOk) {
+        EXPECT_EQ(settings, before);
+    }
+}
+
+const std::string kHeader = "LEXICORNPROJECTFILE\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ProjectFileLoad,
+    testing::Values(
+        LoadCase{"Empty", "", Status::kError, "List index out of bounds (0)"},
+        LoadCase{"LowerCaseHeader", "lexicornprojectfile\r\n0\r\n", Status::kNotAProject, ""},
+        LoadCase{"HeaderWithBlank", "LEXICORNPROJECTFILE \r\n", Status::kNotAProject, ""},
+        LoadCase{"TooFewLines", kHeader + "0\r\n0\r\n", Status::kError, "List index out of bounds (3)"},
+        LoadCase{"BadNumberHalfWay", kHeader + "1\r\n1\r\n4\r\n1\r\n1\r\nabc\r\n8\r\n0\r\n0\r\n0\r\n1\r\n",
+                 Status::kError, "'abc' is not a valid integer value"},
+        LoadCase{"NumberBeyondInt32", kHeader + "0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n16\r\n0\r\n0\r\n0\r\n4294967296\r\n",
+                 Status::kError, "'4294967296' is not a valid integer value"},
+        LoadCase{"NegativeAddress", kHeader + "0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n16\r\n-1\r\n0\r\n0\r\n1\r\n",
+                 Status::kError, "'-1' is not a valid integer value"},
+        LoadCase{"ThirteenthLineIgnored", kHeader + "0\r\n0\r\n1\r\n0\r\n0\r\n0\r\n16\r\n0\r\n0\r\n0\r\n1\r\nextra\r\n",
+                 Status::kOk, ""},
+        LoadCase{"LineFeedsOnly", "LEXICORNPROJECTFILE\n0\n0\n1\n0\n0\n0\n16\n0\n0\n0\n1\n", Status::kOk, ""},
+        LoadCase{"CarriageReturnsOnly", "LEXICORNPROJECTFILE\r0\r0\r1\r0\r0\r0\r16\r0\r0\r0\r1", Status::kOk, ""}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(ProjectFile, EightBitFieldsKeepTheLowBitsAndAnyNonZeroMeansTrue) {
+    test::TempDir dir;
+    test::WriteFile(dir / "p.lxn", kHeader + "300\r\n-1\r\n0\r\n0\r\n2\r\n2\r\n16\r\n4294967295\r\n0\r\n0\r\n-7\r\n");
+    ProjectSettings settings;
+    ASSERT_TRUE(LoadProjectFile(dir / "p.lxn", settings));
+    EXPECT_EQ(settings.encoding, 44);
+    EXPECT_EQ(settings.tableType, -1);
+    EXPECT_EQ(settings.mergeAddress, 0xFFFFFFFFu);
+    EXPECT_TRUE(settings.useDefaultString);
+}
+
+TEST(ProjectFile, MissingAndUnwritableFilesAreNamed) {
+    test::TempDir dir;
+    ProjectSettings settings;
+    const auto missing = dir / "none.lxn";
+    EXPECT_EQ(LoadProjectFile(missing, settings).message, "Cannot open file " + missing.string());
+    const auto unwritable = dir / "no-folder" / "p.lxn";
+    EXPECT_EQ(SaveProjectFile(unwritable, settings).message, "Cannot create file " + unwritable.string());
+}
+
+}  // namespace
+}  // namespace lexicorn

@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include "build/StringListEngine.h"
+#include "support/TestSupport.h"
+
+namespace lexicorn {
+namespace {
+
+std::string ListFor(std::uint8_t language) {
+    test::TempDir dir;
+    auto list = CreateStringListEngine(language, 3, std::nullopt, 0x622B634C, dir.path());
+    for (const char* id : {"OK_TEXT", "CANCEL_TEXT", "TITLE"}) EXPECT_EQ(list->AddId(id), kSuccess);
+    return test::ReadFile(dir / list->FileName());
+}
+
+TEST(StringList, CExampleByteForByte) {
+    EXPECT_EQ(ListFor(0),
+              "// StringList of Lexicorn with uniqueID 0x622b634c\r\n"
+              "// Auto-generated file. Do not edit!\r\n"
+              "\r\n"
+              "#ifndef STRINGLIST_H\r\n"
+              "#define STRINGLIST_H\r\n"
+              "\r\n"
+              "typedef enum {\r\n"
+              "\r\n"
+              "\tOK_TEXT,\t//0\r\n"
+              "\tCANCEL_TEXT,\t//1\r\n"
+              "\tTITLE,\t//2\r\n"
+              "\tNUMBER_OF_STRINGS\t//3\r\n"
+              "\r\n"
+              "} STRING_ID;\r\n"
+              "\r\n"
+              "#endif //STRINGLIST_H\r\n"
+              "\r\n");
+}
+
+TEST(StringList, CSharpEndsWithoutLineEnd) {
+    EXPECT_EQ(ListFor(1),
+              "// StringList of Lexicorn with uniqueID 0x622b634c\r\n"
+              "// Auto-generated file. Do not edit!\r\n\r\n"
+              "enum STRING_ID{\r\n\r\n"
+              "\tOK_TEXT, \t//0\r\n\tCANCEL_TEXT, \t//1\r\n\tTITLE, \t//2\r\n"
+              "\tNUMBER_OF_STRINGS\t//3\r\n"
+              "\r\n};");
+}
+
+TEST(StringList, VisualBasicHeaderLinesStartWithApostropheAndTwoSpaces) {
+    EXPECT_EQ(ListFor(2),
+              "'  StringList of Lexicorn with uniqueID 0x622b634c\r\n"
+              "'  Auto-generated file. Do not edit!\r\n\r\n"
+              "Module StringList\r\n\r\n"
+              "\tEnum STRING_ID\r\n\r\n"
+              "\t\tOK_TEXT\t '0\r\n\t\tCANCEL_TEXT\t '1\r\n\t\tTITLE\t '2\r\n"
+              "\t\tNUMBER_OF_STRINGS\t '3\r\n\r\n"
+              "\tEnd Enum\r\n\r\n"
+              "End Module\r\n\r\n");
+}
+
+TEST(StringList, FactoryPicksTheNameByLanguage) {
+    EXPECT_EQ(CreateStringListEngine(0, 1, std::nullopt, 0)->FileName(), "StringList.h");
+    EXPECT_EQ(CreateStringListEngine(1, 1, std::nullopt, 0)->FileName(), "StringList.cs");
+    EXPECT_EQ(CreateStringListEngine(2, 1, std::nullopt, 0)->FileName(), "StringList.vb");
+    EXPECT_EQ(CreateStringListEngine(0, 1, "Ids.h", 0)->FileName(), "Ids.h");
+    EXPECT_EQ(CreateStringListEngine(3, 1, std::nullopt, 0), nullptr);
+}
+
+TEST(StringList, RefusesBadIdsAndWritesOnlyAfterTheLast) {
+    test::TempDir dir;
+    auto list = CreateStringListEngine(0, 3, std::nullopt, 1, dir.path());
+    const auto file = dir / "StringList.h";
+    EXPECT_EQ(list->AddId("A"), kSuccess);
+    EXPECT_EQ(list->AddId("a"), kSuccess);  // case counts
+    EXPECT_EQ(list->AddId("A"), kDuplicateStringId);
+    EXPECT_EQ(list->AddId(""), kEmptyStringId);
+    EXPECT_EQ(list->AddId(""), kEmptyStringId);  // checked before the duplicate search
+    EXPECT_EQ(list->AddId(std::string(100, 'x')), kStringIdTooLong);
+    EXPECT_FALSE(std::filesystem::exists(file));
+    EXPECT_EQ(list->AddId(std::string(99, 'x')), kSuccess);
+    EXPECT_TRUE(std::filesystem::exists(file));
+    EXPECT_EQ(list->AddId("more"), kTableFull);
+    EXPECT_TRUE(list->ContainsId("a"));
+    EXPECT_FALSE(list->ContainsId("b"));
+}
+
+TEST(StringList, UnwritableFileIsReportedAndTheListIsFull) {
+    test::TempDir dir;
+    auto list = CreateStringListEngine(0, 1, std::nullopt, 1, dir / "missing-folder");
+    EXPECT_EQ(list->AddId("ONLY"), kCannotCreateFile);
+    EXPECT_EQ(list->AddId("AGAIN"), kTableFull);
+}
+
+}  // namespace
+}  // namespace lexicorn
