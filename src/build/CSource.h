@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -13,6 +14,10 @@ namespace lexicorn {
 struct ProjectSettings;
 
 /// Lexicorn.c: the image as the byte array `embeddedLexicorn`, eight bytes a line, CR LF line ends.
+/// Images run to megabytes, so the text goes to `emit` piece by piece.
+void FormatCSource(std::string_view versionText, std::uint32_t uniqueId, std::span<const std::uint8_t> image,
+                   const std::function<void(std::string_view)>& emit);
+/// The whole of Lexicorn.c as one text.
 std::string FormatCSource(std::string_view versionText, std::uint32_t uniqueId,
                           std::span<const std::uint8_t> image);
 

@@ -87,6 +87,7 @@ ResultCode OffsetTableEngine::Initialize(std::uint32_t languageCount, std::uint3
     if (bufferSize > kMaxImageBuffer) return kNoStorage;
     image_.reset(static_cast<std::uint8_t*>(std::calloc(bufferSize, 1)));
     if (!image_) return kNoStorage;
+    shared_.reserve(slotCount_);  // no rehashing while the strings come in
 
     PutWord(kSignature1At, kSignature1);
     PutWord(kSignature2At, kSignature2);
@@ -231,8 +232,9 @@ ResultCode OffsetTableEngine::SaveCSource(const std::filesystem::path& fileName)
     if (!complete_) return kImageIncomplete;
     std::uint32_t uniqueId = 0;
     GetUniqueId(uniqueId);
-    const std::string source = FormatCSource(versionText_, uniqueId, GetOutputImage());
-    return WriteFileAtomically(fileName, source) ? kSuccess : kCannotCreateFile;
+    AtomicFile file(fileName);
+    FormatCSource(versionText_, uniqueId, GetOutputImage(), [&](std::string_view piece) { file.Write(piece); });
+    return file.Commit() ? kSuccess : kCannotCreateFile;
 }
 
 }  // namespace lexicorn

@@ -14,11 +14,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool Fail(std::string* error, const fs::path& path, const std::string& why) {
-    if (error) *error = path.string() + ": " + why;
-    return false;
-}
-
 // Writes through a symbolic link land on the file it names, as a plain open() would.
 fs::path ResolveLinks(const fs::path& path) {
     std::error_code ec;
@@ -39,50 +34,74 @@ mode_t DefaultMode() {
 
 }  // namespace
 
-bool WriteFileAtomically(const fs::path& requested, std::string_view bytes, std::string* error) {
-    const fs::path path = ResolveLinks(requested);
-    mode_t mode = DefaultMode();
+AtomicFile::AtomicFile(const fs::path& path) : requested_(path), target_(ResolveLinks(path)) {
+    mode_ = DefaultMode();
     struct stat existing {};
-    if (stat(path.c_str(), &existing) == 0) {
-        if (!S_ISREG(existing.st_mode)) return Fail(error, requested, "not a regular file");
-        if ((existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-            return Fail(error, requested, "the file is read-only");
-        mode = existing.st_mode & 07777;
-    }
-
-    const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
-    std::string pattern = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
-    int fd = mkstemp(pattern.data());
-    if (fd < 0) return Fail(error, requested, std::strerror(errno));
-
-    auto abandon = [&](int err) {
-        close(fd);
-        unlink(pattern.c_str());
-        return Fail(error, requested, std::strerror(err));
-    };
-    const char* data = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        ssize_t written = write(fd, data, left);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return abandon(errno);
+    if (stat(target_.c_str(), &existing) == 0) {
+        if (!S_ISREG(existing.st_mode)) {
+            Fail("not a regular file");
+            return;
         }
-        data += written;
-        left -= static_cast<std::size_t>(written);
+        if ((existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+            Fail("the file is read-only");
+            return;
+        }
+        mode_ = existing.st_mode & 07777;
     }
-    if (fchmod(fd, mode) != 0 || fsync(fd) != 0) return abandon(errno);
-    if (close(fd) != 0) {
-        int err = errno;
-        unlink(pattern.c_str());
-        return Fail(error, requested, std::strerror(err));
+    std::string hiddenName = target_.filename().string();
+    hiddenName.insert(0, 1, '.');
+    hiddenName.append(".XXXXXX");
+    temporary_ = ((target_.has_parent_path() ? target_.parent_path() : fs::path(".")) / hiddenName).string();
+    fd_ = mkstemp(temporary_.data());
+    if (fd_ < 0) {
+        temporary_.clear();
+        Fail(std::strerror(errno));
     }
-    if (rename(pattern.c_str(), path.c_str()) != 0) {
-        int err = errno;
-        unlink(pattern.c_str());
-        return Fail(error, requested, std::strerror(err));
+}
+
+AtomicFile::~AtomicFile() { Abandon(); }
+
+void AtomicFile::Fail(const std::string& why) {
+    if (failure_.empty()) failure_ = requested_.string() + ": " + why;
+    Abandon();
+}
+
+void AtomicFile::Abandon() {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+    if (!temporary_.empty()) unlink(temporary_.c_str());
+    temporary_.clear();
+}
+
+void AtomicFile::Write(std::string_view bytes) {
+    while (fd_ >= 0 && !bytes.empty()) {
+        ssize_t written = write(fd_, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno != EINTR) Fail(std::strerror(errno));
+            continue;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
     }
-    return true;
+}
+
+bool AtomicFile::Commit(std::string* error) {
+    if (fd_ >= 0 && (fchmod(fd_, mode_) != 0 || fsync(fd_) != 0)) Fail(std::strerror(errno));
+    if (fd_ >= 0) {
+        const int closed = close(fd_);
+        fd_ = -1;
+        if (closed != 0 || rename(temporary_.c_str(), target_.c_str()) != 0)
+            Fail(std::strerror(errno));
+        else
+            temporary_.clear();
+    }
+    if (error) *error = failure_;
+    return failure_.empty();
+}
+
+bool WriteFileAtomically(const fs::path& path, std::string_view bytes, std::string* error) {
+    AtomicFile file(path);
+    file.Write(bytes);
+    return file.Commit(error);
 }
 
 }  // namespace lexicorn

@@ -6,12 +6,36 @@
 
 namespace lexicorn {
 
-/// Replaces the file at `path` with `bytes`, whole or not at all: the bytes go to a temporary file in
-/// the same folder, every write is checked and flushed to disk, and only then is the temporary file
-/// renamed over the old one. A failure leaves an existing file as it was. A file whose write
-/// permission has been taken away is not replaced. On failure returns false and, when `error` is
-/// given, a sentence that says why.
-bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
-                         std::string* error = nullptr);
+/// Replaces a file whole or not at all: the bytes go to a temporary file in the same folder, every
+/// write is checked and flushed to disk, and only Commit renames the temporary file over the old
+/// one. Anything short of a successful Commit leaves an existing file as it was and removes the
+/// temporary file. A file whose write permission has been taken away is not replaced. Writes go
+/// through symbolic links to the file they name.
+class AtomicFile {
+public:
+    explicit AtomicFile(const std::filesystem::path& path);
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    /// Appends bytes; after a failure further writes do nothing and Commit fails.
+    void Write(std::string_view bytes);
+    /// Puts the file in place; false, with a sentence saying why in `error` when given, on failure.
+    bool Commit(std::string* error = nullptr);
+
+private:
+    void Fail(const std::string& why);
+    void Abandon();
+
+    std::filesystem::path requested_;
+    std::filesystem::path target_;
+    std::string temporary_;
+    int fd_ = -1;
+    unsigned mode_ = 0;
+    std::string failure_;
+};
+
+/// Replaces the file at `path` with `bytes` through an AtomicFile.
+bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes, std::string* error = nullptr);
 
 }  // namespace lexicorn
