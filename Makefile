@@ -1,0 +1,35 @@
+# Convenience wrapper around CMake. `make run` and `make test` set everything up on a fresh Debian machine.
+BUILD ?= build
+SANITIZE_BUILD ?= build-sanitize
+JOBS ?= $(shell nproc)
+
+.PHONY: all run test bench deps configure clean install
+
+all: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+deps:
+	scripts/install-deps
+
+configure: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release
+
+# Builds the example table with the command line into out/ and prints the summary.
+run: all
+	$(BUILD)/src/cli/lexicorn build examples/strings.csv -o out
+
+# Every test, then every test again built with AddressSanitizer and UndefinedBehaviorSanitizer.
+test: all
+	ctest --test-dir $(BUILD) -j $(JOBS) --output-on-failure
+	cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLEXICORN_SANITIZE=ON -DLEXICORN_BUILD_BENCH=OFF
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	ctest --test-dir $(SANITIZE_BUILD) -j $(JOBS) --output-on-failure
+
+bench: deps
+	bench/run
+
+install: all
+	cmake --install $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(SANITIZE_BUILD) build-release out
