@@ -147,7 +147,7 @@ ResultCode OffsetTableEngine::StoreText(std::string_view bytes, bool shareable, 
     const std::uint64_t terminator = encoding_ == 1 ? 2 : 1;
     const std::uint64_t size = bytes.size() + terminator;
     if (dataUsed_ + size > dataCapacity_) return kCapacityExceeded;
-    std::memcpy(StringData() + dataUsed_, bytes.data(), bytes.size());
+    if (!bytes.empty()) std::memcpy(StringData() + dataUsed_, bytes.data(), bytes.size());
     offset = static_cast<std::uint32_t>(dataUsed_);
     dataUsed_ = AlignUp(dataUsed_ + size, alignment_);
     PutWord(kImageSizeAt, GetImageSize());
