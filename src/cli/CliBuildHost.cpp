@@ -31,8 +31,10 @@ CliBuildHost::CliBuildHost(LoadedTable& table, std::ostream& out, std::ostream& 
     : table_(table), out_(out), err_(err), showProgress_(showProgress && !quiet), quiet_(quiet) {}
 
 void CliBuildHost::SetStatusText(const std::string& text) {
+    // A new stage shows at once; the many texts within one stage only as often as the eye can follow.
+    const bool newStage = text.substr(0, text.find('\r')) != status_.substr(0, status_.find('\r'));
     status_ = text;
-    Redraw(false);
+    Redraw(newStage);
 }
 
 void CliBuildHost::SetRange(std::uint32_t count) {
@@ -70,6 +72,7 @@ void CliBuildHost::Hide() {
 }
 
 void CliBuildHost::ShowError(const std::string& text, ResultCode code) {
+    Hide();
     if (code == kSuccess)
         err_ << "lexicorn: error: " << TerminalText(text) << '\n';
     else
@@ -77,6 +80,7 @@ void CliBuildHost::ShowError(const std::string& text, ResultCode code) {
 }
 
 void CliBuildHost::ShowInformation(const std::string& text) {
+    Hide();
     if (!quiet_) out_ << TerminalText(text) << (text.ends_with('\r') ? "" : "\n");
 }
 
