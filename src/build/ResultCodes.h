@@ -34,6 +34,40 @@ inline constexpr ResultCode kUnknownTargetLanguage = 0x20003029;
 /// The table file does not exist.
 inline constexpr ResultCode kTableFileMissing = 0x20001000;
 
+// File access and the merger.
+/// A value searched for is not there.
+inline constexpr ResultCode kValueNotFound = 0x20000021;
+/// A merge was asked for before an image file was accepted and a target scanned.
+inline constexpr ResultCode kMergeNotReady = 0x20000024;
+/// A read delivered fewer bytes than asked.
+inline constexpr ResultCode kShortRead = 0x20001004;
+/// A write failed.
+inline constexpr ResultCode kWriteFailed = 0x20001005;
+/// A file cannot be opened in the requested mode.
+inline constexpr ResultCode kCannotOpenFile = 0x20001006;
+/// Open requested on an open file object.
+inline constexpr ResultCode kAlreadyOpen = 0x20001007;
+/// Close requested on a closed file object.
+inline constexpr ResultCode kNotOpen = 0x20001009;
+/// A file of 4 GiB or more: sizes and offsets of the merger are 32-bit.
+inline constexpr ResultCode kFileTooLarge = 0x2000100C;
+/// A range beyond the file's length; a merge mode or placement out of range.
+inline constexpr ResultCode kOutOfRange = 0x2000C016;
+/// The placement is not available in the merge mode.
+inline constexpr ResultCode kPlacementNotInMode = 0x2000D023;
+/// An explicit address at which the image would end beyond 4 GiB.
+inline constexpr ResultCode kAddressOverflow = 0x2000D024;
+/// The chosen file does not begin with the Lexicorn signature.
+inline constexpr ResultCode kNotALexicorn = 0x2810A000;
+/// The image file cannot be opened for the merge.
+inline constexpr ResultCode kCannotOpenImage = 0x20201001;
+/// The target file cannot be opened for the merge.
+inline constexpr ResultCode kCannotOpenTarget = 0x20201002;
+/// The output file cannot be written.
+inline constexpr ResultCode kCannotCreateOutput = 0x20201003;
+/// The output file is the image file or the target file.
+inline constexpr ResultCode kOutputIsInput = 0x20201004;
+
 /// The code as eight upper-case hexadecimal digits, as every message shows it.
 std::string HexCode(ResultCode code);
 

@@ -18,6 +18,7 @@
 #include "build/UniqueId.h"
 #include "cli/CliBuildHost.h"
 #include "cli/Json.h"
+#include "merger/MergeCommand.h"
 #include "platform/CodePage.h"
 #include "settings/ProjectFile.h"
 #include "table/TableReaderFactory.h"
@@ -51,6 +52,17 @@ struct BuildArguments {
     std::string codePage = TableReader::kDefaultCodePage;
     std::string uniqueId;
     bool quiet = false;
+};
+
+struct MergeArguments {
+    std::string image;
+    std::string target;
+    std::string output;
+    std::uint8_t mode = BinFileMerger::kAppend;
+    std::string place = "end";
+    std::optional<std::uint8_t> align;
+    std::string project;
+    bool yes = false;
 };
 
 struct InspectArguments {
@@ -115,14 +127,18 @@ void SelectLanguages(LoadedTable& table, const std::string& codes) {
     }
 }
 
-int Build(const BuildArguments& args, std::ostream& out, std::ostream& err, bool showProgress) {
+ProjectSettings LoadSettings(const std::string& project) {
     ProjectSettings settings;
-    if (!args.project.empty()) {
-        ProjectFileResult loaded = LoadProjectFile(args.project, settings);
-        if (loaded.status == ProjectFileResult::Status::kNotAProject)
-            throw std::runtime_error(args.project + ": Corrupted project file.");
-        if (!loaded) throw std::runtime_error(loaded.message);
-    }
+    if (project.empty()) return settings;
+    ProjectFileResult loaded = LoadProjectFile(project, settings);
+    if (loaded.status == ProjectFileResult::Status::kNotAProject)
+        throw std::runtime_error(project + ": Corrupted project file.");
+    if (!loaded) throw std::runtime_error(loaded.message);
+    return settings;
+}
+
+int Build(const BuildArguments& args, const Console& console) {
+    ProjectSettings settings = LoadSettings(args.project);
     BuildOptions options;
     ApplyTargetPlatform(args, settings, options.configApiForROM);
     if (args.encoding) settings.encoding = *args.encoding;
@@ -151,13 +167,95 @@ int Build(const BuildArguments& args, std::ostream& out, std::ostream& err, bool
     fs::create_directories(options.outputFolder, error);
     if (error) throw std::runtime_error(fmt::format("{}: {}", args.outputFolder, error.message()));
 
-    CliBuildHost host(table, out, err, showProgress, args.quiet);
+    CliBuildHost host(table, console.out, console.err, console.showProgress, args.quiet);
     const BuildOutcome outcome = BuildLexicorn(host, table, settings, options);
     switch (outcome.kind) {
         case BuildOutcome::Kind::kSucceeded:
             return kExitSuccess;
         case BuildOutcome::Kind::kCancelled:
             return kExitCancelled;
+        default:
+            return kExitFailure;
+    }
+}
+
+std::string FileProblem(const std::string& path, ResultCode code) {
+    switch (code) {
+        case kFileTooLarge:
+            return path + ": files of 4 GB or more cannot be merged";
+        case kOutOfRange:
+            return path + ": the file ends inside the header of the Lexicorn it holds";
+        default:
+            return fmt::format("{}: the file cannot be read (error {})", path, HexCode(code));
+    }
+}
+
+int Scan(const std::string& target, std::ostream& out) {
+    LXNMerger merger;
+    if (ResultCode result = merger.ScanTarget(target)) throw std::runtime_error(FileProblem(target, result));
+    const TargetInfo info = DescribeTarget(merger);
+    out << info.text << "\nLexicorn Size: 0x" << info.size << "\nLexicorn Position: 0x" << info.position << '\n';
+    return kExitSuccess;
+}
+
+// Messages of a merge go to standard output when it succeeds and to standard error otherwise.
+class CliMergeHost final : public MergeHost {
+public:
+    CliMergeHost(const Console& console, bool yes) : console_(console), yes_(yes) {}
+    void ShowError(const std::string& text) override { messages_ += TerminalText(text) + '\n'; }
+    void ShowInformation(const std::string& text) override { messages_ += TerminalText(text) + '\n'; }
+    bool Ask(const std::string& question) override {
+        if (yes_) return true;
+        if (!console_.answers) {
+            messages_ += TerminalText(question) + "\nNobody to answer here: give --yes to merge all the same.\n";
+            return false;
+        }
+        console_.err << TerminalText(question) << " [y/N] " << std::flush;
+        std::string answer;
+        std::getline(*console_.answers, answer);
+        return answer == "y" || answer == "Y" || answer == "yes";
+    }
+    void Report(MergeOutcome outcome) const {
+        if (outcome == MergeOutcome::kDone)
+            console_.out << messages_;
+        else
+            console_.err << "lexicorn: " << messages_;
+    }
+
+private:
+    const Console& console_;
+    bool yes_;
+    std::string messages_;
+};
+
+int Merge(const MergeArguments& args, const Console& console) {
+    ProjectSettings settings = LoadSettings(args.project);
+    if (args.align) settings.searchStep = *args.align;
+    MergeRequest request{true, true, true, args.mode, BinFileMerger::kEnd, {}};
+    if (args.place == "begin") {
+        request.placement = BinFileMerger::kBeginning;
+    } else if (args.place != "end") {
+        if (args.mode != BinFileMerger::kOverwrite) throw UsageError("--place ADDRESS needs --mode overwrite");
+        request.placement = BinFileMerger::kAddress;
+        request.addressText = args.place;
+    }
+
+    LXNMerger merger;
+    if (ResultCode result = merger.CheckLexicornFile(args.image))
+        throw std::runtime_error(result == kNotALexicorn || result == kOutOfRange
+                                     ? args.image + ": " + merge_messages::kInvalidImage
+                                     : FileProblem(args.image, result));
+    if (ResultCode result = merger.ScanTarget(args.target)) throw std::runtime_error(FileProblem(args.target, result));
+    merger.SetOutputFile(args.output);
+
+    CliMergeHost host(console, args.yes);
+    const MergeOutcome outcome = RunMergeCommand(host, merger, settings, request);
+    host.Report(outcome);
+    switch (outcome) {
+        case MergeOutcome::kDone:
+            return kExitSuccess;
+        case MergeOutcome::kInvalidAddress:
+            return kExitUsage;
         default:
             return kExitFailure;
     }
@@ -243,8 +341,12 @@ int Table(const InspectArguments& args, std::ostream& out) {
 
 }  // namespace
 
-int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool showProgress) {
-    CLI::App app("Lexicorn Wizard command line: builds Lexicorn string images from string tables.", "lexicorn");
+int RunCommandLine(int argc, const char* const* argv, const Console& console) {
+    std::ostream& out = console.out;
+    std::ostream& err = console.err;
+    CLI::App app("Lexicorn Wizard command line: builds Lexicorn string images from string tables and merges "
+                 "them into target software.",
+                 "lexicorn");
     app.require_subcommand(1);
     app.set_version_flag("--version", "lexicorn 1.4.12");
 
@@ -286,6 +388,26 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     dumpCommand->add_flag("--json", dump.json, "Print one JSON object");
     dumpCommand->add_option("--code-page", dump.codePage, "Code page of single-byte text (default CP1252)");
 
+    std::string scanTarget;
+    CLI::App* scanCommand = app.add_subcommand("scan", "Look for a Lexicorn embedded in a target software file");
+    scanCommand->add_option("TARGET", scanTarget, "The target software file")->required();
+
+    MergeArguments merge;
+    CLI::App* mergeCommand = app.add_subcommand("merge", "Place a Lexicorn image into a target software file");
+    mergeCommand->add_option("IMAGE", merge.image, "The Lexicorn image (Lexicorn.bin)")->required();
+    mergeCommand->add_option("TARGET", merge.target, "The target software file")->required();
+    mergeCommand->add_option("OUTPUT", merge.output, "The file to write")->required();
+    mergeCommand->add_option("--mode", merge.mode, "append (before or after the target, default) or overwrite")
+        ->transform(CLI::CheckedTransformer(Choices<std::uint8_t>(
+            {{"append", BinFileMerger::kAppend}, {"overwrite", BinFileMerger::kOverwrite}})));
+    mergeCommand->add_option("--place", merge.place,
+                             "end (default), begin, or a hexadecimal address (overwrite only)");
+    mergeCommand->add_option("--align", merge.align, "Alignment in bytes (default: the project's, else 16)")
+        ->check(CLI::IsMember({1, 2, 4, 8, 16}));
+    mergeCommand->add_option("-p,--project", merge.project, "Project file (.lxn) whose alignment to use");
+    mergeCommand->add_flag("-y,--yes", merge.yes, "Merge at an address that is not a multiple of the alignment "
+                                                  "without asking");
+
     InspectArguments table;
     CLI::App* tableCommand = app.add_subcommand("table", "Print a string table as the reader sees it");
     tableCommand->add_option("TABLE", table.file, "The string table")->required();
@@ -306,8 +428,10 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     }
 
     try {
-        if (*buildCommand) return Build(build, out, err, showProgress);
+        if (*buildCommand) return Build(build, console);
         if (*dumpCommand) return Dump(dump, out);
+        if (*scanCommand) return Scan(scanTarget, out);
+        if (*mergeCommand) return Merge(merge, console);
         return Table(table, out);
     } catch (const UsageError& error) {
         err << "lexicorn: " << error.what() << '\n';

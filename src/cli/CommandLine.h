@@ -10,10 +10,18 @@ inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitCancelled = 130;
 
-/// Runs `lexicorn` with its arguments, writing its output to `out` and its messages to `err`.
-/// `showProgress` lets a build redraw its progress on `err`.
-int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
-                   bool showProgress = false);
+/// Where the command talks to its user.
+struct Console {
+    std::ostream& out;
+    std::ostream& err;
+    /// A build may redraw its progress on `err` (a terminal).
+    bool showProgress = false;
+    /// Questions are asked on `err` and answered from here (a terminal); none: nobody to ask.
+    std::istream* answers = nullptr;
+};
+
+/// Runs `lexicorn` with its arguments.
+int RunCommandLine(int argc, const char* const* argv, const Console& console);
 
 /// Asks a running build to stop at its next check, as the Cancel button does. Safe to call from a
 /// signal handler.

@@ -6,5 +6,7 @@
 
 int main(int argc, char** argv) {
     std::signal(SIGINT, [](int) { lexicorn::cli::RequestCancel(); });
-    return lexicorn::cli::RunCommandLine(argc, argv, std::cout, std::cerr, lexicorn::StandardErrorIsTerminal());
+    const bool terminal = lexicorn::StandardErrorIsTerminal();
+    const bool canAsk = terminal && lexicorn::StandardInputIsTerminal();
+    return lexicorn::cli::RunCommandLine(argc, argv, {std::cout, std::cerr, terminal, canAsk ? &std::cin : nullptr});
 }

@@ -18,6 +18,8 @@ public:
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
+    /// True once something has gone wrong: Commit will fail.
+    bool Failed() const { return !failure_.empty(); }
     /// Appends bytes; after a failure further writes do nothing and Commit fails.
     void Write(std::string_view bytes);
     /// Puts the file in place; false, with a sentence saying why in `error` when given, on failure.

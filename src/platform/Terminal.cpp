@@ -7,4 +7,6 @@ namespace lexicorn {
 
 bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
+bool StandardInputIsTerminal() { return isatty(STDIN_FILENO) == 1; }
+
 }  // namespace lexicorn

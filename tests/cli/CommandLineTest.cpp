@@ -22,12 +22,14 @@ protected:
     CommandLine() { test::WriteFile(dir / "strings.csv", kTable); }
     ~CommandLine() override { unsetenv("SOURCE_DATE_EPOCH"); }
 
-    int Run(std::vector<std::string> args) {
+    /// Runs the command; `answers`, when given, stands for a terminal that answers questions.
+    int Run(std::vector<std::string> args, std::istream* answers = nullptr) {
         args.insert(args.begin(), "lexicorn");
         std::vector<const char*> argv;
         for (const auto& arg : args) argv.push_back(arg.c_str());
         std::ostringstream outStream, errStream;
-        const int code = RunCommandLine(static_cast<int>(argv.size()), argv.data(), outStream, errStream);
+        const int code = RunCommandLine(static_cast<int>(argv.size()), argv.data(),
+                                        {outStream, errStream, false, answers});
         out = outStream.str();
         err = errStream.str();
         return code;
@@ -165,6 +167,98 @@ TEST_F(CommandLine, ExampleTableBuilds) {
               kExitSuccess)
         << err;
     EXPECT_NE(Dump().find("\"Fehler: \xE2\x80\x9E%s\xE2\x80\x9C nicht gefunden\""), std::string::npos);
+}
+
+class MergeCommandLine : public CommandLine {
+protected:
+    MergeCommandLine() {
+        EXPECT_EQ(Build({"--unique-id", "0x622B634C"}), kExitSuccess);
+        image = test::ReadFile(dir / "out" / "Lexicorn.bin");
+        target = std::string(0x100, 'T') + image + std::string(0x1000, 'U');
+        test::WriteFile(dir / "fw.bin", target);
+    }
+    std::string image;
+    std::string target;
+};
+
+TEST_F(MergeCommandLine, ScanShowsTheOldImage) {
+    ASSERT_EQ(Run({"scan", Path("fw.bin")}), kExitSuccess) << err;
+    EXPECT_EQ(out, "Target already has a Lexicorn. New Lexicorn will make this old Lexicorn obsolete.\n"
+                   "Lexicorn Size: 0x00000060\nLexicorn Position: 0x00000100\n");
+    EXPECT_EQ(Run({"scan", Path("none.bin")}), kExitFailure);
+    EXPECT_EQ(err, "lexicorn: error: " + Path("none.bin") + ": the file cannot be read (error 20001006)\n");
+}
+
+TEST_F(MergeCommandLine, MergeAppendsAtTheEndByDefault) {
+    ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.bin"), Path("merged.bin")}), kExitSuccess) << err;
+    EXPECT_EQ(out, "Merge operation done successfully.\n");
+    const std::string merged = test::ReadFile(dir / "merged.bin");
+    ASSERT_EQ(merged.size(), target.size() + image.size());  // the target ends on a multiple of 16
+    EXPECT_EQ(merged.substr(0x100, 8), std::string(8, '\0'));
+    EXPECT_EQ(merged.substr(target.size()), image);
+    EXPECT_EQ(test::ReadFile(dir / "fw.bin"), target);
+}
+
+TEST_F(MergeCommandLine, UnalignedAddressNeedsAnAnswer) {
+    const std::vector<std::string> args = {"merge", Path("out/Lexicorn.bin"), Path("fw.bin"), Path("m.bin"),
+                                           "--mode", "overwrite", "--place", "101"};
+    EXPECT_EQ(Run(args), kExitFailure);  // no terminal to ask
+    EXPECT_NE(err.find("give --yes"), std::string::npos) << err;
+    EXPECT_FALSE(fs::exists(dir / "m.bin"));
+    std::istringstream no("n\n");
+    EXPECT_EQ(Run(args, &no), kExitFailure);
+    EXPECT_EQ(err, "The adress you specified isn't multiple of the alignment. Are you sure you want to continue? "
+                   "[y/N] lexicorn: Aborting merge process.\n");
+    std::istringstream yes("y\n");
+    EXPECT_EQ(Run(args, &yes), kExitSuccess);
+    EXPECT_EQ(test::ReadFile(dir / "m.bin").substr(0x101, image.size()), image);
+    std::vector<std::string> forced = args;
+    forced.push_back("--yes");
+    EXPECT_EQ(Run(forced), kExitSuccess);
+    forced.back() = "--align";
+    forced.push_back("1");
+    EXPECT_EQ(Run(forced), kExitSuccess);  // aligned to 1: nothing to ask
+}
+
+struct MergeUsageCase {
+    const char* name;
+    std::vector<std::string> args;  ///< after "merge"; "IMAGE", "FW" and "OUT" stand for the files
+    int exitCode;
+    const char* errorText;
+};
+void PrintTo(const MergeUsageCase& c, std::ostream* os) { *os << c.name; }
+
+class MergeRefusals : public MergeCommandLine, public testing::WithParamInterface<MergeUsageCase> {};
+
+TEST_P(MergeRefusals, NameWhatIsWrong) {
+    std::vector<std::string> args = {"merge"};
+    for (const auto& arg : GetParam().args)
+        args.push_back(arg == "IMAGE" ? Path("out/Lexicorn.bin") : arg == "FW" ? Path("fw.bin") : arg == "OUT" ? Path("m.bin") : arg);
+    EXPECT_EQ(Run(args), GetParam().exitCode);
+    EXPECT_NE(err.find(GetParam().errorText), std::string::npos) << err;
+    EXPECT_FALSE(fs::exists(dir / "m.bin"));
+    EXPECT_EQ(test::ReadFile(dir / "fw.bin"), target);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Mistakes, MergeRefusals,
+    testing::Values(
+        MergeUsageCase{"AddressInAppendMode", {"IMAGE", "FW", "OUT", "--place", "1000"}, kExitUsage,
+                       "--place ADDRESS needs --mode overwrite"},
+        MergeUsageCase{"NotHex", {"IMAGE", "FW", "OUT", "--mode", "overwrite", "--place", "1G"}, kExitUsage,
+                       "Invalid Hex value!"},
+        MergeUsageCase{"NineDigits", {"IMAGE", "FW", "OUT", "--mode", "overwrite", "--place", "123456789"},
+                       kExitUsage, "Invalid Hex value!"},
+        MergeUsageCase{"BeyondFourGigabytes", {"IMAGE", "FW", "OUT", "--mode", "overwrite", "--place", "FFFFFFF0"},
+                       kExitFailure, "Can not start merge operation.2000D024"},
+        MergeUsageCase{"NotAnImage", {"FW", "FW", "OUT"}, kExitFailure, "fw.bin: Invalid Lexicorn file."},
+        MergeUsageCase{"BadAlignment", {"IMAGE", "FW", "OUT", "--align", "3"}, kExitUsage, "--align"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(MergeCommandLine, OutputOverTheTargetIsRefused) {
+    EXPECT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.bin"), Path("fw.bin")}), kExitFailure);
+    EXPECT_NE(err.find("Can not start merge operation.20201004"), std::string::npos) << err;
+    EXPECT_EQ(test::ReadFile(dir / "fw.bin"), target);
 }
 
 }  // namespace

@@ -1,0 +1,402 @@
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "merger/FileHandle.h"
+#include "merger/LXNMerger.h"
+#include "merger/MergeCommand.h"
+#include "support/TestSupport.h"
+
+namespace lexicorn {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::string;
+
+const Bytes kSignature("\x4F\x30\x2F\x10\x80\x7F\x60\x5F", 8);
+
+// Bytes that never contain the signature: a counting pattern.
+Bytes Filler(std::size_t length, char seed) {
+    Bytes bytes(length, '\0');
+    for (std::size_t i = 0; i < length; ++i) bytes[i] = static_cast<char>(seed + i % 61);
+    return bytes;
+}
+
+// An image file: the signature, then header words and filler up to `length` bytes.
+Bytes Image(std::size_t length) {
+    Bytes image = kSignature + Filler(length - 8, 'i');
+    const auto size = static_cast<std::uint32_t>(length);
+    for (int i = 0; i < 4; ++i) image[12 + i] = static_cast<char>(size >> (8 * i));
+    return image;
+}
+
+TEST(FileHandle, PositionedAccessStaysInsideTheFile) {
+    test::TempDir dir;
+    test::WriteFile(dir / "f", "0123456789");
+    FileHandle file((dir / "f").string());
+    char buffer[11] = {};
+    EXPECT_EQ(file.ReadAt(100, 0, buffer), kSuccess);  // count 0: closed handle, offset beyond the end
+    EXPECT_EQ(file.CloseFile(), kNotOpen);
+    ASSERT_EQ(file.OpenForUpdate(), kSuccess);
+    EXPECT_EQ(file.OpenForUpdate(), kAlreadyOpen);
+    EXPECT_EQ(file.Size(), 10u);
+    EXPECT_EQ(file.ReadAt(6, 4, buffer), kSuccess);
+    EXPECT_EQ(Bytes(buffer, 4), "6789");
+    EXPECT_EQ(file.ReadAt(7, 4, buffer), kOutOfRange);
+    EXPECT_EQ(file.WriteAt(9, 2, "xx"), kOutOfRange);
+    EXPECT_EQ(file.WriteAt(0, 2, "ab"), kSuccess);
+    EXPECT_EQ(file.ReadNext(buffer, 3), kSuccess);  // positioned access left the position at 0
+    EXPECT_EQ(Bytes(buffer, 3), "ab2");
+    EXPECT_EQ(file.CloseFile(), kSuccess);
+
+    FileHandle created((dir / "new").string());
+    ASSERT_EQ(created.OpenFile("wb+"), kSuccess);
+    EXPECT_EQ(created.WriteAt(0, 1, "x"), kOutOfRange);
+    EXPECT_EQ(created.WriteNext("abcde", 5), kSuccess);
+    EXPECT_EQ(created.Size(), 5u);
+    FileHandle missing((dir / "none").string());
+    EXPECT_EQ(missing.OpenForReading(), kCannotOpenFile);
+}
+
+TEST(FileHandle, FindWordSearchesEveryByteOffsetOnItsGrid) {
+    test::TempDir dir;
+    test::WriteFile(dir / "f", Bytes("\0\0\0\x4F\x30\x2F\x10\0", 8));
+    FileHandle file((dir / "f").string());
+    ASSERT_EQ(file.OpenForReading(), kSuccess);
+    std::uint32_t at = 0;
+    EXPECT_EQ(file.FindWord(0x102F304F, at, 0, 1), kSuccess);
+    EXPECT_EQ(at, 3u);
+    EXPECT_EQ(file.FindWord(0x102F304F, at, 0, 0), kSuccess);  // step 0 counts as 1
+    EXPECT_EQ(file.FindWord(0x102F304F, at, 0, 4), kValueNotFound);
+    EXPECT_EQ(file.FindWord(0x102F304F, at, 1, 2), kSuccess);
+    EXPECT_EQ(file.FindWord(0x102F304F, at, 4, 1), kValueNotFound);
+    const std::uint8_t three[3] = {0x4F, 0x30, 0x2F};
+    EXPECT_EQ(FindWordInBlock({three, 3}, 0x102F304F, at, 0, 1), kValueNotFound);
+    EXPECT_EQ(FindWordInBlock({nullptr, 0}, 1, at, 0, 1), kNoStorage);
+}
+
+TEST(FileHandle, PatternSearchFindsWhatACrawlFinds) {
+    std::mt19937 random(3);
+    std::vector<std::uint8_t> bytes(5000);
+    for (auto& b : bytes) b = static_cast<std::uint8_t>(random() % 3);  // many partial matches
+    const std::vector<std::uint8_t> pattern = {1, 2, 1};
+    for (std::size_t start : {0u, 1u, 7u, 4990u})
+        for (std::size_t step : {1u, 2u, 3u, 16u}) {
+            std::size_t crawl = std::string::npos;
+            for (std::size_t i = start; i + pattern.size() <= bytes.size(); i += step)
+                if (std::equal(pattern.begin(), pattern.end(), bytes.begin() + static_cast<long>(i))) {
+                    crawl = i;
+                    break;
+                }
+            EXPECT_EQ(FindPattern(bytes, pattern, start, step), crawl) << start << " " << step;
+        }
+}
+
+struct LayoutCase {
+    const char* name;
+    std::uint8_t mode;
+    std::uint8_t placement;
+    std::uint8_t alignment;
+    std::uint32_t address;
+    std::uint32_t targetSize;
+    std::uint32_t imageSize;
+    std::uint32_t outputSize;
+    std::uint32_t imageOffset;
+    std::uint32_t targetOffset;
+};
+void PrintTo(const LayoutCase& c, std::ostream* os) { *os << c.name; }
+
+class MergeLayouts : public testing::TestWithParam<LayoutCase> {};
+
+TEST_P(MergeLayouts, PlaceTheImageAndTheTarget) {
+    const LayoutCase& c = GetParam();
+    test::TempDir dir;
+    const Bytes target = Filler(c.targetSize, 't');
+    const Bytes image = Image(c.imageSize);
+    test::WriteFile(dir / "target.bin", target);
+    test::WriteFile(dir / "image.bin", image);
+    LXNMerger merger;
+    ASSERT_EQ(merger.CheckLexicornFile((dir / "image.bin").string()), kSuccess);
+    ASSERT_EQ(merger.ScanTarget((dir / "target.bin").string()), kSuccess);
+    merger.SetOutputFile((dir / "out.bin").string());
+    ASSERT_EQ(merger.SetMergeParameters(c.mode, c.placement, c.alignment, c.address), kSuccess);
+    ASSERT_EQ(merger.MergeLexicorn(), kSuccess);
+
+    // The output: zero bytes, the target at its offset, the image over it.
+    Bytes expected(c.outputSize, '\0');
+    expected.replace(c.targetOffset, target.size(), target);
+    expected.replace(c.imageOffset, image.size(), image);
+    expected.resize(c.outputSize);
+    const Bytes output = test::ReadFile(dir / "out.bin");
+    ASSERT_EQ(output.size(), expected.size());
+    const auto difference = std::mismatch(output.begin(), output.end(), expected.begin());
+    EXPECT_EQ(difference.first - output.begin(), static_cast<long>(output.size())) << "first differing byte";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Placements, MergeLayouts,
+    testing::Values(LayoutCase{"AppendEnd", 2, 2, 16, 0, 1000, 300, 1308, 1008, 0},
+                    LayoutCase{"AppendBeginning", 2, 0, 16, 0, 1000, 300, 1304, 0, 304},
+                    LayoutCase{"AppendWithoutAlignment", 2, 2, 1, 0, 1000, 300, 1300, 1000, 0},
+                    LayoutCase{"AppendAlignedAlready", 2, 2, 8, 0, 1000, 300, 1300, 1000, 0},
+                    LayoutCase{"OverwriteBeginning", 1, 0, 16, 0, 1000, 300, 1000, 0, 0},
+                    LayoutCase{"OverwriteEnd", 1, 2, 16, 0, 1000, 300, 1000, 688, 0},
+                    LayoutCase{"OverwriteAddressBeyondTheTarget", 1, 1, 16, 0x2000, 0x1000, 0x100, 0x2100, 0x2000, 0},
+                    LayoutCase{"OverwriteAddressInside", 1, 1, 16, 0x40, 1000, 100, 1000, 0x40, 0},
+                    LayoutCase{"OverwriteAddressUnaligned", 1, 1, 16, 0x41, 1000, 100, 1000, 0x41, 0},
+                    LayoutCase{"OverwriteEndLongImage", 1, 2, 16, 0, 300, 1000, 1000, 0, 0},
+                    LayoutCase{"OverwriteBeginningLongImage", 1, 0, 4, 0, 300, 1000, 1000, 0, 0},
+                    LayoutCase{"AlignmentNotAPowerOfTwo", 2, 2, 3, 0, 1000, 300, 1302, 1002, 0}),
+    [](const auto& info) { return info.param.name; });
+
+class Merger : public testing::Test {
+protected:
+    std::string Path(const char* name) const { return (dir / name).string(); }
+    void Prepare(const Bytes& target, const Bytes& image) {
+        test::WriteFile(dir / "target.bin", target);
+        test::WriteFile(dir / "image.bin", image);
+        ASSERT_EQ(merger.CheckLexicornFile(Path("image.bin")), kSuccess);
+        ASSERT_EQ(merger.ScanTarget(Path("target.bin")), kSuccess);
+        merger.SetOutputFile(Path("out.bin"));
+    }
+    test::TempDir dir;
+    LXNMerger merger;
+};
+
+TEST_F(Merger, OldImageIsClearedInTheOutputOnly) {
+    const Bytes target = Filler(200, 'a') + Image(96) + Filler(100, 'b');
+    Prepare(target, Image(64));
+    ASSERT_TRUE(merger.TargetHasLexicorn());
+    EXPECT_EQ(merger.OldLexicornPosition(), 200u);
+    EXPECT_EQ(merger.OldLexicornSize(), 96u);
+    ASSERT_EQ(merger.SetMergeParameters(2, 2, 16, 0), kSuccess);
+    ASSERT_EQ(merger.MergeLexicorn(), kSuccess);
+    const Bytes output = test::ReadFile(dir / "out.bin");
+    Bytes obsolete = target;
+    obsolete.replace(200, 8, Bytes(8, '\0'));
+    EXPECT_EQ(output.substr(0, target.size()), obsolete);
+    EXPECT_EQ(output.substr(400), Image(64));
+    EXPECT_EQ(test::ReadFile(dir / "target.bin"), target);
+    // The same merge again gives the same output.
+    ASSERT_EQ(merger.MergeLexicorn(), kSuccess);
+    EXPECT_EQ(test::ReadFile(dir / "out.bin"), output);
+}
+
+TEST_F(Merger, ReadOnlyInputsAreAccepted) {
+    Prepare(Filler(100, 'a'), Image(50));
+    fs::permissions(dir / "target.bin", fs::perms::owner_read);
+    fs::permissions(dir / "image.bin", fs::perms::owner_read);
+    ASSERT_EQ(merger.CheckLexicornFile(Path("image.bin")), kSuccess);
+    ASSERT_EQ(merger.ScanTarget(Path("target.bin")), kSuccess);
+    ASSERT_EQ(merger.SetMergeParameters(2, 2, 1, 0), kSuccess);
+    EXPECT_EQ(merger.MergeLexicorn(), kSuccess);
+}
+
+TEST_F(Merger, OutputThatIsAnInputIsRefused) {
+    Prepare(Filler(100, 'a'), Image(50));
+    ASSERT_EQ(merger.SetMergeParameters(2, 2, 1, 0), kSuccess);
+    fs::create_symlink(dir / "target.bin", dir / "link.bin");
+    for (const char* output : {"target.bin", "image.bin", "link.bin"}) {
+        merger.SetOutputFile(Path(output));
+        EXPECT_EQ(merger.MergeLexicorn(), kOutputIsInput) << output;
+    }
+    EXPECT_EQ(test::ReadFile(dir / "target.bin"), Filler(100, 'a'));
+    EXPECT_EQ(test::ReadFile(dir / "image.bin"), Image(50));
+}
+
+TEST_F(Merger, FailedMergeLeavesTheOldOutput) {
+    Prepare(Filler(100, 'a'), Image(50));
+    test::WriteFile(dir / "out.bin", "earlier output");
+    ASSERT_EQ(merger.SetMergeParameters(1, 1, 1, 0xFFFFFFF0), kSuccess);
+    EXPECT_EQ(merger.MergeLexicorn(), kAddressOverflow);
+    ASSERT_EQ(merger.SetMergeParameters(2, 1, 1, 0), kSuccess);
+    EXPECT_EQ(merger.MergeLexicorn(), kPlacementNotInMode);
+    EXPECT_EQ(test::ReadFile(dir / "out.bin"), "earlier output");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
+    // The highest address that still fits is merged.
+    ASSERT_EQ(merger.SetMergeParameters(1, 1, 1, 0), kSuccess);
+    MergeLayout layout;
+    ASSERT_EQ(merger.SetMergeParameters(1, 1, 1, 0xFFFFFFFF - 50), kSuccess);
+    EXPECT_EQ(merger.Layout(100, 50, layout), kSuccess);
+    EXPECT_EQ(layout.outputSize, 0xFFFFFFFFu);
+}
+
+TEST_F(Merger, ParametersAndReadinessAreChecked) {
+    EXPECT_EQ(merger.MergeLexicorn(), kMergeNotReady);
+    EXPECT_EQ(merger.SetMergeParameters(0, 0, 1, 0), kOutOfRange);
+    EXPECT_EQ(merger.SetMergeParameters(3, 0, 1, 0), kOutOfRange);
+    EXPECT_EQ(merger.SetMergeParameters(1, 3, 1, 0), kOutOfRange);
+    ASSERT_EQ(merger.SetMergeParameters(1, 2, 16, 0x1234), kSuccess);
+    EXPECT_EQ(merger.MergeAddress(), 0u);  // the address counts for the address placement only
+    Prepare(Filler(10, 'a'), Image(50));
+    EXPECT_TRUE(merger.IsReady());
+    test::WriteFile(dir / "bad.bin", Filler(50, 'x'));
+    EXPECT_EQ(merger.CheckLexicornFile(Path("bad.bin")), kNotALexicorn);
+    EXPECT_FALSE(merger.IsReady());
+}
+
+TEST_F(Merger, ImageFilesAreKnownByTheirFirstEightBytes) {
+    test::WriteFile(dir / "sig.bin", kSignature);
+    EXPECT_EQ(merger.CheckLexicornFile(Path("sig.bin")), kSuccess);
+    test::WriteFile(dir / "swapped.bin", Bytes("\x10\x2F\x30\x4F\x5F\x60\x7F\x80", 8));
+    EXPECT_EQ(merger.CheckLexicornFile(Path("swapped.bin")), kNotALexicorn);
+    test::WriteFile(dir / "short.bin", kSignature.substr(0, 5));
+    EXPECT_EQ(merger.CheckLexicornFile(Path("short.bin")), kOutOfRange);
+    EXPECT_EQ(merger.CheckLexicornFile(Path("none.bin")), kCannotOpenFile);
+}
+
+struct ScanCase {
+    const char* name;
+    Bytes target;
+    ResultCode result;
+    bool found;
+    std::uint32_t position;
+    const char* text;
+};
+void PrintTo(const ScanCase& c, std::ostream* os) { *os << c.name; }
+
+class TargetScan : public testing::TestWithParam<ScanCase> {};
+
+TEST_P(TargetScan, FindsTheFirstWholeSignature) {
+    const ScanCase& c = GetParam();
+    test::TempDir dir;
+    test::WriteFile(dir / "t.bin", c.target);
+    LXNMerger merger;
+    EXPECT_EQ(merger.ScanTarget((dir / "t.bin").string()), c.result);
+    EXPECT_EQ(merger.IsReady(), false);
+    EXPECT_EQ(merger.TargetHasLexicorn(), c.found);
+    if (c.result == kSuccess) {
+        const TargetInfo info = DescribeTarget(merger);
+        EXPECT_EQ(info.text, c.text);
+        EXPECT_EQ(info.position, fmt::format("{:08X}", c.position));
+    }
+}
+
+Bytes WithSizeWordZero(Bytes image) {
+    image.replace(12, 4, Bytes(4, '\0'));
+    return image;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Targets, TargetScan,
+    testing::Values(
+        ScanCase{"Nothing", Filler(5000, 'a'), kSuccess, false, 0, merge_messages::kNoLexicornInTarget},
+        ScanCase{"Empty", "", kSuccess, false, 0, merge_messages::kNoLexicornInTarget},
+        ScanCase{"AtAnyByteOffset", Filler(0x1003, 'a') + Image(96), kSuccess, true, 0x1003,
+                 merge_messages::kTargetHasLexicorn},
+        ScanCase{"SignatureWordsApart", Filler(100, 'a') + kSignature.substr(0, 4) + "gap!" + kSignature.substr(4),
+                 kSuccess, false, 0, merge_messages::kNoLexicornInTarget},
+        ScanCase{"StrayFirstWordBeforeARealImage",
+                 Filler(10, 'a') + kSignature.substr(0, 4) + Filler(4082, 'b') + Image(96), kSuccess, true, 4096,
+                 merge_messages::kTargetHasLexicorn},
+        ScanCase{"BigEndianImageIsNotFound", Filler(10, 'a') + Bytes("\x10\x2F\x30\x4F\x5F\x60\x7F\x80", 8) +
+                                                 Filler(40, 'c'),
+                 kSuccess, false, 0, merge_messages::kNoLexicornInTarget},
+        ScanCase{"SizeWordZero", Filler(16, 'a') + WithSizeWordZero(Image(96)), kSuccess, true, 16,
+                 merge_messages::kNoLexicornInTarget},
+        ScanCase{"SignatureInTheLastBytes", Filler(100, 'a') + kSignature + Filler(35, 'b'), kOutOfRange, false, 0,
+                 ""}),
+    [](const auto& info) { return info.param.name; });
+
+struct AddressCase {
+    const char* name;
+    const char* text;
+    std::optional<std::uint32_t> value;
+};
+void PrintTo(const AddressCase& c, std::ostream* os) { *os << c.name; }
+
+class HexAddress : public testing::TestWithParam<AddressCase> {};
+
+TEST_P(HexAddress, IsReadOrRefused) { EXPECT_EQ(ParseHexAddress(GetParam().text), GetParam().value); }
+
+INSTANTIATE_TEST_SUITE_P(Texts, HexAddress,
+                         testing::Values(AddressCase{"Digits", "1000", 0x1000}, AddressCase{"Letters", "ABC", 0xABC},
+                                         AddressCase{"Highest", "FFFFFFFF", 0xFFFFFFFF},
+                                         AddressCase{"LeadingZeros", "000000001", 1},
+                                         AddressCase{"NineDigits", "123456789", std::nullopt},
+                                         AddressCase{"NotHex", "1G", std::nullopt},
+                                         AddressCase{"LowerCase", "abc", std::nullopt},
+                                         AddressCase{"Prefix", "0X10", std::nullopt},
+                                         AddressCase{"Blank", " 1", std::nullopt},
+                                         AddressCase{"Empty", "", std::nullopt}),
+                         [](const auto& info) { return info.param.name; });
+
+class ScriptedMergeHost final : public MergeHost {
+public:
+    std::vector<std::string> shown;
+    std::vector<bool> answers;
+    void ShowError(const std::string& text) override { shown.push_back("error: " + text); }
+    void ShowInformation(const std::string& text) override { shown.push_back("info: " + text); }
+    bool Ask(const std::string& question) override {
+        shown.push_back("ask: " + question);
+        const bool answer = answers.front();
+        answers.erase(answers.begin());
+        return answer;
+    }
+};
+
+class MergeCommandTest : public Merger {
+protected:
+    MergeOutcome Run(MergeRequest request) { return RunMergeCommand(host, merger, settings, request); }
+    ScriptedMergeHost host;
+    ProjectSettings settings;
+    const MergeRequest chosen{true, true, true, BinFileMerger::kOverwrite, BinFileMerger::kAddress, "1000"};
+};
+
+TEST_F(MergeCommandTest, PlaceholderChecksComeInOrder) {
+    MergeRequest request;
+    EXPECT_EQ(Run(request), MergeOutcome::kRefused);
+    request.outputChosen = true;
+    EXPECT_EQ(Run(request), MergeOutcome::kRefused);
+    request.targetChosen = true;
+    EXPECT_EQ(Run(request), MergeOutcome::kRefused);
+    EXPECT_EQ(host.shown, (std::vector<std::string>{"error: Error: Please select output file.",
+                                                    "error: Please select target file.",
+                                                    "error: Please select Lexicorn file."}));
+}
+
+TEST_F(MergeCommandTest, UnalignedAddressesAreQuestioned) {
+    Prepare(Filler(0x2000, 'a'), Image(64));
+    EXPECT_EQ(Run(chosen), MergeOutcome::kDone);
+    EXPECT_EQ(host.shown, std::vector<std::string>{"info: Merge operation done successfully."});
+    host.shown.clear();
+    host.answers = {false, true};
+    MergeRequest unaligned = chosen;
+    unaligned.addressText = "1001";
+    EXPECT_EQ(Run(unaligned), MergeOutcome::kAborted);
+    unaligned.addressText = "abc";  // lower case is read as upper case
+    EXPECT_EQ(Run(unaligned), MergeOutcome::kDone);
+    EXPECT_EQ(settings.mergeAddress, 0xABCu);
+    EXPECT_EQ(host.shown, (std::vector<std::string>{"ask: " + std::string(merge_messages::kAddressNotAligned),
+                                                    "info: Aborting merge process.",
+                                                    "ask: " + std::string(merge_messages::kAddressNotAligned),
+                                                    "info: Merge operation done successfully."}));
+    EXPECT_EQ(settings.mergeMode, BinFileMerger::kOverwrite);
+    EXPECT_EQ(settings.mergePlacement, BinFileMerger::kAddress);
+}
+
+TEST_F(MergeCommandTest, AddressesAreCheckedBeforeAnythingIsWritten) {
+    Prepare(Filler(100, 'a'), Image(64));
+    MergeRequest request = chosen;
+    request.addressText = "1G";
+    EXPECT_EQ(Run(request), MergeOutcome::kInvalidAddress);
+    request.addressText = "FFFFFFF0";
+    EXPECT_EQ(Run(request), MergeOutcome::kFailed);
+    settings.searchStep = 0;  // a damaged project: no alignment question, no division
+    request.addressText = "";
+    EXPECT_EQ(Run(request), MergeOutcome::kDone);
+    EXPECT_EQ(host.shown, (std::vector<std::string>{
+                              "info: Invalid Hex value!",
+                              "error: Can not start merge operation.2000D024\r\rAt this address the Lexicorn would "
+                              "end beyond 4 GB.",
+                              "info: Merge operation done successfully."}));
+}
+
+TEST_F(MergeCommandTest, UnreadyMergerReportsItsCode) {
+    EXPECT_EQ(Run(chosen), MergeOutcome::kFailed);
+    EXPECT_EQ(host.shown, std::vector<std::string>{"error: Can not start merge operation.20000024"});
+}
+
+}  // namespace
+}  // namespace lexicorn
