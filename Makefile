@@ -27,6 +27,7 @@ test: all
 
 bench: deps
 	bench/run
+	bench/merge
 
 install: all
 	cmake --install $(BUILD)

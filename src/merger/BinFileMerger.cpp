@@ -1,9 +1,9 @@
 #include "merger/BinFileMerger.h"
 
-#include <cstring>
+#include <algorithm>
+#include <array>
 #include <limits>
-#include <memory>
-#include <new>
+#include <vector>
 
 #include "platform/AtomicFile.h"
 
@@ -98,20 +98,49 @@ ResultCode BinFileMerger::Assemble() {
 
     MergeLayout layout;
     if (ResultCode laidOut = Layout(targetSize_, sourceSize_, layout)) return laidOut;
-    AtomicFile output(outputFile_.FileName());
+
+    // A merge output is as large as the firmware and is made from inputs that stay untouched; like
+    // cp, it leaves flushing to the system instead of waiting for the disk.
+    AtomicFile output(outputFile_.FileName(), AtomicFile::Flush::kLeaveToSystem);
     if (output.Failed()) return kCannotCreateOutput;
-
-    // Zero-filled: the gaps (alignment fill, the room before a distant address) stay zero.
-    std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[std::max(layout.outputSize, 1u)]());
-    if (!buffer) return kNoStorage;
-    if (ResultCode read = targetFile_.ReadNext(buffer.get() + layout.targetOffset, targetSize_)) return read;
-    // The old image is made obsolete in the output only; the target itself is never written.
-    if (clearedSignature_ && std::uint64_t{*clearedSignature_} + 8 <= targetSize_)
-        std::memset(buffer.get() + layout.targetOffset + *clearedSignature_, 0, 8);
-    if (ResultCode read = sourceFile_.ReadNext(buffer.get() + layout.imageOffset, sourceSize_)) return read;
-
-    output.Write({reinterpret_cast<const char*>(buffer.get()), layout.outputSize});
+    WriteOutput(layout, output);
     return output.Commit() ? kSuccess : kCannotCreateOutput;
+}
+
+void BinFileMerger::WriteOutput(const MergeLayout& layout, AtomicFile& output) const {
+    // The output is painted from the bottom up: zero bytes, the target, the cleared signature of an
+    // old image, the new image on top. It is written range by range straight from the inputs, so
+    // no copy of the whole output is ever held in memory.
+    struct Range {
+        std::uint64_t begin, end;
+        bool Holds(std::uint64_t at) const { return at >= begin && at < end; }
+    };
+    const Range imageRange{layout.imageOffset, std::uint64_t{layout.imageOffset} + sourceSize_};
+    const Range targetRange{layout.targetOffset, std::uint64_t{layout.targetOffset} + targetSize_};
+    Range cleared{0, 0};
+    if (clearedSignature_ && std::uint64_t{*clearedSignature_} + 8 <= targetSize_)
+        cleared = {layout.targetOffset + std::uint64_t{*clearedSignature_},
+                   layout.targetOffset + std::uint64_t{*clearedSignature_} + 8};
+
+    std::vector<std::uint64_t> edges = {0,           layout.outputSize, imageRange.begin, imageRange.end,
+                                        targetRange.begin, targetRange.end, cleared.begin,    cleared.end};
+    std::sort(edges.begin(), edges.end());
+    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+    static const std::array<char, 1 << 16> kZeros{};
+    for (std::size_t i = 0; i + 1 < edges.size() && edges[i + 1] <= layout.outputSize; ++i) {
+        const std::uint64_t begin = edges[i], length = edges[i + 1] - edges[i];
+        if (imageRange.Holds(begin)) {
+            sourceFile_.CopyTo(output, static_cast<std::uint32_t>(begin - imageRange.begin), length);
+        } else if (!cleared.Holds(begin) && targetRange.Holds(begin)) {
+            targetFile_.CopyTo(output, static_cast<std::uint32_t>(begin - targetRange.begin), length);
+        } else {
+            for (std::uint64_t left = length; left > 0;) {
+                const std::uint64_t piece = std::min<std::uint64_t>(left, kZeros.size());
+                output.Write({kZeros.data(), piece});
+                left -= piece;
+            }
+        }
+    }
 }
 
 }  // namespace lexicorn

@@ -9,6 +9,8 @@
 
 namespace lexicorn {
 
+class AtomicFile;
+
 /// Where the parts of a merge output go. Every offset is within the output.
 struct MergeLayout {
     std::uint32_t outputSize = 0;
@@ -65,6 +67,7 @@ protected:
 
 private:
     ResultCode Assemble();
+    void WriteOutput(const MergeLayout& layout, AtomicFile& output) const;
 
     std::uint8_t mergeMode_ = 0;
     std::uint8_t mergePlacement_ = 0;

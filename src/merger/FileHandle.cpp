@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <vector>
 
 #include "build/Bytes.h"
+#include "platform/AtomicFile.h"
 
 namespace lexicorn {
 
@@ -64,6 +64,7 @@ ResultCode FileHandle::OpenFile(const char* mode) {
 
 ResultCode FileHandle::CloseFile() {
     if (!stream_) return kNotOpen;
+    mapping_ = MappedFile();
     std::fclose(stream_);
     stream_ = nullptr;
     return kSuccess;
@@ -121,13 +122,25 @@ ResultCode FileHandle::WriteAt(std::uint32_t offset, std::uint32_t count, const 
     return kSuccess;
 }
 
+ResultCode FileHandle::MapContents(std::span<const std::uint8_t>& contents) {
+    if (!stream_) return kNotOpen;
+    if (!mapping_.Valid()) mapping_ = MappedFile(stream_, size_);
+    if (!mapping_.Valid()) return kNoStorage;
+    contents = mapping_.Bytes();
+    return kSuccess;
+}
+
+void FileHandle::CopyTo(AtomicFile& output, std::uint32_t offset, std::uint64_t length) const {
+    output.WriteFrom(stream_, offset, length);
+}
+
 ResultCode FileHandle::FindWord(std::uint32_t value, std::uint32_t& position, std::uint32_t start,
                                 std::uint32_t step) {
-    std::vector<std::uint8_t> block(size_);
-    ReadAt(0, size_, block.data());
-    // An empty vector may have no data; the block of an empty file is present all the same.
+    std::span<const std::uint8_t> contents;
+    if (ResultCode mapped = MapContents(contents)) return mapped;
+    // The block of an empty file is present all the same: it holds nothing to find.
     static const std::uint8_t kNothing = 0;
-    return FindWordInBlock({size_ ? block.data() : &kNothing, size_}, value, position, start, step);
+    return FindWordInBlock({size_ ? contents.data() : &kNothing, size_}, value, position, start, step);
 }
 
 }  // namespace lexicorn

@@ -6,8 +6,11 @@
 #include <string>
 
 #include "build/ResultCodes.h"
+#include "platform/MappedFile.h"
 
 namespace lexicorn {
+
+class AtomicFile;
 
 /// A block of memory to search for a 32-bit word.
 struct MemoryBlock {
@@ -61,6 +64,11 @@ public:
     ResultCode ReadAt(std::uint32_t offset, std::uint32_t count, void* buffer);
     /// Overwrites existing bytes at an offset; never lengthens the file (kOutOfRange).
     ResultCode WriteAt(std::uint32_t offset, std::uint32_t count, const void* buffer);
+    /// The whole file, read-only and without copying, valid until the file is closed; kNotOpen, or
+    /// kNoStorage when it cannot be mapped.
+    ResultCode MapContents(std::span<const std::uint8_t>& contents);
+    /// Appends `length` bytes of the file from `offset` to `output`.
+    void CopyTo(AtomicFile& output, std::uint32_t offset, std::uint64_t length) const;
     /// Searches the whole file for a little-endian 32-bit word, as FindWordInBlock.
     ResultCode FindWord(std::uint32_t value, std::uint32_t& position, std::uint32_t start, std::uint32_t step);
 
@@ -68,6 +76,7 @@ private:
     std::string path_;
     std::FILE* stream_ = nullptr;
     std::uint32_t size_ = 0;
+    MappedFile mapping_;
 };
 
 }  // namespace lexicorn

@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <filesystem>
-#include <vector>
 
 #include "build/Bytes.h"
 #include "build/LexicornEngine.h"
@@ -45,22 +44,23 @@ ResultCode LXNMerger::ScanTarget(const std::string& path) {
     if (ResultCode measured = SetTargetFile(path)) return measured;
     if (ResultCode opened = targetFile_.OpenForReading()) return opened;
 
-    // One read of the whole target serves the search for the signature and the copy of the header.
-    std::vector<std::uint8_t> target(targetFile_.Size());
-    ResultCode result = targetFile_.ReadNext(target.data(), targetFile_.Size());
-    targetFile_.CloseFile();
-    if (result) return result;
-    const std::array<std::uint8_t, 8> signature = Signature();
-    const std::size_t found = FindPattern(target, signature, 0, 1);
+    // One view of the whole target serves the search for the signature and the copy of the header.
+    std::span<const std::uint8_t> target;
+    ResultCode result = targetFile_.MapContents(target);
+    const std::size_t found = result ? std::string::npos : FindPattern(target, Signature(), 0, 1);
     if (found != std::string::npos) {
-        if (found + kHeaderSize > target.size()) return kOutOfRange;
-        targetHasLexicorn_ = true;
-        oldLexicornPosition_ = static_cast<std::uint32_t>(found);
-        std::memcpy(oldLexicornHeader_.data(), target.data() + found, kHeaderSize);
-        oldLexicornSize_ = GetUnsigned(oldLexicornHeader_.data() + 12, 4, 0);
+        if (found + kHeaderSize > target.size()) {
+            result = kOutOfRange;
+        } else {
+            targetHasLexicorn_ = true;
+            oldLexicornPosition_ = static_cast<std::uint32_t>(found);
+            std::memcpy(oldLexicornHeader_.data(), target.data() + found, kHeaderSize);
+            oldLexicornSize_ = GetUnsigned(oldLexicornHeader_.data() + 12, 4, 0);
+        }
     }
-    targetScanned_ = true;
-    return kSuccess;
+    targetFile_.CloseFile();
+    targetScanned_ = result == kSuccess;
+    return result;
 }
 
 ResultCode LXNMerger::SetMergeParameters(std::uint8_t mode, std::uint8_t placement, std::uint8_t alignment,

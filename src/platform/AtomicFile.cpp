@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
@@ -34,7 +35,8 @@ mode_t DefaultMode() {
 
 }  // namespace
 
-AtomicFile::AtomicFile(const fs::path& path) : requested_(path), target_(ResolveLinks(path)) {
+AtomicFile::AtomicFile(const fs::path& path, Flush flush)
+    : requested_(path), target_(ResolveLinks(path)), flush_(flush) {
     mode_ = DefaultMode();
     struct stat existing {};
     if (stat(target_.c_str(), &existing) == 0) {
@@ -84,8 +86,37 @@ void AtomicFile::Write(std::string_view bytes) {
     }
 }
 
+void AtomicFile::WriteFrom(std::FILE* source, std::uint64_t offset, std::uint64_t length) {
+    const int from = fileno(source);
+    auto in = static_cast<off_t>(offset);
+    while (fd_ >= 0 && length > 0) {
+        const ssize_t copied = copy_file_range(from, &in, fd_, nullptr, length, 0);
+        if (copied > 0) {
+            length -= static_cast<std::uint64_t>(copied);
+            continue;
+        }
+        if (copied == 0) return Fail("the file to copy from is shorter than expected");
+        if (errno == EINTR) continue;
+        if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP)
+            return Fail(std::strerror(errno));
+        // The system cannot copy between these files itself: copy through a buffer.
+        char buffer[1 << 16];
+        while (fd_ >= 0 && length > 0) {
+            const ssize_t got = pread(from, buffer, std::min<std::uint64_t>(length, sizeof buffer), in);
+            if (got <= 0) {
+                if (got < 0 && errno == EINTR) continue;
+                return Fail(got == 0 ? "the file to copy from is shorter than expected" : std::strerror(errno));
+            }
+            Write({buffer, static_cast<std::size_t>(got)});
+            in += got;
+            length -= static_cast<std::uint64_t>(got);
+        }
+    }
+}
+
 bool AtomicFile::Commit(std::string* error) {
-    if (fd_ >= 0 && (fchmod(fd_, mode_) != 0 || fsync(fd_) != 0)) Fail(std::strerror(errno));
+    if (fd_ >= 0 && (fchmod(fd_, mode_) != 0 || (flush_ == Flush::kToDisk && fsync(fd_) != 0)))
+        Fail(std::strerror(errno));
     if (fd_ >= 0) {
         const int closed = close(fd_);
         fd_ = -1;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -13,7 +15,11 @@ namespace lexicorn {
 /// through symbolic links to the file they name.
 class AtomicFile {
 public:
-    explicit AtomicFile(const std::filesystem::path& path);
+    enum class Flush {
+        kToDisk,         ///< Commit waits until the bytes are on the disk: they survive a power cut
+        kLeaveToSystem,  ///< the system writes them back in its own time, as cp does
+    };
+    explicit AtomicFile(const std::filesystem::path& path, Flush flush = Flush::kToDisk);
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
@@ -22,6 +28,9 @@ public:
     bool Failed() const { return !failure_.empty(); }
     /// Appends bytes; after a failure further writes do nothing and Commit fails.
     void Write(std::string_view bytes);
+    /// Appends `length` bytes of another open file from `offset`, copied inside the system where it
+    /// can (as cp does) rather than through this process. A source shorter than that fails.
+    void WriteFrom(std::FILE* source, std::uint64_t offset, std::uint64_t length);
     /// Puts the file in place; false, with a sentence saying why in `error` when given, on failure.
     bool Commit(std::string* error = nullptr);
 
@@ -34,6 +43,7 @@ private:
     std::string temporary_;
     int fd_ = -1;
     unsigned mode_ = 0;
+    Flush flush_;
     std::string failure_;
 };
 
