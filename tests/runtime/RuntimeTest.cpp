@@ -1,0 +1,157 @@
+// Builds images in every combination of table type, encoding, byte order and alignment, compiles the
+// generated sources with the target runtime into a small program, runs it and checks every string.
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "build/BuildRun.h"
+#include "platform/CodePage.h"
+#include "support/TestSupport.h"
+#include "table/Unicode.h"
+
+namespace lexicorn {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::vector<std::vector<std::string>> kAsciiTable = {
+    {"ID", "English", "Fran\xC3\xA7" "ais", "Deutsch"},
+    {"", "en", "fr", "de"},
+    {"OK_TEXT", "OK", "OK", "OK"},
+    {"TITLE", "Title", "Titre \xC3\xA9t\xC3\xA9", "\xC3\x9C" "berschrift"},
+    {"EMPTY_TEXT", "Default", "", "[USE_DEFAULT]"},
+    {"LONG_TEXT", std::string(300, 'x'), "Long \xE2\x80\x9Cquoted\xE2\x80\x9D", "l\xC3\xA4nger"},
+};
+
+std::vector<std::vector<std::string>> UnicodeTable() {
+    auto table = kAsciiTable;
+    table[0].push_back("\xCE\x95\xCE\xBB\xCE\xBB\xCE\xB7\xCE\xBD\xCE\xB9\xCE\xBA\xCE\xAC");  // Greek
+    table[1].push_back("el");
+    table[2].push_back("\xCE\x95\xCE\xBD\xCF\x84\xCE\xAC\xCE\xBE\xCE\xB5\xCE\xB9");
+    table[3].push_back("\xF0\x9F\x98\x80 emoji");  // beyond 16 bits: a surrogate pair in UTF-16
+    table[4].push_back("");
+    table[5].push_back("\xE4\xB8\xAD\xE6\x96\x87");
+    return table;
+}
+
+struct Combination {
+    std::int8_t tableType, encoding;
+    std::uint8_t byteOrder, alignment;
+};
+
+std::string Name(const Combination& c);
+void PrintTo(const Combination& c, std::ostream* os) { *os << Name(c); }
+
+std::string Name(const Combination& c) {
+    static const char* const kEncodings[] = {"Ascii", "Wide", "Utf8"};
+    return fmt::format("Lxn{}{}{}Align{}", c.tableType ? 32 : 16, kEncodings[c.encoding], c.byteOrder ? "Big" : "Little",
+                       c.alignment);
+}
+
+// The text as the image holds it, as the check program prints it: hexadecimal units.
+std::string Units(const std::string& utf8, std::int8_t encoding) {
+    std::string bytes = utf8, line;
+    if (encoding == 1) {
+        for (char16_t u : Utf8ToUtf16(utf8)) line += fmt::format(" {:x}", static_cast<unsigned>(u));
+        return line;
+    }
+    if (encoding == 0) {
+        char32_t missing = 0;
+        EXPECT_TRUE(CodePage("CP1252").FromUtf8(utf8, bytes, missing));
+    }
+    for (char c : bytes) line += fmt::format(" {:x}", static_cast<unsigned>(static_cast<unsigned char>(c)));
+    return line;
+}
+
+std::string Expected(const std::vector<std::vector<std::string>>& table, std::int8_t encoding) {
+    std::string lines;
+    for (std::size_t l = 1; l < table[0].size(); ++l) {
+        lines += fmt::format("language {} {}{}\n", l - 1, table[1][l], Units(table[0][l], encoding));
+        for (std::size_t s = 2; s < table.size(); ++s) {
+            std::string text = table[s][l];
+            if (text.empty() || text == "[USE_DEFAULT]") text = table[s][1];
+            lines += fmt::format("string {} {}{}\n", l - 1, s - 2, Units(text, encoding));
+        }
+    }
+    return lines + "OK\n";
+}
+
+int Shell(const std::string& command, std::string* output = nullptr) {
+    std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) return -1;
+    char buffer[4096];
+    std::string text;
+    while (std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe)) text.append(buffer, got);
+    const int status = pclose(pipe);
+    if (output) *output = text;
+    if (status != 0) ADD_FAILURE() << command << "\n" << text;
+    return status;
+}
+
+class Runtime : public testing::TestWithParam<Combination> {};
+
+TEST_P(Runtime, ReadsEveryStringOfTheCompiledImage) {
+    const Combination& c = GetParam();
+    const auto rows = c.encoding == 0 ? kAsciiTable : UnicodeTable();
+    test::TempDir dir;
+    std::vector<std::size_t> everyLanguage(rows[0].size() - 1);
+    for (std::size_t i = 0; i < everyLanguage.size(); ++i) everyLanguage[i] = i;
+    LoadedTable table = test::MakeLoadedTable(rows, everyLanguage);
+    test::RecordingHost host(table);
+    ProjectSettings settings;
+    settings.tableType = c.tableType;
+    settings.encoding = c.encoding;
+    settings.byteOrder = c.byteOrder;
+    settings.alignment = c.alignment;
+    settings.searchStep = 4;
+    const BuildOutcome outcome = BuildLexicorn(host, table, settings, {dir.path(), false, 0x622B634C});
+    ASSERT_EQ(outcome.kind, BuildOutcome::Kind::kSucceeded) << (host.errors.empty() ? "" : host.errors[0]);
+
+    const fs::path program = dir / "check";
+    ASSERT_EQ(Shell(fmt::format("{} -std=c99 -Wall -Wextra -pedantic -Werror -I{} -I{} {}/lexicorn_runtime.c "
+                              "{}/Lexicorn.c {} -o {}",
+                              LEXICORN_C_COMPILER, dir.path().string(), LEXICORN_RUNTIME_DIR, LEXICORN_RUNTIME_DIR,
+                              dir.path().string(), LEXICORN_RUNTIME_CHECK, program.string())),
+              0);
+    std::string output;
+    ASSERT_EQ(Shell(fmt::format("cd {} && timeout 60 {} Lexicorn.bin", dir.path().string(), program.string()), &output),
+              0);
+    EXPECT_EQ(output, Expected(rows, c.encoding));
+}
+
+std::vector<Combination> AllCombinations() {
+    std::vector<Combination> all;
+    for (std::int8_t type : {0, 1})
+        for (std::int8_t encoding : {0, 1, 2})
+            for (std::uint8_t order : {0, 1})
+                for (std::uint8_t alignment : {1, 2, 4}) all.push_back({type, encoding, order, alignment});
+    return all;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryForm, Runtime, testing::ValuesIn(AllCombinations()),
+                         [](const auto& info) { return Name(info.param); });
+
+// Firmware that holds the runtime must not look as if it held an image.
+TEST(RuntimeObject, HoldsNoSignature) {
+    test::TempDir dir;
+    test::WriteFile(dir / "LXNApiCfg.h", "#include \"Lexicorn.h\"\n#define LXNCFG_API_FOR_ROM 0\n");
+    for (const char* compiler : {LEXICORN_C_COMPILER, "clang"}) {
+        if (std::string(compiler) == "clang" && std::system("command -v clang >/dev/null 2>&1") != 0) continue;
+        for (const char* optimisation : {"-O0", "-O2"}) {
+            const fs::path object = dir / "runtime.o";
+            ASSERT_EQ(Shell(fmt::format("{} {} -std=c99 -Wall -Wextra -pedantic -Werror -I{} -I{} -c "
+                                      "{}/lexicorn_runtime.c -o {}",
+                                      compiler, optimisation, dir.path().string(), LEXICORN_RUNTIME_DIR,
+                                      LEXICORN_RUNTIME_DIR, object.string())),
+                      0);
+            const std::string bytes = test::ReadFile(object);
+            EXPECT_EQ(bytes.find("\x4F\x30\x2F\x10\x80\x7F\x60\x5F"), std::string::npos) << compiler;
+            EXPECT_EQ(bytes.find("\x10\x2F\x30\x4F\x5F\x60\x7F\x80"), std::string::npos) << compiler;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace lexicorn

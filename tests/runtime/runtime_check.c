@@ -1,0 +1,93 @@
+/* Compiled with the sources of one build: prints every language and string of the embedded image,
+   one line each, and checks the runtime's other ways in (file, memory search) and its refusals. */
+#include <stdio.h>
+#include <string.h>
+
+#include "LXNApiCfg.h"
+#include "StringList.h"
+
+#if LXNCFG_ENCODING_TYPE == LXN_ENCODING_UNICODE
+typedef uint16_t unit;
+#define NAME lxn_language_name16
+#define STRING lxn_get_string16
+#else
+typedef char unit;
+#define NAME lxn_language_name
+#define STRING lxn_get_string
+#endif
+
+static unsigned char file_buffer[1 << 16];
+static unsigned char memory[(1 << 16) + 256];
+
+static int failures = 0;
+#define CHECK(condition)                                               \
+    do {                                                               \
+        if (!(condition)) {                                            \
+            printf("FAILED line %d: %s\n", __LINE__, #condition);      \
+            ++failures;                                                \
+        }                                                              \
+    } while (0)
+
+static void print_units(const unit *text, size_t length) {
+    size_t i;
+    for (i = 0; i < length; ++i) printf(" %x", (unsigned)(sizeof(unit) == 1 ? (unsigned char)text[i] : text[i]));
+    printf("\n");
+}
+
+int main(int argc, char **argv) {
+    lxn_image image, loaded, found, damaged;
+    unit text[1000];
+    size_t length = 0;
+    uint32_t language, id, index;
+    char code[3];
+    size_t at;
+    uint32_t data_start;
+    if (argc != 2) return 2;
+
+    if (lxn_attach_embedded(&image) != LXN_OK || image.string_count != NUMBER_OF_STRINGS) {
+        printf("FAILED: the embedded image cannot be attached\n");
+        return 1;
+    }
+    for (language = 0; language < image.language_count; ++language) {
+        CHECK(lxn_language_code(&image, language, code) == LXN_OK);
+        CHECK(NAME(&image, language, text, sizeof text / sizeof text[0], &length) == LXN_OK);
+        printf("language %u %s", (unsigned)language, code);
+        print_units(text, length);
+        CHECK(lxn_find_language(&image, code, &index) == LXN_OK && index <= language);
+        for (id = 0; id < image.string_count; ++id) {
+            CHECK(STRING(&image, language, id, text, sizeof text / sizeof text[0], &length) == LXN_OK);
+            printf("string %u %u", (unsigned)language, (unsigned)id);
+            print_units(text, length);
+        }
+    }
+
+    /* The same image from its file, and found in memory at the search step. */
+    CHECK(lxn_load_file(&loaded, argv[1], file_buffer, sizeof file_buffer) == LXN_OK);
+    CHECK(loaded.size == image.size && memcmp(loaded.data, image.data, image.size) == 0);
+    CHECK(lxn_load_file(&loaded, argv[1], file_buffer, 10) == LXN_ERR_BUFFER);
+    CHECK(lxn_load_file(&loaded, "no-such-file.bin", file_buffer, sizeof file_buffer) == LXN_ERR_FILE);
+    at = 3 * LXNCFG_SEARCH_STEP;
+    memset(memory, 0x4F, sizeof memory);
+    memcpy(memory + at, image.data, image.size);
+    CHECK(lxn_find(&found, memory, sizeof memory) == LXN_OK && found.data == memory + at);
+    CHECK(lxn_find(&found, memory, at + 8) == LXN_ERR_NOT_FOUND);
+
+    /* Refusals: counts out of range, a small buffer, a damaged image. */
+    CHECK(STRING(&image, image.language_count, 0, text, 1000, &length) == LXN_ERR_RANGE);
+    CHECK(STRING(&image, 0, NUMBER_OF_STRINGS, text, 1000, &length) == LXN_ERR_RANGE);
+    CHECK(STRING(&image, 0, TITLE, text, 2, &length) == LXN_ERR_BUFFER && text[1] == 0 && length > 1);
+    CHECK(lxn_attach(&damaged, image.data, image.size - 1) == LXN_ERR_DAMAGED);
+    CHECK(lxn_attach(&damaged, image.data + 1, image.size - 1) == LXN_ERR_SIGNATURE);
+    memcpy(memory, image.data, image.size);
+    data_start = 44 + (image.big_endian ? (uint32_t)memory[40] << 24 | (uint32_t)memory[41] << 16 |
+                                              (uint32_t)memory[42] << 8 | memory[43]
+                                        : (uint32_t)memory[43] << 24 | (uint32_t)memory[42] << 16 |
+                                              (uint32_t)memory[41] << 8 | memory[40]);
+    memset(memory + data_start, 0x41, image.size - data_start); /* no string is terminated any more */
+    CHECK(lxn_attach(&damaged, memory, image.size) == LXN_OK);
+    CHECK(STRING(&damaged, image.language_count - 1, NUMBER_OF_STRINGS - 1, text, 1000, &length) == LXN_ERR_DAMAGED);
+    memset(memory + 44 + 8 * image.language_count, 0xFF, 4); /* an offset far outside */
+    CHECK(STRING(&damaged, 0, 0, text, 1000, &length) == LXN_ERR_DAMAGED);
+    printf(failures ? "FAILED\n" : "OK\n");
+    return failures ? 1 : 0;
+}
