@@ -353,7 +353,7 @@ int RunCommandLine(int argc, const char* const* argv, const Console& console) {
     BuildArguments build;
     CLI::App* buildCommand = app.add_subcommand("build", "Build Lexicorn.bin, Lexicorn.c, the string-id list and "
                                                          "LXNApiCfg.h from a string table");
-    buildCommand->add_option("TABLE", build.table, "The string table (.csv, .tsv)")->required();
+    buildCommand->add_option("TABLE", build.table, "The string table (.xls, .xlsx, .ods, .csv, .tsv)")->required();
     buildCommand->add_option("-o,--output", build.outputFolder, "Folder for the output files (default: .)");
     buildCommand->add_option("-p,--project", build.project, "Project file (.lxn) whose settings to use");
     buildCommand->add_option("--languages", build.languages,

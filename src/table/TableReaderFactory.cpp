@@ -1,12 +1,11 @@
 #include "table/TableReaderFactory.h"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <filesystem>
-#include <fstream>
 
 #include "table/CsvReader.h"
+#include "table/ExcelReader.h"
 
 namespace lexicorn {
 namespace {
@@ -18,22 +17,21 @@ std::string LowerExtension(const std::string& path) {
     return extension;
 }
 
-// Workbooks are recognised by their first bytes, whatever their names say.
-bool IsWorkbook(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::array<char, 4> magic{};
-    if (!file.read(magic.data(), magic.size())) return false;
-    const std::string_view start(magic.data(), magic.size());
-    return start == std::string_view("PK\x03\x04", 4) || start == "\xD0\xCF\x11\xE0";
-}
-
 }  // namespace
 
 std::unique_ptr<TableReader> CreateTableReader(const std::string& path) {
-    if (IsWorkbook(path))
-        throw TableError(path + ": spreadsheet workbooks (.xls, .xlsx, .ods) cannot be read yet; "
-                                "save the sheet as CSV (UTF-8)");
-    return std::make_unique<CsvReader>(path, LowerExtension(path) == ".tsv" ? '\t' : ',');
+    const std::string extension = LowerExtension(path);
+    std::error_code ignored;
+    const bool exists = std::filesystem::exists(path, ignored);
+    // Workbooks are known by their content, whatever their names say.
+    if (exists ? ExcelReader::LooksLikeWorkbook(path)
+               : (extension == ".xls" || extension == ".xlsx" || extension == ".ods"))
+        return std::make_unique<ExcelReader>(path);
+    if (extension == ".csv" || extension == ".tsv" || extension == ".txt" || !exists)
+        return std::make_unique<CsvReader>(path, extension == ".csv" ? ',' : '\t');
+    if (extension == ".xls" || extension == ".xlsx" || extension == ".ods")
+        return std::make_unique<ExcelReader>(path);  // it will say what is wrong with the file
+    throw TableError(path + ": not a table this program can read (.xls, .xlsx, .ods, .csv, .tsv)");
 }
 
 }  // namespace lexicorn

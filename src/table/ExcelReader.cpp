@@ -1,0 +1,60 @@
+#include "table/ExcelReader.h"
+
+#include <array>
+#include <fstream>
+
+#include "table/WorkbookFormats.h"
+#include "table/ZipXml.h"
+
+namespace lexicorn {
+namespace {
+
+std::string FirstBytes(const std::string& fileName) {
+    std::ifstream file(fileName, std::ios::binary);
+    std::array<char, 8> start{};
+    file.read(start.data(), start.size());
+    return std::string(start.data(), static_cast<std::size_t>(file.gcount()));
+}
+
+const std::string kZipMagic("PK\x03\x04", 4);
+const std::string kCompoundFileMagic("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+
+SheetCells ReadFirstSheet(const std::string& fileName) {
+    const std::string start = FirstBytes(fileName);
+    if (start.starts_with(kCompoundFileMagic) || start.starts_with("\x09\x08") || start.starts_with("\x09\x04") ||
+        start.starts_with("\x09\x02") || start.starts_with("\x09\x00"))
+        return ReadXlsSheet(fileName);
+    if (start.starts_with(kZipMagic)) {
+        bool isOds;
+        {
+            ZipArchive zip(fileName);
+            isOds = zip.Has("content.xml") && !zip.Has("xl/workbook.xml") && !zip.Has("_rels/.rels");
+        }
+        return isOds ? ReadOdsSheet(fileName) : ReadXlsxSheet(fileName);
+    }
+    throw TableError(fileName + ": not a workbook (.xls, .xlsx, .ods) nor a table this program can read");
+}
+
+}  // namespace
+
+ExcelReader::ExcelReader(std::string fileName, std::uint16_t columnCount, std::uint16_t rowCount)
+    : TableReader(std::move(fileName), columnCount, rowCount), measured_(columnCount != 0 || rowCount != 0) {
+    Open();
+}
+
+bool ExcelReader::LooksLikeWorkbook(const std::string& fileName) {
+    const std::string start = FirstBytes(fileName);
+    return start.starts_with(kZipMagic) || start.starts_with(kCompoundFileMagic);
+}
+
+void ExcelReader::Load() {
+    cells_.emplace(ReadFirstSheet(FileName()));
+    if (!measured_) SetCounts(cells_->ColumnCount(), cells_->RowCount());
+    measured_ = true;
+}
+
+std::string_view ExcelReader::CellText(std::uint16_t column, std::uint16_t row) const {
+    return cells_->Get(row, column);
+}
+
+}  // namespace lexicorn

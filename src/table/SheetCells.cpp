@@ -1,0 +1,86 @@
+#include "table/SheetCells.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include "table/TableReader.h"
+#include "table/Unicode.h"
+
+namespace lexicorn {
+
+void SheetCells::Set(std::size_t row, std::size_t column, std::string text) {
+    if (text.empty()) return;
+    if (row > kMostRowsOrColumns || column > kMostRowsOrColumns)
+        throw TableError(LocatedMessage(fileName_, row, column,
+                                        fmt::format("the cell lies beyond the {} rows and columns a table may have",
+                                                    kMostRowsOrColumns)));
+    if (FindInvalidUtf8(text))
+        throw TableError(LocatedMessage(fileName_, row, column, "the cell's text is not valid UTF-8"));
+    if (text.find('\0') != std::string::npos)
+        throw TableError(LocatedMessage(fileName_, row, column, "the cell holds a NUL character"));
+    if (rows_.size() < row) rows_.resize(row);
+    Row& cells = rows_[row - 1];
+    const auto column16 = static_cast<std::uint16_t>(column);
+    // Cells nearly always arrive in order; a late one is put in its place.
+    auto at = cells.end();
+    if (!cells.empty() && cells.back().first >= column16)
+        at = std::lower_bound(cells.begin(), cells.end(), column16,
+                              [](const auto& cell, std::uint16_t c) { return cell.first < c; });
+    if (at != cells.end() && at->first == column16)
+        at->second = std::move(text);
+    else
+        cells.emplace(at, column16, std::move(text));
+    columnCount_ = std::max(columnCount_, column);
+}
+
+std::string_view SheetCells::Get(std::size_t row, std::size_t column) const {
+    if (row < 1 || row > rows_.size()) return {};
+    const Row& cells = rows_[row - 1];
+    auto at = std::lower_bound(cells.begin(), cells.end(), column,
+                               [](const auto& cell, std::size_t c) { return cell.first < c; });
+    return at != cells.end() && at->first == column ? std::string_view(at->second) : std::string_view();
+}
+
+std::string NumberText(double value) {
+    if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 1e15)
+        return fmt::format("{}", static_cast<long long>(value));
+    char buffer[64];
+    auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return error == std::errc() ? std::string(buffer, end) : fmt::format("{}", value);
+}
+
+std::string SerialDateText(double serial, bool date1904) {
+    if (!std::isfinite(serial) || serial < 0 || serial > 2958465) return NumberText(serial);  // past 9999-12-31
+    long long days = static_cast<long long>(std::floor(serial));
+    long long seconds = std::llround((serial - static_cast<double>(days)) * 86400.0);
+    if (seconds == 86400) {
+        ++days;
+        seconds = 0;
+    }
+    const std::string time =
+        fmt::format("{:02}:{:02}:{:02}", seconds / 3600, seconds / 60 % 60, seconds % 60);
+    if (days == 0 && !date1904) return time;  // a time alone: serial 0 is no day of the 1900 system
+    // Days from 1970-01-01 (civil-from-days, proleptic Gregorian calendar).
+    long long epochDays;
+    if (date1904)
+        epochDays = days - 24107;                 // 1904-01-01
+    else
+        epochDays = days - (days < 60 ? 25568 : 25569);  // the 1900 system counts a 29 February 1900
+    if (!date1904 && days == 60) return fmt::format("1900-02-29{}", seconds ? "T" + time : "");
+    const long long z = epochDays + 719468;
+    const long long era = (z >= 0 ? z : z - 146096) / 146097;
+    const long long doe = z - era * 146097;
+    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const long long mp = (5 * doy + 2) / 153;
+    const long long day = doy - (153 * mp + 2) / 5 + 1;
+    const long long month = mp < 10 ? mp + 3 : mp - 9;
+    const long long year = yoe + era * 400 + (month <= 2);
+    const std::string date = fmt::format("{:04}-{:02}-{:02}", year, month, day);
+    return seconds ? date + "T" + time : date;
+}
+
+}  // namespace lexicorn

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace lexicorn {
+
+/// The cells of one worksheet as UTF-8 text, kept sparse: a workbook may place a single cell far
+/// away. Empty cells are not kept, so the counts reach to the last cell that holds a value.
+class SheetCells {
+public:
+    /// Most rows and columns a table may have: counts are 16-bit.
+    static constexpr std::size_t kMostRowsOrColumns = 65535;
+
+    explicit SheetCells(std::string fileName) : fileName_(std::move(fileName)) {}
+
+    /// Sets the cell in `row` and `column` (from 1). Empty text is ignored. Throws TableError for a
+    /// cell beyond 65535 rows or columns, invalid UTF-8 or a NUL character.
+    void Set(std::size_t row, std::size_t column, std::string text);
+    /// Empty for a cell without a value.
+    std::string_view Get(std::size_t row, std::size_t column) const;
+    std::size_t RowCount() const { return rows_.size(); }
+    std::size_t ColumnCount() const { return columnCount_; }
+    const std::string& FileName() const { return fileName_; }
+
+private:
+    using Row = std::vector<std::pair<std::uint16_t, std::string>>;  // sorted by column
+    std::string fileName_;
+    std::vector<Row> rows_;
+    std::size_t columnCount_ = 0;
+};
+
+/// A number as a spreadsheet shows it in a string table: integers without a decimal part ("1"),
+/// other numbers in the shortest form that reads back to the same value.
+std::string NumberText(double value);
+/// A spreadsheet date serial (days, with the time as the fraction) in ISO 8601: "2024-01-15",
+/// "10:30:00" for a time alone, "2024-01-15T10:30:00" for both. `date1904`: days count from
+/// 1904-01-01 instead of the 1900 system (with its phantom 29 February 1900).
+std::string SerialDateText(double serial, bool date1904);
+
+}  // namespace lexicorn

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+#include "table/SheetCells.h"
+
+// One reader per workbook format; each gives the first worksheet of the file as text cells and
+// raises TableError, naming the file and, where it applies, the sheet, row and column.
+namespace lexicorn {
+
+/// Office Open XML (.xlsx): the first worksheet in the workbook's own order.
+SheetCells ReadXlsxSheet(const std::string& fileName);
+/// OpenDocument (.ods): the first table.
+SheetCells ReadOdsSheet(const std::string& fileName);
+/// Excel 97-2003 and older BIFF workbooks (.xls), through FreeXL.
+SheetCells ReadXlsSheet(const std::string& fileName);
+
+}  // namespace lexicorn

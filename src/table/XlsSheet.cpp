@@ -1,0 +1,57 @@
+// Excel 97-2003 and older BIFF workbooks, read with FreeXL.
+#include <fmt/format.h>
+#include <freexl.h>
+
+#include <memory>
+
+#include "table/TableReader.h"
+#include "table/WorkbookFormats.h"
+
+namespace lexicorn {
+
+SheetCells ReadXlsSheet(const std::string& fileName) {
+    const void* handle = nullptr;
+    if (int error = freexl_open(fileName.c_str(), &handle); error != FREEXL_OK) {
+        if (handle) freexl_close(handle);
+        throw TableError(fmt::format("{}: not a readable .xls workbook (FreeXL error {})", fileName, error));
+    }
+    std::unique_ptr<const void, int (*)(const void*)> workbook(handle, freexl_close);
+    unsigned int sheets = 0;
+    if (freexl_get_info(handle, FREEXL_BIFF_SHEET_COUNT, &sheets) != FREEXL_OK || sheets == 0)
+        throw TableError(fileName + ": the workbook has no worksheet");
+    const char* sheetName = nullptr;
+    freexl_get_worksheet_name(handle, 0, &sheetName);
+    const std::string sheet = sheetName ? sheetName : "1";
+    unsigned int rows = 0;
+    unsigned short columns = 0;
+    if (freexl_select_active_worksheet(handle, 0) != FREEXL_OK ||
+        freexl_worksheet_dimensions(handle, &rows, &columns) != FREEXL_OK)
+        throw TableError(fmt::format("{}: sheet '{}' cannot be read", fileName, sheet));
+
+    SheetCells cells(fileName);
+    for (unsigned int row = 0; row < rows; ++row)
+        for (unsigned short column = 0; column < columns; ++column) {
+            FreeXL_CellValue value{};
+            if (freexl_get_cell_value(handle, row, column, &value) != FREEXL_OK)
+                throw TableError(fmt::format("{}: sheet '{}': row {}, column {}: the cell cannot be read", fileName,
+                                             sheet, row + 1, column + 1));
+            std::string text;
+            switch (value.type) {
+                case FREEXL_CELL_INT: text = fmt::format("{}", value.value.int_value); break;
+                case FREEXL_CELL_DOUBLE: text = NumberText(value.value.double_value); break;
+                case FREEXL_CELL_TEXT:
+                case FREEXL_CELL_SST_TEXT:
+                case FREEXL_CELL_DATE:
+                case FREEXL_CELL_TIME: text = value.value.text_value ? value.value.text_value : ""; break;
+                case FREEXL_CELL_DATETIME:  // "2024-01-15 10:30:00" in ISO 8601 form
+                    text = value.value.text_value ? value.value.text_value : "";
+                    if (text.size() > 10 && text[10] == ' ') text[10] = 'T';
+                    break;
+                default: break;
+            }
+            cells.Set(row + 1, column + 1, std::move(text));
+        }
+    return cells;
+}
+
+}  // namespace lexicorn

@@ -1,0 +1,131 @@
+#include "table/ZipXml.h"
+
+#include <expat.h>
+#include <fmt/format.h>
+#include <zip.h>
+
+#include <cstring>
+#include <exception>
+#include <memory>
+
+#include "table/TableReader.h"
+
+namespace lexicorn {
+namespace {
+
+// Expat reports names as "namespace-uri local-name" (the separator given below); only the local name counts.
+std::string_view LocalName(const char* name) {
+    std::string_view full(name);
+    const std::size_t space = full.rfind(' ');
+    return space == std::string_view::npos ? full : full.substr(space + 1);
+}
+
+struct ParseState {
+    XmlHandler& handler;
+    std::exception_ptr failure;  // exceptions must not cross expat's C frames
+    XML_Parser parser;
+};
+
+void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
+    auto* state = static_cast<ParseState*>(data);
+    try {
+        state->handler.Start(LocalName(name), attributes);
+    } catch (...) {
+        state->failure = std::current_exception();
+        XML_StopParser(state->parser, XML_FALSE);
+    }
+}
+
+void XMLCALL OnEnd(void* data, const XML_Char* name) {
+    auto* state = static_cast<ParseState*>(data);
+    try {
+        state->handler.End(LocalName(name));
+    } catch (...) {
+        state->failure = std::current_exception();
+        XML_StopParser(state->parser, XML_FALSE);
+    }
+}
+
+void XMLCALL OnText(void* data, const XML_Char* text, int length) {
+    auto* state = static_cast<ParseState*>(data);
+    try {
+        state->handler.Text(std::string_view(text, static_cast<std::size_t>(length)));
+    } catch (...) {
+        state->failure = std::current_exception();
+        XML_StopParser(state->parser, XML_FALSE);
+    }
+}
+
+}  // namespace
+
+const char* Attribute(const char** attributes, std::string_view name) {
+    for (; attributes && attributes[0]; attributes += 2)
+        if (LocalName(attributes[0]) == name) return attributes[1];
+    return nullptr;
+}
+
+ZipArchive::ZipArchive(const std::string& fileName) : fileName_(fileName) {
+    int error = 0;
+    archive_ = zip_open(fileName.c_str(), ZIP_RDONLY, &error);
+    if (!archive_) {
+        zip_error_t details;
+        zip_error_init_with_code(&details, error);
+        const std::string why = zip_error_strerror(&details);
+        zip_error_fini(&details);
+        throw TableError(fmt::format("{}: not a readable workbook ({})", fileName, why));
+    }
+}
+
+ZipArchive::~ZipArchive() { zip_discard(archive_); }
+
+bool ZipArchive::Has(const std::string& part) const { return zip_name_locate(archive_, part.c_str(), 0) >= 0; }
+
+template <typename Consume>
+void ZipArchive::ReadPieces(const std::string& part, Consume&& consume) const {
+    const zip_int64_t index = zip_name_locate(archive_, part.c_str(), 0);
+    if (index < 0) throw TableError(fmt::format("{}: the workbook has no part {}", fileName_, part));
+    std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> file(zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0),
+                                                           zip_fclose);
+    if (!file)
+        throw TableError(fmt::format("{}: {}: {}", fileName_, part, zip_strerror(archive_)));
+    char buffer[1 << 16];
+    std::size_t total = 0;
+    for (;;) {
+        const zip_int64_t got = zip_fread(file.get(), buffer, sizeof buffer);
+        if (got < 0)
+            throw TableError(fmt::format("{}: {}: {}", fileName_, part, zip_file_strerror(file.get())));
+        if (got == 0) break;
+        total += static_cast<std::size_t>(got);
+        if (total > kMostPartBytes)
+            throw TableError(fmt::format("{}: {}: the part unpacks to more than {} MB; refused", fileName_, part,
+                                         kMostPartBytes >> 20));
+        consume(std::string_view(buffer, static_cast<std::size_t>(got)), false);
+    }
+    consume(std::string_view(), true);
+}
+
+std::string ZipArchive::Read(const std::string& part) const {
+    std::string bytes;
+    ReadPieces(part, [&](std::string_view piece, bool) { bytes += piece; });
+    return bytes;
+}
+
+void ZipArchive::Parse(const std::string& part, XmlHandler& handler) const {
+    std::unique_ptr<XML_ParserStruct, void (*)(XML_Parser)> parser(XML_ParserCreateNS(nullptr, ' '), XML_ParserFree);
+    if (!parser) throw TableError(fileName_ + ": out of memory for the XML parser");
+    ParseState state{handler, nullptr, parser.get()};
+    XML_SetUserData(parser.get(), &state);
+    XML_SetElementHandler(parser.get(), OnStart, OnEnd);
+    XML_SetCharacterDataHandler(parser.get(), OnText);
+    ReadPieces(part, [&](std::string_view piece, bool last) {
+        const XML_Status status =
+            XML_Parse(parser.get(), piece.data(), static_cast<int>(piece.size()), last ? XML_TRUE : XML_FALSE);
+        if (state.failure) std::rethrow_exception(state.failure);
+        if (status != XML_STATUS_OK)
+            throw TableError(fmt::format("{}: {}: malformed XML at line {}: {}", fileName_, part,
+                                         XML_GetCurrentLineNumber(parser.get()),
+                                         XML_ErrorString(XML_GetErrorCode(parser.get()))));
+    });
+}
+
+}  // namespace lexicorn

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+struct zip;
+
+namespace lexicorn {
+
+/// Receives the events of an XML part, names without their namespace prefix.
+class XmlHandler {
+public:
+    virtual ~XmlHandler() = default;
+    /// `attributes` alternates names and values and ends with a null pointer.
+    virtual void Start(std::string_view name, const char** attributes) = 0;
+    virtual void End(std::string_view name) = 0;
+    virtual void Text(std::string_view text) = 0;
+};
+
+/// The value of an attribute by its name without prefix; null when absent.
+const char* Attribute(const char** attributes, std::string_view name);
+
+/// A zip archive opened for reading its XML parts. Parts are read in pieces and their size is
+/// capped, so a decompression bomb ends in an error instead of an exhausted machine. Every error
+/// is a TableError naming the file and the part.
+class ZipArchive {
+public:
+    /// Most bytes of one part once uncompressed.
+    static constexpr std::size_t kMostPartBytes = 512u << 20;
+
+    explicit ZipArchive(const std::string& fileName);
+    ~ZipArchive();
+    ZipArchive(const ZipArchive&) = delete;
+    ZipArchive& operator=(const ZipArchive&) = delete;
+
+    bool Has(const std::string& part) const;
+    /// Parses the part, sending its events to `handler`.
+    void Parse(const std::string& part, XmlHandler& handler) const;
+    /// The part's bytes (for small parts such as "mimetype").
+    std::string Read(const std::string& part) const;
+
+private:
+    template <typename Consume>
+    void ReadPieces(const std::string& part, Consume&& consume) const;
+
+    std::string fileName_;
+    zip* archive_ = nullptr;
+};
+
+}  // namespace lexicorn
