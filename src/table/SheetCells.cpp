@@ -13,6 +13,8 @@ namespace lexicorn {
 
 void SheetCells::Set(std::size_t row, std::size_t column, std::string text) {
     if (text.empty()) return;
+    if (row < 1 || column < 1)
+        throw TableError(fmt::format("{}: a cell lies at row {}, column {}; both count from 1", fileName_, row, column));
     if (row > kMostRowsOrColumns || column > kMostRowsOrColumns)
         throw TableError(LocatedMessage(fileName_, row, column,
                                         fmt::format("the cell lies beyond the {} rows and columns a table may have",

@@ -2,14 +2,45 @@
 #include <fmt/format.h>
 #include <freexl.h>
 
+#include <cstdio>
 #include <memory>
+
+#include "platform/Isolated.h"
 
 #include "table/TableReader.h"
 #include "table/WorkbookFormats.h"
 
 namespace lexicorn {
 
-SheetCells ReadXlsSheet(const std::string& fileName) {
+namespace {
+
+// Cells travel from the reader process as "row column length:text" records.
+std::string Serialise(const SheetCells& cells) {
+    std::string bytes;
+    for (std::size_t row = 1; row <= cells.RowCount(); ++row)
+        for (std::size_t column = 1; column <= cells.ColumnCount(); ++column)
+            if (std::string_view text = cells.Get(row, column); !text.empty())
+                bytes += fmt::format("{} {} {}:{}", row, column, text.size(), text);
+    return bytes;
+}
+
+SheetCells Deserialise(const std::string& fileName, const std::string& bytes) {
+    SheetCells cells(fileName);
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        std::size_t row = 0, column = 0, length = 0;
+        int consumed = 0;
+        if (std::sscanf(bytes.c_str() + at, "%zu %zu %zu:%n", &row, &column, &length, &consumed) != 3 ||
+            at + static_cast<std::size_t>(consumed) + length > bytes.size())
+            throw TableError(fileName + ": the .xls reader answered in a form this program does not know");
+        at += static_cast<std::size_t>(consumed);
+        cells.Set(row, column, bytes.substr(at, length));
+        at += length;
+    }
+    return cells;
+}
+
+SheetCells ReadInThisProcess(const std::string& fileName) {
     const void* handle = nullptr;
     if (int error = freexl_open(fileName.c_str(), &handle); error != FREEXL_OK) {
         if (handle) freexl_close(handle);
@@ -52,6 +83,18 @@ SheetCells ReadXlsSheet(const std::string& fileName) {
             cells.Set(row + 1, column + 1, std::move(text));
         }
     return cells;
+}
+
+}  // namespace
+
+SheetCells ReadXlsSheet(const std::string& fileName) {
+    // FreeXL is not safe against every damaged file: it reads in a process of its own.
+    try {
+        return Deserialise(fileName, RunIsolated([&] { return Serialise(ReadInThisProcess(fileName)); }));
+    } catch (const IsolatedFailure& failure) {
+        const std::string what = failure.what();
+        throw TableError(what.starts_with(fileName) ? what : fileName + ": " + what);
+    }
 }
 
 }  // namespace lexicorn
