@@ -28,6 +28,7 @@ test: all
 bench: deps
 	bench/run
 	bench/merge
+	bench/xlsx
 
 install: all
 	cmake --install $(BUILD)

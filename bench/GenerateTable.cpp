@@ -1,6 +1,8 @@
-// Writes a large string table for the benchmarks: LANGUAGES language columns of STRINGS strings, as CSV,
-// and optionally the same messages as one gettext .po file per language.
+// Writes a large string table for the benchmarks: LANGUAGES language columns of STRINGS strings, as CSV
+// (or, for an OUT name ending in .xlsx, as a workbook), and optionally the same messages as one gettext
+// .po file per language.
 #include <fmt/format.h>
+#include <xlsxwriter.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -25,6 +27,24 @@ int main(int argc, char** argv) {
     }
     const int languages = std::atoi(argv[2]);
     const int strings = std::atoi(argv[3]);
+    if (std::string(argv[1]).ends_with(".xlsx")) {
+        lxw_workbook* workbook = workbook_new(argv[1]);
+        lxw_worksheet* sheet = workbook_add_worksheet(workbook, nullptr);
+        worksheet_write_string(sheet, 0, 0, "ID", nullptr);
+        for (int l = 0; l < languages; ++l) {
+            const auto column = static_cast<lxw_col_t>(l + 1);
+            worksheet_write_string(sheet, 0, column, fmt::format("Language {}", l).c_str(), nullptr);
+            worksheet_write_string(sheet, 1, column, fmt::format("{}{}", char('a' + l / 26), char('a' + l % 26)).c_str(),
+                                   nullptr);
+        }
+        for (int s = 0; s < strings; ++s) {
+            const auto row = static_cast<lxw_row_t>(s + 2);
+            worksheet_write_string(sheet, row, 0, fmt::format("STRING_{}", s).c_str(), nullptr);
+            for (int l = 0; l < languages; ++l)
+                worksheet_write_string(sheet, row, static_cast<lxw_col_t>(l + 1), Text(l, s).c_str(), nullptr);
+        }
+        return workbook_close(workbook) == LXW_NO_ERROR ? 0 : 1;
+    }
     std::ofstream csv(argv[1], std::ios::binary);
     csv << "ID";
     for (int l = 0; l < languages; ++l) csv << fmt::format(",Language {}", l);

@@ -31,10 +31,13 @@ void SheetCells::Set(std::size_t row, std::size_t column, std::string text) {
     if (!cells.empty() && cells.back().first >= column16)
         at = std::lower_bound(cells.begin(), cells.end(), column16,
                               [](const auto& cell, std::uint16_t c) { return cell.first < c; });
-    if (at != cells.end() && at->first == column16)
+    if (at != cells.end() && at->first == column16) {
         at->second = std::move(text);
-    else
+    } else {
+        if (++cellCount_ > kMostCells)
+            throw TableError(fmt::format("{}: the table holds more than {} cells; refused", fileName_, kMostCells));
         cells.emplace(at, column16, std::move(text));
+    }
     columnCount_ = std::max(columnCount_, column);
 }
 

@@ -14,11 +14,13 @@ class SheetCells {
 public:
     /// Most rows and columns a table may have: counts are 16-bit.
     static constexpr std::size_t kMostRowsOrColumns = 65535;
+    /// Most cells with values a table may have: a bound on the memory a hostile file can claim.
+    static constexpr std::size_t kMostCells = 10'000'000;
 
     explicit SheetCells(std::string fileName) : fileName_(std::move(fileName)) {}
 
     /// Sets the cell in `row` and `column` (from 1). Empty text is ignored. Throws TableError for a
-    /// cell beyond 65535 rows or columns, invalid UTF-8 or a NUL character.
+    /// cell beyond 65535 rows or columns or beyond the most cells, invalid UTF-8 or a NUL character.
     void Set(std::size_t row, std::size_t column, std::string text);
     /// Empty for a cell without a value.
     std::string_view Get(std::size_t row, std::size_t column) const;
@@ -31,6 +33,7 @@ private:
     std::string fileName_;
     std::vector<Row> rows_;
     std::size_t columnCount_ = 0;
+    std::size_t cellCount_ = 0;
 };
 
 /// A number as a spreadsheet shows it in a string table: integers without a decimal part ("1"),

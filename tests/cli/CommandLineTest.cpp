@@ -161,6 +161,23 @@ TEST_F(CommandLine, TablePrintsTheCellsAsJson) {
     EXPECT_EQ(out, "{\"rows\":2,\"columns\":2,\"cells\":[[\"a\",\"b\\nc\"],[\"\xC3\xA9\",\"\"]]}\n");
 }
 
+TEST_F(CommandLine, WorkbooksBuildLikeTheirCsv) {
+    for (const char* table : {"table.xlsx", "table.ods", "table.xls", "table.csv"}) {
+        ASSERT_EQ(Run({"build", std::string(LEXICORN_FIXTURES_DIR "/") + table, "-o", Path("out"), "--encoding",
+                       "utf8", "--table", "32", "--unique-id", "1", "-q"}),
+                  kExitSuccess)
+            << table << ": " << err;
+        const std::string dump = Dump();
+        EXPECT_NE(dump.find("\"\xCE\x93\xCE\xB5\xCE\xB9\xCE\xAC \xCF\x83\xCE\xBF\xCF\x85\""), std::string::npos) << table;
+        EXPECT_NE(dump.find("[\"OK\",\"Cancel\",\"Hello \xF0\x9F\x98\x80\",\"1\",\"Only English\""), std::string::npos)
+            << table;
+    }
+    EXPECT_EQ(Run({"build", std::string(LEXICORN_FIXTURES_DIR "/table.xlsx"), "-o", Path("out")}), kExitFailure);
+    EXPECT_NE(err.find("row 1, column 5: the character U+0420 '\xD0\xA0' is not in code page CP1252"),
+              std::string::npos)
+        << err;
+}
+
 TEST_F(CommandLine, ExampleTableBuilds) {
     ASSERT_EQ(Run({"build", LEXICORN_EXAMPLES_DIR "/strings.csv", "-o", Path("out"), "-p",
                    LEXICORN_EXAMPLES_DIR "/example.lxn"}),
