@@ -37,9 +37,10 @@ std::string RunIsolated(const std::function<std::string()>& work) {
         // The first byte says whether the rest is the result ('R') or an error message ('E').
         std::string reply;
         try {
-            reply = "R" + work();
+            reply = work();
+            reply.insert(reply.begin(), 'R');
         } catch (const std::exception& error) {
-            reply = std::string("E") + error.what();
+            reply.assign(1, 'E').append(error.what());
         } catch (...) {
             reply = "Efailed";
         }
