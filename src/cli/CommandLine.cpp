@@ -320,21 +320,20 @@ int Table(const InspectArguments& args, std::ostream& out) {
     reader->SetUtf8Mode(true);
     const std::uint16_t rows = reader->GetRowCount();
     const std::uint16_t columns = reader->GetColumnCount();
-    if (args.json) out << fmt::format(R"({{"rows":{},"columns":{},"cells":[)", rows, columns);
+    // Tables run to hundreds of thousands of cells: the text is gathered and written in one piece.
+    std::string text;
+    if (args.json) text += fmt::format(R"({{"rows":{},"columns":{},"cells":[)", rows, columns);
     for (std::uint32_t row = 1; row <= rows; ++row) {
-        if (args.json) out << (row > 1 ? ",[" : "[");
+        if (args.json) text += row > 1 ? ",[" : "[";
         for (std::uint32_t column = 1; column <= columns; ++column) {
-            const std::string cell = reader->GetCell(static_cast<std::uint16_t>(column), static_cast<std::uint16_t>(row));
-            if (args.json) {
-                out << (column > 1 ? "," : "") << JsonString(cell);
-            } else {
-                // One line per row: the quoted form keeps tabs and line breaks inside cells visible.
-                out << (column > 1 ? "\t" : "") << JsonString(cell);
-            }
+            // Without --json: one line per row, each cell quoted so that tabs and line breaks stay visible.
+            if (column > 1) text += args.json ? ',' : '\t';
+            text += JsonString(reader->GetCell(static_cast<std::uint16_t>(column), static_cast<std::uint16_t>(row)));
         }
-        out << (args.json ? "]" : "\n");
+        text += args.json ? "]" : "\n";
     }
-    if (args.json) out << "]}\n";
+    if (args.json) text += "]}\n";
+    out << text;
     reader->Close();
     return kExitSuccess;
 }

@@ -48,7 +48,13 @@ bool ExcelReader::LooksLikeWorkbook(const std::string& fileName) {
 }
 
 void ExcelReader::Load() {
-    cells_.emplace(ReadFirstSheet(FileName()));
+    std::error_code error;
+    const auto writeTime = std::filesystem::last_write_time(FileName(), error);
+    if (!cells_ || error || writeTime != readTime_) {
+        cells_.reset();
+        cells_.emplace(ReadFirstSheet(FileName()));
+        readTime_ = writeTime;
+    }
     if (!measured_) SetCounts(cells_->ColumnCount(), cells_->RowCount());
     measured_ = true;
 }

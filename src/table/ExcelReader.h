@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -12,7 +13,8 @@ namespace lexicorn {
 /// the file's content rather than its name. Cells come as text: numbers without needless decimals,
 /// booleans as TRUE and FALSE, errors as the spreadsheet shows them, dates and times in ISO 8601,
 /// formulas as their cached value. The counts are taken when the file is first opened and kept:
-/// a later Open reads the cells again within the same counts.
+/// a later Open reads the cells again within the same counts (when the file has not changed since,
+/// it keeps the cells it read before instead of reading the whole workbook again).
 class ExcelReader final : public TableReader {
 public:
     /// Opens and measures the workbook; a missing file leaves the reader closed with no rows.
@@ -23,11 +25,12 @@ public:
 
 protected:
     void Load() override;
-    void Unload() override { cells_.reset(); }
+    void Unload() override {}
     std::string_view CellText(std::uint16_t column, std::uint16_t row) const override;
 
 private:
     std::optional<SheetCells> cells_;
+    std::filesystem::file_time_type readTime_;  // when the file that cells_ holds was last written
     bool measured_ = false;
 };
 

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <map>
 #include <vector>
 
@@ -86,7 +87,7 @@ public:
 
 // "_x000D_" stands for a carriage return, "_x005F_" for the underscore: Excel's escapes of characters
 // that XML cannot carry as they are.
-std::string Unescape(const std::string& text) {
+std::string Unescape(std::string text) {
     if (text.find("_x") == std::string::npos) return text;
     std::u16string units;
     std::string output;
@@ -113,14 +114,14 @@ class SharedStringsHandler final : public XmlHandler {
 public:
     std::vector<std::string> strings;
     void Start(std::string_view name, const char**) override {
-        if (name == "si") current_.clear();
+        if (name == "si") current_ = std::string();
         if (name == "rPh") ++phonetic_;
         if (name == "t" && !phonetic_) inText_ = true;
     }
     void End(std::string_view name) override {
         if (name == "t") inText_ = false;
         if (name == "rPh") --phonetic_;
-        if (name == "si") strings.push_back(Unescape(current_));
+        if (name == "si") strings.push_back(Unescape(std::move(current_)));
     }
     void Text(std::string_view text) override {
         if (inText_) current_ += text;
@@ -180,9 +181,20 @@ private:
 
 class SheetHandler final : public XmlHandler {
 public:
-    SheetHandler(SheetCells& cells, const std::vector<std::string>& shared, const std::vector<bool>& dateStyles,
-                 bool date1904, std::string sheetName)
-        : cells_(cells), shared_(shared), dateStyles_(dateStyles), date1904_(date1904), sheet_(std::move(sheetName)) {}
+    SheetHandler(SheetCells& cells, const std::vector<bool>& dateStyles, bool date1904, std::string sheetName)
+        : cells_(cells), dateStyles_(dateStyles), date1904_(date1904), sheet_(std::move(sheetName)) {}
+
+    /// Puts the shared strings into the cells that refer to them; they are read beside the sheet.
+    void ResolveSharedStrings(std::vector<std::string>& shared) {
+        for (const SharedCell& cell : sharedCells_) {
+            row_ = cell.row;
+            column_ = cell.column;
+            if (cell.index >= shared.size())
+                throw TableError(Problem(fmt::format("shared string '{}' does not exist ({} strings)", cell.index,
+                                                     shared.size())));
+            cells_.Set(cell.row, cell.column, shared[cell.index]);
+        }
+    }
 
     void Start(std::string_view name, const char** attributes) override {
         if (name == "row") {
@@ -243,15 +255,10 @@ private:
         return column;
     }
 
-    std::string CellText() const {
+    std::string CellText() {
         if (type_ == "s") {
-            std::size_t index = 0;
-            if (value_.empty()) return {};
-            auto [stop, error] = std::from_chars(value_.data(), value_.data() + value_.size(), index);
-            if (error != std::errc() || stop != value_.data() + value_.size() || index >= shared_.size())
-                throw TableError(Problem(fmt::format("shared string '{}' does not exist ({} strings)", value_,
-                                                     shared_.size())));
-            return shared_[index];
+            if (!value_.empty()) sharedCells_.push_back({row_, column_, Number(value_.c_str(), "shared string")});
+            return {};
         }
         if (type_ == "inlineStr" || type_ == "str") return Unescape(value_);
         if (type_ == "b") return value_ == "1" ? "TRUE" : value_.empty() ? "" : "FALSE";
@@ -265,8 +272,12 @@ private:
         return isDate ? SerialDateText(number, date1904_) : NumberText(number);
     }
 
+    struct SharedCell {
+        std::size_t row, column, index;
+    };
+
     SheetCells& cells_;
-    const std::vector<std::string>& shared_;
+    std::vector<SharedCell> sharedCells_;
     const std::vector<bool>& dateStyles_;
     bool date1904_;
     std::string sheet_;
@@ -289,13 +300,17 @@ SheetCells ReadXlsxSheet(const std::string& fileName) {
     zip.Parse(workbookPart, workbook);
     const auto relationships = ReadRelationships(zip, workbookPart);
 
-    std::vector<std::string> shared;
+    // The shared strings are most of a string table's bytes: they are read on a second core while
+    // this one reads the sheet. The reader of a zip archive serves one thread, so each has its own.
+    std::future<std::vector<std::string>> shared;
     std::vector<bool> dateStyles;
     for (const auto& [id, relationship] : relationships) {
         if (EndsWith(relationship.type, "/sharedStrings") && zip.Has(relationship.target)) {
-            SharedStringsHandler handler;
-            zip.Parse(relationship.target, handler);
-            shared = std::move(handler.strings);
+            shared = std::async(std::launch::async, [&fileName, part = relationship.target] {
+                SharedStringsHandler handler;
+                ZipArchive(fileName).Parse(part, handler);
+                return std::move(handler.strings);
+            });
         } else if (EndsWith(relationship.type, "/styles") && zip.Has(relationship.target)) {
             StylesHandler handler;
             zip.Parse(relationship.target, handler);
@@ -313,8 +328,10 @@ SheetCells ReadXlsxSheet(const std::string& fileName) {
             throw TableError(fmt::format("{}: sheet '{}' points to the missing part {}", fileName, sheet.name,
                                          relationship->second.target));
         SheetCells cells(fileName);
-        SheetHandler handler(cells, shared, dateStyles, workbook.date1904, sheet.name);
+        SheetHandler handler(cells, dateStyles, workbook.date1904, sheet.name);
         zip.Parse(relationship->second.target, handler);
+        std::vector<std::string> strings = shared.valid() ? shared.get() : std::vector<std::string>();
+        handler.ResolveSharedStrings(strings);
         return cells;
     }
     throw TableError(fileName + ": the workbook has no worksheet");
