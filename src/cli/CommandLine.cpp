@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "build/BuildRun.h"
-#include "build/ImageInspector.h"
+#include "build/ImageReader.h"
 #include "build/UniqueId.h"
 #include "cli/CliBuildHost.h"
 #include "cli/Json.h"
@@ -65,7 +65,7 @@ struct MergeArguments {
     bool yes = false;
 };
 
-struct InspectArguments {
+struct FileArguments {
     std::string file;
     std::string codePage = TableReader::kDefaultCodePage;
     bool json = false;
@@ -270,12 +270,12 @@ std::vector<std::uint8_t> ReadBinaryFile(const std::string& path) {
     return bytes;
 }
 
-int Dump(const InspectArguments& args, std::ostream& out) {
+int Dump(const FileArguments& args, std::ostream& out) {
     CheckCodePage(args.codePage);
     const std::vector<std::uint8_t> bytes = ReadBinaryFile(args.file);
-    InspectedImage image;
+    ImageContents image;
     try {
-        image = InspectImage(bytes, args.codePage);
+        image = ReadImage(bytes, args.codePage);
     } catch (const ImageError& error) {
         throw std::runtime_error(fmt::format("{}: not a valid Lexicorn image: {}", args.file, error.what()));
     }
@@ -313,7 +313,7 @@ int Dump(const InspectArguments& args, std::ostream& out) {
     return kExitSuccess;
 }
 
-int Table(const InspectArguments& args, std::ostream& out) {
+int Table(const FileArguments& args, std::ostream& out) {
     CheckCodePage(args.codePage);
     std::unique_ptr<TableReader> reader = CreateTableReader(args.file);
     if (reader->Open() != kSuccess) throw std::runtime_error(args.file + ": no such file");
@@ -380,7 +380,7 @@ int RunCommandLine(int argc, const char* const* argv, const Console& console) {
                              "Unique id of the image in hexadecimal (default: SOURCE_DATE_EPOCH, else now)");
     buildCommand->add_flag("-q,--quiet", build.quiet, "Print nothing but errors");
 
-    InspectArguments dump;
+    FileArguments dump;
     CLI::App* dumpCommand = app.add_subcommand("dump", "Check a Lexicorn image and print its header, languages "
                                                        "and strings");
     dumpCommand->add_option("IMAGE", dump.file, "The image (Lexicorn.bin)")->required();
@@ -407,7 +407,7 @@ int RunCommandLine(int argc, const char* const* argv, const Console& console) {
     mergeCommand->add_flag("-y,--yes", merge.yes, "Merge at an address that is not a multiple of the alignment "
                                                   "without asking");
 
-    InspectArguments table;
+    FileArguments table;
     CLI::App* tableCommand = app.add_subcommand("table", "Print a string table as the reader sees it");
     tableCommand->add_option("TABLE", table.file, "The string table")->required();
     tableCommand->add_flag("--json", table.json, "Print one JSON object");

@@ -72,8 +72,7 @@ enum class MergeOutcome {
 };
 
 /// Checks the request, stores mode, placement and address in `settings`, asks when the address is
-/// not a multiple of `settings.searchStep`, merges, and shows exactly one outcome message (none
-/// when the user aborts after the question, which has its own).
+/// not a multiple of `settings.searchStep`, merges, and shows the outcome's one message.
 MergeOutcome RunMergeCommand(MergeHost& host, LXNMerger& merger, ProjectSettings& settings,
                              const MergeRequest& request);
 

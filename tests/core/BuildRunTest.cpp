@@ -3,7 +3,7 @@
 #include <functional>
 
 #include "build/BuildRun.h"
-#include "build/ImageInspector.h"
+#include "build/ImageReader.h"
 #include "support/TestSupport.h"
 
 namespace lexicorn {
@@ -27,9 +27,9 @@ protected:
         table = test::MakeLoadedTable(std::move(rows), std::move(selected));
         return BuildLexicorn(host, table, settings, options);
     }
-    InspectedImage Image() const {
+    ImageContents Image() const {
         const std::string bytes = test::ReadFile(dir / "Lexicorn.bin");
-        return InspectImage(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+        return ReadImage(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
     }
     bool Exists(const char* name) const { return fs::exists(dir / name); }
 
@@ -49,7 +49,7 @@ TEST_F(BuildRun, WritesEveryFileAndReportsTheSummary) {
               "Total size of Lexicorn: " + std::to_string(Image().imageSize) + "\r");
     for (const char* file : {"Lexicorn.bin", "Lexicorn.c", "StringList.h", "LXNApiCfg.h"}) EXPECT_TRUE(Exists(file));
 
-    const InspectedImage image = Image();
+    const ImageContents image = Image();
     EXPECT_EQ(image.uniqueId, 0x622B634Cu);
     ASSERT_EQ(image.languages.size(), 3u);
     EXPECT_EQ(image.languages[2].codeText, "es");

@@ -1,4 +1,4 @@
-#include "build/ImageInspector.h"
+#include "build/ImageReader.h"
 
 #include <fmt/format.h>
 
@@ -14,7 +14,7 @@ class Reader {
 public:
     Reader(std::span<const std::uint8_t> image, const std::string& codePage) : image_(image), codePage_(codePage) {}
 
-    InspectedImage Read() {
+    ImageContents Read() {
         constexpr std::uint32_t kHeader = LexicornEngine::kHeaderSize;
         if (image_.size() < kHeader)
             throw ImageError(fmt::format("{} bytes are too few for a Lexicorn header ({} bytes)", image_.size(), kHeader));
@@ -27,7 +27,7 @@ public:
         else
             throw ImageError("no Lexicorn signature at the start");
 
-        InspectedImage out;
+        ImageContents out;
         out.byteOrder = order_;
         out.uniqueId = Word(8);
         out.imageSize = Word(12);
@@ -58,7 +58,7 @@ public:
 
         for (std::uint32_t l = 0; l < languageCount; ++l) {
             const std::uint64_t entry = kHeader + 8ull * l;
-            InspectedImage::Language language;
+            ImageContents::Language language;
             language.code = Word(entry);
             for (std::uint32_t shift : {8u, 0u})
                 if (char c = static_cast<char>(language.code >> shift & 0xFF)) language.codeText += c;
@@ -125,7 +125,7 @@ private:
 
 }  // namespace
 
-InspectedImage InspectImage(std::span<const std::uint8_t> image, const std::string& codePage) {
+ImageContents ReadImage(std::span<const std::uint8_t> image, const std::string& codePage) {
     return Reader(image, codePage).Read();
 }
 

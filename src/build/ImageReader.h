@@ -15,7 +15,7 @@ public:
 };
 
 /// A checked image, its texts in UTF-8.
-struct InspectedImage {
+struct ImageContents {
     struct Language {
         std::uint32_t code = 0;  ///< first character × 256 + second character
         std::string codeText;    ///< the code's characters
@@ -35,6 +35,6 @@ struct InspectedImage {
 
 /// Checks a whole image (signature in either byte order, sizes, every offset inside the string data,
 /// every string terminated) and reads it. Single-byte text is read in `codePage`. Throws ImageError.
-InspectedImage InspectImage(std::span<const std::uint8_t> image, const std::string& codePage = "CP1252");
+ImageContents ReadImage(std::span<const std::uint8_t> image, const std::string& codePage = "CP1252");
 
 }  // namespace lexicorn

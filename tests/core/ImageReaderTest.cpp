@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "build/ImageInspector.h"
+#include "build/ImageReader.h"
 #include "build/LexicornEngine.h"
 #include "support/TestSupport.h"
 
@@ -25,13 +25,13 @@ std::vector<std::uint8_t> Example(std::uint8_t tableType, std::int8_t encoding, 
     return engine->GetOutputImage();
 }
 
-TEST(ImageInspector, ReadsEveryFormBack) {
+TEST(ImageReader, ReadsEveryFormBack) {
     for (std::uint8_t type : {0, 1})
         for (std::int8_t encoding : {0, 1, 2})
             for (std::uint8_t order : {0, 1}) {
                 SCOPED_TRACE(testing::Message() << "type " << int(type) << " encoding " << int(encoding) << " order "
                                                 << int(order));
-                const InspectedImage image = InspectImage(Example(type, encoding, order));
+                const ImageContents image = ReadImage(Example(type, encoding, order));
                 EXPECT_EQ(image.uniqueId, 0x622B634Cu);
                 EXPECT_EQ(image.byteOrder, order);
                 EXPECT_EQ(image.tableType, type);
@@ -58,7 +58,7 @@ TEST_P(DamagedImage, IsRefusedWithAReason) {
     std::vector<std::uint8_t> image = Example(0, 0, 0);
     GetParam().damage(image);
     try {
-        InspectImage(image);
+        ReadImage(image);
         FAIL() << "accepted";
     } catch (const ImageError& error) {
         EXPECT_EQ(std::string(error.what()), GetParam().message);
