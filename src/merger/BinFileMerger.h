@@ -42,7 +42,7 @@ public:
     ResultCode SetParameters(std::uint8_t mode, std::uint8_t placement, std::uint8_t alignment,
                              std::uint32_t address);
     /// Writes the output: 0, kCannotOpenImage, kCannotOpenTarget, kFileTooLarge, kPlacementNotInMode,
-    /// kAddressOverflow, kNoStorage, kShortRead or kCannotCreateOutput.
+    /// kAddressOverflow, or kCannotCreateOutput when the output cannot be written whole.
     ResultCode Merge();
 
     /// Rounds up or down to the alignment (no change with alignment 0).
