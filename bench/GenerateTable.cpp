@@ -15,7 +15,8 @@ namespace {
 // Every tenth string repeats an earlier one, as real tables do ("OK", "Cancel"), so sharing is exercised.
 std::string Text(int language, int string) {
     const int source = string % 10 == 9 ? string / 2 : string;
-    return fmt::format("Message {} of language {}: the quick brown fox jumps over the lazy dog", source, language);
+    return fmt::format("Message {} of language {}: the quick brown fox jumps over the lazy dog", source,
+                       language);
 }
 
 }  // namespace
@@ -34,14 +35,16 @@ int main(int argc, char** argv) {
         for (int l = 0; l < languages; ++l) {
             const auto column = static_cast<lxw_col_t>(l + 1);
             worksheet_write_string(sheet, 0, column, fmt::format("Language {}", l).c_str(), nullptr);
-            worksheet_write_string(sheet, 1, column, fmt::format("{}{}", char('a' + l / 26), char('a' + l % 26)).c_str(),
+            worksheet_write_string(sheet, 1, column,
+                                   fmt::format("{}{}", char('a' + l / 26), char('a' + l % 26)).c_str(),
                                    nullptr);
         }
         for (int s = 0; s < strings; ++s) {
             const auto row = static_cast<lxw_row_t>(s + 2);
             worksheet_write_string(sheet, row, 0, fmt::format("STRING_{}", s).c_str(), nullptr);
             for (int l = 0; l < languages; ++l)
-                worksheet_write_string(sheet, row, static_cast<lxw_col_t>(l + 1), Text(l, s).c_str(), nullptr);
+                worksheet_write_string(sheet, row, static_cast<lxw_col_t>(l + 1), Text(l, s).c_str(),
+                                       nullptr);
         }
         return workbook_close(workbook) == LXW_NO_ERROR ? 0 : 1;
     }
@@ -49,7 +52,8 @@ int main(int argc, char** argv) {
     csv << "ID";
     for (int l = 0; l < languages; ++l) csv << fmt::format(",Language {}", l);
     csv << "\n";
-    for (int l = 0; l < languages; ++l) csv << fmt::format(",{}{}", static_cast<char>('a' + l / 26), static_cast<char>('a' + l % 26));
+    for (int l = 0; l < languages; ++l)
+        csv << fmt::format(",{}{}", static_cast<char>('a' + l / 26), static_cast<char>('a' + l % 26));
     csv << "\n";
     for (int s = 0; s < strings; ++s) {
         csv << fmt::format("STRING_{}", s);

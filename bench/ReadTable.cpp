@@ -15,7 +15,8 @@ int main(int argc, char** argv) {
         std::size_t cells = 0;
         for (std::uint32_t row = 1; row <= reader->GetRowCount(); ++row)
             for (std::uint32_t column = 1; column <= reader->GetColumnCount(); ++column)
-                cells += !reader->GetCell(static_cast<std::uint16_t>(column), static_cast<std::uint16_t>(row)).empty();
+                cells += !reader->GetCell(static_cast<std::uint16_t>(column), static_cast<std::uint16_t>(row))
+                              .empty();
         std::printf("%zu cells\n", cells);
     } catch (const lexicorn::TableError& error) {
         std::fprintf(stderr, "%s\n", error.what());

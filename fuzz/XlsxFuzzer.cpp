@@ -6,6 +6,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const lexicorn::SheetCells cells = lexicorn::ReadXlsxSheet(path);
         // Reading every cell back is part of what a build does.
         for (std::size_t row = 1; row <= cells.RowCount(); ++row)
-            for (std::size_t column = 1; column <= cells.ColumnCount(); ++column) (void)cells.Get(row, column);
+            for (std::size_t column = 1; column <= cells.ColumnCount(); ++column)
+                (void)cells.Get(row, column);
     });
 }

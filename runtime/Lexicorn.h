@@ -45,49 +45,49 @@ typedef enum lxn_result {
 
 /* An image attached in memory. Fill it with one of the lxn_attach functions. */
 typedef struct lxn_image {
-    const unsigned char *data; /* the image's first byte */
+    const unsigned char* data; /* the image's first byte */
     uint32_t size;             /* the image's length in bytes */
     uint32_t unique_id;        /* packed build time: see the string-id list's first line */
     uint32_t language_count;
-    uint32_t string_count;     /* strings per language: NUMBER_OF_STRINGS of StringList.h */
-    uint32_t encoding;         /* 0 single byte, 1 UTF-16, 2 UTF-8 */
-    uint32_t table_type;       /* 0 16-bit offsets, 1 32-bit offsets */
+    uint32_t string_count; /* strings per language: NUMBER_OF_STRINGS of StringList.h */
+    uint32_t encoding;     /* 0 single byte, 1 UTF-16, 2 UTF-8 */
+    uint32_t table_type;   /* 0 16-bit offsets, 1 32-bit offsets */
     int big_endian;
 } lxn_image;
 
 /* Attaches the image at data, which holds at most size bytes, after checking its header. */
-lxn_result lxn_attach(lxn_image *image, const void *data, size_t size);
+lxn_result lxn_attach(lxn_image* image, const void* data, size_t size);
 
 /* Looks for an image in [start, start + length) at every LXNCFG_SEARCH_STEP bytes from start and
    attaches the first one found. */
-lxn_result lxn_find(lxn_image *image, const void *start, size_t length);
+lxn_result lxn_find(lxn_image* image, const void* start, size_t length);
 
 #if IS_LEXICORN_EMBEDDED
 /* The image that Lexicorn.c compiles in. */
 extern unsigned char const embeddedLexicorn[];
 /* Attaches embeddedLexicorn. */
-lxn_result lxn_attach_embedded(lxn_image *image);
+lxn_result lxn_attach_embedded(lxn_image* image);
 #endif
 
 /* Reads an image file into buffer (capacity bytes) and attaches it. Not available when
    LXNCFG_API_FOR_ROM is 1 (no file system). */
-lxn_result lxn_load_file(lxn_image *image, const char *path, void *buffer, size_t capacity);
+lxn_result lxn_load_file(lxn_image* image, const char* path, void* buffer, size_t capacity);
 
 /* The two-character code of a language (code must hold 3 chars) and the index of a code. */
-lxn_result lxn_language_code(const lxn_image *image, uint32_t language, char code[3]);
-lxn_result lxn_find_language(const lxn_image *image, const char *code, uint32_t *language);
+lxn_result lxn_language_code(const lxn_image* image, uint32_t language, char code[3]);
+lxn_result lxn_find_language(const lxn_image* image, const char* code, uint32_t* language);
 
 /* A language's name or a string, copied with its terminator: single-byte and UTF-8 images into
    char buffers, UTF-16 images into uint16_t buffers (in the target's byte order). length, when
    not null, receives the length in units without the terminator. Capacities count units. */
-lxn_result lxn_language_name(const lxn_image *image, uint32_t language, char *name, size_t capacity,
-                             size_t *length);
-lxn_result lxn_language_name16(const lxn_image *image, uint32_t language, uint16_t *name, size_t capacity,
-                               size_t *length);
-lxn_result lxn_get_string(const lxn_image *image, uint32_t language, uint32_t id, char *text, size_t capacity,
-                          size_t *length);
-lxn_result lxn_get_string16(const lxn_image *image, uint32_t language, uint32_t id, uint16_t *text,
-                            size_t capacity, size_t *length);
+lxn_result lxn_language_name(const lxn_image* image, uint32_t language, char* name, size_t capacity,
+                             size_t* length);
+lxn_result lxn_language_name16(const lxn_image* image, uint32_t language, uint16_t* name, size_t capacity,
+                               size_t* length);
+lxn_result lxn_get_string(const lxn_image* image, uint32_t language, uint32_t id, char* text, size_t capacity,
+                          size_t* length);
+lxn_result lxn_get_string16(const lxn_image* image, uint32_t language, uint32_t id, uint16_t* text,
+                            size_t capacity, size_t* length);
 
 #ifdef __cplusplus
 }

@@ -1,7 +1,7 @@
 /* Lexicorn runtime: see Lexicorn.h. */
-#include "LXNApiCfg.h"
-
 #include <string.h>
+
+#include "LXNApiCfg.h"
 
 #if !LXNCFG_API_FOR_ROM
 #include <stdio.h>
@@ -26,30 +26,32 @@
 #define LXN_HEADER_SIZE 44u
 #define LXN_LANGUAGE_ENTRY_SIZE 8u
 
-static uint32_t read_word(const unsigned char *at, int big_endian) {
+static uint32_t read_word(const unsigned char* at, int big_endian) {
     if (big_endian)
         return (uint32_t)at[0] << 24 | (uint32_t)at[1] << 16 | (uint32_t)at[2] << 8 | (uint32_t)at[3];
     return (uint32_t)at[3] << 24 | (uint32_t)at[2] << 16 | (uint32_t)at[1] << 8 | (uint32_t)at[0];
 }
 
-static uint32_t read_half(const unsigned char *at, int big_endian) {
+static uint32_t read_half(const unsigned char* at, int big_endian) {
     return big_endian ? (uint32_t)at[0] << 8 | at[1] : (uint32_t)at[1] << 8 | at[0];
 }
 
 /* 1 little endian, 2 big endian, 0 no signature at `at` (which holds at least 8 bytes). */
-static int signature_at(const unsigned char *at) {
+static int signature_at(const unsigned char* at) {
     uint32_t first = read_word(at, 0), second = read_word(at + 4, 0);
-    if ((~first & 0xFFFFFFFFUL) == LXN_SIGNATURE1_INVERTED && (~second & 0xFFFFFFFFUL) == LXN_SIGNATURE2_INVERTED)
+    if ((~first & 0xFFFFFFFFUL) == LXN_SIGNATURE1_INVERTED &&
+        (~second & 0xFFFFFFFFUL) == LXN_SIGNATURE2_INVERTED)
         return 1;
     first = read_word(at, 1);
     second = read_word(at + 4, 1);
-    if ((~first & 0xFFFFFFFFUL) == LXN_SIGNATURE1_INVERTED && (~second & 0xFFFFFFFFUL) == LXN_SIGNATURE2_INVERTED)
+    if ((~first & 0xFFFFFFFFUL) == LXN_SIGNATURE1_INVERTED &&
+        (~second & 0xFFFFFFFFUL) == LXN_SIGNATURE2_INVERTED)
         return 2;
     return 0;
 }
 
-lxn_result lxn_attach(lxn_image *image, const void *data, size_t size) {
-    const unsigned char *bytes = (const unsigned char *)data;
+lxn_result lxn_attach(lxn_image* image, const void* data, size_t size) {
+    const unsigned char* bytes = (const unsigned char*)data;
     int order;
     uint32_t image_size, offset_table, string_data;
     uint64_t slots, data_start;
@@ -86,8 +88,8 @@ lxn_result lxn_attach(lxn_image *image, const void *data, size_t size) {
     return LXN_OK;
 }
 
-lxn_result lxn_find(lxn_image *image, const void *start, size_t length) {
-    const unsigned char *bytes = (const unsigned char *)start;
+lxn_result lxn_find(lxn_image* image, const void* start, size_t length) {
+    const unsigned char* bytes = (const unsigned char*)start;
     size_t at;
     if (image == NULL || start == NULL) return LXN_ERR_ARGUMENT;
     for (at = 0; length >= 8 && at <= length - 8; at += LXN_SEARCH_STEP)
@@ -96,7 +98,7 @@ lxn_result lxn_find(lxn_image *image, const void *start, size_t length) {
 }
 
 #if IS_LEXICORN_EMBEDDED
-lxn_result lxn_attach_embedded(lxn_image *image) {
+lxn_result lxn_attach_embedded(lxn_image* image) {
     /* The array's length is the image's own: take it from the header once the signature is there. */
     int order = signature_at(embeddedLexicorn);
     if (order == 0) return LXN_ERR_SIGNATURE;
@@ -105,8 +107,8 @@ lxn_result lxn_attach_embedded(lxn_image *image) {
 #endif
 
 #if !LXNCFG_API_FOR_ROM
-lxn_result lxn_load_file(lxn_image *image, const char *path, void *buffer, size_t capacity) {
-    FILE *file;
+lxn_result lxn_load_file(lxn_image* image, const char* path, void* buffer, size_t capacity) {
+    FILE* file;
     size_t got;
     int more;
     if (image == NULL || path == NULL || buffer == NULL) return LXN_ERR_ARGUMENT;
@@ -124,11 +126,11 @@ lxn_result lxn_load_file(lxn_image *image, const char *path, void *buffer, size_
 }
 #endif
 
-static const unsigned char *language_entry(const lxn_image *image, uint32_t language) {
+static const unsigned char* language_entry(const lxn_image* image, uint32_t language) {
     return image->data + LXN_HEADER_SIZE + (size_t)LXN_LANGUAGE_ENTRY_SIZE * language;
 }
 
-lxn_result lxn_language_code(const lxn_image *image, uint32_t language, char code[3]) {
+lxn_result lxn_language_code(const lxn_image* image, uint32_t language, char code[3]) {
     uint32_t packed;
     if (image == NULL || code == NULL) return LXN_ERR_ARGUMENT;
     if (language >= image->language_count) return LXN_ERR_RANGE;
@@ -139,7 +141,7 @@ lxn_result lxn_language_code(const lxn_image *image, uint32_t language, char cod
     return LXN_OK;
 }
 
-lxn_result lxn_find_language(const lxn_image *image, const char *code, uint32_t *language) {
+lxn_result lxn_find_language(const lxn_image* image, const char* code, uint32_t* language) {
     uint32_t i;
     char candidate[3];
     if (image == NULL || code == NULL || language == NULL) return LXN_ERR_ARGUMENT;
@@ -154,8 +156,8 @@ lxn_result lxn_find_language(const lxn_image *image, const char *code, uint32_t 
 }
 
 /* Copies the string at a data offset, unit by unit, never past the image's end. */
-static lxn_result copy_text(const lxn_image *image, uint32_t offset, void *target, size_t unit_size,
-                            size_t capacity, size_t *length) {
+static lxn_result copy_text(const lxn_image* image, uint32_t offset, void* target, size_t unit_size,
+                            size_t capacity, size_t* length) {
     const uint32_t data_start = LXN_HEADER_SIZE + read_word(image->data + 40, image->big_endian);
     const size_t image_units = image->encoding == 1 ? 2u : 1u;
     size_t position, count = 0;
@@ -163,22 +165,23 @@ static lxn_result copy_text(const lxn_image *image, uint32_t offset, void *targe
     if (target == NULL || capacity == 0) return LXN_ERR_ARGUMENT;
     if (image_units != unit_size) return LXN_ERR_CONFIG;
     if (offset >= image->size - data_start || offset % image_units != 0) return LXN_ERR_DAMAGED;
-    for (position = (size_t)data_start + offset; position + image_units <= image->size; position += image_units) {
-        const uint32_t unit = image_units == 2 ? read_half(image->data + position, image->big_endian)
-                                               : image->data[position];
+    for (position = (size_t)data_start + offset; position + image_units <= image->size;
+         position += image_units) {
+        const uint32_t unit =
+            image_units == 2 ? read_half(image->data + position, image->big_endian) : image->data[position];
         if (count + 1 >= capacity && unit != 0) {
             result = LXN_ERR_BUFFER; /* keep counting to the terminator: the length says what is needed */
         } else if (unit_size == 2) {
-            ((uint16_t *)target)[count] = (uint16_t)unit;
+            ((uint16_t*)target)[count] = (uint16_t)unit;
         } else {
-            ((char *)target)[count] = (char)unit;
+            ((char*)target)[count] = (char)unit;
         }
         if (unit == 0) {
             if (result == LXN_ERR_BUFFER) {
                 if (unit_size == 2)
-                    ((uint16_t *)target)[capacity - 1] = 0;
+                    ((uint16_t*)target)[capacity - 1] = 0;
                 else
-                    ((char *)target)[capacity - 1] = '\0';
+                    ((char*)target)[capacity - 1] = '\0';
             }
             if (length != NULL) *length = count;
             return result;
@@ -186,21 +189,21 @@ static lxn_result copy_text(const lxn_image *image, uint32_t offset, void *targe
         ++count;
     }
     if (unit_size == 2)
-        ((uint16_t *)target)[0] = 0;
+        ((uint16_t*)target)[0] = 0;
     else
-        ((char *)target)[0] = '\0';
+        ((char*)target)[0] = '\0';
     return LXN_ERR_DAMAGED; /* no terminator before the image's end */
 }
 
-static lxn_result name_offset(const lxn_image *image, uint32_t language, uint32_t *offset) {
+static lxn_result name_offset(const lxn_image* image, uint32_t language, uint32_t* offset) {
     if (image == NULL) return LXN_ERR_ARGUMENT;
     if (language >= image->language_count) return LXN_ERR_RANGE;
     *offset = read_word(language_entry(image, language) + 4, image->big_endian);
     return LXN_OK;
 }
 
-static lxn_result string_offset(const lxn_image *image, uint32_t language, uint32_t id, uint32_t *offset) {
-    const unsigned char *table;
+static lxn_result string_offset(const lxn_image* image, uint32_t language, uint32_t id, uint32_t* offset) {
+    const unsigned char* table;
     size_t slot;
     if (image == NULL) return LXN_ERR_ARGUMENT;
     if (language >= image->language_count || id >= image->string_count) return LXN_ERR_RANGE;
@@ -211,29 +214,29 @@ static lxn_result string_offset(const lxn_image *image, uint32_t language, uint3
     return LXN_OK;
 }
 
-lxn_result lxn_language_name(const lxn_image *image, uint32_t language, char *name, size_t capacity,
-                             size_t *length) {
+lxn_result lxn_language_name(const lxn_image* image, uint32_t language, char* name, size_t capacity,
+                             size_t* length) {
     uint32_t offset = 0;
     lxn_result result = name_offset(image, language, &offset);
     return result != LXN_OK ? result : copy_text(image, offset, name, 1, capacity, length);
 }
 
-lxn_result lxn_language_name16(const lxn_image *image, uint32_t language, uint16_t *name, size_t capacity,
-                               size_t *length) {
+lxn_result lxn_language_name16(const lxn_image* image, uint32_t language, uint16_t* name, size_t capacity,
+                               size_t* length) {
     uint32_t offset = 0;
     lxn_result result = name_offset(image, language, &offset);
     return result != LXN_OK ? result : copy_text(image, offset, name, 2, capacity, length);
 }
 
-lxn_result lxn_get_string(const lxn_image *image, uint32_t language, uint32_t id, char *text, size_t capacity,
-                          size_t *length) {
+lxn_result lxn_get_string(const lxn_image* image, uint32_t language, uint32_t id, char* text, size_t capacity,
+                          size_t* length) {
     uint32_t offset = 0;
     lxn_result result = string_offset(image, language, id, &offset);
     return result != LXN_OK ? result : copy_text(image, offset, text, 1, capacity, length);
 }
 
-lxn_result lxn_get_string16(const lxn_image *image, uint32_t language, uint32_t id, uint16_t *text,
-                            size_t capacity, size_t *length) {
+lxn_result lxn_get_string16(const lxn_image* image, uint32_t language, uint32_t id, uint16_t* text,
+                            size_t capacity, size_t* length) {
     uint32_t offset = 0;
     lxn_result result = string_offset(image, language, id, &offset);
     return result != LXN_OK ? result : copy_text(image, offset, text, 2, capacity, length);

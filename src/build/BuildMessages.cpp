@@ -25,8 +25,8 @@ std::string CannotCreateStringList(std::string_view fileName) {
 }
 
 std::string EmptyStringId(std::size_t row) {
-    return fmt::format("Found empty cells inside the string list!\r\rCheck first column of your string table\rRow: {}",
-                       row);
+    return fmt::format(
+        "Found empty cells inside the string list!\r\rCheck first column of your string table\rRow: {}", row);
 }
 
 std::string DuplicateStringId(std::string_view id, std::size_t row) {
@@ -38,17 +38,19 @@ std::string StringIdTooLong(std::string_view id, std::size_t row) {
 }
 
 std::string CellTooLong(std::size_t row, std::size_t column, std::size_t limit) {
-    return fmt::format("Text too long!\r\rA cell may hold at most {} characters\rRow: {}\rColumn: {}", limit, row,
-                       column);
+    return fmt::format("Text too long!\r\rA cell may hold at most {} characters\rRow: {}\rColumn: {}", limit,
+                       row, column);
 }
 
 std::string ImageTooLarge() {
-    return "Size of Lexicorn exceeded 64 KB!\r\rPlease remove some languages,\ror try to use LXN32 instead of LXN16";
+    return "Size of Lexicorn exceeded 64 KB!\r\rPlease remove some languages,\ror try to use LXN32 instead "
+           "of LXN16";
 }
 
 std::string InternalError(ResultCode code) {
     return fmt::format(
-        "Creation of Lexicrn file(s) failed due to an internal error!\rPlease restart the application\r\rError: 0x{}",
+        "Creation of Lexicrn file(s) failed due to an internal error!\rPlease restart the "
+        "application\r\rError: 0x{}",
         HexCode(code));
 }
 

@@ -26,7 +26,7 @@ struct FailurePlace {
 };
 
 class Build {
-public:
+  public:
     Build(BuildHost& host, LoadedTable& table, const ProjectSettings& settings, const BuildOptions& options)
         : host_(host), table_(table), reader_(*table.tableReader), settings_(settings), options_(options) {}
 
@@ -93,7 +93,7 @@ public:
         engine_.reset();
     }
 
-private:
+  private:
     // The points where a build looks at the cancellation request; nowhere else.
     bool StopRequested() { return stopped_ = host_.CancelRequested(); }
 
@@ -154,8 +154,8 @@ private:
     ResultCode WriteStringList() {
         std::uint32_t uniqueId = 0;
         engine_->GetUniqueId(uniqueId);
-        stringList_ = CreateStringListEngine(static_cast<std::uint8_t>(settings_.targetLanguage), stringCount_,
-                                             std::nullopt, uniqueId, options_.outputFolder);
+        stringList_ = CreateStringListEngine(static_cast<std::uint8_t>(settings_.targetLanguage),
+                                             stringCount_, std::nullopt, uniqueId, options_.outputFolder);
         if (!stringList_) return kUnknownTargetLanguage;
         host_.SetRange(stringCount_);
         host_.SetStatusText(messages::CreatingStringList(stringList_->FileName()));
@@ -178,7 +178,8 @@ private:
                 // Lexicorn.bin and Lexicorn.c are written before the list exists; their failure is
                 // an internal error. Once the list exists, the message names the file that failed.
                 if (!stringList_) break;
-                return messages::CannotCreateStringList(headerStage_ ? "LXNApiCfg.h" : stringList_->FileName());
+                return messages::CannotCreateStringList(headerStage_ ? "LXNApiCfg.h"
+                                                                     : stringList_->FileName());
             case kEmptyStringId:
                 return messages::EmptyStringId(failure_.row);
             case kCapacityExceeded:

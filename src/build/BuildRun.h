@@ -16,7 +16,7 @@ namespace lexicorn {
 /// cancellation and the loaded table's views. The main window shows real windows; the command line
 /// writes to stderr and never pauses; tests record.
 class BuildHost {
-public:
+  public:
     virtual ~BuildHost() = default;
     // Progress. SetCaption, SetStatusText and Step also let pending user input (Cancel) through.
     virtual void SetCaption(const std::string& text) = 0;
@@ -42,16 +42,16 @@ public:
 /// Where and how a build writes, beyond the project settings.
 struct BuildOptions {
     std::filesystem::path outputFolder = ".";
-    bool configApiForROM = false;  ///< "Target platform has no file system"
+    bool configApiForROM = false;           ///< "Target platform has no file system"
     std::optional<std::uint32_t> uniqueId;  ///< replaces the id made from the clock
 };
 
 /// How a build ended.
 struct BuildOutcome {
     enum class Kind {
-        kRefused,    ///< a check before the build failed; nothing was touched
+        kRefused,  ///< a check before the build failed; nothing was touched
         kSucceeded,
-        kFailed,     ///< reported `result`
+        kFailed,  ///< reported `result`
         kCancelled,
     };
     Kind kind = Kind::kRefused;

@@ -27,7 +27,8 @@ void FormatCSource(std::string_view versionText, std::uint32_t uniqueId, std::sp
     // The items come from a table rather than a formatter: this loop runs once per image byte.
     static const auto kItems = [] {
         std::array<std::string, 256> items;
-        for (std::size_t value = 0; value < items.size(); ++value) items[value] = fmt::format("0x{:x}", value);
+        for (std::size_t value = 0; value < items.size(); ++value)
+            items[value] = fmt::format("0x{:x}", value);
         return items;
     }();
     for (std::size_t i = 0; i < image.size(); ++i) {

@@ -11,13 +11,15 @@ namespace lexicorn {
 namespace {
 
 class Reader {
-public:
-    Reader(std::span<const std::uint8_t> image, const std::string& codePage) : image_(image), codePage_(codePage) {}
+  public:
+    Reader(std::span<const std::uint8_t> image, const std::string& codePage)
+        : image_(image), codePage_(codePage) {}
 
     ImageContents Read() {
         constexpr std::uint32_t kHeader = LexicornEngine::kHeaderSize;
         if (image_.size() < kHeader)
-            throw ImageError(fmt::format("{} bytes are too few for a Lexicorn header ({} bytes)", image_.size(), kHeader));
+            throw ImageError(
+                fmt::format("{} bytes are too few for a Lexicorn header ({} bytes)", image_.size(), kHeader));
         if (GetUnsigned(image_.data(), 4, 0) == LexicornEngine::kSignature1 &&
             GetUnsigned(image_.data() + 4, 4, 0) == LexicornEngine::kSignature2)
             order_ = 0;
@@ -38,11 +40,11 @@ public:
         out.offsetTableOffset = Word(36);
         out.stringDataOffset = Word(40);
         if (Word(24) != order_)
-            throw ImageError(fmt::format("the header gives byte order {}, but the signature is {} endian", Word(24),
-                                         order_ ? "big" : "little"));
+            throw ImageError(fmt::format("the header gives byte order {}, but the signature is {} endian",
+                                         Word(24), order_ ? "big" : "little"));
         if (out.imageSize != image_.size())
-            throw ImageError(fmt::format("the header gives an image size of {} bytes, but there are {}", out.imageSize,
-                                         image_.size()));
+            throw ImageError(fmt::format("the header gives an image size of {} bytes, but there are {}",
+                                         out.imageSize, image_.size()));
         if (out.encoding > 2) throw ImageError(fmt::format("unknown encoding {}", out.encoding));
         if (out.tableType > 1) throw ImageError(fmt::format("unknown table type {}", out.tableType));
         encoding_ = out.encoding;
@@ -52,8 +54,9 @@ public:
         const std::uint64_t dataOffset = 8ull * languageCount + offsetWidth_ * slots;
         if (out.offsetTableOffset != 8ull * languageCount || out.stringDataOffset != dataOffset ||
             kHeader + dataOffset > image_.size())
-            throw ImageError(fmt::format("the header's tables ({} languages, {} strings) do not fit the image",
-                                         languageCount, out.stringCount));
+            throw ImageError(
+                fmt::format("the header's tables ({} languages, {} strings) do not fit the image",
+                            languageCount, out.stringCount));
         dataStart_ = kHeader + dataOffset;
 
         for (std::uint32_t l = 0; l < languageCount; ++l) {
@@ -78,17 +81,18 @@ public:
         return out;
     }
 
-private:
+  private:
     std::uint32_t Word(std::uint64_t at) const { return GetUnsigned(image_.data() + at, 4, order_); }
 
     std::string Text(std::uint32_t offset, const std::string& what) const {
         const std::uint64_t dataSize = image_.size() - dataStart_;
         const std::uint8_t* data = image_.data() + dataStart_;
         if (offset >= dataSize)
-            throw ImageError(fmt::format("{} starts at data offset {}, outside the {} bytes of string data", what,
-                                         offset, dataSize));
+            throw ImageError(fmt::format("{} starts at data offset {}, outside the {} bytes of string data",
+                                         what, offset, dataSize));
         if (encoding_ == 1) {
-            if (offset % 2 != 0) throw ImageError(fmt::format("{} starts at the odd data offset {}", what, offset));
+            if (offset % 2 != 0)
+                throw ImageError(fmt::format("{} starts at the odd data offset {}", what, offset));
             std::u16string units;
             for (std::uint64_t at = offset; at + 1 < dataSize; at += 2) {
                 const auto unit = static_cast<char16_t>(GetUnsigned(data + at, 2, order_));

@@ -10,7 +10,7 @@ namespace lexicorn {
 
 /// A Lexicorn image that fails a check; the message says which.
 class ImageError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

@@ -6,11 +6,11 @@ namespace lexicorn {
 
 /// Images with 16-bit string offsets (LXN16): at most 64 KB of string data.
 class Lexicorn16Engine final : public OffsetTableEngine {
-public:
+  public:
     static constexpr std::uint64_t kDataCapacity = 65536;
     Lexicorn16Engine() : OffsetTableEngine(0, 2, "LXN16 Engine v.1.0") {}
 
-protected:
+  protected:
     std::uint64_t DataCapacity(std::uint64_t) const override { return kDataCapacity; }
 };
 

@@ -6,11 +6,11 @@ namespace lexicorn {
 
 /// Images with 32-bit string offsets (LXN32): the string data may average 500 bytes per slot.
 class Lexicorn32Engine final : public OffsetTableEngine {
-public:
+  public:
     static constexpr std::uint64_t kBytesPerSlot = 500;
     Lexicorn32Engine() : OffsetTableEngine(1, 4, "LXN32 Engine v.1.0") {}
 
-protected:
+  protected:
     std::uint64_t DataCapacity(std::uint64_t slotCount) const override { return kBytesPerSlot * slotCount; }
 };
 

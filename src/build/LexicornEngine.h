@@ -25,7 +25,7 @@ namespace lexicorn {
 /// Text is stored exactly as given: bytes for encodings 0 (single byte) and 2 (UTF-8), 16-bit units
 /// for encoding 1. Every operation reports its outcome as a result code.
 class LexicornEngine {
-public:
+  public:
     static constexpr std::uint32_t kSignature1 = 0x102F304F;
     static constexpr std::uint32_t kSignature2 = 0x5F607F80;
     static constexpr std::uint32_t kHeaderSize = 44;

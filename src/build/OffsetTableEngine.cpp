@@ -131,9 +131,7 @@ std::uint32_t OffsetTableEngine::GetImageSize() const {
     return static_cast<std::uint32_t>(DataStart() + dataUsed_);
 }
 
-bool OffsetTableEngine::Accepts(TextKind kind) const {
-    return (encoding_ == 1) == (kind == TextKind::kWide);
-}
+bool OffsetTableEngine::Accepts(TextKind kind) const { return (encoding_ == 1) == (kind == TextKind::kWide); }
 
 ResultCode OffsetTableEngine::StoreText(std::string_view bytes, bool shareable, std::uint32_t& offset) {
     if (!image_) return kNoStorage;
@@ -198,7 +196,8 @@ ResultCode OffsetTableEngine::AddStringBytes(std::string_view bytes, TextKind ki
     // string refused here may already stand in the string data, referred to by no entry.
     if (complete_) return kTableFull;
 
-    const std::uint64_t entry = kHeaderSize + kLanguageEntrySize * languageCount_ + offsetWidth_ * stringsAdded_;
+    const std::uint64_t entry =
+        kHeaderSize + kLanguageEntrySize * languageCount_ + offsetWidth_ * stringsAdded_;
     PutUnsigned(image_.get() + entry, offsetWidth_, offset, 0);
     shared_.emplace(std::string_view(reinterpret_cast<const char*>(StringData()) + offset, bytes.size()),
                     offset);
@@ -233,7 +232,8 @@ ResultCode OffsetTableEngine::SaveCSource(const std::filesystem::path& fileName)
     std::uint32_t uniqueId = 0;
     GetUniqueId(uniqueId);
     AtomicFile file(fileName);
-    FormatCSource(versionText_, uniqueId, GetOutputImage(), [&](std::string_view piece) { file.Write(piece); });
+    FormatCSource(versionText_, uniqueId, GetOutputImage(),
+                  [&](std::string_view piece) { file.Write(piece); });
     return file.Commit() ? kSuccess : kCannotCreateFile;
 }
 

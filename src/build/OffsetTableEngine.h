@@ -11,7 +11,7 @@ namespace lexicorn {
 /// The image builder that both table types share; they differ only in the width of a string offset,
 /// the capacity of the string data and their names.
 class OffsetTableEngine : public LexicornEngine {
-public:
+  public:
     ResultCode Initialize(std::uint32_t languageCount, std::uint32_t stringCount, std::uint8_t alignment,
                           std::uint8_t byteOrder, std::int8_t encoding) override;
     const char* GetVersionText() const override { return versionText_; }
@@ -28,12 +28,12 @@ public:
     ResultCode SaveImage(const std::filesystem::path& fileName) override;
     ResultCode SaveCSource(const std::filesystem::path& fileName) override;
 
-protected:
+  protected:
     OffsetTableEngine(std::uint32_t tableType, std::uint32_t offsetWidth, const char* versionText);
     /// Bytes of string data that an image with `slotCount` string slots may hold.
     virtual std::uint64_t DataCapacity(std::uint64_t slotCount) const = 0;
 
-private:
+  private:
     struct FreeBuffer {
         void operator()(std::uint8_t* buffer) const { std::free(buffer); }
     };

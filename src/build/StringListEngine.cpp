@@ -32,7 +32,8 @@ ResultCode StringListEngine::AddId(std::string_view id) {
 void StringListEngine::WriteHeader(std::string& output) const {
     fmt::format_to(std::back_inserter(output), "{} StringList of Lexicorn with uniqueID 0x{:x}\r\n",
                    commentPrefix_, uniqueId_);
-    fmt::format_to(std::back_inserter(output), "{} Auto-generated file. Do not edit!\r\n\r\n", commentPrefix_);
+    fmt::format_to(std::back_inserter(output), "{} Auto-generated file. Do not edit!\r\n\r\n",
+                   commentPrefix_);
 }
 
 std::string StringListEngine::FormatFile() const {
@@ -81,10 +82,12 @@ void StringListEngine_VBasic::WriteBody(std::string& output) const {
 
 std::unique_ptr<StringListEngine> CreateStringListEngine(std::uint8_t targetLanguage, std::uint32_t capacity,
                                                          std::optional<std::string> fileName,
-                                                         std::uint32_t uniqueId, std::filesystem::path folder) {
+                                                         std::uint32_t uniqueId,
+                                                         std::filesystem::path folder) {
     switch (targetLanguage) {
         case 0:
-            return std::make_unique<StringListEngine_C>(capacity, std::move(fileName), std::move(folder), uniqueId);
+            return std::make_unique<StringListEngine_C>(capacity, std::move(fileName), std::move(folder),
+                                                        uniqueId);
         case 1:
             return std::make_unique<StringListEngine_CSharp>(capacity, std::move(fileName), std::move(folder),
                                                              uniqueId);

@@ -1,13 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
-#include <deque>
 
 #include "build/ResultCodes.h"
 
@@ -17,7 +17,7 @@ namespace lexicorn {
 /// enumeration of the ids for the target language when the last expected id arrives, so that a
 /// build that stops early leaves no list file behind.
 class StringListEngine {
-public:
+  public:
     /// The most bytes an id may hold.
     static constexpr std::size_t kMaxIdLength = 99;
 
@@ -34,7 +34,7 @@ public:
     /// The whole file for the ids stored so far.
     std::string FormatFile() const;
 
-protected:
+  protected:
     StringListEngine(std::uint32_t capacity, std::string fileName, std::filesystem::path folder,
                      std::uint32_t uniqueId, const char* commentPrefix);
     /// Everything of the file after the two header lines.
@@ -42,7 +42,7 @@ protected:
 
     const std::deque<std::string>& Ids() const { return ids_; }
 
-private:
+  private:
     void WriteHeader(std::string& output) const;
 
     std::string fileName_;
@@ -57,31 +57,31 @@ private:
 
 /// C: StringList.h, `typedef enum {...} STRING_ID;`.
 class StringListEngine_C final : public StringListEngine {
-public:
+  public:
     StringListEngine_C(std::uint32_t capacity, std::optional<std::string> fileName,
                        std::filesystem::path folder, std::uint32_t uniqueId);
 
-protected:
+  protected:
     void WriteBody(std::string& output) const override;
 };
 
 /// C#: StringList.cs, `enum STRING_ID{...};`.
 class StringListEngine_CSharp final : public StringListEngine {
-public:
+  public:
     StringListEngine_CSharp(std::uint32_t capacity, std::optional<std::string> fileName,
                             std::filesystem::path folder, std::uint32_t uniqueId);
 
-protected:
+  protected:
     void WriteBody(std::string& output) const override;
 };
 
 /// Visual Basic: StringList.vb, `Module StringList` with `Enum STRING_ID`.
 class StringListEngine_VBasic final : public StringListEngine {
-public:
+  public:
     StringListEngine_VBasic(std::uint32_t capacity, std::optional<std::string> fileName,
                             std::filesystem::path folder, std::uint32_t uniqueId);
 
-protected:
+  protected:
     void WriteBody(std::string& output) const override;
 };
 

@@ -27,7 +27,8 @@ std::string TerminalText(std::string text) {
     return text;
 }
 
-CliBuildHost::CliBuildHost(LoadedTable& table, std::ostream& out, std::ostream& err, bool showProgress, bool quiet)
+CliBuildHost::CliBuildHost(LoadedTable& table, std::ostream& out, std::ostream& err, bool showProgress,
+                           bool quiet)
     : table_(table), out_(out), err_(err), showProgress_(showProgress && !quiet), quiet_(quiet) {}
 
 void CliBuildHost::SetStatusText(const std::string& text) {

@@ -12,7 +12,7 @@ namespace lexicorn::cli {
 /// breaks), progress redrawn on one line of `err` when asked for, no pauses, cancellation through
 /// RequestCancel (Ctrl-C).
 class CliBuildHost final : public BuildHost {
-public:
+  public:
     CliBuildHost(LoadedTable& table, std::ostream& out, std::ostream& err, bool showProgress, bool quiet);
 
     void SetCaption(const std::string&) override {}
@@ -30,7 +30,7 @@ public:
     void OpenSpreadsheetChooser() override {}
     void ResetStringTable() override { table_.Reset(); }
 
-private:
+  private:
     void Redraw(bool force);
 
     LoadedTable& table_;

@@ -1,8 +1,8 @@
 #include "cli/CommandLine.h"
 
-#include <CLI/CLI.hpp>
 #include <fmt/format.h>
 
+#include <CLI/CLI.hpp>
 #include <charconv>
 #include <filesystem>
 #include <fstream>
@@ -31,7 +31,7 @@ namespace fs = std::filesystem;
 
 // A mistake in the command itself: reported with exit code 2.
 class UsageError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -101,7 +101,8 @@ void ApplyTargetPlatform(const BuildArguments& args, ProjectSettings& settings, 
     if (*args.targetPlatform == 1) {
         if ((args.encoding && *args.encoding != 1) || (args.tableType && *args.tableType != 1))
             throw UsageError("--target-platform dotnet builds --encoding wide and --table 32");
-        if (args.noFileSystem) throw UsageError("--target-platform dotnet has a file system; drop --no-file-system");
+        if (args.noFileSystem)
+            throw UsageError("--target-platform dotnet has a file system; drop --no-file-system");
     } else if (args.targetLanguage && *args.targetLanguage != 0) {
         throw UsageError("--target-platform api compiles the C API and takes --target-language c");
     }
@@ -122,7 +123,8 @@ void SelectLanguages(LoadedTable& table, const std::string& codes) {
             std::string known;
             for (const auto& language : table.languages)
                 known += (known.empty() ? "" : ", ") + Utf16ToUtf8(language.code);
-            throw UsageError(fmt::format("the table has no language with the code '{}' (its codes: {})", code, known));
+            throw UsageError(
+                fmt::format("the table has no language with the code '{}' (its codes: {})", code, known));
         }
     }
 }
@@ -194,20 +196,22 @@ int Scan(const std::string& target, std::ostream& out) {
     LXNMerger merger;
     if (ResultCode result = merger.ScanTarget(target)) throw std::runtime_error(FileProblem(target, result));
     const TargetInfo info = DescribeTarget(merger);
-    out << info.text << "\nLexicorn Size: 0x" << info.size << "\nLexicorn Position: 0x" << info.position << '\n';
+    out << info.text << "\nLexicorn Size: 0x" << info.size << "\nLexicorn Position: 0x" << info.position
+        << '\n';
     return kExitSuccess;
 }
 
 // Messages of a merge go to standard output when it succeeds and to standard error otherwise.
 class CliMergeHost final : public MergeHost {
-public:
+  public:
     CliMergeHost(const Console& console, bool yes) : console_(console), yes_(yes) {}
     void ShowError(const std::string& text) override { messages_ += TerminalText(text) + '\n'; }
     void ShowInformation(const std::string& text) override { messages_ += TerminalText(text) + '\n'; }
     bool Ask(const std::string& question) override {
         if (yes_) return true;
         if (!console_.answers) {
-            messages_ += TerminalText(question) + "\nNobody to answer here: give --yes to merge all the same.\n";
+            messages_ +=
+                TerminalText(question) + "\nNobody to answer here: give --yes to merge all the same.\n";
             return false;
         }
         console_.err << TerminalText(question) << " [y/N] " << std::flush;
@@ -222,7 +226,7 @@ public:
             console_.err << "lexicorn: " << messages_;
     }
 
-private:
+  private:
     const Console& console_;
     bool yes_;
     std::string messages_;
@@ -235,7 +239,8 @@ int Merge(const MergeArguments& args, const Console& console) {
     if (args.place == "begin") {
         request.placement = BinFileMerger::kBeginning;
     } else if (args.place != "end") {
-        if (args.mode != BinFileMerger::kOverwrite) throw UsageError("--place ADDRESS needs --mode overwrite");
+        if (args.mode != BinFileMerger::kOverwrite)
+            throw UsageError("--place ADDRESS needs --mode overwrite");
         request.placement = BinFileMerger::kAddress;
         request.addressText = args.place;
     }
@@ -245,7 +250,8 @@ int Merge(const MergeArguments& args, const Console& console) {
         throw std::runtime_error(result == kNotALexicorn || result == kOutOfRange
                                      ? args.image + ": " + merge_messages::kInvalidImage
                                      : FileProblem(args.image, result));
-    if (ResultCode result = merger.ScanTarget(args.target)) throw std::runtime_error(FileProblem(args.target, result));
+    if (ResultCode result = merger.ScanTarget(args.target))
+        throw std::runtime_error(FileProblem(args.target, result));
     merger.SetOutputFile(args.output);
 
     CliMergeHost host(console, args.yes);
@@ -282,12 +288,13 @@ int Dump(const FileArguments& args, std::ostream& out) {
     const char* order = image.byteOrder ? "big" : "little";
     const int tableBits = image.tableType == 1 ? 32 : 16;
     if (args.json) {
-        out << fmt::format(R"({{"uniqueId":"0x{:x}","imageSize":{},"byteOrder":"{}","encoding":{},"tableType":{},)",
-                           image.uniqueId, image.imageSize, order, image.encoding, tableBits);
+        out << fmt::format(
+            R"({{"uniqueId":"0x{:x}","imageSize":{},"byteOrder":"{}","encoding":{},"tableType":{},)",
+            image.uniqueId, image.imageSize, order, image.encoding, tableBits);
         out << fmt::format(R"("stringCount":{},"languages":[)", image.stringCount);
         for (std::size_t l = 0; l < image.languages.size(); ++l)
-            out << (l ? "," : "") << R"({"code":)" << JsonString(image.languages[l].codeText)
-                << R"(,"name":)" << JsonString(image.languages[l].name) << '}';
+            out << (l ? "," : "") << R"({"code":)" << JsonString(image.languages[l].codeText) << R"(,"name":)"
+                << JsonString(image.languages[l].name) << '}';
         out << R"(],"strings":[)";
         for (std::size_t l = 0; l < image.strings.size(); ++l) {
             out << (l ? ",[" : "[");
@@ -299,11 +306,11 @@ int Dump(const FileArguments& args, std::ostream& out) {
         return kExitSuccess;
     }
     static const char* const kEncodings[] = {"single byte", "UTF-16", "UTF-8"};
-    out << fmt::format("unique id:    0x{:x}\nimage size:   {} bytes\nbyte order:   {} endian\n", image.uniqueId,
-                       image.imageSize, order);
-    out << fmt::format("encoding:     {} ({})\ntable type:   {}-bit offsets\nlanguages:    {}\nstrings:      {}\n",
-                       image.encoding, kEncodings[image.encoding], tableBits, image.languages.size(),
-                       image.stringCount);
+    out << fmt::format("unique id:    0x{:x}\nimage size:   {} bytes\nbyte order:   {} endian\n",
+                       image.uniqueId, image.imageSize, order);
+    out << fmt::format(
+        "encoding:     {} ({})\ntable type:   {}-bit offsets\nlanguages:    {}\nstrings:      {}\n",
+        image.encoding, kEncodings[image.encoding], tableBits, image.languages.size(), image.stringCount);
     for (std::size_t l = 0; l < image.languages.size(); ++l) {
         out << fmt::format("\nlanguage {}: {} {}\n", l, image.languages[l].codeText,
                            JsonString(image.languages[l].name));
@@ -328,7 +335,8 @@ int Table(const FileArguments& args, std::ostream& out) {
         for (std::uint32_t column = 1; column <= columns; ++column) {
             // Without --json: one line per row, each cell quoted so that tabs and line breaks stay visible.
             if (column > 1) text += args.json ? ',' : '\t';
-            text += JsonString(reader->GetCell(static_cast<std::uint16_t>(column), static_cast<std::uint16_t>(row)));
+            text += JsonString(
+                reader->GetCell(static_cast<std::uint16_t>(column), static_cast<std::uint16_t>(row)));
         }
         text += args.json ? "]" : "\n";
     }
@@ -343,16 +351,19 @@ int Table(const FileArguments& args, std::ostream& out) {
 int RunCommandLine(int argc, const char* const* argv, const Console& console) {
     std::ostream& out = console.out;
     std::ostream& err = console.err;
-    CLI::App app("Lexicorn Wizard command line: builds Lexicorn string images from string tables and merges "
-                 "them into target software.",
-                 "lexicorn");
+    CLI::App app(
+        "Lexicorn Wizard command line: builds Lexicorn string images from string tables and merges "
+        "them into target software.",
+        "lexicorn");
     app.require_subcommand(1);
     app.set_version_flag("--version", "lexicorn 1.4.12");
 
     BuildArguments build;
-    CLI::App* buildCommand = app.add_subcommand("build", "Build Lexicorn.bin, Lexicorn.c, the string-id list and "
-                                                         "LXNApiCfg.h from a string table");
-    buildCommand->add_option("TABLE", build.table, "The string table (.xls, .xlsx, .ods, .csv, .tsv)")->required();
+    CLI::App* buildCommand = app.add_subcommand("build",
+                                                "Build Lexicorn.bin, Lexicorn.c, the string-id list and "
+                                                "LXNApiCfg.h from a string table");
+    buildCommand->add_option("TABLE", build.table, "The string table (.xls, .xlsx, .ods, .csv, .tsv)")
+        ->required();
     buildCommand->add_option("-o,--output", build.outputFolder, "Folder for the output files (default: .)");
     buildCommand->add_option("-p,--project", build.project, "Project file (.lxn) whose settings to use");
     buildCommand->add_option("--languages", build.languages,
@@ -369,8 +380,9 @@ int RunCommandLine(int argc, const char* const* argv, const Console& console) {
                            "Keep empty cells empty instead of using the first language's string");
     buildCommand->add_option("--target-language", build.targetLanguage, "String-id list for: c, csharp or vb")
         ->transform(CLI::CheckedTransformer(Choices<std::int8_t>({{"c", 0}, {"csharp", 1}, {"vb", 2}})));
-    buildCommand->add_option("--target-platform", build.targetPlatform,
-                             "api: the target compiles the LXN API; dotnet: .NET or lxnbase.dll")
+    buildCommand
+        ->add_option("--target-platform", build.targetPlatform,
+                     "api: the target compiles the LXN API; dotnet: .NET or lxnbase.dll")
         ->transform(CLI::CheckedTransformer(Choices<std::int8_t>({{"api", 0}, {"dotnet", 1}})));
     buildCommand->add_flag("--no-file-system", build.noFileSystem, "The target platform has no file system");
     buildCommand->add_option("--search-step", build.searchStep, "Image search step of the target runtime")
@@ -381,22 +393,26 @@ int RunCommandLine(int argc, const char* const* argv, const Console& console) {
     buildCommand->add_flag("-q,--quiet", build.quiet, "Print nothing but errors");
 
     FileArguments dump;
-    CLI::App* dumpCommand = app.add_subcommand("dump", "Check a Lexicorn image and print its header, languages "
-                                                       "and strings");
+    CLI::App* dumpCommand = app.add_subcommand("dump",
+                                               "Check a Lexicorn image and print its header, languages "
+                                               "and strings");
     dumpCommand->add_option("IMAGE", dump.file, "The image (Lexicorn.bin)")->required();
     dumpCommand->add_flag("--json", dump.json, "Print one JSON object");
     dumpCommand->add_option("--code-page", dump.codePage, "Code page of single-byte text (default CP1252)");
 
     std::string scanTarget;
-    CLI::App* scanCommand = app.add_subcommand("scan", "Look for a Lexicorn embedded in a target software file");
+    CLI::App* scanCommand =
+        app.add_subcommand("scan", "Look for a Lexicorn embedded in a target software file");
     scanCommand->add_option("TARGET", scanTarget, "The target software file")->required();
 
     MergeArguments merge;
-    CLI::App* mergeCommand = app.add_subcommand("merge", "Place a Lexicorn image into a target software file");
+    CLI::App* mergeCommand =
+        app.add_subcommand("merge", "Place a Lexicorn image into a target software file");
     mergeCommand->add_option("IMAGE", merge.image, "The Lexicorn image (Lexicorn.bin)")->required();
     mergeCommand->add_option("TARGET", merge.target, "The target software file")->required();
     mergeCommand->add_option("OUTPUT", merge.output, "The file to write")->required();
-    mergeCommand->add_option("--mode", merge.mode, "append (before or after the target, default) or overwrite")
+    mergeCommand
+        ->add_option("--mode", merge.mode, "append (before or after the target, default) or overwrite")
         ->transform(CLI::CheckedTransformer(Choices<std::uint8_t>(
             {{"append", BinFileMerger::kAppend}, {"overwrite", BinFileMerger::kOverwrite}})));
     mergeCommand->add_option("--place", merge.place,
@@ -404,8 +420,9 @@ int RunCommandLine(int argc, const char* const* argv, const Console& console) {
     mergeCommand->add_option("--align", merge.align, "Alignment in bytes (default: the project's, else 16)")
         ->check(CLI::IsMember({1, 2, 4, 8, 16}));
     mergeCommand->add_option("-p,--project", merge.project, "Project file (.lxn) whose alignment to use");
-    mergeCommand->add_flag("-y,--yes", merge.yes, "Merge at an address that is not a multiple of the alignment "
-                                                  "without asking");
+    mergeCommand->add_flag("-y,--yes", merge.yes,
+                           "Merge at an address that is not a multiple of the alignment "
+                           "without asking");
 
     FileArguments table;
     CLI::App* tableCommand = app.add_subcommand("table", "Print a string table as the reader sees it");

@@ -22,9 +22,13 @@ ResultCode Measure(FileHandle& file, const std::string& path, std::uint32_t& siz
 
 }  // namespace
 
-ResultCode BinFileMerger::SetSourceFile(const std::string& path) { return Measure(sourceFile_, path, sourceSize_); }
+ResultCode BinFileMerger::SetSourceFile(const std::string& path) {
+    return Measure(sourceFile_, path, sourceSize_);
+}
 
-ResultCode BinFileMerger::SetTargetFile(const std::string& path) { return Measure(targetFile_, path, targetSize_); }
+ResultCode BinFileMerger::SetTargetFile(const std::string& path) {
+    return Measure(targetFile_, path, targetSize_);
+}
 
 ResultCode BinFileMerger::SetOutputFile(const std::string& path) {
     outputFile_.SetFileName(path);
@@ -56,16 +60,24 @@ std::uint32_t BinFileMerger::AlignDown(std::uint32_t n) const {
     return a != 0 && n % a != 0 ? n - n % a : n;
 }
 
-ResultCode BinFileMerger::Layout(std::uint32_t targetSize, std::uint32_t sourceSize, MergeLayout& layout) const {
+ResultCode BinFileMerger::Layout(std::uint32_t targetSize, std::uint32_t sourceSize,
+                                 MergeLayout& layout) const {
     if (mergeMode_ == kOverwrite) {
         if (std::uint64_t{mergeAddress_} + sourceSize > kMost32) return kAddressOverflow;
         layout.outputSize = std::max(targetSize, mergeAddress_ + sourceSize);
         layout.targetOffset = 0;
         switch (mergePlacement_) {
-            case kBeginning: layout.imageOffset = 0; break;
-            case kAddress: layout.imageOffset = mergeAddress_; break;
-            case kEnd: layout.imageOffset = AlignDown(layout.outputSize - sourceSize); break;
-            default: return kPlacementNotInMode;
+            case kBeginning:
+                layout.imageOffset = 0;
+                break;
+            case kAddress:
+                layout.imageOffset = mergeAddress_;
+                break;
+            case kEnd:
+                layout.imageOffset = AlignDown(layout.outputSize - sourceSize);
+                break;
+            default:
+                return kPlacementNotInMode;
         }
         return kSuccess;
     }
@@ -122,8 +134,14 @@ void BinFileMerger::WriteOutput(const MergeLayout& layout, AtomicFile& output) c
         cleared = {layout.targetOffset + std::uint64_t{*clearedSignature_},
                    layout.targetOffset + std::uint64_t{*clearedSignature_} + 8};
 
-    std::vector<std::uint64_t> edges = {0,           layout.outputSize, imageRange.begin, imageRange.end,
-                                        targetRange.begin, targetRange.end, cleared.begin,    cleared.end};
+    std::vector<std::uint64_t> edges = {0,
+                                        layout.outputSize,
+                                        imageRange.begin,
+                                        imageRange.end,
+                                        targetRange.begin,
+                                        targetRange.end,
+                                        cleared.begin,
+                                        cleared.end};
     std::sort(edges.begin(), edges.end());
     edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
     static const std::array<char, 1 << 16> kZeros{};

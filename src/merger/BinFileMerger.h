@@ -23,7 +23,7 @@ struct MergeLayout {
 /// address, aligned, with zero bytes in every gap. The inputs are only read; the output is written
 /// whole or not at all.
 class BinFileMerger {
-public:
+  public:
     enum Mode : std::uint8_t { kOverwrite = 1, kAppend = 2 };
     enum Placement : std::uint8_t { kBeginning = 0, kAddress = 1, kEnd = 2 };
 
@@ -55,7 +55,7 @@ public:
     std::uint8_t MergePlacement() const { return mergePlacement_; }
     std::uint32_t MergeAddress() const { return mergeAddress_; }
 
-protected:
+  protected:
     /// The 8 bytes at this target offset read as zero in the output (an old image's signature).
     void ClearInOutput(std::optional<std::uint32_t> targetOffset) { clearedSignature_ = targetOffset; }
 
@@ -65,7 +65,7 @@ protected:
     std::uint32_t sourceSize_ = 0;
     std::uint32_t targetSize_ = 0;
 
-private:
+  private:
     ResultCode Assemble();
     void WriteOutput(const MergeLayout& layout, AtomicFile& output) const;
 

@@ -25,8 +25,8 @@ std::size_t FindPattern(std::span<const std::uint8_t> bytes, std::span<const std
     return std::string::npos;
 }
 
-ResultCode FindWordInBlock(const MemoryBlock& block, std::uint32_t value, std::uint32_t& index, std::uint32_t start,
-                           std::uint32_t step) {
+ResultCode FindWordInBlock(const MemoryBlock& block, std::uint32_t value, std::uint32_t& index,
+                           std::uint32_t start, std::uint32_t step) {
     if (block.data == nullptr) return kNoStorage;
     std::uint8_t word[4];
     PutUnsigned(word, 4, value, 0);
@@ -104,7 +104,8 @@ ResultCode FileHandle::ReadAt(std::uint32_t offset, std::uint32_t count, void* b
     if (!stream_) return kShortRead;
     const long position = std::ftell(stream_);
     std::size_t got = 0;
-    if (std::fseek(stream_, static_cast<long>(offset), SEEK_SET) == 0) got = std::fread(buffer, 1, count, stream_);
+    if (std::fseek(stream_, static_cast<long>(offset), SEEK_SET) == 0)
+        got = std::fread(buffer, 1, count, stream_);
     std::fseek(stream_, position, SEEK_SET);
     return got == count ? kSuccess : kShortRead;
 }
@@ -115,7 +116,8 @@ ResultCode FileHandle::WriteAt(std::uint32_t offset, std::uint32_t count, const 
     if (!stream_) return kWriteFailed;
     const long position = std::ftell(stream_);
     std::size_t put = 0;
-    if (std::fseek(stream_, static_cast<long>(offset), SEEK_SET) == 0) put = std::fwrite(buffer, 1, count, stream_);
+    if (std::fseek(stream_, static_cast<long>(offset), SEEK_SET) == 0)
+        put = std::fwrite(buffer, 1, count, stream_);
     std::fseek(stream_, position, SEEK_SET);
     if (put != count) return kWriteFailed;
     FlushFile();

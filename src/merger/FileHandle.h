@@ -21,8 +21,8 @@ struct MemoryBlock {
 /// Finds the first index start + k × step (k ≥ 0) at which the little-endian word `value` stands in
 /// the block. A step of 0 counts as 1. 0 and the index, kValueNotFound, or kNoStorage for a block
 /// without data.
-ResultCode FindWordInBlock(const MemoryBlock& block, std::uint32_t value, std::uint32_t& index, std::uint32_t start,
-                           std::uint32_t step);
+ResultCode FindWordInBlock(const MemoryBlock& block, std::uint32_t value, std::uint32_t& index,
+                           std::uint32_t start, std::uint32_t step);
 
 /// Finds the first index start + k × step (k ≥ 0) at which `pattern` stands in `bytes`; npos when
 /// there is none. Candidates come from a memmem-class search, not a byte-by-byte crawl.
@@ -32,7 +32,7 @@ std::size_t FindPattern(std::span<const std::uint8_t> bytes, std::span<const std
 /// One file of the merger: a buffered stream with its path and its length, every outcome a result
 /// code. Files of 4 GiB or more are refused: sizes and offsets are 32-bit.
 class FileHandle {
-public:
+  public:
     FileHandle() = default;
     explicit FileHandle(std::string path) : path_(std::move(path)) {}
     ~FileHandle();
@@ -70,9 +70,10 @@ public:
     /// Appends `length` bytes of the file from `offset` to `output`.
     void CopyTo(AtomicFile& output, std::uint32_t offset, std::uint64_t length) const;
     /// Searches the whole file for a little-endian 32-bit word, as FindWordInBlock.
-    ResultCode FindWord(std::uint32_t value, std::uint32_t& position, std::uint32_t start, std::uint32_t step);
+    ResultCode FindWord(std::uint32_t value, std::uint32_t& position, std::uint32_t start,
+                        std::uint32_t step);
 
-private:
+  private:
     std::string path_;
     std::FILE* stream_ = nullptr;
     std::uint32_t size_ = 0;

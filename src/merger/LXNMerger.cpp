@@ -72,7 +72,8 @@ ResultCode LXNMerger::SetMergeParameters(std::uint8_t mode, std::uint8_t placeme
 ResultCode LXNMerger::MergeLexicorn() {
     if (!IsReady()) return kMergeNotReady;
     const std::string& output = outputFile_.FileName();
-    if (SameFile(output, sourceFile_.FileName()) || SameFile(output, targetFile_.FileName())) return kOutputIsInput;
+    if (SameFile(output, sourceFile_.FileName()) || SameFile(output, targetFile_.FileName()))
+        return kOutputIsInput;
     ClearInOutput(targetHasLexicorn_ ? std::optional<std::uint32_t>(oldLexicornPosition_) : std::nullopt);
     return Merge();
 }

@@ -12,7 +12,7 @@ namespace lexicorn {
 /// already embedded in it, and merges the image into the target, making the old image obsolete in
 /// the output by clearing its signature.
 class LXNMerger final : public BinFileMerger {
-public:
+  public:
     static constexpr std::uint32_t kHeaderSize = 44;
 
     /// 0 when the file begins with the Lexicorn signature (little endian), else kNotALexicorn or the
@@ -35,7 +35,7 @@ public:
     std::uint32_t OldLexicornSize() const { return oldLexicornSize_; }
     const std::array<std::uint8_t, kHeaderSize>& OldLexicornHeader() const { return oldLexicornHeader_; }
 
-private:
+  private:
     bool sourceValid_ = false;
     bool targetScanned_ = false;
     bool targetHasLexicorn_ = false;

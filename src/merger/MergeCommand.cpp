@@ -8,8 +8,9 @@ std::string merge_messages::CannotStartMerge(ResultCode code) {
     std::string text = "Can not start merge operation." + HexCode(code);
     switch (code) {
         case kOutputIsInput:
-            return text + "\r\rThe output file is the Lexicorn file or the target file. Please select another "
-                          "output file.";
+            return text +
+                   "\r\rThe output file is the Lexicorn file or the target file. Please select another "
+                   "output file.";
         case kAddressOverflow:
             return text + "\r\rAt this address the Lexicorn would end beyond 4 GB.";
         case kFileTooLarge:

@@ -37,15 +37,15 @@ std::optional<std::uint32_t> ParseHexAddress(std::string_view text);
 
 /// What the merger page shows of a scanned target.
 struct TargetInfo {
-    std::string text;        ///< whether the target holds a Lexicorn
-    std::string size;        ///< the old image's size, 8 upper-case hexadecimal digits
-    std::string position;    ///< its position in the target, likewise
+    std::string text;      ///< whether the target holds a Lexicorn
+    std::string size;      ///< the old image's size, 8 upper-case hexadecimal digits
+    std::string position;  ///< its position in the target, likewise
 };
 TargetInfo DescribeTarget(const LXNMerger& merger);
 
 /// The side of a Merge command that the front end provides.
 class MergeHost {
-public:
+  public:
     virtual ~MergeHost() = default;
     virtual void ShowError(const std::string& text) = 0;
     virtual void ShowInformation(const std::string& text) = 0;

@@ -105,7 +105,8 @@ void AtomicFile::WriteFrom(std::FILE* source, std::uint64_t offset, std::uint64_
             const ssize_t got = pread(from, buffer, std::min<std::uint64_t>(length, sizeof buffer), in);
             if (got <= 0) {
                 if (got < 0 && errno == EINTR) continue;
-                return Fail(got == 0 ? "the file to copy from is shorter than expected" : std::strerror(errno));
+                return Fail(got == 0 ? "the file to copy from is shorter than expected"
+                                     : std::strerror(errno));
             }
             Write({buffer, static_cast<std::size_t>(got)});
             in += got;

@@ -14,7 +14,7 @@ namespace lexicorn {
 /// temporary file. A file whose write permission has been taken away is not replaced. Writes go
 /// through symbolic links to the file they name.
 class AtomicFile {
-public:
+  public:
     enum class Flush {
         kToDisk,         ///< Commit waits until the bytes are on the disk: they survive a power cut
         kLeaveToSystem,  ///< the system writes them back in its own time, as cp does
@@ -34,7 +34,7 @@ public:
     /// Puts the file in place; false, with a sentence saying why in `error` when given, on failure.
     bool Commit(std::string* error = nullptr);
 
-private:
+  private:
     void Fail(const std::string& why);
     void Abandon();
 
@@ -48,6 +48,7 @@ private:
 };
 
 /// Replaces the file at `path` with `bytes` through an AtomicFile.
-bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes, std::string* error = nullptr);
+bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
+                         std::string* error = nullptr);
 
 }  // namespace lexicorn

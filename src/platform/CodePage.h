@@ -8,7 +8,7 @@ namespace lexicorn {
 
 /// Converts between UTF-8 and one single-byte code page (CP1252, ISO-8859-2, KOI8-R, ...).
 class CodePage {
-public:
+  public:
     /// Throws std::invalid_argument when the system knows no code page of that name.
     explicit CodePage(const std::string& name);
     ~CodePage();
@@ -22,7 +22,7 @@ public:
     /// Converts code-page text to UTF-8; a byte that the code page leaves undefined becomes U+FFFD.
     std::string ToUtf8(std::string_view text) const;
 
-private:
+  private:
     struct Converters;
     std::string name_;
     std::unique_ptr<Converters> converters_;

@@ -25,7 +25,8 @@ bool WriteAll(int fd, const std::string& bytes) {
 
 std::string RunIsolated(const std::function<std::string()>& work) {
     int channel[2];
-    if (pipe(channel) != 0) throw IsolatedFailure(std::string("cannot start a reader process: ") + std::strerror(errno));
+    if (pipe(channel) != 0)
+        throw IsolatedFailure(std::string("cannot start a reader process: ") + std::strerror(errno));
     const pid_t child = fork();
     if (child < 0) {
         close(channel[0]);

@@ -8,7 +8,7 @@ namespace lexicorn {
 
 /// Work that failed in its own process: `what()` says how.
 class IsolatedFailure : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

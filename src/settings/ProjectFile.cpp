@@ -83,17 +83,39 @@ ProjectFileResult LoadProjectFile(const std::filesystem::path& path, ProjectSett
         if (!valid) return {Status::kError, fmt::format("'{}' is not a valid integer value", line)};
         const auto low8 = static_cast<std::uint8_t>(value);
         switch (index) {
-            case 1: read.encoding = static_cast<std::int8_t>(low8); break;
-            case 2: read.tableType = static_cast<std::int8_t>(low8); break;
-            case 3: read.alignment = low8; break;
-            case 4: read.byteOrder = low8; break;
-            case 5: read.mergeMode = low8; break;
-            case 6: read.mergePlacement = low8; break;
-            case 7: read.searchStep = low8; break;
-            case 8: read.mergeAddress = address; break;
-            case 9: read.targetPlatform = static_cast<std::int8_t>(low8); break;
-            case 10: read.targetLanguage = static_cast<std::int8_t>(low8); break;
-            case 11: read.useDefaultString = value != 0; break;
+            case 1:
+                read.encoding = static_cast<std::int8_t>(low8);
+                break;
+            case 2:
+                read.tableType = static_cast<std::int8_t>(low8);
+                break;
+            case 3:
+                read.alignment = low8;
+                break;
+            case 4:
+                read.byteOrder = low8;
+                break;
+            case 5:
+                read.mergeMode = low8;
+                break;
+            case 6:
+                read.mergePlacement = low8;
+                break;
+            case 7:
+                read.searchStep = low8;
+                break;
+            case 8:
+                read.mergeAddress = address;
+                break;
+            case 9:
+                read.targetPlatform = static_cast<std::int8_t>(low8);
+                break;
+            case 10:
+                read.targetLanguage = static_cast<std::int8_t>(low8);
+                break;
+            case 11:
+                read.useDefaultString = value != 0;
+                break;
         }
     }
     settings = read;

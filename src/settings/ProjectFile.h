@@ -10,9 +10,9 @@ namespace lexicorn {
 /// The outcome of reading or writing a project file.
 struct ProjectFileResult {
     enum class Status {
-        kOk,              ///< written, or read and applied
-        kNotAProject,     ///< the first line is not the project header; nothing was changed
-        kError,           ///< the file could not be read or written, or a line is malformed
+        kOk,           ///< written, or read and applied
+        kNotAProject,  ///< the first line is not the project header; nothing was changed
+        kError,        ///< the file could not be read or written, or a line is malformed
     };
     Status status = Status::kOk;
     std::string message;  ///< for kError: the error text to show

@@ -14,7 +14,8 @@ namespace {
 
 // UTF-16 text (after its byte-order mark) as UTF-8.
 std::string Utf16FileToUtf8(std::string_view bytes, bool bigEndian, const std::string& fileName) {
-    if (bytes.size() % 2 != 0) throw TableError(fileName + ": the UTF-16 text ends in the middle of a character");
+    if (bytes.size() % 2 != 0)
+        throw TableError(fileName + ": the UTF-16 text ends in the middle of a character");
     std::u16string units(bytes.size() / 2, u'\0');
     for (std::size_t i = 0; i < units.size(); ++i) {
         const auto high = static_cast<unsigned char>(bytes[2 * i + (bigEndian ? 0 : 1)]);
@@ -35,7 +36,8 @@ CsvReader::~CsvReader() = default;
 
 void CsvReader::Load() {
     std::error_code ignored;
-    if (std::filesystem::is_directory(FileName(), ignored)) throw TableError(FileName() + ": is a folder, not a table");
+    if (std::filesystem::is_directory(FileName(), ignored))
+        throw TableError(FileName() + ": is a folder, not a table");
     std::ifstream file(FileName(), std::ios::binary);
     std::string content;
     if (file) content.assign(std::istreambuf_iterator<char>(file), {});
@@ -76,11 +78,13 @@ std::vector<std::vector<std::string>> CsvReader::Parse(std::string_view text, ch
 
     const auto endField = [&](std::size_t row) {
         if (auto bad = FindInvalidUtf8(field))
-            throw TableError(LocatedMessage(fileName, row, record.size() + 1,
-                                     fmt::format("invalid UTF-8 (byte 0x{:02X}); save the file as UTF-8",
-                                                 static_cast<unsigned char>(field[*bad]))));
+            throw TableError(
+                LocatedMessage(fileName, row, record.size() + 1,
+                               fmt::format("invalid UTF-8 (byte 0x{:02X}); save the file as UTF-8",
+                                           static_cast<unsigned char>(field[*bad]))));
         if (field.find('\0') != std::string::npos)
-            throw TableError(LocatedMessage(fileName, row, record.size() + 1, "the cell holds a NUL character"));
+            throw TableError(
+                LocatedMessage(fileName, row, record.size() + 1, "the cell holds a NUL character"));
         recordHasText = recordHasText || !field.empty();
         record.push_back(std::move(field));
         field.clear();
@@ -104,7 +108,8 @@ std::vector<std::vector<std::string>> CsvReader::Parse(std::string_view text, ch
             for (;;) {
                 std::size_t quote = text.find('"', at);
                 if (quote == std::string_view::npos)
-                    throw TableError(LocatedMessage(fileName, row, quoteColumn, "a quoted cell is never closed"));
+                    throw TableError(
+                        LocatedMessage(fileName, row, quoteColumn, "a quoted cell is never closed"));
                 field.append(text.substr(at, quote - at));
                 at = quote + 1;
                 if (at < text.size() && text[at] == '"') {
@@ -115,10 +120,12 @@ std::vector<std::vector<std::string>> CsvReader::Parse(std::string_view text, ch
                 break;
             }
             if (at < text.size() && text[at] != separator && text[at] != '\r' && text[at] != '\n')
-                throw TableError(LocatedMessage(fileName, row, quoteColumn, "text follows the closing quote of a cell"));
+                throw TableError(
+                    LocatedMessage(fileName, row, quoteColumn, "text follows the closing quote of a cell"));
         } else {
             std::size_t stop = at;
-            while (stop < text.size() && text[stop] != separator && text[stop] != '\r' && text[stop] != '\n') ++stop;
+            while (stop < text.size() && text[stop] != separator && text[stop] != '\r' && text[stop] != '\n')
+                ++stop;
             field.append(text.substr(at, stop - at));
             at = stop;
         }

@@ -12,7 +12,7 @@ namespace lexicorn {
 /// mark, or UTF-16 with its byte-order mark. The table reaches to the last row and the last column
 /// that hold a non-empty cell.
 class CsvReader final : public TableReader {
-public:
+  public:
     /// Opens and measures the file; a missing file leaves the reader closed with no rows.
     CsvReader(std::string fileName, char separator);
     ~CsvReader() override;
@@ -21,12 +21,12 @@ public:
     static std::vector<std::vector<std::string>> Parse(std::string_view text, char separator,
                                                        const std::string& fileName);
 
-protected:
+  protected:
     void Load() override;
     void Unload() override;
     std::string_view CellText(std::uint16_t column, std::uint16_t row) const override;
 
-private:
+  private:
     char separator_;
     std::vector<std::vector<std::string>> rows_;
 };

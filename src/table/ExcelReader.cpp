@@ -21,8 +21,8 @@ const std::string kCompoundFileMagic("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
 
 SheetCells ReadFirstSheet(const std::string& fileName) {
     const std::string start = FirstBytes(fileName);
-    if (start.starts_with(kCompoundFileMagic) || start.starts_with("\x09\x08") || start.starts_with("\x09\x04") ||
-        start.starts_with("\x09\x02") || start.starts_with("\x09\x00"))
+    if (start.starts_with(kCompoundFileMagic) || start.starts_with("\x09\x08") ||
+        start.starts_with("\x09\x04") || start.starts_with("\x09\x02") || start.starts_with("\x09\x00"))
         return ReadXlsSheet(fileName);
     if (start.starts_with(kZipMagic)) {
         bool isOds;

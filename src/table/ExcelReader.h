@@ -16,19 +16,19 @@ namespace lexicorn {
 /// a later Open reads the cells again within the same counts (when the file has not changed since,
 /// it keeps the cells it read before instead of reading the whole workbook again).
 class ExcelReader final : public TableReader {
-public:
+  public:
     /// Opens and measures the workbook; a missing file leaves the reader closed with no rows.
     explicit ExcelReader(std::string fileName, std::uint16_t columnCount = 0, std::uint16_t rowCount = 0);
 
     /// True when the file's first bytes are those of a workbook (a zip package or a BIFF compound file).
     static bool LooksLikeWorkbook(const std::string& fileName);
 
-protected:
+  protected:
     void Load() override;
     void Unload() override {}
     std::string_view CellText(std::uint16_t column, std::uint16_t row) const override;
 
-private:
+  private:
     std::optional<SheetCells> cells_;
     std::filesystem::file_time_type readTime_;  // when the file that cells_ holds was last written
     bool measured_ = false;

@@ -34,9 +34,10 @@ LoadedTable LoadTable(const std::string& path, const std::string& codePage) {
         const auto column = static_cast<std::uint16_t>(i + 2);
         LanguageEntry entry{reader.GetCellW(column, 1), reader.GetCellW(column, 2), false};
         if (entry.name.size() > LoadedTable::kMaxLanguageNameLength)
-            throw TableError(fmt::format("{}: row 1, column {}: the language name has {} characters; at most {} "
-                                         "are supported",
-                                         path, column, entry.name.size(), LoadedTable::kMaxLanguageNameLength));
+            throw TableError(
+                fmt::format("{}: row 1, column {}: the language name has {} characters; at most {} "
+                            "are supported",
+                            path, column, entry.name.size(), LoadedTable::kMaxLanguageNameLength));
         table.languages.push_back(std::move(entry));
     }
     reader.Close();

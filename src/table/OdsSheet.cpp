@@ -34,7 +34,7 @@ std::string TimeText(const std::string& duration) {
 }
 
 class ContentHandler final : public XmlHandler {
-public:
+  public:
     explicit ContentHandler(SheetCells& cells) : cells_(cells) {}
 
     void Start(std::string_view name, const char** attributes) override {
@@ -121,7 +121,7 @@ public:
 
     bool FoundTable() const { return done_; }
 
-private:
+  private:
     static std::string Value(const char* text) { return text ? text : ""; }
 
     std::string NumberValue(const char* text) const {
@@ -129,8 +129,8 @@ private:
         if (!text) return {};
         auto [stop, error] = std::from_chars(text, text + std::strlen(text), number);
         if (error != std::errc() || *stop != '\0')
-            throw TableError(fmt::format("{}: table '{}': row {}, column {}: '{}' is not a number", cells_.FileName(),
-                                         tableName_, row_ + 1, column_ + 1, text));
+            throw TableError(fmt::format("{}: table '{}': row {}, column {}: '{}' is not a number",
+                                         cells_.FileName(), tableName_, row_ + 1, column_ + 1, text));
         return NumberText(number);
     }
 
@@ -150,7 +150,8 @@ private:
 
 SheetCells ReadOdsSheet(const std::string& fileName) {
     ZipArchive zip(fileName);
-    if (!zip.Has("content.xml")) throw TableError(fileName + ": not an OpenDocument spreadsheet (no content.xml)");
+    if (!zip.Has("content.xml"))
+        throw TableError(fileName + ": not an OpenDocument spreadsheet (no content.xml)");
     SheetCells cells(fileName);
     ContentHandler handler(cells);
     zip.Parse("content.xml", handler);

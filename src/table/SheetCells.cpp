@@ -14,11 +14,13 @@ namespace lexicorn {
 void SheetCells::Set(std::size_t row, std::size_t column, std::string text) {
     if (text.empty()) return;
     if (row < 1 || column < 1)
-        throw TableError(fmt::format("{}: a cell lies at row {}, column {}; both count from 1", fileName_, row, column));
+        throw TableError(
+            fmt::format("{}: a cell lies at row {}, column {}; both count from 1", fileName_, row, column));
     if (row > kMostRowsOrColumns || column > kMostRowsOrColumns)
-        throw TableError(LocatedMessage(fileName_, row, column,
-                                        fmt::format("the cell lies beyond the {} rows and columns a table may have",
-                                                    kMostRowsOrColumns)));
+        throw TableError(
+            LocatedMessage(fileName_, row, column,
+                           fmt::format("the cell lies beyond the {} rows and columns a table may have",
+                                       kMostRowsOrColumns)));
     if (FindInvalidUtf8(text))
         throw TableError(LocatedMessage(fileName_, row, column, "the cell's text is not valid UTF-8"));
     if (text.find('\0') != std::string::npos)
@@ -35,7 +37,8 @@ void SheetCells::Set(std::size_t row, std::size_t column, std::string text) {
         at->second = std::move(text);
     } else {
         if (++cellCount_ > kMostCells)
-            throw TableError(fmt::format("{}: the table holds more than {} cells; refused", fileName_, kMostCells));
+            throw TableError(
+                fmt::format("{}: the table holds more than {} cells; refused", fileName_, kMostCells));
         cells.emplace(at, column16, std::move(text));
     }
     columnCount_ = std::max(columnCount_, column);
@@ -58,7 +61,8 @@ std::string NumberText(double value) {
 }
 
 std::string SerialDateText(double serial, bool date1904) {
-    if (!std::isfinite(serial) || serial < 0 || serial > 2958465) return NumberText(serial);  // past 9999-12-31
+    if (!std::isfinite(serial) || serial < 0 || serial > 2958465)
+        return NumberText(serial);  // past 9999-12-31
     long long days = static_cast<long long>(std::floor(serial));
     long long seconds = std::llround((serial - static_cast<double>(days)) * 86400.0);
     if (seconds == 86400) {
@@ -71,7 +75,7 @@ std::string SerialDateText(double serial, bool date1904) {
     // Days from 1970-01-01 (civil-from-days, proleptic Gregorian calendar).
     long long epochDays;
     if (date1904)
-        epochDays = days - 24107;                 // 1904-01-01
+        epochDays = days - 24107;  // 1904-01-01
     else
         epochDays = days - (days < 60 ? 25568 : 25569);  // the 1900 system counts a 29 February 1900
     if (!date1904 && days == 60) return fmt::format("1900-02-29{}", seconds ? "T" + time : "");

@@ -11,7 +11,7 @@ namespace lexicorn {
 /// The cells of one worksheet as UTF-8 text, kept sparse: a workbook may place a single cell far
 /// away. Empty cells are not kept, so the counts reach to the last cell that holds a value.
 class SheetCells {
-public:
+  public:
     /// Most rows and columns a table may have: counts are 16-bit.
     static constexpr std::size_t kMostRowsOrColumns = 65535;
     /// Most cells with values a table may have: a bound on the memory a hostile file can claim.
@@ -28,7 +28,7 @@ public:
     std::size_t ColumnCount() const { return columnCount_; }
     const std::string& FileName() const { return fileName_; }
 
-private:
+  private:
     using Row = std::vector<std::pair<std::uint16_t, std::string>>;  // sorted by column
     std::string fileName_;
     std::vector<Row> rows_;

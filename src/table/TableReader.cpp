@@ -50,15 +50,17 @@ ResultCode TableReader::Close() {
 void TableReader::SetCounts(std::size_t columnCount, std::size_t rowCount) {
     constexpr std::size_t kMost = std::numeric_limits<std::uint16_t>::max();
     if (rowCount > kMost)
-        throw TableError(fmt::format("{}: the table has {} rows; at most {} can be read", fileName_, rowCount, kMost));
-    if (columnCount > kMost)
         throw TableError(
-            fmt::format("{}: the table has {} columns; at most {} can be read", fileName_, columnCount, kMost));
+            fmt::format("{}: the table has {} rows; at most {} can be read", fileName_, rowCount, kMost));
+    if (columnCount > kMost)
+        throw TableError(fmt::format("{}: the table has {} columns; at most {} can be read", fileName_,
+                                     columnCount, kMost));
     rowCount_ = static_cast<std::uint16_t>(rowCount);
     columnCount_ = static_cast<std::uint16_t>(columnCount);
 }
 
-std::string LocatedMessage(std::string_view fileName, std::size_t row, std::size_t column, std::string_view what) {
+std::string LocatedMessage(std::string_view fileName, std::size_t row, std::size_t column,
+                           std::string_view what) {
     return fmt::format("{}: row {}, column {}: {}", fileName, row, column, what);
 }
 
@@ -74,8 +76,8 @@ std::string TableReader::GetCell(std::uint16_t column, std::uint16_t row) const 
     char32_t missing = 0;
     if (!codePage_->FromUtf8(text, converted, missing))
         throw TableError(LocatedMessage(fileName_, row, column,
-                                 fmt::format("the character {} is not in code page {}", DescribeCharacter(missing),
-                                             codePage_->Name())));
+                                        fmt::format("the character {} is not in code page {}",
+                                                    DescribeCharacter(missing), codePage_->Name())));
     return converted;
 }
 

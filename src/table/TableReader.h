@@ -13,12 +13,13 @@ namespace lexicorn {
 class CodePage;
 
 /// "file: row R, column C: what": the form of every message about a cell.
-std::string LocatedMessage(std::string_view fileName, std::size_t row, std::size_t column, std::string_view what);
+std::string LocatedMessage(std::string_view fileName, std::size_t row, std::size_t column,
+                           std::string_view what);
 
 /// A table file that cannot be read: the message names the file and, where it applies, the row
 /// and the column.
 class TableError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -27,7 +28,7 @@ public:
 /// code page. An empty cell, a cell outside the table and every cell of a closed reader read as
 /// empty text. A reader measures its table when it opens it; the counts survive `Close`.
 class TableReader {
-public:
+  public:
     static constexpr const char* kDefaultCodePage = "CP1252";
 
     virtual ~TableReader() = 0;
@@ -61,7 +62,7 @@ public:
     /// 0 when the table file exists, kTableFileMissing when it does not.
     ResultCode CheckFile() const;
 
-protected:
+  protected:
     TableReader(std::string fileName, std::uint16_t columnCount, std::uint16_t rowCount);
 
     /// Reads the whole table and records its counts; called by Open on an existing file.
@@ -73,7 +74,7 @@ protected:
 
     void SetCounts(std::size_t columnCount, std::size_t rowCount);
 
-private:
+  private:
     std::string_view Cell(std::uint16_t column, std::uint16_t row) const;
 
     std::string fileName_;

@@ -13,9 +13,11 @@ std::optional<std::size_t> FindInvalidUtf8(std::string_view text) {
     std::size_t at = 0;
     while (at < text.size()) {
         const auto lead = static_cast<unsigned char>(text[at]);
-        std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
-                                                                            : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                                                                           : 0;
+        std::size_t length = lead < 0x80                    ? 1
+                             : lead >= 0xC2 && lead <= 0xDF ? 2
+                             : lead >= 0xE0 && lead <= 0xEF ? 3
+                             : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                            : 0;
         if (length == 0 || at + length > text.size()) return at;
         for (std::size_t i = 1; i < length; ++i)
             if (!IsContinuation(static_cast<unsigned char>(text[at + i]))) return at;

@@ -6,7 +6,6 @@
 #include <memory>
 
 #include "platform/Isolated.h"
-
 #include "table/TableReader.h"
 #include "table/WorkbookFormats.h"
 
@@ -64,21 +63,28 @@ SheetCells ReadInThisProcess(const std::string& fileName) {
         for (unsigned short column = 0; column < columns; ++column) {
             FreeXL_CellValue value{};
             if (freexl_get_cell_value(handle, row, column, &value) != FREEXL_OK)
-                throw TableError(fmt::format("{}: sheet '{}': row {}, column {}: the cell cannot be read", fileName,
-                                             sheet, row + 1, column + 1));
+                throw TableError(fmt::format("{}: sheet '{}': row {}, column {}: the cell cannot be read",
+                                             fileName, sheet, row + 1, column + 1));
             std::string text;
             switch (value.type) {
-                case FREEXL_CELL_INT: text = fmt::format("{}", value.value.int_value); break;
-                case FREEXL_CELL_DOUBLE: text = NumberText(value.value.double_value); break;
+                case FREEXL_CELL_INT:
+                    text = fmt::format("{}", value.value.int_value);
+                    break;
+                case FREEXL_CELL_DOUBLE:
+                    text = NumberText(value.value.double_value);
+                    break;
                 case FREEXL_CELL_TEXT:
                 case FREEXL_CELL_SST_TEXT:
                 case FREEXL_CELL_DATE:
-                case FREEXL_CELL_TIME: text = value.value.text_value ? value.value.text_value : ""; break;
+                case FREEXL_CELL_TIME:
+                    text = value.value.text_value ? value.value.text_value : "";
+                    break;
                 case FREEXL_CELL_DATETIME:  // "2024-01-15 10:30:00" in ISO 8601 form
                     text = value.value.text_value ? value.value.text_value : "";
                     if (text.size() > 10 && text[10] == ' ') text[10] = 'T';
                     break;
-                default: break;
+                default:
+                    break;
             }
             cells.Set(row + 1, column + 1, std::move(text));
         }

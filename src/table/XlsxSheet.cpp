@@ -36,7 +36,7 @@ std::string ResolvePart(const std::string& folder, std::string target) {
 }
 
 class RelationshipsHandler final : public XmlHandler {
-public:
+  public:
     explicit RelationshipsHandler(std::string folder) : folder_(std::move(folder)) {}
     std::map<std::string, Relationship> byId;
     void Start(std::string_view name, const char** attributes) override {
@@ -49,7 +49,7 @@ public:
     void End(std::string_view) override {}
     void Text(std::string_view) override {}
 
-private:
+  private:
     std::string folder_;
 };
 
@@ -68,7 +68,7 @@ struct WorkbookSheet {
 };
 
 class WorkbookHandler final : public XmlHandler {
-public:
+  public:
     std::vector<WorkbookSheet> sheets;
     bool date1904 = false;
     void Start(std::string_view name, const char** attributes) override {
@@ -111,7 +111,7 @@ std::string Unescape(std::string text) {
 }
 
 class SharedStringsHandler final : public XmlHandler {
-public:
+  public:
     std::vector<std::string> strings;
     void Start(std::string_view name, const char**) override {
         if (name == "si") current_ = std::string();
@@ -127,7 +127,7 @@ public:
         if (inText_) current_ += text;
     }
 
-private:
+  private:
     std::string current_;
     bool inText_ = false;
     int phonetic_ = 0;
@@ -141,19 +141,26 @@ bool IsDateFormat(int id, const std::string& code) {
     bool quoted = false, bracket = false;
     for (std::size_t i = 0; i < code.size(); ++i) {
         const char c = code[i];
-        if (c == '"') quoted = !quoted;
-        else if (quoted) continue;
-        else if (c == '\\' || c == '_' || c == '*') ++i;
-        else if (c == '[') bracket = true;
-        else if (c == ']') bracket = false;
-        else if (bracket) continue;
-        else if (std::string_view("ymdhsYMDHS").find(c) != std::string_view::npos) return true;
+        if (c == '"')
+            quoted = !quoted;
+        else if (quoted)
+            continue;
+        else if (c == '\\' || c == '_' || c == '*')
+            ++i;
+        else if (c == '[')
+            bracket = true;
+        else if (c == ']')
+            bracket = false;
+        else if (bracket)
+            continue;
+        else if (std::string_view("ymdhsYMDHS").find(c) != std::string_view::npos)
+            return true;
     }
     return false;
 }
 
 class StylesHandler final : public XmlHandler {
-public:
+  public:
     std::vector<bool> dateStyles;  // by cell style index
     void Start(std::string_view name, const char** attributes) override {
         if (name == "numFmt") {
@@ -174,13 +181,13 @@ public:
     }
     void Text(std::string_view) override {}
 
-private:
+  private:
     std::map<int, std::string> codes_;
     bool inCellXfs_ = false;
 };
 
 class SheetHandler final : public XmlHandler {
-public:
+  public:
     SheetHandler(SheetCells& cells, const std::vector<bool>& dateStyles, bool date1904, std::string sheetName)
         : cells_(cells), dateStyles_(dateStyles), date1904_(date1904), sheet_(std::move(sheetName)) {}
 
@@ -190,8 +197,8 @@ public:
             row_ = cell.row;
             column_ = cell.column;
             if (cell.index >= shared.size())
-                throw TableError(Problem(fmt::format("shared string '{}' does not exist ({} strings)", cell.index,
-                                                     shared.size())));
+                throw TableError(Problem(fmt::format("shared string '{}' does not exist ({} strings)",
+                                                     cell.index, shared.size())));
             cells_.Set(cell.row, cell.column, shared[cell.index]);
         }
     }
@@ -230,16 +237,18 @@ public:
         if (collecting_) value_ += text;
     }
 
-private:
+  private:
     std::string Problem(std::string_view what) const {
-        return fmt::format("{}: sheet '{}': row {}, column {}: {}", cells_.FileName(), sheet_, row_, column_, what);
+        return fmt::format("{}: sheet '{}': row {}, column {}: {}", cells_.FileName(), sheet_, row_, column_,
+                           what);
     }
 
     std::size_t Number(const char* text, const char* what) const {
         std::size_t value = 0;
         const char* end = text + std::strlen(text);
         auto [stop, error] = std::from_chars(text, end, value);
-        if (error != std::errc() || stop != end) throw TableError(Problem(fmt::format("bad {} '{}'", what, text)));
+        if (error != std::errc() || stop != end)
+            throw TableError(Problem(fmt::format("bad {} '{}'", what, text)));
         return value;
     }
 
@@ -257,7 +266,8 @@ private:
 
     std::string CellText() {
         if (type_ == "s") {
-            if (!value_.empty()) sharedCells_.push_back({row_, column_, Number(value_.c_str(), "shared string")});
+            if (!value_.empty())
+                sharedCells_.push_back({row_, column_, Number(value_.c_str(), "shared string")});
             return {};
         }
         if (type_ == "inlineStr" || type_ == "str") return Unescape(value_);
@@ -294,7 +304,8 @@ SheetCells ReadXlsxSheet(const std::string& fileName) {
     std::string workbookPart = "xl/workbook.xml";
     for (const auto& [id, relationship] : ReadRelationships(zip, ""))
         if (EndsWith(relationship.type, "/officeDocument")) workbookPart = relationship.target;
-    if (!zip.Has(workbookPart)) throw TableError(fileName + ": not an Excel workbook (no " + workbookPart + ")");
+    if (!zip.Has(workbookPart))
+        throw TableError(fileName + ": not an Excel workbook (no " + workbookPart + ")");
 
     WorkbookHandler workbook;
     zip.Parse(workbookPart, workbook);

@@ -65,7 +65,8 @@ const char* Attribute(const char** attributes, std::string_view name) {
         const char* candidate = attributes[0];
         const char* colon = std::strchr(candidate, ':');
         const char* local = colon ? colon + 1 : candidate;
-        if (std::strncmp(local, name.data(), name.size()) == 0 && local[name.size()] == '\0') return attributes[1];
+        if (std::strncmp(local, name.data(), name.size()) == 0 && local[name.size()] == '\0')
+            return attributes[1];
     }
     return nullptr;
 }
@@ -84,16 +85,17 @@ ZipArchive::ZipArchive(const std::string& fileName) : fileName_(fileName) {
 
 ZipArchive::~ZipArchive() { zip_discard(archive_); }
 
-bool ZipArchive::Has(const std::string& part) const { return zip_name_locate(archive_, part.c_str(), 0) >= 0; }
+bool ZipArchive::Has(const std::string& part) const {
+    return zip_name_locate(archive_, part.c_str(), 0) >= 0;
+}
 
 template <typename Consume>
 void ZipArchive::ReadPieces(const std::string& part, Consume&& consume) const {
     const zip_int64_t index = zip_name_locate(archive_, part.c_str(), 0);
     if (index < 0) throw TableError(fmt::format("{}: the workbook has no part {}", fileName_, part));
-    std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> file(zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0),
-                                                           zip_fclose);
-    if (!file)
-        throw TableError(fmt::format("{}: {}: {}", fileName_, part, zip_strerror(archive_)));
+    std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> file(
+        zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0), zip_fclose);
+    if (!file) throw TableError(fmt::format("{}: {}: {}", fileName_, part, zip_strerror(archive_)));
     char buffer[1 << 16];
     std::size_t total = 0;
     for (;;) {
@@ -103,8 +105,8 @@ void ZipArchive::ReadPieces(const std::string& part, Consume&& consume) const {
         if (got == 0) break;
         total += static_cast<std::size_t>(got);
         if (total > kMostPartBytes)
-            throw TableError(fmt::format("{}: {}: the part unpacks to more than {} MB; refused", fileName_, part,
-                                         kMostPartBytes >> 20));
+            throw TableError(fmt::format("{}: {}: the part unpacks to more than {} MB; refused", fileName_,
+                                         part, kMostPartBytes >> 20));
         consume(std::string_view(buffer, static_cast<std::size_t>(got)), false);
     }
     consume(std::string_view(), true);
@@ -124,8 +126,8 @@ void ZipArchive::Parse(const std::string& part, XmlHandler& handler) const {
     XML_SetElementHandler(parser.get(), OnStart, OnEnd);
     XML_SetCharacterDataHandler(parser.get(), OnText);
     ReadPieces(part, [&](std::string_view piece, bool last) {
-        const XML_Status status =
-            XML_Parse(parser.get(), piece.data(), static_cast<int>(piece.size()), last ? XML_TRUE : XML_FALSE);
+        const XML_Status status = XML_Parse(parser.get(), piece.data(), static_cast<int>(piece.size()),
+                                            last ? XML_TRUE : XML_FALSE);
         if (state.failure) std::rethrow_exception(state.failure);
         if (status != XML_STATUS_OK)
             throw TableError(fmt::format("{}: {}: malformed XML at line {}: {}", fileName_, part,

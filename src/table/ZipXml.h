@@ -9,7 +9,7 @@ namespace lexicorn {
 
 /// Receives the events of an XML part, names without their namespace prefix.
 class XmlHandler {
-public:
+  public:
     virtual ~XmlHandler() = default;
     /// `attributes` alternates names and values and ends with a null pointer.
     virtual void Start(std::string_view name, const char** attributes) = 0;
@@ -24,7 +24,7 @@ const char* Attribute(const char** attributes, std::string_view name);
 /// capped, so a decompression bomb ends in an error instead of an exhausted machine. Every error
 /// is a TableError naming the file and the part.
 class ZipArchive {
-public:
+  public:
     /// Most bytes of one part once uncompressed.
     static constexpr std::size_t kMostPartBytes = 512u << 20;
 
@@ -39,7 +39,7 @@ public:
     /// The part's bytes (for small parts such as "mimetype").
     std::string Read(const std::string& part) const;
 
-private:
+  private:
     template <typename Consume>
     void ReadPieces(const std::string& part, Consume&& consume) const;
 

@@ -18,7 +18,7 @@ const char* const kTable =
     "NO_TEXT,No,Nein\r\n";
 
 class CommandLine : public testing::Test {
-protected:
+  protected:
     CommandLine() { test::WriteFile(dir / "strings.csv", kTable); }
     ~CommandLine() override { unsetenv("SOURCE_DATE_EPOCH"); }
 
@@ -51,20 +51,23 @@ protected:
 
 TEST_F(CommandLine, BuildWritesTheFilesAndPrintsTheSummary) {
     ASSERT_EQ(Build({"--unique-id", "0x622B634C"}), kExitSuccess) << err;
-    EXPECT_EQ(out, "Lexicorn was created succesfully!\n\nNumber of languages: 2\nNumber of strings: 2\n"
-                   "Total size of Lexicorn: 96\n");
+    EXPECT_EQ(out,
+              "Lexicorn was created succesfully!\n\nNumber of languages: 2\nNumber of strings: 2\n"
+              "Total size of Lexicorn: 96\n");
     EXPECT_EQ(err, "");
     for (const char* file : {"Lexicorn.bin", "Lexicorn.c", "StringList.h", "LXNApiCfg.h"})
         EXPECT_TRUE(fs::exists(dir / "out" / file)) << file;
-    EXPECT_EQ(Dump(),
-              R"({"uniqueId":"0x622b634c","imageSize":96,"byteOrder":"little","encoding":0,"tableType":16,)"
-              R"("stringCount":2,"languages":[{"code":"en","name":"English"},{"code":"de","name":"Deutsch"}],)"
-              R"("strings":[["OK","No"],["OK","Nein"]]})"
-              "\n");
+    EXPECT_EQ(
+        Dump(),
+        R"({"uniqueId":"0x622b634c","imageSize":96,"byteOrder":"little","encoding":0,"tableType":16,)"
+        R"("stringCount":2,"languages":[{"code":"en","name":"English"},{"code":"de","name":"Deutsch"}],)"
+        R"("strings":[["OK","No"],["OK","Nein"]]})"
+        "\n");
 }
 
 TEST_F(CommandLine, OptionsWinOverTheProjectWhichWinsOverDefaults) {
-    test::WriteFile(dir / "p.lxn", "LEXICORNPROJECTFILE\r\n2\r\n1\r\n4\r\n1\r\n0\r\n0\r\n8\r\n0\r\n0\r\n0\r\n1\r\n");
+    test::WriteFile(dir / "p.lxn",
+                    "LEXICORNPROJECTFILE\r\n2\r\n1\r\n4\r\n1\r\n0\r\n0\r\n8\r\n0\r\n0\r\n0\r\n1\r\n");
     ASSERT_EQ(Build({"-p", Path("p.lxn"), "--encoding", "wide", "-q"}), kExitSuccess) << err;
     EXPECT_EQ(out, "");
     const std::string dump = Dump();
@@ -95,7 +98,6 @@ struct UsageCase {
 };
 void PrintTo(const UsageCase& c, std::ostream* os) { *os << c.name; }
 
-
 class CommandLineUsage : public CommandLine, public testing::WithParamInterface<UsageCase> {};
 
 TEST_P(CommandLineUsage, IsRefusedWithExitCodeTwo) {
@@ -110,7 +112,8 @@ INSTANTIATE_TEST_SUITE_P(
                     UsageCase{"BadAlignment", {"--align", "3"}, "--align"},
                     UsageCase{"BadUniqueId", {"--unique-id", "0x123456789"}, "--unique-id takes up to 8"},
                     UsageCase{"UnknownCodePage", {"--code-page", "CP99999"}, "unknown code page: CP99999"},
-                    UsageCase{"DotnetWithSingleByte", {"--target-platform", "dotnet", "--encoding", "ascii"},
+                    UsageCase{"DotnetWithSingleByte",
+                              {"--target-platform", "dotnet", "--encoding", "ascii"},
                               "--target-platform dotnet builds --encoding wide and --table 32"},
                     UsageCase{"UnknownOption", {"--colour"}, "--colour"}),
     [](const auto& info) { return info.param.name; });
@@ -152,7 +155,8 @@ TEST_F(CommandLine, UnreadableInputsAreNamed) {
                        ": not a valid Lexicorn image: no Lexicorn signature at the start\n");
     test::WriteFile(dir / "bad.csv", "a,\"open\n");
     EXPECT_EQ(Run({"table", Path("bad.csv")}), kExitFailure);
-    EXPECT_EQ(err, "lexicorn: error: " + Path("bad.csv") + ": row 1, column 2: a quoted cell is never closed\n");
+    EXPECT_EQ(err,
+              "lexicorn: error: " + Path("bad.csv") + ": row 1, column 2: a quoted cell is never closed\n");
 }
 
 TEST_F(CommandLine, TablePrintsTheCellsAsJson) {
@@ -163,16 +167,20 @@ TEST_F(CommandLine, TablePrintsTheCellsAsJson) {
 
 TEST_F(CommandLine, WorkbooksBuildLikeTheirCsv) {
     for (const char* table : {"table.xlsx", "table.ods", "table.xls", "table.csv"}) {
-        ASSERT_EQ(Run({"build", std::string(LEXICORN_FIXTURES_DIR "/") + table, "-o", Path("out"), "--encoding",
-                       "utf8", "--table", "32", "--unique-id", "1", "-q"}),
+        ASSERT_EQ(Run({"build", std::string(LEXICORN_FIXTURES_DIR "/") + table, "-o", Path("out"),
+                       "--encoding", "utf8", "--table", "32", "--unique-id", "1", "-q"}),
                   kExitSuccess)
             << table << ": " << err;
         const std::string dump = Dump();
-        EXPECT_NE(dump.find("\"\xCE\x93\xCE\xB5\xCE\xB9\xCE\xAC \xCF\x83\xCE\xBF\xCF\x85\""), std::string::npos) << table;
-        EXPECT_NE(dump.find("[\"OK\",\"Cancel\",\"Hello \xF0\x9F\x98\x80\",\"1\",\"Only English\""), std::string::npos)
+        EXPECT_NE(dump.find("\"\xCE\x93\xCE\xB5\xCE\xB9\xCE\xAC \xCF\x83\xCE\xBF\xCF\x85\""),
+                  std::string::npos)
+            << table;
+        EXPECT_NE(dump.find("[\"OK\",\"Cancel\",\"Hello \xF0\x9F\x98\x80\",\"1\",\"Only English\""),
+                  std::string::npos)
             << table;
     }
-    EXPECT_EQ(Run({"build", std::string(LEXICORN_FIXTURES_DIR "/table.xlsx"), "-o", Path("out")}), kExitFailure);
+    EXPECT_EQ(Run({"build", std::string(LEXICORN_FIXTURES_DIR "/table.xlsx"), "-o", Path("out")}),
+              kExitFailure);
     EXPECT_NE(err.find("row 1, column 5: the character U+0420 '\xD0\xA0' is not in code page CP1252"),
               std::string::npos)
         << err;
@@ -187,7 +195,7 @@ TEST_F(CommandLine, ExampleTableBuilds) {
 }
 
 class MergeCommandLine : public CommandLine {
-protected:
+  protected:
     MergeCommandLine() {
         EXPECT_EQ(Build({"--unique-id", "0x622B634C"}), kExitSuccess);
         image = test::ReadFile(dir / "out" / "Lexicorn.bin");
@@ -200,14 +208,16 @@ protected:
 
 TEST_F(MergeCommandLine, ScanShowsTheOldImage) {
     ASSERT_EQ(Run({"scan", Path("fw.bin")}), kExitSuccess) << err;
-    EXPECT_EQ(out, "Target already has a Lexicorn. New Lexicorn will make this old Lexicorn obsolete.\n"
-                   "Lexicorn Size: 0x00000060\nLexicorn Position: 0x00000100\n");
+    EXPECT_EQ(out,
+              "Target already has a Lexicorn. New Lexicorn will make this old Lexicorn obsolete.\n"
+              "Lexicorn Size: 0x00000060\nLexicorn Position: 0x00000100\n");
     EXPECT_EQ(Run({"scan", Path("none.bin")}), kExitFailure);
     EXPECT_EQ(err, "lexicorn: error: " + Path("none.bin") + ": the file cannot be read (error 20001006)\n");
 }
 
 TEST_F(MergeCommandLine, MergeAppendsAtTheEndByDefault) {
-    ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.bin"), Path("merged.bin")}), kExitSuccess) << err;
+    ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.bin"), Path("merged.bin")}), kExitSuccess)
+        << err;
     EXPECT_EQ(out, "Merge operation done successfully.\n");
     const std::string merged = test::ReadFile(dir / "merged.bin");
     ASSERT_EQ(merged.size(), target.size() + image.size());  // the target ends on a multiple of 16
@@ -217,15 +227,17 @@ TEST_F(MergeCommandLine, MergeAppendsAtTheEndByDefault) {
 }
 
 TEST_F(MergeCommandLine, UnalignedAddressNeedsAnAnswer) {
-    const std::vector<std::string> args = {"merge", Path("out/Lexicorn.bin"), Path("fw.bin"), Path("m.bin"),
-                                           "--mode", "overwrite", "--place", "101"};
+    const std::vector<std::string> args = {
+        "merge", Path("out/Lexicorn.bin"), Path("fw.bin"), Path("m.bin"), "--mode", "overwrite", "--place",
+        "101"};
     EXPECT_EQ(Run(args), kExitFailure);  // no terminal to ask
     EXPECT_NE(err.find("give --yes"), std::string::npos) << err;
     EXPECT_FALSE(fs::exists(dir / "m.bin"));
     std::istringstream no("n\n");
     EXPECT_EQ(Run(args, &no), kExitFailure);
-    EXPECT_EQ(err, "The adress you specified isn't multiple of the alignment. Are you sure you want to continue? "
-                   "[y/N] lexicorn: Aborting merge process.\n");
+    EXPECT_EQ(err,
+              "The adress you specified isn't multiple of the alignment. Are you sure you want to continue? "
+              "[y/N] lexicorn: Aborting merge process.\n");
     std::istringstream yes("y\n");
     EXPECT_EQ(Run(args, &yes), kExitSuccess);
     EXPECT_EQ(test::ReadFile(dir / "m.bin").substr(0x101, image.size()), image);
@@ -250,7 +262,10 @@ class MergeRefusals : public MergeCommandLine, public testing::WithParamInterfac
 TEST_P(MergeRefusals, NameWhatIsWrong) {
     std::vector<std::string> args = {"merge"};
     for (const auto& arg : GetParam().args)
-        args.push_back(arg == "IMAGE" ? Path("out/Lexicorn.bin") : arg == "FW" ? Path("fw.bin") : arg == "OUT" ? Path("m.bin") : arg);
+        args.push_back(arg == "IMAGE" ? Path("out/Lexicorn.bin")
+                       : arg == "FW"  ? Path("fw.bin")
+                       : arg == "OUT" ? Path("m.bin")
+                                      : arg);
     EXPECT_EQ(Run(args), GetParam().exitCode);
     EXPECT_NE(err.find(GetParam().errorText), std::string::npos) << err;
     EXPECT_FALSE(fs::exists(dir / "m.bin"));
@@ -260,14 +275,22 @@ TEST_P(MergeRefusals, NameWhatIsWrong) {
 INSTANTIATE_TEST_SUITE_P(
     Mistakes, MergeRefusals,
     testing::Values(
-        MergeUsageCase{"AddressInAppendMode", {"IMAGE", "FW", "OUT", "--place", "1000"}, kExitUsage,
+        MergeUsageCase{"AddressInAppendMode",
+                       {"IMAGE", "FW", "OUT", "--place", "1000"},
+                       kExitUsage,
                        "--place ADDRESS needs --mode overwrite"},
-        MergeUsageCase{"NotHex", {"IMAGE", "FW", "OUT", "--mode", "overwrite", "--place", "1G"}, kExitUsage,
+        MergeUsageCase{"NotHex",
+                       {"IMAGE", "FW", "OUT", "--mode", "overwrite", "--place", "1G"},
+                       kExitUsage,
                        "Invalid Hex value!"},
-        MergeUsageCase{"NineDigits", {"IMAGE", "FW", "OUT", "--mode", "overwrite", "--place", "123456789"},
-                       kExitUsage, "Invalid Hex value!"},
-        MergeUsageCase{"BeyondFourGigabytes", {"IMAGE", "FW", "OUT", "--mode", "overwrite", "--place", "FFFFFFF0"},
-                       kExitFailure, "Can not start merge operation.2000D024"},
+        MergeUsageCase{"NineDigits",
+                       {"IMAGE", "FW", "OUT", "--mode", "overwrite", "--place", "123456789"},
+                       kExitUsage,
+                       "Invalid Hex value!"},
+        MergeUsageCase{"BeyondFourGigabytes",
+                       {"IMAGE", "FW", "OUT", "--mode", "overwrite", "--place", "FFFFFFF0"},
+                       kExitFailure,
+                       "Can not start merge operation.2000D024"},
         MergeUsageCase{"NotAnImage", {"FW", "FW", "OUT"}, kExitFailure, "fw.bin: Invalid Lexicorn file."},
         MergeUsageCase{"BadAlignment", {"IMAGE", "FW", "OUT", "--align", "3"}, kExitUsage, "--align"}),
     [](const auto& info) { return info.param.name; });

@@ -14,7 +14,10 @@ using Rows = std::vector<std::vector<std::string>>;
 using Kind = BuildOutcome::Kind;
 
 Rows FourLanguages() {
-    return {{"ID", "English", "Deutsch", "Fran\xC3\xA7" "ais", "Espa\xC3\xB1ol"},
+    return {{"ID", "English", "Deutsch",
+             "Fran\xC3\xA7"
+             "ais",
+             "Espa\xC3\xB1ol"},
             {"", "en", "de", "fr", "es"},
             {"OK_TEXT", "OK", "OK", "OK", "Vale"},
             {"NO_TEXT", "No", "Nein", "Non", "No"},
@@ -22,7 +25,7 @@ Rows FourLanguages() {
 }
 
 class BuildRun : public testing::Test {
-protected:
+  protected:
     BuildOutcome Build(Rows rows, std::vector<std::size_t> selected) {
         table = test::MakeLoadedTable(std::move(rows), std::move(selected));
         return BuildLexicorn(host, table, settings, options);
@@ -46,8 +49,10 @@ TEST_F(BuildRun, WritesEveryFileAndReportsTheSummary) {
     ASSERT_EQ(host.information.size(), 1u);
     EXPECT_EQ(host.information[0],
               "Lexicorn was created succesfully!\r\rNumber of languages: 3\rNumber of strings: 3\r"
-              "Total size of Lexicorn: " + std::to_string(Image().imageSize) + "\r");
-    for (const char* file : {"Lexicorn.bin", "Lexicorn.c", "StringList.h", "LXNApiCfg.h"}) EXPECT_TRUE(Exists(file));
+              "Total size of Lexicorn: " +
+                  std::to_string(Image().imageSize) + "\r");
+    for (const char* file : {"Lexicorn.bin", "Lexicorn.c", "StringList.h", "LXNApiCfg.h"})
+        EXPECT_TRUE(Exists(file));
 
     const ImageContents image = Image();
     EXPECT_EQ(image.uniqueId, 0x622B634Cu);
@@ -106,7 +111,8 @@ TEST_F(BuildRun, OtherTargetsWriteNoCSourceAndPauseOnceLess) {
 TEST_F(BuildRun, NoTableLoadedOpensTheChooserAndNothingElse) {
     table.tableLanguageCount = 0;
     EXPECT_EQ(BuildLexicorn(host, table, settings, options).kind, Kind::kRefused);
-    EXPECT_EQ(host.calls, (std::vector<std::string>{"Error No Excel file selected!", "OpenSpreadsheetChooser"}));
+    EXPECT_EQ(host.calls,
+              (std::vector<std::string>{"Error No Excel file selected!", "OpenSpreadsheetChooser"}));
 }
 
 TEST_F(BuildRun, NoLanguageSelectedKeepsTheTable) {
@@ -131,7 +137,6 @@ struct DefaultCase {
 };
 void PrintTo(const DefaultCase& c, std::ostream* os) { *os << c.name; }
 
-
 class DefaultStrings : public BuildRun, public testing::WithParamInterface<DefaultCase> {};
 
 TEST_P(DefaultStrings, ComeFromTheFirstLanguageColumn) {
@@ -154,7 +159,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.name; });
 
 TEST_F(BuildRun, FirstColumnDefaultsToItself) {
-    ASSERT_EQ(Build({{"ID", "First"}, {"", "aa"}, {"A", "[USE_DEFAULT]"}, {"B", ""}}, {0}).kind, Kind::kSucceeded);
+    ASSERT_EQ(Build({{"ID", "First"}, {"", "aa"}, {"A", "[USE_DEFAULT]"}, {"B", ""}}, {0}).kind,
+              Kind::kSucceeded);
     EXPECT_EQ(Image().strings[0], (std::vector<std::string>{"[USE_DEFAULT]", ""}));
 }
 
@@ -184,7 +190,6 @@ struct FailureCase {
 };
 void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 
-
 class BuildFailures : public BuildRun, public testing::WithParamInterface<FailureCase> {};
 
 TEST_P(BuildFailures, ReportTheirMessageAndKeepLaterFiles) {
@@ -205,50 +210,74 @@ TEST_P(BuildFailures, ReportTheirMessageAndKeepLaterFiles) {
     EXPECT_EQ(host.calls.back(), "ResetStringTable");
 }
 
-const std::string kInternal = "Creation of Lexicrn file(s) failed due to an internal error!\rPlease restart the "
-                              "application\r\rError: 0x";
+const std::string kInternal =
+    "Creation of Lexicrn file(s) failed due to an internal error!\rPlease restart the "
+    "application\r\rError: 0x";
 
 INSTANTIATE_TEST_SUITE_P(
     Messages, BuildFailures,
     testing::Values(
         FailureCase{"DuplicateId",
                     [](Rows& rows, auto&, auto&) { rows[8][0] = "ID_3"; },  // row 9 repeats row 6
-                    kDuplicateStringId, "Duplicate string id !!!\r\rID_3\rRow: 9", {"Lexicorn.bin", "Lexicorn.c"}},
-        FailureCase{"EmptyId", [](Rows& rows, auto&, auto&) { rows[6][0] = ""; }, kEmptyStringId,
-                    "Found empty cells inside the string list!\r\rCheck first column of your string table\rRow: 7",
+                    kDuplicateStringId,
+                    "Duplicate string id !!!\r\rID_3\rRow: 9",
                     {"Lexicorn.bin", "Lexicorn.c"}},
-        FailureCase{"IdTooLong", [](Rows& rows, auto&, auto&) { rows[3][0] = std::string(100, 'I'); },
+        FailureCase{
+            "EmptyId",
+            [](Rows& rows, auto&, auto&) { rows[6][0] = ""; },
+            kEmptyStringId,
+            "Found empty cells inside the string list!\r\rCheck first column of your string table\rRow: 7",
+            {"Lexicorn.bin", "Lexicorn.c"}},
+        FailureCase{"IdTooLong",
+                    [](Rows& rows, auto&, auto&) { rows[3][0] = std::string(100, 'I'); },
                     kStringIdTooLong,
                     "String id too long!\r\r" + std::string(100, 'I') +
                         "\rA string id may hold at most 99 bytes\rRow: 4",
                     {"Lexicorn.bin", "Lexicorn.c"}},
-        FailureCase{"CellTooLong", [](Rows& rows, auto&, auto&) { rows[5][1] = std::string(1000, 'c'); },
-                    kCellTooLong, "Text too long!\r\rA cell may hold at most 999 characters\rRow: 6\rColumn: 2", {}},
-        FailureCase{"Over64K",
-                    [](Rows& rows, auto&, auto&) {
-                        for (int i = 0; i < 70; ++i) rows.push_back({"BIG" + std::to_string(i), std::string(990, 'a' + i % 26) + std::to_string(i)});
-                    },
-                    kCapacityExceeded,
-                    "Size of Lexicorn exceeded 64 KB!\r\rPlease remove some languages,\ror try to use LXN32 instead "
-                    "of LXN16",
+        FailureCase{"CellTooLong",
+                    [](Rows& rows, auto&, auto&) { rows[5][1] = std::string(1000, 'c'); },
+                    kCellTooLong,
+                    "Text too long!\r\rA cell may hold at most 999 characters\rRow: 6\rColumn: 2",
                     {}},
-        FailureCase{"NoStrings", [](Rows& rows, auto&, auto&) { rows.resize(2); }, kImageIncomplete,
-                    kInternal + "28000003", {}},
+        FailureCase{
+            "Over64K",
+            [](Rows& rows, auto&, auto&) {
+                for (int i = 0; i < 70; ++i)
+                    rows.push_back(
+                        {"BIG" + std::to_string(i), std::string(990, 'a' + i % 26) + std::to_string(i)});
+            },
+            kCapacityExceeded,
+            "Size of Lexicorn exceeded 64 KB!\r\rPlease remove some languages,\ror try to use LXN32 instead "
+            "of LXN16",
+            {}},
+        FailureCase{"NoStrings",
+                    [](Rows& rows, auto&, auto&) { rows.resize(2); },
+                    kImageIncomplete,
+                    kInternal + "28000003",
+                    {}},
         FailureCase{"ReadOnlyImage",
                     [](Rows&, auto&, const fs::path& dir) {
                         test::WriteFile(dir / "Lexicorn.bin", "old");
                         fs::permissions(dir / "Lexicorn.bin", fs::perms::owner_read);
                     },
-                    kCannotCreateFile, kInternal + "2000100B", {"Lexicorn.bin"}},
+                    kCannotCreateFile,
+                    kInternal + "2000100B",
+                    {"Lexicorn.bin"}},
         FailureCase{"ListCannotBeWritten",
                     [](Rows&, auto&, const fs::path& dir) { fs::create_directory(dir / "StringList.h"); },
-                    kCannotCreateFile, "Cannot create string list file StringList.h", {"Lexicorn.bin", "Lexicorn.c"}},
+                    kCannotCreateFile,
+                    "Cannot create string list file StringList.h",
+                    {"Lexicorn.bin", "Lexicorn.c"}},
         FailureCase{"HeaderCannotBeWritten",
                     [](Rows&, auto&, const fs::path& dir) { fs::create_directory(dir / "LXNApiCfg.h"); },
-                    kCannotCreateFile, "Cannot create string list file LXNApiCfg.h",
+                    kCannotCreateFile,
+                    "Cannot create string list file LXNApiCfg.h",
                     {"Lexicorn.bin", "Lexicorn.c", "StringList.h"}},
-        FailureCase{"UnknownTargetLanguage", [](Rows&, ProjectSettings& s, auto&) { s.targetLanguage = 5; },
-                    kUnknownTargetLanguage, kInternal + "20003029", {"Lexicorn.bin"}}),
+        FailureCase{"UnknownTargetLanguage",
+                    [](Rows&, ProjectSettings& s, auto&) { s.targetLanguage = 5; },
+                    kUnknownTargetLanguage,
+                    kInternal + "20003029",
+                    {"Lexicorn.bin"}}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(BuildRun, CancelDuringTheStringsWritesNothing) {

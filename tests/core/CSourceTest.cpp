@@ -53,9 +53,11 @@ TEST(CSource, ExampleImageGivesTheTwentySevenLines) {
 }
 
 TEST(CSource, BigEndianArrayKeepsTheIdComment) {
-    const std::string source = FormatCSource("LXN16 Engine v.1.0", 0x622B634C, ExampleEngine(1)->GetOutputImage());
+    const std::string source =
+        FormatCSource("LXN16 Engine v.1.0", 0x622B634C, ExampleEngine(1)->GetOutputImage());
     EXPECT_NE(source.find("// Lexicorn unique ID: 0x622b634c\r\n"), std::string::npos);
-    EXPECT_NE(source.find("\r\n\t0x10,\t0x2f,\t0x30,\t0x4f,\t0x5f,\t0x60,\t0x7f,\t0x80,\t\r\n"), std::string::npos);
+    EXPECT_NE(source.find("\r\n\t0x10,\t0x2f,\t0x30,\t0x4f,\t0x5f,\t0x60,\t0x7f,\t0x80,\t\r\n"),
+              std::string::npos);
 }
 
 TEST(CSource, LastLineHoldsTheRemainingItems) {
@@ -93,7 +95,6 @@ struct HeaderCase {
 };
 void PrintTo(const HeaderCase& c, std::ostream* os) { *os << c.name; }
 
-
 class ApiConfigLines : public testing::TestWithParam<HeaderCase> {};
 
 TEST_P(ApiConfigLines, FollowTheSettings) {
@@ -109,13 +110,15 @@ ProjectSettings With(void (*change)(ProjectSettings&)) {
 
 INSTANTIATE_TEST_SUITE_P(
     Settings, ApiConfigLines,
-    testing::Values(
-        HeaderCase{"NoFileSystem", {}, true, "\t#define LXNCFG_API_FOR_ROM 1\n"},
-        HeaderCase{"Lxn32", With([](auto& s) { s.tableType = 1; }), false, "LXNCFG_STRTABLE_TYPE LXN_STRTABLE_32\n"},
-        HeaderCase{"Wide", With([](auto& s) { s.encoding = 1; }), false, "LXNCFG_ENCODING_TYPE LXN_ENCODING_UNICODE\n"},
-        HeaderCase{"Utf8IsAnsi", With([](auto& s) { s.encoding = 2; }), false,
-                   "LXNCFG_ENCODING_TYPE LXN_ENCODING_ANSI\n"},
-        HeaderCase{"SearchStep1", With([](auto& s) { s.searchStep = 1; }), false, "\t#define LXNCFG_SEARCH_STEP 1\n\n"}),
+    testing::Values(HeaderCase{"NoFileSystem", {}, true, "\t#define LXNCFG_API_FOR_ROM 1\n"},
+                    HeaderCase{"Lxn32", With([](auto& s) { s.tableType = 1; }), false,
+                               "LXNCFG_STRTABLE_TYPE LXN_STRTABLE_32\n"},
+                    HeaderCase{"Wide", With([](auto& s) { s.encoding = 1; }), false,
+                               "LXNCFG_ENCODING_TYPE LXN_ENCODING_UNICODE\n"},
+                    HeaderCase{"Utf8IsAnsi", With([](auto& s) { s.encoding = 2; }), false,
+                               "LXNCFG_ENCODING_TYPE LXN_ENCODING_ANSI\n"},
+                    HeaderCase{"SearchStep1", With([](auto& s) { s.searchStep = 1; }), false,
+                               "\t#define LXNCFG_SEARCH_STEP 1\n\n"}),
     [](const auto& info) { return info.param.name; });
 
 }  // namespace

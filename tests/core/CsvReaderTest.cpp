@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "support/TestSupport.h"
 #include "table/CsvReader.h"
 #include "table/TableReaderFactory.h"
-#include "support/TestSupport.h"
 
 namespace lexicorn {
 namespace {
@@ -17,7 +17,6 @@ struct ParseCase {
 };
 void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.name; }
 
-
 class CsvParse : public testing::TestWithParam<ParseCase> {};
 
 TEST_P(CsvParse, GivesTheCellsAsTyped) {
@@ -31,7 +30,9 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"Plain", "a,b\nc,d\n", ',', {{"a", "b"}, {"c", "d"}}},
         ParseCase{"CrLfAndNoFinalLineEnd", "a,b\r\nc,d", ',', {{"a", "b"}, {"c", "d"}}},
         ParseCase{"CarriageReturnsOnly", "a\rb\r", ',', {{"a"}, {"b"}}},
-        ParseCase{"QuotedSeparatorQuoteAndLineBreak", "\"a,b\",\"say \"\"hi\"\"\",\"two\r\nlines\"\n", ',',
+        ParseCase{"QuotedSeparatorQuoteAndLineBreak",
+                  "\"a,b\",\"say \"\"hi\"\"\",\"two\r\nlines\"\n",
+                  ',',
                   {{"a,b", "say \"hi\"", "two\r\nlines"}}},
         ParseCase{"EmptyQuotedCellIsEmpty", "\"\",x\n", ',', {{"", "x"}}},
         ParseCase{"QuoteInsideUnquotedCellIsText", "5\" disk,x\n", ',', {{"5\" disk", "x"}}},
@@ -49,7 +50,6 @@ struct ErrorCase {
 };
 void PrintTo(const ErrorCase& c, std::ostream* os) { *os << c.name; }
 
-
 class CsvErrors : public testing::TestWithParam<ErrorCase> {};
 
 TEST_P(CsvErrors, NameTheRowAndColumn) {
@@ -64,15 +64,18 @@ TEST_P(CsvErrors, NameTheRowAndColumn) {
 
 INSTANTIATE_TEST_SUITE_P(
     Malformed, CsvErrors,
-    testing::Values(ErrorCase{"UnclosedQuote", "a,b\nc,\"open\n", "t.csv: row 2, column 2: a quoted cell is never closed"},
-                    ErrorCase{"TextAfterQuote", "\"a\"b,c\n", "t.csv: row 1, column 1: text follows the closing quote of a cell"},
+    testing::Values(ErrorCase{"UnclosedQuote", "a,b\nc,\"open\n",
+                              "t.csv: row 2, column 2: a quoted cell is never closed"},
+                    ErrorCase{"TextAfterQuote", "\"a\"b,c\n",
+                              "t.csv: row 1, column 1: text follows the closing quote of a cell"},
                     ErrorCase{"Latin1Bytes", "id,en\nx,caf\xE9\n",
                               "t.csv: row 2, column 2: invalid UTF-8 (byte 0xE9); save the file as UTF-8"},
-                    ErrorCase{"Nul", std::string("a,b\0c\n", 6), "t.csv: row 1, column 2: the cell holds a NUL character"}),
+                    ErrorCase{"Nul", std::string("a,b\0c\n", 6),
+                              "t.csv: row 1, column 2: the cell holds a NUL character"}),
     [](const auto& info) { return info.param.name; });
 
 class CsvFile : public testing::Test {
-protected:
+  protected:
     std::unique_ptr<TableReader> Reader(const std::string& name, const std::string& content) {
         test::WriteFile(dir / name, content);
         return CreateTableReader((dir / name).string());
@@ -116,7 +119,10 @@ TEST_F(CsvFile, MissingFileGivesAClosedReaderWithoutRows) {
 }
 
 TEST_F(CsvFile, Utf16WithByteOrderMarkIsRead) {
-    const std::string le("\xFF\xFE" "a\0\t\0\xE9\0\n\0", 10);
+    const std::string le(
+        "\xFF\xFE"
+        "a\0\t\0\xE9\0\n\0",
+        10);
     EXPECT_EQ(Reader("le.tsv", le)->GetCellW(2, 1), u"\u00E9");
     const std::string be("\xFE\xFF\0a\0,\0b", 8);
     EXPECT_EQ(Reader("be.csv", be)->GetCell(2, 1), "b");
@@ -134,7 +140,8 @@ TEST_F(CsvFile, NarrowTextComesInTheCodePageOrInUtf8) {
         FAIL() << "no error";
     } catch (const TableError& error) {
         EXPECT_EQ(std::string(error.what()),
-                  (dir / "t.csv").string() + ": row 1, column 2: the character U+03A9 '\xCE\xA9' is not in code page CP1252");
+                  (dir / "t.csv").string() +
+                      ": row 1, column 2: the character U+03A9 '\xCE\xA9' is not in code page CP1252");
     }
     reader->SetCodePage("ISO-8859-7");
     EXPECT_EQ(reader->GetCell(2, 1), "\xD9");

@@ -17,15 +17,16 @@ using test::Hex;
 constexpr std::uint32_t kExampleId = 0x622B634C;
 
 // The two-language, two-string example table: 'OK'/'No' in English, 'OK'/'Nein' in German.
-std::unique_ptr<LexicornEngine> BuildExample(std::uint8_t tableType, std::int8_t encoding, std::uint8_t alignment,
-                                             std::uint8_t byteOrder) {
+std::unique_ptr<LexicornEngine> BuildExample(std::uint8_t tableType, std::int8_t encoding,
+                                             std::uint8_t alignment, std::uint8_t byteOrder) {
     auto engine = CreateLexicornEngine(tableType);
     EXPECT_EQ(engine->Initialize(2, 2, alignment, byteOrder, encoding), kSuccess);
     EXPECT_EQ(engine->SetUniqueId(kExampleId), kSuccess);
     if (encoding == 1) {
         EXPECT_EQ(engine->AddLanguage("en", u"English"), kSuccess);
         EXPECT_EQ(engine->AddLanguage("de", u"Deutsch"), kSuccess);
-        for (const char16_t* text : {u"OK", u"No", u"OK", u"Nein"}) EXPECT_EQ(engine->AddString(text), kSuccess);
+        for (const char16_t* text : {u"OK", u"No", u"OK", u"Nein"})
+            EXPECT_EQ(engine->AddString(text), kSuccess);
     } else {
         EXPECT_EQ(engine->AddLanguage("en", "English"), kSuccess);
         EXPECT_EQ(engine->AddLanguage("de", "Deutsch"), kSuccess);
@@ -44,7 +45,6 @@ struct ExactImageCase {
     std::string bytes;
 };
 void PrintTo(const ExactImageCase& c, std::ostream* os) { *os << c.name; }
-
 
 class ExactImage : public testing::TestWithParam<ExactImageCase> {};
 
@@ -212,9 +212,9 @@ TEST(Engine, Lxn32StoresOffsetsBeyond64K) {
     Lexicorn32Engine engine;
     ASSERT_EQ(engine.Initialize(1, 200, 1, 0, 0), kSuccess);
     ASSERT_EQ(engine.AddLanguage("en", "E"), kSuccess);
-    for (int i = 0; i < 199; ++i) ASSERT_EQ(engine.AddString(std::string(400, static_cast<char>('A' + i % 50)) +
-                                                             std::to_string(i)),
-                                            kSuccess);
+    for (int i = 0; i < 199; ++i)
+        ASSERT_EQ(engine.AddString(std::string(400, static_cast<char>('A' + i % 50)) + std::to_string(i)),
+                  kSuccess);
     ASSERT_EQ(engine.AddString("last"), kSuccess);
     const std::uint8_t* entry = engine.GetImage() + 44 + 8 + 4 * 199;
     EXPECT_GT(GetUnsignedForTest(entry), 65536u);

@@ -20,7 +20,8 @@ std::vector<std::uint8_t> Example(std::uint8_t tableType, std::int8_t encoding, 
     } else {
         engine->AddLanguage("en", "English");
         engine->AddLanguage("de", encoding == 2 ? "Deutsch \xC3\xBC" : "Deutsch \xFC");
-        for (const char* text : {"OK", encoding == 2 ? "\xF0\x9F\x98\x80" : "No", "OK", ""}) engine->AddString(text);
+        for (const char* text : {"OK", encoding == 2 ? "\xF0\x9F\x98\x80" : "No", "OK", ""})
+            engine->AddString(text);
     }
     return engine->GetOutputImage();
 }
@@ -29,8 +30,8 @@ TEST(ImageReader, ReadsEveryFormBack) {
     for (std::uint8_t type : {0, 1})
         for (std::int8_t encoding : {0, 1, 2})
             for (std::uint8_t order : {0, 1}) {
-                SCOPED_TRACE(testing::Message() << "type " << int(type) << " encoding " << int(encoding) << " order "
-                                                << int(order));
+                SCOPED_TRACE(testing::Message() << "type " << int(type) << " encoding " << int(encoding)
+                                                << " order " << int(order));
                 const ImageContents image = ReadImage(Example(type, encoding, order));
                 EXPECT_EQ(image.uniqueId, 0x622B634Cu);
                 EXPECT_EQ(image.byteOrder, order);
@@ -51,7 +52,6 @@ struct DamageCase {
 };
 void PrintTo(const DamageCase& c, std::ostream* os) { *os << c.name; }
 
-
 class DamagedImage : public testing::TestWithParam<DamageCase> {};
 
 TEST_P(DamagedImage, IsRefusedWithAReason) {
@@ -68,7 +68,8 @@ TEST_P(DamagedImage, IsRefusedWithAReason) {
 INSTANTIATE_TEST_SUITE_P(
     Damage, DamagedImage,
     testing::Values(
-        DamageCase{"TooShort", [](auto& i) { i.resize(40); }, "40 bytes are too few for a Lexicorn header (44 bytes)"},
+        DamageCase{"TooShort", [](auto& i) { i.resize(40); },
+                   "40 bytes are too few for a Lexicorn header (44 bytes)"},
         DamageCase{"NoSignature", [](auto& i) { i[0] = 0; }, "no Lexicorn signature at the start"},
         DamageCase{"Truncated", [](auto& i) { i.pop_back(); },
                    "the header gives an image size of 94 bytes, but there are 93"},

@@ -142,7 +142,8 @@ INSTANTIATE_TEST_SUITE_P(
                     LayoutCase{"AppendAlignedAlready", 2, 2, 8, 0, 1000, 300, 1300, 1000, 0},
                     LayoutCase{"OverwriteBeginning", 1, 0, 16, 0, 1000, 300, 1000, 0, 0},
                     LayoutCase{"OverwriteEnd", 1, 2, 16, 0, 1000, 300, 1000, 688, 0},
-                    LayoutCase{"OverwriteAddressBeyondTheTarget", 1, 1, 16, 0x2000, 0x1000, 0x100, 0x2100, 0x2000, 0},
+                    LayoutCase{"OverwriteAddressBeyondTheTarget", 1, 1, 16, 0x2000, 0x1000, 0x100, 0x2100,
+                               0x2000, 0},
                     LayoutCase{"OverwriteAddressInside", 1, 1, 16, 0x40, 1000, 100, 1000, 0x40, 0},
                     LayoutCase{"OverwriteAddressUnaligned", 1, 1, 16, 0x41, 1000, 100, 1000, 0x41, 0},
                     LayoutCase{"OverwriteEndLongImage", 1, 2, 16, 0, 300, 1000, 1000, 0, 0},
@@ -151,7 +152,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.name; });
 
 class Merger : public testing::Test {
-protected:
+  protected:
     std::string Path(const char* name) const { return (dir / name).string(); }
     void Prepare(const Bytes& target, const Bytes& image) {
         test::WriteFile(dir / "target.bin", target);
@@ -280,23 +281,24 @@ Bytes WithSizeWordZero(Bytes image) {
 
 INSTANTIATE_TEST_SUITE_P(
     Targets, TargetScan,
-    testing::Values(
-        ScanCase{"Nothing", Filler(5000, 'a'), kSuccess, false, 0, merge_messages::kNoLexicornInTarget},
-        ScanCase{"Empty", "", kSuccess, false, 0, merge_messages::kNoLexicornInTarget},
-        ScanCase{"AtAnyByteOffset", Filler(0x1003, 'a') + Image(96), kSuccess, true, 0x1003,
-                 merge_messages::kTargetHasLexicorn},
-        ScanCase{"SignatureWordsApart", Filler(100, 'a') + kSignature.substr(0, 4) + "gap!" + kSignature.substr(4),
-                 kSuccess, false, 0, merge_messages::kNoLexicornInTarget},
-        ScanCase{"StrayFirstWordBeforeARealImage",
-                 Filler(10, 'a') + kSignature.substr(0, 4) + Filler(4082, 'b') + Image(96), kSuccess, true, 4096,
-                 merge_messages::kTargetHasLexicorn},
-        ScanCase{"BigEndianImageIsNotFound", Filler(10, 'a') + Bytes("\x10\x2F\x30\x4F\x5F\x60\x7F\x80", 8) +
-                                                 Filler(40, 'c'),
-                 kSuccess, false, 0, merge_messages::kNoLexicornInTarget},
-        ScanCase{"SizeWordZero", Filler(16, 'a') + WithSizeWordZero(Image(96)), kSuccess, true, 16,
-                 merge_messages::kNoLexicornInTarget},
-        ScanCase{"SignatureInTheLastBytes", Filler(100, 'a') + kSignature + Filler(35, 'b'), kOutOfRange, false, 0,
-                 ""}),
+    testing::Values(ScanCase{"Nothing", Filler(5000, 'a'), kSuccess, false, 0,
+                             merge_messages::kNoLexicornInTarget},
+                    ScanCase{"Empty", "", kSuccess, false, 0, merge_messages::kNoLexicornInTarget},
+                    ScanCase{"AtAnyByteOffset", Filler(0x1003, 'a') + Image(96), kSuccess, true, 0x1003,
+                             merge_messages::kTargetHasLexicorn},
+                    ScanCase{"SignatureWordsApart",
+                             Filler(100, 'a') + kSignature.substr(0, 4) + "gap!" + kSignature.substr(4),
+                             kSuccess, false, 0, merge_messages::kNoLexicornInTarget},
+                    ScanCase{"StrayFirstWordBeforeARealImage",
+                             Filler(10, 'a') + kSignature.substr(0, 4) + Filler(4082, 'b') + Image(96),
+                             kSuccess, true, 4096, merge_messages::kTargetHasLexicorn},
+                    ScanCase{"BigEndianImageIsNotFound",
+                             Filler(10, 'a') + Bytes("\x10\x2F\x30\x4F\x5F\x60\x7F\x80", 8) + Filler(40, 'c'),
+                             kSuccess, false, 0, merge_messages::kNoLexicornInTarget},
+                    ScanCase{"SizeWordZero", Filler(16, 'a') + WithSizeWordZero(Image(96)), kSuccess, true,
+                             16, merge_messages::kNoLexicornInTarget},
+                    ScanCase{"SignatureInTheLastBytes", Filler(100, 'a') + kSignature + Filler(35, 'b'),
+                             kOutOfRange, false, 0, ""}),
     [](const auto& info) { return info.param.name; });
 
 struct AddressCase {
@@ -310,20 +312,19 @@ class HexAddress : public testing::TestWithParam<AddressCase> {};
 
 TEST_P(HexAddress, IsReadOrRefused) { EXPECT_EQ(ParseHexAddress(GetParam().text), GetParam().value); }
 
-INSTANTIATE_TEST_SUITE_P(Texts, HexAddress,
-                         testing::Values(AddressCase{"Digits", "1000", 0x1000}, AddressCase{"Letters", "ABC", 0xABC},
-                                         AddressCase{"Highest", "FFFFFFFF", 0xFFFFFFFF},
-                                         AddressCase{"LeadingZeros", "000000001", 1},
-                                         AddressCase{"NineDigits", "123456789", std::nullopt},
-                                         AddressCase{"NotHex", "1G", std::nullopt},
-                                         AddressCase{"LowerCase", "abc", std::nullopt},
-                                         AddressCase{"Prefix", "0X10", std::nullopt},
-                                         AddressCase{"Blank", " 1", std::nullopt},
-                                         AddressCase{"Empty", "", std::nullopt}),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Texts, HexAddress,
+    testing::Values(AddressCase{"Digits", "1000", 0x1000}, AddressCase{"Letters", "ABC", 0xABC},
+                    AddressCase{"Highest", "FFFFFFFF", 0xFFFFFFFF},
+                    AddressCase{"LeadingZeros", "000000001", 1},
+                    AddressCase{"NineDigits", "123456789", std::nullopt},
+                    AddressCase{"NotHex", "1G", std::nullopt}, AddressCase{"LowerCase", "abc", std::nullopt},
+                    AddressCase{"Prefix", "0X10", std::nullopt}, AddressCase{"Blank", " 1", std::nullopt},
+                    AddressCase{"Empty", "", std::nullopt}),
+    [](const auto& info) { return info.param.name; });
 
 class ScriptedMergeHost final : public MergeHost {
-public:
+  public:
     std::vector<std::string> shown;
     std::vector<bool> answers;
     void ShowError(const std::string& text) override { shown.push_back("error: " + text); }
@@ -337,7 +338,7 @@ public:
 };
 
 class MergeCommandTest : public Merger {
-protected:
+  protected:
     MergeOutcome Run(MergeRequest request) { return RunMergeCommand(host, merger, settings, request); }
     ScriptedMergeHost host;
     ProjectSettings settings;
@@ -386,11 +387,12 @@ TEST_F(MergeCommandTest, AddressesAreCheckedBeforeAnythingIsWritten) {
     settings.searchStep = 0;  // a damaged project: no alignment question, no division
     request.addressText = "";
     EXPECT_EQ(Run(request), MergeOutcome::kDone);
-    EXPECT_EQ(host.shown, (std::vector<std::string>{
-                              "info: Invalid Hex value!",
-                              "error: Can not start merge operation.2000D024\r\rAt this address the Lexicorn would "
-                              "end beyond 4 GB.",
-                              "info: Merge operation done successfully."}));
+    EXPECT_EQ(host.shown,
+              (std::vector<std::string>{
+                  "info: Invalid Hex value!",
+                  "error: Can not start merge operation.2000D024\r\rAt this address the Lexicorn would "
+                  "end beyond 4 GB.",
+                  "info: Merge operation done successfully."}));
 }
 
 TEST_F(MergeCommandTest, UnreadyMergerReportsItsCode) {

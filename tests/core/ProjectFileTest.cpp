@@ -44,7 +44,6 @@ struct LoadCase {
 };
 void PrintTo(const LoadCase& c, std::ostream* os) { *os << c.name; }
 
-
 class ProjectFileLoad : public testing::TestWithParam<LoadCase> {};
 
 TEST_P(ProjectFileLoad, ReportsAndChangesNothingOnFailure) {
@@ -73,19 +72,23 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"TooFewLines", kHeader + "0\r\n0\r\n", Status::kError, "List index out of bounds (3)"},
         LoadCase{"BadNumberHalfWay", kHeader + "1\r\n1\r\n4\r\n1\r\n1\r\nabc\r\n8\r\n0\r\n0\r\n0\r\n1\r\n",
                  Status::kError, "'abc' is not a valid integer value"},
-        LoadCase{"NumberBeyondInt32", kHeader + "0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n16\r\n0\r\n0\r\n0\r\n4294967296\r\n",
+        LoadCase{"NumberBeyondInt32",
+                 kHeader + "0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n16\r\n0\r\n0\r\n0\r\n4294967296\r\n",
                  Status::kError, "'4294967296' is not a valid integer value"},
         LoadCase{"NegativeAddress", kHeader + "0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n16\r\n-1\r\n0\r\n0\r\n1\r\n",
                  Status::kError, "'-1' is not a valid integer value"},
-        LoadCase{"ThirteenthLineIgnored", kHeader + "0\r\n0\r\n1\r\n0\r\n0\r\n0\r\n16\r\n0\r\n0\r\n0\r\n1\r\nextra\r\n",
-                 Status::kOk, ""},
+        LoadCase{"ThirteenthLineIgnored",
+                 kHeader + "0\r\n0\r\n1\r\n0\r\n0\r\n0\r\n16\r\n0\r\n0\r\n0\r\n1\r\nextra\r\n", Status::kOk,
+                 ""},
         LoadCase{"LineFeedsOnly", "LEXICORNPROJECTFILE\n0\n0\n1\n0\n0\n0\n16\n0\n0\n0\n1\n", Status::kOk, ""},
-        LoadCase{"CarriageReturnsOnly", "LEXICORNPROJECTFILE\r0\r0\r1\r0\r0\r0\r16\r0\r0\r0\r1", Status::kOk, ""}),
+        LoadCase{"CarriageReturnsOnly", "LEXICORNPROJECTFILE\r0\r0\r1\r0\r0\r0\r16\r0\r0\r0\r1", Status::kOk,
+                 ""}),
     [](const auto& info) { return info.param.name; });
 
 TEST(ProjectFile, EightBitFieldsKeepTheLowBitsAndAnyNonZeroMeansTrue) {
     test::TempDir dir;
-    test::WriteFile(dir / "p.lxn", kHeader + "300\r\n-1\r\n0\r\n0\r\n2\r\n2\r\n16\r\n4294967295\r\n0\r\n0\r\n-7\r\n");
+    test::WriteFile(dir / "p.lxn",
+                    kHeader + "300\r\n-1\r\n0\r\n0\r\n2\r\n2\r\n16\r\n4294967295\r\n0\r\n0\r\n-7\r\n");
     ProjectSettings settings;
     ASSERT_TRUE(LoadProjectFile(dir / "p.lxn", settings));
     EXPECT_EQ(settings.encoding, 44);

@@ -4,11 +4,11 @@
 
 #include <map>
 
+#include "support/TestSupport.h"
 #include "table/CsvReader.h"
 #include "table/ExcelReader.h"
 #include "table/TableReaderFactory.h"
 #include "table/WorkbookFormats.h"
-#include "support/TestSupport.h"
 
 namespace lexicorn {
 namespace {
@@ -47,9 +47,11 @@ void WriteXlsx(const fs::path& path, const Rows& rows, bool constantMemory) {
             char* end = nullptr;
             const double number = std::strtod(text.c_str(), &end);
             if (!text.empty() && *end == '\0')
-                worksheet_write_number(sheet, static_cast<lxw_row_t>(r), static_cast<lxw_col_t>(c), number, nullptr);
+                worksheet_write_number(sheet, static_cast<lxw_row_t>(r), static_cast<lxw_col_t>(c), number,
+                                       nullptr);
             else if (!text.empty())
-                worksheet_write_string(sheet, static_cast<lxw_row_t>(r), static_cast<lxw_col_t>(c), text.c_str(), nullptr);
+                worksheet_write_string(sheet, static_cast<lxw_row_t>(r), static_cast<lxw_col_t>(c),
+                                       text.c_str(), nullptr);
         }
     ASSERT_EQ(workbook_close(workbook), LXW_NO_ERROR);
 }
@@ -144,7 +146,8 @@ TEST(Workbook, ValuesReadAsTheSpreadsheetShowsThem) {
     worksheet_write_datetime(hidden, 2, 0, &date, dateFormat);
     worksheet_write_datetime(hidden, 2, 1, &dateTime, dateTimeFormat);
     worksheet_write_datetime(hidden, 2, 2, &time, timeFormat);
-    lxw_rich_string_tuple first = {bold, const_cast<char*>("Rich ")}, rest = {nullptr, const_cast<char*>("text")};
+    lxw_rich_string_tuple first = {bold, const_cast<char*>("Rich ")},
+                          rest = {nullptr, const_cast<char*>("text")};
     lxw_rich_string_tuple* runs[] = {&first, &rest, nullptr};
     worksheet_write_rich_string(hidden, 3, 0, runs, nullptr);
     worksheet_write_blank(hidden, 900, 40, bold);  // formatting only: no rows or columns for it
@@ -173,24 +176,28 @@ void WritePackage(const fs::path& path, std::map<std::string, std::string> parts
 const char* const kRelsNs = "http://schemas.openxmlformats.org/package/2006/relationships";
 const char* const kDocRels = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
 
-std::map<std::string, std::string> Package(const std::string& sheetData, const std::string& sharedStrings = "",
+std::map<std::string, std::string> Package(const std::string& sheetData,
+                                           const std::string& sharedStrings = "",
                                            const std::string& workbookPr = "") {
     const std::string main = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
     std::map<std::string, std::string> parts = {
-        {"_rels/.rels", std::string("<Relationships xmlns=\"") + kRelsNs + "\"><Relationship Id=\"r1\" Type=\"" +
-                            kDocRels + "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
+        {"_rels/.rels", std::string("<Relationships xmlns=\"") + kRelsNs +
+                            "\"><Relationship Id=\"r1\" Type=\"" + kDocRels +
+                            "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
         {"xl/workbook.xml", "<workbook xmlns=\"" + main + "\" xmlns:r=\"" + kDocRels + "\">" + workbookPr +
                                 "<sheets><sheet name=\"Second file\" sheetId=\"2\" r:id=\"rB\"/>"
                                 "<sheet name=\"First file\" sheetId=\"1\" r:id=\"rA\"/></sheets></workbook>"},
         {"xl/_rels/workbook.xml.rels",
-         std::string("<Relationships xmlns=\"") + kRelsNs + "\">" + "<Relationship Id=\"rA\" Type=\"" + kDocRels +
-             "/worksheet\" Target=\"worksheets/sheet1.xml\"/>" + "<Relationship Id=\"rB\" Type=\"" + kDocRels +
-             "/worksheet\" Target=\"/xl/worksheets/sheet2.xml\"/>" + "<Relationship Id=\"rS\" Type=\"" + kDocRels +
-             "/sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>"},
-        {"xl/worksheets/sheet1.xml", "<worksheet xmlns=\"" + main + "\"><sheetData><row><c t=\"inlineStr\"><is><t>"
-                                     "sheet1.xml</t></is></c></row></sheetData></worksheet>"},
-        {"xl/worksheets/sheet2.xml", "<worksheet xmlns=\"" + main + "\"><sheetData>" + sheetData +
-                                         "</sheetData></worksheet>"},
+         std::string("<Relationships xmlns=\"") + kRelsNs + "\">" + "<Relationship Id=\"rA\" Type=\"" +
+             kDocRels + "/worksheet\" Target=\"worksheets/sheet1.xml\"/>" +
+             "<Relationship Id=\"rB\" Type=\"" + kDocRels +
+             "/worksheet\" Target=\"/xl/worksheets/sheet2.xml\"/>" + "<Relationship Id=\"rS\" Type=\"" +
+             kDocRels + "/sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>"},
+        {"xl/worksheets/sheet1.xml", "<worksheet xmlns=\"" + main +
+                                         "\"><sheetData><row><c t=\"inlineStr\"><is><t>"
+                                         "sheet1.xml</t></is></c></row></sheetData></worksheet>"},
+        {"xl/worksheets/sheet2.xml",
+         "<worksheet xmlns=\"" + main + "\"><sheetData>" + sheetData + "</sheetData></worksheet>"},
         {"xl/sharedStrings.xml", "<sst xmlns=\"" + main + "\">" + sharedStrings + "</sst>"},
     };
     return parts;
@@ -199,24 +206,26 @@ std::map<std::string, std::string> Package(const std::string& sheetData, const s
 TEST(Workbook, HandMadePackagesFollowTheWorkbookOrderAndItsEscapes) {
     test::TempDir dir;
     const fs::path path = dir / "hand.xlsx";
-    auto parts = Package("<row><c t=\"s\"><v>0</v></c><c t=\"s\"><v>1</v></c><c r=\"E1\" t=\"s\"><v>2</v></c></row>"
-                         "<row r=\"3\"><c><v>42</v></c><c t=\"inlineStr\"><is><t></t></is></c>"
-                         "<c t=\"e\"><v>#N/A</v></c><c s=\"1\"><v>45306</v></c></row>",
-                         "<si><t>line_x000D_break _x005F_x000D_</t></si>"
-                         "<si><r><t>ru</t></r><r><t xml:space=\"preserve\"> ns</t></r><rPh><t>PHONETIC</t></rPh></si>"
-                         "<si/>",
-                         "<workbookPr date1904=\"1\"/>");
-    parts["xl/styles.xml"] = "<styleSheet><cellStyleXfs><xf numFmtId=\"14\"/></cellStyleXfs>"
-                             "<cellXfs><xf numFmtId=\"0\"/><xf numFmtId=\"14\"/></cellXfs></styleSheet>";
-    parts["xl/_rels/workbook.xml.rels"].insert(parts["xl/_rels/workbook.xml.rels"].find("</Relationships>"),
-                                               std::string("<Relationship Id=\"rY\" Type=\"") + kDocRels +
-                                                   "/styles\" Target=\"styles.xml\"/>");
+    auto parts = Package(
+        "<row><c t=\"s\"><v>0</v></c><c t=\"s\"><v>1</v></c><c r=\"E1\" t=\"s\"><v>2</v></c></row>"
+        "<row r=\"3\"><c><v>42</v></c><c t=\"inlineStr\"><is><t></t></is></c>"
+        "<c t=\"e\"><v>#N/A</v></c><c s=\"1\"><v>45306</v></c></row>",
+        "<si><t>line_x000D_break _x005F_x000D_</t></si>"
+        "<si><r><t>ru</t></r><r><t xml:space=\"preserve\"> ns</t></r><rPh><t>PHONETIC</t></rPh></si>"
+        "<si/>",
+        "<workbookPr date1904=\"1\"/>");
+    parts["xl/styles.xml"] =
+        "<styleSheet><cellStyleXfs><xf numFmtId=\"14\"/></cellStyleXfs>"
+        "<cellXfs><xf numFmtId=\"0\"/><xf numFmtId=\"14\"/></cellXfs></styleSheet>";
+    parts["xl/_rels/workbook.xml.rels"].insert(
+        parts["xl/_rels/workbook.xml.rels"].find("</Relationships>"),
+        std::string("<Relationship Id=\"rY\" Type=\"") + kDocRels + "/styles\" Target=\"styles.xml\"/>");
     WritePackage(path, parts);
     auto reader = CreateTableReader(path.string());
     // An empty shared string is no value: the table ends at column 4. 45306 counts from 1904.
-    EXPECT_EQ(Cells(*reader), (Rows{{"line\rbreak _x000D_", "ru ns", "", ""},
-                                    {"", "", "", ""},
-                                    {"42", "", "#N/A", "2028-01-16"}}));
+    EXPECT_EQ(
+        Cells(*reader),
+        (Rows{{"line\rbreak _x000D_", "ru ns", "", ""}, {"", "", "", ""}, {"42", "", "#N/A", "2028-01-16"}}));
 }
 
 struct BrokenCase {
@@ -247,18 +256,33 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         BrokenCase{"MalformedXml", [](auto& p) { p["xl/worksheets/sheet2.xml"] = "<worksheet><sheetData>"; },
                    "xl/worksheets/sheet2.xml: malformed XML at line 1: no element found"},
-        BrokenCase{"SharedStringOutOfRange",
-                   [](auto& p) { p["xl/worksheets/sheet2.xml"] = "<worksheet><sheetData><row><c t=\"s\"><v>99999999</v></c></row></sheetData></worksheet>"; },
-                   "sheet 'Second file': row 1, column 1: shared string '99999999' does not exist (1 strings)"},
+        BrokenCase{
+            "SharedStringOutOfRange",
+            [](auto& p) {
+                p["xl/worksheets/sheet2.xml"] =
+                    "<worksheet><sheetData><row><c t=\"s\"><v>99999999</v></c></row></sheetData></worksheet>";
+            },
+            "sheet 'Second file': row 1, column 1: shared string '99999999' does not exist (1 strings)"},
         BrokenCase{"CellFarOutOfRange",
-                   [](auto& p) { p["xl/worksheets/sheet2.xml"] = "<worksheet><sheetData><row r=\"1048576\"><c r=\"A1048576\"><v>1</v></c></row></sheetData></worksheet>"; },
+                   [](auto& p) {
+                       p["xl/worksheets/sheet2.xml"] =
+                           "<worksheet><sheetData><row r=\"1048576\"><c "
+                           "r=\"A1048576\"><v>1</v></c></row></sheetData></worksheet>";
+                   },
                    "row 1048576, column 1: the cell lies beyond the 65535 rows and columns a table may have"},
         BrokenCase{"SheetPointsNowhere", [](auto& p) { p.erase("xl/worksheets/sheet2.xml"); },
                    "sheet 'Second file' points to the missing part xl/worksheets/sheet2.xml"},
         BrokenCase{"SheetWithoutRelationship",
-                   [](auto& p) { p["xl/_rels/workbook.xml.rels"] = std::string("<Relationships xmlns=\"") + kRelsNs + "\"/>"; },
+                   [](auto& p) {
+                       p["xl/_rels/workbook.xml.rels"] =
+                           std::string("<Relationships xmlns=\"") + kRelsNs + "\"/>";
+                   },
                    "sheet 'Second file' points nowhere"},
-        BrokenCase{"NotANumber", [](auto& p) { p["xl/worksheets/sheet2.xml"] = "<worksheet><sheetData><row><c><v>1x</v></c></row></sheetData></worksheet>"; },
+        BrokenCase{"NotANumber",
+                   [](auto& p) {
+                       p["xl/worksheets/sheet2.xml"] =
+                           "<worksheet><sheetData><row><c><v>1x</v></c></row></sheetData></worksheet>";
+                   },
                    "sheet 'Second file': row 1, column 1: '1x' is not a number"}),
     [](const auto& info) { return info.param.name; });
 
@@ -272,33 +296,37 @@ std::string OdsContent(const std::string& tables) {
 TEST(Workbook, OpenDocumentCellsRepeatAndKeepTheirSpacing) {
     test::TempDir dir;
     const fs::path path = dir / "hand.ods";
-    WritePackage(path, {{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
-                        {"content.xml",
-                         OdsContent("<table:table table:name=\"Strings\">"
-                                    "<table:table-row table:number-rows-repeated=\"2\">"
-                                    "<table:table-cell table:number-columns-repeated=\"2\"><text:p>ab</text:p></table:table-cell>"
-                                    "<table:table-cell/><table:table-cell office:value-type=\"float\" office:value=\"2.50\"/>"
-                                    "</table:table-row>"
-                                    "<table:table-row><table:table-cell><text:p>a<text:s text:c=\"3\"/>b<text:tab/>c"
-                                    "<text:line-break/>d</text:p><text:p><text:span>second</text:span></text:p>"
-                                    "<office:annotation><text:p>a comment</text:p></office:annotation></table:table-cell>"
-                                    "<table:covered-table-cell/>"
-                                    "<table:table-cell office:value-type=\"boolean\" office:boolean-value=\"true\"/>"
-                                    "<table:table-cell office:value-type=\"time\" office:time-value=\"PT10H30M05S\"/>"
-                                    "<table:table-cell office:value-type=\"date\" office:date-value=\"2024-01-15\"/>"
-                                    "</table:table-row>"
-                                    "<table:table-row table:number-rows-repeated=\"1048570\">"
-                                    "<table:table-cell table:number-columns-repeated=\"16384\"/></table:table-row>"
-                                    "</table:table><table:table table:name=\"Other\"><table:table-row><table:table-cell>"
-                                    "<text:p>other table</text:p></table:table-cell></table:table-row></table:table>")}});
+    WritePackage(
+        path,
+        {{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
+         {"content.xml",
+          OdsContent(
+              "<table:table table:name=\"Strings\">"
+              "<table:table-row table:number-rows-repeated=\"2\">"
+              "<table:table-cell table:number-columns-repeated=\"2\"><text:p>ab</text:p></table:table-cell>"
+              "<table:table-cell/><table:table-cell office:value-type=\"float\" office:value=\"2.50\"/>"
+              "</table:table-row>"
+              "<table:table-row><table:table-cell><text:p>a<text:s text:c=\"3\"/>b<text:tab/>c"
+              "<text:line-break/>d</text:p><text:p><text:span>second</text:span></text:p>"
+              "<office:annotation><text:p>a comment</text:p></office:annotation></table:table-cell>"
+              "<table:covered-table-cell/>"
+              "<table:table-cell office:value-type=\"boolean\" office:boolean-value=\"true\"/>"
+              "<table:table-cell office:value-type=\"time\" office:time-value=\"PT10H30M05S\"/>"
+              "<table:table-cell office:value-type=\"date\" office:date-value=\"2024-01-15\"/>"
+              "</table:table-row>"
+              "<table:table-row table:number-rows-repeated=\"1048570\">"
+              "<table:table-cell table:number-columns-repeated=\"16384\"/></table:table-row>"
+              "</table:table><table:table table:name=\"Other\"><table:table-row><table:table-cell>"
+              "<text:p>other table</text:p></table:table-cell></table:table-row></table:table>")}});
     auto reader = CreateTableReader(path.string());
     EXPECT_EQ(Cells(*reader), (Rows{{"ab", "ab", "", "2.5", ""},
                                     {"ab", "ab", "", "2.5", ""},
                                     {"a   b\tc\nd\nsecond", "", "TRUE", "10:30:05", "2024-01-15"}}));
 
-    WritePackage(path, {{"content.xml", OdsContent("<table:table><table:table-row table:number-rows-repeated=\"70000\">"
-                                                   "<table:table-cell><text:p>x</text:p></table:table-cell>"
-                                                   "</table:table-row></table:table>")}});
+    WritePackage(path, {{"content.xml",
+                         OdsContent("<table:table><table:table-row table:number-rows-repeated=\"70000\">"
+                                    "<table:table-cell><text:p>x</text:p></table:table-cell>"
+                                    "</table:table-row></table:table>")}});
     EXPECT_THROW(CreateTableReader(path.string()), TableError);
 }
 
@@ -311,7 +339,8 @@ TEST(Workbook, HostileAndForeignFilesAreRefused) {
     EXPECT_THROW(CreateTableReader((dir / "text.xlsx").string()), TableError);
     test::WriteFile(dir / "data.bin", "just text");
     EXPECT_THROW(CreateTableReader((dir / "data.bin").string()), TableError);
-    test::WriteFile(dir / "ole.xls", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(600, '\0'));
+    test::WriteFile(dir / "ole.xls",
+                    std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(600, '\0'));
     EXPECT_THROW(CreateTableReader((dir / "ole.xls").string()), TableError);
 }
 

@@ -17,10 +17,15 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::vector<std::vector<std::string>> kAsciiTable = {
-    {"ID", "English", "Fran\xC3\xA7" "ais", "Deutsch"},
+    {"ID", "English",
+     "Fran\xC3\xA7"
+     "ais",
+     "Deutsch"},
     {"", "en", "fr", "de"},
     {"OK_TEXT", "OK", "OK", "OK"},
-    {"TITLE", "Title", "Titre \xC3\xA9t\xC3\xA9", "\xC3\x9C" "berschrift"},
+    {"TITLE", "Title", "Titre \xC3\xA9t\xC3\xA9",
+     "\xC3\x9C"
+     "berschrift"},
     {"EMPTY_TEXT", "Default", "", "[USE_DEFAULT]"},
     {"LONG_TEXT", std::string(300, 'x'), "Long \xE2\x80\x9Cquoted\xE2\x80\x9D", "l\xC3\xA4nger"},
 };
@@ -46,8 +51,8 @@ void PrintTo(const Combination& c, std::ostream* os) { *os << Name(c); }
 
 std::string Name(const Combination& c) {
     static const char* const kEncodings[] = {"Ascii", "Wide", "Utf8"};
-    return fmt::format("Lxn{}{}{}Align{}", c.tableType ? 32 : 16, kEncodings[c.encoding], c.byteOrder ? "Big" : "Little",
-                       c.alignment);
+    return fmt::format("Lxn{}{}{}Align{}", c.tableType ? 32 : 16, kEncodings[c.encoding],
+                       c.byteOrder ? "Big" : "Little", c.alignment);
 }
 
 // The text as the image holds it, as the check program prints it: hexadecimal units.
@@ -111,12 +116,14 @@ TEST_P(Runtime, ReadsEveryStringOfTheCompiledImage) {
 
     const fs::path program = dir / "check";
     ASSERT_EQ(Shell(fmt::format("{} -std=c99 -Wall -Wextra -pedantic -Werror -I{} -I{} {}/lexicorn_runtime.c "
-                              "{}/Lexicorn.c {} -o {}",
-                              LEXICORN_C_COMPILER, dir.path().string(), LEXICORN_RUNTIME_DIR, LEXICORN_RUNTIME_DIR,
-                              dir.path().string(), LEXICORN_RUNTIME_CHECK, program.string())),
+                                "{}/Lexicorn.c {} -o {}",
+                                LEXICORN_C_COMPILER, dir.path().string(), LEXICORN_RUNTIME_DIR,
+                                LEXICORN_RUNTIME_DIR, dir.path().string(), LEXICORN_RUNTIME_CHECK,
+                                program.string())),
               0);
     std::string output;
-    ASSERT_EQ(Shell(fmt::format("cd {} && timeout 60 {} Lexicorn.bin", dir.path().string(), program.string()), &output),
+    ASSERT_EQ(Shell(fmt::format("cd {} && timeout 60 {} Lexicorn.bin", dir.path().string(), program.string()),
+                    &output),
               0);
     EXPECT_EQ(output, Expected(rows, c.encoding));
 }
@@ -138,13 +145,14 @@ TEST(RuntimeObject, HoldsNoSignature) {
     test::TempDir dir;
     test::WriteFile(dir / "LXNApiCfg.h", "#include \"Lexicorn.h\"\n#define LXNCFG_API_FOR_ROM 0\n");
     for (const char* compiler : {LEXICORN_C_COMPILER, "clang"}) {
-        if (std::string(compiler) == "clang" && std::system("command -v clang >/dev/null 2>&1") != 0) continue;
+        if (std::string(compiler) == "clang" && std::system("command -v clang >/dev/null 2>&1") != 0)
+            continue;
         for (const char* optimisation : {"-O0", "-O2"}) {
             const fs::path object = dir / "runtime.o";
             ASSERT_EQ(Shell(fmt::format("{} {} -std=c99 -Wall -Wextra -pedantic -Werror -I{} -I{} -c "
-                                      "{}/lexicorn_runtime.c -o {}",
-                                      compiler, optimisation, dir.path().string(), LEXICORN_RUNTIME_DIR,
-                                      LEXICORN_RUNTIME_DIR, object.string())),
+                                        "{}/lexicorn_runtime.c -o {}",
+                                        compiler, optimisation, dir.path().string(), LEXICORN_RUNTIME_DIR,
+                                        LEXICORN_RUNTIME_DIR, object.string())),
                       0);
             const std::string bytes = test::ReadFile(object);
             EXPECT_EQ(bytes.find("\x4F\x30\x2F\x10\x80\x7F\x60\x5F"), std::string::npos) << compiler;

@@ -20,21 +20,22 @@ static unsigned char file_buffer[1 << 16];
 static unsigned char memory[(1 << 16) + 256];
 
 static int failures = 0;
-#define CHECK(condition)                                               \
-    do {                                                               \
-        if (!(condition)) {                                            \
-            printf("FAILED line %d: %s\n", __LINE__, #condition);      \
-            ++failures;                                                \
-        }                                                              \
+#define CHECK(condition)                                          \
+    do {                                                          \
+        if (!(condition)) {                                       \
+            printf("FAILED line %d: %s\n", __LINE__, #condition); \
+            ++failures;                                           \
+        }                                                         \
     } while (0)
 
-static void print_units(const unit *text, size_t length) {
+static void print_units(const unit* text, size_t length) {
     size_t i;
-    for (i = 0; i < length; ++i) printf(" %x", (unsigned)(sizeof(unit) == 1 ? (unsigned char)text[i] : text[i]));
+    for (i = 0; i < length; ++i)
+        printf(" %x", (unsigned)(sizeof(unit) == 1 ? (unsigned char)text[i] : text[i]));
     printf("\n");
 }
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     lxn_image image, loaded, found, damaged;
     unit text[1000];
     size_t length = 0;
@@ -85,7 +86,8 @@ int main(int argc, char **argv) {
                                               (uint32_t)memory[41] << 8 | memory[40]);
     memset(memory + data_start, 0x41, image.size - data_start); /* no string is terminated any more */
     CHECK(lxn_attach(&damaged, memory, image.size) == LXN_OK);
-    CHECK(STRING(&damaged, image.language_count - 1, NUMBER_OF_STRINGS - 1, text, 1000, &length) == LXN_ERR_DAMAGED);
+    CHECK(STRING(&damaged, image.language_count - 1, NUMBER_OF_STRINGS - 1, text, 1000, &length) ==
+          LXN_ERR_DAMAGED);
     memset(memory + 44 + 8 * image.language_count, 0xFF, 4); /* an offset far outside */
     CHECK(STRING(&damaged, 0, 0, text, 1000, &length) == LXN_ERR_DAMAGED);
     printf(failures ? "FAILED\n" : "OK\n");

@@ -12,7 +12,7 @@ namespace lexicorn::test {
 
 /// A fresh folder under the system's temporary folder, removed with everything in it afterwards.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -20,7 +20,7 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
@@ -32,16 +32,16 @@ std::vector<std::uint8_t> Hex(const std::string& pairs);
 /// A table held in memory, rows of UTF-8 cells; rows may be ragged. Its file name names a file that
 /// always exists, so that Open finds it.
 class MemoryTable final : public TableReader {
-public:
+  public:
     explicit MemoryTable(std::vector<std::vector<std::string>> rows, std::string name = "/dev/null");
     int opens = 0;
 
-protected:
+  protected:
     void Load() override;
     void Unload() override {}
     std::string_view CellText(std::uint16_t column, std::uint16_t row) const override;
 
-private:
+  private:
     std::vector<std::vector<std::string>> rows_;
 };
 
@@ -50,10 +50,10 @@ LoadedTable MakeLoadedTable(std::vector<std::vector<std::string>> rows, std::vec
 
 /// A build host that records what the build asks of it, one line per call.
 class RecordingHost final : public BuildHost {
-public:
+  public:
     explicit RecordingHost(LoadedTable& table) : table_(table) {}
 
-    std::vector<std::string> calls;   ///< "SetRange 6", "Step", "Pause 1000", "Error ...", ...
+    std::vector<std::string> calls;  ///< "SetRange 6", "Step", "Pause 1000", "Error ...", ...
     std::vector<std::string> errors;
     std::vector<ResultCode> errorCodes;
     std::vector<std::string> information;
@@ -82,7 +82,7 @@ public:
 
     int Count(const std::string& call) const;
 
-private:
+  private:
     LoadedTable& table_;
 };
 
