@@ -5,8 +5,6 @@
 #include <CLI/CLI.hpp>
 #include <charconv>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <optional>
 #include <ostream>
@@ -19,6 +17,7 @@
 #include "cli/CliBuildHost.h"
 #include "cli/Json.h"
 #include "merger/MergeCommand.h"
+#include "platform/AtomicFile.h"
 #include "platform/CodePage.h"
 #include "settings/ProjectFile.h"
 #include "table/TableReaderFactory.h"
@@ -267,21 +266,15 @@ int Merge(const MergeArguments& args, const Console& console) {
     }
 }
 
-std::vector<std::uint8_t> ReadBinaryFile(const std::string& path) {
-    std::error_code error;
-    if (!fs::is_regular_file(path, error)) throw std::runtime_error(path + ": no such file");
-    std::ifstream file(path, std::ios::binary);
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), {});
-    if (!file.is_open() || file.bad()) throw std::runtime_error(path + ": the file cannot be read");
-    return bytes;
-}
-
 int Dump(const FileArguments& args, std::ostream& out) {
     CheckCodePage(args.codePage);
-    const std::vector<std::uint8_t> bytes = ReadBinaryFile(args.file);
+    std::error_code missing;
+    if (!fs::exists(args.file, missing)) throw std::runtime_error(args.file + ": no such file");
+    std::string bytes;
+    if (!ReadWholeFile(args.file, bytes)) throw std::runtime_error(args.file + ": the file cannot be read");
     ImageContents image;
     try {
-        image = ReadImage(bytes, args.codePage);
+        image = ReadImage({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}, args.codePage);
     } catch (const ImageError& error) {
         throw std::runtime_error(fmt::format("{}: not a valid Lexicorn image: {}", args.file, error.what()));
     }

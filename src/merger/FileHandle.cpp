@@ -98,30 +98,29 @@ ResultCode FileHandle::WriteNext(const void* buffer, std::uint32_t count) {
     return kSuccess;
 }
 
-ResultCode FileHandle::ReadAt(std::uint32_t offset, std::uint32_t count, void* buffer) {
+template <typename Transfer>
+ResultCode FileHandle::AtOffset(std::uint32_t offset, std::uint32_t count, ResultCode failure,
+                                Transfer&& transfer) {
     if (count == 0) return kSuccess;
     if (std::uint64_t{offset} + count > size_) return kOutOfRange;
-    if (!stream_) return kShortRead;
+    if (!stream_) return failure;
+    // Positioned access leaves the stream where it was, whatever happens.
     const long position = std::ftell(stream_);
-    std::size_t got = 0;
-    if (std::fseek(stream_, static_cast<long>(offset), SEEK_SET) == 0)
-        got = std::fread(buffer, 1, count, stream_);
+    std::size_t moved = 0;
+    if (std::fseek(stream_, static_cast<long>(offset), SEEK_SET) == 0) moved = transfer();
     std::fseek(stream_, position, SEEK_SET);
-    return got == count ? kSuccess : kShortRead;
+    return moved == count ? kSuccess : failure;
+}
+
+ResultCode FileHandle::ReadAt(std::uint32_t offset, std::uint32_t count, void* buffer) {
+    return AtOffset(offset, count, kShortRead, [&] { return std::fread(buffer, 1, count, stream_); });
 }
 
 ResultCode FileHandle::WriteAt(std::uint32_t offset, std::uint32_t count, const void* buffer) {
-    if (count == 0) return kSuccess;
-    if (std::uint64_t{offset} + count > size_) return kOutOfRange;
-    if (!stream_) return kWriteFailed;
-    const long position = std::ftell(stream_);
-    std::size_t put = 0;
-    if (std::fseek(stream_, static_cast<long>(offset), SEEK_SET) == 0)
-        put = std::fwrite(buffer, 1, count, stream_);
-    std::fseek(stream_, position, SEEK_SET);
-    if (put != count) return kWriteFailed;
-    FlushFile();
-    return kSuccess;
+    const ResultCode result =
+        AtOffset(offset, count, kWriteFailed, [&] { return std::fwrite(buffer, 1, count, stream_); });
+    if (result == kSuccess && count != 0) FlushFile();
+    return result;
 }
 
 ResultCode FileHandle::MapContents(std::span<const std::uint8_t>& contents) {

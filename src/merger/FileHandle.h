@@ -74,6 +74,11 @@ class FileHandle {
                         std::uint32_t step);
 
   private:
+    // Moves `count` bytes at `offset` with `transfer` (which returns how many it moved) and restores the
+    // stream position: 0, kOutOfRange, or `failure`.
+    template <typename Transfer>
+    ResultCode AtOffset(std::uint32_t offset, std::uint32_t count, ResultCode failure, Transfer&& transfer);
+
     std::string path_;
     std::FILE* stream_ = nullptr;
     std::uint32_t size_ = 0;

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <system_error>
 
 namespace lexicorn {
@@ -128,6 +130,15 @@ bool AtomicFile::Commit(std::string* error) {
     }
     if (error) *error = failure_;
     return failure_.empty();
+}
+
+bool ReadWholeFile(const fs::path& path, std::string& bytes) {
+    std::error_code ignored;
+    if (!fs::is_regular_file(path, ignored)) return false;
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return false;
+    bytes.assign(std::istreambuf_iterator<char>(file), {});
+    return !file.bad();
 }
 
 bool WriteFileAtomically(const fs::path& path, std::string_view bytes, std::string* error) {

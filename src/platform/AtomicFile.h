@@ -47,6 +47,9 @@ class AtomicFile {
     std::string failure_;
 };
 
+/// Reads the whole regular file at `path` into `bytes`; false when it cannot be read.
+bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes);
+
 /// Replaces the file at `path` with `bytes` through an AtomicFile.
 bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                          std::string* error = nullptr);

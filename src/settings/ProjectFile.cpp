@@ -3,8 +3,6 @@
 #include <fmt/format.h>
 
 #include <charconv>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <vector>
 
@@ -59,10 +57,8 @@ ProjectFileResult SaveProjectFile(const std::filesystem::path& path, const Proje
 
 ProjectFileResult LoadProjectFile(const std::filesystem::path& path, ProjectSettings& settings) {
     using Status = ProjectFileResult::Status;
-    std::ifstream file(path, std::ios::binary);
     std::string content;
-    if (file) content.assign(std::istreambuf_iterator<char>(file), {});
-    if (!file.is_open() || file.bad())
+    if (!ReadWholeFile(path, content))
         return {Status::kError, fmt::format("Cannot open file {}", path.string())};
     const std::vector<std::string> lines = SplitLines(content);
 

@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
+#include "platform/AtomicFile.h"
+#include "table/SheetCells.h"
 #include "table/Unicode.h"
 
 namespace lexicorn {
@@ -38,10 +38,8 @@ void CsvReader::Load() {
     std::error_code ignored;
     if (std::filesystem::is_directory(FileName(), ignored))
         throw TableError(FileName() + ": is a folder, not a table");
-    std::ifstream file(FileName(), std::ios::binary);
     std::string content;
-    if (file) content.assign(std::istreambuf_iterator<char>(file), {});
-    if (!file.is_open() || file.bad()) throw TableError(FileName() + ": the file cannot be read");
+    if (!ReadWholeFile(FileName(), content)) throw TableError(FileName() + ": the file cannot be read");
 
     std::string_view text = content;
     std::string decoded;
@@ -77,14 +75,7 @@ std::vector<std::vector<std::string>> CsvReader::Parse(std::string_view text, ch
     bool recordHasText = false;
 
     const auto endField = [&](std::size_t row) {
-        if (auto bad = FindInvalidUtf8(field))
-            throw TableError(
-                LocatedMessage(fileName, row, record.size() + 1,
-                               fmt::format("invalid UTF-8 (byte 0x{:02X}); save the file as UTF-8",
-                                           static_cast<unsigned char>(field[*bad]))));
-        if (field.find('\0') != std::string::npos)
-            throw TableError(
-                LocatedMessage(fileName, row, record.size() + 1, "the cell holds a NUL character"));
+        CheckCellText(fileName, row, record.size() + 1, field, "; save the file as UTF-8");
         recordHasText = recordHasText || !field.empty();
         record.push_back(std::move(field));
         field.clear();

@@ -21,10 +21,7 @@ void SheetCells::Set(std::size_t row, std::size_t column, std::string text) {
             LocatedMessage(fileName_, row, column,
                            fmt::format("the cell lies beyond the {} rows and columns a table may have",
                                        kMostRowsOrColumns)));
-    if (FindInvalidUtf8(text))
-        throw TableError(LocatedMessage(fileName_, row, column, "the cell's text is not valid UTF-8"));
-    if (text.find('\0') != std::string::npos)
-        throw TableError(LocatedMessage(fileName_, row, column, "the cell holds a NUL character"));
+    CheckCellText(fileName_, row, column, text);
     if (rows_.size() < row) rows_.resize(row);
     Row& cells = rows_[row - 1];
     const auto column16 = static_cast<std::uint16_t>(column);
@@ -50,6 +47,16 @@ std::string_view SheetCells::Get(std::size_t row, std::size_t column) const {
     auto at = std::lower_bound(cells.begin(), cells.end(), column,
                                [](const auto& cell, std::size_t c) { return cell.first < c; });
     return at != cells.end() && at->first == column ? std::string_view(at->second) : std::string_view();
+}
+
+void CheckCellText(std::string_view fileName, std::size_t row, std::size_t column, std::string_view text,
+                   std::string_view advice) {
+    if (auto bad = FindInvalidUtf8(text))
+        throw TableError(LocatedMessage(
+            fileName, row, column,
+            fmt::format("invalid UTF-8 (byte 0x{:02X}){}", static_cast<unsigned char>(text[*bad]), advice)));
+    if (text.find('\0') != std::string_view::npos)
+        throw TableError(LocatedMessage(fileName, row, column, "the cell holds a NUL character"));
 }
 
 std::string NumberText(double value) {

@@ -36,6 +36,11 @@ class SheetCells {
     std::size_t cellCount_ = 0;
 };
 
+/// Throws TableError, naming the file, row and column, when a cell's text is not valid UTF-8 (then
+/// with `advice` appended) or holds a NUL character, which the zero-terminated texts of an image cannot.
+void CheckCellText(std::string_view fileName, std::size_t row, std::size_t column, std::string_view text,
+                   std::string_view advice = {});
+
 /// A number as a spreadsheet shows it in a string table: integers without a decimal part ("1"),
 /// other numbers in the shortest form that reads back to the same value.
 std::string NumberText(double value);
