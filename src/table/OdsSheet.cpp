@@ -129,8 +129,8 @@ class ContentHandler final : public XmlHandler {
         if (!text) return {};
         auto [stop, error] = std::from_chars(text, text + std::strlen(text), number);
         if (error != std::errc() || *stop != '\0')
-            throw TableError(fmt::format("{}: table '{}': row {}, column {}: '{}' is not a number",
-                                         cells_.FileName(), tableName_, row_ + 1, column_ + 1, text));
+            throw TableError(LocatedMessage(cells_.FileName(), tableName_, row_ + 1, column_ + 1,
+                                            fmt::format("'{}' is not a number", text)));
         return NumberText(number);
     }
 

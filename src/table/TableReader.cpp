@@ -64,6 +64,11 @@ std::string LocatedMessage(std::string_view fileName, std::size_t row, std::size
     return fmt::format("{}: row {}, column {}: {}", fileName, row, column, what);
 }
 
+std::string LocatedMessage(std::string_view fileName, std::string_view sheet, std::size_t row,
+                           std::size_t column, std::string_view what) {
+    return LocatedMessage(fmt::format("{}: sheet '{}'", fileName, sheet), row, column, what);
+}
+
 std::string_view TableReader::Cell(std::uint16_t column, std::uint16_t row) const {
     if (!opened_ || column < 1 || row < 1 || column > columnCount_ || row > rowCount_) return {};
     return CellText(column, row);

@@ -15,6 +15,9 @@ class CodePage;
 /// "file: row R, column C: what": the form of every message about a cell.
 std::string LocatedMessage(std::string_view fileName, std::size_t row, std::size_t column,
                            std::string_view what);
+/// "file: sheet 'S': row R, column C: what": the same for a cell of a named sheet of a workbook.
+std::string LocatedMessage(std::string_view fileName, std::string_view sheet, std::size_t row,
+                           std::size_t column, std::string_view what);
 
 /// A table file that cannot be read: the message names the file and, where it applies, the row
 /// and the column.

@@ -63,8 +63,8 @@ SheetCells ReadInThisProcess(const std::string& fileName) {
         for (unsigned short column = 0; column < columns; ++column) {
             FreeXL_CellValue value{};
             if (freexl_get_cell_value(handle, row, column, &value) != FREEXL_OK)
-                throw TableError(fmt::format("{}: sheet '{}': row {}, column {}: the cell cannot be read",
-                                             fileName, sheet, row + 1, column + 1));
+                throw TableError(
+                    LocatedMessage(fileName, sheet, row + 1, column + 1, "the cell cannot be read"));
             std::string text;
             switch (value.type) {
                 case FREEXL_CELL_INT:

@@ -239,8 +239,7 @@ class SheetHandler final : public XmlHandler {
 
   private:
     std::string Problem(std::string_view what) const {
-        return fmt::format("{}: sheet '{}': row {}, column {}: {}", cells_.FileName(), sheet_, row_, column_,
-                           what);
+        return LocatedMessage(cells_.FileName(), sheet_, row_, column_, what);
     }
 
     std::size_t Number(const char* text, const char* what) const {
