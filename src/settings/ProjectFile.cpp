@@ -3,7 +3,8 @@
 #include <fmt/format.h>
 
 #include <charconv>
-#include <limits>
+#include <optional>
+#include <type_traits>
 #include <vector>
 
 #include "platform/AtomicFile.h"
@@ -12,7 +13,23 @@ namespace lexicorn {
 namespace {
 
 constexpr const char* kHeader = "LEXICORNPROJECTFILE";
-constexpr std::size_t kLineCount = 12;
+
+// The one table of the file's lines after the header, in their order (not the record's): both
+// reading and writing walk it. `Settings` is ProjectSettings, const for writing.
+template <typename Settings, typename Visit>
+void ForEachLine(Settings& s, Visit&& visit) {
+    visit(s.encoding);
+    visit(s.tableType);
+    visit(s.alignment);
+    visit(s.byteOrder);
+    visit(s.mergeMode);
+    visit(s.mergePlacement);
+    visit(s.searchStep);
+    visit(s.mergeAddress);
+    visit(s.targetPlatform);
+    visit(s.targetLanguage);
+    visit(s.useDefaultString);
+}
 
 std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> lines;
@@ -42,11 +59,10 @@ bool ParseDecimal(const std::string& text, Number& value) {
 
 }  // namespace
 
-std::string FormatProjectFile(const ProjectSettings& s) {
-    return fmt::format("{}\r\n{}\r\n{}\r\n{}\r\n{}\r\n{}\r\n{}\r\n{}\r\n{}\r\n{}\r\n{}\r\n{}\r\n", kHeader,
-                       s.encoding, s.tableType, s.alignment, s.byteOrder, s.mergeMode, s.mergePlacement,
-                       s.searchStep, s.mergeAddress, s.targetPlatform, s.targetLanguage,
-                       s.useDefaultString ? 1 : 0);
+std::string FormatProjectFile(const ProjectSettings& settings) {
+    std::string text = std::string(kHeader) + "\r\n";
+    ForEachLine(settings, [&](const auto& field) { text += fmt::format("{}\r\n", +field); });
+    return text;
 }
 
 ProjectFileResult SaveProjectFile(const std::filesystem::path& path, const ProjectSettings& settings) {
@@ -68,52 +84,29 @@ ProjectFileResult LoadProjectFile(const std::filesystem::path& path, ProjectSett
     if (lines.empty()) return missingLine(0);
     if (lines[0] != kHeader) return {Status::kNotAProject, {}};
 
-    // Values are read in the file's order; 8-bit fields keep the low 8 bits of the number.
+    // Values are read in the file's order; 8-bit fields keep the low 8 bits of the number, the
+    // address is unsigned 32-bit, and any number but 0 turns default strings on.
     ProjectSettings read = settings;
-    for (std::size_t index = 1; index < kLineCount; ++index) {
-        if (index >= lines.size()) return missingLine(index);
-        const std::string& line = lines[index];
-        std::int32_t value = 0;
-        std::uint32_t address = 0;
-        const bool valid = index == 8 ? ParseDecimal(line, address) : ParseDecimal(line, value);
-        if (!valid) return {Status::kError, fmt::format("'{}' is not a valid integer value", line)};
-        const auto low8 = static_cast<std::uint8_t>(value);
-        switch (index) {
-            case 1:
-                read.encoding = static_cast<std::int8_t>(low8);
-                break;
-            case 2:
-                read.tableType = static_cast<std::int8_t>(low8);
-                break;
-            case 3:
-                read.alignment = low8;
-                break;
-            case 4:
-                read.byteOrder = low8;
-                break;
-            case 5:
-                read.mergeMode = low8;
-                break;
-            case 6:
-                read.mergePlacement = low8;
-                break;
-            case 7:
-                read.searchStep = low8;
-                break;
-            case 8:
-                read.mergeAddress = address;
-                break;
-            case 9:
-                read.targetPlatform = static_cast<std::int8_t>(low8);
-                break;
-            case 10:
-                read.targetLanguage = static_cast<std::int8_t>(low8);
-                break;
-            case 11:
-                read.useDefaultString = value != 0;
-                break;
+    std::size_t index = 0;
+    std::optional<ProjectFileResult> failure;
+    ForEachLine(read, [&](auto& field) {
+        if (failure) return;
+        if (++index >= lines.size()) {
+            failure = missingLine(index);
+            return;
         }
-    }
+        const std::string& line = lines[index];
+        using Field = std::remove_reference_t<decltype(field)>;
+        std::conditional_t<std::is_same_v<Field, std::uint32_t>, std::uint32_t, std::int32_t> value = 0;
+        if (!ParseDecimal(line, value))
+            failure =
+                ProjectFileResult{Status::kError, fmt::format("'{}' is not a valid integer value", line)};
+        else if constexpr (std::is_same_v<Field, bool>)
+            field = value != 0;
+        else
+            field = static_cast<Field>(value);  // the low bits
+    });
+    if (failure) return *failure;
     settings = read;
     return {};
 }
