@@ -33,7 +33,8 @@ CliBuildHost::CliBuildHost(LoadedTable& table, std::ostream& out, std::ostream& 
 
 void CliBuildHost::SetStatusText(const std::string& text) {
     // A new stage shows at once; the many texts within one stage only as often as the eye can follow.
-    const bool newStage = text.substr(0, text.find('\r')) != status_.substr(0, status_.find('\r'));
+    const auto firstLine = [](std::string_view all) { return all.substr(0, all.find('\r')); };
+    const bool newStage = firstLine(text) != firstLine(status_);
     status_ = text;
     Redraw(newStage);
 }
