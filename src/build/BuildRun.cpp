@@ -48,6 +48,7 @@ class Build {
         host_.SetStatusText(messages::kCreatingLanguageTable);
         host_.SetRange(stringCount_ * languageCount_ + languageCount_);
         host_.Show();
+        reader_.SetCodePage(settings_.codePage);
         reader_.SetUtf8Mode(settings_.encoding == 2);
 
         ResultCode result = kSuccess;

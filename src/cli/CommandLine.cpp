@@ -11,6 +11,7 @@
 #include <sstream>
 #include <vector>
 
+#include "Version.h"
 #include "build/BuildRun.h"
 #include "build/ImageReader.h"
 #include "build/UniqueId.h"
@@ -48,7 +49,7 @@ struct BuildArguments {
     std::optional<std::int8_t> targetPlatform;
     bool noFileSystem = false;
     std::optional<std::uint8_t> searchStep;
-    std::string codePage = TableReader::kDefaultCodePage;
+    std::optional<std::string> codePage;
     std::string uniqueId;
     bool quiet = false;
 };
@@ -150,7 +151,10 @@ int Build(const BuildArguments& args, const Console& console) {
     if (args.targetLanguage) settings.targetLanguage = *args.targetLanguage;
     if (args.noFileSystem) options.configApiForROM = true;
     if (args.searchStep) settings.searchStep = *args.searchStep;
-    CheckCodePage(args.codePage);
+    if (args.codePage) {
+        CheckCodePage(*args.codePage);
+        settings.codePage = *args.codePage;
+    }
     if (!args.uniqueId.empty()) {
         options.uniqueId = ParseUniqueId(args.uniqueId);
     } else {
@@ -161,7 +165,7 @@ int Build(const BuildArguments& args, const Console& console) {
         }
     }
 
-    LoadedTable table = LoadTable(args.table, args.codePage);
+    LoadedTable table = LoadTable(args.table, settings.codePage);
     SelectLanguages(table, args.languages);
     options.outputFolder = args.outputFolder;
     std::error_code error;
@@ -349,7 +353,7 @@ int RunCommandLine(int argc, const char* const* argv, const Console& console) {
         "them into target software.",
         "lexicorn");
     app.require_subcommand(1);
-    app.set_version_flag("--version", "lexicorn 1.4.12");
+    app.set_version_flag("--version", fmt::format("lexicorn {}", kVersionText));
 
     BuildArguments build;
     CLI::App* buildCommand = app.add_subcommand("build",
@@ -380,7 +384,8 @@ int RunCommandLine(int argc, const char* const* argv, const Console& console) {
     buildCommand->add_flag("--no-file-system", build.noFileSystem, "The target platform has no file system");
     buildCommand->add_option("--search-step", build.searchStep, "Image search step of the target runtime")
         ->check(CLI::IsMember({1, 2, 4, 8, 16}));
-    buildCommand->add_option("--code-page", build.codePage, "Code page of single-byte text (default CP1252)");
+    buildCommand->add_option("--code-page", build.codePage,
+                             "Code page of single-byte text (default: the project's, else CP1252)");
     buildCommand->add_option("--unique-id", build.uniqueId,
                              "Unique id of the image in hexadecimal (default: SOURCE_DATE_EPOCH, else now)");
     buildCommand->add_flag("-q,--quiet", build.quiet, "Print nothing but errors");

@@ -46,6 +46,15 @@ CodePage::CodePage(const std::string& name) : name_(name) {
     converters_ = std::make_unique<Converters>(Converters{fromUtf8, toUtf8});
 }
 
+bool CodePage::IsKnown(const std::string& name) {
+    try {
+        CodePage probe(name);
+        return true;
+    } catch (const std::invalid_argument&) {
+        return false;
+    }
+}
+
 CodePage::~CodePage() {
     iconv_close(converters_->fromUtf8);
     iconv_close(converters_->toUtf8);

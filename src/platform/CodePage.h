@@ -1,16 +1,29 @@
 #pragma once
 
+#include <array>
 #include <memory>
 #include <string>
 #include <string_view>
 
 namespace lexicorn {
 
+/// The code page of single-byte text unless the user chooses another.
+inline constexpr const char* kDefaultCodePage = "CP1252";
+
+/// The single-byte code pages offered for a choice, the default first. Any other name that the
+/// system's converter knows is accepted too.
+inline constexpr std::array<const char*, 23> kCommonCodePages = {
+    "CP1252", "CP1250", "CP1251",     "CP1253",     "CP1254",     "CP1255",     "CP1256",     "CP1257",
+    "CP1258", "CP874",  "ISO-8859-1", "ISO-8859-2", "ISO-8859-5", "ISO-8859-7", "ISO-8859-9", "ISO-8859-15",
+    "KOI8-R", "KOI8-U", "CP437",      "CP850",      "CP852",      "CP866",      "MACINTOSH"};
+
 /// Converts between UTF-8 and one single-byte code page (CP1252, ISO-8859-2, KOI8-R, ...).
 class CodePage {
   public:
     /// Throws std::invalid_argument when the system knows no code page of that name.
     explicit CodePage(const std::string& name);
+    /// Whether the system knows a code page of that name.
+    static bool IsKnown(const std::string& name);
     ~CodePage();
     CodePage(const CodePage&) = delete;
     CodePage& operator=(const CodePage&) = delete;

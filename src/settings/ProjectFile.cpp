@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <optional>
+#include <string_view>
 #include <type_traits>
 #include <vector>
 
@@ -13,6 +14,10 @@ namespace lexicorn {
 namespace {
 
 constexpr const char* kHeader = "LEXICORNPROJECTFILE";
+// The optional line after the twelve that every version reads. Readers that know only twelve
+// lines ignore it; it is written only when it says something other than the default.
+constexpr std::string_view kCodePageKey = "CODEPAGE=";
+constexpr std::size_t kCodePageLine = 12;
 
 // The one table of the file's lines after the header, in their order (not the record's): both
 // reading and writing walk it. `Settings` is ProjectSettings, const for writing.
@@ -62,6 +67,8 @@ bool ParseDecimal(const std::string& text, Number& value) {
 std::string FormatProjectFile(const ProjectSettings& settings) {
     std::string text = std::string(kHeader) + "\r\n";
     ForEachLine(settings, [&](const auto& field) { text += fmt::format("{}\r\n", +field); });
+    if (settings.codePage != kDefaultCodePage)
+        text += fmt::format("{}{}\r\n", kCodePageKey, settings.codePage);
     return text;
 }
 
@@ -107,6 +114,14 @@ ProjectFileResult LoadProjectFile(const std::filesystem::path& path, ProjectSett
             field = static_cast<Field>(value);  // the low bits
     });
     if (failure) return *failure;
+    // A line that does not start with the key is ignored like any further line.
+    read.codePage = kDefaultCodePage;
+    if (lines.size() > kCodePageLine && lines[kCodePageLine].starts_with(kCodePageKey)) {
+        read.codePage = lines[kCodePageLine].substr(kCodePageKey.size());
+        if (!CodePage::IsKnown(read.codePage))
+            return {Status::kError, fmt::format("Unknown code page '{}' on line {} of {}", read.codePage,
+                                                kCodePageLine + 1, path.string())};
+    }
     settings = read;
     return {};
 }

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "build/ResultCodes.h"
+#include "platform/CodePage.h"
 
 namespace lexicorn {
 
@@ -32,7 +33,7 @@ class TableError : public std::runtime_error {
 /// empty text. A reader measures its table when it opens it; the counts survive `Close`.
 class TableReader {
   public:
-    static constexpr const char* kDefaultCodePage = "CP1252";
+    static constexpr const char* kDefaultCodePage = lexicorn::kDefaultCodePage;
 
     virtual ~TableReader() = 0;
 

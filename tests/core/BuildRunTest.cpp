@@ -181,6 +181,18 @@ TEST_F(BuildRun, WideAndUtf8BuildsCarryTheTextWhole) {
     }
 }
 
+TEST_F(BuildRun, SingleByteBuildsUseTheChosenCodePage) {
+    settings.codePage = "ISO-8859-7";
+    Rows rows = FourLanguages();
+    rows[3][2] = "\xCE\x9D\xCE\xB5\xCE\xB9";  // Greek, outside CP1252
+    rows[0][3] = rows[0][4] = "Other";        // names outside ISO-8859-7 would be refused
+    ASSERT_EQ(Build(rows, {0, 1}).kind, Kind::kSucceeded) << host.errors.back();
+    const std::string bytes = test::ReadFile(dir / "Lexicorn.bin");
+    const ImageContents image =
+        ReadImage(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), "ISO-8859-7");
+    EXPECT_EQ(image.strings[1][1], "\xCE\x9D\xCE\xB5\xCE\xB9");
+}
+
 struct FailureCase {
     const char* name;
     std::function<void(Rows&, ProjectSettings&, const fs::path& dir)> arrange;
