@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <optional>
+
+class QWidget;
+
+namespace lexicorn::app {
+
+/// What a file chooser shows.
+struct FileChoice {
+    QString title;
+    QString filter;         ///< Qt filter text, such as "Lexicorn Files (*.lxn)"
+    QString defaultSuffix;  ///< added to a typed name without one; empty for none
+    QString folder;         ///< where the chooser starts
+};
+
+/// Every message box and file chooser of the windows goes through this object, so that tests can
+/// answer them from a script. Line breaks inside texts are carriage returns.
+class Dialogs {
+  public:
+    virtual ~Dialogs() = default;
+    virtual void Error(QWidget* parent, const QString& text) = 0;
+    virtual void Information(QWidget* parent, const QString& text) = 0;
+    /// A message without an icon.
+    virtual void Message(QWidget* parent, const QString& text) = 0;
+    /// A question with Yes and No; true for Yes.
+    virtual bool Question(QWidget* parent, const QString& text) = 0;
+    /// The chosen path, or nothing when the user cancelled.
+    virtual std::optional<QString> OpenFile(QWidget* parent, const FileChoice& choice) = 0;
+    virtual std::optional<QString> SaveFile(QWidget* parent, const FileChoice& choice) = 0;
+};
+
+/// The dialogs of the desktop: QMessageBox and QFileDialog.
+std::unique_ptr<Dialogs> CreateQtDialogs();
+
+}  // namespace lexicorn::app

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <chrono>
+#include <functional>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace lexicorn::app {
+
+/// The window that shows a running build and offers its Cancel button. The build runs on the
+/// window thread: the operations that change what the window shows also let pending window events
+/// run, so that Cancel is delivered. Redrawing after every one of 100 000 strings would cost more
+/// than the build, so the shown text and bar follow the build at most every `kRedrawInterval`;
+/// the build still looks at the cancellation flag at every one of its points.
+class TLexicornProgress : public QDialog {
+    Q_OBJECT
+  public:
+    static constexpr std::chrono::milliseconds kRedrawInterval{25};
+
+    /// `requestCancel` is what the Cancel button does.
+    TLexicornProgress(std::function<void()> requestCancel, QWidget* parent = nullptr);
+
+    void SetCaption(const QString& text);
+    void SetStatusText(const QString& text);
+    void SetRange(int count);
+    void Step();
+    void Complete();
+    void ResetPosition();
+    void Show();
+    void Hide();
+
+    QString StatusText() const { return statusText_; }
+    int Position() const { return position_; }
+    int RangeMax() const { return rangeMax_; }
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    // Runs the pending window events, and shows the latest state first, unless the window was
+    // redrawn less than kRedrawInterval ago.
+    enum class Redraw { kNow, kThrottled };
+    void LetEventsRun(Redraw when = Redraw::kThrottled);
+    void ShowState();
+
+    QLabel* processText_;
+    QProgressBar* progressBar_;
+    QPushButton* stopProcessBtn_;
+    int rangeMax_ = 0;
+    int position_ = 0;
+    QString statusText_;
+    QElapsedTimer sinceRedraw_;
+    bool placed_ = false;
+};
+
+}  // namespace lexicorn::app

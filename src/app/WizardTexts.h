@@ -1,0 +1,30 @@
+#pragma once
+
+// The texts that the windows show beyond those of a build, in one place. Typos are the product's
+// own and stay as users know them. Line breaks inside a message are carriage returns.
+namespace lexicorn::app::texts {
+
+inline constexpr const char* kApplicationTitle = "Lexicorn Wizard";
+
+// Build page
+inline constexpr const char* kNoExcelFileLoaded = "No Excel file loaded!";
+inline constexpr const char* kLoaded = "Loaded: ";
+inline constexpr const char* kSelectExcelFile = "Select Excel File";
+inline constexpr const char* kStringTableFilter =
+    "String tables (*.xls *.xlsx *.ods *.csv);;Excel Files (*.xls *.xlsx);;OpenDocument spreadsheets "
+    "(*.ods);;CSV files (*.csv);;All Files (*)";
+
+// Projects
+inline constexpr const char* kOpenProjectFile = "Open Project File";
+inline constexpr const char* kSaveProjectAs = "Save Project As";
+inline constexpr const char* kProjectFilter = "Lexicorn Files (*.lxn)";
+inline constexpr const char* kProjectSuffix = "lxn";
+inline constexpr const char* kSettingsLoaded = "Settings loaded from project file.";
+inline constexpr const char* kCorruptedProjectFile = "Corrupted project file.";
+
+// Settings window
+inline constexpr const char* kTableTypeChanged =
+    "If you change string table type you should also set the LXN_STRTABLE_TYPE inside the API "
+    "accordingly.\r\rNote that by selecting LXN16 you cannot have more than 64 KB of string data!";
+
+}  // namespace lexicorn::app::texts

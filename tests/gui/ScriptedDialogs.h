@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <optional>
+
+#include "app/Dialogs.h"
+
+namespace lexicorn::test {
+
+/// Dialogs that a test answers: every message is recorded as "Kind: text", questions take their
+/// answers from `answers` and file choosers their paths from `files` (nothing = Cancel). A chooser
+/// or question without a scripted answer is recorded as unexpected and cancelled.
+class ScriptedDialogs final : public app::Dialogs {
+  public:
+    QStringList
+        shown;  ///< "Error: ...", "Information: ...", "Message: ...", "Question: ...", "OpenFile: title"
+    std::deque<bool> answers;
+    std::deque<std::optional<QString>> files;
+    QStringList unexpected;
+    /// Runs when a message box would be shown, as if the user looked at the screen then.
+    std::function<void()> onMessage;
+
+    void Error(QWidget*, const QString& text) override { Record("Error: " + text); }
+    void Information(QWidget*, const QString& text) override { Record("Information: " + text); }
+    void Message(QWidget*, const QString& text) override { Record("Message: " + text); }
+    bool Question(QWidget*, const QString& text) override {
+        Record("Question: " + text);
+        if (answers.empty()) {
+            unexpected << text;
+            return false;
+        }
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    std::optional<QString> OpenFile(QWidget*, const app::FileChoice& choice) override {
+        return Choose("OpenFile: " + choice.title);
+    }
+    std::optional<QString> SaveFile(QWidget*, const app::FileChoice& choice) override {
+        return Choose("SaveFile: " + choice.title);
+    }
+
+    /// The messages shown so far, and forgets them.
+    QStringList Take() {
+        QStringList taken = shown;
+        shown.clear();
+        return taken;
+    }
+
+  private:
+    void Record(const QString& line) {
+        shown << line;
+        if (onMessage) onMessage();
+    }
+    std::optional<QString> Choose(const QString& line) {
+        shown << line;
+        if (files.empty()) {
+            unexpected << line;
+            return std::nullopt;
+        }
+        std::optional<QString> file = files.front();
+        files.pop_front();
+        return file;
+    }
+};
+
+}  // namespace lexicorn::test
