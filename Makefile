@@ -14,9 +14,15 @@ deps:
 configure: deps
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release
 
-# Builds the example table with the command line into out/ and prints the summary.
+# Starts the window when there is a display; without one, builds the example table with the
+# command line into out/ and prints the summary.
 run: all
-	$(BUILD)/src/cli/lexicorn build examples/strings.csv -o out
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+		$(BUILD)/src/app/lexicorn-wizard examples/example.lxn; \
+	else \
+		echo "No display: building examples/strings.csv with the command line instead of starting the window."; \
+		$(BUILD)/src/cli/lexicorn build examples/strings.csv -o out; \
+	fi
 
 # Every test, then every test again built with AddressSanitizer and UndefinedBehaviorSanitizer.
 test: all
@@ -29,6 +35,7 @@ bench: deps
 	bench/run
 	bench/merge
 	bench/xlsx
+	bench/window
 
 install: all
 	cmake --install $(BUILD)

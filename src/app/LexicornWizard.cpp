@@ -449,7 +449,7 @@ void TMainDialog::CreateLexicornButtonClick() {
 }
 
 void TMainDialog::SetCaption(const std::string& text) { progress_->SetCaption(FromUtf8(text)); }
-void TMainDialog::SetStatusText(const std::string& text) { progress_->SetStatusText(FromUtf8(text)); }
+void TMainDialog::SetStatusText(const std::string& text) { progress_->SetStatusText(text); }
 void TMainDialog::SetRange(std::uint32_t count) {
     progress_->SetRange(static_cast<int>(std::min<std::uint32_t>(count, INT32_MAX)));
 }

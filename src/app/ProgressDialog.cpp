@@ -54,8 +54,8 @@ void TLexicornProgress::SetCaption(const QString& text) {
     LetEventsRun(Redraw::kNow);
 }
 
-void TLexicornProgress::SetStatusText(const QString& text) {
-    statusText_ = text;
+void TLexicornProgress::SetStatusText(std::string text) {
+    statusText_ = std::move(text);
     LetEventsRun();
 }
 
@@ -115,7 +115,7 @@ void TLexicornProgress::LetEventsRun(Redraw when) {
 }
 
 void TLexicornProgress::ShowState() {
-    processText_->setText(WithLineFeeds(statusText_));
+    processText_->setText(WithLineFeeds(QString::fromStdString(statusText_)));
     progressBar_->setValue(position_);
 }
 

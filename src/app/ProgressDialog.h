@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <chrono>
 #include <functional>
+#include <string>
 
 class QLabel;
 class QProgressBar;
@@ -19,13 +20,14 @@ namespace lexicorn::app {
 class TLexicornProgress : public QDialog {
     Q_OBJECT
   public:
-    static constexpr std::chrono::milliseconds kRedrawInterval{25};
+    static constexpr std::chrono::milliseconds kRedrawInterval{40};
 
     /// `requestCancel` is what the Cancel button does.
     TLexicornProgress(std::function<void()> requestCancel, QWidget* parent = nullptr);
 
     void SetCaption(const QString& text);
-    void SetStatusText(const QString& text);
+    /// `text` in UTF-8, as the build makes it; converted only when it is shown.
+    void SetStatusText(std::string text);
     void SetRange(int count);
     void Step();
     void Complete();
@@ -33,7 +35,7 @@ class TLexicornProgress : public QDialog {
     void Show();
     void Hide();
 
-    QString StatusText() const { return statusText_; }
+    QString StatusText() const { return QString::fromStdString(statusText_); }
     int Position() const { return position_; }
     int RangeMax() const { return rangeMax_; }
 
@@ -55,7 +57,7 @@ class TLexicornProgress : public QDialog {
     QPushButton* stopProcessBtn_;
     int rangeMax_ = 0;
     int position_ = 0;
-    QString statusText_;
+    std::string statusText_;
     QElapsedTimer sinceRedraw_;
     bool placed_ = false;
 };

@@ -197,6 +197,20 @@ class WizardTest : public QObject {
         QCOMPARE(Items("languagesList"), all);
     }
 
+    void LoadsEveryKindOfTable_data() {
+        QTest::addColumn<QString>("name");
+        for (const char* name : {"table.xls", "table.xlsx", "table.ods", "table.csv"})
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+    void LoadsEveryKindOfTable() {
+        QFETCH(QString, name);
+        Start();
+        CopyFixture(qPrintable(name));
+        LoadThroughButton(name);
+        QCOMPARE(Items("languagesList"),
+                 (QStringList{"English", "Deutsch", "Polski", "Русский", "Ελληνικά", "日本語"}));
+    }
+
     void DoubleClicksChooseAndReturnLanguages() {
         Start();
         CopyFixture("table.xlsx");
@@ -381,7 +395,7 @@ class WizardTest : public QObject {
         progress.Step();
         progress.Show();
         QCOMPARE(bar->value(), 0);  // showing returns the bar to 0
-        progress.SetStatusText(QStringLiteral("Now adding strings...\r\rLanguage: 1\rString: 2"));
+        progress.SetStatusText("Now adding strings...\r\rLanguage: 1\rString: 2");
         QTest::qWait(int(app::TLexicornProgress::kRedrawInterval.count()) + 5);
         progress.Step();
         QCOMPARE(progress.findChild<QLabel*>(QStringLiteral("processText"))->text(),

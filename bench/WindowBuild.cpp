@@ -1,0 +1,100 @@
+// Times a 32-bit build of TABLE.csv (every language) twice: by the core alone with a host that
+// shows nothing, and from the window's Create button with the progress window (the reading pauses
+// left out). Prints the best of ROUNDS for both and the window's extra time. Both write into the
+// current folder.
+//   lexicorn-window-build TABLE.csv PROJECT.lxn [ROUNDS]
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/Dialogs.h"
+#include "app/LexicornWizard.h"
+#include "build/BuildRun.h"
+#include "settings/ProjectFile.h"
+
+namespace {
+
+using namespace lexicorn;
+
+class SilentHost final : public BuildHost {
+  public:
+    explicit SilentHost(LoadedTable& table) : table_(table) {}
+    void SetCaption(const std::string&) override {}
+    void SetStatusText(const std::string&) override {}
+    void SetRange(std::uint32_t) override {}
+    void Step() override {}
+    void Complete() override {}
+    void Show() override {}
+    void Hide() override {}
+    void ShowError(const std::string& text, ResultCode) override {
+        std::fprintf(stderr, "%s\n", text.c_str());
+    }
+    void ShowInformation(const std::string&) override {}
+    void Pause(std::chrono::milliseconds) override {}
+    bool CancelRequested() const override { return false; }
+    void ClearCancelRequest() override {}
+    void OpenSpreadsheetChooser() override {}
+    void ResetStringTable() override { table_.Reset(); }
+
+  private:
+    LoadedTable& table_;
+};
+
+class SilentDialogs final : public app::Dialogs {
+  public:
+    void Error(QWidget*, const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+    void Information(QWidget*, const QString&) override {}
+    void Message(QWidget*, const QString&) override {}
+    bool Question(QWidget*, const QString&) override { return false; }
+    std::optional<QString> OpenFile(QWidget*, const app::FileChoice&) override { return std::nullopt; }
+    std::optional<QString> SaveFile(QWidget*, const app::FileChoice&) override { return std::nullopt; }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: lexicorn-window-build TABLE.csv PROJECT.lxn [ROUNDS]\n");
+        return 2;
+    }
+    const std::string table = argv[1];
+    const QString project = QString::fromLocal8Bit(argv[2]);
+    const int rounds = argc > 3 ? std::atoi(argv[3]) : 3;
+    ProjectSettings settings;
+    settings.tableType = 1;
+    if (!SaveProjectFile(project.toStdString(), settings)) return 1;
+
+    double coreBest = 1e9;
+    for (int round = 0; round < rounds; ++round) {
+        LoadedTable loaded = LoadTable(table);
+        for (LanguageEntry& entry : loaded.languages) entry.selected = true;
+        SilentHost host(loaded);
+        QElapsedTimer clock;
+        clock.start();
+        BuildLexicorn(host, loaded, settings, BuildOptions{});
+        coreBest = std::min(coreBest, clock.nsecsElapsed() / 1e9);
+    }
+
+    SilentDialogs dialogs;
+    app::WizardStartup startup;
+    startup.splashTime = std::chrono::milliseconds(0);
+    startup.readingPauses = false;
+    startup.projectPath = project;
+    app::TMainDialog window(dialogs, startup);
+    window.show();
+    double windowBest = 1e9;
+    for (int round = 0; round < rounds; ++round) {
+        window.LoadSpreadsheet(QString::fromStdString(table));
+        window.findChild<QPushButton*>(QStringLiteral("AddAllLanguagesBtn"))->click();
+        QElapsedTimer clock;
+        clock.start();
+        window.CreateLexicornButtonClick();
+        windowBest = std::min(windowBest, clock.nsecsElapsed() / 1e9);
+    }
+    std::printf("core build %.3fs, window build %.3fs: the window adds %.1f%%\n", coreBest, windowBest,
+                (windowBest / coreBest - 1) * 100);
+    return 0;
+}
