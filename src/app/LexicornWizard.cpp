@@ -27,9 +27,11 @@
 #include "app/Dialogs.h"
 #include "app/HelpLinks.h"
 #include "app/Logo.h"
+#include "app/MergerPage.h"
 #include "app/ProgressDialog.h"
 #include "app/Splash.h"
 #include "app/WizardTexts.h"
+#include "merger/MergerAdvancedSettings.h"
 #include "settings/ProjectFile.h"
 #include "settings/WizardSettings.h"
 #include "table/Unicode.h"
@@ -96,9 +98,12 @@ TMainDialog::TMainDialog(Dialogs& dialogs, const WizardStartup& startup)
     PageControl1_->setDocumentMode(true);
     PageControl1_->addTab(CreateBuildPage(), style()->standardIcon(QStyle::SP_FileDialogDetailedView),
                           QStringLiteral("LXN Engine"));
-    auto* mergerPage = new QWidget(PageControl1_);
-    mergerPage->setObjectName(QStringLiteral("TabSheet2"));
-    PageControl1_->addTab(mergerPage, style()->standardIcon(QStyle::SP_DriveHDIcon),
+    mergerPage_ = new TMergerPage(
+        dialogs_, merger_, settings_,
+        {[this](const QString& title, bool forWriting) { return ChooseMergerFile(title, forWriting); },
+         [this] { alignmentWindow_->Edit(settings_.searchStep); }},
+        PageControl1_);
+    PageControl1_->addTab(mergerPage_, style()->standardIcon(QStyle::SP_DriveHDIcon),
                           QStringLiteral("Merger"));
     PageControl1_->addTab(CreateAboutPage(), style()->standardIcon(QStyle::SP_MessageBoxInformation),
                           QStringLiteral("About"));
@@ -107,8 +112,11 @@ TMainDialog::TMainDialog(Dialogs& dialogs, const WizardStartup& startup)
     layout->addWidget(PageControl1_);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
+    connect(PageControl1_, &QTabWidget::currentChanged, this, [this](int page) { PageControl1Change(page); });
+
     StartWithProject(startup.projectPath);
 
+    alignmentWindow_ = std::make_unique<TMergeSetting>(dialogs_, this);
     progress_ = std::make_unique<TLexicornProgress>([this] { RequestCancel(); }, this);
     settingsWindow_ = std::make_unique<TWizardSettingsForm>(dialogs_, this);
     splash_ = std::make_unique<TsplashScreen>(startup.splashTime);
@@ -270,7 +278,7 @@ void TMainDialog::StartWithProject(const QString& path) {
     const ProjectFileResult loaded = LoadProjectFile(path.toStdString(), settings_);
     switch (loaded.status) {
         case ProjectFileResult::Status::kOk:
-            projectLoaded_ = true;
+            ProjectWasLoaded();
             break;
         case ProjectFileResult::Status::kNotAProject:
             // The defaults stay, so that default strings remain on; the user learns why.
@@ -279,6 +287,24 @@ void TMainDialog::StartWithProject(const QString& path) {
         case ProjectFileResult::Status::kError:
             throw StartupError(loaded.message);
     }
+}
+
+void TMainDialog::ProjectWasLoaded() {
+    projectLoaded_ = true;
+    mergerPage_->ShowProjectChoices();
+}
+
+void TMainDialog::PageControl1Change(int page) {
+    // Until a project sets them, the merge choices start afresh each time the page is entered.
+    if (page == PageControl1_->indexOf(mergerPage_) && !projectLoaded_) mergerPage_->ResetChoices();
+}
+
+std::optional<QString> TMainDialog::ChooseMergerFile(const QString& title, bool forWriting) {
+    const FileChoice choice{title, QStringLiteral("All Files (*)"), {}, currentFolder_};
+    const std::optional<QString> path =
+        forWriting ? dialogs_.SaveFile(this, choice) : dialogs_.OpenFile(this, choice);
+    if (path) Chosen(*path);
+    return path;
 }
 
 std::function<void()> TMainDialog::Handler(void (TMainDialog::*method)()) {
@@ -409,7 +435,7 @@ void TMainDialog::OpenProjectButtonClick() {
     const ProjectFileResult loaded = LoadProjectFile(Chosen(*path).toStdString(), settings_);
     switch (loaded.status) {
         case ProjectFileResult::Status::kOk:
-            projectLoaded_ = true;
+            ProjectWasLoaded();
             dialogs_.Information(this, QString::fromUtf8(texts::kSettingsLoaded));
             break;
         case ProjectFileResult::Status::kNotAProject:

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "build/BuildRun.h"
+#include "merger/LXNMerger.h"
 #include "settings/ProjectSettings.h"
 #include "table/LoadedTable.h"
 
@@ -21,6 +22,8 @@ namespace lexicorn::app {
 
 class Dialogs;
 class TLexicornProgress;
+class TMergeSetting;
+class TMergerPage;
 class TWizardSettingsForm;
 class TsplashScreen;
 
@@ -59,6 +62,8 @@ class TMainDialog : public QWidget, private BuildHost {
     const LoadedTable& Table() const { return table_; }
     TLexicornProgress& ProgressWindow() { return *progress_; }
     TWizardSettingsForm& SettingsWindow() { return *settingsWindow_; }
+    TMergeSetting& AlignmentWindow() { return *alignmentWindow_; }
+    TMergerPage& MergerPage() { return *mergerPage_; }
     TsplashScreen& SplashWindow() { return *splash_; }
 
   protected:
@@ -86,6 +91,10 @@ class TMainDialog : public QWidget, private BuildHost {
     QWidget* CreateBuildPage();
     QWidget* CreateAboutPage();
     void StartWithProject(const QString& path);
+    /// Applies a loaded project's choices beyond the settings record.
+    void ProjectWasLoaded();
+    void PageControl1Change(int page);
+    std::optional<QString> ChooseMergerFile(const QString& title, bool forWriting);
     /// Runs an event handler; what it throws goes to the general error report.
     void Guarded(const std::function<void()>& handler);
     /// A slot that runs `method` guarded.
@@ -109,18 +118,21 @@ class TMainDialog : public QWidget, private BuildHost {
     ProjectSettings settings_;
     bool projectLoaded_ = false;
     LoadedTable table_;
+    LXNMerger merger_;
     bool cancelRequested_ = false;
     bool building_ = false;
     bool splashShown_ = false;
     QString currentFolder_;
 
     QTabWidget* PageControl1_ = nullptr;
+    TMergerPage* mergerPage_ = nullptr;
     QListWidget* languagesList_ = nullptr;
     QListWidget* selectedLanguagesList_ = nullptr;
     QLabel* excelFileInfo_ = nullptr;
     QPushButton* CreateLexicornButton_ = nullptr;
 
     // The other windows of the application, created after this one in this order.
+    std::unique_ptr<TMergeSetting> alignmentWindow_;
     std::unique_ptr<TLexicornProgress> progress_;
     std::unique_ptr<TWizardSettingsForm> settingsWindow_;
     std::unique_ptr<TsplashScreen> splash_;

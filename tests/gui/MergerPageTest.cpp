@@ -1,0 +1,433 @@
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include "GuiSupport.h"
+#include "ScriptedDialogs.h"
+#include "app/LexicornWizard.h"
+#include "app/MergerPage.h"
+#include "merger/MergerAdvancedSettings.h"
+
+namespace lexicorn::test {
+namespace {
+
+const QByteArray kSignature("\x4F\x30\x2F\x10\x80\x7F\x60\x5F", 8);
+const QByteArray kImage = kSignature + QByteArray("IIIIIIII");  // 16 bytes
+const QByteArray kTarget(40, 'T');
+
+QByteArray Zeros(int count) { return QByteArray(count, '\0'); }
+
+// A target holding an old image of 0x30 bytes at offset 0x10.
+QByteArray TargetWithOldImage() {
+    QByteArray old = kSignature + Zeros(4) + QByteArray("\x30\0\0\0", 4) + Zeros(32);
+    return QByteArray(16, 'T') + old + QByteArray(8, 'T');
+}
+
+}  // namespace
+
+class MergerPageTest : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<ScriptedDialogs> dialogs_;
+    std::unique_ptr<app::TMainDialog> window_;
+
+    void Start(const QString& project = {}) {
+        app::WizardStartup startup;
+        startup.projectPath = project;
+        startup.splashTime = std::chrono::milliseconds(0);
+        startup.readingPauses = false;
+        window_ = std::make_unique<app::TMainDialog>(*dialogs_, startup);
+        window_->show();
+        Find<QTabWidget>("PageControl1")->setCurrentIndex(1);
+    }
+    QString Path(const QString& name) const { return dir_->filePath(name); }
+    void Write(const QString& name, const QByteArray& content) const {
+        QFile file(Path(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    QByteArray Read(const QString& name) const {
+        QFile file(Path(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+    }
+    template <typename Widget = QWidget>
+    Widget* Find(const char* name) const {
+        auto* widget = window_->findChild<Widget*>(QString::fromLatin1(name));
+        if (!widget) qFatal("no widget %s", name);
+        return widget;
+    }
+    QString Text(const char* name) const {
+        if (auto* edit = window_->findChild<QLineEdit*>(QString::fromLatin1(name))) return edit->text();
+        return Find<QLabel>(name)->text();
+    }
+    void ChooseFile(const char* button, const QString& name) {
+        dialogs_->files.push_back(Path(name));
+        Find<QPushButton>(button)->click();
+    }
+    // Image, target and output chosen through the page.
+    void ChooseAll(const QByteArray& target = kTarget) {
+        Write("image.bin", kImage);
+        Write("target.bin", target);
+        ChooseFile("LexicornFileBtn", "image.bin");
+        ChooseFile("TargetFileBtn", "target.bin");
+        ChooseFile("OutputFileBtn", "out.bin");
+        dialogs_->Take();
+    }
+    void SetMode(int item) {
+        auto* combo = Find<QComboBox>("MergeModeCombo");
+        combo->setCurrentIndex(item);
+        emit combo->activated(item);
+    }
+    void Merge() { Find<QPushButton>("MergeBtn")->click(); }
+    app::TMergerPage& Page() const { return window_->MergerPage(); }
+    // Opens the alignment window through "Advanced..."; `act` runs while it is shown.
+    void WithAlignmentWindow(const std::function<void(QComboBox&, app::TMergeSetting&)>& act) {
+        app::TMergeSetting& form = window_->AlignmentWindow();
+        QTimer::singleShot(0, &form, [&form, act] {
+            act(*form.findChild<QComboBox*>(QStringLiteral("AdvancedAlignmentTxt")), form);
+            if (form.isVisible()) form.reject();
+        });
+        Find<QPushButton>("Button1")->click();
+    }
+
+  private slots:
+    void init() {
+        dir_ = std::make_unique<QTemporaryDir>();
+        dialogs_ = std::make_unique<ScriptedDialogs>();
+    }
+    void cleanup() {
+        window_.reset();
+        QVERIFY2(dialogs_->unexpected.isEmpty(), qPrintable(dialogs_->unexpected.join(", ")));
+    }
+
+    void StartsWithItsPlaceholders() {
+        Start();
+        QCOMPARE(Text("LexicornFileTxt"), QStringLiteral("Select Lexicorn file..."));
+        QCOMPARE(Text("TargetFileTxt"), QStringLiteral("Select target file..."));
+        QCOMPARE(Text("OutputFileTxt"), QStringLiteral("Select output file..."));
+        QCOMPARE(Text("mergerInfo1"), QStringLiteral("No target file selected."));
+        QCOMPARE(Find<QComboBox>("MergeModeCombo")->currentText(), QStringLiteral("Append Lexicorn"));
+        QVERIFY(Find<QRadioButton>("MergePlacement1")->isChecked());
+        QVERIFY(!Find<QRadioButton>("MergePlacement3")->isEnabled());
+        QVERIFY(!Find<QLineEdit>("MergeAddressTxt")->isEnabled());
+        QCOMPARE(Page().ShownPicture(), 0);
+    }
+
+    void MergeChecksOutputThenTargetThenImage() {
+        Start();
+        Merge();
+        QCOMPARE(dialogs_->Take(), QStringList{"Error: Error: Please select output file."});
+        ChooseFile("OutputFileBtn", "out.bin");
+        dialogs_->Take();
+        Merge();
+        QCOMPARE(dialogs_->Take(), QStringList{"Error: Please select target file."});
+        Write("target.bin", kTarget);
+        ChooseFile("TargetFileBtn", "target.bin");
+        dialogs_->Take();
+        Merge();
+        QCOMPARE(dialogs_->Take(), QStringList{"Error: Please select Lexicorn file."});
+    }
+
+    void AcceptsOnlyLexicornImages() {
+        Start();
+        Write("image.bin", kImage);
+        ChooseFile("LexicornFileBtn", "image.bin");
+        QCOMPARE(dialogs_->Take(), QStringList{"OpenFile: Select Lexicorn File"});
+        QCOMPARE(Text("LexicornFileTxt"), Path("image.bin"));
+        QByteArray swapped("\x10\x2F\x30\x4F\x5F\x60\x7F\x80", 8);
+        Write("swapped.bin", swapped);
+        ChooseFile("LexicornFileBtn", "swapped.bin");
+        QCOMPARE(dialogs_->Take().last(), QStringLiteral("Error: Invalid Lexicorn file."));
+        QCOMPARE(Text("LexicornFileTxt"), Path("image.bin"));  // the field keeps the good file...
+        Write("target.bin", kTarget);
+        ChooseFile("TargetFileBtn", "target.bin");
+        ChooseFile("OutputFileBtn", "out.bin");
+        dialogs_->Take();
+        Merge();  // ...but the merger no longer takes it
+        QCOMPARE(dialogs_->Take(), QStringList{"Error: Can not start merge operation.20000024"});
+    }
+
+    void ShowsWhatTheTargetHolds() {
+        Start();
+        Write("plain.bin", kTarget);
+        ChooseFile("TargetFileBtn", "plain.bin");
+        QCOMPARE(Text("TargetFileTxt"), Path("plain.bin"));
+        QCOMPARE(Text("mergerInfo1"), QStringLiteral("No Lexicorn found in the target software."));
+        QCOMPARE(Text("mergerInfo2"), QStringLiteral("00000000"));
+        QCOMPARE(Text("mergerInfo3"), QStringLiteral("00000000"));
+        Write("old.bin", TargetWithOldImage());
+        ChooseFile("TargetFileBtn", "old.bin");
+        QCOMPARE(Text("mergerInfo1"),
+                 QStringLiteral(
+                     "Target already has a Lexicorn. New Lexicorn will make this old Lexicorn obsolete."));
+        QCOMPARE(Text("mergerInfo2"), QStringLiteral("00000030"));
+        QCOMPARE(Text("mergerInfo3"), QStringLiteral("00000010"));
+        SaveScreenshot(*window_, QStringLiteral("merger-page-old-image"));
+    }
+
+    void MergesAsTheModeAndPlacementSay_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("placement");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<int>("picture");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("append end") << 0 << "MergePlacement1"
+                                    << "" << 0 << kTarget + Zeros(8) + kImage;
+        QTest::newRow("append beginning") << 0 << "MergePlacement2"
+                                          << "" << 1 << kImage + kTarget;
+        QTest::newRow("overwrite end") << 1 << "MergePlacement1"
+                                       << "" << 2 << kTarget.left(16) + kImage + kTarget.right(8);
+        QTest::newRow("overwrite beginning") << 1 << "MergePlacement2"
+                                             << "" << 3 << kImage + kTarget.mid(16);
+        QTest::newRow("overwrite address") << 1 << "MergePlacement3"
+                                           << "20" << 4 << kTarget.left(32) + kImage;
+        QTest::newRow("overwrite empty address") << 1 << "MergePlacement3"
+                                                 << "<empty>" << 4 << kImage + kTarget.mid(16);
+    }
+    void MergesAsTheModeAndPlacementSay() {
+        QFETCH(int, mode);
+        QFETCH(QString, placement);
+        QFETCH(QString, address);
+        QFETCH(int, picture);
+        QFETCH(QByteArray, expected);
+        Start();
+        ChooseAll();
+        SetMode(mode);
+        Find<QRadioButton>(qPrintable(placement))->click();
+        if (placement == "MergePlacement3") {
+            QCOMPARE(Text("MergeAddressTxt"), QStringLiteral("00000000"));
+            Find<QLineEdit>("MergeAddressTxt")->setText(address == "<empty>" ? QString() : address);
+        }
+        QCOMPARE(Page().ShownPicture(), picture);
+        SaveScreenshot(*window_,
+                       QStringLiteral("merger-page-") + QString(QTest::currentDataTag()).replace(' ', '-'));
+        Merge();
+        QCOMPARE(dialogs_->Take(), QStringList{"Information: Merge operation done successfully."});
+        QCOMPARE(Read("out.bin").toHex(), expected.toHex());
+        QCOMPARE(Read("target.bin"), kTarget);
+        QCOMPARE(window_->Settings().mergeMode, mode == 1 ? 1 : 2);
+        if (placement == "MergePlacement3") QCOMPARE(Text("MergeAddressTxt"), QStringLiteral("000001"));
+    }
+
+    void AnOldImageIsMadeObsoleteInTheOutputOnly() {
+        Start();
+        ChooseAll(TargetWithOldImage());
+        Merge();
+        dialogs_->Take();
+        const QByteArray output = Read("out.bin");
+        QCOMPARE(output.mid(16, 8), Zeros(8));
+        QCOMPARE(output.right(16), kImage);
+        QCOMPARE(Read("target.bin"), TargetWithOldImage());
+    }
+
+    void AsksWhenTheAddressIsNotAligned() {
+        Start();
+        ChooseAll();
+        SetMode(1);
+        Find<QRadioButton>("MergePlacement3")->click();
+        Find<QLineEdit>("MergeAddressTxt")->setText(QStringLiteral("4"));
+        dialogs_->answers.push_back(false);
+        Merge();
+        QCOMPARE(dialogs_->Take(),
+                 (QStringList{
+                     "Question: The adress you specified isn't multiple of the alignment. Are you sure you "
+                     "want to continue?",
+                     "Information: Aborting merge process."}));
+        QVERIFY(!QFile::exists(Path("out.bin")));
+        dialogs_->answers.push_back(true);
+        Merge();
+        QCOMPARE(dialogs_->Take().last(), QStringLiteral("Information: Merge operation done successfully."));
+        QCOMPARE(Read("out.bin"), kTarget.left(4) + kImage + kTarget.mid(20));
+    }
+
+    void AddressTextsAreCheckedLikeTheCommandLine() {
+        Start();
+        ChooseAll();
+        SetMode(1);
+        Find<QRadioButton>("MergePlacement3")->click();
+        auto* address = Find<QLineEdit>("MergeAddressTxt");
+
+        address->setText(QStringLiteral("1G"));
+        Merge();
+        QCOMPARE(dialogs_->Take(), QStringList{"Information: Invalid Hex value!"});
+        QCOMPARE(address->text(), QStringLiteral("000001"));
+        address->setText(QStringLiteral("123456789"));  // a ninth digit is refused, not dropped
+        Merge();
+        QCOMPARE(dialogs_->Take(), QStringList{"Information: Invalid Hex value!"});
+        QVERIFY(!QFile::exists(Path("out.bin")));
+
+        address->setText(QStringLiteral("FFFFFFFF"));
+        dialogs_->answers.push_back(true);
+        Merge();
+        const QStringList overflow = dialogs_->Take();
+        QCOMPARE(overflow.size(), 2);
+        QVERIFY2(overflow[1].startsWith("Error: Can not start merge operation.2000D024"),
+                 qPrintable(overflow[1]));
+        QCOMPARE(window_->Settings().mergeAddress, 0xFFFFFFFFu);
+        QVERIFY(!QFile::exists(Path("out.bin")));
+
+        address->setText(QStringLiteral("abc"));  // lower case is read as 0xABC
+        dialogs_->answers.push_back(false);
+        Merge();
+        QCOMPARE(dialogs_->Take().size(), 2);
+        QCOMPARE(window_->Settings().mergeAddress, 0xABCu);
+    }
+
+    void ReadOnlyInputsAreTakenAndAnOutputThatIsAnInputIsRefused() {
+        Start();
+        ChooseAll();
+        QFile::setPermissions(Path("image.bin"), QFile::ReadOwner);
+        QFile::setPermissions(Path("target.bin"), QFile::ReadOwner);
+        ChooseFile("LexicornFileBtn", "image.bin");
+        ChooseFile("TargetFileBtn", "target.bin");
+        ChooseFile("OutputFileBtn", "target.bin");
+        dialogs_->Take();
+        Merge();
+        const QStringList refused = dialogs_->Take();
+        QCOMPARE(refused.size(), 1);
+        QVERIFY2(refused[0].startsWith("Error: Can not start merge operation.20201004\r\r"),
+                 qPrintable(refused[0]));
+        QCOMPARE(Read("target.bin"), kTarget);
+        ChooseFile("OutputFileBtn", "out.bin");
+        Merge();
+        QCOMPARE(dialogs_->Take().last(), QStringLiteral("Information: Merge operation done successfully."));
+    }
+
+    void ChangingTheModeReturnsToTheEnd() {
+        Start();
+        SetMode(1);
+        QVERIFY(Find<QRadioButton>("MergePlacement3")->isEnabled());
+        Find<QRadioButton>("MergePlacement3")->click();
+        QVERIFY(Find<QLineEdit>("MergeAddressTxt")->isEnabled());
+        SetMode(0);
+        QVERIFY(Find<QRadioButton>("MergePlacement1")->isChecked());
+        QVERIFY(!Find<QRadioButton>("MergePlacement3")->isEnabled());
+        QVERIFY(!Find<QLineEdit>("MergeAddressTxt")->isEnabled());
+        QCOMPARE(Page().ShownPicture(), 0);
+    }
+
+    void EnteringThePageResetsItUntilAProjectIsLoaded() {
+        Start();
+        SetMode(1);
+        Find<QRadioButton>("MergePlacement2")->click();
+        auto* pages = Find<QTabWidget>("PageControl1");
+        pages->setCurrentIndex(0);
+        pages->setCurrentIndex(1);
+        QCOMPARE(Find<QComboBox>("MergeModeCombo")->currentIndex(), 0);
+        QVERIFY(Find<QRadioButton>("MergePlacement1")->isChecked());
+
+        Write("p.lxn", "LEXICORNPROJECTFILE\r\n0\r\n0\r\n0\r\n0\r\n1\r\n1\r\n16\r\n4096\r\n0\r\n0\r\n1\r\n");
+        dialogs_->files.push_back(Path("p.lxn"));
+        pages->setCurrentIndex(0);
+        Find<QToolButton>("OpenProjectButton")->click();
+        dialogs_->Take();
+        pages->setCurrentIndex(1);
+        QCOMPARE(Find<QComboBox>("MergeModeCombo")->currentText(), QStringLiteral("Overwrite Lexicorn"));
+        QVERIFY(Find<QRadioButton>("MergePlacement3")->isChecked());
+        QVERIFY(Find<QLineEdit>("MergeAddressTxt")->isEnabled());
+        QCOMPARE(Page().ShownPicture(), 4);
+    }
+
+    void AProjectOnTheCommandLineSetsThePage() {
+        Write("p.lxn", "LEXICORNPROJECTFILE\r\n0\r\n0\r\n0\r\n0\r\n2\r\n0\r\n16\r\n0\r\n0\r\n0\r\n1\r\n");
+        Start(Path("p.lxn"));
+        QCOMPARE(Find<QComboBox>("MergeModeCombo")->currentText(), QStringLiteral("Append Lexicorn"));
+        QVERIFY(Find<QRadioButton>("MergePlacement2")->isChecked());
+        QCOMPARE(Page().ShownPicture(), 1);
+    }
+
+    void AlignmentWindowAppliesOnlyWhatTheUserConfirms() {
+        Start();
+        dialogs_->answers.push_back(false);
+        WithAlignmentWindow([](QComboBox& list, app::TMergeSetting& form) {
+            QCOMPARE(form.windowTitle(), QStringLiteral("Advanced..."));
+            QCOMPARE(list.currentText(), QStringLiteral("16"));
+            SaveScreenshot(form, QStringLiteral("alignment-window"));
+            list.setCurrentIndex(2);
+            form.findChild<QPushButton*>(QStringLiteral("mergeSettingDoneBtn"))->click();
+        });
+        QCOMPARE(dialogs_->Take(),
+                 (QStringList{"Question: Changing alignment require changes in your embedded "
+                              "Lexicorn search function. Default API searches Lexicorn at "
+                              "addresses multiply of 16 to speed-up the ROM seacrh process. Are "
+                              "you sure you want to apply changes?",
+                              "Message: Closing advanced window without applying settings."}));
+        QCOMPARE(window_->Settings().searchStep, 16);
+
+        dialogs_->answers.push_back(true);
+        WithAlignmentWindow([](QComboBox& list, app::TMergeSetting& form) {
+            list.setCurrentIndex(2);
+            form.findChild<QPushButton*>(QStringLiteral("mergeSettingDoneBtn"))->click();
+        });
+        QCOMPARE(window_->Settings().searchStep, 4);
+
+        dialogs_->Take();
+        dialogs_->answers.push_back(false);
+        WithAlignmentWindow([](QComboBox& list, app::TMergeSetting& form) {
+            QCOMPARE(list.currentText(), QStringLiteral("4"));
+            list.setCurrentIndex(3);
+            form.findChild<QPushButton*>(QStringLiteral("mergeSettingDoneBtn"))->click();
+        });
+        QCOMPARE(dialogs_->Take().last(),
+                 QStringLiteral("Message: Closing advanced window without applying settings."));
+        QCOMPARE(window_->Settings().searchStep, 4);
+
+        WithAlignmentWindow([](QComboBox& list, app::TMergeSetting& form) {
+            QCOMPARE(list.currentText(), QStringLiteral("4"));
+            list.setCurrentIndex(0);
+            form.findChild<QPushButton*>(QStringLiteral("mergeSettingCancelBtn"))->click();
+            QCOMPARE(list.currentText(), QStringLiteral("4"));
+        });
+        WithAlignmentWindow([](QComboBox&, app::TMergeSetting& form) {
+            form.findChild<QPushButton*>(QStringLiteral("mergeSettingDoneBtn"))
+                ->click();  // unchanged: silent
+        });
+        QVERIFY(dialogs_->shown.isEmpty());
+        QCOMPARE(window_->Settings().searchStep, 4);
+    }
+
+    void AlignmentWindowAnswersOnlyEscapeAndEnter() {
+        Start();
+        WithAlignmentWindow([](QComboBox& list, app::TMergeSetting& form) {
+            QTest::keyClick(&list, Qt::Key_Down);
+            QCOMPARE(list.currentText(), QStringLiteral("16"));  // arrows are ignored
+            list.setCurrentIndex(1);
+            QTest::keyClick(&list, Qt::Key_Escape);
+            QVERIFY(!form.isVisible());
+        });
+        QCOMPARE(window_->Settings().searchStep, 16);
+        dialogs_->answers.push_back(true);
+        WithAlignmentWindow([](QComboBox& list, app::TMergeSetting& form) {
+            list.setCurrentIndex(1);
+            QTest::keyClick(&list, Qt::Key_Return);
+            QVERIFY(!form.isVisible());
+        });
+        QCOMPARE(window_->Settings().searchStep, 2);
+    }
+
+    void MergePicturesDiffer() {
+        QSet<QByteArray> seen;
+        for (int index = 0; index < 5; ++index) {
+            const QImage picture = app::MergePicture(index).toImage();
+            QCOMPARE(picture.size(), QSize(244, 73));
+            seen.insert(
+                QByteArray(reinterpret_cast<const char*>(picture.constBits()), picture.sizeInBytes()));
+        }
+        QCOMPARE(seen.size(), 5);
+    }
+};
+
+}  // namespace lexicorn::test
+
+QTEST_MAIN(lexicorn::test::MergerPageTest)
+#include "MergerPageTest.moc"
