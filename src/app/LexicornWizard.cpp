@@ -144,7 +144,7 @@ QWidget* TMainDialog::CreateBuildPage() {
     auto* spacer = new QWidget(toolBar);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     toolBar->addWidget(spacer);
-    auto* help = AddToolButton(toolBar, "helpBtn", QStyle::SP_DialogHelpButton, "Onlne Help");
+    auto* help = AddToolButton(toolBar, "helpBtn", QStyle::SP_MessageBoxQuestion, "Onlne Help");
 
     auto* languagesBox = new QGroupBox(QStringLiteral("Select Languages"), page);
     languagesBox->setObjectName(QStringLiteral("GroupBox2"));

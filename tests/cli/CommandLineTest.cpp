@@ -75,6 +75,20 @@ TEST_F(CommandLine, OptionsWinOverTheProjectWhichWinsOverDefaults) {
     EXPECT_NE(test::ReadFile(dir / "out" / "LXNApiCfg.h").find("LXNCFG_SEARCH_STEP 8\n"), std::string::npos);
 }
 
+TEST_F(CommandLine, TheProjectsCodePageIsUsedUnlessTheCommandNamesOne) {
+    test::WriteFile(dir / "greek.csv", "ID,Ellinika\n,el\nOK,\xCE\x9D\xCE\xB1\xCE\xB9\n");
+    test::WriteFile(dir / "p.lxn",
+                    "LEXICORNPROJECTFILE\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n16\r\n0\r\n0\r\n0\r\n1\r\n"
+                    "CODEPAGE=ISO-8859-7\r\n");
+    const std::vector<std::string> build = {"build", Path("greek.csv"), "-o", Path("out"),
+                                            "-p",    Path("p.lxn")};
+    ASSERT_EQ(Run(build), kExitSuccess) << err;
+    std::vector<std::string> overridden = build;
+    overridden.insert(overridden.end(), {"--code-page", "CP1252"});
+    EXPECT_EQ(Run(overridden), kExitFailure);
+    EXPECT_NE(err.find("is not in code page CP1252"), std::string::npos) << err;
+}
+
 TEST_F(CommandLine, LanguagesAreChosenByTheirCodes) {
     ASSERT_EQ(Build({"--languages", "de"}), kExitSuccess) << err;
     EXPECT_NE(Dump().find(R"("languages":[{"code":"de","name":"Deutsch"}])"), std::string::npos);

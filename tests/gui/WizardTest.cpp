@@ -211,6 +211,19 @@ class WizardTest : public QObject {
                  (QStringList{"English", "Deutsch", "Polski", "Русский", "Ελληνικά", "日本語"}));
     }
 
+    void TheExampleTableLoadsAndBuilds() {
+        Start();
+        QFile::copy(QStringLiteral(LEXICORN_EXAMPLES_DIR "/strings.csv"), Path("strings.csv"));
+        LoadThroughButton("strings.csv");
+        Choose("languagesList", 0, "AddLanguageBtn");
+        Choose("languagesList", 1, "AddLanguageBtn");
+        window_->show();
+        SaveScreenshot(*window_, QStringLiteral("main-window-example"));
+        dialogs_->Take();
+        Find<QPushButton>("CreateLexicornButton")->click();
+        QVERIFY(dialogs_->Take().value(0).startsWith("Information: Lexicorn was created succesfully!"));
+    }
+
     void DoubleClicksChooseAndReturnLanguages() {
         Start();
         CopyFixture("table.xlsx");
