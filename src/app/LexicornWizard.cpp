@@ -15,6 +15,7 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTextBrowser>
@@ -336,6 +337,7 @@ void TMainDialog::showEvent(QShowEvent* event) {
     if (!splashShown_) {
         splashShown_ = true;
         splash_->ShowSplash();
+        if (const QScreen* desktop = screen()) move(desktop->availableGeometry().center() - rect().center());
     }
     QWidget::showEvent(event);
 }

@@ -377,6 +377,21 @@ class WizardTest : public QObject {
         QVERIFY(Find<QPushButton>("CreateLexicornButton")->isEnabled());
     }
 
+    void AReaderErrorDuringTheBuildIsReportedAndTheTableForgotten() {
+        Start();
+        CopyFixture("table.xlsx");
+        LoadThroughButton("table.xlsx");
+        Choose("languagesList", 0, "AddLanguageBtn");  // English holds an emoji, which CP1252 lacks
+        dialogs_->Take();
+        Find<QPushButton>("CreateLexicornButton")->click();
+        const QStringList shown = dialogs_->Take();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].startsWith("Error: " + Path("table.xlsx") + ": row 5, column 2:"), qPrintable(shown[0]));
+        QCOMPARE(Find<QLabel>("excelFileInfo")->text(), QStringLiteral("No Excel file loaded!"));
+        QVERIFY(!window_->ProgressWindow().isVisible());
+        QVERIFY(Find<QPushButton>("CreateLexicornButton")->isEnabled());
+    }
+
     void BuildErrorsAreReportedAndTheWindowStaysUsable() {
         Start();
         Write("dup.csv", "ID,English\n,en\nA,a\nA,b\n");
