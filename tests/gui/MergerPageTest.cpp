@@ -11,7 +11,7 @@
 #include <QToolButton>
 
 #include "GuiSupport.h"
-#include "ScriptedDialogs.h"
+#include "WizardFixture.h"
 #include "app/LexicornWizard.h"
 #include "app/MergerPage.h"
 #include "merger/MergerAdvancedSettings.h"
@@ -33,46 +33,17 @@ QByteArray TargetWithOldImage() {
 
 }  // namespace
 
-class MergerPageTest : public QObject {
+class MergerPageTest : public WizardFixture {
     Q_OBJECT
 
   private:
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<ScriptedDialogs> dialogs_;
-    std::unique_ptr<app::TMainDialog> window_;
-
-    void Start(const QString& project = {}) {
-        app::WizardStartup startup;
-        startup.projectPath = project;
-        startup.splashTime = std::chrono::milliseconds(0);
-        startup.readingPauses = false;
-        window_ = std::make_unique<app::TMainDialog>(*dialogs_, startup);
-        window_->show();
+    void StartOnMergerPage(const QString& project = {}) {
+        Start(project).show();
         Find<QTabWidget>("PageControl1")->setCurrentIndex(1);
-    }
-    QString Path(const QString& name) const { return dir_->filePath(name); }
-    void Write(const QString& name, const QByteArray& content) const {
-        QFile file(Path(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
-    QByteArray Read(const QString& name) const {
-        QFile file(Path(name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-    }
-    template <typename Widget = QWidget>
-    Widget* Find(const char* name) const {
-        auto* widget = window_->findChild<Widget*>(QString::fromLatin1(name));
-        if (!widget) qFatal("no widget %s", name);
-        return widget;
     }
     QString Text(const char* name) const {
         if (auto* edit = window_->findChild<QLineEdit*>(QString::fromLatin1(name))) return edit->text();
         return Find<QLabel>(name)->text();
-    }
-    void ChooseFile(const char* button, const QString& name) {
-        dialogs_->files.push_back(Path(name));
-        Find<QPushButton>(button)->click();
     }
     // Image, target and output chosen through the page.
     void ChooseAll(const QByteArray& target = kTarget) {
@@ -101,17 +72,8 @@ class MergerPageTest : public QObject {
     }
 
   private slots:
-    void init() {
-        dir_ = std::make_unique<QTemporaryDir>();
-        dialogs_ = std::make_unique<ScriptedDialogs>();
-    }
-    void cleanup() {
-        window_.reset();
-        QVERIFY2(dialogs_->unexpected.isEmpty(), qPrintable(dialogs_->unexpected.join(", ")));
-    }
-
     void StartsWithItsPlaceholders() {
-        Start();
+        StartOnMergerPage();
         QCOMPARE(Text("LexicornFileTxt"), QStringLiteral("Select Lexicorn file..."));
         QCOMPARE(Text("TargetFileTxt"), QStringLiteral("Select target file..."));
         QCOMPARE(Text("OutputFileTxt"), QStringLiteral("Select output file..."));
@@ -124,7 +86,7 @@ class MergerPageTest : public QObject {
     }
 
     void MergeChecksOutputThenTargetThenImage() {
-        Start();
+        StartOnMergerPage();
         Merge();
         QCOMPARE(dialogs_->Take(), QStringList{"Error: Error: Please select output file."});
         ChooseFile("OutputFileBtn", "out.bin");
@@ -139,7 +101,7 @@ class MergerPageTest : public QObject {
     }
 
     void AcceptsOnlyLexicornImages() {
-        Start();
+        StartOnMergerPage();
         Write("image.bin", kImage);
         ChooseFile("LexicornFileBtn", "image.bin");
         QCOMPARE(dialogs_->Take(), QStringList{"OpenFile: Select Lexicorn File"});
@@ -158,7 +120,7 @@ class MergerPageTest : public QObject {
     }
 
     void ShowsWhatTheTargetHolds() {
-        Start();
+        StartOnMergerPage();
         Write("plain.bin", kTarget);
         ChooseFile("TargetFileBtn", "plain.bin");
         QCOMPARE(Text("TargetFileTxt"), Path("plain.bin"));
@@ -200,7 +162,7 @@ class MergerPageTest : public QObject {
         QFETCH(QString, address);
         QFETCH(int, picture);
         QFETCH(QByteArray, expected);
-        Start();
+        StartOnMergerPage();
         ChooseAll();
         SetMode(mode);
         Find<QRadioButton>(qPrintable(placement))->click();
@@ -220,7 +182,7 @@ class MergerPageTest : public QObject {
     }
 
     void AnOldImageIsMadeObsoleteInTheOutputOnly() {
-        Start();
+        StartOnMergerPage();
         ChooseAll(TargetWithOldImage());
         Merge();
         dialogs_->Take();
@@ -231,7 +193,7 @@ class MergerPageTest : public QObject {
     }
 
     void AsksWhenTheAddressIsNotAligned() {
-        Start();
+        StartOnMergerPage();
         ChooseAll();
         SetMode(1);
         Find<QRadioButton>("MergePlacement3")->click();
@@ -251,7 +213,7 @@ class MergerPageTest : public QObject {
     }
 
     void AddressTextsAreCheckedLikeTheCommandLine() {
-        Start();
+        StartOnMergerPage();
         ChooseAll();
         SetMode(1);
         Find<QRadioButton>("MergePlacement3")->click();
@@ -284,7 +246,7 @@ class MergerPageTest : public QObject {
     }
 
     void ReadOnlyInputsAreTakenAndAnOutputThatIsAnInputIsRefused() {
-        Start();
+        StartOnMergerPage();
         ChooseAll();
         QFile::setPermissions(Path("image.bin"), QFile::ReadOwner);
         QFile::setPermissions(Path("target.bin"), QFile::ReadOwner);
@@ -304,7 +266,7 @@ class MergerPageTest : public QObject {
     }
 
     void ChangingTheModeReturnsToTheEnd() {
-        Start();
+        StartOnMergerPage();
         SetMode(1);
         QVERIFY(Find<QRadioButton>("MergePlacement3")->isEnabled());
         Find<QRadioButton>("MergePlacement3")->click();
@@ -317,7 +279,7 @@ class MergerPageTest : public QObject {
     }
 
     void EnteringThePageResetsItUntilAProjectIsLoaded() {
-        Start();
+        StartOnMergerPage();
         SetMode(1);
         Find<QRadioButton>("MergePlacement2")->click();
         auto* pages = Find<QTabWidget>("PageControl1");
@@ -340,14 +302,14 @@ class MergerPageTest : public QObject {
 
     void AProjectOnTheCommandLineSetsThePage() {
         Write("p.lxn", "LEXICORNPROJECTFILE\r\n0\r\n0\r\n0\r\n0\r\n2\r\n0\r\n16\r\n0\r\n0\r\n0\r\n1\r\n");
-        Start(Path("p.lxn"));
+        StartOnMergerPage(Path("p.lxn"));
         QCOMPARE(Find<QComboBox>("MergeModeCombo")->currentText(), QStringLiteral("Append Lexicorn"));
         QVERIFY(Find<QRadioButton>("MergePlacement2")->isChecked());
         QCOMPARE(Page().ShownPicture(), 1);
     }
 
     void AlignmentWindowAppliesOnlyWhatTheUserConfirms() {
-        Start();
+        StartOnMergerPage();
         dialogs_->answers.push_back(false);
         WithAlignmentWindow([](QComboBox& list, app::TMergeSetting& form) {
             QCOMPARE(form.windowTitle(), QStringLiteral("Advanced..."));
@@ -397,7 +359,7 @@ class MergerPageTest : public QObject {
     }
 
     void AlignmentWindowAnswersOnlyEscapeAndEnter() {
-        Start();
+        StartOnMergerPage();
         WithAlignmentWindow([](QComboBox& list, app::TMergeSetting& form) {
             QTest::keyClick(&list, Qt::Key_Down);
             QCOMPARE(list.currentText(), QStringLiteral("16"));  // arrows are ignored

@@ -11,14 +11,14 @@
 namespace lexicorn::test {
 
 /// Dialogs that a test answers: every message is recorded as "Kind: text", questions take their
-/// answers from `answers` and file choosers their paths from `files` (nothing = Cancel). A chooser
+/// answers from `answers` and file choosers their paths from `files` (a null QString = Cancel). A chooser
 /// or question without a scripted answer is recorded as unexpected and cancelled.
 class ScriptedDialogs final : public app::Dialogs {
   public:
     QStringList
         shown;  ///< "Error: ...", "Information: ...", "Message: ...", "Question: ...", "OpenFile: title"
     std::deque<bool> answers;
-    std::deque<std::optional<QString>> files;
+    std::deque<QString> files;
     QStringList unexpected;
     /// Runs when a message box would be shown, as if the user looked at the screen then.
     std::function<void()> onMessage;
@@ -61,8 +61,9 @@ class ScriptedDialogs final : public app::Dialogs {
             unexpected << line;
             return std::nullopt;
         }
-        std::optional<QString> file = files.front();
+        const QString file = files.front();
         files.pop_front();
+        if (file.isNull()) return std::nullopt;
         return file;
     }
 };

@@ -17,7 +17,7 @@
 #include <QToolButton>
 
 #include "GuiSupport.h"
-#include "ScriptedDialogs.h"
+#include "WizardFixture.h"
 #include "app/LexicornWizard.h"
 #include "app/ProgressDialog.h"
 #include "app/Splash.h"
@@ -34,38 +34,10 @@ class UrlRecorder : public QObject {
     void Open(const QUrl& url) { opened << url; }
 };
 
-class WizardTest : public QObject {
+class WizardTest : public WizardFixture {
     Q_OBJECT
 
   private:
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<ScriptedDialogs> dialogs_;
-    std::unique_ptr<app::TMainDialog> window_;
-
-    app::TMainDialog& Start(const QString& project = {}) {
-        app::WizardStartup startup;
-        startup.projectPath = project;
-        startup.splashTime = std::chrono::milliseconds(0);
-        startup.readingPauses = false;
-        window_ = std::make_unique<app::TMainDialog>(*dialogs_, startup);
-        return *window_;
-    }
-    QString Path(const QString& name) const { return dir_->filePath(name); }
-    void Write(const QString& name, const QByteArray& content) const {
-        QFile file(Path(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
-    QByteArray Read(const QString& name) const {
-        QFile file(Path(name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-    template <typename Widget = QWidget>
-    Widget* Find(const char* name) const {
-        auto* widget = window_->findChild<Widget*>(QString::fromLatin1(name));
-        if (!widget) qFatal("no widget %s", name);
-        return widget;
-    }
     QStringList Items(const char* list) const {
         QStringList items;
         auto* widget = Find<QListWidget>(list);
@@ -77,10 +49,7 @@ class WizardTest : public QObject {
         Find<QPushButton>(button)->click();
     }
     // Loads `name` (in the test's folder) through the string-table button.
-    void LoadThroughButton(const QString& name) {
-        dialogs_->files.push_back(Path(name));
-        Find<QToolButton>("OpenExcelButton")->click();
-    }
+    void LoadThroughButton(const QString& name) { ChooseFile<QToolButton>("OpenExcelButton", name); }
     void CopyFixture(const char* name) const {
         QFile::copy(QStringLiteral(LEXICORN_FIXTURES_DIR "/") + QString::fromLatin1(name),
                     Path(QString::fromLatin1(name)));
@@ -114,16 +83,6 @@ class WizardTest : public QObject {
     }
 
   private slots:
-    void init() {
-        dir_ = std::make_unique<QTemporaryDir>();
-        dialogs_ = std::make_unique<ScriptedDialogs>();
-        QDir::setCurrent(dir_->path());
-    }
-    void cleanup() {
-        window_.reset();
-        QVERIFY2(dialogs_->unexpected.isEmpty(), qPrintable(dialogs_->unexpected.join(", ")));
-    }
-
     void StartsWithTheDefaults() {
         app::TMainDialog& window = Start();
         QCOMPARE(window.Settings(), ProjectSettings{});
@@ -306,7 +265,7 @@ class WizardTest : public QObject {
 
     void CreateChecksTheTableAndTheLanguagesFirst() {
         Start();
-        dialogs_->files.push_back(std::nullopt);  // the chooser that follows is cancelled
+        dialogs_->files.push_back(QString());  // the chooser that follows is cancelled
         Find<QPushButton>("CreateLexicornButton")->click();
         QCOMPARE(dialogs_->Take(),
                  (QStringList{"Error: No Excel file selected!", "OpenFile: Select Excel File"}));
@@ -386,7 +345,8 @@ class WizardTest : public QObject {
         Find<QPushButton>("CreateLexicornButton")->click();
         const QStringList shown = dialogs_->Take();
         QCOMPARE(shown.size(), 1);
-        QVERIFY2(shown[0].startsWith("Error: " + Path("table.xlsx") + ": row 5, column 2:"), qPrintable(shown[0]));
+        QVERIFY2(shown[0].startsWith("Error: " + Path("table.xlsx") + ": row 5, column 2:"),
+                 qPrintable(shown[0]));
         QCOMPARE(Find<QLabel>("excelFileInfo")->text(), QStringLiteral("No Excel file loaded!"));
         QVERIFY(!window_->ProgressWindow().isVisible());
         QVERIFY(Find<QPushButton>("CreateLexicornButton")->isEnabled());
@@ -520,7 +480,7 @@ class WizardTest : public QObject {
 
     void PocessStringsClosesTheWindowAndBuilds() {
         Start();
-        dialogs_->files.push_back(std::nullopt);
+        dialogs_->files.push_back(QString());
         WithSettingsWindow([](app::TWizardSettingsForm& form) {
             Control<QComboBox>(form, "StringFormatCombo")->setCurrentIndex(2);
             Control<QPushButton>(form, "settingsProcessBtn")->click();
