@@ -1,7 +1,7 @@
 #pragma once
 
-// The texts that the windows show beyond those of a build, in one place. Typos are the product's
-// own and stay as users know them. Line breaks inside a message are carriage returns.
+// The messages that the windows show beyond those of a build and a merge, in one place. Typos are the
+// product's own and stay as users know them. Line breaks inside a message are carriage returns.
 namespace lexicorn::app::texts {
 
 inline constexpr const char* kApplicationTitle = "Lexicorn Wizard";
@@ -26,5 +26,12 @@ inline constexpr const char* kCorruptedProjectFile = "Corrupted project file.";
 inline constexpr const char* kTableTypeChanged =
     "If you change string table type you should also set the LXN_STRTABLE_TYPE inside the API "
     "accordingly.\r\rNote that by selecting LXN16 you cannot have more than 64 KB of string data!";
+
+// Alignment window
+inline constexpr const char* kAlignmentQuestion =
+    "Changing alignment require changes in your embedded Lexicorn search function. Default API searches "
+    "Lexicorn at addresses multiply of 16 to speed-up the ROM seacrh process. Are you sure you want to apply "
+    "changes?";
+inline constexpr const char* kAlignmentNotApplied = "Closing advanced window without applying settings.";
 
 }  // namespace lexicorn::app::texts

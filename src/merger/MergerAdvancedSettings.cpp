@@ -10,17 +10,9 @@
 #include <QVBoxLayout>
 
 #include "app/Dialogs.h"
+#include "app/WizardTexts.h"
 
 namespace lexicorn::app {
-namespace {
-
-constexpr const char* kAlignmentQuestion =
-    "Changing alignment require changes in your embedded Lexicorn search function. Default API searches "
-    "Lexicorn at addresses multiply of 16 to speed-up the ROM seacrh process. Are you sure you want to apply "
-    "changes?";
-constexpr const char* kNotApplied = "Closing advanced window without applying settings.";
-
-}  // namespace
 
 TMergeSetting::TMergeSetting(Dialogs& dialogs, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
@@ -83,11 +75,11 @@ void TMergeSetting::FormShow() {
 void TMergeSetting::mergeSettingDoneBtnClick() {
     const int chosen = AdvancedAlignmentTxt_->currentIndex();
     if (chosen != appliedIndex_) {
-        if (dialogs_.Question(this, QString::fromLatin1(kAlignmentQuestion))) {
+        if (dialogs_.Question(this, QString::fromLatin1(texts::kAlignmentQuestion))) {
             *searchStep_ = static_cast<std::uint8_t>(1u << chosen);
             appliedIndex_ = chosen;
         } else {
-            dialogs_.Message(this, QString::fromLatin1(kNotApplied));
+            dialogs_.Message(this, QString::fromLatin1(texts::kAlignmentNotApplied));
         }
     }
     accept();
