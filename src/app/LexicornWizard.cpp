@@ -35,7 +35,6 @@
 #include "merger/MergerAdvancedSettings.h"
 #include "settings/ProjectFile.h"
 #include "settings/WizardSettings.h"
-#include "table/Unicode.h"
 
 namespace lexicorn::app {
 namespace {

@@ -35,7 +35,6 @@ class TLexicornProgress : public QDialog {
     void Show();
     void Hide();
 
-    QString StatusText() const { return QString::fromStdString(statusText_); }
     int Position() const { return position_; }
     int RangeMax() const { return rangeMax_; }
 

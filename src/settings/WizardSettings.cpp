@@ -1,6 +1,7 @@
 #include "settings/WizardSettings.h"
 
 #include <QButtonGroup>
+#include <algorithm>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
