@@ -67,7 +67,16 @@ int main(int argc, char** argv) {
     settings.tableType = 1;
     if (!SaveProjectFile(project.toStdString(), settings)) return 1;
 
-    double coreBest = 1e9;
+    SilentDialogs dialogs;
+    app::WizardStartup startup;
+    startup.splashTime = std::chrono::milliseconds(0);
+    startup.readingPauses = false;
+    startup.projectPath = project;
+    app::TMainDialog window(dialogs, startup);
+    window.show();
+
+    // The two kinds take turns, so that a busier moment of the machine meets both alike.
+    double coreBest = 1e9, windowBest = 1e9;
     for (int round = 0; round < rounds; ++round) {
         LoadedTable loaded = LoadTable(table);
         for (LanguageEntry& entry : loaded.languages) entry.selected = true;
@@ -76,21 +85,10 @@ int main(int argc, char** argv) {
         clock.start();
         BuildLexicorn(host, loaded, settings, BuildOptions{});
         coreBest = std::min(coreBest, clock.nsecsElapsed() / 1e9);
-    }
 
-    SilentDialogs dialogs;
-    app::WizardStartup startup;
-    startup.splashTime = std::chrono::milliseconds(0);
-    startup.readingPauses = false;
-    startup.projectPath = project;
-    app::TMainDialog window(dialogs, startup);
-    window.show();
-    double windowBest = 1e9;
-    for (int round = 0; round < rounds; ++round) {
         window.LoadSpreadsheet(QString::fromStdString(table));
         window.findChild<QPushButton*>(QStringLiteral("AddAllLanguagesBtn"))->click();
-        QElapsedTimer clock;
-        clock.start();
+        clock.restart();
         window.CreateLexicornButtonClick();
         windowBest = std::min(windowBest, clock.nsecsElapsed() / 1e9);
     }

@@ -492,8 +492,10 @@ void TMainDialog::ShowInformation(const std::string& text) {
 }
 
 void TMainDialog::Pause(std::chrono::milliseconds duration) {
-    // The pause is for reading: the windows are left as they are meanwhile.
-    if (startup_.readingPauses) QThread::msleep(static_cast<unsigned long>(duration.count()));
+    // The pause is for reading: the latest status is drawn first, then left as it is meanwhile.
+    if (!startup_.readingPauses) return;
+    progress_->RedrawNow();
+    QThread::msleep(static_cast<unsigned long>(duration.count()));
 }
 
 }  // namespace lexicorn::app

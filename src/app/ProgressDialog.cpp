@@ -54,8 +54,10 @@ void TLexicornProgress::SetCaption(const QString& text) {
     LetEventsRun(Redraw::kNow);
 }
 
-void TLexicornProgress::SetStatusText(std::string text) {
-    statusText_ = std::move(text);
+void TLexicornProgress::RedrawNow() { LetEventsRun(Redraw::kNow); }
+
+void TLexicornProgress::SetStatusText(const std::string& text) {
+    statusText_.assign(text);  // keeps its buffer: no allocation per string
     LetEventsRun();
 }
 
@@ -108,7 +110,12 @@ void TLexicornProgress::keyPressEvent(QKeyEvent* event) { event->ignore(); }
 void TLexicornProgress::closeEvent(QCloseEvent* event) { event->ignore(); }
 
 void TLexicornProgress::LetEventsRun(Redraw when) {
-    if (when == Redraw::kThrottled && sinceRedraw_.elapsed() < kRedrawInterval.count()) return;
+    constexpr int kCallsPerClockRead = 64;
+    if (when == Redraw::kThrottled) {
+        if (++callsSinceClockRead_ < kCallsPerClockRead) return;
+        callsSinceClockRead_ = 0;
+        if (sinceRedraw_.elapsed() < kRedrawInterval.count()) return;
+    }
     ShowState();
     QApplication::processEvents();
     sinceRedraw_.restart();

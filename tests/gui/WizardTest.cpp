@@ -384,10 +384,15 @@ class WizardTest : public WizardFixture {
         progress.Show();
         QCOMPARE(bar->value(), 0);  // showing returns the bar to 0
         progress.SetStatusText("Now adding strings...\r\rLanguage: 1\rString: 2");
+        QCOMPARE(progress.findChild<QLabel*>(QStringLiteral("processText"))->text(), QString());
         QTest::qWait(int(app::TLexicornProgress::kRedrawInterval.count()) + 5);
-        progress.Step();
+        for (int i = 0; i < 64; ++i) progress.Step();  // the clock is looked at every 64 calls
         QCOMPARE(progress.findChild<QLabel*>(QStringLiteral("processText"))->text(),
                  QStringLiteral("Now adding strings...\n\nLanguage: 1\nString: 2"));
+        progress.SetStatusText("Creating Lexicorn.bin...");
+        progress.RedrawNow();  // what a pause shows
+        QCOMPARE(progress.findChild<QLabel*>(QStringLiteral("processText"))->text(),
+                 QStringLiteral("Creating Lexicorn.bin..."));
         SaveScreenshot(progress, QStringLiteral("progress-window-alone"));
         progress.findChild<QPushButton*>(QStringLiteral("stopProcessBtn"))->click();
         QVERIFY(cancelled);
