@@ -29,7 +29,7 @@ TLexicornProgress::TLexicornProgress(std::function<void()> requestCancel, QWidge
     progressBar_->setObjectName(QStringLiteral("LexicornProgressBar"));
     stopProcessBtn_->setObjectName(QStringLiteral("stopProcessBtn"));
 
-    // A fixed area of four lines for the status, so the window does not jump while the text changes.
+    // A fixed area of five lines, the longest status, so the window does not jump as the text changes.
     processText_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     processText_->setMinimumSize(382, processText_->fontMetrics().lineSpacing() * 5);
     processText_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
