@@ -28,6 +28,7 @@
 #include "app/Dialogs.h"
 #include "app/HelpLinks.h"
 #include "app/Logo.h"
+#include "app/Look.h"
 #include "app/MergerPage.h"
 #include "app/ProgressDialog.h"
 #include "app/Splash.h"
@@ -153,9 +154,7 @@ QWidget* TMainDialog::CreateBuildPage() {
         auto* list = new QListWidget(languagesBox);
         list->setObjectName(QString::fromLatin1(name));
         list->setMinimumSize(180, 321);
-        QPalette cream = list->palette();
-        cream.setColor(QPalette::Base, QColor(0xFF, 0xFB, 0xF0));
-        list->setPalette(cream);
+        UseCreamBackground(*list);
         return list;
     };
     languagesList_ = makeList("languagesList");

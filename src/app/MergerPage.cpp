@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "app/Dialogs.h"
+#include "app/Look.h"
 
 namespace lexicorn::app {
 namespace {
@@ -28,20 +29,21 @@ constexpr int kPictureHeight = 73;
 const QColor kTargetColour(0x4A, 0x6F, 0xA5);
 const QColor kImageColour(0xE8, 0x8A, 0x1A);
 
-void DrawTarget(QPainter& painter, const QRectF& bar) {
-    painter.setPen(QPen(kTargetColour.darker(130), 1));
-    painter.setBrush(kTargetColour);
-    painter.drawRect(bar);
+// A labelled box: the long one stands for the target, the small one for the Lexicorn image.
+void DrawBox(QPainter& painter, const QRectF& box, const QColor& colour, const QString& label) {
+    painter.setPen(QPen(colour.darker(130), 1));
+    painter.setBrush(colour);
+    painter.drawRect(box);
     painter.setPen(Qt::white);
-    painter.drawText(bar, Qt::AlignCenter, QStringLiteral("Target software"));
+    painter.drawText(box, Qt::AlignCenter, label);
+}
+
+void DrawTarget(QPainter& painter, const QRectF& bar) {
+    DrawBox(painter, bar, kTargetColour, QStringLiteral("Target software"));
 }
 
 void DrawImage(QPainter& painter, const QRectF& box) {
-    painter.setPen(QPen(kImageColour.darker(130), 1));
-    painter.setBrush(kImageColour);
-    painter.drawRect(box);
-    painter.setPen(Qt::white);
-    painter.drawText(box, Qt::AlignCenter, QStringLiteral("LXN"));
+    DrawBox(painter, box, kImageColour, QStringLiteral("LXN"));
 }
 
 void DrawPlus(QPainter& painter, QPointF centre) {
@@ -115,9 +117,7 @@ TMergerPage::TMergerPage(Dialogs& dialogs, LXNMerger& merger, ProjectSettings& s
         field->setReadOnly(true);
         field->setFocusPolicy(Qt::NoFocus);
         field->setToolTip(QString::fromLatin1(hint));
-        QPalette cream = field->palette();
-        cream.setColor(QPalette::Base, QColor(0xFF, 0xFB, 0xF0));
-        field->setPalette(cream);
+        UseCreamBackground(*field);
         auto* button = new QPushButton(QStringLiteral(". . ."), filesBox);
         button->setObjectName(QString::fromLatin1(buttonName));
         button->setToolTip(field->toolTip());

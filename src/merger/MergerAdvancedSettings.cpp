@@ -10,14 +10,13 @@
 #include <QVBoxLayout>
 
 #include "app/Dialogs.h"
+#include "app/Look.h"
 #include "app/WizardTexts.h"
 
 namespace lexicorn::app {
 
 TMergeSetting::TMergeSetting(Dialogs& dialogs, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
-                          Qt::WindowCloseButtonHint | Qt::WindowTitleHint),
-      dialogs_(dialogs) {
+    : QDialog(parent, kFixedDialogOnTop), dialogs_(dialogs) {
     setObjectName(QStringLiteral("TMergeSetting"));
     setWindowTitle(QStringLiteral("Advanced..."));
     setToolTip(QStringLiteral("Change alignment settings."));

@@ -1,7 +1,6 @@
 #include "settings/WizardSettings.h"
 
 #include <QButtonGroup>
-#include <algorithm>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
@@ -13,8 +12,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/Dialogs.h"
+#include "app/Look.h"
 #include "app/WizardTexts.h"
 
 namespace lexicorn::app {
@@ -61,9 +62,7 @@ constexpr std::uint8_t kAlignments[] = {1, 2, 4};
 }  // namespace
 
 TWizardSettingsForm::TWizardSettingsForm(Dialogs& dialogs, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
-                          Qt::WindowCloseButtonHint | Qt::WindowTitleHint),
-      dialogs_(dialogs) {
+    : QDialog(parent, kFixedDialogOnTop), dialogs_(dialogs) {
     setObjectName(QStringLiteral("TWizardSettingsForm"));
     setWindowTitle(QStringLiteral("Lexicorn Settings"));
     setModal(true);
