@@ -12,22 +12,24 @@ deps:
 	scripts/install-deps
 
 configure: deps
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
 
 # Starts the window when there is a display; without one, builds the example table with the
 # command line into out/ and prints the summary.
 run: all
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
-		$(BUILD)/src/app/lexicorn-wizard examples/example.lxn; \
+		$(BUILD)/src/gui/lexicorn-wizard examples/example.lxn; \
 	else \
 		echo "No display: building examples/strings.csv with the command line instead of starting the window."; \
 		$(BUILD)/src/cli/lexicorn build examples/strings.csv -o out; \
 	fi
 
 # Every test, then every test again built with AddressSanitizer and UndefinedBehaviorSanitizer.
+# Warnings are errors here, as in CI; packagers may leave LEXICORN_WERROR off.
+test: CMAKE_FLAGS += -DLEXICORN_WERROR=ON
 test: all
 	ctest --test-dir $(BUILD) -j $(JOBS) --output-on-failure
-	cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLEXICORN_SANITIZE=ON -DLEXICORN_BUILD_BENCH=OFF
+	cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLEXICORN_SANITIZE=ON -DLEXICORN_WERROR=ON
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	ctest --test-dir $(SANITIZE_BUILD) -j $(JOBS) --output-on-failure
 

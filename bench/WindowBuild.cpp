@@ -9,10 +9,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/Dialogs.h"
-#include "app/LexicornWizard.h"
-#include "build/BuildRun.h"
-#include "settings/ProjectFile.h"
+#include "compile/BuildRun.h"
+#include "gui/Dialogs.h"
+#include "gui/MainWindow.h"
+#include "project/ProjectFile.h"
 
 namespace {
 

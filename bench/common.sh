@@ -4,7 +4,7 @@
 
 build_release() {
     build=${1:-build-release}
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLEXICORN_BUILD_TESTS=OFF >/dev/null
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLEXICORN_BUILD_TESTS=OFF -DLEXICORN_BUILD_BENCH=ON >/dev/null
     cmake --build "$build" >/dev/null
     lexicorn=$(realpath "$build/src/cli/lexicorn")
 }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <ostream>
 
+#include "base/Text.h"
 #include "cli/CommandLine.h"
 
 namespace lexicorn::cli {
@@ -21,11 +22,6 @@ constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 }  // namespace
 
 void RequestCancel() { cancelRequested = true; }
-
-std::string TerminalText(std::string text) {
-    std::replace(text.begin(), text.end(), '\r', '\n');
-    return text;
-}
 
 CliBuildHost::CliBuildHost(LoadedTable& table, std::ostream& out, std::ostream& err, bool showProgress,
                            bool quiet)
@@ -76,14 +72,14 @@ void CliBuildHost::Hide() {
 void CliBuildHost::ShowError(const std::string& text, ResultCode code) {
     Hide();
     if (code == kSuccess)
-        err_ << "lexicorn: error: " << TerminalText(text) << '\n';
+        err_ << "lexicorn: error: " << WithLineFeeds(text) << '\n';
     else
-        err_ << "lexicorn: error " << HexCode(code) << ": " << TerminalText(text) << '\n';
+        err_ << "lexicorn: error " << HexCode(code) << ": " << WithLineFeeds(text) << '\n';
 }
 
 void CliBuildHost::ShowInformation(const std::string& text) {
     Hide();
-    if (!quiet_) out_ << TerminalText(text) << (text.ends_with('\r') ? "" : "\n");
+    if (!quiet_) out_ << WithLineFeeds(text) << (text.ends_with('\r') ? "" : "\n");
 }
 
 bool CliBuildHost::CancelRequested() const { return cancelRequested; }

@@ -4,7 +4,7 @@
 #include <iosfwd>
 #include <string>
 
-#include "build/BuildRun.h"
+#include "compile/BuildRun.h"
 
 namespace lexicorn::cli {
 
@@ -44,8 +44,5 @@ class CliBuildHost final : public BuildHost {
     bool drawn_ = false;
     std::chrono::steady_clock::time_point lastDrawn_;
 };
-
-/// A message of the build as a terminal shows it: carriage returns become line breaks.
-std::string TerminalText(std::string text);
 
 }  // namespace lexicorn::cli

@@ -117,7 +117,7 @@ void AtomicFile::WriteFrom(std::FILE* source, std::uint64_t offset, std::uint64_
     }
 }
 
-bool AtomicFile::Commit(std::string* error) {
+void AtomicFile::Commit() {
     if (fd_ >= 0 && (fchmod(fd_, mode_) != 0 || (flush_ == Flush::kToDisk && fsync(fd_) != 0)))
         Fail(std::strerror(errno));
     if (fd_ >= 0) {
@@ -128,23 +128,27 @@ bool AtomicFile::Commit(std::string* error) {
         else
             temporary_.clear();
     }
-    if (error) *error = failure_;
-    return failure_.empty();
+    if (!failure_.empty()) throw Error(kCannotCreateFile, failure_);
 }
 
-bool ReadWholeFile(const fs::path& path, std::string& bytes) {
-    std::error_code ignored;
-    if (!fs::is_regular_file(path, ignored)) return false;
+std::string ReadWholeFile(const fs::path& path) {
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (status.type() == fs::file_type::not_found)
+        throw Error(kCannotOpenFile, WithSystemReason(path.string(), ENOENT));
+    if (error) throw Error(kCannotOpenFile, path.string() + ": " + error.message());
+    if (!fs::is_regular_file(status)) throw Error(kCannotOpenFile, path.string() + ": not a regular file");
     std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
-    bytes.assign(std::istreambuf_iterator<char>(file), {});
-    return !file.bad();
+    if (!file) throw Error(kCannotOpenFile, WithSystemReason(path.string(), errno));
+    std::string bytes(std::istreambuf_iterator<char>(file), {});
+    if (file.bad()) throw Error(kCannotOpenFile, WithSystemReason(path.string(), errno));
+    return bytes;
 }
 
-bool WriteFileAtomically(const fs::path& path, std::string_view bytes, std::string* error) {
+void WriteFileAtomically(const fs::path& path, std::string_view bytes) {
     AtomicFile file(path);
     file.Write(bytes);
-    return file.Commit(error);
+    file.Commit();
 }
 
 }  // namespace lexicorn

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/Error.h"
+
 namespace lexicorn {
 
 /// Replaces a file whole or not at all: the bytes go to a temporary file in the same folder, every
@@ -31,8 +33,9 @@ class AtomicFile {
     /// Appends `length` bytes of another open file from `offset`, copied inside the system where it
     /// can (as cp does) rather than through this process. A source shorter than that fails.
     void WriteFrom(std::FILE* source, std::uint64_t offset, std::uint64_t length);
-    /// Puts the file in place; false, with a sentence saying why in `error` when given, on failure.
-    bool Commit(std::string* error = nullptr);
+    /// Puts the file in place. Throws Error (kCannotCreateFile), naming the file and the system's
+    /// reason, when it cannot.
+    void Commit();
 
   private:
     void Fail(const std::string& why);
@@ -47,11 +50,11 @@ class AtomicFile {
     std::string failure_;
 };
 
-/// Reads the whole regular file at `path` into `bytes`; false when it cannot be read.
-bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes);
+/// The whole regular file at `path`. Throws Error (kCannotOpenFile), naming the file and the
+/// system's reason, when it cannot be read.
+std::string ReadWholeFile(const std::filesystem::path& path);
 
-/// Replaces the file at `path` with `bytes` through an AtomicFile.
-bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
-                         std::string* error = nullptr);
+/// Replaces the file at `path` with `bytes` through an AtomicFile; throws as Commit.
+void WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
 }  // namespace lexicorn

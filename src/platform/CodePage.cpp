@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "table/Unicode.h"
+#include "base/Unicode.h"
 
 namespace lexicorn {
 namespace {

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 namespace lexicorn {
 namespace {
@@ -25,13 +24,12 @@ bool WriteAll(int fd, const std::string& bytes) {
 
 std::string RunIsolated(const std::function<std::string()>& work) {
     int channel[2];
-    if (pipe(channel) != 0)
-        throw IsolatedFailure(std::string("cannot start a reader process: ") + std::strerror(errno));
+    if (pipe(channel) != 0) throw IsolatedFailure(WithSystemReason("cannot start a reader process", errno));
     const pid_t child = fork();
     if (child < 0) {
         close(channel[0]);
         close(channel[1]);
-        throw IsolatedFailure(std::string("cannot start a reader process: ") + std::strerror(errno));
+        throw IsolatedFailure(WithSystemReason("cannot start a reader process", errno));
     }
     if (child == 0) {
         close(channel[0]);

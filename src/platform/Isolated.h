@@ -1,15 +1,16 @@
 #pragma once
 
 #include <functional>
-#include <stdexcept>
 #include <string>
+
+#include "base/Error.h"
 
 namespace lexicorn {
 
 /// Work that failed in its own process: `what()` says how.
-class IsolatedFailure : public std::runtime_error {
+class IsolatedFailure : public Error {
   public:
-    using std::runtime_error::runtime_error;
+    explicit IsolatedFailure(const std::string& message) : Error(kCannotOpenFile, message) {}
 };
 
 /// Runs `work` in a process of its own and returns the bytes it produced. For libraries that are not

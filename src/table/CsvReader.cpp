@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "base/Unicode.h"
 #include "platform/AtomicFile.h"
 #include "table/SheetCells.h"
-#include "table/Unicode.h"
 
 namespace lexicorn {
 namespace {
@@ -39,7 +39,11 @@ void CsvReader::Load() {
     if (std::filesystem::is_directory(FileName(), ignored))
         throw TableError(FileName() + ": is a folder, not a table");
     std::string content;
-    if (!ReadWholeFile(FileName(), content)) throw TableError(FileName() + ": the file cannot be read");
+    try {
+        content = ReadWholeFile(FileName());
+    } catch (const Error& error) {
+        throw TableError(error.what());
+    }
 
     std::string_view text = content;
     std::string decoded;

@@ -6,8 +6,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "base/Unicode.h"
 #include "table/TableReader.h"
-#include "table/Unicode.h"
 
 namespace lexicorn {
 

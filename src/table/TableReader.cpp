@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <limits>
 
+#include "base/Unicode.h"
 #include "platform/CodePage.h"
-#include "table/Unicode.h"
 
 namespace lexicorn {
 
@@ -88,34 +88,6 @@ std::string TableReader::GetCell(std::uint16_t column, std::uint16_t row) const 
 
 std::u16string TableReader::GetCellW(std::uint16_t column, std::uint16_t row) const {
     return Utf8ToUtf16(Cell(column, row));
-}
-
-std::string TableReader::GetColumn(std::uint16_t column, std::string_view separator) const {
-    std::string joined;
-    for (std::uint16_t row = 1; opened_ && row <= rowCount_ && row != 0; ++row)
-        (joined += GetCell(column, row)) += separator;
-    return joined;
-}
-
-std::u16string TableReader::GetColumnW(std::uint16_t column, std::u16string_view separator) const {
-    std::u16string joined;
-    for (std::uint16_t row = 1; opened_ && row <= rowCount_ && row != 0; ++row)
-        (joined += GetCellW(column, row)) += separator;
-    return joined;
-}
-
-std::string TableReader::GetRow(std::uint16_t row, std::string_view separator) const {
-    std::string joined;
-    for (std::uint16_t column = 1; opened_ && column <= columnCount_ && column != 0; ++column)
-        (joined += GetCell(column, row)) += separator;
-    return joined;
-}
-
-std::u16string TableReader::GetRowW(std::uint16_t row, std::u16string_view separator) const {
-    std::u16string joined;
-    for (std::uint16_t column = 1; opened_ && column <= columnCount_ && column != 0; ++column)
-        (joined += GetCellW(column, row)) += separator;
-    return joined;
 }
 
 }  // namespace lexicorn

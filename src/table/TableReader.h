@@ -2,11 +2,10 @@
 
 #include <cstdint>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
-#include "build/ResultCodes.h"
+#include "base/Error.h"
 #include "platform/CodePage.h"
 
 namespace lexicorn {
@@ -22,9 +21,9 @@ std::string LocatedMessage(std::string_view fileName, std::string_view sheet, st
 
 /// A table file that cannot be read: the message names the file and, where it applies, the row
 /// and the column.
-class TableError : public std::runtime_error {
+class TableError : public Error {
   public:
-    using std::runtime_error::runtime_error;
+    explicit TableError(const std::string& message) : Error(kCannotOpenFile, message) {}
 };
 
 /// A table of text cells addressed by column and row, both counted from 1, column first. Cells come
@@ -46,12 +45,6 @@ class TableReader {
     /// Throws TableError when the cell holds a character that the code page lacks.
     std::string GetCell(std::uint16_t column, std::uint16_t row) const;
     std::u16string GetCellW(std::uint16_t column, std::uint16_t row) const;
-    /// Rows 1 to GetRowCount() of a column, each followed by the separator.
-    std::string GetColumn(std::uint16_t column, std::string_view separator) const;
-    std::u16string GetColumnW(std::uint16_t column, std::u16string_view separator) const;
-    /// Columns 1 to GetColumnCount() of a row, each followed by the separator.
-    std::string GetRow(std::uint16_t row, std::string_view separator) const;
-    std::u16string GetRowW(std::uint16_t row, std::u16string_view separator) const;
 
     /// Releases the source; always 0. The counts and the UTF-8 mode stay.
     virtual ResultCode Close();

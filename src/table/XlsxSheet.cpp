@@ -8,8 +8,8 @@
 #include <map>
 #include <vector>
 
+#include "base/Unicode.h"
 #include "table/TableReader.h"
-#include "table/Unicode.h"
 #include "table/WorkbookFormats.h"
 #include "table/ZipXml.h"
 

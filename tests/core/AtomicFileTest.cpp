@@ -13,26 +13,55 @@ namespace fs = std::filesystem;
 
 TEST(AtomicFile, CreatesAndReplacesAndFollowsLinks) {
     test::TempDir dir;
-    ASSERT_TRUE(WriteFileAtomically(dir / "f", "one"));
-    ASSERT_TRUE(WriteFileAtomically(dir / "f", "two"));
+    WriteFileAtomically(dir / "f", "one");
+    WriteFileAtomically(dir / "f", "two");
     EXPECT_EQ(test::ReadFile(dir / "f"), "two");
     fs::create_symlink("f", dir / "link");
-    ASSERT_TRUE(WriteFileAtomically(dir / "link", "three"));
+    WriteFileAtomically(dir / "link", "three");
     EXPECT_TRUE(fs::is_symlink(dir / "link"));
     EXPECT_EQ(test::ReadFile(dir / "f"), "three");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
 }
 
-TEST(AtomicFile, ReadOnlyFilesAndMissingFoldersAreRefused) {
+// The error a write throws: its code and its message.
+std::pair<ResultCode, std::string> WriteError(const fs::path& path, std::string_view bytes) {
+    try {
+        WriteFileAtomically(path, bytes);
+    } catch (const Error& error) {
+        return {error.Code(), error.what()};
+    }
+    return {kSuccess, "written"};
+}
+
+TEST(AtomicFile, ReadOnlyFilesAndMissingFoldersAreRefusedWithTheirReason) {
     test::TempDir dir;
     test::WriteFile(dir / "ro", "keep");
     fs::permissions(dir / "ro", fs::perms::owner_read | fs::perms::group_read);
-    std::string error;
-    EXPECT_FALSE(WriteFileAtomically(dir / "ro", "lost", &error));
-    EXPECT_EQ(error, (dir / "ro").string() + ": the file is read-only");
+    EXPECT_EQ(WriteError(dir / "ro", "lost"),
+              std::make_pair(kCannotCreateFile, (dir / "ro").string() + ": the file is read-only"));
     EXPECT_EQ(test::ReadFile(dir / "ro"), "keep");
-    EXPECT_FALSE(WriteFileAtomically(dir / "none" / "f", "x", &error));
-    EXPECT_FALSE(WriteFileAtomically(dir.path(), "x", &error));
+    EXPECT_EQ(
+        WriteError(dir / "none" / "f", "x"),
+        std::make_pair(kCannotCreateFile, (dir / "none" / "f").string() + ": No such file or directory"));
+    EXPECT_EQ(WriteError(dir.path(), "x").second, dir.path().string() + ": not a regular file");
+}
+
+TEST(AtomicFile, ReadingNamesTheFileAndTheReason) {
+    test::TempDir dir;
+    test::WriteFile(dir / "f", "content");
+    EXPECT_EQ(ReadWholeFile(dir / "f"), "content");
+    const auto readError = [](const fs::path& path) -> std::pair<ResultCode, std::string> {
+        try {
+            ReadWholeFile(path);
+        } catch (const Error& error) {
+            return {error.Code(), error.what()};
+        }
+        return {kSuccess, "read"};
+    };
+    EXPECT_EQ(readError(dir / "none"),
+              std::make_pair(kCannotOpenFile, (dir / "none").string() + ": No such file or directory"));
+    EXPECT_EQ(readError(dir.path()),
+              std::make_pair(kCannotOpenFile, dir.path().string() + ": not a regular file"));
 }
 
 // A disk that fills up half way: the process may write only a few bytes per file.
@@ -45,11 +74,11 @@ TEST(AtomicFile, FullDiskLeavesTheOldFileAndNoDebris) {
     rlimit small = saved;
     small.rlim_cur = 16;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    std::string error;
-    const bool written = WriteFileAtomically(dir / "f", std::string(1000, 'x'), &error);
+    const auto [code, message] = WriteError(dir / "f", std::string(1000, 'x'));
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previous);
-    EXPECT_FALSE(written);
+    EXPECT_EQ(code, kCannotCreateFile);
+    EXPECT_EQ(message, (dir / "f").string() + ": File too large");
     EXPECT_EQ(test::ReadFile(dir / "f"), "old content");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }

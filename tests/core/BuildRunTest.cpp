@@ -2,8 +2,8 @@
 
 #include <functional>
 
-#include "build/BuildRun.h"
-#include "build/ImageReader.h"
+#include "compile/BuildRun.h"
+#include "image/ImageReader.h"
 #include "support/TestSupport.h"
 
 namespace lexicorn {
@@ -100,8 +100,8 @@ TEST_F(BuildRun, ProgressFollowsTheStagesInOrder) {
 }
 
 TEST_F(BuildRun, OtherTargetsWriteNoCSourceAndPauseOnceLess) {
-    settings.targetLanguage = 2;
-    settings.targetPlatform = 1;
+    settings.targetLanguage = TargetLanguage::kVisualBasic;
+    settings.targetPlatform = TargetPlatform::kDotNet;
     Build(FourLanguages(), {0});
     EXPECT_FALSE(Exists("Lexicorn.c"));
     EXPECT_TRUE(Exists("StringList.vb"));
@@ -171,13 +171,13 @@ TEST_F(BuildRun, LanguageNumberCountsAllColumns) {
 }
 
 TEST_F(BuildRun, WideAndUtf8BuildsCarryTheTextWhole) {
-    for (std::int8_t encoding : {1, 2}) {
+    for (Encoding encoding : {Encoding::kUtf16, Encoding::kUtf8}) {
         settings.encoding = encoding;
         Rows rows = FourLanguages();
         rows[3][2] = "\xCE\x9D\xCE\xB5\xCE\xB9";  // Greek, outside CP1252
         ASSERT_EQ(Build(rows, {0, 1}).kind, Kind::kSucceeded) << host.errors.back();
         EXPECT_EQ(Image().strings[1][1], "\xCE\x9D\xCE\xB5\xCE\xB9");
-        EXPECT_EQ(Image().encoding, static_cast<std::uint32_t>(encoding));
+        EXPECT_EQ(Image().encoding, static_cast<std::uint32_t>(Code(encoding)));
     }
 }
 
@@ -285,11 +285,12 @@ INSTANTIATE_TEST_SUITE_P(
                     kCannotCreateFile,
                     "Cannot create string list file LXNApiCfg.h",
                     {"Lexicorn.bin", "Lexicorn.c", "StringList.h"}},
-        FailureCase{"UnknownTargetLanguage",
-                    [](Rows&, ProjectSettings& s, auto&) { s.targetLanguage = 5; },
-                    kUnknownTargetLanguage,
-                    kInternal + "20003029",
-                    {"Lexicorn.bin"}}),
+        FailureCase{
+            "UnknownTargetLanguage",
+            [](Rows&, ProjectSettings& s, auto&) { s.targetLanguage = static_cast<TargetLanguage>(5); },
+            kUnknownTargetLanguage,
+            kInternal + "20003029",
+            {"Lexicorn.bin"}}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(BuildRun, CancelDuringTheStringsWritesNothing) {

@@ -1,16 +1,16 @@
 #include <gtest/gtest.h>
 
-#include "build/CSource.h"
-#include "build/LexicornEngine.h"
-#include "settings/ProjectSettings.h"
+#include "generate/CSource.h"
+#include "image/LexicornEngine.h"
+#include "project/ProjectSettings.h"
 #include "support/TestSupport.h"
 
 namespace lexicorn {
 namespace {
 
-std::unique_ptr<LexicornEngine> ExampleEngine(std::uint8_t byteOrder) {
-    auto engine = CreateLexicornEngine(0);
-    EXPECT_EQ(engine->Initialize(2, 2, 1, byteOrder, 0), kSuccess);
+std::unique_ptr<LexicornEngine> ExampleEngine(ByteOrder byteOrder) {
+    auto engine = CreateLexicornEngine(TableType::k16Bit);
+    EXPECT_EQ(engine->Initialize(2, 2, 1, byteOrder, Encoding::kSingleByte), kSuccess);
     engine->SetUniqueId(0x622B634C);
     engine->AddLanguage("en", "English");
     engine->AddLanguage("de", "Deutsch");
@@ -48,13 +48,13 @@ TEST(CSource, ExampleImageGivesTheTwentySevenLines) {
         "};\r\n"
         "#endif // IS_LEXICORN_EMBEDDED\r\n";
     test::TempDir dir;
-    ASSERT_EQ(ExampleEngine(0)->SaveCSource(dir / "Lexicorn.c"), kSuccess);
+    ASSERT_EQ(SaveCSource(*ExampleEngine(ByteOrder::kLittle), dir / "Lexicorn.c"), kSuccess);
     EXPECT_EQ(test::ReadFile(dir / "Lexicorn.c"), expected);
 }
 
 TEST(CSource, BigEndianArrayKeepsTheIdComment) {
     const std::string source =
-        FormatCSource("LXN16 Engine v.1.0", 0x622B634C, ExampleEngine(1)->GetOutputImage());
+        FormatCSource("LXN16 Engine v.1.0", 0x622B634C, ExampleEngine(ByteOrder::kBig)->GetOutputImage());
     EXPECT_NE(source.find("// Lexicorn unique ID: 0x622b634c\r\n"), std::string::npos);
     EXPECT_NE(source.find("\r\n\t0x10,\t0x2f,\t0x30,\t0x4f,\t0x5f,\t0x60,\t0x7f,\t0x80,\t\r\n"),
               std::string::npos);
@@ -67,16 +67,16 @@ TEST(CSource, LastLineHoldsTheRemainingItems) {
 }
 
 TEST(CSource, IncompleteImageWritesNothing) {
-    auto engine = CreateLexicornEngine(0);
-    ASSERT_EQ(engine->Initialize(1, 1, 1, 0, 0), kSuccess);
+    auto engine = CreateLexicornEngine(TableType::k16Bit);
+    ASSERT_EQ(engine->Initialize(1, 1, 1, ByteOrder::kLittle, Encoding::kSingleByte), kSuccess);
     test::TempDir dir;
-    EXPECT_EQ(engine->SaveCSource(dir / "Lexicorn.c"), kImageIncomplete);
+    EXPECT_EQ(SaveCSource(*engine, dir / "Lexicorn.c"), kImageIncomplete);
     EXPECT_FALSE(std::filesystem::exists(dir / "Lexicorn.c"));
 }
 
 TEST(ApiConfigHeader, DefaultSettingsGiveTheFullHeader) {
     test::TempDir dir;
-    ASSERT_EQ(WriteApiConfigHeader(ProjectSettings{}, false, dir.path()), kSuccess);
+    WriteApiConfigHeader(ApiConfigOf(ProjectSettings{}, false), dir.path());
     EXPECT_EQ(test::ReadFile(dir / "LXNApiCfg.h"),
               "// LXNApiCfg.h\n// LXN API Configuration\n// Auto-generated file. Do not edit!\n//\n\n"
               "#ifndef LXNAPICFG_H\n#define LXNAPICFG_H\n\n#include \"Lexicorn.h\"\n\n"
@@ -99,7 +99,8 @@ class ApiConfigLines : public testing::TestWithParam<HeaderCase> {};
 
 TEST_P(ApiConfigLines, FollowTheSettings) {
     const HeaderCase& c = GetParam();
-    EXPECT_NE(FormatApiConfigHeader(c.settings, c.noFileSystem).find(c.expectedLine), std::string::npos);
+    EXPECT_NE(FormatApiConfigHeader(ApiConfigOf(c.settings, c.noFileSystem)).find(c.expectedLine),
+              std::string::npos);
 }
 
 ProjectSettings With(void (*change)(ProjectSettings&)) {
@@ -111,11 +112,11 @@ ProjectSettings With(void (*change)(ProjectSettings&)) {
 INSTANTIATE_TEST_SUITE_P(
     Settings, ApiConfigLines,
     testing::Values(HeaderCase{"NoFileSystem", {}, true, "\t#define LXNCFG_API_FOR_ROM 1\n"},
-                    HeaderCase{"Lxn32", With([](auto& s) { s.tableType = 1; }), false,
+                    HeaderCase{"Lxn32", With([](auto& s) { s.tableType = TableType::k32Bit; }), false,
                                "LXNCFG_STRTABLE_TYPE LXN_STRTABLE_32\n"},
-                    HeaderCase{"Wide", With([](auto& s) { s.encoding = 1; }), false,
+                    HeaderCase{"Wide", With([](auto& s) { s.encoding = Encoding::kUtf16; }), false,
                                "LXNCFG_ENCODING_TYPE LXN_ENCODING_UNICODE\n"},
-                    HeaderCase{"Utf8IsAnsi", With([](auto& s) { s.encoding = 2; }), false,
+                    HeaderCase{"Utf8IsAnsi", With([](auto& s) { s.encoding = Encoding::kUtf8; }), false,
                                "LXNCFG_ENCODING_TYPE LXN_ENCODING_ANSI\n"},
                     HeaderCase{"SearchStep1", With([](auto& s) { s.searchStep = 1; }), false,
                                "\t#define LXNCFG_SEARCH_STEP 1\n\n"}),

@@ -2,45 +2,45 @@
 
 #include <functional>
 
-#include "build/ImageReader.h"
-#include "build/LexicornEngine.h"
+#include "image/ImageReader.h"
+#include "image/LexicornEngine.h"
 #include "support/TestSupport.h"
 
 namespace lexicorn {
 namespace {
 
-std::vector<std::uint8_t> Example(std::uint8_t tableType, std::int8_t encoding, std::uint8_t byteOrder) {
+std::vector<std::uint8_t> Example(TableType tableType, Encoding encoding, ByteOrder byteOrder) {
     auto engine = CreateLexicornEngine(tableType);
-    engine->Initialize(2, 2, encoding == 1 ? 4 : 1, byteOrder, encoding);
+    engine->Initialize(2, 2, encoding == Encoding::kUtf16 ? 4 : 1, byteOrder, encoding);
     engine->SetUniqueId(0x622B634C);
-    if (encoding == 1) {
+    if (encoding == Encoding::kUtf16) {
         engine->AddLanguage("en", u"English");
         engine->AddLanguage("de", u"Deutsch \u00FC");
         for (const char16_t* text : {u"OK", u"\U0001F600", u"OK", u""}) engine->AddString(text);
     } else {
         engine->AddLanguage("en", "English");
-        engine->AddLanguage("de", encoding == 2 ? "Deutsch \xC3\xBC" : "Deutsch \xFC");
-        for (const char* text : {"OK", encoding == 2 ? "\xF0\x9F\x98\x80" : "No", "OK", ""})
+        engine->AddLanguage("de", encoding == Encoding::kUtf8 ? "Deutsch \xC3\xBC" : "Deutsch \xFC");
+        for (const char* text : {"OK", encoding == Encoding::kUtf8 ? "\xF0\x9F\x98\x80" : "No", "OK", ""})
             engine->AddString(text);
     }
     return engine->GetOutputImage();
 }
 
 TEST(ImageReader, ReadsEveryFormBack) {
-    for (std::uint8_t type : {0, 1})
-        for (std::int8_t encoding : {0, 1, 2})
-            for (std::uint8_t order : {0, 1}) {
-                SCOPED_TRACE(testing::Message() << "type " << int(type) << " encoding " << int(encoding)
-                                                << " order " << int(order));
+    for (TableType type : {TableType::k16Bit, TableType::k32Bit})
+        for (Encoding encoding : {Encoding::kSingleByte, Encoding::kUtf16, Encoding::kUtf8})
+            for (ByteOrder order : {ByteOrder::kLittle, ByteOrder::kBig}) {
+                SCOPED_TRACE(testing::Message() << "type " << int(Code(type)) << " encoding "
+                                                << int(Code(encoding)) << " order " << int(Code(order)));
                 const ImageContents image = ReadImage(Example(type, encoding, order));
                 EXPECT_EQ(image.uniqueId, 0x622B634Cu);
-                EXPECT_EQ(image.byteOrder, order);
-                EXPECT_EQ(image.tableType, type);
-                EXPECT_EQ(image.encoding, static_cast<std::uint32_t>(encoding));
+                EXPECT_EQ(image.byteOrder, Code(order));
+                EXPECT_EQ(image.tableType, static_cast<std::uint32_t>(Code(type)));
+                EXPECT_EQ(image.encoding, static_cast<std::uint32_t>(Code(encoding)));
                 ASSERT_EQ(image.languages.size(), 2u);
                 EXPECT_EQ(image.languages[1].codeText, "de");
                 EXPECT_EQ(image.languages[1].name, "Deutsch \xC3\xBC");
-                const std::string second = encoding == 0 ? "No" : "\xF0\x9F\x98\x80";
+                const std::string second = encoding == Encoding::kSingleByte ? "No" : "\xF0\x9F\x98\x80";
                 EXPECT_EQ(image.strings, (std::vector<std::vector<std::string>>{{"OK", second}, {"OK", ""}}));
             }
 }
@@ -55,7 +55,7 @@ void PrintTo(const DamageCase& c, std::ostream* os) { *os << c.name; }
 class DamagedImage : public testing::TestWithParam<DamageCase> {};
 
 TEST_P(DamagedImage, IsRefusedWithAReason) {
-    std::vector<std::uint8_t> image = Example(0, 0, 0);
+    std::vector<std::uint8_t> image = Example(TableType::k16Bit, Encoding::kSingleByte, ByteOrder::kLittle);
     GetParam().damage(image);
     try {
         ReadImage(image);

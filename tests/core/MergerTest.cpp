@@ -3,9 +3,9 @@
 
 #include <random>
 
-#include "merger/FileHandle.h"
-#include "merger/LXNMerger.h"
-#include "merger/MergeCommand.h"
+#include "merge/FileHandle.h"
+#include "merge/LXNMerger.h"
+#include "merge/MergeCommand.h"
 #include "support/TestSupport.h"
 
 namespace lexicorn {
@@ -15,6 +15,11 @@ namespace fs = std::filesystem;
 using Bytes = std::string;
 
 const Bytes kSignature("\x4F\x30\x2F\x10\x80\x7F\x60\x5F", 8);
+constexpr MergeMode kOverwrite = MergeMode::kOverwrite;
+constexpr MergeMode kAppend = MergeMode::kAppend;
+constexpr MergePlacement kBeginning = MergePlacement::kBeginning;
+constexpr MergePlacement kAddress = MergePlacement::kAddress;
+constexpr MergePlacement kEnd = MergePlacement::kEnd;
 
 // Bytes that never contain the signature: a counting pattern.
 Bytes Filler(std::size_t length, char seed) {
@@ -31,49 +36,24 @@ Bytes Image(std::size_t length) {
     return image;
 }
 
-TEST(FileHandle, PositionedAccessStaysInsideTheFile) {
+TEST(FileHandle, PositionedReadsStayInsideTheFile) {
     test::TempDir dir;
     test::WriteFile(dir / "f", "0123456789");
     FileHandle file((dir / "f").string());
     char buffer[11] = {};
     EXPECT_EQ(file.ReadAt(100, 0, buffer), kSuccess);  // count 0: closed handle, offset beyond the end
     EXPECT_EQ(file.CloseFile(), kNotOpen);
-    ASSERT_EQ(file.OpenForUpdate(), kSuccess);
-    EXPECT_EQ(file.OpenForUpdate(), kAlreadyOpen);
+    ASSERT_EQ(file.OpenForReading(), kSuccess);
+    EXPECT_EQ(file.OpenForReading(), kAlreadyOpen);
     EXPECT_EQ(file.Size(), 10u);
     EXPECT_EQ(file.ReadAt(6, 4, buffer), kSuccess);
     EXPECT_EQ(Bytes(buffer, 4), "6789");
     EXPECT_EQ(file.ReadAt(7, 4, buffer), kOutOfRange);
-    EXPECT_EQ(file.WriteAt(9, 2, "xx"), kOutOfRange);
-    EXPECT_EQ(file.WriteAt(0, 2, "ab"), kSuccess);
-    EXPECT_EQ(file.ReadNext(buffer, 3), kSuccess);  // positioned access left the position at 0
-    EXPECT_EQ(Bytes(buffer, 3), "ab2");
+    EXPECT_EQ(file.ReadAt(0, 3, buffer), kSuccess);
+    EXPECT_EQ(Bytes(buffer, 3), "012");
     EXPECT_EQ(file.CloseFile(), kSuccess);
-
-    FileHandle created((dir / "new").string());
-    ASSERT_EQ(created.OpenFile("wb+"), kSuccess);
-    EXPECT_EQ(created.WriteAt(0, 1, "x"), kOutOfRange);
-    EXPECT_EQ(created.WriteNext("abcde", 5), kSuccess);
-    EXPECT_EQ(created.Size(), 5u);
     FileHandle missing((dir / "none").string());
     EXPECT_EQ(missing.OpenForReading(), kCannotOpenFile);
-}
-
-TEST(FileHandle, FindWordSearchesEveryByteOffsetOnItsGrid) {
-    test::TempDir dir;
-    test::WriteFile(dir / "f", Bytes("\0\0\0\x4F\x30\x2F\x10\0", 8));
-    FileHandle file((dir / "f").string());
-    ASSERT_EQ(file.OpenForReading(), kSuccess);
-    std::uint32_t at = 0;
-    EXPECT_EQ(file.FindWord(0x102F304F, at, 0, 1), kSuccess);
-    EXPECT_EQ(at, 3u);
-    EXPECT_EQ(file.FindWord(0x102F304F, at, 0, 0), kSuccess);  // step 0 counts as 1
-    EXPECT_EQ(file.FindWord(0x102F304F, at, 0, 4), kValueNotFound);
-    EXPECT_EQ(file.FindWord(0x102F304F, at, 1, 2), kSuccess);
-    EXPECT_EQ(file.FindWord(0x102F304F, at, 4, 1), kValueNotFound);
-    const std::uint8_t three[3] = {0x4F, 0x30, 0x2F};
-    EXPECT_EQ(FindWordInBlock({three, 3}, 0x102F304F, at, 0, 1), kValueNotFound);
-    EXPECT_EQ(FindWordInBlock({nullptr, 0}, 1, at, 0, 1), kNoStorage);
 }
 
 TEST(FileHandle, PatternSearchFindsWhatACrawlFinds) {
@@ -95,8 +75,8 @@ TEST(FileHandle, PatternSearchFindsWhatACrawlFinds) {
 
 struct LayoutCase {
     const char* name;
-    std::uint8_t mode;
-    std::uint8_t placement;
+    MergeMode mode;
+    MergePlacement placement;
     std::uint8_t alignment;
     std::uint32_t address;
     std::uint32_t targetSize;
@@ -136,19 +116,20 @@ TEST_P(MergeLayouts, PlaceTheImageAndTheTarget) {
 
 INSTANTIATE_TEST_SUITE_P(
     Placements, MergeLayouts,
-    testing::Values(LayoutCase{"AppendEnd", 2, 2, 16, 0, 1000, 300, 1308, 1008, 0},
-                    LayoutCase{"AppendBeginning", 2, 0, 16, 0, 1000, 300, 1304, 0, 304},
-                    LayoutCase{"AppendWithoutAlignment", 2, 2, 1, 0, 1000, 300, 1300, 1000, 0},
-                    LayoutCase{"AppendAlignedAlready", 2, 2, 8, 0, 1000, 300, 1300, 1000, 0},
-                    LayoutCase{"OverwriteBeginning", 1, 0, 16, 0, 1000, 300, 1000, 0, 0},
-                    LayoutCase{"OverwriteEnd", 1, 2, 16, 0, 1000, 300, 1000, 688, 0},
-                    LayoutCase{"OverwriteAddressBeyondTheTarget", 1, 1, 16, 0x2000, 0x1000, 0x100, 0x2100,
-                               0x2000, 0},
-                    LayoutCase{"OverwriteAddressInside", 1, 1, 16, 0x40, 1000, 100, 1000, 0x40, 0},
-                    LayoutCase{"OverwriteAddressUnaligned", 1, 1, 16, 0x41, 1000, 100, 1000, 0x41, 0},
-                    LayoutCase{"OverwriteEndLongImage", 1, 2, 16, 0, 300, 1000, 1000, 0, 0},
-                    LayoutCase{"OverwriteBeginningLongImage", 1, 0, 4, 0, 300, 1000, 1000, 0, 0},
-                    LayoutCase{"AlignmentNotAPowerOfTwo", 2, 2, 3, 0, 1000, 300, 1302, 1002, 0}),
+    testing::Values(
+        LayoutCase{"AppendEnd", kAppend, kEnd, 16, 0, 1000, 300, 1308, 1008, 0},
+        LayoutCase{"AppendBeginning", kAppend, kBeginning, 16, 0, 1000, 300, 1304, 0, 304},
+        LayoutCase{"AppendWithoutAlignment", kAppend, kEnd, 1, 0, 1000, 300, 1300, 1000, 0},
+        LayoutCase{"AppendAlignedAlready", kAppend, kEnd, 8, 0, 1000, 300, 1300, 1000, 0},
+        LayoutCase{"OverwriteBeginning", kOverwrite, kBeginning, 16, 0, 1000, 300, 1000, 0, 0},
+        LayoutCase{"OverwriteEnd", kOverwrite, kEnd, 16, 0, 1000, 300, 1000, 688, 0},
+        LayoutCase{"OverwriteAddressBeyondTheTarget", kOverwrite, kAddress, 16, 0x2000, 0x1000, 0x100, 0x2100,
+                   0x2000, 0},
+        LayoutCase{"OverwriteAddressInside", kOverwrite, kAddress, 16, 0x40, 1000, 100, 1000, 0x40, 0},
+        LayoutCase{"OverwriteAddressUnaligned", kOverwrite, kAddress, 16, 0x41, 1000, 100, 1000, 0x41, 0},
+        LayoutCase{"OverwriteEndLongImage", kOverwrite, kEnd, 16, 0, 300, 1000, 1000, 0, 0},
+        LayoutCase{"OverwriteBeginningLongImage", kOverwrite, kBeginning, 4, 0, 300, 1000, 1000, 0, 0},
+        LayoutCase{"AlignmentNotAPowerOfTwo", kAppend, kEnd, 3, 0, 1000, 300, 1302, 1002, 0}),
     [](const auto& info) { return info.param.name; });
 
 class Merger : public testing::Test {
@@ -171,7 +152,7 @@ TEST_F(Merger, OldImageIsClearedInTheOutputOnly) {
     ASSERT_TRUE(merger.TargetHasLexicorn());
     EXPECT_EQ(merger.OldLexicornPosition(), 200u);
     EXPECT_EQ(merger.OldLexicornSize(), 96u);
-    ASSERT_EQ(merger.SetMergeParameters(2, 2, 16, 0), kSuccess);
+    ASSERT_EQ(merger.SetMergeParameters(kAppend, kEnd, 16, 0), kSuccess);
     ASSERT_EQ(merger.MergeLexicorn(), kSuccess);
     const Bytes output = test::ReadFile(dir / "out.bin");
     Bytes obsolete = target;
@@ -184,19 +165,65 @@ TEST_F(Merger, OldImageIsClearedInTheOutputOnly) {
     EXPECT_EQ(test::ReadFile(dir / "out.bin"), output);
 }
 
+// The everyday case: the target is chosen, the firmware is rebuilt, then Merge is pressed. Only the
+// old image of the file as it is when merged is made obsolete.
+TEST_F(Merger, TargetRebuiltAfterTheScanIsScannedAgain) {
+    const Bytes chosen = Filler(200, 'a') + Image(96) + Filler(100, 'b');
+    Prepare(chosen, Image(64));
+    ASSERT_EQ(merger.OldLexicornPosition(), 200u);
+    ASSERT_EQ(merger.SetMergeParameters(kAppend, kEnd, 1, 0), kSuccess);
+
+    const Bytes moved = Filler(40, 'c') + Image(80) + Filler(280, 'd');
+    test::WriteFile(dir / "target.bin", moved);
+    ASSERT_EQ(merger.MergeLexicorn(), kSuccess);
+    Bytes expected = moved;
+    expected.replace(40, 8, Bytes(8, '\0'));
+    EXPECT_EQ(test::ReadFile(dir / "out.bin"), expected + Image(64));
+    EXPECT_TRUE(merger.TargetHasLexicorn());
+    EXPECT_EQ(merger.OldLexicornPosition(), 40u);
+    EXPECT_EQ(merger.OldLexicornSize(), 80u);
+
+    const Bytes none = Filler(400, 'e');
+    test::WriteFile(dir / "target.bin", none);
+    ASSERT_EQ(merger.MergeLexicorn(), kSuccess);
+    EXPECT_EQ(test::ReadFile(dir / "out.bin"), none + Image(64));
+    EXPECT_FALSE(merger.TargetHasLexicorn());
+}
+
+TEST_F(Merger, InputsThatChangedIntoSomethingElseAreRefusedAtTheMerge) {
+    Prepare(Filler(100, 'a'), Image(64));
+    ASSERT_EQ(merger.SetMergeParameters(kAppend, kEnd, 1, 0), kSuccess);
+    test::WriteFile(dir / "out.bin", "earlier output");
+    test::WriteFile(dir / "target.bin", Filler(100, 'a') + kSignature + "short");
+    EXPECT_EQ(merger.MergeLexicorn(), kOutOfRange);
+    test::WriteFile(dir / "target.bin", Filler(100, 'a'));
+    test::WriteFile(dir / "image.bin", Filler(64, 'x'));
+    EXPECT_EQ(merger.MergeLexicorn(), kNotALexicorn);
+    EXPECT_EQ(test::ReadFile(dir / "out.bin"), "earlier output");
+}
+
+TEST(MergePlacement, AnAddressNeedsOverwriting) {
+    for (MergePlacement placement : {kBeginning, kEnd}) {
+        EXPECT_TRUE(PlacementAllowed(kAppend, placement));
+        EXPECT_TRUE(PlacementAllowed(kOverwrite, placement));
+    }
+    EXPECT_TRUE(PlacementAllowed(kOverwrite, kAddress));
+    EXPECT_FALSE(PlacementAllowed(kAppend, kAddress));
+}
+
 TEST_F(Merger, ReadOnlyInputsAreAccepted) {
     Prepare(Filler(100, 'a'), Image(50));
     fs::permissions(dir / "target.bin", fs::perms::owner_read);
     fs::permissions(dir / "image.bin", fs::perms::owner_read);
     ASSERT_EQ(merger.CheckLexicornFile(Path("image.bin")), kSuccess);
     ASSERT_EQ(merger.ScanTarget(Path("target.bin")), kSuccess);
-    ASSERT_EQ(merger.SetMergeParameters(2, 2, 1, 0), kSuccess);
+    ASSERT_EQ(merger.SetMergeParameters(kAppend, kEnd, 1, 0), kSuccess);
     EXPECT_EQ(merger.MergeLexicorn(), kSuccess);
 }
 
 TEST_F(Merger, OutputThatIsAnInputIsRefused) {
     Prepare(Filler(100, 'a'), Image(50));
-    ASSERT_EQ(merger.SetMergeParameters(2, 2, 1, 0), kSuccess);
+    ASSERT_EQ(merger.SetMergeParameters(kAppend, kEnd, 1, 0), kSuccess);
     fs::create_symlink(dir / "target.bin", dir / "link.bin");
     for (const char* output : {"target.bin", "image.bin", "link.bin"}) {
         merger.SetOutputFile(Path(output));
@@ -209,26 +236,26 @@ TEST_F(Merger, OutputThatIsAnInputIsRefused) {
 TEST_F(Merger, FailedMergeLeavesTheOldOutput) {
     Prepare(Filler(100, 'a'), Image(50));
     test::WriteFile(dir / "out.bin", "earlier output");
-    ASSERT_EQ(merger.SetMergeParameters(1, 1, 1, 0xFFFFFFF0), kSuccess);
+    ASSERT_EQ(merger.SetMergeParameters(kOverwrite, kAddress, 1, 0xFFFFFFF0), kSuccess);
     EXPECT_EQ(merger.MergeLexicorn(), kAddressOverflow);
-    ASSERT_EQ(merger.SetMergeParameters(2, 1, 1, 0), kSuccess);
+    ASSERT_EQ(merger.SetMergeParameters(kAppend, kAddress, 1, 0), kSuccess);
     EXPECT_EQ(merger.MergeLexicorn(), kPlacementNotInMode);
     EXPECT_EQ(test::ReadFile(dir / "out.bin"), "earlier output");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
     // The highest address that still fits is merged.
-    ASSERT_EQ(merger.SetMergeParameters(1, 1, 1, 0), kSuccess);
+    ASSERT_EQ(merger.SetMergeParameters(kOverwrite, kAddress, 1, 0), kSuccess);
     MergeLayout layout;
-    ASSERT_EQ(merger.SetMergeParameters(1, 1, 1, 0xFFFFFFFF - 50), kSuccess);
+    ASSERT_EQ(merger.SetMergeParameters(kOverwrite, kAddress, 1, 0xFFFFFFFF - 50), kSuccess);
     EXPECT_EQ(merger.Layout(100, 50, layout), kSuccess);
     EXPECT_EQ(layout.outputSize, 0xFFFFFFFFu);
 }
 
 TEST_F(Merger, ParametersAndReadinessAreChecked) {
     EXPECT_EQ(merger.MergeLexicorn(), kMergeNotReady);
-    EXPECT_EQ(merger.SetMergeParameters(0, 0, 1, 0), kOutOfRange);
-    EXPECT_EQ(merger.SetMergeParameters(3, 0, 1, 0), kOutOfRange);
-    EXPECT_EQ(merger.SetMergeParameters(1, 3, 1, 0), kOutOfRange);
-    ASSERT_EQ(merger.SetMergeParameters(1, 2, 16, 0x1234), kSuccess);
+    EXPECT_EQ(merger.SetMergeParameters(static_cast<MergeMode>(0), kBeginning, 1, 0), kOutOfRange);
+    EXPECT_EQ(merger.SetMergeParameters(static_cast<MergeMode>(3), kBeginning, 1, 0), kOutOfRange);
+    EXPECT_EQ(merger.SetMergeParameters(kOverwrite, static_cast<MergePlacement>(3), 1, 0), kOutOfRange);
+    ASSERT_EQ(merger.SetMergeParameters(kOverwrite, kEnd, 16, 0x1234), kSuccess);
     EXPECT_EQ(merger.MergeAddress(), 0u);  // the address counts for the address placement only
     Prepare(Filler(10, 'a'), Image(50));
     EXPECT_TRUE(merger.IsReady());
@@ -342,7 +369,7 @@ class MergeCommandTest : public Merger {
     MergeOutcome Run(MergeRequest request) { return RunMergeCommand(host, merger, settings, request); }
     ScriptedMergeHost host;
     ProjectSettings settings;
-    const MergeRequest chosen{true, true, true, BinFileMerger::kOverwrite, BinFileMerger::kAddress, "1000"};
+    const MergeRequest chosen{true, true, true, kOverwrite, kAddress, "1000"};
 };
 
 TEST_F(MergeCommandTest, PlaceholderChecksComeInOrder) {
@@ -373,8 +400,8 @@ TEST_F(MergeCommandTest, UnalignedAddressesAreQuestioned) {
                                                     "info: Aborting merge process.",
                                                     "ask: " + std::string(merge_messages::kAddressNotAligned),
                                                     "info: Merge operation done successfully."}));
-    EXPECT_EQ(settings.mergeMode, BinFileMerger::kOverwrite);
-    EXPECT_EQ(settings.mergePlacement, BinFileMerger::kAddress);
+    EXPECT_EQ(settings.mergeMode, kOverwrite);
+    EXPECT_EQ(settings.mergePlacement, kAddress);
 }
 
 TEST_F(MergeCommandTest, AddressesAreCheckedBeforeAnythingIsWritten) {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "settings/ProjectFile.h"
+#include "project/ProjectFile.h"
 #include "support/TestSupport.h"
 
 namespace lexicorn {
@@ -17,17 +17,17 @@ TEST(ProjectFile, DefaultsAreSavedAsTwelveLines) {
 
 TEST(ProjectFile, EveryFieldSurvivesARoundTrip) {
     ProjectSettings saved;
-    saved.encoding = 2;
-    saved.tableType = 1;
+    saved.encoding = Encoding::kUtf8;
+    saved.tableType = TableType::k32Bit;
     saved.alignment = 4;
-    saved.byteOrder = 1;
+    saved.byteOrder = ByteOrder::kBig;
     saved.searchStep = 8;
-    saved.mergeMode = 2;
-    saved.mergePlacement = 2;
+    saved.mergeMode = MergeMode::kAppend;
+    saved.mergePlacement = MergePlacement::kEnd;
     saved.mergeAddress = 0x80000010;
     saved.useDefaultString = false;
-    saved.targetLanguage = 1;
-    saved.targetPlatform = 1;
+    saved.targetLanguage = TargetLanguage::kCSharp;
+    saved.targetPlatform = TargetPlatform::kDotNet;
     test::TempDir dir;
     ASSERT_TRUE(SaveProjectFile(dir / "p.lxn", saved));
     EXPECT_NE(test::ReadFile(dir / "p.lxn").find("\r\n2147483664\r\n"), std::string::npos);
@@ -111,8 +111,8 @@ TEST(ProjectFile, EightBitFieldsKeepTheLowBitsAndAnyNonZeroMeansTrue) {
                     kHeader + "300\r\n-1\r\n0\r\n0\r\n2\r\n2\r\n16\r\n4294967295\r\n0\r\n0\r\n-7\r\n");
     ProjectSettings settings;
     ASSERT_TRUE(LoadProjectFile(dir / "p.lxn", settings));
-    EXPECT_EQ(settings.encoding, 44);
-    EXPECT_EQ(settings.tableType, -1);
+    EXPECT_EQ(Code(settings.encoding), 44);
+    EXPECT_EQ(Code(settings.tableType), -1);
     EXPECT_EQ(settings.mergeAddress, 0xFFFFFFFFu);
     EXPECT_TRUE(settings.useDefaultString);
 }

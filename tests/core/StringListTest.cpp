@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "build/StringListEngine.h"
+#include "generate/StringListEngine.h"
 #include "support/TestSupport.h"
 
 namespace lexicorn {
 namespace {
 
-std::string ListFor(std::uint8_t language) {
+std::string ListFor(TargetLanguage language) {
     test::TempDir dir;
     auto list = CreateStringListEngine(language, 3, std::nullopt, 0x622B634C, dir.path());
     for (const char* id : {"OK_TEXT", "CANCEL_TEXT", "TITLE"}) EXPECT_EQ(list->AddId(id), kSuccess);
@@ -14,7 +14,7 @@ std::string ListFor(std::uint8_t language) {
 }
 
 TEST(StringList, CExampleByteForByte) {
-    EXPECT_EQ(ListFor(0),
+    EXPECT_EQ(ListFor(TargetLanguage::kC),
               "// StringList of Lexicorn with uniqueID 0x622b634c\r\n"
               "// Auto-generated file. Do not edit!\r\n"
               "\r\n"
@@ -35,7 +35,7 @@ TEST(StringList, CExampleByteForByte) {
 }
 
 TEST(StringList, CSharpEndsWithoutLineEnd) {
-    EXPECT_EQ(ListFor(1),
+    EXPECT_EQ(ListFor(TargetLanguage::kCSharp),
               "// StringList of Lexicorn with uniqueID 0x622b634c\r\n"
               "// Auto-generated file. Do not edit!\r\n\r\n"
               "enum STRING_ID{\r\n\r\n"
@@ -45,7 +45,7 @@ TEST(StringList, CSharpEndsWithoutLineEnd) {
 }
 
 TEST(StringList, VisualBasicHeaderLinesStartWithApostropheAndTwoSpaces) {
-    EXPECT_EQ(ListFor(2),
+    EXPECT_EQ(ListFor(TargetLanguage::kVisualBasic),
               "'  StringList of Lexicorn with uniqueID 0x622b634c\r\n"
               "'  Auto-generated file. Do not edit!\r\n\r\n"
               "Module StringList\r\n\r\n"
@@ -57,16 +57,18 @@ TEST(StringList, VisualBasicHeaderLinesStartWithApostropheAndTwoSpaces) {
 }
 
 TEST(StringList, FactoryPicksTheNameByLanguage) {
-    EXPECT_EQ(CreateStringListEngine(0, 1, std::nullopt, 0)->FileName(), "StringList.h");
-    EXPECT_EQ(CreateStringListEngine(1, 1, std::nullopt, 0)->FileName(), "StringList.cs");
-    EXPECT_EQ(CreateStringListEngine(2, 1, std::nullopt, 0)->FileName(), "StringList.vb");
-    EXPECT_EQ(CreateStringListEngine(0, 1, "Ids.h", 0)->FileName(), "Ids.h");
-    EXPECT_EQ(CreateStringListEngine(3, 1, std::nullopt, 0), nullptr);
+    EXPECT_EQ(CreateStringListEngine(TargetLanguage::kC, 1, std::nullopt, 0)->FileName(), "StringList.h");
+    EXPECT_EQ(CreateStringListEngine(TargetLanguage::kCSharp, 1, std::nullopt, 0)->FileName(),
+              "StringList.cs");
+    EXPECT_EQ(CreateStringListEngine(TargetLanguage::kVisualBasic, 1, std::nullopt, 0)->FileName(),
+              "StringList.vb");
+    EXPECT_EQ(CreateStringListEngine(TargetLanguage::kC, 1, "Ids.h", 0)->FileName(), "Ids.h");
+    EXPECT_EQ(CreateStringListEngine(static_cast<TargetLanguage>(3), 1, std::nullopt, 0), nullptr);
 }
 
 TEST(StringList, RefusesBadIdsAndWritesOnlyAfterTheLast) {
     test::TempDir dir;
-    auto list = CreateStringListEngine(0, 3, std::nullopt, 1, dir.path());
+    auto list = CreateStringListEngine(TargetLanguage::kC, 3, std::nullopt, 1, dir.path());
     const auto file = dir / "StringList.h";
     EXPECT_EQ(list->AddId("A"), kSuccess);
     EXPECT_EQ(list->AddId("a"), kSuccess);  // case counts
@@ -84,8 +86,14 @@ TEST(StringList, RefusesBadIdsAndWritesOnlyAfterTheLast) {
 
 TEST(StringList, UnwritableFileIsReportedAndTheListIsFull) {
     test::TempDir dir;
-    auto list = CreateStringListEngine(0, 1, std::nullopt, 1, dir / "missing-folder");
-    EXPECT_EQ(list->AddId("ONLY"), kCannotCreateFile);
+    auto list = CreateStringListEngine(TargetLanguage::kC, 1, std::nullopt, 1, dir / "missing-folder");
+    try {
+        list->AddId("ONLY");
+        ADD_FAILURE() << "written into a missing folder";
+    } catch (const Error& error) {
+        EXPECT_EQ(error.Code(), kCannotCreateFile);
+        EXPECT_NE(std::string(error.what()).find("missing-folder"), std::string::npos) << error.what();
+    }
     EXPECT_EQ(list->AddId("AGAIN"), kTableFull);
 }
 

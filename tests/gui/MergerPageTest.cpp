@@ -12,9 +12,9 @@
 
 #include "GuiSupport.h"
 #include "WizardFixture.h"
-#include "app/LexicornWizard.h"
-#include "app/MergerPage.h"
-#include "merger/MergerAdvancedSettings.h"
+#include "gui/MainWindow.h"
+#include "gui/MergeAlignmentDialog.h"
+#include "gui/MergePage.h"
 
 namespace lexicorn::test {
 namespace {

@@ -6,7 +6,7 @@
 #include <functional>
 #include <optional>
 
-#include "app/Dialogs.h"
+#include "gui/Dialogs.h"
 
 namespace lexicorn::test {
 

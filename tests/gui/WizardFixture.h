@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "ScriptedDialogs.h"
-#include "app/LexicornWizard.h"
+#include "gui/MainWindow.h"
 
 namespace lexicorn::test {
 

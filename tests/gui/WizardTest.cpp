@@ -18,10 +18,10 @@
 
 #include "GuiSupport.h"
 #include "WizardFixture.h"
-#include "app/LexicornWizard.h"
-#include "app/ProgressDialog.h"
-#include "app/Splash.h"
-#include "settings/WizardSettings.h"
+#include "gui/BuildProgressDialog.h"
+#include "gui/BuildSettingsDialog.h"
+#include "gui/MainWindow.h"
+#include "gui/SplashScreen.h"
 
 namespace lexicorn::test {
 

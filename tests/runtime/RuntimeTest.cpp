@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "build/BuildRun.h"
+#include "base/Unicode.h"
+#include "compile/BuildRun.h"
 #include "platform/CodePage.h"
 #include "support/TestSupport.h"
-#include "table/Unicode.h"
 
 namespace lexicorn {
 namespace {
@@ -106,9 +106,9 @@ TEST_P(Runtime, ReadsEveryStringOfTheCompiledImage) {
     LoadedTable table = test::MakeLoadedTable(rows, everyLanguage);
     test::RecordingHost host(table);
     ProjectSettings settings;
-    settings.tableType = c.tableType;
-    settings.encoding = c.encoding;
-    settings.byteOrder = c.byteOrder;
+    settings.tableType = static_cast<TableType>(c.tableType);
+    settings.encoding = static_cast<Encoding>(c.encoding);
+    settings.byteOrder = static_cast<ByteOrder>(c.byteOrder);
     settings.alignment = c.alignment;
     settings.searchStep = 4;
     const BuildOutcome outcome = BuildLexicorn(host, table, settings, {dir.path(), false, 0x622B634C});

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "build/BuildRun.h"
+#include "compile/BuildRun.h"
 #include "table/TableReader.h"
 
 namespace lexicorn::test {

@@ -1,9 +1,0 @@
-#include "build/ResultCodes.h"
-
-#include <fmt/format.h>
-
-namespace lexicorn {
-
-std::string HexCode(ResultCode code) { return fmt::format("{:08X}", code); }
-
-}  // namespace lexicorn

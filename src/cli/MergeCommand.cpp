@@ -1,0 +1,119 @@
+#include "merge/MergeCommand.h"
+
+#include <ostream>
+
+#include "base/Text.h"
+#include "cli/Commands.h"
+
+namespace lexicorn::cli {
+namespace {
+
+struct MergeArguments {
+    std::string image;
+    std::string target;
+    std::string output;
+    MergeMode mode = MergeMode::kAppend;
+    std::string place = "end";
+    std::optional<std::uint8_t> align;
+    std::string project;
+    bool yes = false;
+};
+
+// Messages of a merge go to standard output when it succeeds and to standard error otherwise.
+class CliMergeHost final : public MergeHost {
+  public:
+    CliMergeHost(const Console& console, bool yes) : console_(console), yes_(yes) {}
+    void ShowError(const std::string& text) override { messages_ += WithLineFeeds(text) + '\n'; }
+    void ShowInformation(const std::string& text) override { messages_ += WithLineFeeds(text) + '\n'; }
+    bool Ask(const std::string& question) override {
+        if (yes_) return true;
+        if (!console_.answers) {
+            messages_ +=
+                WithLineFeeds(question) + "\nNobody to answer here: give --yes to merge all the same.\n";
+            return false;
+        }
+        console_.err << WithLineFeeds(question) << " [y/N] " << std::flush;
+        std::string answer;
+        std::getline(*console_.answers, answer);
+        return answer == "y" || answer == "Y" || answer == "yes";
+    }
+    void Report(MergeOutcome outcome) const {
+        if (outcome == MergeOutcome::kDone)
+            console_.out << messages_;
+        else
+            console_.err << "lexicorn: " << messages_;
+    }
+
+  private:
+    const Console& console_;
+    bool yes_;
+    std::string messages_;
+};
+
+class MergeCommand final : public Subcommand {
+  public:
+    explicit MergeCommand(CLI::App& app)
+        : Subcommand(app.add_subcommand("merge", "Place a Lexicorn image into a target software file")) {
+        MergeArguments& a = args_;
+        CLI::App& command = Command();
+        command.add_option("IMAGE", a.image, "The Lexicorn image (Lexicorn.bin)")->required();
+        command.add_option("TARGET", a.target, "The target software file")->required();
+        command.add_option("OUTPUT", a.output, "The file to write")->required();
+        command.add_option("--mode", a.mode, "append (before or after the target, default) or overwrite")
+            ->transform(CLI::CheckedTransformer(
+                Choices<MergeMode>({{"append", MergeMode::kAppend}, {"overwrite", MergeMode::kOverwrite}})));
+        command.add_option("--place", a.place,
+                           "end (default), begin, or a hexadecimal address (overwrite only)");
+        command.add_option("--align", a.align, "Alignment in bytes (default: the project's, else 16)")
+            ->check(CLI::IsMember(Numbers(kMergeAlignments)));
+        command.add_option("-p,--project", a.project, "Project file (.lxn) whose alignment to use");
+        command.add_flag("-y,--yes", a.yes,
+                         "Merge at an address that is not a multiple of the alignment "
+                         "without asking");
+    }
+
+    int Run(const Console& console) override {
+        const MergeArguments& args = args_;
+        ProjectSettings settings = LoadSettings(args.project);
+        if (args.align) settings.searchStep = *args.align;
+        MergeRequest request{true, true, true, args.mode, MergePlacement::kEnd, {}};
+        if (args.place == "begin") {
+            request.placement = MergePlacement::kBeginning;
+        } else if (args.place != "end") {
+            if (!PlacementAllowed(args.mode, MergePlacement::kAddress))
+                throw UsageError("--place ADDRESS needs --mode overwrite");
+            request.placement = MergePlacement::kAddress;
+            request.addressText = args.place;
+        }
+
+        LXNMerger merger;
+        if (ResultCode result = merger.CheckLexicornFile(args.image))
+            throw std::runtime_error(result == kNotALexicorn || result == kOutOfRange
+                                         ? args.image + ": " + merge_messages::kInvalidImage
+                                         : FileProblem(args.image, result));
+        if (ResultCode result = merger.ScanTarget(args.target))
+            throw std::runtime_error(FileProblem(args.target, result));
+        merger.SetOutputFile(args.output);
+
+        CliMergeHost host(console, args.yes);
+        const MergeOutcome outcome = RunMergeCommand(host, merger, settings, request);
+        host.Report(outcome);
+        switch (outcome) {
+            case MergeOutcome::kDone:
+                return kExitSuccess;
+            case MergeOutcome::kInvalidAddress:
+                return kExitUsage;
+            default:
+                return kExitFailure;
+        }
+    }
+
+  private:
+    MergeArguments args_;
+};
+
+}  // namespace
+
+std::unique_ptr<Subcommand> AddMergeCommand(CLI::App& app) { return std::make_unique<MergeCommand>(app); }
+
+}  // namespace lexicorn::cli

@@ -1,0 +1,57 @@
+#include "compile/BuildMessages.h"
+
+#include <fmt/format.h>
+
+namespace lexicorn::messages {
+
+std::string AddingString(std::size_t language, std::size_t string, std::uint32_t imageSize) {
+    return fmt::format("Now adding strings...\r\rLanguage: {}\rString: {}\rSize(Bytes): {}", language, string,
+                       imageSize);
+}
+
+std::string CreatingStringList(std::string_view fileName) {
+    return fmt::format("Creating string list: {}", fileName);
+}
+
+std::string Summary(std::size_t languages, std::size_t strings, std::uint32_t imageSize) {
+    return fmt::format(
+        "Lexicorn was created succesfully!\r\rNumber of languages: {}\rNumber of strings: {}\r"
+        "Total size of Lexicorn: {}\r",
+        languages, strings, imageSize);
+}
+
+std::string CannotCreateStringList(std::string_view fileName) {
+    return fmt::format("Cannot create string list file {}", fileName);
+}
+
+std::string EmptyStringId(std::size_t row) {
+    return fmt::format(
+        "Found empty cells inside the string list!\r\rCheck first column of your string table\rRow: {}", row);
+}
+
+std::string DuplicateStringId(std::string_view id, std::size_t row) {
+    return fmt::format("Duplicate string id !!!\r\r{}\rRow: {}", id, row);
+}
+
+std::string StringIdTooLong(std::string_view id, std::size_t row) {
+    return fmt::format("String id too long!\r\r{}\rA string id may hold at most 99 bytes\rRow: {}", id, row);
+}
+
+std::string CellTooLong(std::size_t row, std::size_t column, std::size_t limit) {
+    return fmt::format("Text too long!\r\rA cell may hold at most {} characters\rRow: {}\rColumn: {}", limit,
+                       row, column);
+}
+
+std::string ImageTooLarge() {
+    return "Size of Lexicorn exceeded 64 KB!\r\rPlease remove some languages,\ror try to use LXN32 instead "
+           "of LXN16";
+}
+
+std::string InternalError(ResultCode code) {
+    return fmt::format(
+        "Creation of Lexicrn file(s) failed due to an internal error!\rPlease restart the "
+        "application\r\rError: 0x{}",
+        HexCode(code));
+}
+
+}  // namespace lexicorn::messages

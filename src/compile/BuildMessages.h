@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "base/ResultCodes.h"
+
+// The texts that a build shows, in one place. Line breaks inside a message are carriage returns.
+namespace lexicorn::messages {
+
+inline constexpr const char* kNoExcelFileSelected = "No Excel file selected!";
+inline constexpr const char* kNoLanguagesSelected = "No languages selected!";
+inline constexpr const char* kCannotOpenExcelFile = "Cannot open Excel file!";
+inline constexpr const char* kCancelledByUser = "Cancelled by user!";
+inline constexpr const char* kProgressCaption = "Lexicorn creation in progress, Please wait...";
+inline constexpr const char* kCreatingLanguageTable = "Now creating language table...";
+inline constexpr const char* kCreatingImage = "Creating Lexicorn.bin...";
+inline constexpr const char* kCreatingCSource = "Creating Lexicorn.c...\n";
+
+std::string AddingString(std::size_t language, std::size_t string, std::uint32_t imageSize);
+std::string CreatingStringList(std::string_view fileName);
+std::string Summary(std::size_t languages, std::size_t strings, std::uint32_t imageSize);
+std::string CannotCreateStringList(std::string_view fileName);
+std::string EmptyStringId(std::size_t row);
+std::string DuplicateStringId(std::string_view id, std::size_t row);
+std::string StringIdTooLong(std::string_view id, std::size_t row);
+std::string CellTooLong(std::size_t row, std::size_t column, std::size_t limit);
+std::string ImageTooLarge();
+std::string InternalError(ResultCode code);
+
+}  // namespace lexicorn::messages

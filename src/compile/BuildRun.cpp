@@ -1,0 +1,266 @@
+#include "compile/BuildRun.h"
+
+#include <algorithm>
+#include <memory>
+#include <type_traits>
+
+#include "base/Error.h"
+#include "compile/BuildMessages.h"
+#include "generate/CSource.h"
+#include "generate/StringListEngine.h"
+#include "image/LexicornEngine.h"
+
+namespace lexicorn {
+namespace {
+
+constexpr std::uint16_t kNameRow = 1;
+constexpr std::uint16_t kCodeRow = 2;
+constexpr std::uint16_t kIdColumn = 1;
+constexpr std::uint16_t kDefaultColumn = 2;
+constexpr std::uint16_t kHeaderRows = 2;
+
+// Where an error of the build points to in the table, for its message.
+struct FailurePlace {
+    std::size_t row = 0;
+    std::size_t column = 0;
+    std::string id;
+};
+
+class Build {
+  public:
+    Build(BuildHost& host, LoadedTable& table, const ProjectSettings& settings, const BuildOptions& options)
+        : host_(host), table_(table), reader_(*table.tableReader), settings_(settings), options_(options) {}
+
+    // The build from the engine's creation to LXNApiCfg.h. Returns the first failure, or 0 when it
+    // ran through or stopped at a cancellation check.
+    ResultCode Run() {
+        const std::uint16_t rows = reader_.GetRowCount();
+        stringCount_ = rows > kHeaderRows ? rows - kHeaderRows : 0;
+        languageCount_ = static_cast<std::uint32_t>(table_.SelectedCount());
+
+        engine_ = CreateLexicornEngine(settings_.tableType);
+        // A damaged project may hold another table type; 16-bit offsets are the default.
+        if (!engine_) engine_ = CreateLexicornEngine(TableType::k16Bit);
+        if (ResultCode result = engine_->Initialize(languageCount_, stringCount_, settings_.alignment,
+                                                    settings_.byteOrder, settings_.encoding))
+            return result;
+        if (options_.uniqueId) engine_->SetUniqueId(*options_.uniqueId);
+
+        host_.SetCaption(messages::kProgressCaption);
+        host_.SetStatusText(messages::kCreatingLanguageTable);
+        host_.SetRange(stringCount_ * languageCount_ + languageCount_);
+        host_.Show();
+        reader_.SetCodePage(settings_.codePage);
+        reader_.SetUtf8Mode(settings_.encoding == Encoding::kUtf8);
+
+        ResultCode result = kSuccess;
+        if (settings_.encoding == Encoding::kUtf16)
+            result = AddTable<std::u16string>();
+        else if (settings_.encoding == Encoding::kSingleByte || settings_.encoding == Encoding::kUtf8)
+            result = AddTable<std::string>();
+        if (result || stopped_) return result;
+
+        host_.Complete();
+        host_.SetStatusText(messages::kCreatingImage);
+        if (ResultCode saved =
+                Written([&] { return engine_->SaveImage(options_.outputFolder / "Lexicorn.bin"); }))
+            return saved;
+        host_.Pause(kReadingPause);
+        if (settings_.targetLanguage == TargetLanguage::kC &&
+            settings_.targetPlatform == TargetPlatform::kApi) {
+            host_.SetStatusText(messages::kCreatingCSource);
+            if (ResultCode saved =
+                    Written([&] { return SaveCSource(*engine_, options_.outputFolder / "Lexicorn.c"); }))
+                return saved;
+            host_.Pause(kReadingPause);
+        }
+        if (ResultCode listed = WriteStringList(); listed || stopped_) return listed;
+        headerStage_ = true;
+        return Written([&] {
+            WriteApiConfigHeader(ApiConfigOf(settings_, options_.configApiForROM), options_.outputFolder);
+            return kSuccess;
+        });
+    }
+
+    BuildOutcome Report(ResultCode result) {
+        if (host_.CancelRequested()) {
+            host_.ShowInformation(messages::kCancelledByUser);
+            host_.ClearCancelRequest();
+            return {BuildOutcome::Kind::kCancelled, result, failedFile_};
+        }
+        if (result == kSuccess) {
+            host_.ShowInformation(messages::Summary(languageCount_, stringCount_, engine_->GetImageSize()));
+            return {BuildOutcome::Kind::kSucceeded, result, {}};
+        }
+        host_.ShowError(FailureMessage(result), result);
+        return {BuildOutcome::Kind::kFailed, result, failedFile_};
+    }
+
+    void CleanUp() {
+        host_.Hide();
+        reader_.Close();
+        host_.ResetStringTable();
+        stringList_.reset();
+        engine_.reset();
+    }
+
+  private:
+    // Runs a write of an output file; a file that cannot be written ends the build with the
+    // error's code, and the file and the reason are kept for the outcome.
+    template <typename Write>
+    ResultCode Written(Write&& write) {
+        try {
+            return write();
+        } catch (const Error& error) {
+            failedFile_ = error.what();
+            return error.Code();
+        }
+    }
+
+    // The points where a build looks at the cancellation request; nowhere else.
+    bool StopRequested() { return stopped_ = host_.CancelRequested(); }
+
+    template <typename Text>
+    Text ReadCell(std::uint16_t column, std::uint16_t row) const {
+        if constexpr (std::is_same_v<Text, std::u16string>)
+            return reader_.GetCellW(column, row);
+        else
+            return reader_.GetCell(column, row);
+    }
+
+    template <typename Text>
+    ResultCode ReadText(std::uint16_t column, std::uint16_t row, Text& text) {
+        text = ReadCell<Text>(column, row);
+        if (text.size() <= kMaxCellLength) return kSuccess;
+        failure_ = {row, column, {}};
+        return kCellTooLong;
+    }
+
+    template <typename Text>
+    ResultCode AddTable() {
+        static const Text kUseDefault = [] {
+            const char marker[] = "[USE_DEFAULT]";
+            return Text(marker, marker + sizeof marker - 1);
+        }();
+        const auto languageColumn = [](std::size_t entry) { return static_cast<std::uint16_t>(entry + 2); };
+        const std::size_t entries = static_cast<std::size_t>(std::max(table_.tableLanguageCount, 0));
+
+        for (std::size_t i = 0; i < entries; ++i) {
+            if (StopRequested()) return kSuccess;
+            if (!table_.languages[i].selected) continue;
+            Text name;
+            if (ResultCode result = ReadText(languageColumn(i), kNameRow, name)) return result;
+            const std::string code = reader_.GetCell(languageColumn(i), kCodeRow);
+            if (ResultCode result = engine_->AddLanguage(code, name)) return result;
+            host_.Step();
+        }
+        host_.Pause(kReadingPause);
+
+        for (std::size_t i = 0; i < entries; ++i) {
+            if (StopRequested()) return kSuccess;
+            if (!table_.languages[i].selected) continue;
+            for (std::uint32_t s = 1; s <= stringCount_; ++s) {
+                if (StopRequested()) return kSuccess;
+                host_.SetStatusText(messages::AddingString(i + 1, s, engine_->GetImageSize()));
+                const auto row = static_cast<std::uint16_t>(s + kHeaderRows);
+                Text text;
+                if (ResultCode result = ReadText(languageColumn(i), row, text)) return result;
+                if (text == kUseDefault || (settings_.useDefaultString && text.empty()))
+                    if (ResultCode result = ReadText(kDefaultColumn, row, text)) return result;
+                if (ResultCode result = engine_->AddString(text)) return result;
+                host_.Step();
+            }
+        }
+        return kSuccess;
+    }
+
+    ResultCode WriteStringList() {
+        std::uint32_t uniqueId = 0;
+        engine_->GetUniqueId(uniqueId);
+        stringList_ = CreateStringListEngine(settings_.targetLanguage, stringCount_, std::nullopt, uniqueId,
+                                             options_.outputFolder);
+        if (!stringList_) return kUnknownTargetLanguage;
+        host_.SetRange(stringCount_);
+        host_.SetStatusText(messages::CreatingStringList(stringList_->FileName()));
+        for (std::uint32_t s = 1; s <= stringCount_; ++s) {
+            if (StopRequested()) return kSuccess;
+            const auto row = static_cast<std::uint16_t>(s + kHeaderRows);
+            std::string id = reader_.GetCell(kIdColumn, row);
+            // The last id writes the list.
+            if (ResultCode result = Written([&] { return stringList_->AddId(id); })) {
+                failure_ = {row, kIdColumn, std::move(id)};
+                return result;
+            }
+            host_.Step();
+        }
+        return kSuccess;
+    }
+
+    std::string FailureMessage(ResultCode result) const {
+        switch (result) {
+            case kCannotCreateFile:
+                // Lexicorn.bin and Lexicorn.c are written before the list exists; their failure is
+                // an internal error. Once the list exists, the message names the file that failed.
+                if (!stringList_) break;
+                return messages::CannotCreateStringList(headerStage_ ? "LXNApiCfg.h"
+                                                                     : stringList_->FileName());
+            case kEmptyStringId:
+                return messages::EmptyStringId(failure_.row);
+            case kCapacityExceeded:
+                return messages::ImageTooLarge();
+            case kDuplicateStringId:
+                return messages::DuplicateStringId(failure_.id, failure_.row);
+            case kStringIdTooLong:
+                return messages::StringIdTooLong(failure_.id, failure_.row);
+            case kCellTooLong:
+                return messages::CellTooLong(failure_.row, failure_.column, kMaxCellLength);
+        }
+        return messages::InternalError(result);
+    }
+
+    BuildHost& host_;
+    LoadedTable& table_;
+    TableReader& reader_;
+    const ProjectSettings& settings_;
+    const BuildOptions& options_;
+    std::unique_ptr<LexicornEngine> engine_;
+    std::unique_ptr<StringListEngine> stringList_;
+    std::uint32_t stringCount_ = 0;
+    std::uint32_t languageCount_ = 0;
+    bool headerStage_ = false;
+    bool stopped_ = false;
+    FailurePlace failure_;
+    std::string failedFile_;
+};
+
+}  // namespace
+
+BuildOutcome BuildLexicorn(BuildHost& host, LoadedTable& table, const ProjectSettings& settings,
+                           const BuildOptions& options) {
+    if (table.tableLanguageCount == 0 || table.spreadsheetPath.empty() || !table.tableReader) {
+        host.ShowError(messages::kNoExcelFileSelected, kSuccess);
+        host.OpenSpreadsheetChooser();
+        return {};
+    }
+    if (table.SelectedCount() == 0) {
+        host.ShowError(messages::kNoLanguagesSelected, kSuccess);
+        return {};
+    }
+    if (table.tableReader->Open() != kSuccess) {
+        host.ShowError(messages::kCannotOpenExcelFile, kSuccess);
+        return {};
+    }
+
+    Build build(host, table, settings, options);
+    BuildOutcome outcome;
+    try {
+        outcome = build.Report(build.Run());
+    } catch (...) {
+        build.CleanUp();
+        throw;
+    }
+    build.CleanUp();
+    return outcome;
+}
+
+}  // namespace lexicorn

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "base/ResultCodes.h"
+#include "project/ProjectSettings.h"
+#include "table/LoadedTable.h"
+
+namespace lexicorn {
+
+/// The side of a build that the front end provides: the progress display, message boxes, pauses,
+/// cancellation and the loaded table's views. The main window shows real windows; the command line
+/// writes to stderr and never pauses; tests record.
+class BuildHost {
+  public:
+    virtual ~BuildHost() = default;
+    // Progress. SetCaption, SetStatusText and Step also let pending user input (Cancel) through.
+    virtual void SetCaption(const std::string& text) = 0;
+    virtual void SetStatusText(const std::string& text) = 0;
+    virtual void SetRange(std::uint32_t count) = 0;
+    virtual void Step() = 0;
+    virtual void Complete() = 0;
+    virtual void Show() = 0;
+    virtual void Hide() = 0;
+    /// An error message box; `code` is the result code behind it, 0 for the checks before a build.
+    virtual void ShowError(const std::string& text, ResultCode code) = 0;
+    virtual void ShowInformation(const std::string& text) = 0;
+    /// A fixed pause that gives the user time to read the progress display.
+    virtual void Pause(std::chrono::milliseconds duration) = 0;
+    virtual bool CancelRequested() const = 0;
+    virtual void ClearCancelRequest() = 0;
+    /// Offers to load a table, as the string-table button does.
+    virtual void OpenSpreadsheetChooser() = 0;
+    /// Forgets the loaded table (LoadedTable::Reset) and empties every view of it.
+    virtual void ResetStringTable() = 0;
+};
+
+/// Where and how a build writes, beyond the project settings.
+struct BuildOptions {
+    std::filesystem::path outputFolder = ".";
+    bool configApiForROM = false;           ///< "Target platform has no file system"
+    std::optional<std::uint32_t> uniqueId;  ///< replaces the id made from the clock
+};
+
+/// How a build ended.
+struct BuildOutcome {
+    enum class Kind {
+        kRefused,  ///< a check before the build failed; nothing was touched
+        kSucceeded,
+        kFailed,  ///< reported `result`
+        kCancelled,
+    };
+    Kind kind = Kind::kRefused;
+    ResultCode result = kSuccess;
+    /// For a file that could not be written: the file and the system's reason.
+    std::string failedFile;
+};
+
+/// Most units a cell may hold in a build (bytes for narrow text, UTF-16 units for wide text).
+inline constexpr std::size_t kMaxCellLength = 999;
+/// Length of each of the fixed pauses that let the user read the progress display.
+inline constexpr std::chrono::milliseconds kReadingPause{1000};
+
+/// Builds Lexicorn.bin, Lexicorn.c (C target with the API compiled in), the string-id list and
+/// LXNApiCfg.h from the selected languages of `table` into `options.outputFolder`. Reports the
+/// outcome in exactly one message, then forgets the table. An exception of the table reader ends
+/// the build where it happens; the clean-up still runs and the exception goes on to the caller.
+BuildOutcome BuildLexicorn(BuildHost& host, LoadedTable& table, const ProjectSettings& settings,
+                           const BuildOptions& options);
+
+}  // namespace lexicorn

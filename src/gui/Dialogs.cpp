@@ -1,0 +1,59 @@
+#include "gui/Dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace lexicorn::app {
+namespace {
+
+// The system's texts separate lines with carriage returns; Qt's labels break at line feeds.
+QString Displayed(const QString& text) {
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QChar('\r'), QChar('\n'));
+    return shown;
+}
+
+class QtDialogs final : public Dialogs {
+  public:
+    void Error(QWidget* parent, const QString& text) override {
+        QMessageBox::critical(parent, QApplication::applicationName(), Displayed(text));
+    }
+    void Information(QWidget* parent, const QString& text) override {
+        QMessageBox::information(parent, QApplication::applicationName(), Displayed(text));
+    }
+    void Message(QWidget* parent, const QString& text) override {
+        QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), Displayed(text),
+                        QMessageBox::Ok, parent);
+        box.exec();
+    }
+    bool Question(QWidget* parent, const QString& text) override {
+        return QMessageBox::question(parent, QApplication::applicationName(), Displayed(text),
+                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    }
+    std::optional<QString> OpenFile(QWidget* parent, const FileChoice& choice) override {
+        return Run(parent, choice, QFileDialog::AcceptOpen);
+    }
+    std::optional<QString> SaveFile(QWidget* parent, const FileChoice& choice) override {
+        return Run(parent, choice, QFileDialog::AcceptSave);
+    }
+
+  private:
+    static std::optional<QString> Run(QWidget* parent, const FileChoice& choice,
+                                      QFileDialog::AcceptMode mode) {
+        QFileDialog dialog(parent, choice.title, choice.folder, choice.filter);
+        dialog.setAcceptMode(mode);
+        dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                           : QFileDialog::AnyFile);
+        dialog.setDefaultSuffix(choice.defaultSuffix);
+        if (mode == QFileDialog::AcceptSave) dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+        return dialog.selectedFiles().constFirst();
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<Dialogs> CreateQtDialogs() { return std::make_unique<QtDialogs>(); }
+
+}  // namespace lexicorn::app

@@ -1,0 +1,48 @@
+#include <QApplication>
+#include <QMessageBox>
+
+#include "gui/Dialogs.h"
+#include "gui/MainWindow.h"
+#include "gui/WizardTexts.h"
+
+namespace {
+
+// Errors that escape an event handler end up here instead of ending the program: the user sees
+// their text and the application goes on.
+class LexicornApplication : public QApplication {
+  public:
+    using QApplication::QApplication;
+    lexicorn::app::TMainDialog* mainWindow = nullptr;
+
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& error) {
+            if (mainWindow) mainWindow->ReportError(error);
+            return false;
+        }
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    LexicornApplication application(argc, argv);
+    QApplication::setApplicationName(QString::fromUtf8(lexicorn::app::texts::kApplicationTitle));
+    QApplication::setApplicationDisplayName(QString::fromUtf8(lexicorn::app::texts::kApplicationTitle));
+    const std::unique_ptr<lexicorn::app::Dialogs> dialogs = lexicorn::app::CreateQtDialogs();
+
+    lexicorn::app::WizardStartup startup;
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() > 1) startup.projectPath = arguments.at(1);
+    std::unique_ptr<lexicorn::app::TMainDialog> mainWindow;
+    try {
+        mainWindow = std::make_unique<lexicorn::app::TMainDialog>(*dialogs, startup);
+    } catch (const std::exception& error) {
+        dialogs->Error(nullptr, QString::fromUtf8(error.what()));
+        return 1;
+    }
+    application.mainWindow = mainWindow.get();
+    mainWindow->show();
+    return QApplication::exec();
+}

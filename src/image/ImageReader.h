@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "base/Error.h"
+
+namespace lexicorn {
+
+/// A Lexicorn image that fails a check; the message says which.
+class ImageError : public Error {
+  public:
+    explicit ImageError(const std::string& message) : Error(kNotALexicorn, message) {}
+};
+
+/// A checked image, its texts in UTF-8.
+struct ImageContents {
+    struct Language {
+        std::uint32_t code = 0;  ///< first character × 256 + second character
+        std::string codeText;    ///< the code's characters
+        std::string name;
+    };
+    std::uint32_t uniqueId = 0;
+    std::uint32_t imageSize = 0;
+    std::uint32_t byteOrder = 0;  ///< 0 little, 1 big endian
+    std::uint32_t encoding = 0;   ///< 0 single byte, 1 UTF-16, 2 UTF-8
+    std::uint32_t tableType = 0;  ///< 0 16-bit offsets, 1 32-bit offsets
+    std::uint32_t stringCount = 0;
+    std::uint32_t offsetTableOffset = 0;
+    std::uint32_t stringDataOffset = 0;
+    std::vector<Language> languages;
+    std::vector<std::vector<std::string>> strings;  ///< strings[language][string id]
+};
+
+/// Checks a whole image (signature in either byte order, sizes, every offset inside the string data,
+/// every string terminated) and reads it. Single-byte text is read in `codePage`. Throws ImageError.
+ImageContents ReadImage(std::span<const std::uint8_t> image, const std::string& codePage = "CP1252");
+
+}  // namespace lexicorn

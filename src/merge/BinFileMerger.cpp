@@ -1,0 +1,170 @@
+#include "merge/BinFileMerger.h"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <vector>
+
+#include "base/Error.h"
+#include "platform/AtomicFile.h"
+
+namespace lexicorn {
+namespace {
+
+constexpr std::uint64_t kMost32 = std::numeric_limits<std::uint32_t>::max();
+
+ResultCode Measure(FileHandle& file, const std::string& path, std::uint32_t& size) {
+    file.SetFileName(path);
+    if (ResultCode opened = file.OpenForReading()) return opened;
+    size = file.Size();
+    file.CloseFile();
+    return kSuccess;
+}
+
+}  // namespace
+
+bool PlacementAllowed(MergeMode mode, MergePlacement placement) {
+    return mode == MergeMode::kOverwrite || placement != MergePlacement::kAddress;
+}
+
+ResultCode BinFileMerger::SetSourceFile(const std::string& path) {
+    return Measure(sourceFile_, path, sourceSize_);
+}
+
+ResultCode BinFileMerger::SetTargetFile(const std::string& path) {
+    return Measure(targetFile_, path, targetSize_);
+}
+
+ResultCode BinFileMerger::SetOutputFile(const std::string& path) {
+    outputFile_.SetFileName(path);
+    return kSuccess;
+}
+
+void BinFileMerger::CloseAll() {
+    for (FileHandle* file : {&sourceFile_, &targetFile_, &outputFile_})
+        if (file->IsOpen()) file->CloseFile();
+}
+
+ResultCode BinFileMerger::SetParameters(MergeMode mode, MergePlacement placement, std::uint8_t alignment,
+                                        std::uint32_t address) {
+    if (Code(mode) >= 3 || Code(placement) >= 3) return kOutOfRange;
+    mergeMode_ = mode;
+    mergePlacement_ = placement;
+    mergeAlignment_ = alignment;
+    mergeAddress_ = placement == MergePlacement::kAddress ? address : 0;
+    return kSuccess;
+}
+
+std::uint32_t BinFileMerger::AlignDown(std::uint32_t n) const {
+    const std::uint32_t a = mergeAlignment_;
+    return a != 0 && n % a != 0 ? n - n % a : n;
+}
+
+ResultCode BinFileMerger::Layout(std::uint32_t targetSize, std::uint32_t sourceSize,
+                                 MergeLayout& layout) const {
+    if (!PlacementAllowed(mergeMode_, mergePlacement_)) return kPlacementNotInMode;
+    if (mergeMode_ == MergeMode::kOverwrite) {
+        if (std::uint64_t{mergeAddress_} + sourceSize > kMost32) return kAddressOverflow;
+        layout.outputSize = std::max(targetSize, mergeAddress_ + sourceSize);
+        layout.targetOffset = 0;
+        switch (mergePlacement_) {
+            case MergePlacement::kBeginning:
+                layout.imageOffset = 0;
+                break;
+            case MergePlacement::kAddress:
+                layout.imageOffset = mergeAddress_;
+                break;
+            case MergePlacement::kEnd:
+                layout.imageOffset = AlignDown(layout.outputSize - sourceSize);
+                break;
+            default:
+                return kPlacementNotInMode;
+        }
+        return kSuccess;
+    }
+    const bool imageFirst = mergePlacement_ == MergePlacement::kBeginning;
+    const std::uint32_t first = imageFirst ? sourceSize : targetSize;
+    const std::uint32_t second = imageFirst ? targetSize : sourceSize;
+    const std::uint32_t a = mergeAlignment_;
+    const std::uint64_t secondOffset = std::uint64_t{first} + (a != 0 && first % a != 0 ? a - first % a : 0);
+    if (secondOffset + second > kMost32) return kFileTooLarge;  // the output would reach 4 GiB
+    layout.outputSize = static_cast<std::uint32_t>(secondOffset + second);
+    layout.imageOffset = imageFirst ? 0 : static_cast<std::uint32_t>(secondOffset);
+    layout.targetOffset = imageFirst ? static_cast<std::uint32_t>(secondOffset) : 0;
+    return kSuccess;
+}
+
+ResultCode BinFileMerger::Merge() {
+    const ResultCode result = Assemble();
+    CloseAll();
+    return result;
+}
+
+ResultCode BinFileMerger::Assemble() {
+    if (ResultCode opened = sourceFile_.OpenForReading())
+        return opened == kFileTooLarge ? opened : kCannotOpenImage;
+    if (ResultCode opened = targetFile_.OpenForReading())
+        return opened == kFileTooLarge ? opened : kCannotOpenTarget;
+    sourceSize_ = sourceFile_.Size();
+    targetSize_ = targetFile_.Size();
+    if (ResultCode checked = CheckInputs()) return checked;
+
+    MergeLayout layout;
+    if (ResultCode laidOut = Layout(targetSize_, sourceSize_, layout)) return laidOut;
+
+    // A merge output is as large as the firmware and is made from inputs that stay untouched; like
+    // cp, it leaves flushing to the system instead of waiting for the disk.
+    AtomicFile output(outputFile_.FileName(), AtomicFile::Flush::kLeaveToSystem);
+    if (output.Failed()) return kCannotCreateOutput;
+    WriteOutput(layout, output);
+    try {
+        output.Commit();
+    } catch (const Error&) {
+        return kCannotCreateOutput;  // the merge's messages know its codes, not the system's reasons
+    }
+    return kSuccess;
+}
+
+void BinFileMerger::WriteOutput(const MergeLayout& layout, AtomicFile& output) const {
+    // The output is painted from the bottom up: zero bytes, the target, the cleared signature of an
+    // old image, the new image on top. It is written range by range straight from the inputs, so
+    // no copy of the whole output is ever held in memory.
+    struct Range {
+        std::uint64_t begin, end;
+        bool Holds(std::uint64_t at) const { return at >= begin && at < end; }
+    };
+    const Range imageRange{layout.imageOffset, std::uint64_t{layout.imageOffset} + sourceSize_};
+    const Range targetRange{layout.targetOffset, std::uint64_t{layout.targetOffset} + targetSize_};
+    Range cleared{0, 0};
+    if (clearedSignature_ && std::uint64_t{*clearedSignature_} + 8 <= targetSize_)
+        cleared = {layout.targetOffset + std::uint64_t{*clearedSignature_},
+                   layout.targetOffset + std::uint64_t{*clearedSignature_} + 8};
+
+    std::vector<std::uint64_t> edges = {0,
+                                        layout.outputSize,
+                                        imageRange.begin,
+                                        imageRange.end,
+                                        targetRange.begin,
+                                        targetRange.end,
+                                        cleared.begin,
+                                        cleared.end};
+    std::sort(edges.begin(), edges.end());
+    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+    static const std::array<char, 1 << 16> kZeros{};
+    for (std::size_t i = 0; i + 1 < edges.size() && edges[i + 1] <= layout.outputSize; ++i) {
+        const std::uint64_t begin = edges[i], length = edges[i + 1] - edges[i];
+        if (imageRange.Holds(begin)) {
+            sourceFile_.CopyTo(output, static_cast<std::uint32_t>(begin - imageRange.begin), length);
+        } else if (!cleared.Holds(begin) && targetRange.Holds(begin)) {
+            targetFile_.CopyTo(output, static_cast<std::uint32_t>(begin - targetRange.begin), length);
+        } else {
+            for (std::uint64_t left = length; left > 0;) {
+                const std::uint64_t piece = std::min<std::uint64_t>(left, kZeros.size());
+                output.Write({kZeros.data(), piece});
+                left -= piece;
+            }
+        }
+    }
+}
+
+}  // namespace lexicorn

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "base/ResultCodes.h"
+#include "merge/FileHandle.h"
+#include "project/ProjectSettings.h"
+
+namespace lexicorn {
+
+class AtomicFile;
+
+/// Where the parts of a merge output go. Every offset is within the output.
+struct MergeLayout {
+    std::uint32_t outputSize = 0;
+    std::uint32_t targetOffset = 0;
+    std::uint32_t imageOffset = 0;
+};
+
+/// Whether `placement` is available in `mode`: appending goes before or after the whole target,
+/// so an explicit address needs overwriting.
+bool PlacementAllowed(MergeMode mode, MergePlacement placement);
+
+/// Places one file (the source) into another (the target) and writes the result to a third: appended
+/// before or after the whole target, or written over target bytes at its beginning, its end or an
+/// address, aligned, with zero bytes in every gap. The inputs are only read; the output is written
+/// whole or not at all.
+class BinFileMerger {
+  public:
+    virtual ~BinFileMerger() = default;
+
+    /// Records the file and measures it (opened read-only): 0, kCannotOpenFile or kFileTooLarge.
+    ResultCode SetSourceFile(const std::string& path);
+    ResultCode SetTargetFile(const std::string& path);
+    /// Records the output path; touches no file.
+    ResultCode SetOutputFile(const std::string& path);
+
+    /// Stores mode, placement, alignment and (for the address placement) the address; kOutOfRange
+    /// for a mode or placement of 3 or more.
+    ResultCode SetParameters(MergeMode mode, MergePlacement placement, std::uint8_t alignment,
+                             std::uint32_t address);
+    /// Writes the output: 0, kCannotOpenImage, kCannotOpenTarget, kFileTooLarge, kPlacementNotInMode,
+    /// kAddressOverflow, a code of CheckInputs, or kCannotCreateOutput when the output cannot be
+    /// written whole.
+    ResultCode Merge();
+
+    /// Where the target and the source go for the stored parameters and the given sizes.
+    ResultCode Layout(std::uint32_t targetSize, std::uint32_t sourceSize, MergeLayout& layout) const;
+
+    MergeMode Mode() const { return mergeMode_; }
+    MergePlacement Placement() const { return mergePlacement_; }
+    std::uint32_t MergeAddress() const { return mergeAddress_; }
+
+  protected:
+    /// Looks at both inputs, open for the merge, before anything is written; 0 lets the merge go on.
+    virtual ResultCode CheckInputs() { return kSuccess; }
+    /// The 8 bytes at this target offset read as zero in the output (an old image's signature).
+    void ClearInOutput(std::optional<std::uint32_t> targetOffset) { clearedSignature_ = targetOffset; }
+
+    FileHandle sourceFile_;
+    FileHandle targetFile_;
+    FileHandle outputFile_;
+
+  private:
+    ResultCode Assemble();
+    void CloseAll();
+    std::uint32_t AlignDown(std::uint32_t n) const;
+    void WriteOutput(const MergeLayout& layout, AtomicFile& output) const;
+
+    MergeMode mergeMode_ = MergeMode::kNone;
+    MergePlacement mergePlacement_ = MergePlacement::kBeginning;
+    std::uint32_t mergeAddress_ = 0;
+    std::uint8_t mergeAlignment_ = 0;
+    std::uint32_t sourceSize_ = 0;
+    std::uint32_t targetSize_ = 0;
+    std::optional<std::uint32_t> clearedSignature_;
+};
+
+}  // namespace lexicorn

@@ -1,0 +1,86 @@
+#include "merge/LXNMerger.h"
+
+#include <array>
+#include <filesystem>
+
+#include "base/Bytes.h"
+#include "image/ImageLayout.h"
+
+namespace lexicorn {
+namespace {
+
+// The merger places and finds little-endian images.
+const std::array<std::uint8_t, layout::kSignatureSize> kSignature =
+    layout::SignatureBytes(ByteOrder::kLittle);
+
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code ignored;
+    return std::filesystem::equivalent(a, b, ignored);
+}
+
+}  // namespace
+
+ResultCode LXNMerger::CheckLexicornFile(const std::string& path) {
+    sourceValid_ = false;
+    if (ResultCode measured = SetSourceFile(path)) return measured;
+    if (ResultCode opened = sourceFile_.OpenForReading()) return opened;
+    const ResultCode checked = CheckOpenSource();
+    sourceFile_.CloseFile();
+    sourceValid_ = checked == kSuccess;
+    return checked;
+}
+
+ResultCode LXNMerger::CheckOpenSource() {
+    std::array<std::uint8_t, layout::kSignatureSize> start{};
+    if (ResultCode read = sourceFile_.ReadAt(0, layout::kSignatureSize, start.data())) return read;
+    return start == kSignature ? kSuccess : kNotALexicorn;
+}
+
+ResultCode LXNMerger::ScanTarget(const std::string& path) {
+    targetScanned_ = false;
+    targetHasLexicorn_ = false;
+    oldLexicornSize_ = 0;
+    if (ResultCode measured = SetTargetFile(path)) return measured;
+    if (ResultCode opened = targetFile_.OpenForReading()) return opened;
+    const ResultCode scanned = ScanOpenTarget();
+    targetFile_.CloseFile();
+    targetScanned_ = scanned == kSuccess;
+    return scanned;
+}
+
+ResultCode LXNMerger::ScanOpenTarget() {
+    targetHasLexicorn_ = false;
+    oldLexicornSize_ = 0;
+    std::span<const std::uint8_t> target;
+    if (ResultCode mapped = targetFile_.MapContents(target)) return mapped;
+    const std::size_t found = FindPattern(target, kSignature, 0, 1);
+    if (found == std::string::npos) return kSuccess;
+    if (found + layout::kHeaderSize > target.size()) return kOutOfRange;
+    targetHasLexicorn_ = true;
+    oldLexicornPosition_ = static_cast<std::uint32_t>(found);
+    oldLexicornSize_ = GetUnsigned(target.data() + found + layout::kImageSizeAt, 4, ByteOrder::kLittle);
+    return kSuccess;
+}
+
+ResultCode LXNMerger::SetMergeParameters(MergeMode mode, MergePlacement placement, std::uint8_t alignment,
+                                         std::uint32_t address) {
+    if (mode != MergeMode::kOverwrite && mode != MergeMode::kAppend) return kOutOfRange;
+    return SetParameters(mode, placement, alignment, address);
+}
+
+ResultCode LXNMerger::MergeLexicorn() {
+    if (!IsReady()) return kMergeNotReady;
+    const std::string& output = outputFile_.FileName();
+    if (SameFile(output, sourceFile_.FileName()) || SameFile(output, targetFile_.FileName()))
+        return kOutputIsInput;
+    return Merge();
+}
+
+ResultCode LXNMerger::CheckInputs() {
+    if (ResultCode checked = CheckOpenSource()) return checked;
+    const ResultCode scanned = ScanOpenTarget();
+    ClearInOutput(targetHasLexicorn_ ? std::optional<std::uint32_t>(oldLexicornPosition_) : std::nullopt);
+    return scanned;
+}
+
+}  // namespace lexicorn

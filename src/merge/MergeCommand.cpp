@@ -1,0 +1,97 @@
+#include "merge/MergeCommand.h"
+
+#include <fmt/format.h>
+
+namespace lexicorn {
+
+std::string merge_messages::CannotStartMerge(ResultCode code) {
+    std::string text = "Can not start merge operation." + HexCode(code);
+    switch (code) {
+        case kOutputIsInput:
+            return text +
+                   "\r\rThe output file is the Lexicorn file or the target file. Please select another "
+                   "output file.";
+        case kAddressOverflow:
+            return text + "\r\rAt this address the Lexicorn would end beyond 4 GB.";
+        case kFileTooLarge:
+            return text + "\r\rFiles of 4 GB or more cannot be merged.";
+        default:
+            return text;
+    }
+}
+
+std::optional<std::uint32_t> ParseHexAddress(std::string_view text) {
+    std::uint64_t value = 0;
+    if (text.empty()) return std::nullopt;
+    for (char c : text) {
+        int digit;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else
+            return std::nullopt;
+        value = value << 4 | static_cast<std::uint64_t>(digit);
+        // Leading zeros are harmless; a ninth significant digit is not dropped but refused.
+        if (value > 0xFFFFFFFFull) return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(value);
+}
+
+TargetInfo DescribeTarget(const LXNMerger& merger) {
+    const std::uint32_t size = merger.TargetHasLexicorn() ? merger.OldLexicornSize() : 0;
+    const std::uint32_t position = merger.TargetHasLexicorn() ? merger.OldLexicornPosition() : 0;
+    return {size != 0 ? merge_messages::kTargetHasLexicorn : merge_messages::kNoLexicornInTarget,
+            fmt::format("{:08X}", size), fmt::format("{:08X}", position)};
+}
+
+MergeOutcome RunMergeCommand(MergeHost& host, LXNMerger& merger, ProjectSettings& settings,
+                             const MergeRequest& request) {
+    namespace text = merge_messages;
+    if (!request.outputChosen) {
+        host.ShowError(text::kSelectOutput);
+        return MergeOutcome::kRefused;
+    }
+    if (!request.targetChosen) {
+        host.ShowError(text::kSelectTarget);
+        return MergeOutcome::kRefused;
+    }
+    if (!request.imageChosen) {
+        host.ShowError(text::kSelectImage);
+        return MergeOutcome::kRefused;
+    }
+    settings.mergeMode = request.mode;
+    settings.mergePlacement = request.placement;
+    if (request.placement == MergePlacement::kAddress) {
+        settings.mergeAddress = 0;
+        if (!request.addressText.empty()) {
+            std::string upper = request.addressText;
+            for (char& c : upper) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+            const std::optional<std::uint32_t> address = ParseHexAddress(upper);
+            if (!address) {
+                host.ShowInformation(text::kInvalidHex);
+                return MergeOutcome::kInvalidAddress;
+            }
+            settings.mergeAddress = *address;
+            // A search step of 0 (only a damaged project file holds one) means no alignment to keep.
+            if (settings.searchStep != 0 && settings.mergeAddress % settings.searchStep != 0 &&
+                !host.Ask(text::kAddressNotAligned)) {
+                host.ShowInformation(text::kAborting);
+                return MergeOutcome::kAborted;
+            }
+        }
+    }
+    if (merger.SetMergeParameters(settings.mergeMode, settings.mergePlacement, settings.searchStep,
+                                  settings.mergeAddress)) {
+        host.ShowError(text::kCannotSetParameters);
+        return MergeOutcome::kRefused;
+    }
+    if (ResultCode result = merger.MergeLexicorn()) {
+        host.ShowError(text::CannotStartMerge(result));
+        return MergeOutcome::kFailed;
+    }
+    host.ShowInformation(text::kDone);
+    return MergeOutcome::kDone;
+}
+
+}  // namespace lexicorn

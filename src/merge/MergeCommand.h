@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "merge/LXNMerger.h"
+#include "project/ProjectSettings.h"
+
+// The Merge command's checks and texts, shared by the merger page and the command line so that the
+// two can never disagree.
+namespace lexicorn {
+
+namespace merge_messages {
+inline constexpr const char* kSelectOutput = "Error: Please select output file.";
+inline constexpr const char* kSelectTarget = "Please select target file.";
+inline constexpr const char* kSelectImage = "Please select Lexicorn file.";
+inline constexpr const char* kInvalidHex = "Invalid Hex value!";
+inline constexpr const char* kAddressNotAligned =
+    "The adress you specified isn't multiple of the alignment. Are you sure you want to continue?";
+inline constexpr const char* kAborting = "Aborting merge process.";
+inline constexpr const char* kCannotSetParameters = "Can not set merge parameters.";
+inline constexpr const char* kDone = "Merge operation done successfully.";
+inline constexpr const char* kInvalidImage = "Invalid Lexicorn file.";
+inline constexpr const char* kCannotSetOutput = "Cannot set output file.";
+inline constexpr const char* kTargetHasLexicorn =
+    "Target already has a Lexicorn. New Lexicorn will make this old Lexicorn obsolete.";
+inline constexpr const char* kNoLexicornInTarget = "No Lexicorn found in the target software.";
+/// "Can not start merge operation." with the code, and a sentence for the codes a user can act on.
+std::string CannotStartMerge(ResultCode code);
+}  // namespace merge_messages
+
+/// A hexadecimal address as typed (digits 0-9 and A-F, upper case): none for any other character,
+/// for an empty text and for a value that needs more than 8 digits.
+std::optional<std::uint32_t> ParseHexAddress(std::string_view text);
+
+/// What the merger page shows of a scanned target.
+struct TargetInfo {
+    std::string text;      ///< whether the target holds a Lexicorn
+    std::string size;      ///< the old image's size, 8 upper-case hexadecimal digits
+    std::string position;  ///< its position in the target, likewise
+};
+TargetInfo DescribeTarget(const LXNMerger& merger);
+
+/// The side of a Merge command that the front end provides.
+class MergeHost {
+  public:
+    virtual ~MergeHost() = default;
+    virtual void ShowError(const std::string& text) = 0;
+    virtual void ShowInformation(const std::string& text) = 0;
+    /// A Yes/No question; true for Yes.
+    virtual bool Ask(const std::string& question) = 0;
+};
+
+/// A Merge command as the user gave it.
+struct MergeRequest {
+    bool outputChosen = false;
+    bool targetChosen = false;
+    bool imageChosen = false;
+    MergeMode mode = MergeMode::kAppend;
+    MergePlacement placement = MergePlacement::kEnd;
+    std::string addressText;  ///< for the address placement; empty means 0
+};
+
+enum class MergeOutcome {
+    kRefused,         ///< a file was not chosen, or the parameters were refused
+    kInvalidAddress,  ///< the address text is not a hexadecimal address
+    kAborted,         ///< the user said No to the alignment question
+    kFailed,          ///< the merge itself failed
+    kDone,
+};
+
+/// Checks the request, stores mode, placement and address in `settings`, asks when the address is
+/// not a multiple of `settings.searchStep`, merges, and shows the outcome's one message.
+MergeOutcome RunMergeCommand(MergeHost& host, LXNMerger& merger, ProjectSettings& settings,
+                             const MergeRequest& request);
+
+}  // namespace lexicorn

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "base/Bytes.h"
+#include "generate/CSource.h"
+#include "generate/StringListEngine.h"
+#include "image/ImageFormat.h"
+#include "platform/CodePage.h"
+
+namespace lexicorn {
+
+/// Where the target software gets the strings from.
+enum class TargetPlatform : std::int8_t {
+    kApi = 0,     ///< it compiles the LXN API files
+    kDotNet = 1,  ///< it uses .NET or lxnbase.dll
+};
+
+/// How the merger places an image into target software.
+enum class MergeMode : std::uint8_t {
+    kNone = 0,  ///< none chosen yet
+    kOverwrite = 1,
+    kAppend = 2,
+};
+
+/// Where in the target the merger places the image.
+enum class MergePlacement : std::uint8_t {
+    kBeginning = 0,
+    kAddress = 1,  ///< at an explicit address
+    kEnd = 2,
+};
+
+/// The merge alignments in bytes, which are also the image search steps of the target runtime.
+inline constexpr std::array<std::uint8_t, 5> kMergeAlignments = {1, 2, 4, 8, 16};
+
+/// The build and merge options that a project file keeps, with their start-up defaults. A project
+/// file may hold any number for a choice; the fields keep it as it is.
+struct ProjectSettings {
+    Encoding encoding = Encoding::kSingleByte;
+    TableType tableType = TableType::k16Bit;
+    std::uint8_t alignment = 0;  ///< 1 BYTE, 2 WORD, 4 DWORD; 0 (never chosen) acts as 1
+    ByteOrder byteOrder = ByteOrder::kLittle;
+    std::uint8_t searchStep = 16;  ///< merge alignment and the runtime's image search step
+    MergeMode mergeMode = MergeMode::kNone;
+    MergePlacement mergePlacement = MergePlacement::kBeginning;
+    std::uint32_t mergeAddress = 0;  ///< explicit merge address
+    bool useDefaultString = true;    ///< an empty cell takes the first language's string
+    TargetLanguage targetLanguage = TargetLanguage::kC;
+    TargetPlatform targetPlatform = TargetPlatform::kApi;
+    std::string codePage = kDefaultCodePage;  ///< of single-byte text
+
+    bool operator==(const ProjectSettings&) const = default;
+};
+
+/// What a target platform fixes; none where it leaves the choice free. The .NET runtime reads
+/// wide text from 32-bit tables only and runs where there is a file system; a target that
+/// compiles the C API gets a C string-id list.
+struct PlatformConstraints {
+    std::optional<Encoding> encoding;
+    std::optional<TableType> tableType;
+    std::optional<TargetLanguage> targetLanguage;
+    bool hasFileSystem = false;  ///< "Target platform has no file system" cannot be chosen
+};
+PlatformConstraints ConstraintsOf(TargetPlatform platform);
+
+/// Chooses `platform` and applies what it fixes; `configApiForROM` is the "Target platform has no
+/// file system" option.
+void ChooseTargetPlatform(ProjectSettings& settings, TargetPlatform platform, bool& configApiForROM);
+
+/// What LXNApiCfg.h says for these settings.
+ApiConfig ApiConfigOf(const ProjectSettings& settings, bool configApiForROM);
+
+}  // namespace lexicorn
