@@ -1,6 +1,7 @@
 # Convenience wrapper around CMake. `make run` and `make test` set everything up on a fresh Debian machine.
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
+CORE_BUILD ?= build-core
 JOBS ?= $(shell nproc)
 
 .PHONY: all run test bench deps configure clean install
@@ -24,7 +25,8 @@ run: all
 		$(BUILD)/src/cli/lexicorn build examples/strings.csv -o out; \
 	fi
 
-# Every test, then every test again built with AddressSanitizer and UndefinedBehaviorSanitizer.
+# Every test, then every test again built with AddressSanitizer and UndefinedBehaviorSanitizer,
+# then the core and the command line built and tested without Qt, as CI containers build them.
 # Warnings are errors here, as in CI; packagers may leave LEXICORN_WERROR off.
 test: CMAKE_FLAGS += -DLEXICORN_WERROR=ON
 test: all
@@ -32,6 +34,9 @@ test: all
 	cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLEXICORN_SANITIZE=ON -DLEXICORN_WERROR=ON
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	ctest --test-dir $(SANITIZE_BUILD) -j $(JOBS) --output-on-failure
+	cmake -S . -B $(CORE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DLEXICORN_GUI=OFF -DLEXICORN_WERROR=ON
+	cmake --build $(CORE_BUILD) -j $(JOBS)
+	ctest --test-dir $(CORE_BUILD) -j $(JOBS) --output-on-failure
 
 bench: deps
 	bench/run
@@ -43,4 +48,4 @@ install: all
 	cmake --install $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) build-release out
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(CORE_BUILD) build-release out

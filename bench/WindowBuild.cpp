@@ -42,14 +42,14 @@ class SilentHost final : public BuildHost {
     LoadedTable& table_;
 };
 
-class SilentDialogs final : public app::Dialogs {
+class SilentDialogs final : public gui::Dialogs {
   public:
     void Error(QWidget*, const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
     void Information(QWidget*, const QString&) override {}
     void Message(QWidget*, const QString&) override {}
     bool Question(QWidget*, const QString&) override { return false; }
-    std::optional<QString> OpenFile(QWidget*, const app::FileChoice&) override { return std::nullopt; }
-    std::optional<QString> SaveFile(QWidget*, const app::FileChoice&) override { return std::nullopt; }
+    std::optional<QString> OpenFile(QWidget*, const gui::FileChoice&) override { return std::nullopt; }
+    std::optional<QString> SaveFile(QWidget*, const gui::FileChoice&) override { return std::nullopt; }
 };
 
 }  // namespace
@@ -68,11 +68,11 @@ int main(int argc, char** argv) {
     if (!SaveProjectFile(project.toStdString(), settings)) return 1;
 
     SilentDialogs dialogs;
-    app::WizardStartup startup;
+    gui::WizardStartup startup;
     startup.splashTime = std::chrono::milliseconds(0);
     startup.readingPauses = false;
     startup.projectPath = project;
-    app::TMainDialog window(dialogs, startup);
+    gui::MainWindow window(dialogs, startup);
     window.show();
 
     // The two kinds take turns, so that a busier moment of the machine meets both alike.
@@ -86,10 +86,10 @@ int main(int argc, char** argv) {
         BuildLexicorn(host, loaded, settings, BuildOptions{});
         coreBest = std::min(coreBest, clock.nsecsElapsed() / 1e9);
 
-        window.LoadSpreadsheet(QString::fromStdString(table));
-        window.findChild<QPushButton*>(QStringLiteral("AddAllLanguagesBtn"))->click();
+        window.loadTable(QString::fromStdString(table));
+        window.findChild<QPushButton*>(QStringLiteral("addAllLanguagesButton"))->click();
         clock.restart();
-        window.CreateLexicornButtonClick();
+        window.createImage();
         windowBest = std::min(windowBest, clock.nsecsElapsed() / 1e9);
     }
     std::printf("core build %.3fs, window build %.3fs: the window adds %.1f%%\n", coreBest, windowBest,

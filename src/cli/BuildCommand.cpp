@@ -142,14 +142,12 @@ class BuildCommand final : public Subcommand {
             CheckCodePage(*args.codePage);
             settings.codePage = *args.codePage;
         }
-        if (!args.uniqueId.empty()) {
-            options.uniqueId = ParseUniqueId(args.uniqueId);
-        } else {
-            try {
-                SourceDateEpoch();
-            } catch (const std::invalid_argument& error) {
-                throw UsageError(error.what());
-            }
+        if (!args.uniqueId.empty()) options.uniqueId = ParseUniqueId(args.uniqueId);
+        // A malformed value is a mistake of the command's environment, reported before anything is read.
+        try {
+            SourceDateEpoch();
+        } catch (const std::invalid_argument& error) {
+            throw UsageError(error.what());
         }
 
         LoadedTable table = LoadTable(args.table, settings.codePage);

@@ -8,82 +8,76 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace lexicorn::app {
-namespace {
+#include "base/Text.h"
 
-QString WithLineFeeds(const QString& text) {
-    QString shown = text;
-    return shown.replace(QChar('\r'), QChar('\n'));
-}
+namespace lexicorn::gui {
 
-}  // namespace
-
-TLexicornProgress::TLexicornProgress(std::function<void()> requestCancel, QWidget* parent)
+BuildProgressDialog::BuildProgressDialog(std::function<void()> requestCancel, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint),
-      processText_(new QLabel(this)),
+      statusText_(new QLabel(this)),
       progressBar_(new QProgressBar(this)),
-      stopProcessBtn_(new QPushButton(QStringLiteral("Cancel"), this)) {
-    setObjectName(QStringLiteral("TLexicornProgress"));
+      cancelButton_(new QPushButton(QStringLiteral("Cancel"), this)) {
+    setObjectName(QStringLiteral("buildProgressDialog"));
     setWindowTitle(QStringLiteral("In Progress..."));
-    processText_->setObjectName(QStringLiteral("processText"));
-    progressBar_->setObjectName(QStringLiteral("LexicornProgressBar"));
-    stopProcessBtn_->setObjectName(QStringLiteral("stopProcessBtn"));
+    statusText_->setObjectName(QStringLiteral("statusText"));
+    progressBar_->setObjectName(QStringLiteral("progressBar"));
+    cancelButton_->setObjectName(QStringLiteral("cancelButton"));
 
     // A fixed area of five lines, the longest status, so the window does not jump as the text changes.
-    processText_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    processText_->setMinimumSize(382, processText_->fontMetrics().lineSpacing() * 5);
-    processText_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    statusText_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    statusText_->setMinimumSize(382, statusText_->fontMetrics().lineSpacing() * 5);
+    statusText_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     progressBar_->setRange(0, 100);
     progressBar_->setTextVisible(false);
     progressBar_->setMinimumWidth(385);
-    stopProcessBtn_->setAutoDefault(false);
-    stopProcessBtn_->setDefault(false);
-    connect(stopProcessBtn_, &QPushButton::clicked, this,
+    cancelButton_->setAutoDefault(false);
+    cancelButton_->setDefault(false);
+    connect(cancelButton_, &QPushButton::clicked, this,
             [requestCancel = std::move(requestCancel)] { requestCancel(); });
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(processText_);
+    layout->addWidget(statusText_);
     layout->addWidget(progressBar_);
-    layout->addWidget(stopProcessBtn_, 0, Qt::AlignHCenter);
+    layout->addWidget(cancelButton_, 0, Qt::AlignHCenter);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     sinceRedraw_.start();
 }
 
-void TLexicornProgress::SetCaption(const QString& text) {
+void BuildProgressDialog::setCaption(const QString& text) {
     setWindowTitle(text);
-    LetEventsRun(Redraw::kNow);
+    letEventsRun(Redraw::kNow);
 }
 
-void TLexicornProgress::RedrawNow() { LetEventsRun(Redraw::kNow); }
+void BuildProgressDialog::redrawNow() { letEventsRun(Redraw::kNow); }
 
-void TLexicornProgress::SetStatusText(const std::string& text) {
-    statusText_.assign(text);  // keeps its buffer: no allocation per string
-    LetEventsRun();
+void BuildProgressDialog::setStatusText(const std::string& text) {
+    status_.assign(text);  // keeps its buffer: no allocation per string
+    letEventsRun();
 }
 
-void TLexicornProgress::SetRange(int count) {
+void BuildProgressDialog::setRange(int count) {
     rangeMax_ = count;
     progressBar_->setMaximum(count);
-    ResetPosition();
+    resetPosition();
 }
 
-void TLexicornProgress::Step() {
+void BuildProgressDialog::step() {
     if (position_ < rangeMax_) ++position_;
-    LetEventsRun();
+    letEventsRun();
 }
 
-void TLexicornProgress::Complete() {
+void BuildProgressDialog::complete() {
     position_ = rangeMax_;
     progressBar_->setValue(position_);
 }
 
-void TLexicornProgress::ResetPosition() {
+void BuildProgressDialog::resetPosition() {
     position_ = 0;
     progressBar_->setValue(0);
 }
 
-void TLexicornProgress::Show() {
-    ShowState();
+void BuildProgressDialog::present() {
+    showState();
     if (!placed_ && parentWidget()) {
         adjustSize();
         move(parentWidget()->window()->geometry().center() - rect().center());
@@ -93,37 +87,35 @@ void TLexicornProgress::Show() {
     raise();
 }
 
-void TLexicornProgress::Hide() { hide(); }
-
-void TLexicornProgress::showEvent(QShowEvent* event) {
-    ResetPosition();
+void BuildProgressDialog::showEvent(QShowEvent* event) {
+    resetPosition();
     QDialog::showEvent(event);
 }
 
-void TLexicornProgress::hideEvent(QHideEvent* event) {
-    ResetPosition();
+void BuildProgressDialog::hideEvent(QHideEvent* event) {
+    resetPosition();
     QDialog::hideEvent(event);
 }
 
 // Neither Escape nor Enter stands for Cancel, and the window cannot be closed while a build runs.
-void TLexicornProgress::keyPressEvent(QKeyEvent* event) { event->ignore(); }
-void TLexicornProgress::closeEvent(QCloseEvent* event) { event->ignore(); }
+void BuildProgressDialog::keyPressEvent(QKeyEvent* event) { event->ignore(); }
+void BuildProgressDialog::closeEvent(QCloseEvent* event) { event->ignore(); }
 
-void TLexicornProgress::LetEventsRun(Redraw when) {
+void BuildProgressDialog::letEventsRun(Redraw when) {
     constexpr int kCallsPerClockRead = 64;
     if (when == Redraw::kThrottled) {
         if (++callsSinceClockRead_ < kCallsPerClockRead) return;
         callsSinceClockRead_ = 0;
         if (sinceRedraw_.elapsed() < kRedrawInterval.count()) return;
     }
-    ShowState();
+    showState();
     QApplication::processEvents();
     sinceRedraw_.restart();
 }
 
-void TLexicornProgress::ShowState() {
-    processText_->setText(WithLineFeeds(QString::fromStdString(statusText_)));
+void BuildProgressDialog::showState() {
+    statusText_->setText(QString::fromStdString(WithLineFeeds(status_)));
     progressBar_->setValue(position_);
 }
 
-}  // namespace lexicorn::app
+}  // namespace lexicorn::gui

@@ -10,7 +10,7 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 
-namespace lexicorn::app {
+namespace lexicorn::gui {
 
 /// The window that shows a running build and offers its Cancel button. The build runs on the
 /// window thread: the operations that change what the window shows also let pending window events
@@ -18,28 +18,28 @@ namespace lexicorn::app {
 /// than the build, so the shown text and bar follow the build at most every `kRedrawInterval`;
 /// the build still looks at the cancellation flag at every one of its points. Even reading the
 /// clock at every string shows in the build's time, so it is read at every 64th call only.
-class TLexicornProgress : public QDialog {
+class BuildProgressDialog : public QDialog {
     Q_OBJECT
   public:
     static constexpr std::chrono::milliseconds kRedrawInterval{40};
 
     /// `requestCancel` is what the Cancel button does.
-    TLexicornProgress(std::function<void()> requestCancel, QWidget* parent = nullptr);
+    BuildProgressDialog(std::function<void()> requestCancel, QWidget* parent = nullptr);
 
-    void SetCaption(const QString& text);
+    void setCaption(const QString& text);
     /// `text` in UTF-8, as the build makes it; converted only when it is shown.
-    void SetStatusText(const std::string& text);
-    void SetRange(int count);
-    void Step();
-    void Complete();
-    void ResetPosition();
-    void Show();
-    void Hide();
+    void setStatusText(const std::string& text);
+    void setRange(int count);
+    void step();
+    void complete();
+    void resetPosition();
+    /// Shows the window over the main window, its latest state drawn.
+    void present();
     /// Shows the latest text and position at once, as before a pause.
-    void RedrawNow();
+    void redrawNow();
 
-    int Position() const { return position_; }
-    int RangeMax() const { return rangeMax_; }
+    int position() const { return position_; }
+    int rangeMax() const { return rangeMax_; }
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -51,18 +51,18 @@ class TLexicornProgress : public QDialog {
     // Runs the pending window events, and shows the latest state first, unless the window was
     // redrawn less than kRedrawInterval ago.
     enum class Redraw { kNow, kThrottled };
-    void LetEventsRun(Redraw when = Redraw::kThrottled);
-    void ShowState();
+    void letEventsRun(Redraw when = Redraw::kThrottled);
+    void showState();
 
-    QLabel* processText_;
+    QLabel* statusText_;
     QProgressBar* progressBar_;
-    QPushButton* stopProcessBtn_;
+    QPushButton* cancelButton_;
     int rangeMax_ = 0;
     int position_ = 0;
-    std::string statusText_;
+    std::string status_;
     QElapsedTimer sinceRedraw_;
     int callsSinceClockRead_ = 0;
     bool placed_ = false;
 };
 
-}  // namespace lexicorn::app
+}  // namespace lexicorn::gui

@@ -18,7 +18,7 @@
 #include "gui/Look.h"
 #include "gui/WizardTexts.h"
 
-namespace lexicorn::app {
+namespace lexicorn::gui {
 namespace {
 
 // A group box of radio buttons whose ids are their item indexes.
@@ -57,13 +57,11 @@ void Enable(QButtonGroup* group, bool enabled) {
     for (QAbstractButton* button : group->buttons()) button->parentWidget()->setEnabled(enabled);
 }
 
-constexpr std::uint8_t kAlignments[] = {1, 2, 4};
-
 }  // namespace
 
-TWizardSettingsForm::TWizardSettingsForm(Dialogs& dialogs, QWidget* parent)
+BuildSettingsDialog::BuildSettingsDialog(Dialogs& dialogs, QWidget* parent)
     : QDialog(parent, kFixedDialogOnTop), dialogs_(dialogs) {
-    setObjectName(QStringLiteral("TWizardSettingsForm"));
+    setObjectName(QStringLiteral("buildSettingsDialog"));
     setWindowTitle(QStringLiteral("Lexicorn Settings"));
     setModal(true);
 
@@ -74,94 +72,94 @@ TWizardSettingsForm::TWizardSettingsForm(Dialogs& dialogs, QWidget* parent)
     columns->addLayout(right, 1);
     columns->setSizeConstraint(QLayout::SetFixedSize);
 
-    targetPlatformRadio_ =
-        AddRadioGroup(this, left, "targetPlatformRadio", QStringLiteral("Target Platform"),
+    targetPlatform_ =
+        AddRadioGroup(this, left, "targetPlatform", QStringLiteral("Target Platform"),
                       {"I compile LXN API files directly with my application", "I use .NET or lxnbase.dll"});
-    targetLangRadio_ = AddRadioGroup(this, left, "targetLangRadio", QStringLiteral("Target Language"),
-                                     {"Visual C++", "C Sharp", "Visual Basic"});
+    targetLanguage_ = AddRadioGroup(this, left, "targetLanguage", QStringLiteral("Target Language"),
+                                    {"Visual C++", "C Sharp", "Visual Basic"});
     left->setStretch(1, 1);
-    Enable(targetLangRadio_, false);
+    Enable(targetLanguage_, false);
 
     auto* encodingBox = new QGroupBox(QStringLiteral("String Encoding"), this);
     auto* encodingLayout = new QGridLayout(encodingBox);
-    StringFormatCombo_ = new QComboBox(encodingBox);
-    StringFormatCombo_->setObjectName(QStringLiteral("StringFormatCombo"));
-    StringFormatCombo_->addItems({QStringLiteral("ASCII (Single Byte)"),
-                                  QStringLiteral("Unicode (Wide Char)"), QStringLiteral("UTF-8")});
-    StringFormatCombo_->setCurrentIndex(-1);
-    StringFormatCombo_->setToolTip(QStringLiteral("Select string encoding"));
-    encodingLayout->addWidget(StringFormatCombo_, 0, 0, 1, 2);
+    encodingChoice_ = new QComboBox(encodingBox);
+    encodingChoice_->setObjectName(QStringLiteral("encodingChoice"));
+    encodingChoice_->addItems({QStringLiteral("ASCII (Single Byte)"), QStringLiteral("Unicode (Wide Char)"),
+                               QStringLiteral("UTF-8")});
+    encodingChoice_->setCurrentIndex(-1);
+    encodingChoice_->setToolTip(QStringLiteral("Select string encoding"));
+    encodingLayout->addWidget(encodingChoice_, 0, 0, 1, 2);
     // Single-byte text needs to know its code page; the other encodings carry every character.
     auto* codePageLabel = new QLabel(QStringLiteral("Code page:"), encodingBox);
-    codePageCombo_ = new QComboBox(encodingBox);
-    codePageCombo_->setObjectName(QStringLiteral("codePageCombo"));
-    for (const char* name : kCommonCodePages) codePageCombo_->addItem(QString::fromLatin1(name));
-    codePageCombo_->setToolTip(QStringLiteral("Code page of single-byte strings"));
-    codePageLabel->setBuddy(codePageCombo_);
+    codePageChoice_ = new QComboBox(encodingBox);
+    codePageChoice_->setObjectName(QStringLiteral("codePageChoice"));
+    for (const char* name : kCommonCodePages) codePageChoice_->addItem(QString::fromLatin1(name));
+    codePageChoice_->setToolTip(QStringLiteral("Code page of single-byte strings"));
+    codePageLabel->setBuddy(codePageChoice_);
     encodingLayout->addWidget(codePageLabel, 1, 0);
-    encodingLayout->addWidget(codePageCombo_, 1, 1);
+    encodingLayout->addWidget(codePageChoice_, 1, 1);
     right->addWidget(encodingBox);
 
     auto* orderAndType = new QHBoxLayout;
-    ByteOrderRadio_ = AddRadioGroup(this, orderAndType, "ByteOrderRadio", QStringLiteral("Byte Order"),
-                                    {"Little Endian (Intel)", "Big Endian (Motorola)"},
-                                    QStringLiteral("Byte order of the target platform"));
-    LXNTypeRadio_ = AddRadioGroup(this, orderAndType, "LXNTypeRadio", QStringLiteral("StringTable Type"),
-                                  {"16 bit", "32 bit"}, QStringLiteral("Select Lexicorn type"));
+    byteOrder_ = AddRadioGroup(this, orderAndType, "byteOrder", QStringLiteral("Byte Order"),
+                               {"Little Endian (Intel)", "Big Endian (Motorola)"},
+                               QStringLiteral("Byte order of the target platform"));
+    tableType_ = AddRadioGroup(this, orderAndType, "tableType", QStringLiteral("StringTable Type"),
+                               {"16 bit", "32 bit"}, QStringLiteral("Select Lexicorn type"));
     right->addLayout(orderAndType);
 
     auto* alignmentBox = new QGroupBox(QStringLiteral("Lexicorn Alignment"), this);
     alignmentBox->setToolTip(
         QStringLiteral("Select BYTE if your platfrom doesn't require specific alignment of pointers"));
     auto* alignmentLayout = new QVBoxLayout(alignmentBox);
-    AlignmentCombo_ = new QComboBox(alignmentBox);
-    AlignmentCombo_->setObjectName(QStringLiteral("AlignmentCombo"));
-    AlignmentCombo_->addItems({QStringLiteral("BYTE"), QStringLiteral("WORD"), QStringLiteral("DWORD")});
-    AlignmentCombo_->setCurrentIndex(-1);
-    AlignmentCombo_->setToolTip(QStringLiteral("Alignment option determines start addresses of strings"));
-    alignmentLayout->addWidget(AlignmentCombo_);
+    alignmentChoice_ = new QComboBox(alignmentBox);
+    alignmentChoice_->setObjectName(QStringLiteral("alignmentChoice"));
+    alignmentChoice_->addItems({QStringLiteral("BYTE"), QStringLiteral("WORD"), QStringLiteral("DWORD")});
+    alignmentChoice_->setCurrentIndex(-1);
+    alignmentChoice_->setToolTip(QStringLiteral("Alignment option determines start addresses of strings"));
+    alignmentLayout->addWidget(alignmentChoice_);
     right->addWidget(alignmentBox);
 
     auto* optionsBox = new QGroupBox(QStringLiteral("Options"), this);
     auto* optionsLayout = new QVBoxLayout(optionsBox);
-    insertDefaultVers_ =
+    useDefaultStrings_ =
         new QCheckBox(QStringLiteral("In case of an empty cell use its default string"), optionsBox);
-    insertDefaultVers_->setObjectName(QStringLiteral("insertDefaultVers"));
-    insertDefaultVers_->setChecked(true);
-    insertDefaultVers_->setToolTip(QStringLiteral(
+    useDefaultStrings_->setObjectName(QStringLiteral("useDefaultStrings"));
+    useDefaultStrings_->setChecked(true);
+    useDefaultStrings_->setToolTip(QStringLiteral(
         "If checked, the correspoding string in the first column will be used for an empty cell"));
-    configApiForROM_ = new QCheckBox(QStringLiteral("Target platform has no file system"), optionsBox);
-    configApiForROM_->setObjectName(QStringLiteral("configApiForROM"));
-    optionsLayout->addWidget(insertDefaultVers_);
-    optionsLayout->addWidget(configApiForROM_);
+    noFileSystem_ = new QCheckBox(QStringLiteral("Target platform has no file system"), optionsBox);
+    noFileSystem_->setObjectName(QStringLiteral("noFileSystem"));
+    optionsLayout->addWidget(useDefaultStrings_);
+    optionsLayout->addWidget(noFileSystem_);
     right->addWidget(optionsBox);
 
     auto* buttons = new QHBoxLayout;
-    settingsDoneBtn_ = new QPushButton(QStringLiteral("Done"), this);
-    settingsDoneBtn_->setObjectName(QStringLiteral("settingsDoneBtn"));
-    settingsDoneBtn_->setDefault(true);
-    settingsDoneBtn_->setToolTip(QStringLiteral("Save settings and return to Wizard"));
-    settingsProcessBtn_ = new QPushButton(QStringLiteral("Pocess Strings"), this);
-    settingsProcessBtn_->setObjectName(QStringLiteral("settingsProcessBtn"));
-    settingsProcessBtn_->setToolTip(QStringLiteral("Process the excel file with these settings."));
+    doneButton_ = new QPushButton(QStringLiteral("Done"), this);
+    doneButton_->setObjectName(QStringLiteral("doneButton"));
+    doneButton_->setDefault(true);
+    doneButton_->setToolTip(QStringLiteral("Save settings and return to Wizard"));
+    processButton_ = new QPushButton(QStringLiteral("Pocess Strings"), this);
+    processButton_->setObjectName(QStringLiteral("processButton"));
+    processButton_->setToolTip(QStringLiteral("Process the excel file with these settings."));
     buttons->addStretch();
-    buttons->addWidget(settingsDoneBtn_);
-    buttons->addWidget(settingsProcessBtn_);
+    buttons->addWidget(doneButton_);
+    buttons->addWidget(processButton_);
     right->addStretch();
     right->addLayout(buttons);
 
-    connect(targetPlatformRadio_, &QButtonGroup::idClicked, this, [this] { targetPlatformRadioClick(); });
-    connect(LXNTypeRadio_, &QButtonGroup::idToggled, this, [this](int, bool checked) {
-        if (checked) LXNTypeRadioClick();
+    connect(targetPlatform_, &QButtonGroup::idClicked, this, [this] { platformChosen(); });
+    connect(tableType_, &QButtonGroup::idToggled, this, [this](int, bool checked) {
+        if (checked) tableTypeChosen();
     });
-    connect(StringFormatCombo_, &QComboBox::currentIndexChanged, this, [this] { UpdateCodePageChoice(); });
-    connect(settingsDoneBtn_, &QPushButton::clicked, this, [this] {
-        ApplySettings();
+    connect(encodingChoice_, &QComboBox::currentIndexChanged, this, [this] { updateCodePageChoice(); });
+    connect(doneButton_, &QPushButton::clicked, this, [this] {
+        applyChoices();
         outcome_ = Outcome::kDone;
         accept();
     });
-    connect(settingsProcessBtn_, &QPushButton::clicked, this, [this] {
-        ApplySettings();
+    connect(processButton_, &QPushButton::clicked, this, [this] {
+        applyChoices();
         outcome_ = Outcome::kProcess;
         accept();
     });
@@ -170,7 +168,7 @@ TWizardSettingsForm::TWizardSettingsForm(Dialogs& dialogs, QWidget* parent)
     for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
 }
 
-TWizardSettingsForm::Outcome TWizardSettingsForm::Edit(ProjectSettings& settings) {
+BuildSettingsDialog::Outcome BuildSettingsDialog::edit(ProjectSettings& settings) {
     settings_ = &settings;
     outcome_ = Outcome::kCancelled;
     exec();
@@ -178,14 +176,14 @@ TWizardSettingsForm::Outcome TWizardSettingsForm::Edit(ProjectSettings& settings
     return outcome_;
 }
 
-bool TWizardSettingsForm::ConfigApiForROM() const { return configApiForROM_->isChecked(); }
+bool BuildSettingsDialog::configApiForRom() const { return noFileSystem_->isChecked(); }
 
-void TWizardSettingsForm::showEvent(QShowEvent* event) {
-    if (settings_) FormShow();
+void BuildSettingsDialog::showEvent(QShowEvent* event) {
+    if (settings_) fillFromSettings();
     QDialog::showEvent(event);
 }
 
-bool TWizardSettingsForm::eventFilter(QObject* watched, QEvent* event) {
+bool BuildSettingsDialog::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
     switch (static_cast<QKeyEvent*>(event)->key()) {
         case Qt::Key_Escape:
@@ -193,82 +191,85 @@ bool TWizardSettingsForm::eventFilter(QObject* watched, QEvent* event) {
             return true;
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            settingsDoneBtn_->click();
+            doneButton_->click();
             return true;
         default:
             return false;
     }
 }
 
-void TWizardSettingsForm::FormShow() {
+void BuildSettingsDialog::fillFromSettings() {
     filling_ = true;
-    Select(targetPlatformRadio_, settings_->targetPlatform);
-    targetPlatformRadioClick();
+    Select(targetPlatform_, Code(settings_->targetPlatform));
+    platformChosen();
     // The record's own values go in after the platform rule, even where the rule forces others.
-    ShowInControls(*settings_);
+    showSettings(*settings_);
     filling_ = false;
 }
 
-void TWizardSettingsForm::ShowInControls(const ProjectSettings& settings) {
-    const auto* alignment = std::find(std::begin(kAlignments), std::end(kAlignments), settings.alignment);
-    AlignmentCombo_->setCurrentIndex(
-        alignment == std::end(kAlignments) ? 0 : static_cast<int>(alignment - std::begin(kAlignments)));
-    StringFormatCombo_->setCurrentIndex(settings.encoding < StringFormatCombo_->count() ? settings.encoding
-                                                                                        : -1);
-    Select(ByteOrderRadio_, settings.byteOrder);
-    insertDefaultVers_->setChecked(settings.useDefaultString);
-    Select(targetLangRadio_, settings.targetLanguage);
-    Select(LXNTypeRadio_, settings.tableType);
+void BuildSettingsDialog::showSettings(const ProjectSettings& settings) {
+    const auto* alignment = std::find(kStringAlignments.begin(), kStringAlignments.end(), settings.alignment);
+    alignmentChoice_->setCurrentIndex(
+        alignment == kStringAlignments.end() ? 0 : static_cast<int>(alignment - kStringAlignments.begin()));
+    const int encoding = Code(settings.encoding);
+    encodingChoice_->setCurrentIndex(encoding < encodingChoice_->count() ? encoding : -1);
+    Select(byteOrder_, Code(settings.byteOrder));
+    useDefaultStrings_->setChecked(settings.useDefaultString);
+    Select(targetLanguage_, Code(settings.targetLanguage));
+    Select(tableType_, Code(settings.tableType));
     const QString codePage = QString::fromStdString(settings.codePage);
-    if (codePageCombo_->findText(codePage) < 0) codePageCombo_->addItem(codePage);
-    codePageCombo_->setCurrentText(codePage);
+    if (codePageChoice_->findText(codePage) < 0) codePageChoice_->addItem(codePage);
+    codePageChoice_->setCurrentText(codePage);
 }
 
-ProjectSettings TWizardSettingsForm::FromControls() const {
+ProjectSettings BuildSettingsDialog::choices() const {
     ProjectSettings settings = settings_ ? *settings_ : ProjectSettings{};
-    settings.encoding = static_cast<std::int8_t>(StringFormatCombo_->currentIndex());
-    settings.tableType = static_cast<std::int8_t>(LXNTypeRadio_->checkedId());
-    const int alignment = AlignmentCombo_->currentIndex();
-    settings.alignment = alignment >= 0 && alignment < 3 ? kAlignments[alignment] : 1;
-    settings.byteOrder = static_cast<std::uint8_t>(ByteOrderRadio_->checkedId());
-    settings.useDefaultString = insertDefaultVers_->isChecked();
-    settings.targetLanguage = static_cast<std::int8_t>(targetLangRadio_->checkedId());
-    settings.targetPlatform = static_cast<std::int8_t>(targetPlatformRadio_->checkedId());
-    settings.codePage = codePageCombo_->currentText().toStdString();
+    // The controls' item indexes are the settings' codes; -1 (nothing chosen) is kept as it is.
+    settings.encoding = static_cast<Encoding>(encodingChoice_->currentIndex());
+    settings.tableType = static_cast<TableType>(tableType_->checkedId());
+    const int alignment = alignmentChoice_->currentIndex();
+    settings.alignment = alignment >= 0 && alignment < static_cast<int>(kStringAlignments.size())
+                             ? kStringAlignments[static_cast<std::size_t>(alignment)]
+                             : kStringAlignments.front();
+    settings.byteOrder = static_cast<ByteOrder>(byteOrder_->checkedId());
+    settings.useDefaultString = useDefaultStrings_->isChecked();
+    settings.targetLanguage = static_cast<TargetLanguage>(targetLanguage_->checkedId());
+    settings.targetPlatform = static_cast<TargetPlatform>(targetPlatform_->checkedId());
+    settings.codePage = codePageChoice_->currentText().toStdString();
     return settings;
 }
 
-void TWizardSettingsForm::ApplySettings() {
-    if (settings_) *settings_ = FromControls();
+void BuildSettingsDialog::applyChoices() {
+    if (settings_) *settings_ = choices();
 }
 
-void TWizardSettingsForm::targetPlatformRadioClick() {
-    const bool dotNet = targetPlatformRadio_->checkedId() == 1;
-    ProjectSettings forced = FromControls();
-    bool configApiForROM = configApiForROM_->isChecked();
-    ChooseTargetPlatform(forced, dotNet ? 1 : 0, configApiForROM);
-    if (dotNet) {
-        StringFormatCombo_->setCurrentIndex(forced.encoding);
-        Select(LXNTypeRadio_, forced.tableType);
-    } else {
-        Select(targetLangRadio_, forced.targetLanguage);
-    }
-    configApiForROM_->setChecked(configApiForROM);
+void BuildSettingsDialog::platformChosen() {
+    const auto platform = static_cast<TargetPlatform>(targetPlatform_->checkedId());
+    ProjectSettings forced = choices();
+    bool configApiForROM = noFileSystem_->isChecked();
+    ChooseTargetPlatform(forced, platform, configApiForROM);
+    // What the platform fixes is shown and cannot be chosen; the rest stays as it was.
+    const PlatformConstraints fixed = ConstraintsOf(platform);
+    if (fixed.encoding) encodingChoice_->setCurrentIndex(Code(forced.encoding));
+    if (fixed.tableType) Select(tableType_, Code(forced.tableType));
+    if (fixed.targetLanguage) Select(targetLanguage_, Code(forced.targetLanguage));
+    noFileSystem_->setChecked(configApiForROM);
 
-    StringFormatCombo_->setEnabled(!dotNet);
-    Enable(LXNTypeRadio_, !dotNet);
-    Enable(targetLangRadio_, dotNet);
-    configApiForROM_->setEnabled(!dotNet);
-    UpdateCodePageChoice();
+    encodingChoice_->setEnabled(!fixed.encoding);
+    Enable(tableType_, !fixed.tableType);
+    Enable(targetLanguage_, !fixed.targetLanguage);
+    noFileSystem_->setEnabled(!fixed.hasFileSystem);
+    updateCodePageChoice();
 }
 
-void TWizardSettingsForm::LXNTypeRadioClick() {
-    if (filling_ || targetPlatformRadio_->checkedId() == 1) return;
+void BuildSettingsDialog::tableTypeChosen() {
+    if (filling_ || ConstraintsOf(static_cast<TargetPlatform>(targetPlatform_->checkedId())).tableType)
+        return;
     dialogs_.Information(this, QString::fromUtf8(texts::kTableTypeChanged));
 }
 
-void TWizardSettingsForm::UpdateCodePageChoice() {
-    codePageCombo_->setEnabled(StringFormatCombo_->isEnabled() && StringFormatCombo_->currentIndex() == 0);
+void BuildSettingsDialog::updateCodePageChoice() {
+    codePageChoice_->setEnabled(encodingChoice_->isEnabled() && encodingChoice_->currentIndex() == 0);
 }
 
-}  // namespace lexicorn::app
+}  // namespace lexicorn::gui

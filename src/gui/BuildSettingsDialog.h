@@ -9,13 +9,13 @@ class QCheckBox;
 class QComboBox;
 class QPushButton;
 
-namespace lexicorn::app {
+namespace lexicorn::gui {
 
 class Dialogs;
 
 /// The build settings window: target platform and language, encoding and code page, byte order,
 /// table type, alignment, default strings and "Target platform has no file system".
-class TWizardSettingsForm : public QDialog {
+class BuildSettingsDialog : public QDialog {
     Q_OBJECT
   public:
     /// How the window was left.
@@ -25,43 +25,43 @@ class TWizardSettingsForm : public QDialog {
         kProcess,    ///< "Pocess Strings": the record holds the choices and a build is wanted
     };
 
-    TWizardSettingsForm(Dialogs& dialogs, QWidget* parent = nullptr);
+    BuildSettingsDialog(Dialogs& dialogs, QWidget* parent = nullptr);
 
     /// Shows the window modally, filled from `settings`; writes the choices back unless cancelled.
-    Outcome Edit(ProjectSettings& settings);
+    Outcome edit(ProjectSettings& settings);
 
     /// "Target platform has no file system": kept by the window for the run, whichever way it was left.
-    bool ConfigApiForROM() const;
+    bool configApiForRom() const;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
   private:
-    void FormShow();
-    void ApplySettings();
-    void targetPlatformRadioClick();
-    void LXNTypeRadioClick();
-    void UpdateCodePageChoice();
-    ProjectSettings FromControls() const;
-    void ShowInControls(const ProjectSettings& settings);
+    void fillFromSettings();
+    void applyChoices();
+    void platformChosen();
+    void tableTypeChosen();
+    void updateCodePageChoice();
+    ProjectSettings choices() const;
+    void showSettings(const ProjectSettings& settings);
 
     Dialogs& dialogs_;
     ProjectSettings* settings_ = nullptr;
     Outcome outcome_ = Outcome::kCancelled;
     bool filling_ = false;
 
-    QButtonGroup* targetPlatformRadio_;
-    QButtonGroup* targetLangRadio_;
-    QComboBox* StringFormatCombo_;
-    QComboBox* codePageCombo_;
-    QButtonGroup* ByteOrderRadio_;
-    QButtonGroup* LXNTypeRadio_;
-    QComboBox* AlignmentCombo_;
-    QCheckBox* insertDefaultVers_;
-    QCheckBox* configApiForROM_;
-    QPushButton* settingsDoneBtn_;
-    QPushButton* settingsProcessBtn_;
+    QButtonGroup* targetPlatform_;
+    QButtonGroup* targetLanguage_;
+    QComboBox* encodingChoice_;
+    QComboBox* codePageChoice_;
+    QButtonGroup* byteOrder_;
+    QButtonGroup* tableType_;
+    QComboBox* alignmentChoice_;
+    QCheckBox* useDefaultStrings_;
+    QCheckBox* noFileSystem_;
+    QPushButton* doneButton_;
+    QPushButton* processButton_;
 };
 
-}  // namespace lexicorn::app
+}  // namespace lexicorn::gui

@@ -4,15 +4,12 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-namespace lexicorn::app {
+#include "base/Text.h"
+
+namespace lexicorn::gui {
 namespace {
 
-// The system's texts separate lines with carriage returns; Qt's labels break at line feeds.
-QString Displayed(const QString& text) {
-    QString shown = text;
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QChar('\r'), QChar('\n'));
-    return shown;
-}
+QString Displayed(const QString& text) { return QString::fromStdString(WithLineFeeds(text.toStdString())); }
 
 class QtDialogs final : public Dialogs {
   public:
@@ -56,4 +53,4 @@ class QtDialogs final : public Dialogs {
 
 std::unique_ptr<Dialogs> CreateQtDialogs() { return std::make_unique<QtDialogs>(); }
 
-}  // namespace lexicorn::app
+}  // namespace lexicorn::gui

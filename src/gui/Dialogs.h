@@ -6,7 +6,7 @@
 
 class QWidget;
 
-namespace lexicorn::app {
+namespace lexicorn::gui {
 
 /// What a file chooser shows.
 struct FileChoice {
@@ -35,4 +35,4 @@ class Dialogs {
 /// The dialogs of the desktop: QMessageBox and QFileDialog.
 std::unique_ptr<Dialogs> CreateQtDialogs();
 
-}  // namespace lexicorn::app
+}  // namespace lexicorn::gui

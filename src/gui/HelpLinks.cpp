@@ -4,7 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace lexicorn::app {
+namespace lexicorn::gui {
 namespace {
 
 constexpr const char* kManualFile = "manual.html";
@@ -36,4 +36,4 @@ QUrl HelpUrl(HelpPage page) {
 
 QString HomePageCaption() { return QStringLiteral("Lexicorn Wizard manual"); }
 
-}  // namespace lexicorn::app
+}  // namespace lexicorn::gui

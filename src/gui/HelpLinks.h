@@ -3,7 +3,7 @@
 #include <QString>
 #include <QUrl>
 
-namespace lexicorn::app {
+namespace lexicorn::gui {
 
 /// The pages that the About page's links and the Online Help button open. They are the manual
 /// that ships with the program, so they work without a network.
@@ -20,4 +20,4 @@ QUrl HelpUrl(HelpPage page);
 /// The text that the About page shows as its web link.
 QString HomePageCaption();
 
-}  // namespace lexicorn::app
+}  // namespace lexicorn::gui

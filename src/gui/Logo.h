@@ -1,18 +1,14 @@
 #pragma once
 
-#include <QImage>
+#include <QPixmap>
 #include <QString>
 
-namespace lexicorn::app {
+namespace lexicorn::gui {
 
-/// The product logo, decoded from the JPEG that ships inside the program. A null image when the
-/// JPEG cannot be decoded.
-QImage ProductLogo();
+/// The product logo that ships inside the program.
+QPixmap ProductLogo();
 
 /// The release notes (Markdown) that ship inside the program.
 QString ReleaseNotesResource();
 
-/// Decodes a baseline or progressive JPEG with libjpeg; a null image for data it cannot decode.
-QImage DecodeJpeg(const QByteArray& data);
-
-}  // namespace lexicorn::app
+}  // namespace lexicorn::gui

@@ -3,7 +3,7 @@
 #include <QPalette>
 #include <QWidget>
 
-namespace lexicorn::app {
+namespace lexicorn::gui {
 
 /// The frame of the settings and alignment windows: a fixed-size dialog above the main window,
 /// with a close box only.
@@ -19,4 +19,4 @@ inline void UseCreamBackground(QWidget& widget) {
     widget.setPalette(cream);
 }
 
-}  // namespace lexicorn::app
+}  // namespace lexicorn::gui

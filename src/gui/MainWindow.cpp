@@ -25,19 +25,19 @@
 #include <QVBoxLayout>
 
 #include "Version.h"
+#include "gui/BuildProgressDialog.h"
+#include "gui/BuildSettingsDialog.h"
 #include "gui/Dialogs.h"
 #include "gui/HelpLinks.h"
 #include "gui/Logo.h"
 #include "gui/Look.h"
+#include "gui/MergeAlignmentDialog.h"
 #include "gui/MergePage.h"
-#include "gui/BuildProgressDialog.h"
 #include "gui/SplashScreen.h"
 #include "gui/WizardTexts.h"
-#include "gui/MergeAlignmentDialog.h"
 #include "project/ProjectFile.h"
-#include "gui/BuildSettingsDialog.h"
 
-namespace lexicorn::app {
+namespace lexicorn::gui {
 namespace {
 
 constexpr int kEntryRole = Qt::UserRole;  // list items carry the index of their language entry
@@ -83,72 +83,69 @@ QToolButton* AddToolButton(QToolBar* bar, const char* name, QStyle::StandardPixm
 
 }  // namespace
 
-TMainDialog::TMainDialog(Dialogs& dialogs, const WizardStartup& startup)
-    : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowMinimizeButtonHint |
-                           Qt::WindowCloseButtonHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint),
+MainWindow::MainWindow(Dialogs& dialogs, const WizardStartup& startup)
+    : QMainWindow(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowMinimizeButtonHint |
+                               Qt::WindowCloseButtonHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint),
       dialogs_(dialogs),
       startup_(startup),
       currentFolder_(QDir::currentPath()) {
-    setObjectName(QStringLiteral("TMainDialog"));
+    setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QString::fromUtf8(texts::kApplicationTitle));
     setAcceptDrops(true);
 
-    PageControl1_ = new QTabWidget(this);
-    PageControl1_->setObjectName(QStringLiteral("PageControl1"));
-    PageControl1_->setIconSize(QSize(32, 32));
-    PageControl1_->setDocumentMode(true);
-    PageControl1_->addTab(CreateBuildPage(), style()->standardIcon(QStyle::SP_FileDialogDetailedView),
-                          QStringLiteral("LXN Engine"));
-    mergerPage_ = new TMergerPage(
+    pages_ = new QTabWidget;
+    pages_->setObjectName(QStringLiteral("pages"));
+    pages_->setIconSize(QSize(32, 32));
+    pages_->setDocumentMode(true);
+    pages_->addTab(createBuildPage(), style()->standardIcon(QStyle::SP_FileDialogDetailedView),
+                   QStringLiteral("LXN Engine"));
+    mergePage_ = new MergePage(
         dialogs_, merger_, settings_,
-        {[this](const QString& title, bool forWriting) { return ChooseMergerFile(title, forWriting); },
-         [this] { alignmentWindow_->Edit(settings_.searchStep); }},
-        PageControl1_);
-    PageControl1_->addTab(mergerPage_, style()->standardIcon(QStyle::SP_DriveHDIcon),
-                          QStringLiteral("Merger"));
-    PageControl1_->addTab(CreateAboutPage(), style()->standardIcon(QStyle::SP_MessageBoxInformation),
-                          QStringLiteral("About"));
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(PageControl1_);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+        {[this](const QString& title, bool forWriting) { return chooseMergeFile(title, forWriting); },
+         [this] { alignmentDialog_->edit(settings_.searchStep); }},
+        pages_);
+    pages_->addTab(mergePage_, style()->standardIcon(QStyle::SP_DriveHDIcon), QStringLiteral("Merger"));
+    pages_->addTab(createAboutPage(), style()->standardIcon(QStyle::SP_MessageBoxInformation),
+                   QStringLiteral("About"));
+    setCentralWidget(pages_);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(PageControl1_, &QTabWidget::currentChanged, this, [this](int page) { PageControl1Change(page); });
+    connect(pages_, &QTabWidget::currentChanged, this, [this](int page) { pageChanged(page); });
 
-    StartWithProject(startup.projectPath);
+    startWithProject(startup.projectPath);
 
-    alignmentWindow_ = std::make_unique<TMergeSetting>(dialogs_, this);
-    progress_ = std::make_unique<TLexicornProgress>([this] { RequestCancel(); }, this);
-    settingsWindow_ = std::make_unique<TWizardSettingsForm>(dialogs_, this);
-    splash_ = std::make_unique<TsplashScreen>(startup.splashTime);
+    alignmentDialog_ = std::make_unique<MergeAlignmentDialog>(dialogs_, this);
+    progress_ = std::make_unique<BuildProgressDialog>([this] { requestCancel(); }, this);
+    settingsDialog_ = std::make_unique<BuildSettingsDialog>(dialogs_, this);
+    splash_ = std::make_unique<SplashScreen>();
 }
 
-TMainDialog::~TMainDialog() = default;
+MainWindow::~MainWindow() = default;
 
-QWidget* TMainDialog::CreateBuildPage() {
+QWidget* MainWindow::createBuildPage() {
     auto* page = new QWidget;
-    page->setObjectName(QStringLiteral("TabSheet1"));
+    page->setObjectName(QStringLiteral("buildPage"));
 
     auto* toolBar = new QToolBar(page);
-    toolBar->setObjectName(QStringLiteral("ToolBar2"));
+    toolBar->setObjectName(QStringLiteral("buildToolBar"));
     toolBar->setIconSize(QSize(16, 16));
     toolBar->addSeparator();
-    auto* openExcel = AddToolButton(toolBar, "OpenExcelButton", QStyle::SP_DialogOpenButton,
+    auto* loadTable = AddToolButton(toolBar, "loadTableButton", QStyle::SP_DialogOpenButton,
                                     "Open Excel file to load the string table");
-    openExcel->setText(QStringLiteral("Load String Table"));
-    auto* settings = AddToolButton(toolBar, "WizardSettingsButton", QStyle::SP_FileDialogContentsView,
-                                   "Lexicorn Settings");
+    loadTable->setText(QStringLiteral("Load String Table"));
+    auto* settings =
+        AddToolButton(toolBar, "settingsButton", QStyle::SP_FileDialogContentsView, "Lexicorn Settings");
     toolBar->addSeparator();
-    auto* openProject = AddToolButton(toolBar, "OpenProjectButton", QStyle::SP_DirOpenIcon, "Open Project");
+    auto* openProject = AddToolButton(toolBar, "openProjectButton", QStyle::SP_DirOpenIcon, "Open Project");
     auto* saveProject =
-        AddToolButton(toolBar, "SaveProjectButton", QStyle::SP_DialogSaveButton, "Save Project");
+        AddToolButton(toolBar, "saveProjectButton", QStyle::SP_DialogSaveButton, "Save Project");
     auto* spacer = new QWidget(toolBar);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     toolBar->addWidget(spacer);
-    auto* help = AddToolButton(toolBar, "helpBtn", QStyle::SP_MessageBoxQuestion, "Onlne Help");
+    auto* help = AddToolButton(toolBar, "helpButton", QStyle::SP_MessageBoxQuestion, "Onlne Help");
 
     auto* languagesBox = new QGroupBox(QStringLiteral("Select Languages"), page);
-    languagesBox->setObjectName(QStringLiteral("GroupBox2"));
+    languagesBox->setObjectName(QStringLiteral("languagesBox"));
     auto* grid = new QGridLayout(languagesBox);
     const auto makeList = [&](const char* name) {
         auto* list = new QListWidget(languagesBox);
@@ -157,67 +154,62 @@ QWidget* TMainDialog::CreateBuildPage() {
         UseCreamBackground(*list);
         return list;
     };
-    languagesList_ = makeList("languagesList");
-    selectedLanguagesList_ = makeList("selectedLanguagesList");
+    availableLanguages_ = makeList("availableLanguages");
+    selectedLanguages_ = makeList("selectedLanguages");
     grid->addWidget(new QLabel(QStringLiteral("Available"), languagesBox), 0, 0);
     grid->addWidget(new QLabel(QStringLiteral("Selected"), languagesBox), 0, 2);
-    grid->addWidget(languagesList_, 1, 0);
-    grid->addWidget(selectedLanguagesList_, 1, 2);
+    grid->addWidget(availableLanguages_, 1, 0);
+    grid->addWidget(selectedLanguages_, 1, 2);
     auto* buttons = new QVBoxLayout;
     const auto makeButton = [&](const char* name, const char* caption, const char* hint,
-                                void (TMainDialog::*method)()) {
+                                void (MainWindow::*method)()) {
         auto* button = new QPushButton(QString::fromLatin1(caption), languagesBox);
         button->setObjectName(QString::fromLatin1(name));
         button->setToolTip(QString::fromLatin1(hint));
         button->setFixedSize(41, 41);
-        connect(button, &QPushButton::clicked, this, Handler(method));
+        connect(button, &QPushButton::clicked, this, handler(method));
         buttons->addWidget(button);
     };
     buttons->addStretch();
-    makeButton("AddAllLanguagesBtn", ">>>", "Add all languages", &TMainDialog::AddAllLanguagesBtnClick);
-    makeButton("AddLanguageBtn", ">", "Add selected language", &TMainDialog::languagesListDblClick);
-    makeButton("RemoveLanguageBtn", "<", "Remove selected language",
-               &TMainDialog::selectedLanguagesListDblClick);
-    makeButton("RemoveAllLanguagesBtn", "<<<", "Remove all languages",
-               &TMainDialog::RemoveAllLanguagesBtnClick);
+    makeButton("addAllLanguagesButton", ">>>", "Add all languages", &MainWindow::addAllLanguages);
+    makeButton("addLanguageButton", ">", "Add selected language", &MainWindow::addLanguage);
+    makeButton("removeLanguageButton", "<", "Remove selected language", &MainWindow::removeLanguage);
+    makeButton("removeAllLanguagesButton", "<<<", "Remove all languages", &MainWindow::removeAllLanguages);
     buttons->addStretch();
     grid->addLayout(buttons, 1, 1);
 
-    excelFileInfo_ = new QLabel(QString::fromUtf8(texts::kNoExcelFileLoaded), page);
-    excelFileInfo_->setObjectName(QStringLiteral("excelFileInfo"));
-    excelFileInfo_->setWordWrap(true);
-    excelFileInfo_->setMinimumHeight(41);
-    CreateLexicornButton_ =
+    tableInfo_ = new QLabel(QString::fromUtf8(texts::kNoExcelFileLoaded), page);
+    tableInfo_->setObjectName(QStringLiteral("tableInfo"));
+    tableInfo_->setWordWrap(true);
+    tableInfo_->setMinimumHeight(41);
+    createButton_ =
         new QPushButton(style()->standardIcon(QStyle::SP_MediaPlay), QStringLiteral("Create"), page);
-    CreateLexicornButton_->setObjectName(QStringLiteral("CreateLexicornButton"));
-    CreateLexicornButton_->setToolTip(QStringLiteral("Start creating Lexicorn"));
-    CreateLexicornButton_->setMinimumSize(84, 38);
+    createButton_->setObjectName(QStringLiteral("createButton"));
+    createButton_->setToolTip(QStringLiteral("Start creating Lexicorn"));
+    createButton_->setMinimumSize(84, 38);
     auto* bottom = new QHBoxLayout;
-    bottom->addWidget(excelFileInfo_, 1);
-    bottom->addWidget(CreateLexicornButton_);
+    bottom->addWidget(tableInfo_, 1);
+    bottom->addWidget(createButton_);
 
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(toolBar);
     layout->addWidget(languagesBox, 1);
     layout->addLayout(bottom);
 
-    connect(openExcel, &QToolButton::clicked, this, Handler(&TMainDialog::OpenExcelButtonClick));
-    connect(settings, &QToolButton::clicked, this, Handler(&TMainDialog::WizardSettingsButtonClick));
-    connect(openProject, &QToolButton::clicked, this, Handler(&TMainDialog::OpenProjectButtonClick));
-    connect(saveProject, &QToolButton::clicked, this, Handler(&TMainDialog::SaveProjectButtonClick));
+    connect(loadTable, &QToolButton::clicked, this, handler(&MainWindow::chooseTable));
+    connect(settings, &QToolButton::clicked, this, handler(&MainWindow::editSettings));
+    connect(openProject, &QToolButton::clicked, this, handler(&MainWindow::openProject));
+    connect(saveProject, &QToolButton::clicked, this, handler(&MainWindow::saveProject));
     connect(help, &QToolButton::clicked, this, [] { QDesktopServices::openUrl(HelpUrl(HelpPage::kManual)); });
-    connect(languagesList_, &QListWidget::itemDoubleClicked, this,
-            Handler(&TMainDialog::languagesListDblClick));
-    connect(selectedLanguagesList_, &QListWidget::itemDoubleClicked, this,
-            Handler(&TMainDialog::selectedLanguagesListDblClick));
-    connect(CreateLexicornButton_, &QPushButton::clicked, this,
-            Handler(&TMainDialog::CreateLexicornButtonClick));
+    connect(availableLanguages_, &QListWidget::itemDoubleClicked, this, handler(&MainWindow::addLanguage));
+    connect(selectedLanguages_, &QListWidget::itemDoubleClicked, this, handler(&MainWindow::removeLanguage));
+    connect(createButton_, &QPushButton::clicked, this, handler(&MainWindow::createImage));
     return page;
 }
 
-QWidget* TMainDialog::CreateAboutPage() {
+QWidget* MainWindow::createAboutPage() {
     auto* page = new QWidget;
-    page->setObjectName(QStringLiteral("TabSheet3"));
+    page->setObjectName(QStringLiteral("aboutPage"));
     auto* panel = new QFrame(page);
     panel->setObjectName(QStringLiteral("aboutPanel"));
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -227,28 +219,27 @@ QWidget* TMainDialog::CreateAboutPage() {
     panel->setPalette(white);
 
     auto* logo = new QLabel(panel);
-    logo->setObjectName(QStringLiteral("Image1"));
-    logo->setPixmap(QPixmap::fromImage(ProductLogo()));
+    logo->setObjectName(QStringLiteral("logo"));
+    logo->setPixmap(ProductLogo());
     auto* version = new QLabel(panel);
-    version->setObjectName(QStringLiteral("appVersionBox"));
+    version->setObjectName(QStringLiteral("version"));
     QPalette grey = version->palette();
     grey.setColor(QPalette::WindowText, Qt::gray);
     version->setPalette(grey);
-    // FormCreate: the version is fixed for the run.
     version->setText(QString::fromLatin1(kVersionText));
 
-    auto* wwwLink = new LinkLabel(
+    auto* manualLink = new LinkLabel(
         HomePageCaption(), false, [] { QDesktopServices::openUrl(HelpUrl(HelpPage::kHome)); }, panel);
-    wwwLink->setObjectName(QStringLiteral("wwwLink"));
-    auto* updateCheck = new LinkLabel(
+    manualLink->setObjectName(QStringLiteral("manualLink"));
+    auto* updatesLink = new LinkLabel(
         QStringLiteral("Check for Updates"), true,
         [] { QDesktopServices::openUrl(HelpUrl(HelpPage::kUpdates)); }, panel);
-    updateCheck->setObjectName(QStringLiteral("updateCheck"));
+    updatesLink->setObjectName(QStringLiteral("updatesLink"));
 
     auto* newsBox = new QGroupBox(panel);
-    newsBox->setObjectName(QStringLiteral("GroupBox5"));
+    newsBox->setObjectName(QStringLiteral("newsBox"));
     auto* news = new QTextBrowser(newsBox);
-    news->setObjectName(QStringLiteral("newsPanel"));
+    news->setObjectName(QStringLiteral("releaseNotes"));
     QFile notes(ReleaseNotesResource());
     if (notes.open(QIODevice::ReadOnly)) news->setMarkdown(QString::fromUtf8(notes.readAll()));
     news->setMinimumSize(449, 241);
@@ -261,10 +252,10 @@ QWidget* TMainDialog::CreateAboutPage() {
     header->addStretch();
     auto* links = new QHBoxLayout;
     links->addStretch();
-    links->addWidget(updateCheck);
+    links->addWidget(updatesLink);
     auto* layout = new QVBoxLayout(panel);
     layout->addLayout(header);
-    layout->addWidget(wwwLink);
+    layout->addWidget(manualLink);
     layout->addLayout(links);
     layout->addWidget(newsBox, 1);
     auto* pageLayout = new QVBoxLayout(page);
@@ -272,12 +263,12 @@ QWidget* TMainDialog::CreateAboutPage() {
     return page;
 }
 
-void TMainDialog::StartWithProject(const QString& path) {
+void MainWindow::startWithProject(const QString& path) {
     if (path.isEmpty()) return;  // the defaults stand
     const ProjectFileResult loaded = LoadProjectFile(path.toStdString(), settings_);
     switch (loaded.status) {
         case ProjectFileResult::Status::kOk:
-            ProjectWasLoaded();
+            projectWasLoaded();
             break;
         case ProjectFileResult::Status::kNotAProject:
             // The defaults stay, so that default strings remain on; the user learns why.
@@ -288,154 +279,154 @@ void TMainDialog::StartWithProject(const QString& path) {
     }
 }
 
-void TMainDialog::ProjectWasLoaded() {
+void MainWindow::projectWasLoaded() {
     projectLoaded_ = true;
-    mergerPage_->ShowProjectChoices();
+    mergePage_->showProjectChoices();
 }
 
-void TMainDialog::PageControl1Change(int page) {
+void MainWindow::pageChanged(int page) {
     // Until a project sets them, the merge choices start afresh each time the page is entered.
-    if (page == PageControl1_->indexOf(mergerPage_) && !projectLoaded_) mergerPage_->ResetChoices();
+    if (page == pages_->indexOf(mergePage_) && !projectLoaded_) mergePage_->resetChoices();
 }
 
-std::optional<QString> TMainDialog::ChooseMergerFile(const QString& title, bool forWriting) {
+std::optional<QString> MainWindow::chooseMergeFile(const QString& title, bool forWriting) {
     const FileChoice choice{title, QStringLiteral("All Files (*)"), {}, currentFolder_};
     const std::optional<QString> path =
         forWriting ? dialogs_.SaveFile(this, choice) : dialogs_.OpenFile(this, choice);
-    if (path) Chosen(*path);
+    if (path) chosen(*path);
     return path;
 }
 
-std::function<void()> TMainDialog::Handler(void (TMainDialog::*method)()) {
-    return [this, method] { Guarded([this, method] { (this->*method)(); }); };
+std::function<void()> MainWindow::handler(void (MainWindow::*method)()) {
+    return [this, method] { guarded([this, method] { (this->*method)(); }); };
 }
 
-void TMainDialog::Guarded(const std::function<void()>& handler) {
+void MainWindow::guarded(const std::function<void()>& handler) {
     try {
         handler();
     } catch (const std::exception& error) {
-        ReportError(error);
+        reportError(error);
     }
 }
 
-void TMainDialog::ReportError(const std::exception& error) {
-    dialogs_.Error(MessageParent(), QString::fromUtf8(error.what()));
+void MainWindow::reportError(const std::exception& error) {
+    dialogs_.Error(messageParent(), QString::fromUtf8(error.what()));
 }
 
-QString TMainDialog::Chosen(const QString& path) {
+QString MainWindow::chosen(const QString& path) {
     currentFolder_ = QFileInfo(path).absolutePath();
     return path;
 }
 
-QWidget* TMainDialog::MessageParent() {
+QWidget* MainWindow::messageParent() {
     return progress_ && progress_->isVisible() ? static_cast<QWidget*>(progress_.get()) : this;
 }
 
-void TMainDialog::showEvent(QShowEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
     if (!splashShown_) {
         splashShown_ = true;
-        splash_->ShowSplash();
+        splash_->showFor(startup_.splashTime);
         if (const QScreen* desktop = screen()) move(desktop->availableGeometry().center() - rect().center());
     }
-    QWidget::showEvent(event);
+    QMainWindow::showEvent(event);
 }
 
-void TMainDialog::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     // The build runs inside this window's event handling; it ends before the window may.
     if (building_)
         event->ignore();
     else
-        QWidget::closeEvent(event);
+        QMainWindow::closeEvent(event);
 }
 
-void TMainDialog::dragEnterEvent(QDragEnterEvent* event) {
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
     if (!building_ && urls.size() == 1 && urls.front().isLocalFile()) event->acceptProposedAction();
 }
 
-void TMainDialog::dropEvent(QDropEvent* event) {
+void MainWindow::dropEvent(QDropEvent* event) {
     const QString path = event->mimeData()->urls().front().toLocalFile();
     event->acceptProposedAction();
-    Guarded([&] { LoadSpreadsheet(Chosen(path)); });
+    guarded([&] { loadTable(chosen(path)); });
 }
 
 // ---- Language selection
 
-void TMainDialog::OpenExcelButtonClick() {
+void MainWindow::chooseTable() {
     const std::optional<QString> path = dialogs_.OpenFile(
         this, {QString::fromUtf8(texts::kSelectExcelFile), QString::fromUtf8(texts::kStringTableFilter),
                QStringLiteral("xls"), currentFolder_});
-    if (path) LoadSpreadsheet(Chosen(*path));
+    if (path) loadTable(chosen(*path));
 }
 
-void TMainDialog::LoadSpreadsheet(const QString& path) {
+void MainWindow::loadTable(const QString& path) {
     ResetStringTable();
     table_.tableReader.reset();
     // Reads every name before anything is shown: a table that cannot be read leaves none loaded.
     table_ = LoadTable(QDir::toNativeSeparators(path).toStdString(), settings_.codePage);
-    excelFileInfo_->setText(QString::fromUtf8(texts::kLoaded) + QFileInfo(path).fileName());
-    RefreshLanguageLists();
+    tableInfo_->setText(QString::fromUtf8(texts::kLoaded) + QFileInfo(path).fileName());
+    showLanguages();
 }
 
-void TMainDialog::ResetStringTable() {
-    languagesList_->clear();
-    selectedLanguagesList_->clear();
+void MainWindow::ResetStringTable() {
+    availableLanguages_->clear();
+    selectedLanguages_->clear();
     table_.Reset();
-    excelFileInfo_->setText(QString::fromUtf8(texts::kNoExcelFileLoaded));
+    tableInfo_->setText(QString::fromUtf8(texts::kNoExcelFileLoaded));
 }
 
-void TMainDialog::RefreshLanguageLists() {
-    languagesList_->clear();
-    selectedLanguagesList_->clear();
+void MainWindow::showLanguages() {
+    availableLanguages_->clear();
+    selectedLanguages_->clear();
     for (std::size_t i = 0; i < table_.languages.size(); ++i) {
         const LanguageEntry& entry = table_.languages[i];
         // Items know their column, so two columns of the same name can both be chosen.
         auto* item = new QListWidgetItem(QString::fromStdU16String(entry.name));
         item->setData(kEntryRole, static_cast<int>(i));
-        (entry.selected ? selectedLanguagesList_ : languagesList_)->addItem(item);
+        (entry.selected ? selectedLanguages_ : availableLanguages_)->addItem(item);
     }
 }
 
-void TMainDialog::languagesListDblClick() {
-    if (const QListWidgetItem* item = languagesList_->currentItem())
+void MainWindow::addLanguage() {
+    if (const QListWidgetItem* item = availableLanguages_->currentItem())
         table_.languages.at(static_cast<std::size_t>(item->data(kEntryRole).toInt())).selected = true;
-    RefreshLanguageLists();
+    showLanguages();
 }
 
-void TMainDialog::selectedLanguagesListDblClick() {
-    if (const QListWidgetItem* item = selectedLanguagesList_->currentItem())
+void MainWindow::removeLanguage() {
+    if (const QListWidgetItem* item = selectedLanguages_->currentItem())
         table_.languages.at(static_cast<std::size_t>(item->data(kEntryRole).toInt())).selected = false;
-    RefreshLanguageLists();
+    showLanguages();
 }
 
-void TMainDialog::AddAllLanguagesBtnClick() {
+void MainWindow::addAllLanguages() {
     for (LanguageEntry& entry : table_.languages) entry.selected = true;
-    RefreshLanguageLists();
+    showLanguages();
 }
 
-void TMainDialog::RemoveAllLanguagesBtnClick() {
+void MainWindow::removeAllLanguages() {
     for (LanguageEntry& entry : table_.languages) entry.selected = false;
-    RefreshLanguageLists();
+    showLanguages();
 }
 
 // ---- Settings and projects
 
-void TMainDialog::WizardSettingsButtonClick() {
-    if (settingsWindow_->Edit(settings_) != TWizardSettingsForm::Outcome::kProcess) return;
+void MainWindow::editSettings() {
+    if (settingsDialog_->edit(settings_) != BuildSettingsDialog::Outcome::kProcess) return;
     // The settings window is gone before the build begins.
     QApplication::processEvents();
-    CreateLexicornButtonClick();
+    createImage();
 }
 
-void TMainDialog::OpenProjectButtonClick() {
+void MainWindow::openProject() {
     const std::optional<QString> path = dialogs_.OpenFile(
         this, {QString::fromUtf8(texts::kOpenProjectFile), QString::fromUtf8(texts::kProjectFilter),
                QString::fromUtf8(texts::kProjectSuffix), currentFolder_});
     if (!path) return;
-    const ProjectFileResult loaded = LoadProjectFile(Chosen(*path).toStdString(), settings_);
+    const ProjectFileResult loaded = LoadProjectFile(chosen(*path).toStdString(), settings_);
     switch (loaded.status) {
         case ProjectFileResult::Status::kOk:
-            ProjectWasLoaded();
+            projectWasLoaded();
             dialogs_.Information(this, QString::fromUtf8(texts::kSettingsLoaded));
             break;
         case ProjectFileResult::Status::kNotAProject:
@@ -447,54 +438,54 @@ void TMainDialog::OpenProjectButtonClick() {
     }
 }
 
-void TMainDialog::SaveProjectButtonClick() {
+void MainWindow::saveProject() {
     const std::optional<QString> path = dialogs_.SaveFile(
         this, {QString::fromUtf8(texts::kSaveProjectAs), QString::fromUtf8(texts::kProjectFilter),
                QString::fromUtf8(texts::kProjectSuffix), currentFolder_});
     if (!path) return;
-    const ProjectFileResult saved = SaveProjectFile(Chosen(*path).toStdString(), settings_);
+    const ProjectFileResult saved = SaveProjectFile(chosen(*path).toStdString(), settings_);
     if (!saved) dialogs_.Error(this, FromUtf8(saved.message));
 }
 
 // ---- The build
 
-void TMainDialog::CreateLexicornButtonClick() {
+void MainWindow::createImage() {
     // Only the progress window's Cancel takes input while the build runs.
     building_ = true;
-    PageControl1_->setEnabled(false);
-    CreateLexicornButton_->setEnabled(false);
+    pages_->setEnabled(false);
+    createButton_->setEnabled(false);
     cancelRequested_ = false;
     BuildOptions options;
     options.outputFolder = currentFolder_.toStdString();
-    options.configApiForROM = settingsWindow_->ConfigApiForROM();
-    Guarded([&] { BuildLexicorn(*this, table_, settings_, options); });
+    options.configApiForROM = settingsDialog_->configApiForRom();
+    guarded([&] { BuildLexicorn(*this, table_, settings_, options); });
     cancelRequested_ = false;
-    CreateLexicornButton_->setEnabled(true);
-    PageControl1_->setEnabled(true);
+    createButton_->setEnabled(true);
+    pages_->setEnabled(true);
     building_ = false;
 }
 
-void TMainDialog::SetCaption(const std::string& text) { progress_->SetCaption(FromUtf8(text)); }
-void TMainDialog::SetStatusText(const std::string& text) { progress_->SetStatusText(text); }
-void TMainDialog::SetRange(std::uint32_t count) {
-    progress_->SetRange(static_cast<int>(std::min<std::uint32_t>(count, INT32_MAX)));
+void MainWindow::SetCaption(const std::string& text) { progress_->setCaption(FromUtf8(text)); }
+void MainWindow::SetStatusText(const std::string& text) { progress_->setStatusText(text); }
+void MainWindow::SetRange(std::uint32_t count) {
+    progress_->setRange(static_cast<int>(std::min<std::uint32_t>(count, INT32_MAX)));
 }
-void TMainDialog::Step() { progress_->Step(); }
-void TMainDialog::Complete() { progress_->Complete(); }
-void TMainDialog::Show() { progress_->Show(); }
-void TMainDialog::Hide() { progress_->Hide(); }
-void TMainDialog::ShowError(const std::string& text, ResultCode) {
-    dialogs_.Error(MessageParent(), FromUtf8(text));
+void MainWindow::Step() { progress_->step(); }
+void MainWindow::Complete() { progress_->complete(); }
+void MainWindow::Show() { progress_->present(); }
+void MainWindow::Hide() { progress_->hide(); }
+void MainWindow::ShowError(const std::string& text, ResultCode) {
+    dialogs_.Error(messageParent(), FromUtf8(text));
 }
-void TMainDialog::ShowInformation(const std::string& text) {
-    dialogs_.Information(MessageParent(), FromUtf8(text));
+void MainWindow::ShowInformation(const std::string& text) {
+    dialogs_.Information(messageParent(), FromUtf8(text));
 }
 
-void TMainDialog::Pause(std::chrono::milliseconds duration) {
+void MainWindow::Pause(std::chrono::milliseconds duration) {
     // The pause is for reading: the latest status is drawn first, then left as it is meanwhile.
     if (!startup_.readingPauses) return;
-    progress_->RedrawNow();
+    progress_->redrawNow();
     QThread::msleep(static_cast<unsigned long>(duration.count()));
 }
 
-}  // namespace lexicorn::app
+}  // namespace lexicorn::gui

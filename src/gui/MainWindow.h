@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QWidget>
+#include <QMainWindow>
 #include <chrono>
 #include <exception>
 #include <functional>
@@ -16,16 +16,15 @@ class QLabel;
 class QListWidget;
 class QPushButton;
 class QTabWidget;
-class QToolButton;
 
-namespace lexicorn::app {
+namespace lexicorn::gui {
 
+class BuildProgressDialog;
+class BuildSettingsDialog;
 class Dialogs;
-class TLexicornProgress;
-class TMergeSetting;
-class TMergerPage;
-class TWizardSettingsForm;
-class TsplashScreen;
+class MergeAlignmentDialog;
+class MergePage;
+class SplashScreen;
 
 /// How the application starts: the project named on the command line and the fixed waits, which
 /// tests shorten.
@@ -40,31 +39,31 @@ class StartupError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-/// The main window: the build page, the merger page and the About page. It owns the settings, the
+/// The main window: the build page, the merge page and the About page. It owns the settings, the
 /// loaded table and the other windows, and is the build's host.
-class TMainDialog : public QWidget, private BuildHost {
+class MainWindow : public QMainWindow, private BuildHost {
     Q_OBJECT
   public:
     /// Throws StartupError when the project of `startup` exists but cannot be read.
-    TMainDialog(Dialogs& dialogs, const WizardStartup& startup);
-    ~TMainDialog() override;
+    MainWindow(Dialogs& dialogs, const WizardStartup& startup);
+    ~MainWindow() override;
 
     /// The application's general error report: shows the error's text, and the application goes on.
-    void ReportError(const std::exception& error);
+    void reportError(const std::exception& error);
 
-    void LoadSpreadsheet(const QString& path);
-    void CreateLexicornButtonClick();
-    void RequestCancel() { cancelRequested_ = true; }
-    void ResetStringTable() override;
+    void loadTable(const QString& path);
+    /// Builds the image and its files from the chosen languages, as the Create button does.
+    void createImage();
+    void requestCancel() { cancelRequested_ = true; }
 
-    const ProjectSettings& Settings() const { return settings_; }
-    bool ProjectLoaded() const { return projectLoaded_; }
-    const LoadedTable& Table() const { return table_; }
-    TLexicornProgress& ProgressWindow() { return *progress_; }
-    TWizardSettingsForm& SettingsWindow() { return *settingsWindow_; }
-    TMergeSetting& AlignmentWindow() { return *alignmentWindow_; }
-    TMergerPage& MergerPage() { return *mergerPage_; }
-    TsplashScreen& SplashWindow() { return *splash_; }
+    const ProjectSettings& settings() const { return settings_; }
+    bool projectLoaded() const { return projectLoaded_; }
+    const LoadedTable& table() const { return table_; }
+    BuildProgressDialog& progressDialog() { return *progress_; }
+    BuildSettingsDialog& settingsDialog() { return *settingsDialog_; }
+    MergeAlignmentDialog& alignmentDialog() { return *alignmentDialog_; }
+    MergePage& mergePage() { return *mergePage_; }
+    SplashScreen& splashScreen() { return *splash_; }
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -86,32 +85,33 @@ class TMainDialog : public QWidget, private BuildHost {
     void Pause(std::chrono::milliseconds duration) override;
     bool CancelRequested() const override { return cancelRequested_; }
     void ClearCancelRequest() override { cancelRequested_ = false; }
-    void OpenSpreadsheetChooser() override { OpenExcelButtonClick(); }
+    void OpenSpreadsheetChooser() override { chooseTable(); }
+    void ResetStringTable() override;
 
-    QWidget* CreateBuildPage();
-    QWidget* CreateAboutPage();
-    void StartWithProject(const QString& path);
+    QWidget* createBuildPage();
+    QWidget* createAboutPage();
+    void startWithProject(const QString& path);
     /// Applies a loaded project's choices beyond the settings record.
-    void ProjectWasLoaded();
-    void PageControl1Change(int page);
-    std::optional<QString> ChooseMergerFile(const QString& title, bool forWriting);
+    void projectWasLoaded();
+    void pageChanged(int page);
+    std::optional<QString> chooseMergeFile(const QString& title, bool forWriting);
     /// Runs an event handler; what it throws goes to the general error report.
-    void Guarded(const std::function<void()>& handler);
+    void guarded(const std::function<void()>& handler);
     /// A slot that runs `method` guarded.
-    std::function<void()> Handler(void (TMainDialog::*method)());
+    std::function<void()> handler(void (MainWindow::*method)());
     /// Remembers the folder of a chosen file: the next chooser starts there and builds write there.
-    QString Chosen(const QString& path);
+    QString chosen(const QString& path);
+    QWidget* messageParent();
 
-    void OpenExcelButtonClick();
-    void WizardSettingsButtonClick();
-    void OpenProjectButtonClick();
-    void SaveProjectButtonClick();
-    void RefreshLanguageLists();
-    void languagesListDblClick();
-    void selectedLanguagesListDblClick();
-    void AddAllLanguagesBtnClick();
-    void RemoveAllLanguagesBtnClick();
-    QWidget* MessageParent();
+    void chooseTable();
+    void editSettings();
+    void openProject();
+    void saveProject();
+    void showLanguages();
+    void addLanguage();
+    void removeLanguage();
+    void addAllLanguages();
+    void removeAllLanguages();
 
     Dialogs& dialogs_;
     WizardStartup startup_;
@@ -124,18 +124,18 @@ class TMainDialog : public QWidget, private BuildHost {
     bool splashShown_ = false;
     QString currentFolder_;
 
-    QTabWidget* PageControl1_ = nullptr;
-    TMergerPage* mergerPage_ = nullptr;
-    QListWidget* languagesList_ = nullptr;
-    QListWidget* selectedLanguagesList_ = nullptr;
-    QLabel* excelFileInfo_ = nullptr;
-    QPushButton* CreateLexicornButton_ = nullptr;
+    QTabWidget* pages_ = nullptr;
+    MergePage* mergePage_ = nullptr;
+    QListWidget* availableLanguages_ = nullptr;
+    QListWidget* selectedLanguages_ = nullptr;
+    QLabel* tableInfo_ = nullptr;
+    QPushButton* createButton_ = nullptr;
 
     // The other windows of the application, created after this one in this order.
-    std::unique_ptr<TMergeSetting> alignmentWindow_;
-    std::unique_ptr<TLexicornProgress> progress_;
-    std::unique_ptr<TWizardSettingsForm> settingsWindow_;
-    std::unique_ptr<TsplashScreen> splash_;
+    std::unique_ptr<MergeAlignmentDialog> alignmentDialog_;
+    std::unique_ptr<BuildProgressDialog> progress_;
+    std::unique_ptr<BuildSettingsDialog> settingsDialog_;
+    std::unique_ptr<SplashScreen> splash_;
 };
 
-}  // namespace lexicorn::app
+}  // namespace lexicorn::gui

@@ -8,74 +8,73 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "gui/Dialogs.h"
 #include "gui/Look.h"
 #include "gui/WizardTexts.h"
 
-namespace lexicorn::app {
+namespace lexicorn::gui {
 
-TMergeSetting::TMergeSetting(Dialogs& dialogs, QWidget* parent)
+MergeAlignmentDialog::MergeAlignmentDialog(Dialogs& dialogs, QWidget* parent)
     : QDialog(parent, kFixedDialogOnTop), dialogs_(dialogs) {
-    setObjectName(QStringLiteral("TMergeSetting"));
+    setObjectName(QStringLiteral("mergeAlignmentDialog"));
     setWindowTitle(QStringLiteral("Advanced..."));
     setToolTip(QStringLiteral("Change alignment settings."));
     setModal(true);
 
     auto* group = new QGroupBox(QStringLiteral("Alignment Option"), this);
     auto* label = new QLabel(QStringLiteral("Enter alignment value:"), group);
-    AdvancedAlignmentTxt_ = new QComboBox(group);
-    AdvancedAlignmentTxt_->setObjectName(QStringLiteral("AdvancedAlignmentTxt"));
-    AdvancedAlignmentTxt_->addItems({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("4"),
-                                     QStringLiteral("8"), QStringLiteral("16")});
-    AdvancedAlignmentTxt_->setToolTip(QStringLiteral("Specify your bit alignment."));
-    AdvancedAlignmentTxt_->setCurrentIndex(appliedIndex_);
-    label->setBuddy(AdvancedAlignmentTxt_);
+    alignmentChoice_ = new QComboBox(group);
+    alignmentChoice_->setObjectName(QStringLiteral("alignmentChoice"));
+    for (std::uint8_t bytes : kMergeAlignments) alignmentChoice_->addItem(QString::number(bytes));
+    alignmentChoice_->setToolTip(QStringLiteral("Specify your bit alignment."));
+    alignmentChoice_->setCurrentIndex(appliedIndex_);
+    label->setBuddy(alignmentChoice_);
     auto* groupLayout = new QHBoxLayout(group);
     groupLayout->addWidget(label);
-    groupLayout->addWidget(AdvancedAlignmentTxt_);
+    groupLayout->addWidget(alignmentChoice_);
 
-    mergeSettingDoneBtn_ = new QPushButton(QStringLiteral("Done"), this);
-    mergeSettingDoneBtn_->setObjectName(QStringLiteral("mergeSettingDoneBtn"));
-    mergeSettingDoneBtn_->setDefault(true);
-    mergeSettingCancelBtn_ = new QPushButton(QStringLiteral("Cancel"), this);
-    mergeSettingCancelBtn_->setObjectName(QStringLiteral("mergeSettingCancelBtn"));
+    doneButton_ = new QPushButton(QStringLiteral("Done"), this);
+    doneButton_->setObjectName(QStringLiteral("doneButton"));
+    doneButton_->setDefault(true);
+    cancelButton_ = new QPushButton(QStringLiteral("Cancel"), this);
+    cancelButton_->setObjectName(QStringLiteral("cancelButton"));
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(mergeSettingDoneBtn_);
-    buttons->addWidget(mergeSettingCancelBtn_);
+    buttons->addWidget(doneButton_);
+    buttons->addWidget(cancelButton_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(mergeSettingDoneBtn_, &QPushButton::clicked, this, [this] { mergeSettingDoneBtnClick(); });
-    connect(mergeSettingCancelBtn_, &QPushButton::clicked, this, [this] { mergeSettingCancelBtnClick(); });
+    connect(doneButton_, &QPushButton::clicked, this, [this] { confirm(); });
+    connect(cancelButton_, &QPushButton::clicked, this, [this] { cancel(); });
     for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
 }
 
-void TMergeSetting::Edit(std::uint8_t& searchStep) {
+void MergeAlignmentDialog::edit(std::uint8_t& searchStep) {
     searchStep_ = &searchStep;
-    FormShow();
+    showSearchStep();
     exec();
     searchStep_ = nullptr;
 }
 
-void TMergeSetting::FormShow() {
-    AdvancedAlignmentTxt_->setCurrentIndex(appliedIndex_);
-    for (int i = 0; i < AdvancedAlignmentTxt_->count(); ++i) {
-        if (AdvancedAlignmentTxt_->itemText(i).toInt() == *searchStep_) {
-            appliedIndex_ = i;
-            AdvancedAlignmentTxt_->setCurrentIndex(i);
-        }
+void MergeAlignmentDialog::showSearchStep() {
+    alignmentChoice_->setCurrentIndex(appliedIndex_);
+    const auto* shown = std::find(kMergeAlignments.begin(), kMergeAlignments.end(), *searchStep_);
+    if (shown != kMergeAlignments.end()) {
+        appliedIndex_ = static_cast<int>(shown - kMergeAlignments.begin());
+        alignmentChoice_->setCurrentIndex(appliedIndex_);
     }
 }
 
-void TMergeSetting::mergeSettingDoneBtnClick() {
-    const int chosen = AdvancedAlignmentTxt_->currentIndex();
+void MergeAlignmentDialog::confirm() {
+    const int chosen = alignmentChoice_->currentIndex();
     if (chosen != appliedIndex_) {
         if (dialogs_.Question(this, QString::fromLatin1(texts::kAlignmentQuestion))) {
-            *searchStep_ = static_cast<std::uint8_t>(1u << chosen);
+            *searchStep_ = kMergeAlignments[static_cast<std::size_t>(chosen)];
             appliedIndex_ = chosen;
         } else {
             dialogs_.Message(this, QString::fromLatin1(texts::kAlignmentNotApplied));
@@ -84,26 +83,26 @@ void TMergeSetting::mergeSettingDoneBtnClick() {
     accept();
 }
 
-void TMergeSetting::mergeSettingCancelBtnClick() {
-    AdvancedAlignmentTxt_->setCurrentIndex(appliedIndex_);
+void MergeAlignmentDialog::cancel() {
+    alignmentChoice_->setCurrentIndex(appliedIndex_);
     reject();
 }
 
-void TMergeSetting::HandleKey(int key) {
+void MergeAlignmentDialog::handleKey(int key) {
     if (key == Qt::Key_Escape)
-        mergeSettingCancelBtnClick();
+        cancel();
     else if (key == Qt::Key_Return || key == Qt::Key_Enter)
-        mergeSettingDoneBtnClick();
+        confirm();
 }
 
-bool TMergeSetting::eventFilter(QObject* watched, QEvent* event) {
+bool MergeAlignmentDialog::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
-        HandleKey(static_cast<QKeyEvent*>(event)->key());
+        handleKey(static_cast<QKeyEvent*>(event)->key());
         return true;
     }
     return QDialog::eventFilter(watched, event);
 }
 
-void TMergeSetting::keyPressEvent(QKeyEvent* event) { HandleKey(event->key()); }
+void MergeAlignmentDialog::keyPressEvent(QKeyEvent* event) { handleKey(event->key()); }
 
-}  // namespace lexicorn::app
+}  // namespace lexicorn::gui

@@ -15,7 +15,7 @@
 #include "gui/Dialogs.h"
 #include "gui/Look.h"
 
-namespace lexicorn::app {
+namespace lexicorn::gui {
 namespace {
 
 constexpr const char* kNoLexicornFile = "Select Lexicorn file...";
@@ -103,15 +103,15 @@ QPixmap MergePicture(int index) {
     return picture;
 }
 
-TMergerPage::TMergerPage(Dialogs& dialogs, LXNMerger& merger, ProjectSettings& settings, Hooks hooks,
-                         QWidget* parent)
+MergePage::MergePage(Dialogs& dialogs, LXNMerger& merger, ProjectSettings& settings, Hooks hooks,
+                     QWidget* parent)
     : QWidget(parent), dialogs_(dialogs), merger_(merger), settings_(settings), hooks_(std::move(hooks)) {
-    setObjectName(QStringLiteral("TabSheet2"));
+    setObjectName(QStringLiteral("mergePage"));
 
     auto* filesBox = new QGroupBox(QStringLiteral("Specify Files"), this);
     auto* files = new QGridLayout(filesBox);
     const auto addFileRow = [&](int row, const char* name, const char* initial, const char* hint,
-                                const char* buttonName, void (TMergerPage::*click)()) {
+                                const char* buttonName, void (MergePage::*click)()) {
         auto* field = new QLineEdit(QString::fromLatin1(initial), filesBox);
         field->setObjectName(QString::fromLatin1(name));
         field->setReadOnly(true);
@@ -126,73 +126,72 @@ TMergerPage::TMergerPage(Dialogs& dialogs, LXNMerger& merger, ProjectSettings& s
         files->addWidget(button, row, 1);
         return field;
     };
-    LexicornFileTxt_ = addFileRow(0, "LexicornFileTxt", kNoLexicornFile, "Select your Lexicorn file.",
-                                  "LexicornFileBtn", &TMergerPage::LexicornFileBtnClick);
-    TargetFileTxt_ = addFileRow(1, "TargetFileTxt", kNoTargetFile, "Select software binary.", "TargetFileBtn",
-                                &TMergerPage::TargetFileBtnClick);
-    OutputFileTxt_ = addFileRow(2, "OutputFileTxt", kNoOutputFile, "Select output file.", "OutputFileBtn",
-                                &TMergerPage::OutputFileBtnClick);
+    imageFile_ = addFileRow(0, "imageFile", kNoLexicornFile, "Select your Lexicorn file.",
+                            "chooseImageButton", &MergePage::chooseImage);
+    targetFile_ = addFileRow(1, "targetFile", kNoTargetFile, "Select software binary.", "chooseTargetButton",
+                             &MergePage::chooseTarget);
+    outputFile_ = addFileRow(2, "outputFile", kNoOutputFile, "Select output file.", "chooseOutputButton",
+                             &MergePage::chooseOutput);
 
     auto* infoBox = new QGroupBox(QStringLiteral("Lexicorn Information"), this);
     infoBox->setToolTip(QStringLiteral("Shows the Lexicorn Information of  target file"));
     auto* info = new QGridLayout(infoBox);
-    mergerInfo1_ = new QLabel(QStringLiteral("No target file selected."), infoBox);
-    mergerInfo1_->setObjectName(QStringLiteral("mergerInfo1"));
-    mergerInfo1_->setWordWrap(true);
-    mergerInfo2_ = new QLabel(QStringLiteral("0"), infoBox);
-    mergerInfo2_->setObjectName(QStringLiteral("mergerInfo2"));
-    mergerInfo3_ = new QLabel(QStringLiteral("0"), infoBox);
-    mergerInfo3_->setObjectName(QStringLiteral("mergerInfo3"));
-    info->addWidget(mergerInfo1_, 0, 0, 1, 3);
+    targetInfo_ = new QLabel(QStringLiteral("No target file selected."), infoBox);
+    targetInfo_->setObjectName(QStringLiteral("targetInfo"));
+    targetInfo_->setWordWrap(true);
+    oldImageSize_ = new QLabel(QStringLiteral("0"), infoBox);
+    oldImageSize_->setObjectName(QStringLiteral("oldImageSize"));
+    oldImagePosition_ = new QLabel(QStringLiteral("0"), infoBox);
+    oldImagePosition_->setObjectName(QStringLiteral("oldImagePosition"));
+    info->addWidget(targetInfo_, 0, 0, 1, 3);
     info->addWidget(new QLabel(QStringLiteral("Lexicorn Size:"), infoBox), 1, 0);
     info->addWidget(new QLabel(QStringLiteral("0x"), infoBox), 1, 1);
-    info->addWidget(mergerInfo2_, 1, 2);
+    info->addWidget(oldImageSize_, 1, 2);
     info->addWidget(new QLabel(QStringLiteral("Lexicorn Position:"), infoBox), 2, 0);
     info->addWidget(new QLabel(QStringLiteral("0x"), infoBox), 2, 1);
-    info->addWidget(mergerInfo3_, 2, 2);
+    info->addWidget(oldImagePosition_, 2, 2);
     info->setColumnStretch(2, 1);
 
     auto* optionsBox = new QGroupBox(QStringLiteral("Merge Options"), this);
     auto* options = new QGridLayout(optionsBox);
-    MergeModeCombo_ = new QComboBox(optionsBox);
-    MergeModeCombo_->setObjectName(QStringLiteral("MergeModeCombo"));
-    MergeModeCombo_->addItems({QStringLiteral("Append Lexicorn"), QStringLiteral("Overwrite Lexicorn")});
-    MergeModeCombo_->setToolTip(QStringLiteral("Select merge option."));
+    modeChoice_ = new QComboBox(optionsBox);
+    modeChoice_->setObjectName(QStringLiteral("modeChoice"));
+    modeChoice_->addItems({QStringLiteral("Append Lexicorn"), QStringLiteral("Overwrite Lexicorn")});
+    modeChoice_->setToolTip(QStringLiteral("Select merge option."));
     auto* advanced = new QPushButton(QStringLiteral("Advanced..."), optionsBox);
-    advanced->setObjectName(QStringLiteral("Button1"));
-    mergePic_ = new QLabel(optionsBox);
-    mergePic_->setObjectName(QStringLiteral("mergePic"));
-    mergePic_->setFixedSize(kPictureWidth, kPictureHeight);
-    MergePlacement1_ = new QRadioButton(QStringLiteral("Merge to the end of target"), optionsBox);
-    MergePlacement1_->setObjectName(QStringLiteral("MergePlacement1"));
-    MergePlacement2_ = new QRadioButton(QStringLiteral("Merge to the begninnig of target"), optionsBox);
-    MergePlacement2_->setObjectName(QStringLiteral("MergePlacement2"));
-    MergePlacement3_ = new QRadioButton(QStringLiteral("Specify an address to merge from:"), optionsBox);
-    MergePlacement3_->setObjectName(QStringLiteral("MergePlacement3"));
-    specMerge0x_ = new QLabel(QStringLiteral("0x"), optionsBox);
-    specMerge0x_->setObjectName(QStringLiteral("specMerge0x"));
-    MergeAddressTxt_ = new QLineEdit(optionsBox);
-    MergeAddressTxt_->setObjectName(QStringLiteral("MergeAddressTxt"));
-    MergeAddressTxt_->setToolTip(QStringLiteral("Enter Specific Memory Address"));
-    MergeAddressTxt_->setFixedWidth(
-        MergeAddressTxt_->fontMetrics().horizontalAdvance(QStringLiteral("000000000")) + 12);
+    advanced->setObjectName(QStringLiteral("advancedButton"));
+    placementPicture_ = new QLabel(optionsBox);
+    placementPicture_->setObjectName(QStringLiteral("placementPicture"));
+    placementPicture_->setFixedSize(kPictureWidth, kPictureHeight);
+    placeAtEnd_ = new QRadioButton(QStringLiteral("Merge to the end of target"), optionsBox);
+    placeAtEnd_->setObjectName(QStringLiteral("placeAtEnd"));
+    placeAtBeginning_ = new QRadioButton(QStringLiteral("Merge to the begninnig of target"), optionsBox);
+    placeAtBeginning_->setObjectName(QStringLiteral("placeAtBeginning"));
+    placeAtAddress_ = new QRadioButton(QStringLiteral("Specify an address to merge from:"), optionsBox);
+    placeAtAddress_->setObjectName(QStringLiteral("placeAtAddress"));
+    addressPrefix_ = new QLabel(QStringLiteral("0x"), optionsBox);
+    addressPrefix_->setObjectName(QStringLiteral("addressPrefix"));
+    address_ = new QLineEdit(optionsBox);
+    address_->setObjectName(QStringLiteral("address"));
+    address_->setToolTip(QStringLiteral("Enter Specific Memory Address"));
+    address_->setFixedWidth(address_->fontMetrics().horizontalAdvance(QStringLiteral("000000000")) + 12);
     auto* modeColumn = new QVBoxLayout;
-    modeColumn->addWidget(MergeModeCombo_);
+    modeColumn->addWidget(modeChoice_);
     modeColumn->addWidget(advanced);
     modeColumn->addStretch();
     auto* address = new QHBoxLayout;
-    address->addWidget(MergePlacement3_);
-    address->addWidget(specMerge0x_);
-    address->addWidget(MergeAddressTxt_);
+    address->addWidget(placeAtAddress_);
+    address->addWidget(addressPrefix_);
+    address->addWidget(address_);
     address->addStretch();
     options->addLayout(modeColumn, 0, 0);
-    options->addWidget(mergePic_, 0, 1);
-    options->addWidget(MergePlacement1_, 1, 0, 1, 2);
-    options->addWidget(MergePlacement2_, 2, 0, 1, 2);
+    options->addWidget(placementPicture_, 0, 1);
+    options->addWidget(placeAtEnd_, 1, 0, 1, 2);
+    options->addWidget(placeAtBeginning_, 2, 0, 1, 2);
     options->addLayout(address, 3, 0, 1, 2);
 
     auto* mergeButton = new QPushButton(QStringLiteral("Merge"), this);
-    mergeButton->setObjectName(QStringLiteral("MergeBtn"));
+    mergeButton->setObjectName(QStringLiteral("mergeButton"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(filesBox);
     layout->addWidget(infoBox);
@@ -201,140 +200,143 @@ TMergerPage::TMergerPage(Dialogs& dialogs, LXNMerger& merger, ProjectSettings& s
     layout->addWidget(mergeButton, 0, Qt::AlignRight);
 
     // The page as it starts: append at the end, no address.
-    MergePlacement1_->setChecked(true);
-    MergePlacement3_->setEnabled(false);
-    EnableAddress(false);
-    ShowMergePicture(0);
+    placeAtEnd_->setChecked(true);
+    placeAtAddress_->setEnabled(false);
+    enableAddress(false);
+    showPicture(0);
 
-    connect(MergeModeCombo_, &QComboBox::activated, this, [this] { UpdateMergeOptions(); });
+    connect(modeChoice_, &QComboBox::activated, this, [this] { modeChosen(); });
     connect(advanced, &QPushButton::clicked, this, [this] { hooks_.showAlignmentWindow(); });
-    connect(MergePlacement1_, &QRadioButton::clicked, this, [this] { MergePlacement1Click(); });
-    connect(MergePlacement2_, &QRadioButton::clicked, this, [this] { MergePlacement2Click(); });
-    connect(MergePlacement3_, &QRadioButton::clicked, this, [this] { MergePlacement3Click(); });
-    connect(mergeButton, &QPushButton::clicked, this, [this] { MergeBtnClick(); });
+    connect(placeAtEnd_, &QRadioButton::clicked, this, [this] { endChosen(); });
+    connect(placeAtBeginning_, &QRadioButton::clicked, this, [this] { beginningChosen(); });
+    connect(placeAtAddress_, &QRadioButton::clicked, this, [this] { addressChosen(); });
+    connect(mergeButton, &QPushButton::clicked, this, [this] { merge(); });
 }
 
-void TMergerPage::ResetChoices() {
-    MergeModeCombo_->setCurrentIndex(0);
-    MergePlacement1_->setChecked(true);
-    UpdateMergeOptions();
+void MergePage::resetChoices() {
+    modeChoice_->setCurrentIndex(0);
+    placeAtEnd_->setChecked(true);
+    modeChosen();
 }
 
-void TMergerPage::ShowProjectChoices() {
+void MergePage::showProjectChoices() {
     // The mode shows without returning the placement to the end; the placement as if the user chose it.
-    MergeModeCombo_->setCurrentIndex(settings_.mergeMode == BinFileMerger::kOverwrite ? 1 : 0);
-    ShowMode();
+    modeChoice_->setCurrentIndex(settings_.mergeMode == MergeMode::kOverwrite ? 1 : 0);
+    showMode();
     switch (settings_.mergePlacement) {
-        case BinFileMerger::kBeginning:
-            MergePlacement2_->setChecked(true);
-            MergePlacement2Click();
+        case MergePlacement::kBeginning:
+            placeAtBeginning_->setChecked(true);
+            beginningChosen();
             break;
-        case BinFileMerger::kAddress:
-            MergePlacement3_->setChecked(true);
-            MergePlacement3Click();
+        case MergePlacement::kAddress:
+            placeAtAddress_->setChecked(true);
+            addressChosen();
             break;
-        case BinFileMerger::kEnd:
-            MergePlacement1_->setChecked(true);
-            MergePlacement1Click();
+        case MergePlacement::kEnd:
+            placeAtEnd_->setChecked(true);
+            endChosen();
             break;
         default:
             break;
     }
 }
 
-void TMergerPage::LexicornFileBtnClick() {
+void MergePage::chooseImage() {
     const std::optional<QString> path = hooks_.chooseFile(QStringLiteral("Select Lexicorn File"), false);
     if (!path) return;
     if (merger_.CheckLexicornFile(path->toStdString()) != kSuccess) {
         dialogs_.Error(this, QString::fromLatin1(merge_messages::kInvalidImage));
         return;
     }
-    LexicornFileTxt_->setText(*path);
+    imageFile_->setText(*path);
 }
 
-void TMergerPage::TargetFileBtnClick() {
+void MergePage::chooseTarget() {
     const std::optional<QString> path = hooks_.chooseFile(QStringLiteral("Select Target File"), false);
     if (!path) return;
-    TargetFileTxt_->setText(*path);
-    ShowTargetInfo(*path);
+    targetFile_->setText(*path);
+    if (merger_.ScanTarget(path->toStdString()) == kSuccess) showTargetInfo();
 }
 
-bool TMergerPage::ShowTargetInfo(const QString& path) {
-    if (merger_.ScanTarget(path.toStdString()) != kSuccess) return false;
+void MergePage::showTargetInfo() {
     const TargetInfo info = DescribeTarget(merger_);
-    mergerInfo1_->setText(QString::fromStdString(info.text));
-    mergerInfo2_->setText(QString::fromStdString(info.size));
-    mergerInfo3_->setText(QString::fromStdString(info.position));
-    return true;
+    targetInfo_->setText(QString::fromStdString(info.text));
+    oldImageSize_->setText(QString::fromStdString(info.size));
+    oldImagePosition_->setText(QString::fromStdString(info.position));
 }
 
-void TMergerPage::OutputFileBtnClick() {
+void MergePage::chooseOutput() {
     const std::optional<QString> path = hooks_.chooseFile(QStringLiteral("Select Output File"), true);
     if (!path) return;
-    OutputFileTxt_->setText(*path);
+    outputFile_->setText(*path);
     if (merger_.SetOutputFile(path->toStdString()) != kSuccess)
         dialogs_.Error(this, QString::fromLatin1(merge_messages::kCannotSetOutput));
 }
 
-void TMergerPage::UpdateMergeOptions() {
-    ShowMode();
-    MergePlacement1_->setChecked(true);
-    MergePlacement1Click();
+void MergePage::modeChosen() {
+    showMode();
+    placeAtEnd_->setChecked(true);
+    endChosen();
 }
 
-void TMergerPage::ShowMode() {
-    const bool overwrite = MergeModeCombo_->currentIndex() == 1;
-    MergePlacement3_->setEnabled(overwrite);
-    pictureBase_ = overwrite ? 2 : 0;
+MergeMode MergePage::chosenMode() const {
+    return modeChoice_->currentIndex() == 1 ? MergeMode::kOverwrite : MergeMode::kAppend;
 }
 
-void TMergerPage::MergePlacement1Click() {
-    EnableAddress(false);
-    ShowMergePicture(pictureBase_);
+void MergePage::showMode() {
+    placeAtAddress_->setEnabled(PlacementAllowed(chosenMode(), MergePlacement::kAddress));
+    pictureBase_ = chosenMode() == MergeMode::kOverwrite ? 2 : 0;
 }
 
-void TMergerPage::MergePlacement2Click() {
-    EnableAddress(false);
-    ShowMergePicture(pictureBase_ + 1);
+void MergePage::endChosen() {
+    enableAddress(false);
+    showPicture(pictureBase_);
 }
 
-void TMergerPage::MergePlacement3Click() {
-    MergeAddressTxt_->setText(QStringLiteral("00000000"));
-    EnableAddress(true);
-    ShowMergePicture(pictureBase_ + 2);
+void MergePage::beginningChosen() {
+    enableAddress(false);
+    showPicture(pictureBase_ + 1);
 }
 
-void TMergerPage::EnableAddress(bool enabled) {
-    MergeAddressTxt_->setEnabled(enabled);
-    specMerge0x_->setEnabled(enabled);
+void MergePage::addressChosen() {
+    address_->setText(QStringLiteral("00000000"));
+    enableAddress(true);
+    showPicture(pictureBase_ + 2);
 }
 
-void TMergerPage::ShowMergePicture(int index) {
+void MergePage::enableAddress(bool enabled) {
+    address_->setEnabled(enabled);
+    addressPrefix_->setEnabled(enabled);
+}
+
+void MergePage::showPicture(int index) {
     shownPicture_ = index;
-    mergePic_->setPixmap(MergePicture(index));
+    placementPicture_->setPixmap(MergePicture(index));
 }
 
-void TMergerPage::MergeBtnClick() {
+void MergePage::merge() {
     MergeRequest request;
-    request.outputChosen = OutputFileTxt_->text() != QLatin1String(kNoOutputFile);
-    request.targetChosen = TargetFileTxt_->text() != QLatin1String(kNoTargetFile);
-    request.imageChosen = LexicornFileTxt_->text() != QLatin1String(kNoLexicornFile);
-    request.mode = MergeModeCombo_->currentIndex() == 1 ? BinFileMerger::kOverwrite : BinFileMerger::kAppend;
-    request.placement = MergePlacement3_->isChecked()   ? BinFileMerger::kAddress
-                        : MergePlacement2_->isChecked() ? BinFileMerger::kBeginning
-                                                        : BinFileMerger::kEnd;
-    request.addressText = MergeAddressTxt_->text().toStdString();
+    request.outputChosen = outputFile_->text() != QLatin1String(kNoOutputFile);
+    request.targetChosen = targetFile_->text() != QLatin1String(kNoTargetFile);
+    request.imageChosen = imageFile_->text() != QLatin1String(kNoLexicornFile);
+    request.mode = chosenMode();
+    request.placement = placeAtAddress_->isChecked()     ? MergePlacement::kAddress
+                        : placeAtBeginning_->isChecked() ? MergePlacement::kBeginning
+                                                         : MergePlacement::kEnd;
+    request.addressText = address_->text().toStdString();
     const MergeOutcome outcome = RunMergeCommand(*this, merger_, settings_, request);
+    // The merge scanned the target again as it is now: the information follows what it found.
+    if (merger_.IsReady()) showTargetInfo();
     if (outcome == MergeOutcome::kDone || outcome == MergeOutcome::kInvalidAddress)
-        MergeAddressTxt_->setText(QString::fromLatin1(kAddressAfterMerge));
+        address_->setText(QString::fromLatin1(kAddressAfterMerge));
 }
 
-void TMergerPage::ShowError(const std::string& text) { dialogs_.Error(this, QString::fromStdString(text)); }
-void TMergerPage::ShowInformation(const std::string& text) {
+void MergePage::ShowError(const std::string& text) { dialogs_.Error(this, QString::fromStdString(text)); }
+void MergePage::ShowInformation(const std::string& text) {
     dialogs_.Information(this, QString::fromStdString(text));
 }
-bool TMergerPage::Ask(const std::string& question) {
+bool MergePage::Ask(const std::string& question) {
     return dialogs_.Question(this, QString::fromStdString(question));
 }
 
-}  // namespace lexicorn::app
+}  // namespace lexicorn::gui

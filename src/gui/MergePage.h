@@ -11,7 +11,7 @@ class QLabel;
 class QLineEdit;
 class QRadioButton;
 
-namespace lexicorn::app {
+namespace lexicorn::gui {
 
 class Dialogs;
 
@@ -21,7 +21,7 @@ QPixmap MergePicture(int index);
 
 /// The main window's "Merger" page: the three files, what the target already holds, the merge
 /// mode and placement, and the Merge command.
-class TMergerPage : public QWidget, private MergeHost {
+class MergePage : public QWidget, private MergeHost {
     Q_OBJECT
   public:
     struct Hooks {
@@ -31,14 +31,14 @@ class TMergerPage : public QWidget, private MergeHost {
         std::function<void()> showAlignmentWindow;
     };
 
-    TMergerPage(Dialogs& dialogs, LXNMerger& merger, ProjectSettings& settings, Hooks hooks,
-                QWidget* parent = nullptr);
+    MergePage(Dialogs& dialogs, LXNMerger& merger, ProjectSettings& settings, Hooks hooks,
+              QWidget* parent = nullptr);
 
     /// What entering the page does until a project is loaded: "Append Lexicorn" at the end.
-    void ResetChoices();
+    void resetChoices();
     /// Shows the mode and placement of a loaded project.
-    void ShowProjectChoices();
-    int ShownPicture() const { return shownPicture_; }
+    void showProjectChoices();
+    int shownPicture() const { return shownPicture_; }
 
   private:
     // MergeHost: the Merge command's messages.
@@ -46,19 +46,21 @@ class TMergerPage : public QWidget, private MergeHost {
     void ShowInformation(const std::string& text) override;
     bool Ask(const std::string& question) override;
 
-    void LexicornFileBtnClick();
-    void TargetFileBtnClick();
-    void OutputFileBtnClick();
-    bool ShowTargetInfo(const QString& path);
-    void UpdateMergeOptions();
+    void chooseImage();
+    void chooseTarget();
+    void chooseOutput();
+    /// What the merger found in the target when it last scanned it.
+    void showTargetInfo();
+    void modeChosen();
     /// What the mode allows: the address placement and the pictures.
-    void ShowMode();
-    void MergePlacement1Click();
-    void MergePlacement2Click();
-    void MergePlacement3Click();
-    void MergeBtnClick();
-    void ShowMergePicture(int index);
-    void EnableAddress(bool enabled);
+    void showMode();
+    void endChosen();
+    void beginningChosen();
+    void addressChosen();
+    void merge();
+    void showPicture(int index);
+    void enableAddress(bool enabled);
+    MergeMode chosenMode() const;
 
     Dialogs& dialogs_;
     LXNMerger& merger_;
@@ -67,19 +69,19 @@ class TMergerPage : public QWidget, private MergeHost {
     int pictureBase_ = 0;
     int shownPicture_ = 0;
 
-    QLineEdit* LexicornFileTxt_;
-    QLineEdit* TargetFileTxt_;
-    QLineEdit* OutputFileTxt_;
-    QLabel* mergerInfo1_;
-    QLabel* mergerInfo2_;
-    QLabel* mergerInfo3_;
-    QComboBox* MergeModeCombo_;
-    QLabel* mergePic_;
-    QRadioButton* MergePlacement1_;
-    QRadioButton* MergePlacement2_;
-    QRadioButton* MergePlacement3_;
-    QLabel* specMerge0x_;
-    QLineEdit* MergeAddressTxt_;
+    QLineEdit* imageFile_;
+    QLineEdit* targetFile_;
+    QLineEdit* outputFile_;
+    QLabel* targetInfo_;
+    QLabel* oldImageSize_;
+    QLabel* oldImagePosition_;
+    QComboBox* modeChoice_;
+    QLabel* placementPicture_;
+    QRadioButton* placeAtEnd_;
+    QRadioButton* placeAtBeginning_;
+    QRadioButton* placeAtAddress_;
+    QLabel* addressPrefix_;
+    QLineEdit* address_;
 };
 
-}  // namespace lexicorn::app
+}  // namespace lexicorn::gui

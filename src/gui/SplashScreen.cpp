@@ -1,55 +1,44 @@
 #include "gui/SplashScreen.h"
 
 #include <QApplication>
-#include <QLabel>
+#include <QEventLoop>
+#include <QPainter>
 #include <QScreen>
-#include <QThread>
-#include <QVBoxLayout>
+#include <QTimer>
 
 #include "Version.h"
 #include "gui/Logo.h"
 
-namespace lexicorn::app {
+namespace lexicorn::gui {
+namespace {
 
-TsplashScreen::TsplashScreen(std::chrono::milliseconds showTime)
-    : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      appVersionBox_(new QLabel(this)),
-      showTime_(showTime) {
-    setObjectName(QStringLiteral("TsplashScreen"));
-    setAutoFillBackground(true);
-    QPalette white = palette();
-    white.setColor(QPalette::Window, Qt::white);
-    setPalette(white);
-
-    auto* image = new QLabel(this);
-    image->setObjectName(QStringLiteral("Image1"));
-    image->setPixmap(QPixmap::fromImage(ProductLogo()));
-    image->setAlignment(Qt::AlignCenter);
-    appVersionBox_->setObjectName(QStringLiteral("appVersionBox"));
-    appVersionBox_->setAlignment(Qt::AlignCenter);
-    QPalette grey = appVersionBox_->palette();
-    grey.setColor(QPalette::WindowText, Qt::gray);
-    appVersionBox_->setPalette(grey);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(32, 32, 32, 32);
-    layout->addWidget(image);
-    layout->addWidget(appVersionBox_);
-    setMinimumSize(287, 149);
+// White, the logo in the middle, room for the version below it.
+QPixmap SplashPicture() {
+    QPixmap picture(287, 149);
+    picture.fill(Qt::white);
+    const QPixmap logo = ProductLogo();
+    QPainter painter(&picture);
+    painter.drawPixmap((picture.width() - logo.width()) / 2, (picture.height() - logo.height()) / 2 - 12,
+                       logo);
+    return picture;
 }
 
-void TsplashScreen::ShowSplash() {
-    appVersionBox_->setText(QString::fromLatin1(kVersionText));
-    adjustSize();
+}  // namespace
+
+SplashScreen::SplashScreen() : QSplashScreen(SplashPicture(), Qt::WindowStaysOnTopHint) {
+    setObjectName(QStringLiteral("splashScreen"));
+}
+
+void SplashScreen::showFor(std::chrono::milliseconds time) {
+    showMessage(QString::fromLatin1(kVersionText), Qt::AlignHCenter | Qt::AlignBottom, Qt::gray);
     if (const QScreen* screen = QApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     show();
     raise();
-    activateWindow();
-    QApplication::processEvents();
-    // The splash is a pause by design: the window stays as painted until it hides.
-    QThread::msleep(static_cast<unsigned long>(showTime_.count()));
+    QEventLoop showing;
+    QTimer::singleShot(time, &showing, &QEventLoop::quit);
+    showing.exec(QEventLoop::ExcludeUserInputEvents);
     hide();
 }
 
-}  // namespace lexicorn::app
+}  // namespace lexicorn::gui

@@ -1,26 +1,21 @@
 #pragma once
 
-#include <QWidget>
+#include <QSplashScreen>
 #include <chrono>
 
-class QLabel;
+namespace lexicorn::gui {
 
-namespace lexicorn::app {
-
-/// The borderless window with the logo and the version that is shown while the program starts.
-class TsplashScreen : public QWidget {
+/// The logo and the version, shown while the program starts.
+class SplashScreen : public QSplashScreen {
     Q_OBJECT
   public:
     static constexpr std::chrono::milliseconds kShowTime{2000};
 
-    explicit TsplashScreen(std::chrono::milliseconds showTime = kShowTime);
+    SplashScreen();
 
-    /// Shows the window for its show time: painted first, then the thread waits, then it hides.
-    void ShowSplash();
-
-  private:
-    QLabel* appVersionBox_;
-    std::chrono::milliseconds showTime_;
+    /// Shows the splash for `time`, then hides it. The window's drawing goes on meanwhile; the
+    /// user's input waits until it is gone.
+    void showFor(std::chrono::milliseconds time);
 };
 
-}  // namespace lexicorn::app
+}  // namespace lexicorn::gui

@@ -2,7 +2,7 @@
 
 // The messages that the windows show beyond those of a build and a merge, in one place. Typos are the
 // product's own and stay as users know them. Line breaks inside a message are carriage returns.
-namespace lexicorn::app::texts {
+namespace lexicorn::gui::texts {
 
 inline constexpr const char* kApplicationTitle = "Lexicorn Wizard";
 
@@ -34,4 +34,4 @@ inline constexpr const char* kAlignmentQuestion =
     "changes?";
 inline constexpr const char* kAlignmentNotApplied = "Closing advanced window without applying settings.";
 
-}  // namespace lexicorn::app::texts
+}  // namespace lexicorn::gui::texts

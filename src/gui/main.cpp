@@ -12,13 +12,13 @@ namespace {
 class LexicornApplication : public QApplication {
   public:
     using QApplication::QApplication;
-    lexicorn::app::TMainDialog* mainWindow = nullptr;
+    lexicorn::gui::MainWindow* mainWindow = nullptr;
 
     bool notify(QObject* receiver, QEvent* event) override {
         try {
             return QApplication::notify(receiver, event);
         } catch (const std::exception& error) {
-            if (mainWindow) mainWindow->ReportError(error);
+            if (mainWindow) mainWindow->reportError(error);
             return false;
         }
     }
@@ -28,16 +28,16 @@ class LexicornApplication : public QApplication {
 
 int main(int argc, char** argv) {
     LexicornApplication application(argc, argv);
-    QApplication::setApplicationName(QString::fromUtf8(lexicorn::app::texts::kApplicationTitle));
-    QApplication::setApplicationDisplayName(QString::fromUtf8(lexicorn::app::texts::kApplicationTitle));
-    const std::unique_ptr<lexicorn::app::Dialogs> dialogs = lexicorn::app::CreateQtDialogs();
+    QApplication::setApplicationName(QString::fromUtf8(lexicorn::gui::texts::kApplicationTitle));
+    QApplication::setApplicationDisplayName(QString::fromUtf8(lexicorn::gui::texts::kApplicationTitle));
+    const std::unique_ptr<lexicorn::gui::Dialogs> dialogs = lexicorn::gui::CreateQtDialogs();
 
-    lexicorn::app::WizardStartup startup;
+    lexicorn::gui::WizardStartup startup;
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() > 1) startup.projectPath = arguments.at(1);
-    std::unique_ptr<lexicorn::app::TMainDialog> mainWindow;
+    std::unique_ptr<lexicorn::gui::MainWindow> mainWindow;
     try {
-        mainWindow = std::make_unique<lexicorn::app::TMainDialog>(*dialogs, startup);
+        mainWindow = std::make_unique<lexicorn::gui::MainWindow>(*dialogs, startup);
     } catch (const std::exception& error) {
         dialogs->Error(nullptr, QString::fromUtf8(error.what()));
         return 1;

@@ -35,6 +35,6 @@ struct LoadedTable {
 /// Opens the table at `path`, reads its language names and codes and closes it again. Narrow text
 /// outside UTF-8 mode will be in `codePage`. Throws TableError when the file is missing or cannot
 /// be read, or has more languages or longer language names than a build holds.
-LoadedTable LoadTable(const std::string& path, const std::string& codePage = TableReader::kDefaultCodePage);
+LoadedTable LoadTable(const std::string& path, const std::string& codePage = kDefaultCodePage);
 
 }  // namespace lexicorn

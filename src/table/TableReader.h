@@ -10,8 +10,6 @@
 
 namespace lexicorn {
 
-class CodePage;
-
 /// "file: row R, column C: what": the form of every message about a cell.
 std::string LocatedMessage(std::string_view fileName, std::size_t row, std::size_t column,
                            std::string_view what);
@@ -32,8 +30,6 @@ class TableError : public Error {
 /// empty text. A reader measures its table when it opens it; the counts survive `Close`.
 class TableReader {
   public:
-    static constexpr const char* kDefaultCodePage = lexicorn::kDefaultCodePage;
-
     virtual ~TableReader() = 0;
 
     /// Narrow text in UTF-8 from now on when on, else in the code page.

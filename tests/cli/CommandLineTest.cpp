@@ -136,6 +136,9 @@ TEST_F(CommandLine, MalformedSourceDateEpochIsAUsageError) {
     setenv("SOURCE_DATE_EPOCH", "yesterday", 1);
     EXPECT_EQ(Build(), kExitUsage);
     EXPECT_EQ(err, "lexicorn: SOURCE_DATE_EPOCH is not a number of seconds: yesterday\n");
+    // An explicit id does not make the environment right.
+    EXPECT_EQ(Build({"--unique-id", "0x1"}), kExitUsage);
+    EXPECT_EQ(err, "lexicorn: SOURCE_DATE_EPOCH is not a number of seconds: yesterday\n");
 }
 
 TEST_F(CommandLine, BuildErrorsGoToStandardErrorWithTheirCode) {

@@ -99,6 +99,22 @@ TEST_F(BuildRun, ProgressFollowsTheStagesInOrder) {
     EXPECT_FALSE(table.tableReader->IsOpen());
 }
 
+TEST_F(BuildRun, AFileThatCannotBeWrittenKeepsItsNameAndReasonInTheOutcome) {
+    fs::create_directory(dir / "Lexicorn.bin");
+    const BuildOutcome outcome = Build(FourLanguages(), {0});
+    EXPECT_EQ(outcome.kind, Kind::kFailed);
+    EXPECT_EQ(outcome.result, kCannotCreateFile);
+    EXPECT_EQ(outcome.failedFile, (dir / "Lexicorn.bin").string() + ": not a regular file");
+}
+
+TEST_F(BuildRun, AMalformedSourceDateEpochEndsTheBuildWithItsReason) {
+    ::setenv("SOURCE_DATE_EPOCH", "yesterday", 1);
+    EXPECT_THROW(Build(FourLanguages(), {0}), std::invalid_argument);
+    ::unsetenv("SOURCE_DATE_EPOCH");
+    EXPECT_EQ(host.calls.back(), "ResetStringTable");
+    EXPECT_FALSE(Exists("Lexicorn.bin"));
+}
+
 TEST_F(BuildRun, OtherTargetsWriteNoCSourceAndPauseOnceLess) {
     settings.targetLanguage = TargetLanguage::kVisualBasic;
     settings.targetPlatform = TargetPlatform::kDotNet;

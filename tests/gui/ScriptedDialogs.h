@@ -13,7 +13,7 @@ namespace lexicorn::test {
 /// Dialogs that a test answers: every message is recorded as "Kind: text", questions take their
 /// answers from `answers` and file choosers their paths from `files` (a null QString = Cancel). A chooser
 /// or question without a scripted answer is recorded as unexpected and cancelled.
-class ScriptedDialogs final : public app::Dialogs {
+class ScriptedDialogs final : public gui::Dialogs {
   public:
     QStringList
         shown;  ///< "Error: ...", "Information: ...", "Message: ...", "Question: ...", "OpenFile: title"
@@ -36,10 +36,10 @@ class ScriptedDialogs final : public app::Dialogs {
         answers.pop_front();
         return answer;
     }
-    std::optional<QString> OpenFile(QWidget*, const app::FileChoice& choice) override {
+    std::optional<QString> OpenFile(QWidget*, const gui::FileChoice& choice) override {
         return Choose("OpenFile: " + choice.title);
     }
-    std::optional<QString> SaveFile(QWidget*, const app::FileChoice& choice) override {
+    std::optional<QString> SaveFile(QWidget*, const gui::FileChoice& choice) override {
         return Choose("SaveFile: " + choice.title);
     }
 

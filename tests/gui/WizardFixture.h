@@ -21,14 +21,14 @@ class WizardFixture : public QObject {
   protected:
     std::unique_ptr<QTemporaryDir> dir_;
     std::unique_ptr<ScriptedDialogs> dialogs_;
-    std::unique_ptr<app::TMainDialog> window_;
+    std::unique_ptr<gui::MainWindow> window_;
 
-    app::TMainDialog& Start(const QString& project = {}) {
-        app::WizardStartup startup;
+    gui::MainWindow& Start(const QString& project = {}) {
+        gui::WizardStartup startup;
         startup.projectPath = project;
         startup.splashTime = std::chrono::milliseconds(0);
         startup.readingPauses = false;
-        window_ = std::make_unique<app::TMainDialog>(*dialogs_, startup);
+        window_ = std::make_unique<gui::MainWindow>(*dialogs_, startup);
         return *window_;
     }
     QString Path(const QString& name) const { return dir_->filePath(name); }

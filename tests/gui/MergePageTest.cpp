@@ -33,13 +33,13 @@ QByteArray TargetWithOldImage() {
 
 }  // namespace
 
-class MergerPageTest : public WizardFixture {
+class MergePageTest : public WizardFixture {
     Q_OBJECT
 
   private:
     void StartOnMergerPage(const QString& project = {}) {
         Start(project).show();
-        Find<QTabWidget>("PageControl1")->setCurrentIndex(1);
+        Find<QTabWidget>("pages")->setCurrentIndex(1);
     }
     QString Text(const char* name) const {
         if (auto* edit = window_->findChild<QLineEdit*>(QString::fromLatin1(name))) return edit->text();
@@ -49,52 +49,52 @@ class MergerPageTest : public WizardFixture {
     void ChooseAll(const QByteArray& target = kTarget) {
         Write("image.bin", kImage);
         Write("target.bin", target);
-        ChooseFile("LexicornFileBtn", "image.bin");
-        ChooseFile("TargetFileBtn", "target.bin");
-        ChooseFile("OutputFileBtn", "out.bin");
+        ChooseFile("chooseImageButton", "image.bin");
+        ChooseFile("chooseTargetButton", "target.bin");
+        ChooseFile("chooseOutputButton", "out.bin");
         dialogs_->Take();
     }
     void SetMode(int item) {
-        auto* combo = Find<QComboBox>("MergeModeCombo");
+        auto* combo = Find<QComboBox>("modeChoice");
         combo->setCurrentIndex(item);
         emit combo->activated(item);
     }
-    void Merge() { Find<QPushButton>("MergeBtn")->click(); }
-    app::TMergerPage& Page() const { return window_->MergerPage(); }
+    void Merge() { Find<QPushButton>("mergeButton")->click(); }
+    gui::MergePage& Page() const { return window_->mergePage(); }
     // Opens the alignment window through "Advanced..."; `act` runs while it is shown.
-    void WithAlignmentWindow(const std::function<void(QComboBox&, app::TMergeSetting&)>& act) {
-        app::TMergeSetting& form = window_->AlignmentWindow();
+    void WithAlignmentWindow(const std::function<void(QComboBox&, gui::MergeAlignmentDialog&)>& act) {
+        gui::MergeAlignmentDialog& form = window_->alignmentDialog();
         QTimer::singleShot(0, &form, [&form, act] {
-            act(*form.findChild<QComboBox*>(QStringLiteral("AdvancedAlignmentTxt")), form);
+            act(*form.findChild<QComboBox*>(QStringLiteral("alignmentChoice")), form);
             if (form.isVisible()) form.reject();
         });
-        Find<QPushButton>("Button1")->click();
+        Find<QPushButton>("advancedButton")->click();
     }
 
   private slots:
     void StartsWithItsPlaceholders() {
         StartOnMergerPage();
-        QCOMPARE(Text("LexicornFileTxt"), QStringLiteral("Select Lexicorn file..."));
-        QCOMPARE(Text("TargetFileTxt"), QStringLiteral("Select target file..."));
-        QCOMPARE(Text("OutputFileTxt"), QStringLiteral("Select output file..."));
-        QCOMPARE(Text("mergerInfo1"), QStringLiteral("No target file selected."));
-        QCOMPARE(Find<QComboBox>("MergeModeCombo")->currentText(), QStringLiteral("Append Lexicorn"));
-        QVERIFY(Find<QRadioButton>("MergePlacement1")->isChecked());
-        QVERIFY(!Find<QRadioButton>("MergePlacement3")->isEnabled());
-        QVERIFY(!Find<QLineEdit>("MergeAddressTxt")->isEnabled());
-        QCOMPARE(Page().ShownPicture(), 0);
+        QCOMPARE(Text("imageFile"), QStringLiteral("Select Lexicorn file..."));
+        QCOMPARE(Text("targetFile"), QStringLiteral("Select target file..."));
+        QCOMPARE(Text("outputFile"), QStringLiteral("Select output file..."));
+        QCOMPARE(Text("targetInfo"), QStringLiteral("No target file selected."));
+        QCOMPARE(Find<QComboBox>("modeChoice")->currentText(), QStringLiteral("Append Lexicorn"));
+        QVERIFY(Find<QRadioButton>("placeAtEnd")->isChecked());
+        QVERIFY(!Find<QRadioButton>("placeAtAddress")->isEnabled());
+        QVERIFY(!Find<QLineEdit>("address")->isEnabled());
+        QCOMPARE(Page().shownPicture(), 0);
     }
 
     void MergeChecksOutputThenTargetThenImage() {
         StartOnMergerPage();
         Merge();
         QCOMPARE(dialogs_->Take(), QStringList{"Error: Error: Please select output file."});
-        ChooseFile("OutputFileBtn", "out.bin");
+        ChooseFile("chooseOutputButton", "out.bin");
         dialogs_->Take();
         Merge();
         QCOMPARE(dialogs_->Take(), QStringList{"Error: Please select target file."});
         Write("target.bin", kTarget);
-        ChooseFile("TargetFileBtn", "target.bin");
+        ChooseFile("chooseTargetButton", "target.bin");
         dialogs_->Take();
         Merge();
         QCOMPARE(dialogs_->Take(), QStringList{"Error: Please select Lexicorn file."});
@@ -103,17 +103,17 @@ class MergerPageTest : public WizardFixture {
     void AcceptsOnlyLexicornImages() {
         StartOnMergerPage();
         Write("image.bin", kImage);
-        ChooseFile("LexicornFileBtn", "image.bin");
+        ChooseFile("chooseImageButton", "image.bin");
         QCOMPARE(dialogs_->Take(), QStringList{"OpenFile: Select Lexicorn File"});
-        QCOMPARE(Text("LexicornFileTxt"), Path("image.bin"));
+        QCOMPARE(Text("imageFile"), Path("image.bin"));
         QByteArray swapped("\x10\x2F\x30\x4F\x5F\x60\x7F\x80", 8);
         Write("swapped.bin", swapped);
-        ChooseFile("LexicornFileBtn", "swapped.bin");
+        ChooseFile("chooseImageButton", "swapped.bin");
         QCOMPARE(dialogs_->Take().last(), QStringLiteral("Error: Invalid Lexicorn file."));
-        QCOMPARE(Text("LexicornFileTxt"), Path("image.bin"));  // the field keeps the good file...
+        QCOMPARE(Text("imageFile"), Path("image.bin"));  // the field keeps the good file...
         Write("target.bin", kTarget);
-        ChooseFile("TargetFileBtn", "target.bin");
-        ChooseFile("OutputFileBtn", "out.bin");
+        ChooseFile("chooseTargetButton", "target.bin");
+        ChooseFile("chooseOutputButton", "out.bin");
         dialogs_->Take();
         Merge();  // ...but the merger no longer takes it
         QCOMPARE(dialogs_->Take(), QStringList{"Error: Can not start merge operation.20000024"});
@@ -122,18 +122,18 @@ class MergerPageTest : public WizardFixture {
     void ShowsWhatTheTargetHolds() {
         StartOnMergerPage();
         Write("plain.bin", kTarget);
-        ChooseFile("TargetFileBtn", "plain.bin");
-        QCOMPARE(Text("TargetFileTxt"), Path("plain.bin"));
-        QCOMPARE(Text("mergerInfo1"), QStringLiteral("No Lexicorn found in the target software."));
-        QCOMPARE(Text("mergerInfo2"), QStringLiteral("00000000"));
-        QCOMPARE(Text("mergerInfo3"), QStringLiteral("00000000"));
+        ChooseFile("chooseTargetButton", "plain.bin");
+        QCOMPARE(Text("targetFile"), Path("plain.bin"));
+        QCOMPARE(Text("targetInfo"), QStringLiteral("No Lexicorn found in the target software."));
+        QCOMPARE(Text("oldImageSize"), QStringLiteral("00000000"));
+        QCOMPARE(Text("oldImagePosition"), QStringLiteral("00000000"));
         Write("old.bin", TargetWithOldImage());
-        ChooseFile("TargetFileBtn", "old.bin");
-        QCOMPARE(Text("mergerInfo1"),
+        ChooseFile("chooseTargetButton", "old.bin");
+        QCOMPARE(Text("targetInfo"),
                  QStringLiteral(
                      "Target already has a Lexicorn. New Lexicorn will make this old Lexicorn obsolete."));
-        QCOMPARE(Text("mergerInfo2"), QStringLiteral("00000030"));
-        QCOMPARE(Text("mergerInfo3"), QStringLiteral("00000010"));
+        QCOMPARE(Text("oldImageSize"), QStringLiteral("00000030"));
+        QCOMPARE(Text("oldImagePosition"), QStringLiteral("00000010"));
         SaveScreenshot(*window_, QStringLiteral("merger-page-old-image"));
     }
 
@@ -143,17 +143,17 @@ class MergerPageTest : public WizardFixture {
         QTest::addColumn<QString>("address");
         QTest::addColumn<int>("picture");
         QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("append end") << 0 << "MergePlacement1"
+        QTest::newRow("append end") << 0 << "placeAtEnd"
                                     << "" << 0 << kTarget + Zeros(8) + kImage;
-        QTest::newRow("append beginning") << 0 << "MergePlacement2"
+        QTest::newRow("append beginning") << 0 << "placeAtBeginning"
                                           << "" << 1 << kImage + kTarget;
-        QTest::newRow("overwrite end") << 1 << "MergePlacement1"
+        QTest::newRow("overwrite end") << 1 << "placeAtEnd"
                                        << "" << 2 << kTarget.left(16) + kImage + kTarget.right(8);
-        QTest::newRow("overwrite beginning") << 1 << "MergePlacement2"
+        QTest::newRow("overwrite beginning") << 1 << "placeAtBeginning"
                                              << "" << 3 << kImage + kTarget.mid(16);
-        QTest::newRow("overwrite address") << 1 << "MergePlacement3"
+        QTest::newRow("overwrite address") << 1 << "placeAtAddress"
                                            << "20" << 4 << kTarget.left(32) + kImage;
-        QTest::newRow("overwrite empty address") << 1 << "MergePlacement3"
+        QTest::newRow("overwrite empty address") << 1 << "placeAtAddress"
                                                  << "<empty>" << 4 << kImage + kTarget.mid(16);
     }
     void MergesAsTheModeAndPlacementSay() {
@@ -166,19 +166,19 @@ class MergerPageTest : public WizardFixture {
         ChooseAll();
         SetMode(mode);
         Find<QRadioButton>(qPrintable(placement))->click();
-        if (placement == "MergePlacement3") {
-            QCOMPARE(Text("MergeAddressTxt"), QStringLiteral("00000000"));
-            Find<QLineEdit>("MergeAddressTxt")->setText(address == "<empty>" ? QString() : address);
+        if (placement == "placeAtAddress") {
+            QCOMPARE(Text("address"), QStringLiteral("00000000"));
+            Find<QLineEdit>("address")->setText(address == "<empty>" ? QString() : address);
         }
-        QCOMPARE(Page().ShownPicture(), picture);
+        QCOMPARE(Page().shownPicture(), picture);
         SaveScreenshot(*window_,
                        QStringLiteral("merger-page-") + QString(QTest::currentDataTag()).replace(' ', '-'));
         Merge();
         QCOMPARE(dialogs_->Take(), QStringList{"Information: Merge operation done successfully."});
         QCOMPARE(Read("out.bin").toHex(), expected.toHex());
         QCOMPARE(Read("target.bin"), kTarget);
-        QCOMPARE(window_->Settings().mergeMode, mode == 1 ? 1 : 2);
-        if (placement == "MergePlacement3") QCOMPARE(Text("MergeAddressTxt"), QStringLiteral("000001"));
+        QCOMPARE(window_->settings().mergeMode, mode == 1 ? MergeMode::kOverwrite : MergeMode::kAppend);
+        if (placement == "placeAtAddress") QCOMPARE(Text("address"), QStringLiteral("000001"));
     }
 
     void AnOldImageIsMadeObsoleteInTheOutputOnly() {
@@ -192,12 +192,37 @@ class MergerPageTest : public WizardFixture {
         QCOMPARE(Read("target.bin"), TargetWithOldImage());
     }
 
+    // The target chosen, the firmware rebuilt, then Merge: the old image is looked for in the file as
+    // it is now, and the information shows what was found then.
+    void ATargetRebuiltAfterItWasChosenIsScannedAgain() {
+        StartOnMergerPage();
+        ChooseAll(TargetWithOldImage());
+        QCOMPARE(Text("oldImagePosition"), QStringLiteral("00000010"));
+
+        const QByteArray moved = QByteArray(4, 'U') + TargetWithOldImage().mid(16, 48) + QByteArray(20, 'U');
+        Write("target.bin", moved);
+        Merge();
+        QCOMPARE(dialogs_->Take(), QStringList{"Information: Merge operation done successfully."});
+        QByteArray expected = moved;
+        expected.replace(4, 8, Zeros(8));
+        QCOMPARE(Read("out.bin"), expected + Zeros(8) + kImage);  // appended at the end, 16-aligned
+        QCOMPARE(Text("oldImagePosition"), QStringLiteral("00000004"));
+        QCOMPARE(Text("oldImageSize"), QStringLiteral("00000030"));
+
+        Write("target.bin", kTarget);
+        Merge();
+        dialogs_->Take();
+        QCOMPARE(Read("out.bin"), kTarget + Zeros(8) + kImage);
+        QCOMPARE(Text("targetInfo"), QStringLiteral("No Lexicorn found in the target software."));
+        QCOMPARE(Text("oldImageSize"), QStringLiteral("00000000"));
+    }
+
     void AsksWhenTheAddressIsNotAligned() {
         StartOnMergerPage();
         ChooseAll();
         SetMode(1);
-        Find<QRadioButton>("MergePlacement3")->click();
-        Find<QLineEdit>("MergeAddressTxt")->setText(QStringLiteral("4"));
+        Find<QRadioButton>("placeAtAddress")->click();
+        Find<QLineEdit>("address")->setText(QStringLiteral("4"));
         dialogs_->answers.push_back(false);
         Merge();
         QCOMPARE(dialogs_->Take(),
@@ -216,8 +241,8 @@ class MergerPageTest : public WizardFixture {
         StartOnMergerPage();
         ChooseAll();
         SetMode(1);
-        Find<QRadioButton>("MergePlacement3")->click();
-        auto* address = Find<QLineEdit>("MergeAddressTxt");
+        Find<QRadioButton>("placeAtAddress")->click();
+        auto* address = Find<QLineEdit>("address");
 
         address->setText(QStringLiteral("1G"));
         Merge();
@@ -235,14 +260,14 @@ class MergerPageTest : public WizardFixture {
         QCOMPARE(overflow.size(), 2);
         QVERIFY2(overflow[1].startsWith("Error: Can not start merge operation.2000D024"),
                  qPrintable(overflow[1]));
-        QCOMPARE(window_->Settings().mergeAddress, 0xFFFFFFFFu);
+        QCOMPARE(window_->settings().mergeAddress, 0xFFFFFFFFu);
         QVERIFY(!QFile::exists(Path("out.bin")));
 
         address->setText(QStringLiteral("abc"));  // lower case is read as 0xABC
         dialogs_->answers.push_back(false);
         Merge();
         QCOMPARE(dialogs_->Take().size(), 2);
-        QCOMPARE(window_->Settings().mergeAddress, 0xABCu);
+        QCOMPARE(window_->settings().mergeAddress, 0xABCu);
     }
 
     void ReadOnlyInputsAreTakenAndAnOutputThatIsAnInputIsRefused() {
@@ -250,9 +275,9 @@ class MergerPageTest : public WizardFixture {
         ChooseAll();
         QFile::setPermissions(Path("image.bin"), QFile::ReadOwner);
         QFile::setPermissions(Path("target.bin"), QFile::ReadOwner);
-        ChooseFile("LexicornFileBtn", "image.bin");
-        ChooseFile("TargetFileBtn", "target.bin");
-        ChooseFile("OutputFileBtn", "target.bin");
+        ChooseFile("chooseImageButton", "image.bin");
+        ChooseFile("chooseTargetButton", "target.bin");
+        ChooseFile("chooseOutputButton", "target.bin");
         dialogs_->Take();
         Merge();
         const QStringList refused = dialogs_->Take();
@@ -260,7 +285,7 @@ class MergerPageTest : public WizardFixture {
         QVERIFY2(refused[0].startsWith("Error: Can not start merge operation.20201004\r\r"),
                  qPrintable(refused[0]));
         QCOMPARE(Read("target.bin"), kTarget);
-        ChooseFile("OutputFileBtn", "out.bin");
+        ChooseFile("chooseOutputButton", "out.bin");
         Merge();
         QCOMPARE(dialogs_->Take().last(), QStringLiteral("Information: Merge operation done successfully."));
     }
@@ -268,55 +293,55 @@ class MergerPageTest : public WizardFixture {
     void ChangingTheModeReturnsToTheEnd() {
         StartOnMergerPage();
         SetMode(1);
-        QVERIFY(Find<QRadioButton>("MergePlacement3")->isEnabled());
-        Find<QRadioButton>("MergePlacement3")->click();
-        QVERIFY(Find<QLineEdit>("MergeAddressTxt")->isEnabled());
+        QVERIFY(Find<QRadioButton>("placeAtAddress")->isEnabled());
+        Find<QRadioButton>("placeAtAddress")->click();
+        QVERIFY(Find<QLineEdit>("address")->isEnabled());
         SetMode(0);
-        QVERIFY(Find<QRadioButton>("MergePlacement1")->isChecked());
-        QVERIFY(!Find<QRadioButton>("MergePlacement3")->isEnabled());
-        QVERIFY(!Find<QLineEdit>("MergeAddressTxt")->isEnabled());
-        QCOMPARE(Page().ShownPicture(), 0);
+        QVERIFY(Find<QRadioButton>("placeAtEnd")->isChecked());
+        QVERIFY(!Find<QRadioButton>("placeAtAddress")->isEnabled());
+        QVERIFY(!Find<QLineEdit>("address")->isEnabled());
+        QCOMPARE(Page().shownPicture(), 0);
     }
 
     void EnteringThePageResetsItUntilAProjectIsLoaded() {
         StartOnMergerPage();
         SetMode(1);
-        Find<QRadioButton>("MergePlacement2")->click();
-        auto* pages = Find<QTabWidget>("PageControl1");
+        Find<QRadioButton>("placeAtBeginning")->click();
+        auto* pages = Find<QTabWidget>("pages");
         pages->setCurrentIndex(0);
         pages->setCurrentIndex(1);
-        QCOMPARE(Find<QComboBox>("MergeModeCombo")->currentIndex(), 0);
-        QVERIFY(Find<QRadioButton>("MergePlacement1")->isChecked());
+        QCOMPARE(Find<QComboBox>("modeChoice")->currentIndex(), 0);
+        QVERIFY(Find<QRadioButton>("placeAtEnd")->isChecked());
 
         Write("p.lxn", "LEXICORNPROJECTFILE\r\n0\r\n0\r\n0\r\n0\r\n1\r\n1\r\n16\r\n4096\r\n0\r\n0\r\n1\r\n");
         dialogs_->files.push_back(Path("p.lxn"));
         pages->setCurrentIndex(0);
-        Find<QToolButton>("OpenProjectButton")->click();
+        Find<QToolButton>("openProjectButton")->click();
         dialogs_->Take();
         pages->setCurrentIndex(1);
-        QCOMPARE(Find<QComboBox>("MergeModeCombo")->currentText(), QStringLiteral("Overwrite Lexicorn"));
-        QVERIFY(Find<QRadioButton>("MergePlacement3")->isChecked());
-        QVERIFY(Find<QLineEdit>("MergeAddressTxt")->isEnabled());
-        QCOMPARE(Page().ShownPicture(), 4);
+        QCOMPARE(Find<QComboBox>("modeChoice")->currentText(), QStringLiteral("Overwrite Lexicorn"));
+        QVERIFY(Find<QRadioButton>("placeAtAddress")->isChecked());
+        QVERIFY(Find<QLineEdit>("address")->isEnabled());
+        QCOMPARE(Page().shownPicture(), 4);
     }
 
     void AProjectOnTheCommandLineSetsThePage() {
         Write("p.lxn", "LEXICORNPROJECTFILE\r\n0\r\n0\r\n0\r\n0\r\n2\r\n0\r\n16\r\n0\r\n0\r\n0\r\n1\r\n");
         StartOnMergerPage(Path("p.lxn"));
-        QCOMPARE(Find<QComboBox>("MergeModeCombo")->currentText(), QStringLiteral("Append Lexicorn"));
-        QVERIFY(Find<QRadioButton>("MergePlacement2")->isChecked());
-        QCOMPARE(Page().ShownPicture(), 1);
+        QCOMPARE(Find<QComboBox>("modeChoice")->currentText(), QStringLiteral("Append Lexicorn"));
+        QVERIFY(Find<QRadioButton>("placeAtBeginning")->isChecked());
+        QCOMPARE(Page().shownPicture(), 1);
     }
 
     void AlignmentWindowAppliesOnlyWhatTheUserConfirms() {
         StartOnMergerPage();
         dialogs_->answers.push_back(false);
-        WithAlignmentWindow([](QComboBox& list, app::TMergeSetting& form) {
+        WithAlignmentWindow([](QComboBox& list, gui::MergeAlignmentDialog& form) {
             QCOMPARE(form.windowTitle(), QStringLiteral("Advanced..."));
             QCOMPARE(list.currentText(), QStringLiteral("16"));
             SaveScreenshot(form, QStringLiteral("alignment-window"));
             list.setCurrentIndex(2);
-            form.findChild<QPushButton*>(QStringLiteral("mergeSettingDoneBtn"))->click();
+            form.findChild<QPushButton*>(QStringLiteral("doneButton"))->click();
         });
         QCOMPARE(dialogs_->Take(),
                  (QStringList{"Question: Changing alignment require changes in your embedded "
@@ -324,63 +349,62 @@ class MergerPageTest : public WizardFixture {
                               "addresses multiply of 16 to speed-up the ROM seacrh process. Are "
                               "you sure you want to apply changes?",
                               "Message: Closing advanced window without applying settings."}));
-        QCOMPARE(window_->Settings().searchStep, 16);
+        QCOMPARE(window_->settings().searchStep, 16);
 
         dialogs_->answers.push_back(true);
-        WithAlignmentWindow([](QComboBox& list, app::TMergeSetting& form) {
+        WithAlignmentWindow([](QComboBox& list, gui::MergeAlignmentDialog& form) {
             list.setCurrentIndex(2);
-            form.findChild<QPushButton*>(QStringLiteral("mergeSettingDoneBtn"))->click();
+            form.findChild<QPushButton*>(QStringLiteral("doneButton"))->click();
         });
-        QCOMPARE(window_->Settings().searchStep, 4);
+        QCOMPARE(window_->settings().searchStep, 4);
 
         dialogs_->Take();
         dialogs_->answers.push_back(false);
-        WithAlignmentWindow([](QComboBox& list, app::TMergeSetting& form) {
+        WithAlignmentWindow([](QComboBox& list, gui::MergeAlignmentDialog& form) {
             QCOMPARE(list.currentText(), QStringLiteral("4"));
             list.setCurrentIndex(3);
-            form.findChild<QPushButton*>(QStringLiteral("mergeSettingDoneBtn"))->click();
+            form.findChild<QPushButton*>(QStringLiteral("doneButton"))->click();
         });
         QCOMPARE(dialogs_->Take().last(),
                  QStringLiteral("Message: Closing advanced window without applying settings."));
-        QCOMPARE(window_->Settings().searchStep, 4);
+        QCOMPARE(window_->settings().searchStep, 4);
 
-        WithAlignmentWindow([](QComboBox& list, app::TMergeSetting& form) {
+        WithAlignmentWindow([](QComboBox& list, gui::MergeAlignmentDialog& form) {
             QCOMPARE(list.currentText(), QStringLiteral("4"));
             list.setCurrentIndex(0);
-            form.findChild<QPushButton*>(QStringLiteral("mergeSettingCancelBtn"))->click();
+            form.findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
             QCOMPARE(list.currentText(), QStringLiteral("4"));
         });
-        WithAlignmentWindow([](QComboBox&, app::TMergeSetting& form) {
-            form.findChild<QPushButton*>(QStringLiteral("mergeSettingDoneBtn"))
-                ->click();  // unchanged: silent
+        WithAlignmentWindow([](QComboBox&, gui::MergeAlignmentDialog& form) {
+            form.findChild<QPushButton*>(QStringLiteral("doneButton"))->click();  // unchanged: silent
         });
         QVERIFY(dialogs_->shown.isEmpty());
-        QCOMPARE(window_->Settings().searchStep, 4);
+        QCOMPARE(window_->settings().searchStep, 4);
     }
 
     void AlignmentWindowAnswersOnlyEscapeAndEnter() {
         StartOnMergerPage();
-        WithAlignmentWindow([](QComboBox& list, app::TMergeSetting& form) {
+        WithAlignmentWindow([](QComboBox& list, gui::MergeAlignmentDialog& form) {
             QTest::keyClick(&list, Qt::Key_Down);
             QCOMPARE(list.currentText(), QStringLiteral("16"));  // arrows are ignored
             list.setCurrentIndex(1);
             QTest::keyClick(&list, Qt::Key_Escape);
             QVERIFY(!form.isVisible());
         });
-        QCOMPARE(window_->Settings().searchStep, 16);
+        QCOMPARE(window_->settings().searchStep, 16);
         dialogs_->answers.push_back(true);
-        WithAlignmentWindow([](QComboBox& list, app::TMergeSetting& form) {
+        WithAlignmentWindow([](QComboBox& list, gui::MergeAlignmentDialog& form) {
             list.setCurrentIndex(1);
             QTest::keyClick(&list, Qt::Key_Return);
             QVERIFY(!form.isVisible());
         });
-        QCOMPARE(window_->Settings().searchStep, 2);
+        QCOMPARE(window_->settings().searchStep, 2);
     }
 
     void MergePicturesDiffer() {
         QSet<QByteArray> seen;
         for (int index = 0; index < 5; ++index) {
-            const QImage picture = app::MergePicture(index).toImage();
+            const QImage picture = gui::MergePicture(index).toImage();
             QCOMPARE(picture.size(), QSize(244, 73));
             seen.insert(
                 QByteArray(reinterpret_cast<const char*>(picture.constBits()), picture.sizeInBytes()));
@@ -391,5 +415,5 @@ class MergerPageTest : public WizardFixture {
 
 }  // namespace lexicorn::test
 
-QTEST_MAIN(lexicorn::test::MergerPageTest)
-#include "MergerPageTest.moc"
+QTEST_MAIN(lexicorn::test::MergePageTest)
+#include "MergePageTest.moc"

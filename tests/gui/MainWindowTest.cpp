@@ -34,7 +34,7 @@ class UrlRecorder : public QObject {
     void Open(const QUrl& url) { opened << url; }
 };
 
-class WizardTest : public WizardFixture {
+class MainWindowTest : public WizardFixture {
     Q_OBJECT
 
   private:
@@ -49,7 +49,7 @@ class WizardTest : public WizardFixture {
         Find<QPushButton>(button)->click();
     }
     // Loads `name` (in the test's folder) through the string-table button.
-    void LoadThroughButton(const QString& name) { ChooseFile<QToolButton>("OpenExcelButton", name); }
+    void LoadThroughButton(const QString& name) { ChooseFile<QToolButton>("loadTableButton", name); }
     void CopyFixture(const char* name) const {
         QFile::copy(QStringLiteral(LEXICORN_FIXTURES_DIR "/") + QString::fromLatin1(name),
                     Path(QString::fromLatin1(name)));
@@ -66,65 +66,64 @@ class WizardTest : public WizardFixture {
         QCOMPARE(workbook_close(workbook), LXW_NO_ERROR);
     }
     // Opens the settings window through its button; `act` runs while it is shown.
-    void WithSettingsWindow(const std::function<void(app::TWizardSettingsForm&)>& act) {
-        app::TWizardSettingsForm& form = window_->SettingsWindow();
+    void WithSettingsWindow(const std::function<void(gui::BuildSettingsDialog&)>& act) {
+        gui::BuildSettingsDialog& form = window_->settingsDialog();
         QTimer::singleShot(0, &form, [&form, act] {
             act(form);
             if (form.isVisible()) form.reject();
         });
-        Find<QToolButton>("WizardSettingsButton")->click();
+        Find<QToolButton>("settingsButton")->click();
     }
-    static QButtonGroup* Group(app::TWizardSettingsForm& form, const char* name) {
+    static QButtonGroup* Group(gui::BuildSettingsDialog& form, const char* name) {
         return form.findChild<QButtonGroup*>(QString::fromLatin1(name));
     }
     template <typename Widget>
-    static Widget* Control(app::TWizardSettingsForm& form, const char* name) {
+    static Widget* Control(gui::BuildSettingsDialog& form, const char* name) {
         return form.findChild<Widget*>(QString::fromLatin1(name));
     }
 
   private slots:
     void StartsWithTheDefaults() {
-        app::TMainDialog& window = Start();
-        QCOMPARE(window.Settings(), ProjectSettings{});
-        QVERIFY(!window.ProjectLoaded());
+        gui::MainWindow& window = Start();
+        QCOMPARE(window.settings(), ProjectSettings{});
+        QVERIFY(!window.projectLoaded());
         QCOMPARE(window.windowTitle(), QStringLiteral("Lexicorn Wizard"));
-        QCOMPARE(Find<QLabel>("excelFileInfo")->text(), QStringLiteral("No Excel file loaded!"));
-        auto* pages = Find<QTabWidget>("PageControl1");
+        QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("No Excel file loaded!"));
+        auto* pages = Find<QTabWidget>("pages");
         QCOMPARE(pages->count(), 3);
         QCOMPARE(pages->tabText(0), QStringLiteral("LXN Engine"));
         QCOMPARE(pages->tabText(1), QStringLiteral("Merger"));
         QCOMPARE(pages->tabText(2), QStringLiteral("About"));
-        QCOMPARE(Find<QToolButton>("OpenExcelButton")->toolTip(),
+        QCOMPARE(Find<QToolButton>("loadTableButton")->toolTip(),
                  QStringLiteral("Open Excel file to load the string table"));
-        QCOMPARE(Find<QToolButton>("helpBtn")->toolTip(), QStringLiteral("Onlne Help"));
-        QCOMPARE(Find<QPushButton>("CreateLexicornButton")->toolTip(),
-                 QStringLiteral("Start creating Lexicorn"));
+        QCOMPARE(Find<QToolButton>("helpButton")->toolTip(), QStringLiteral("Onlne Help"));
+        QCOMPARE(Find<QPushButton>("createButton")->toolTip(), QStringLiteral("Start creating Lexicorn"));
         window.show();
         SaveScreenshot(window, QStringLiteral("main-window"));
     }
 
     void StartsWithTheProjectOnTheCommandLine() {
         Write("p.lxn", "LEXICORNPROJECTFILE\r\n2\r\n1\r\n4\r\n1\r\n1\r\n2\r\n8\r\n4096\r\n0\r\n0\r\n0\r\n");
-        app::TMainDialog& window = Start(Path("p.lxn"));
-        QVERIFY(window.ProjectLoaded());
-        QCOMPARE(window.Settings().encoding, 2);
-        QCOMPARE(window.Settings().searchStep, 8);
-        QCOMPARE(window.Settings().mergeAddress, 4096u);
-        QVERIFY(!window.Settings().useDefaultString);
+        gui::MainWindow& window = Start(Path("p.lxn"));
+        QVERIFY(window.projectLoaded());
+        QCOMPARE(window.settings().encoding, Encoding::kUtf8);
+        QCOMPARE(window.settings().searchStep, 8);
+        QCOMPARE(window.settings().mergeAddress, 4096u);
+        QVERIFY(!window.settings().useDefaultString);
         QVERIFY(dialogs_->shown.isEmpty());
     }
 
     void StartsWithDefaultsAndSaysSoWhenTheArgumentIsNoProject() {
         Write("notes.txt", "just some text\r\n");
-        app::TMainDialog& window = Start(Path("notes.txt"));
+        gui::MainWindow& window = Start(Path("notes.txt"));
         QCOMPARE(dialogs_->Take(), QStringList{"Error: Corrupted project file."});
-        QCOMPARE(window.Settings(), ProjectSettings{});  // default strings stay on
-        QVERIFY(!window.ProjectLoaded());
+        QCOMPARE(window.settings(), ProjectSettings{});  // default strings stay on
+        QVERIFY(!window.projectLoaded());
     }
 
     void DoesNotStartWithAProjectThatFailsHalfWay() {
         Write("bad.lxn", "LEXICORNPROJECTFILE\r\n1\r\n1\r\n4\r\n1\r\n1\r\nabc\r\n8\r\n0\r\n0\r\n0\r\n1\r\n");
-        QVERIFY_THROWS_EXCEPTION(app::StartupError, Start(Path("bad.lxn")));
+        QVERIFY_THROWS_EXCEPTION(gui::StartupError, Start(Path("bad.lxn")));
     }
 
     void LoadsAWorkbookAndChoosesLanguagesInColumnOrder() {
@@ -132,28 +131,28 @@ class WizardTest : public WizardFixture {
         CopyFixture("table.xlsx");
         LoadThroughButton("table.xlsx");
         QCOMPARE(dialogs_->Take(), QStringList{"OpenFile: Select Excel File"});
-        QCOMPARE(Find<QLabel>("excelFileInfo")->text(), QStringLiteral("Loaded: table.xlsx"));
+        QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("Loaded: table.xlsx"));
         const QStringList all{"English", "Deutsch", "Polski", "Русский", "Ελληνικά", "日本語"};
-        QCOMPARE(Items("languagesList"), all);
-        QVERIFY(Items("selectedLanguagesList").isEmpty());
+        QCOMPARE(Items("availableLanguages"), all);
+        QVERIFY(Items("selectedLanguages").isEmpty());
 
-        Choose("languagesList", 2, "AddLanguageBtn");  // Polski, then English: kept in column order
-        Choose("languagesList", 0, "AddLanguageBtn");
-        QCOMPARE(Items("selectedLanguagesList"), (QStringList{"English", "Polski"}));
-        QCOMPARE(Items("languagesList"), (QStringList{"Deutsch", "Русский", "Ελληνικά", "日本語"}));
+        Choose("availableLanguages", 2, "addLanguageButton");  // Polski, then English: kept in column order
+        Choose("availableLanguages", 0, "addLanguageButton");
+        QCOMPARE(Items("selectedLanguages"), (QStringList{"English", "Polski"}));
+        QCOMPARE(Items("availableLanguages"), (QStringList{"Deutsch", "Русский", "Ελληνικά", "日本語"}));
         SaveScreenshot(*window_, QStringLiteral("main-window-languages"));
 
-        Choose("selectedLanguagesList", 1, "RemoveLanguageBtn");
-        QCOMPARE(Items("selectedLanguagesList"), QStringList{"English"});
-        Find<QListWidget>("languagesList")->setCurrentRow(-1);
-        Find<QPushButton>("AddLanguageBtn")->click();  // nothing highlighted: nothing changes
-        QCOMPARE(Items("selectedLanguagesList"), QStringList{"English"});
+        Choose("selectedLanguages", 1, "removeLanguageButton");
+        QCOMPARE(Items("selectedLanguages"), QStringList{"English"});
+        Find<QListWidget>("availableLanguages")->setCurrentRow(-1);
+        Find<QPushButton>("addLanguageButton")->click();  // nothing highlighted: nothing changes
+        QCOMPARE(Items("selectedLanguages"), QStringList{"English"});
 
-        Find<QPushButton>("AddAllLanguagesBtn")->click();
-        QCOMPARE(Items("selectedLanguagesList"), all);
-        QVERIFY(Items("languagesList").isEmpty());
-        Find<QPushButton>("RemoveAllLanguagesBtn")->click();
-        QCOMPARE(Items("languagesList"), all);
+        Find<QPushButton>("addAllLanguagesButton")->click();
+        QCOMPARE(Items("selectedLanguages"), all);
+        QVERIFY(Items("availableLanguages").isEmpty());
+        Find<QPushButton>("removeAllLanguagesButton")->click();
+        QCOMPARE(Items("availableLanguages"), all);
     }
 
     void LoadsEveryKindOfTable_data() {
@@ -166,7 +165,7 @@ class WizardTest : public WizardFixture {
         Start();
         CopyFixture(qPrintable(name));
         LoadThroughButton(name);
-        QCOMPARE(Items("languagesList"),
+        QCOMPARE(Items("availableLanguages"),
                  (QStringList{"English", "Deutsch", "Polski", "Русский", "Ελληνικά", "日本語"}));
     }
 
@@ -174,12 +173,12 @@ class WizardTest : public WizardFixture {
         Start();
         QFile::copy(QStringLiteral(LEXICORN_EXAMPLES_DIR "/strings.csv"), Path("strings.csv"));
         LoadThroughButton("strings.csv");
-        Choose("languagesList", 0, "AddLanguageBtn");
-        Choose("languagesList", 1, "AddLanguageBtn");
+        Choose("availableLanguages", 0, "addLanguageButton");
+        Choose("availableLanguages", 1, "addLanguageButton");
         window_->show();
         SaveScreenshot(*window_, QStringLiteral("main-window-example"));
         dialogs_->Take();
-        Find<QPushButton>("CreateLexicornButton")->click();
+        Find<QPushButton>("createButton")->click();
         QVERIFY(dialogs_->Take().value(0).startsWith("Information: Lexicorn was created succesfully!"));
     }
 
@@ -194,11 +193,11 @@ class WizardTest : public WizardFixture {
             QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
             QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
         };
-        doubleClick("languagesList", 1);
-        doubleClick("languagesList", 1);
-        QCOMPARE(Items("selectedLanguagesList"), (QStringList{"Deutsch", "Polski"}));
-        doubleClick("selectedLanguagesList", 0);
-        QCOMPARE(Items("selectedLanguagesList"), QStringList{"Polski"});
+        doubleClick("availableLanguages", 1);
+        doubleClick("availableLanguages", 1);
+        QCOMPARE(Items("selectedLanguages"), (QStringList{"Deutsch", "Polski"}));
+        doubleClick("selectedLanguages", 0);
+        QCOMPARE(Items("selectedLanguages"), QStringList{"Polski"});
     }
 
     void EveryColumnOfTheSameNameCanBeChosen() {
@@ -207,13 +206,13 @@ class WizardTest : public WizardFixture {
             "twins.xlsx",
             {{"ID", "English", "English", "Deutsch"}, {"", "en", "en-us", "de"}, {"OK", "OK", "Okay", "OK"}});
         LoadThroughButton("twins.xlsx");
-        QCOMPARE(Items("languagesList"), (QStringList{"English", "English", "Deutsch"}));
-        Choose("languagesList", 1, "AddLanguageBtn");  // the right-hand English
-        QVERIFY(!window_->Table().languages[0].selected);
-        QVERIFY(window_->Table().languages[1].selected);
-        Choose("languagesList", 0, "AddLanguageBtn");
-        QCOMPARE(Items("selectedLanguagesList"), (QStringList{"English", "English"}));
-        QVERIFY(window_->Table().languages[0].selected);
+        QCOMPARE(Items("availableLanguages"), (QStringList{"English", "English", "Deutsch"}));
+        Choose("availableLanguages", 1, "addLanguageButton");  // the right-hand English
+        QVERIFY(!window_->table().languages[0].selected);
+        QVERIFY(window_->table().languages[1].selected);
+        Choose("availableLanguages", 0, "addLanguageButton");
+        QCOMPARE(Items("selectedLanguages"), (QStringList{"English", "English"}));
+        QVERIFY(window_->table().languages[0].selected);
     }
 
     void TablesBeyondTheLimitsAreRefusedByName() {
@@ -229,8 +228,8 @@ class WizardTest : public WizardFixture {
         QCOMPARE(shown.size(), 2);
         QVERIFY2(shown[1].startsWith("Error: " + Path("wide.csv")) && shown[1].contains("at most 98"),
                  qPrintable(shown[1]));
-        QCOMPARE(Find<QLabel>("excelFileInfo")->text(), QStringLiteral("No Excel file loaded!"));
-        QVERIFY(Items("languagesList").isEmpty());
+        QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("No Excel file loaded!"));
+        QVERIFY(Items("availableLanguages").isEmpty());
 
         Write("long.csv", "ID," + QByteArray(100, 'x') + "\n,xx\nOK,o\n");
         LoadThroughButton("long.csv");
@@ -246,7 +245,7 @@ class WizardTest : public WizardFixture {
         QVERIFY2(shown[1].startsWith("Error: ") && shown[1].contains("broken.xlsx"), qPrintable(shown[1]));
         CopyFixture("table.xlsx");
         LoadThroughButton("table.xlsx");
-        QCOMPARE(Items("languagesList").size(), 6);
+        QCOMPARE(Items("availableLanguages").size(), 6);
     }
 
     void ADroppedTableLoadsAsIfChosen() {
@@ -259,45 +258,45 @@ class WizardTest : public WizardFixture {
         QVERIFY(enter.isAccepted());
         QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(window_.get(), &drop);
-        QCOMPARE(Find<QLabel>("excelFileInfo")->text(), QStringLiteral("Loaded: table.xlsx"));
-        QCOMPARE(Items("languagesList").size(), 6);
+        QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("Loaded: table.xlsx"));
+        QCOMPARE(Items("availableLanguages").size(), 6);
     }
 
     void CreateChecksTheTableAndTheLanguagesFirst() {
         Start();
         dialogs_->files.push_back(QString());  // the chooser that follows is cancelled
-        Find<QPushButton>("CreateLexicornButton")->click();
+        Find<QPushButton>("createButton")->click();
         QCOMPARE(dialogs_->Take(),
                  (QStringList{"Error: No Excel file selected!", "OpenFile: Select Excel File"}));
 
         CopyFixture("table.xlsx");
         LoadThroughButton("table.xlsx");
         dialogs_->Take();
-        Find<QPushButton>("CreateLexicornButton")->click();
+        Find<QPushButton>("createButton")->click();
         QCOMPARE(dialogs_->Take(), QStringList{"Error: No languages selected!"});
-        QCOMPARE(Items("languagesList").size(), 6);  // still loaded
-        QVERIFY(Find<QPushButton>("CreateLexicornButton")->isEnabled());
+        QCOMPARE(Items("availableLanguages").size(), 6);  // still loaded
+        QVERIFY(Find<QPushButton>("createButton")->isEnabled());
     }
 
     void CreateBuildsEveryFileAndShowsTheSummary() {
         Start();
-        WithSettingsWindow([](app::TWizardSettingsForm& form) {  // the table holds more than CP1252
-            Control<QComboBox>(form, "StringFormatCombo")->setCurrentIndex(2);
-            Control<QPushButton>(form, "settingsDoneBtn")->click();
+        WithSettingsWindow([](gui::BuildSettingsDialog& form) {  // the table holds more than CP1252
+            Control<QComboBox>(form, "encodingChoice")->setCurrentIndex(2);
+            Control<QPushButton>(form, "doneButton")->click();
         });
         CopyFixture("table.xlsx");
         LoadThroughButton("table.xlsx");
-        Choose("languagesList", 0, "AddLanguageBtn");
-        Choose("languagesList", 0, "AddLanguageBtn");
+        Choose("availableLanguages", 0, "addLanguageButton");
+        Choose("availableLanguages", 0, "addLanguageButton");
         dialogs_->Take();
         bool disabledDuringTheBuild = false;
         dialogs_->onMessage = [&] {
-            disabledDuringTheBuild = !Find<QPushButton>("CreateLexicornButton")->isEnabled() &&
-                                     !Find<QTabWidget>("PageControl1")->isEnabled();
-            if (window_->ProgressWindow().isVisible())
-                SaveScreenshot(window_->ProgressWindow(), "progress-window");
+            disabledDuringTheBuild =
+                !Find<QPushButton>("createButton")->isEnabled() && !Find<QTabWidget>("pages")->isEnabled();
+            if (window_->progressDialog().isVisible())
+                SaveScreenshot(window_->progressDialog(), "progress-window");
         };
-        Find<QPushButton>("CreateLexicornButton")->click();
+        Find<QPushButton>("createButton")->click();
         const QStringList shown = dialogs_->Take();
         QCOMPARE(shown.size(), 1);
         QVERIFY2(
@@ -310,12 +309,12 @@ class WizardTest : public WizardFixture {
         QCOMPARE(Read("Lexicorn.bin").left(4), QByteArray("\x4F\x30\x2F\x10", 4));
 
         // The table is forgotten; the window is usable again.
-        QCOMPARE(Find<QLabel>("excelFileInfo")->text(), QStringLiteral("No Excel file loaded!"));
-        QVERIFY(Items("languagesList").isEmpty() && Items("selectedLanguagesList").isEmpty());
-        QVERIFY(Find<QPushButton>("CreateLexicornButton")->isEnabled());
-        QVERIFY(!window_->ProgressWindow().isVisible());
-        QCOMPARE(window_->ProgressWindow().RangeMax(), 6);  // the string ids' range came last
-        QCOMPARE(window_->ProgressWindow().windowTitle(),
+        QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("No Excel file loaded!"));
+        QVERIFY(Items("availableLanguages").isEmpty() && Items("selectedLanguages").isEmpty());
+        QVERIFY(Find<QPushButton>("createButton")->isEnabled());
+        QVERIFY(!window_->progressDialog().isVisible());
+        QCOMPARE(window_->progressDialog().rangeMax(), 6);  // the string ids' range came last
+        QCOMPARE(window_->progressDialog().windowTitle(),
                  QStringLiteral("Lexicorn creation in progress, Please wait..."));
     }
 
@@ -323,187 +322,187 @@ class WizardTest : public WizardFixture {
         Start();
         CopyFixture("table.xlsx");
         LoadThroughButton("table.xlsx");
-        Find<QPushButton>("AddAllLanguagesBtn")->click();
+        Find<QPushButton>("addAllLanguagesButton")->click();
         dialogs_->Take();
         // The click arrives while the build lets window events run.
         QTimer::singleShot(0, window_.get(), [this] {
-            window_->ProgressWindow().findChild<QPushButton*>(QStringLiteral("stopProcessBtn"))->click();
+            window_->progressDialog().findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
         });
-        Find<QPushButton>("CreateLexicornButton")->click();
+        Find<QPushButton>("createButton")->click();
         QCOMPARE(dialogs_->Take(), QStringList{"Information: Cancelled by user!"});
         QVERIFY(!QFile::exists(Path("Lexicorn.bin")));
-        QVERIFY(Items("languagesList").isEmpty());
-        QVERIFY(Find<QPushButton>("CreateLexicornButton")->isEnabled());
+        QVERIFY(Items("availableLanguages").isEmpty());
+        QVERIFY(Find<QPushButton>("createButton")->isEnabled());
     }
 
     void AReaderErrorDuringTheBuildIsReportedAndTheTableForgotten() {
         Start();
         CopyFixture("table.xlsx");
         LoadThroughButton("table.xlsx");
-        Choose("languagesList", 0, "AddLanguageBtn");  // English holds an emoji, which CP1252 lacks
+        Choose("availableLanguages", 0, "addLanguageButton");  // English holds an emoji, which CP1252 lacks
         dialogs_->Take();
-        Find<QPushButton>("CreateLexicornButton")->click();
+        Find<QPushButton>("createButton")->click();
         const QStringList shown = dialogs_->Take();
         QCOMPARE(shown.size(), 1);
         QVERIFY2(shown[0].startsWith("Error: " + Path("table.xlsx") + ": row 5, column 2:"),
                  qPrintable(shown[0]));
-        QCOMPARE(Find<QLabel>("excelFileInfo")->text(), QStringLiteral("No Excel file loaded!"));
-        QVERIFY(!window_->ProgressWindow().isVisible());
-        QVERIFY(Find<QPushButton>("CreateLexicornButton")->isEnabled());
+        QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("No Excel file loaded!"));
+        QVERIFY(!window_->progressDialog().isVisible());
+        QVERIFY(Find<QPushButton>("createButton")->isEnabled());
     }
 
     void BuildErrorsAreReportedAndTheWindowStaysUsable() {
         Start();
         Write("dup.csv", "ID,English\n,en\nA,a\nA,b\n");
         LoadThroughButton("dup.csv");
-        Find<QPushButton>("AddAllLanguagesBtn")->click();
+        Find<QPushButton>("addAllLanguagesButton")->click();
         dialogs_->Take();
-        Find<QPushButton>("CreateLexicornButton")->click();
+        Find<QPushButton>("createButton")->click();
         QCOMPARE(dialogs_->Take(), QStringList{"Error: Duplicate string id !!!\r\rA\rRow: 4"});
-        QVERIFY(Find<QPushButton>("CreateLexicornButton")->isEnabled());
-        QVERIFY(Find<QTabWidget>("PageControl1")->isEnabled());
+        QVERIFY(Find<QPushButton>("createButton")->isEnabled());
+        QVERIFY(Find<QTabWidget>("pages")->isEnabled());
     }
 
     void ProgressWindowKeepsItsRanges() {
         bool cancelled = false;
-        app::TLexicornProgress progress([&] { cancelled = true; });
+        gui::BuildProgressDialog progress([&] { cancelled = true; });
         QCOMPARE(progress.windowTitle(), QStringLiteral("In Progress..."));
-        auto* bar = progress.findChild<QProgressBar*>(QStringLiteral("LexicornProgressBar"));
-        progress.SetRange(8);
+        auto* bar = progress.findChild<QProgressBar*>(QStringLiteral("progressBar"));
+        progress.setRange(8);
         QCOMPARE(bar->maximum(), 8);
-        for (int i = 0; i < 3; ++i) progress.Step();
-        QCOMPARE(progress.Position(), 3);
-        progress.Complete();
+        for (int i = 0; i < 3; ++i) progress.step();
+        QCOMPARE(progress.position(), 3);
+        progress.complete();
         QCOMPARE(bar->value(), 8);
-        progress.SetRange(0);
-        progress.Complete();
+        progress.setRange(0);
+        progress.complete();
         QCOMPARE(bar->value(), 0);
         QCOMPARE(bar->maximum(), 0);
-        progress.SetRange(3);
-        progress.Step();
-        progress.Show();
+        progress.setRange(3);
+        progress.step();
+        progress.present();
         QCOMPARE(bar->value(), 0);  // showing returns the bar to 0
-        progress.SetStatusText("Now adding strings...\r\rLanguage: 1\rString: 2");
-        QCOMPARE(progress.findChild<QLabel*>(QStringLiteral("processText"))->text(), QString());
-        QTest::qWait(int(app::TLexicornProgress::kRedrawInterval.count()) + 5);
-        for (int i = 0; i < 64; ++i) progress.Step();  // the clock is looked at every 64 calls
-        QCOMPARE(progress.findChild<QLabel*>(QStringLiteral("processText"))->text(),
+        progress.setStatusText("Now adding strings...\r\rLanguage: 1\rString: 2");
+        QCOMPARE(progress.findChild<QLabel*>(QStringLiteral("statusText"))->text(), QString());
+        QTest::qWait(int(gui::BuildProgressDialog::kRedrawInterval.count()) + 5);
+        for (int i = 0; i < 64; ++i) progress.step();  // the clock is looked at every 64 calls
+        QCOMPARE(progress.findChild<QLabel*>(QStringLiteral("statusText"))->text(),
                  QStringLiteral("Now adding strings...\n\nLanguage: 1\nString: 2"));
-        progress.SetStatusText("Creating Lexicorn.bin...");
-        progress.RedrawNow();  // what a pause shows
-        QCOMPARE(progress.findChild<QLabel*>(QStringLiteral("processText"))->text(),
+        progress.setStatusText("Creating Lexicorn.bin...");
+        progress.redrawNow();  // what a pause shows
+        QCOMPARE(progress.findChild<QLabel*>(QStringLiteral("statusText"))->text(),
                  QStringLiteral("Creating Lexicorn.bin..."));
         SaveScreenshot(progress, QStringLiteral("progress-window-alone"));
-        progress.findChild<QPushButton*>(QStringLiteral("stopProcessBtn"))->click();
+        progress.findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
         QVERIFY(cancelled);
         QVERIFY(progress.isVisible());  // the build decides when to stop
-        progress.Hide();
+        progress.hide();
         QVERIFY(!progress.isVisible());
     }
 
     void SettingsWindowShowsAndStoresTheRecord() {
         Start();
-        WithSettingsWindow([](app::TWizardSettingsForm& form) {
+        WithSettingsWindow([](gui::BuildSettingsDialog& form) {
             SaveScreenshot(form, QStringLiteral("settings-window"));
             QCOMPARE(form.windowTitle(), QStringLiteral("Lexicorn Settings"));
-            QCOMPARE(Control<QComboBox>(form, "AlignmentCombo")->currentText(), QStringLiteral("BYTE"));
-            QCOMPARE(Control<QComboBox>(form, "StringFormatCombo")->currentIndex(), 0);
-            QVERIFY(!Group(form, "targetLangRadio")->button(0)->isEnabled());
-            QVERIFY(Control<QComboBox>(form, "codePageCombo")->isEnabled());
-            Control<QComboBox>(form, "AlignmentCombo")->setCurrentIndex(2);
-            Control<QComboBox>(form, "codePageCombo")->setCurrentText(QStringLiteral("CP1250"));
-            Group(form, "ByteOrderRadio")->button(1)->click();
-            Control<QCheckBox>(form, "insertDefaultVers")->click();
-            Control<QPushButton>(form, "settingsDoneBtn")->click();
+            QCOMPARE(Control<QComboBox>(form, "alignmentChoice")->currentText(), QStringLiteral("BYTE"));
+            QCOMPARE(Control<QComboBox>(form, "encodingChoice")->currentIndex(), 0);
+            QVERIFY(!Group(form, "targetLanguage")->button(0)->isEnabled());
+            QVERIFY(Control<QComboBox>(form, "codePageChoice")->isEnabled());
+            Control<QComboBox>(form, "alignmentChoice")->setCurrentIndex(2);
+            Control<QComboBox>(form, "codePageChoice")->setCurrentText(QStringLiteral("CP1250"));
+            Group(form, "byteOrder")->button(1)->click();
+            Control<QCheckBox>(form, "useDefaultStrings")->click();
+            Control<QPushButton>(form, "doneButton")->click();
         });
         ProjectSettings expected;
         expected.alignment = 4;
-        expected.byteOrder = 1;
+        expected.byteOrder = ByteOrder::kBig;
         expected.useDefaultString = false;
         expected.codePage = "CP1250";
-        QCOMPARE(window_->Settings(), expected);
+        QCOMPARE(window_->settings(), expected);
         QVERIFY(dialogs_->shown.isEmpty());
     }
 
     void SettingsWindowAppliesThePlatformRule() {
         Start();
-        WithSettingsWindow([](app::TWizardSettingsForm& form) {
-            Group(form, "targetPlatformRadio")->button(1)->click();
-            auto* encoding = Control<QComboBox>(form, "StringFormatCombo");
+        WithSettingsWindow([](gui::BuildSettingsDialog& form) {
+            Group(form, "targetPlatform")->button(1)->click();
+            auto* encoding = Control<QComboBox>(form, "encodingChoice");
             QCOMPARE(encoding->currentText(), QStringLiteral("Unicode (Wide Char)"));
             QVERIFY(!encoding->isEnabled());
-            QVERIFY(Group(form, "LXNTypeRadio")->button(1)->isChecked());
-            QVERIFY(!Group(form, "LXNTypeRadio")->button(1)->isEnabled());
-            QVERIFY(Group(form, "targetLangRadio")->button(2)->isEnabled());
-            QVERIFY(!Control<QCheckBox>(form, "configApiForROM")->isEnabled());
-            QVERIFY(!Control<QComboBox>(form, "codePageCombo")->isEnabled());
-            Group(form, "targetLangRadio")->button(2)->click();
+            QVERIFY(Group(form, "tableType")->button(1)->isChecked());
+            QVERIFY(!Group(form, "tableType")->button(1)->isEnabled());
+            QVERIFY(Group(form, "targetLanguage")->button(2)->isEnabled());
+            QVERIFY(!Control<QCheckBox>(form, "noFileSystem")->isEnabled());
+            QVERIFY(!Control<QComboBox>(form, "codePageChoice")->isEnabled());
+            Group(form, "targetLanguage")->button(2)->click();
             SaveScreenshot(form, QStringLiteral("settings-window-dotnet"));
-            Control<QPushButton>(form, "settingsDoneBtn")->click();
+            Control<QPushButton>(form, "doneButton")->click();
         });
-        QCOMPARE(window_->Settings().encoding, 1);
-        QCOMPARE(window_->Settings().tableType, 1);
-        QCOMPARE(window_->Settings().targetPlatform, 1);
-        QCOMPARE(window_->Settings().targetLanguage, 2);
+        QCOMPARE(window_->settings().encoding, Encoding::kUtf16);
+        QCOMPARE(window_->settings().tableType, TableType::k32Bit);
+        QCOMPARE(window_->settings().targetPlatform, TargetPlatform::kDotNet);
+        QCOMPARE(window_->settings().targetLanguage, TargetLanguage::kVisualBasic);
         QVERIFY(dialogs_->shown.isEmpty());  // the forced table type shows no message
 
-        WithSettingsWindow([](app::TWizardSettingsForm& form) {
-            Group(form, "targetPlatformRadio")->button(0)->click();
-            QVERIFY(Control<QComboBox>(form, "StringFormatCombo")->isEnabled());
-            QVERIFY(Group(form, "targetLangRadio")->button(0)->isChecked());
-            QVERIFY(!Group(form, "targetLangRadio")->button(0)->isEnabled());
-            Group(form, "LXNTypeRadio")->button(0)->click();
-            Control<QPushButton>(form, "settingsDoneBtn")->click();
+        WithSettingsWindow([](gui::BuildSettingsDialog& form) {
+            Group(form, "targetPlatform")->button(0)->click();
+            QVERIFY(Control<QComboBox>(form, "encodingChoice")->isEnabled());
+            QVERIFY(Group(form, "targetLanguage")->button(0)->isChecked());
+            QVERIFY(!Group(form, "targetLanguage")->button(0)->isEnabled());
+            Group(form, "tableType")->button(0)->click();
+            Control<QPushButton>(form, "doneButton")->click();
         });
         QCOMPARE(
             dialogs_->Take(),
             QStringList{"Information: If you change string table type you should also set the "
                         "LXN_STRTABLE_TYPE inside the API accordingly.\r\rNote that by selecting LXN16 you "
                         "cannot have more than 64 KB of string data!"});
-        QCOMPARE(window_->Settings().tableType, 0);
-        QCOMPARE(window_->Settings().targetLanguage, 0);
+        QCOMPARE(window_->settings().tableType, TableType::k16Bit);
+        QCOMPARE(window_->settings().targetLanguage, TargetLanguage::kC);
     }
 
     void SettingsWindowEscapeKeepsAndEnterApplies() {
         Start();
-        WithSettingsWindow([](app::TWizardSettingsForm& form) {
-            Control<QComboBox>(form, "AlignmentCombo")->setCurrentIndex(1);
-            Control<QCheckBox>(form, "configApiForROM")->setChecked(true);
-            QTest::keyClick(Control<QComboBox>(form, "AlignmentCombo"), Qt::Key_Escape);
+        WithSettingsWindow([](gui::BuildSettingsDialog& form) {
+            Control<QComboBox>(form, "alignmentChoice")->setCurrentIndex(1);
+            Control<QCheckBox>(form, "noFileSystem")->setChecked(true);
+            QTest::keyClick(Control<QComboBox>(form, "alignmentChoice"), Qt::Key_Escape);
             QVERIFY(!form.isVisible());
         });
-        QCOMPARE(window_->Settings(), ProjectSettings{});
-        QVERIFY(window_->SettingsWindow().ConfigApiForROM());  // the check box is kept however it was left
-        WithSettingsWindow([](app::TWizardSettingsForm& form) {
-            QCOMPARE(Control<QComboBox>(form, "AlignmentCombo")->currentText(), QStringLiteral("BYTE"));
-            Control<QComboBox>(form, "AlignmentCombo")->setCurrentIndex(1);
-            QTest::keyClick(Group(form, "ByteOrderRadio")->button(0), Qt::Key_Return);
+        QCOMPARE(window_->settings(), ProjectSettings{});
+        QVERIFY(window_->settingsDialog().configApiForRom());  // the check box is kept however it was left
+        WithSettingsWindow([](gui::BuildSettingsDialog& form) {
+            QCOMPARE(Control<QComboBox>(form, "alignmentChoice")->currentText(), QStringLiteral("BYTE"));
+            Control<QComboBox>(form, "alignmentChoice")->setCurrentIndex(1);
+            QTest::keyClick(Group(form, "byteOrder")->button(0), Qt::Key_Return);
             QVERIFY(!form.isVisible());
         });
-        QCOMPARE(window_->Settings().alignment, 2);
+        QCOMPARE(window_->settings().alignment, 2);
     }
 
     void PocessStringsClosesTheWindowAndBuilds() {
         Start();
         dialogs_->files.push_back(QString());
-        WithSettingsWindow([](app::TWizardSettingsForm& form) {
-            Control<QComboBox>(form, "StringFormatCombo")->setCurrentIndex(2);
-            Control<QPushButton>(form, "settingsProcessBtn")->click();
+        WithSettingsWindow([](gui::BuildSettingsDialog& form) {
+            Control<QComboBox>(form, "encodingChoice")->setCurrentIndex(2);
+            Control<QPushButton>(form, "processButton")->click();
         });
-        QCOMPARE(window_->Settings().encoding, 2);
-        QVERIFY(!window_->SettingsWindow().isVisible());
+        QCOMPARE(window_->settings().encoding, Encoding::kUtf8);
+        QVERIFY(!window_->settingsDialog().isVisible());
         QCOMPARE(dialogs_->Take(),
                  (QStringList{"Error: No Excel file selected!", "OpenFile: Select Excel File"}));
     }
 
     void ProjectsAreSavedAndOpenedThroughTheButtons() {
         Start();
-        WithSettingsWindow([](app::TWizardSettingsForm& form) {
-            Control<QComboBox>(form, "StringFormatCombo")->setCurrentIndex(2);
-            Control<QPushButton>(form, "settingsDoneBtn")->click();
+        WithSettingsWindow([](gui::BuildSettingsDialog& form) {
+            Control<QComboBox>(form, "encodingChoice")->setCurrentIndex(2);
+            Control<QPushButton>(form, "doneButton")->click();
         });
         dialogs_->files.push_back(Path("saved.lxn"));
-        Find<QToolButton>("SaveProjectButton")->click();
+        Find<QToolButton>("saveProjectButton")->click();
         QCOMPARE(dialogs_->Take(), QStringList{"SaveFile: Save Project As"});
         QCOMPARE(
             Read("saved.lxn"),
@@ -511,50 +510,49 @@ class WizardTest : public WizardFixture {
 
         Start();
         dialogs_->files.push_back(Path("saved.lxn"));
-        Find<QToolButton>("OpenProjectButton")->click();
+        Find<QToolButton>("openProjectButton")->click();
         QCOMPARE(dialogs_->Take(), (QStringList{"OpenFile: Open Project File",
                                                 "Information: Settings loaded from project file."}));
-        QCOMPARE(window_->Settings().encoding, 2);
-        QVERIFY(window_->ProjectLoaded());
+        QCOMPARE(window_->settings().encoding, Encoding::kUtf8);
+        QVERIFY(window_->projectLoaded());
 
         Write("other.lxn", "lexicornprojectfile\r\n");
         dialogs_->files.push_back(Path("other.lxn"));
-        Find<QToolButton>("OpenProjectButton")->click();
+        Find<QToolButton>("openProjectButton")->click();
         QCOMPARE(dialogs_->Take(),
                  (QStringList{"OpenFile: Open Project File", "Error: Corrupted project file."}));
         Write("half.lxn", "LEXICORNPROJECTFILE\r\n0\r\n0\r\n");
         dialogs_->files.push_back(Path("half.lxn"));
-        Find<QToolButton>("OpenProjectButton")->click();
+        Find<QToolButton>("openProjectButton")->click();
         QCOMPARE(dialogs_->Take().last(), QStringLiteral("Error: List index out of bounds (3)"));
-        QCOMPARE(window_->Settings().encoding, 2);  // nothing of a failed file is applied
+        QCOMPARE(window_->settings().encoding, Encoding::kUtf8);  // nothing of a failed file is applied
     }
 
     void SplashShowsTheVersionForItsTime() {
-        app::TsplashScreen splash(std::chrono::milliseconds(300));
+        gui::SplashScreen splash;
         QElapsedTimer clock;
         clock.start();
-        splash.ShowSplash();
+        splash.showFor(std::chrono::milliseconds(300));
         QVERIFY(clock.elapsed() >= 300);
         QVERIFY(!splash.isVisible());
-        QCOMPARE(splash.findChild<QLabel*>(QStringLiteral("appVersionBox"))->text(),
-                 QStringLiteral("1.4.12"));
-        QVERIFY(!splash.findChild<QLabel*>(QStringLiteral("Image1"))->pixmap().isNull());
+        QCOMPARE(splash.message(), QStringLiteral("1.4.12"));
+        QVERIFY(!splash.pixmap().isNull());
         SaveScreenshot(splash, QStringLiteral("splash-window"));
-        QCOMPARE(app::TsplashScreen::kShowTime, std::chrono::milliseconds(2000));
+        QCOMPARE(gui::SplashScreen::kShowTime, std::chrono::milliseconds(2000));
     }
 
     void AboutPageShowsTheVersionAndOpensTheManual() {
         Start();
         UrlRecorder recorder;
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &recorder, "Open");
-        Find<QTabWidget>("PageControl1")->setCurrentIndex(2);
+        Find<QTabWidget>("pages")->setCurrentIndex(2);
         window_->show();
         SaveScreenshot(*window_, QStringLiteral("about-page"));
-        auto* version = Find<QLabel>("appVersionBox");
+        auto* version = Find<QLabel>("version");
         QCOMPARE(version->text(), QStringLiteral("1.4.12"));
-        QVERIFY(Find<QWidget>("newsPanel")->findChildren<QWidget*>().size() > 0);
+        QVERIFY(Find<QWidget>("releaseNotes")->findChildren<QWidget*>().size() > 0);
 
-        auto* update = Find<QLabel>("updateCheck");
+        auto* update = Find<QLabel>("updatesLink");
         QCOMPARE(update->text(), QStringLiteral("Check for Updates"));
         QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
         QApplication::sendEvent(update, &enter);
@@ -564,8 +562,8 @@ class WizardTest : public WizardFixture {
         QCOMPARE(update->palette().color(QPalette::WindowText), QColor(0, 0, 0x80));
 
         QTest::mouseClick(update, Qt::LeftButton);
-        QTest::mouseClick(Find<QLabel>("wwwLink"), Qt::LeftButton);
-        Find<QToolButton>("helpBtn")->click();
+        QTest::mouseClick(Find<QLabel>("manualLink"), Qt::LeftButton);
+        Find<QToolButton>("helpButton")->click();
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
         QCOMPARE(recorder.opened.size(), 3);
         for (const QUrl& url : recorder.opened)
@@ -577,5 +575,5 @@ class WizardTest : public WizardFixture {
 
 }  // namespace lexicorn::test
 
-QTEST_MAIN(lexicorn::test::WizardTest)
-#include "WizardTest.moc"
+QTEST_MAIN(lexicorn::test::MainWindowTest)
+#include "MainWindowTest.moc"
