@@ -16,9 +16,9 @@ namespace {
 
 struct BuildArguments {
     std::string table;
-    std::string outputFolder = ".";
+    std::optional<std::string> outputFolder;
     std::string project;
-    std::string languages = "all";
+    std::optional<std::string> languages;
     std::optional<Encoding> encoding;
     std::optional<TableType> tableType;
     std::optional<std::uint8_t> alignment;
@@ -43,9 +43,9 @@ std::uint32_t ParseUniqueId(std::string text) {
 }
 
 // Chooses the target platform and refuses an option that asks for what the platform rules out.
-void ApplyTargetPlatform(const BuildArguments& args, ProjectSettings& settings, bool& configApiForROM) {
+void ApplyTargetPlatform(const BuildArguments& args, ProjectSettings& settings) {
     if (!args.targetPlatform) return;
-    ChooseTargetPlatform(settings, *args.targetPlatform, configApiForROM);
+    ChooseTargetPlatform(settings, *args.targetPlatform);
     const PlatformConstraints fixed = ConstraintsOf(*args.targetPlatform);
     const auto conflicts = [](const auto& asked, const auto& fixedValue) {
         return asked && fixedValue && *asked != *fixedValue;
@@ -58,14 +58,12 @@ void ApplyTargetPlatform(const BuildArguments& args, ProjectSettings& settings, 
         throw UsageError("--target-platform api compiles the C API and takes --target-language c");
 }
 
-void SelectLanguages(LoadedTable& table, const std::string& codes) {
-    if (codes == "all") {
+void SelectLanguages(LoadedTable& table, const std::vector<std::string>& codes) {
+    if (codes.empty() || codes == std::vector<std::string>{"all"}) {
         for (auto& language : table.languages) language.selected = true;
         return;
     }
-    std::stringstream list(codes);
-    std::string code;
-    while (std::getline(list, code, ',')) {
+    for (const std::string& code : codes) {
         bool found = false;
         for (auto& language : table.languages)
             if (Utf16ToUtf8(language.code) == code) language.selected = found = true;
@@ -79,6 +77,13 @@ void SelectLanguages(LoadedTable& table, const std::string& codes) {
     }
 }
 
+std::vector<std::string> SplitCodes(const std::string& text) {
+    std::vector<std::string> codes;
+    std::stringstream list(text);
+    for (std::string code; std::getline(list, code, ',');) codes.push_back(code);
+    return codes;
+}
+
 class BuildCommand final : public Subcommand {
   public:
     explicit BuildCommand(CLI::App& app)
@@ -87,11 +92,14 @@ class BuildCommand final : public Subcommand {
                                         "LXNApiCfg.h from a string table")) {
         CLI::App* command = &Command();
         BuildArguments& a = args_;
-        command->add_option("TABLE", a.table, "The string table (.xls, .xlsx, .ods, .csv, .tsv)")->required();
-        command->add_option("-o,--output", a.outputFolder, "Folder for the output files (default: .)");
+        command->add_option("TABLE", a.table,
+                            "The string table (.xls, .xlsx, .ods, .csv, .tsv); default: the project's");
+        command->add_option("-o,--output", a.outputFolder,
+                            "Folder for the output files (default: the project's, else .)");
         command->add_option("-p,--project", a.project, "Project file (.lxn) whose settings to use");
         command->add_option("--languages", a.languages,
-                            "Language codes (row 2) to build, separated by commas, or 'all' (default)");
+                            "Language codes (row 2) to build, separated by commas, or 'all' (default: the "
+                            "project's, else all)");
         command->add_option("--encoding", a.encoding, "String encoding: ascii, wide or utf8")
             ->transform(CLI::CheckedTransformer(Choices<Encoding>(
                 {{"ascii", Encoding::kSingleByte}, {"wide", Encoding::kUtf16}, {"utf8", Encoding::kUtf8}})));
@@ -129,14 +137,14 @@ class BuildCommand final : public Subcommand {
         const BuildArguments& args = args_;
         ProjectSettings settings = LoadSettings(args.project);
         BuildOptions options;
-        ApplyTargetPlatform(args, settings, options.configApiForROM);
+        ApplyTargetPlatform(args, settings);
         if (args.encoding) settings.encoding = *args.encoding;
         if (args.tableType) settings.tableType = *args.tableType;
         if (args.alignment) settings.alignment = *args.alignment;
         if (args.byteOrder) settings.byteOrder = *args.byteOrder;
         if (args.noDefaultStrings) settings.useDefaultString = false;
         if (args.targetLanguage) settings.targetLanguage = *args.targetLanguage;
-        if (args.noFileSystem) options.configApiForROM = true;
+        if (args.noFileSystem) settings.noFileSystem = true;
         if (args.searchStep) settings.searchStep = *args.searchStep;
         if (args.codePage) {
             CheckCodePage(*args.codePage);
@@ -150,12 +158,15 @@ class BuildCommand final : public Subcommand {
             throw UsageError(error.what());
         }
 
-        LoadedTable table = LoadTable(args.table, settings.codePage);
-        SelectLanguages(table, args.languages);
-        options.outputFolder = args.outputFolder;
+        // The command line's choices win over the project's job, which wins over the defaults.
+        const std::string tablePath = !args.table.empty() ? args.table : settings.table;
+        if (tablePath.empty()) throw UsageError("TABLE is required (the project names no table)");
+        LoadedTable table = LoadTable(tablePath, settings.codePage);
+        SelectLanguages(table, args.languages ? SplitCodes(*args.languages) : settings.languages);
+        options.outputFolder = args.outputFolder.value_or(settings.outputFolder.empty() ? "." : settings.outputFolder);
         std::error_code error;
         std::filesystem::create_directories(options.outputFolder, error);
-        if (error) throw std::runtime_error(fmt::format("{}: {}", args.outputFolder, error.message()));
+        if (error) throw std::runtime_error(fmt::format("{}: {}", options.outputFolder.string(), error.message()));
 
         CliBuildHost host(table, console.out, console.err, console.showProgress, args.quiet);
         switch (BuildLexicorn(host, table, settings, options).kind) {

@@ -13,11 +13,11 @@ std::string CreatingStringList(std::string_view fileName) {
     return fmt::format("Creating string list: {}", fileName);
 }
 
-std::string Summary(std::size_t languages, std::size_t strings, std::uint32_t imageSize) {
+std::string Summary(std::size_t languages, std::size_t strings, std::uint32_t imageSize, std::string_view folder) {
     return fmt::format(
         "Lexicorn was created succesfully!\r\rNumber of languages: {}\rNumber of strings: {}\r"
-        "Total size of Lexicorn: {}\r",
-        languages, strings, imageSize);
+        "Total size of Lexicorn: {}\rOutput folder: {}\r",
+        languages, strings, imageSize, folder);
 }
 
 std::string CannotCreateStringList(std::string_view fileName) {

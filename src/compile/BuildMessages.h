@@ -20,7 +20,7 @@ inline constexpr const char* kCreatingCSource = "Creating Lexicorn.c...\n";
 
 std::string AddingString(std::size_t language, std::size_t string, std::uint32_t imageSize);
 std::string CreatingStringList(std::string_view fileName);
-std::string Summary(std::size_t languages, std::size_t strings, std::uint32_t imageSize);
+std::string Summary(std::size_t languages, std::size_t strings, std::uint32_t imageSize, std::string_view folder);
 std::string CannotCreateStringList(std::string_view fileName);
 std::string EmptyStringId(std::size_t row);
 std::string DuplicateStringId(std::string_view id, std::size_t row);

@@ -8,6 +8,7 @@
 #include "compile/BuildMessages.h"
 #include "generate/CSource.h"
 #include "generate/StringListEngine.h"
+#include "platform/AtomicFile.h"
 #include "image/LexicornEngine.h"
 
 namespace lexicorn {
@@ -62,37 +63,47 @@ class Build {
 
         host_.Complete();
         host_.SetStatusText(messages::kCreatingImage);
-        if (ResultCode saved =
-                Written([&] { return engine_->SaveImage(options_.outputFolder / "Lexicorn.bin"); }))
+        FileSet outputs;
+        if (ResultCode saved = Written([&] { return engine_->SaveImage(outputs.Add(Output("Lexicorn.bin"))); }))
             return saved;
         host_.Pause(kReadingPause);
-        if (settings_.targetLanguage == TargetLanguage::kC &&
-            settings_.targetPlatform == TargetPlatform::kApi) {
+        if (settings_.targetLanguage == TargetLanguage::kC && settings_.targetPlatform == TargetPlatform::kApi) {
             host_.SetStatusText(messages::kCreatingCSource);
-            if (ResultCode saved =
-                    Written([&] { return SaveCSource(*engine_, options_.outputFolder / "Lexicorn.c"); }))
+            if (ResultCode saved = Written([&] { return SaveCSource(*engine_, outputs.Add(Output("Lexicorn.c"))); }))
                 return saved;
             host_.Pause(kReadingPause);
         }
-        if (ResultCode listed = WriteStringList(); listed || stopped_) return listed;
+        if (ResultCode listed = WriteStringList(outputs); listed || stopped_) return listed;
         headerStage_ = true;
+        if (ResultCode written = Written([&] {
+                WriteApiConfigHeader(ApiConfigOf(settings_), outputs.Add(Output("LXNApiCfg.h")));
+                return kSuccess;
+            }))
+            return written;
+        // The last point where a cancel keeps the old files: after it, the new set takes their place.
+        if (StopRequested()) return kSuccess;
         return Written([&] {
-            WriteApiConfigHeader(ApiConfigOf(settings_, options_.configApiForROM), options_.outputFolder);
+            outputs.Commit();
             return kSuccess;
         });
     }
 
     BuildOutcome Report(ResultCode result) {
-        if (host_.CancelRequested()) {
+        // A cancel that came after the last check is too late: the new files stand, and say so.
+        const bool cancelled = stopped_ && result == kSuccess;
+        host_.ClearCancelRequest();
+        if (cancelled) {
             host_.ShowInformation(messages::kCancelledByUser);
-            host_.ClearCancelRequest();
-            return {BuildOutcome::Kind::kCancelled, result, failedFile_};
+            return {BuildOutcome::Kind::kCancelled, result, {}};
         }
         if (result == kSuccess) {
-            host_.ShowInformation(messages::Summary(languageCount_, stringCount_, engine_->GetImageSize()));
+            host_.ShowInformation(messages::Summary(languageCount_, stringCount_, engine_->GetImageSize(),
+                                                    ShownFolder()));
             return {BuildOutcome::Kind::kSucceeded, result, {}};
         }
-        host_.ShowError(FailureMessage(result), result);
+        std::string message = FailureMessage(result);
+        if (!failedFile_.empty()) message += "\r\r" + failedFile_;
+        host_.ShowError(message, result);
         return {BuildOutcome::Kind::kFailed, result, failedFile_};
     }
 
@@ -105,6 +116,15 @@ class Build {
     }
 
   private:
+    std::filesystem::path Output(const std::string& name) const { return options_.outputFolder / name; }
+
+    // The output folder as the summary names it: whole, so that the user knows where to look.
+    std::string ShownFolder() const {
+        std::error_code ignored;
+        const std::filesystem::path folder = std::filesystem::absolute(options_.outputFolder, ignored);
+        return folder.lexically_normal().string();
+    }
+
     // Runs a write of an output file; a file that cannot be written ends the build with the
     // error's code, and the file and the reason are kept for the outcome.
     template <typename Write>
@@ -174,11 +194,10 @@ class Build {
         return kSuccess;
     }
 
-    ResultCode WriteStringList() {
+    ResultCode WriteStringList(FileSet& outputs) {
         std::uint32_t uniqueId = 0;
         engine_->GetUniqueId(uniqueId);
-        stringList_ = CreateStringListEngine(settings_.targetLanguage, stringCount_, std::nullopt, uniqueId,
-                                             options_.outputFolder);
+        stringList_ = CreateStringListEngine(settings_.targetLanguage, stringCount_, std::nullopt, uniqueId);
         if (!stringList_) return kUnknownTargetLanguage;
         host_.SetRange(stringCount_);
         host_.SetStatusText(messages::CreatingStringList(stringList_->FileName()));
@@ -186,14 +205,18 @@ class Build {
             if (StopRequested()) return kSuccess;
             const auto row = static_cast<std::uint16_t>(s + kHeaderRows);
             std::string id = reader_.GetCell(kIdColumn, row);
-            // The last id writes the list.
-            if (ResultCode result = Written([&] { return stringList_->AddId(id); })) {
+            if (ResultCode result = stringList_->AddId(id)) {
                 failure_ = {row, kIdColumn, std::move(id)};
                 return result;
             }
             host_.Step();
         }
-        return kSuccess;
+        return Written([&] {
+            AtomicFile& file = outputs.Add(Output(stringList_->FileName()));
+            file.Write(stringList_->FormatFile());
+            file.Finish();
+            return kSuccess;
+        });
     }
 
     std::string FailureMessage(ResultCode result) const {

@@ -42,7 +42,6 @@ class BuildHost {
 /// Where and how a build writes, beyond the project settings.
 struct BuildOptions {
     std::filesystem::path outputFolder = ".";
-    bool configApiForROM = false;           ///< "Target platform has no file system"
     std::optional<std::uint32_t> uniqueId;  ///< replaces the id made from the clock
 };
 
@@ -66,8 +65,9 @@ inline constexpr std::size_t kMaxCellLength = 999;
 inline constexpr std::chrono::milliseconds kReadingPause{1000};
 
 /// Builds Lexicorn.bin, Lexicorn.c (C target with the API compiled in), the string-id list and
-/// LXNApiCfg.h from the selected languages of `table` into `options.outputFolder`. Reports the
-/// outcome in exactly one message, then forgets the table. An exception of the table reader ends
+/// LXNApiCfg.h from the selected languages of `table` into `options.outputFolder`, as one set: the
+/// old files are replaced only when every new one is complete, and a failure or a cancel leaves
+/// the folder as it was. Reports the outcome in exactly one message, then forgets the table. An exception of the table reader ends
 /// the build where it happens; the clean-up still runs and the exception goes on to the caller.
 BuildOutcome BuildLexicorn(BuildHost& host, LoadedTable& table, const ProjectSettings& settings,
                            const BuildOptions& options);

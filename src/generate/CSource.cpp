@@ -52,14 +52,13 @@ std::string FormatCSource(std::string_view versionText, std::uint32_t uniqueId,
     return whole;
 }
 
-ResultCode SaveCSource(const LexicornEngine& engine, const std::filesystem::path& fileName) {
+ResultCode SaveCSource(const LexicornEngine& engine, AtomicFile& file) {
     if (ResultCode checked = engine.CheckComplete()) return checked;
     std::uint32_t uniqueId = 0;
     engine.GetUniqueId(uniqueId);
-    AtomicFile file(fileName);
     FormatCSource(engine.GetVersionText(), uniqueId, engine.GetOutputImage(),
                   [&](std::string_view piece) { file.Write(piece); });
-    file.Commit();
+    file.Finish();
     return kSuccess;
 }
 
@@ -77,8 +76,9 @@ std::string FormatApiConfigHeader(const ApiConfig& config) {
     return text;
 }
 
-void WriteApiConfigHeader(const ApiConfig& config, const std::filesystem::path& folder) {
-    WriteFileAtomically(folder / "LXNApiCfg.h", FormatApiConfigHeader(config));
+void WriteApiConfigHeader(const ApiConfig& config, AtomicFile& file) {
+    file.Write(FormatApiConfigHeader(config));
+    file.Finish();
 }
 
 }  // namespace lexicorn

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <span>
 #include <string>
@@ -12,6 +11,7 @@
 
 namespace lexicorn {
 
+class AtomicFile;
 class LexicornEngine;
 
 /// Lexicorn.c: the image as the byte array `embeddedLexicorn`, eight bytes a line, CR LF line ends.
@@ -22,9 +22,9 @@ void FormatCSource(std::string_view versionText, std::uint32_t uniqueId, std::sp
 std::string FormatCSource(std::string_view versionText, std::uint32_t uniqueId,
                           std::span<const std::uint8_t> image);
 
-/// Writes the engine's complete image as Lexicorn.c: 0, or the code of the engine's CheckComplete.
-/// Throws Error (kCannotCreateFile) when the file cannot be written.
-ResultCode SaveCSource(const LexicornEngine& engine, const std::filesystem::path& fileName);
+/// Writes the engine's complete image as Lexicorn.c into `file` and finishes it: 0, or the code of
+/// the engine's CheckComplete. Throws Error (kCannotCreateFile) when the file cannot be written.
+ResultCode SaveCSource(const LexicornEngine& engine, AtomicFile& file);
 
 /// What LXNApiCfg.h tells the target runtime.
 struct ApiConfig {
@@ -37,7 +37,7 @@ struct ApiConfig {
 /// LXNApiCfg.h: the target runtime's configuration, LF line ends.
 std::string FormatApiConfigHeader(const ApiConfig& config);
 
-/// Writes LXNApiCfg.h into `folder`; throws Error (kCannotCreateFile) when it cannot.
-void WriteApiConfigHeader(const ApiConfig& config, const std::filesystem::path& folder);
+/// Writes LXNApiCfg.h into `file` and finishes it; throws Error (kCannotCreateFile) when it cannot.
+void WriteApiConfigHeader(const ApiConfig& config, AtomicFile& file);
 
 }  // namespace lexicorn

@@ -4,14 +4,12 @@
 
 #include <iterator>
 
-#include "platform/AtomicFile.h"
 
 namespace lexicorn {
 
-StringListEngine::StringListEngine(std::uint32_t capacity, std::string fileName, std::filesystem::path folder,
+StringListEngine::StringListEngine(std::uint32_t capacity, std::string fileName,
                                    std::uint32_t uniqueId, const char* commentPrefix)
     : fileName_(std::move(fileName)),
-      folder_(std::move(folder)),
       commentPrefix_(commentPrefix),
       capacity_(capacity),
       uniqueId_(uniqueId) {}
@@ -24,9 +22,7 @@ ResultCode StringListEngine::AddId(std::string_view id) {
     if (id.size() > kMaxIdLength) return kStringIdTooLong;
     if (ContainsId(id)) return kDuplicateStringId;
     idIndex_.insert(ids_.emplace_back(id));
-    if (ids_.size() < capacity_) return kSuccess;
-    full_ = true;
-    WriteFileAtomically(folder_ / fileName_, FormatFile());
+    full_ = ids_.size() >= capacity_;
     return kSuccess;
 }
 
@@ -46,8 +42,8 @@ std::string StringListEngine::FormatFile() const {
 }
 
 StringListEngine_C::StringListEngine_C(std::uint32_t capacity, std::optional<std::string> fileName,
-                                       std::filesystem::path folder, std::uint32_t uniqueId)
-    : StringListEngine(capacity, fileName.value_or("StringList.h"), std::move(folder), uniqueId, "//") {}
+                                       std::uint32_t uniqueId)
+    : StringListEngine(capacity, fileName.value_or("StringList.h"), uniqueId, "//") {}
 
 void StringListEngine_C::WriteBody(std::string& output) const {
     auto out = std::back_inserter(output);
@@ -58,8 +54,8 @@ void StringListEngine_C::WriteBody(std::string& output) const {
 }
 
 StringListEngine_CSharp::StringListEngine_CSharp(std::uint32_t capacity, std::optional<std::string> fileName,
-                                                 std::filesystem::path folder, std::uint32_t uniqueId)
-    : StringListEngine(capacity, fileName.value_or("StringList.cs"), std::move(folder), uniqueId, "//") {}
+                                                 std::uint32_t uniqueId)
+    : StringListEngine(capacity, fileName.value_or("StringList.cs"), uniqueId, "//") {}
 
 void StringListEngine_CSharp::WriteBody(std::string& output) const {
     auto out = std::back_inserter(output);
@@ -70,8 +66,8 @@ void StringListEngine_CSharp::WriteBody(std::string& output) const {
 }
 
 StringListEngine_VBasic::StringListEngine_VBasic(std::uint32_t capacity, std::optional<std::string> fileName,
-                                                 std::filesystem::path folder, std::uint32_t uniqueId)
-    : StringListEngine(capacity, fileName.value_or("StringList.vb"), std::move(folder), uniqueId, "' ") {}
+                                                 std::uint32_t uniqueId)
+    : StringListEngine(capacity, fileName.value_or("StringList.vb"), uniqueId, "' ") {}
 
 void StringListEngine_VBasic::WriteBody(std::string& output) const {
     auto out = std::back_inserter(output);
@@ -84,17 +80,16 @@ void StringListEngine_VBasic::WriteBody(std::string& output) const {
 std::unique_ptr<StringListEngine> CreateStringListEngine(TargetLanguage targetLanguage,
                                                          std::uint32_t capacity,
                                                          std::optional<std::string> fileName,
-                                                         std::uint32_t uniqueId,
-                                                         std::filesystem::path folder) {
+                                                         std::uint32_t uniqueId) {
     switch (targetLanguage) {
         case TargetLanguage::kC:
-            return std::make_unique<StringListEngine_C>(capacity, std::move(fileName), std::move(folder),
+            return std::make_unique<StringListEngine_C>(capacity, std::move(fileName),
                                                         uniqueId);
         case TargetLanguage::kCSharp:
-            return std::make_unique<StringListEngine_CSharp>(capacity, std::move(fileName), std::move(folder),
+            return std::make_unique<StringListEngine_CSharp>(capacity, std::move(fileName),
                                                              uniqueId);
         case TargetLanguage::kVisualBasic:
-            return std::make_unique<StringListEngine_VBasic>(capacity, std::move(fileName), std::move(folder),
+            return std::make_unique<StringListEngine_VBasic>(capacity, std::move(fileName),
                                                              uniqueId);
     }
     return nullptr;

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <deque>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,9 +19,8 @@ enum class TargetLanguage : std::int8_t {
     kVisualBasic = 2,  ///< StringList.vb
 };
 
-/// Collects the string ids of a build, refuses empty, over-long and repeated ids, and writes the
-/// enumeration of the ids for the target language when the last expected id arrives, so that a
-/// build that stops early leaves no list file behind.
+/// Collects the string ids of a build, refuses empty, over-long and repeated ids, and formats the
+/// enumeration of the ids for the target language.
 class StringListEngine {
   public:
     /// The most bytes an id may hold.
@@ -30,9 +28,8 @@ class StringListEngine {
 
     virtual ~StringListEngine() = default;
 
-    /// Checks and stores the next id; writes the file after the `capacity`-th. 0, kTableFull,
-    /// kEmptyStringId, kStringIdTooLong or kDuplicateStringId; throws Error (kCannotCreateFile)
-    /// when the file cannot be written.
+    /// Checks and stores the next id: 0, kTableFull (after the `capacity`-th), kEmptyStringId,
+    /// kStringIdTooLong or kDuplicateStringId.
     ResultCode AddId(std::string_view id);
     /// True when `id` equals a stored id byte for byte.
     bool ContainsId(std::string_view id) const;
@@ -42,7 +39,7 @@ class StringListEngine {
     std::string FormatFile() const;
 
   protected:
-    StringListEngine(std::uint32_t capacity, std::string fileName, std::filesystem::path folder,
+    StringListEngine(std::uint32_t capacity, std::string fileName,
                      std::uint32_t uniqueId, const char* commentPrefix);
     /// Everything of the file after the two header lines.
     virtual void WriteBody(std::string& output) const = 0;
@@ -53,7 +50,6 @@ class StringListEngine {
     void WriteHeader(std::string& output) const;
 
     std::string fileName_;
-    std::filesystem::path folder_;
     const char* commentPrefix_;
     std::uint32_t capacity_;
     bool full_ = false;
@@ -66,7 +62,7 @@ class StringListEngine {
 class StringListEngine_C final : public StringListEngine {
   public:
     StringListEngine_C(std::uint32_t capacity, std::optional<std::string> fileName,
-                       std::filesystem::path folder, std::uint32_t uniqueId);
+                       std::uint32_t uniqueId);
 
   protected:
     void WriteBody(std::string& output) const override;
@@ -76,7 +72,7 @@ class StringListEngine_C final : public StringListEngine {
 class StringListEngine_CSharp final : public StringListEngine {
   public:
     StringListEngine_CSharp(std::uint32_t capacity, std::optional<std::string> fileName,
-                            std::filesystem::path folder, std::uint32_t uniqueId);
+                            std::uint32_t uniqueId);
 
   protected:
     void WriteBody(std::string& output) const override;
@@ -86,18 +82,17 @@ class StringListEngine_CSharp final : public StringListEngine {
 class StringListEngine_VBasic final : public StringListEngine {
   public:
     StringListEngine_VBasic(std::uint32_t capacity, std::optional<std::string> fileName,
-                            std::filesystem::path folder, std::uint32_t uniqueId);
+                            std::uint32_t uniqueId);
 
   protected:
     void WriteBody(std::string& output) const override;
 };
 
-/// A generator for the target language that writes into `folder`, under `fileName` or the
-/// language's default name; none for a language that has no list.
+/// A generator for the target language, its file named `fileName` or the language's default name;
+/// none for a language that has no list.
 std::unique_ptr<StringListEngine> CreateStringListEngine(TargetLanguage targetLanguage,
                                                          std::uint32_t capacity,
                                                          std::optional<std::string> fileName,
-                                                         std::uint32_t uniqueId,
-                                                         std::filesystem::path folder = {});
+                                                         std::uint32_t uniqueId);
 
 }  // namespace lexicorn

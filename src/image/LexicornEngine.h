@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -10,6 +9,8 @@
 #include "image/ImageFormat.h"
 
 namespace lexicorn {
+
+class AtomicFile;
 
 /// Builds one Lexicorn image in memory (the layout is in ImageLayout.h).
 ///
@@ -45,9 +46,9 @@ class LexicornEngine {
     virtual std::vector<std::uint8_t> GetOutputImage() const = 0;
     /// kNoStorage without an image, kImageIncomplete before every slot is filled, else 0.
     virtual ResultCode CheckComplete() const = 0;
-    /// Writes the complete image: 0, or the code of CheckComplete. Throws Error (kCannotCreateFile)
-    /// when the file cannot be written.
-    virtual ResultCode SaveImage(const std::filesystem::path& fileName) = 0;
+    /// Writes the complete image into `file` and finishes it: 0, or the code of CheckComplete.
+    /// Throws Error (kCannotCreateFile) when the file cannot be written.
+    virtual ResultCode SaveImage(AtomicFile& file) = 0;
 };
 
 /// A new engine for 16-bit or 32-bit offsets; none for another table type.

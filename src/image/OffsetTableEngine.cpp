@@ -211,10 +211,11 @@ ResultCode OffsetTableEngine::CheckComplete() const {
     return complete_ ? kSuccess : kImageIncomplete;
 }
 
-ResultCode OffsetTableEngine::SaveImage(const std::filesystem::path& fileName) {
+ResultCode OffsetTableEngine::SaveImage(AtomicFile& file) {
     if (ResultCode checked = CheckComplete()) return checked;
     const std::vector<std::uint8_t> output = GetOutputImage();
-    WriteFileAtomically(fileName, {reinterpret_cast<const char*>(output.data()), output.size()});
+    file.Write({reinterpret_cast<const char*>(output.data()), output.size()});
+    file.Finish();
     return kSuccess;
 }
 

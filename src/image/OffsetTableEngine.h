@@ -26,7 +26,7 @@ class OffsetTableEngine : public LexicornEngine {
     std::uint32_t GetImageSize() const override;
     std::vector<std::uint8_t> GetOutputImage() const override;
     ResultCode CheckComplete() const override;
-    ResultCode SaveImage(const std::filesystem::path& fileName) override;
+    ResultCode SaveImage(AtomicFile& file) override;
 
   protected:
     OffsetTableEngine(TableType tableType, std::uint32_t offsetWidth, const char* versionText);

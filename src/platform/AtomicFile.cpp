@@ -117,18 +117,38 @@ void AtomicFile::WriteFrom(std::FILE* source, std::uint64_t offset, std::uint64_
     }
 }
 
-void AtomicFile::Commit() {
+void AtomicFile::Finish() {
     if (fd_ >= 0 && (fchmod(fd_, mode_) != 0 || (flush_ == Flush::kToDisk && fsync(fd_) != 0)))
         Fail(std::strerror(errno));
     if (fd_ >= 0) {
         const int closed = close(fd_);
         fd_ = -1;
-        if (closed != 0 || rename(temporary_.c_str(), target_.c_str()) != 0)
-            Fail(std::strerror(errno));
-        else
-            temporary_.clear();
+        if (closed != 0) Fail(std::strerror(errno));
     }
     if (!failure_.empty()) throw Error(kCannotCreateFile, failure_);
+}
+
+void AtomicFile::Commit() {
+    Finish();
+    if (temporary_.empty()) return;  // already in place
+    if (rename(temporary_.c_str(), target_.c_str()) != 0) {
+        Fail(std::strerror(errno));
+        throw Error(kCannotCreateFile, failure_);
+    }
+    temporary_.clear();
+}
+
+FileSet::~FileSet() = default;
+
+AtomicFile& FileSet::Add(const std::filesystem::path& path) {
+    files_.push_back(std::make_unique<AtomicFile>(path));
+    if (files_.back()->Failed()) files_.back()->Finish();  // throws: the file cannot even be started
+    return *files_.back();
+}
+
+void FileSet::Commit() {
+    for (const auto& file : files_) file->Finish();
+    for (const auto& file : files_) file->Commit();
 }
 
 std::string ReadWholeFile(const fs::path& path) {

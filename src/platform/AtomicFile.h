@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <memory>
+#include <vector>
 
 #include "base/Error.h"
 
@@ -33,8 +35,10 @@ class AtomicFile {
     /// Appends `length` bytes of another open file from `offset`, copied inside the system where it
     /// can (as cp does) rather than through this process. A source shorter than that fails.
     void WriteFrom(std::FILE* source, std::uint64_t offset, std::uint64_t length);
-    /// Puts the file in place. Throws Error (kCannotCreateFile), naming the file and the system's
-    /// reason, when it cannot.
+    /// Completes the file without putting it in place: the bytes are flushed and the file closed.
+    /// Throws Error (kCannotCreateFile), naming the file and the system's reason, when it cannot.
+    void Finish();
+    /// Finishes the file and puts it in place; throws as Finish.
     void Commit();
 
   private:
@@ -48,6 +52,26 @@ class AtomicFile {
     unsigned mode_ = 0;
     Flush flush_;
     std::string failure_;
+};
+
+/// Files that belong together, replaced together: each is written whole to a temporary file
+/// beside it, and only when every one of them is complete are they put in place, one rename each.
+/// Anything short of a successful Commit leaves every old file as it was and no temporary file.
+class FileSet {
+  public:
+    FileSet() = default;
+    ~FileSet();
+    FileSet(const FileSet&) = delete;
+    FileSet& operator=(const FileSet&) = delete;
+
+    /// A new member; write to it and Finish it. Throws as AtomicFile::Finish when the file cannot
+    /// even be started (a read-only file or folder, a folder in its place).
+    AtomicFile& Add(const std::filesystem::path& path);
+    /// Finishes every member, then puts them all in place; throws as AtomicFile::Finish.
+    void Commit();
+
+  private:
+    std::vector<std::unique_ptr<AtomicFile>> files_;
 };
 
 /// The whole regular file at `path`. Throws Error (kCannotOpenFile), naming the file and the

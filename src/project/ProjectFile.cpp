@@ -14,10 +14,49 @@ namespace lexicorn {
 namespace {
 
 constexpr const char* kHeader = "LEXICORNPROJECTFILE";
-// The optional line after the twelve that every version reads. Readers that know only twelve
-// lines ignore it; it is written only when it says something other than the default.
+// Optional lines after the twelve, each written only when it says something: readers that know
+// only twelve lines ignore them. The code page comes first, where the first reader of optional
+// lines looks for it.
+constexpr std::size_t kFirstOptionalLine = 12;
 constexpr std::string_view kCodePageKey = "CODEPAGE=";
-constexpr std::size_t kCodePageLine = 12;
+constexpr std::string_view kNoFileSystemKey = "NOFILESYSTEM=";
+constexpr std::string_view kTableKey = "TABLE=";
+constexpr std::string_view kLanguagesKey = "LANGUAGES=";
+constexpr std::string_view kOutputKey = "OUTPUT=";
+
+// A path as the file keeps it: relative to the project's folder when it lies inside it, so that
+// a project and its table can move together.
+std::string StoredPath(const std::string& path, const std::filesystem::path& projectFolder) {
+    namespace fs = std::filesystem;
+    if (projectFolder.empty()) return path;
+    std::error_code ignored;
+    const fs::path absolute = fs::absolute(path, ignored).lexically_normal();
+    const fs::path relative = absolute.lexically_relative(fs::absolute(projectFolder, ignored).lexically_normal());
+    if (relative.empty() || *relative.begin() == "..") return path;
+    return relative.generic_string();
+}
+
+std::string LoadedPath(const std::string& stored, const std::filesystem::path& projectFolder) {
+    const std::filesystem::path path(stored);
+    return path.is_absolute() ? stored : (projectFolder / path).lexically_normal().string();
+}
+
+std::string JoinCodes(const std::vector<std::string>& codes) {
+    std::string joined;
+    for (const std::string& code : codes) joined += (joined.empty() ? "" : ",") + code;
+    return joined;
+}
+
+std::vector<std::string> SplitCodes(std::string_view text) {
+    std::vector<std::string> codes;
+    while (!text.empty()) {
+        const std::size_t comma = text.find(',');
+        if (comma != 0) codes.emplace_back(text.substr(0, comma));
+        if (comma == std::string_view::npos) break;
+        text.remove_prefix(comma + 1);
+    }
+    return codes;
+}
 
 // The one table of the file's lines after the header, in their order (not the record's): both
 // reading and writing walk it. `Settings` is ProjectSettings, const for writing.
@@ -73,20 +112,26 @@ bool ParseDecimal(const std::string& text, Number& value) {
 
 }  // namespace
 
-std::string FormatProjectFile(const ProjectSettings& settings) {
+std::string FormatProjectFile(const ProjectSettings& settings, const std::filesystem::path& projectFolder) {
     std::string text = std::string(kHeader) + "\r\n";
     ForEachLine(settings, [&](const auto& field) { text += fmt::format("{}\r\n", LineNumber(field)); });
-    if (settings.codePage != kDefaultCodePage)
-        text += fmt::format("{}{}\r\n", kCodePageKey, settings.codePage);
+    const auto optional = [&](std::string_view key, const std::string& value) {
+        if (!value.empty()) text += fmt::format("{}{}\r\n", key, value);
+    };
+    if (settings.codePage != kDefaultCodePage) optional(kCodePageKey, settings.codePage);
+    if (settings.noFileSystem) optional(kNoFileSystemKey, "1");
+    if (!settings.table.empty()) optional(kTableKey, StoredPath(settings.table, projectFolder));
+    optional(kLanguagesKey, JoinCodes(settings.languages));
+    if (!settings.outputFolder.empty()) optional(kOutputKey, StoredPath(settings.outputFolder, projectFolder));
     return text;
 }
 
 ProjectFileResult SaveProjectFile(const std::filesystem::path& path, const ProjectSettings& settings) {
     try {
-        WriteFileAtomically(path, FormatProjectFile(settings));
-    } catch (const Error&) {
-        // The window's message names the file as users know it; the reason is not part of it.
-        return {ProjectFileResult::Status::kError, fmt::format("Cannot create file {}", path.string())};
+        WriteFileAtomically(path, FormatProjectFile(settings, path.parent_path()));
+    } catch (const Error& error) {
+        return {ProjectFileResult::Status::kError,
+                fmt::format("Cannot create file {}\r\r{}", path.string(), error.what())};
     }
     return {};
 }
@@ -96,8 +141,8 @@ ProjectFileResult LoadProjectFile(const std::filesystem::path& path, ProjectSett
     std::string content;
     try {
         content = ReadWholeFile(path);
-    } catch (const Error&) {
-        return {Status::kError, fmt::format("Cannot open file {}", path.string())};
+    } catch (const Error& error) {
+        return {Status::kError, fmt::format("Cannot open file {}\r\r{}", path.string(), error.what())};
     }
     const std::vector<std::string> lines = SplitLines(content);
 
@@ -130,13 +175,30 @@ ProjectFileResult LoadProjectFile(const std::filesystem::path& path, ProjectSett
             field = static_cast<Field>(value);  // the low bits
     });
     if (failure) return *failure;
-    // A line that does not start with the key is ignored like any further line.
+    // Optional lines are known by their keys; any other line is ignored.
     read.codePage = kDefaultCodePage;
-    if (lines.size() > kCodePageLine && lines[kCodePageLine].starts_with(kCodePageKey)) {
-        read.codePage = lines[kCodePageLine].substr(kCodePageKey.size());
-        if (!CodePage::IsKnown(read.codePage))
-            return {Status::kError, fmt::format("Unknown code page '{}' on line {} of {}", read.codePage,
-                                                kCodePageLine + 1, path.string())};
+    read.noFileSystem = false;
+    read.table.clear();
+    read.languages.clear();
+    read.outputFolder.clear();
+    const std::filesystem::path folder = path.parent_path();
+    for (std::size_t line = kFirstOptionalLine; line < lines.size(); ++line) {
+        const std::string_view text = lines[line];
+        const auto value = [&](std::string_view key) { return std::string(text.substr(key.size())); };
+        if (text.starts_with(kCodePageKey)) {
+            read.codePage = value(kCodePageKey);
+            if (!CodePage::IsKnown(read.codePage))
+                return {Status::kError, fmt::format("Unknown code page '{}' on line {} of {}", read.codePage,
+                                                    line + 1, path.string())};
+        } else if (text.starts_with(kNoFileSystemKey)) {
+            read.noFileSystem = value(kNoFileSystemKey) != "0";
+        } else if (text.starts_with(kTableKey)) {
+            read.table = LoadedPath(value(kTableKey), folder);
+        } else if (text.starts_with(kLanguagesKey)) {
+            read.languages = SplitCodes(value(kLanguagesKey));
+        } else if (text.starts_with(kOutputKey)) {
+            read.outputFolder = LoadedPath(value(kOutputKey), folder);
+        }
     }
     settings = read;
     return {};

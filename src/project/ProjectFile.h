@@ -20,14 +20,17 @@ struct ProjectFileResult {
     explicit operator bool() const { return status == Status::kOk; }
 };
 
-/// Text of a project file: the header line and eleven decimal values, CR LF line ends.
-std::string FormatProjectFile(const ProjectSettings& settings);
+/// Text of a project file: the header line and eleven decimal values, then the optional lines that
+/// say something (code page, no file system, table, languages, output folder), CR LF line ends.
+/// Paths inside `projectFolder` are kept relative to it.
+std::string FormatProjectFile(const ProjectSettings& settings, const std::filesystem::path& projectFolder = {});
 
 /// Writes `settings` to `path` whole or not at all.
 ProjectFileResult SaveProjectFile(const std::filesystem::path& path, const ProjectSettings& settings);
 
-/// Reads a project file into `settings`. The settings change only when the whole file was read:
-/// a file that fails half way leaves every field as it was.
+/// Reads a project file into `settings`, relative paths taken from the project's folder. The
+/// settings change only when the whole file was read: a file that fails half way leaves every
+/// field as it was.
 ProjectFileResult LoadProjectFile(const std::filesystem::path& path, ProjectSettings& settings);
 
 }  // namespace lexicorn

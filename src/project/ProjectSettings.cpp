@@ -7,17 +7,17 @@ PlatformConstraints ConstraintsOf(TargetPlatform platform) {
     return {std::nullopt, std::nullopt, TargetLanguage::kC, false};
 }
 
-void ChooseTargetPlatform(ProjectSettings& settings, TargetPlatform platform, bool& configApiForROM) {
+void ChooseTargetPlatform(ProjectSettings& settings, TargetPlatform platform) {
     settings.targetPlatform = platform;
     const PlatformConstraints fixed = ConstraintsOf(platform);
     if (fixed.encoding) settings.encoding = *fixed.encoding;
     if (fixed.tableType) settings.tableType = *fixed.tableType;
     if (fixed.targetLanguage) settings.targetLanguage = *fixed.targetLanguage;
-    if (fixed.hasFileSystem) configApiForROM = false;
+    if (fixed.hasFileSystem) settings.noFileSystem = false;
 }
 
-ApiConfig ApiConfigOf(const ProjectSettings& settings, bool configApiForROM) {
-    return {settings.tableType, settings.encoding, settings.searchStep, configApiForROM};
+ApiConfig ApiConfigOf(const ProjectSettings& settings) {
+    return {settings.tableType, settings.encoding, settings.searchStep, settings.noFileSystem};
 }
 
 }  // namespace lexicorn

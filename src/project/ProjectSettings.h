@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/Bytes.h"
 #include "generate/CSource.h"
@@ -51,6 +52,12 @@ struct ProjectSettings {
     TargetLanguage targetLanguage = TargetLanguage::kC;
     TargetPlatform targetPlatform = TargetPlatform::kApi;
     std::string codePage = kDefaultCodePage;  ///< of single-byte text
+    bool noFileSystem = false;                ///< "Target platform has no file system"
+
+    // The job a project may hold beyond the settings: empty when it holds none.
+    std::string table;                   ///< the string table's path
+    std::vector<std::string> languages;  ///< the codes of the chosen languages
+    std::string outputFolder;            ///< where builds write
 
     bool operator==(const ProjectSettings&) const = default;
 };
@@ -66,11 +73,10 @@ struct PlatformConstraints {
 };
 PlatformConstraints ConstraintsOf(TargetPlatform platform);
 
-/// Chooses `platform` and applies what it fixes; `configApiForROM` is the "Target platform has no
-/// file system" option.
-void ChooseTargetPlatform(ProjectSettings& settings, TargetPlatform platform, bool& configApiForROM);
+/// Chooses `platform` and applies what it fixes.
+void ChooseTargetPlatform(ProjectSettings& settings, TargetPlatform platform);
 
 /// What LXNApiCfg.h says for these settings.
-ApiConfig ApiConfigOf(const ProjectSettings& settings, bool configApiForROM);
+ApiConfig ApiConfigOf(const ProjectSettings& settings);
 
 }  // namespace lexicorn

@@ -53,7 +53,8 @@ TEST_F(CommandLine, BuildWritesTheFilesAndPrintsTheSummary) {
     ASSERT_EQ(Build({"--unique-id", "0x622B634C"}), kExitSuccess) << err;
     EXPECT_EQ(out,
               "Lexicorn was created succesfully!\n\nNumber of languages: 2\nNumber of strings: 2\n"
-              "Total size of Lexicorn: 96\n");
+              "Total size of Lexicorn: 96\nOutput folder: " +
+                  Path("out") + "\n");
     EXPECT_EQ(err, "");
     for (const char* file : {"Lexicorn.bin", "Lexicorn.c", "StringList.h", "LXNApiCfg.h"})
         EXPECT_TRUE(fs::exists(dir / "out" / file)) << file;
@@ -131,6 +132,30 @@ INSTANTIATE_TEST_SUITE_P(
                               "--target-platform dotnet builds --encoding wide and --table 32"},
                     UsageCase{"UnknownOption", {"--colour"}, "--colour"}),
     [](const auto& info) { return info.param.name; });
+
+TEST_F(CommandLine, AProjectWithAJobBuildsItsTableIntoItsFolder) {
+    test::WriteFile(dir / "job.lxn", "LEXICORNPROJECTFILE\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n16\r\n0\r\n0\r\n0\r\n1\r\n"
+                                     "TABLE=strings.csv\r\nLANGUAGES=de\r\nOUTPUT=job-out\r\n");
+    ASSERT_EQ(Run({"build", "-p", Path("job.lxn"), "--unique-id", "0x1"}), kExitSuccess) << err;
+    EXPECT_NE(out.find("Number of languages: 1\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("Output folder: " + Path("job-out") + "\n"), std::string::npos) << out;
+    EXPECT_TRUE(fs::exists(dir / "job-out" / "Lexicorn.bin"));
+    // The command line's own choices win.
+    ASSERT_EQ(Run({"build", "-p", Path("job.lxn"), "--languages", "all", "-o", Path("mine")}), kExitSuccess);
+    EXPECT_NE(out.find("Number of languages: 2\n"), std::string::npos) << out;
+    test::WriteFile(dir / "empty.lxn", "LEXICORNPROJECTFILE\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n16\r\n0\r\n0\r\n0\r\n1\r\n");
+    EXPECT_EQ(Run({"build", "-p", Path("empty.lxn")}), kExitUsage);
+    EXPECT_EQ(err, "lexicorn: TABLE is required (the project names no table)\n");
+}
+
+TEST_F(CommandLine, AFileThatCannotBeWrittenIsNamedWithItsReason) {
+    fs::create_directories(dir / "out" / "StringList.h");
+    test::WriteFile(dir / "out" / "Lexicorn.bin", "earlier");
+    EXPECT_EQ(Build(), kExitFailure);
+    EXPECT_EQ(err, "lexicorn: error 2000100B: Cannot create string list file StringList.h\n\n" +
+                       Path("out/StringList.h") + ": not a regular file\n");
+    EXPECT_EQ(test::ReadFile(dir / "out" / "Lexicorn.bin"), "earlier");
+}
 
 TEST_F(CommandLine, MalformedSourceDateEpochIsAUsageError) {
     setenv("SOURCE_DATE_EPOCH", "yesterday", 1);

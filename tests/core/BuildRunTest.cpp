@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 
 #include "compile/BuildRun.h"
 #include "image/ImageReader.h"
@@ -40,7 +41,7 @@ class BuildRun : public testing::Test {
     LoadedTable table;
     test::RecordingHost host{table};
     ProjectSettings settings;
-    BuildOptions options{dir.path(), false, 0x622B634C};
+    BuildOptions options{dir.path(), 0x622B634C};
 };
 
 TEST_F(BuildRun, WritesEveryFileAndReportsTheSummary) {
@@ -50,7 +51,7 @@ TEST_F(BuildRun, WritesEveryFileAndReportsTheSummary) {
     EXPECT_EQ(host.information[0],
               "Lexicorn was created succesfully!\r\rNumber of languages: 3\rNumber of strings: 3\r"
               "Total size of Lexicorn: " +
-                  std::to_string(Image().imageSize) + "\r");
+                  std::to_string(Image().imageSize) + "\rOutput folder: " + dir.path().string() + "\r");
     for (const char* file : {"Lexicorn.bin", "Lexicorn.c", "StringList.h", "LXNApiCfg.h"})
         EXPECT_TRUE(Exists(file));
 
@@ -214,27 +215,36 @@ struct FailureCase {
     std::function<void(Rows&, ProjectSettings&, const fs::path& dir)> arrange;
     ResultCode code;
     std::string message;
-    std::vector<const char*> written;
+    std::string failedFile = {};  ///< the file (in the output folder) and the reason after the message
 };
 void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 
 class BuildFailures : public BuildRun, public testing::WithParamInterface<FailureCase> {};
 
-TEST_P(BuildFailures, ReportTheirMessageAndKeepLaterFiles) {
+// A failure at any stage leaves the folder as it was: an earlier good set stays byte for byte, and
+// no temporary file is left behind.
+TEST_P(BuildFailures, ReportTheirMessageAndKeepTheEarlierSet) {
     const FailureCase& c = GetParam();
     Rows rows = FourLanguages();
     for (int i = 3; i <= 9; ++i) rows.push_back({"ID_" + std::to_string(i), "x" + std::to_string(i)});
     c.arrange(rows, settings, dir.path());
+    std::map<std::string, std::string> before;
+    for (const char* name : {"Lexicorn.bin", "Lexicorn.c", "StringList.h", "LXNApiCfg.h"}) {
+        if (!fs::exists(dir / name)) test::WriteFile(dir / name, std::string("earlier ") + name);
+        if (fs::is_regular_file(dir / name)) before[name] = test::ReadFile(dir / name);
+    }
     const BuildOutcome outcome = Build(rows, {0});
     EXPECT_EQ(outcome.kind, Kind::kFailed);
     EXPECT_EQ(outcome.result, c.code);
-    EXPECT_EQ(host.errors, (std::vector<std::string>{c.message}));
+    const std::string failedFile = c.failedFile.empty() ? "" : (dir / "").string() + c.failedFile;
+    EXPECT_EQ(outcome.failedFile, failedFile);
+    EXPECT_EQ(host.errors, (std::vector<std::string>{c.message + (failedFile.empty() ? "" : "\r\r" + failedFile)}));
     EXPECT_EQ(host.errorCodes, (std::vector<ResultCode>{c.code}));
     EXPECT_TRUE(host.information.empty());
-    std::vector<std::string> written;
-    for (const char* name : {"Lexicorn.bin", "Lexicorn.c", "StringList.h", "LXNApiCfg.h"})
-        if (fs::is_regular_file(dir / name)) written.push_back(name);
-    EXPECT_EQ(written, std::vector<std::string>(c.written.begin(), c.written.end()));
+    std::map<std::string, std::string> after;
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        if (entry.is_regular_file()) after[entry.path().filename().string()] = test::ReadFile(entry.path());
+    EXPECT_EQ(after, before);
     EXPECT_EQ(host.calls.back(), "ResetStringTable");
 }
 
@@ -248,25 +258,21 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"DuplicateId",
                     [](Rows& rows, auto&, auto&) { rows[8][0] = "ID_3"; },  // row 9 repeats row 6
                     kDuplicateStringId,
-                    "Duplicate string id !!!\r\rID_3\rRow: 9",
-                    {"Lexicorn.bin", "Lexicorn.c"}},
+                    "Duplicate string id !!!\r\rID_3\rRow: 9"},
         FailureCase{
             "EmptyId",
             [](Rows& rows, auto&, auto&) { rows[6][0] = ""; },
             kEmptyStringId,
-            "Found empty cells inside the string list!\r\rCheck first column of your string table\rRow: 7",
-            {"Lexicorn.bin", "Lexicorn.c"}},
+            "Found empty cells inside the string list!\r\rCheck first column of your string table\rRow: 7"},
         FailureCase{"IdTooLong",
                     [](Rows& rows, auto&, auto&) { rows[3][0] = std::string(100, 'I'); },
                     kStringIdTooLong,
                     "String id too long!\r\r" + std::string(100, 'I') +
-                        "\rA string id may hold at most 99 bytes\rRow: 4",
-                    {"Lexicorn.bin", "Lexicorn.c"}},
+                        "\rA string id may hold at most 99 bytes\rRow: 4"},
         FailureCase{"CellTooLong",
                     [](Rows& rows, auto&, auto&) { rows[5][1] = std::string(1000, 'c'); },
                     kCellTooLong,
-                    "Text too long!\r\rA cell may hold at most 999 characters\rRow: 6\rColumn: 2",
-                    {}},
+                    "Text too long!\r\rA cell may hold at most 999 characters\rRow: 6\rColumn: 2"},
         FailureCase{
             "Over64K",
             [](Rows& rows, auto&, auto&) {
@@ -276,13 +282,11 @@ INSTANTIATE_TEST_SUITE_P(
             },
             kCapacityExceeded,
             "Size of Lexicorn exceeded 64 KB!\r\rPlease remove some languages,\ror try to use LXN32 instead "
-            "of LXN16",
-            {}},
+            "of LXN16"},
         FailureCase{"NoStrings",
                     [](Rows& rows, auto&, auto&) { rows.resize(2); },
                     kImageIncomplete,
-                    kInternal + "28000003",
-                    {}},
+                    kInternal + "28000003"},
         FailureCase{"ReadOnlyImage",
                     [](Rows&, auto&, const fs::path& dir) {
                         test::WriteFile(dir / "Lexicorn.bin", "old");
@@ -290,23 +294,22 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     kCannotCreateFile,
                     kInternal + "2000100B",
-                    {"Lexicorn.bin"}},
+                    "Lexicorn.bin: the file is read-only"},
         FailureCase{"ListCannotBeWritten",
                     [](Rows&, auto&, const fs::path& dir) { fs::create_directory(dir / "StringList.h"); },
                     kCannotCreateFile,
                     "Cannot create string list file StringList.h",
-                    {"Lexicorn.bin", "Lexicorn.c"}},
+                    "StringList.h: not a regular file"},
         FailureCase{"HeaderCannotBeWritten",
                     [](Rows&, auto&, const fs::path& dir) { fs::create_directory(dir / "LXNApiCfg.h"); },
                     kCannotCreateFile,
                     "Cannot create string list file LXNApiCfg.h",
-                    {"Lexicorn.bin", "Lexicorn.c", "StringList.h"}},
+                    "LXNApiCfg.h: not a regular file"},
         FailureCase{
             "UnknownTargetLanguage",
             [](Rows&, ProjectSettings& s, auto&) { s.targetLanguage = static_cast<TargetLanguage>(5); },
             kUnknownTargetLanguage,
-            kInternal + "20003029",
-            {"Lexicorn.bin"}}),
+            kInternal + "20003029"}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(BuildRun, CancelDuringTheStringsWritesNothing) {
@@ -323,14 +326,24 @@ TEST_F(BuildRun, CancelDuringTheStringsWritesNothing) {
     EXPECT_EQ(host.Count("Step"), 2);
 }
 
-TEST_F(BuildRun, CancelAfterTheImageStopsAtTheFirstId) {
+TEST_F(BuildRun, CancelAfterTheImageKeepsTheEarlierSet) {
+    test::WriteFile(dir / "Lexicorn.bin", "earlier image");
     host.onStep = [&](int step) {
         if (step == 4) host.cancelRequested = true;  // the last string of the last column
     };
     EXPECT_EQ(Build(FourLanguages(), {3}).kind, Kind::kCancelled);
-    EXPECT_TRUE(Exists("Lexicorn.bin"));
-    EXPECT_FALSE(Exists("StringList.h"));
-    EXPECT_FALSE(Exists("LXNApiCfg.h"));
+    EXPECT_EQ(test::ReadFile(dir / "Lexicorn.bin"), "earlier image");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+TEST_F(BuildRun, CancelAtTheLastCheckKeepsTheEarlierSet) {
+    test::WriteFile(dir / "StringList.h", "earlier list");
+    host.onStep = [&](int step) {
+        if (step == 3 + 3) host.cancelRequested = true;  // the last id: the files are all written
+    };
+    EXPECT_EQ(Build(FourLanguages(), {3}).kind, Kind::kCancelled);
+    EXPECT_EQ(test::ReadFile(dir / "StringList.h"), "earlier list");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
 TEST_F(BuildRun, ReaderErrorsEndTheBuildButTheCleanUpRuns) {

@@ -2,6 +2,7 @@
 
 #include "generate/CSource.h"
 #include "image/LexicornEngine.h"
+#include "platform/AtomicFile.h"
 #include "project/ProjectSettings.h"
 #include "support/TestSupport.h"
 
@@ -48,7 +49,9 @@ TEST(CSource, ExampleImageGivesTheTwentySevenLines) {
         "};\r\n"
         "#endif // IS_LEXICORN_EMBEDDED\r\n";
     test::TempDir dir;
-    ASSERT_EQ(SaveCSource(*ExampleEngine(ByteOrder::kLittle), dir / "Lexicorn.c"), kSuccess);
+    AtomicFile file(dir / "Lexicorn.c");
+    ASSERT_EQ(SaveCSource(*ExampleEngine(ByteOrder::kLittle), file), kSuccess);
+    file.Commit();
     EXPECT_EQ(test::ReadFile(dir / "Lexicorn.c"), expected);
 }
 
@@ -69,14 +72,20 @@ TEST(CSource, LastLineHoldsTheRemainingItems) {
 TEST(CSource, IncompleteImageWritesNothing) {
     auto engine = CreateLexicornEngine(TableType::k16Bit);
     ASSERT_EQ(engine->Initialize(1, 1, 1, ByteOrder::kLittle, Encoding::kSingleByte), kSuccess);
+    EXPECT_EQ(engine->CheckComplete(), kImageIncomplete);
     test::TempDir dir;
-    EXPECT_EQ(SaveCSource(*engine, dir / "Lexicorn.c"), kImageIncomplete);
-    EXPECT_FALSE(std::filesystem::exists(dir / "Lexicorn.c"));
+    {
+        AtomicFile file(dir / "Lexicorn.c");
+        EXPECT_EQ(SaveCSource(*engine, file), kImageIncomplete);
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
 TEST(ApiConfigHeader, DefaultSettingsGiveTheFullHeader) {
     test::TempDir dir;
-    WriteApiConfigHeader(ApiConfigOf(ProjectSettings{}, false), dir.path());
+    AtomicFile file(dir / "LXNApiCfg.h");
+    WriteApiConfigHeader(ApiConfigOf(ProjectSettings{}), file);
+    file.Commit();
     EXPECT_EQ(test::ReadFile(dir / "LXNApiCfg.h"),
               "// LXNApiCfg.h\n// LXN API Configuration\n// Auto-generated file. Do not edit!\n//\n\n"
               "#ifndef LXNAPICFG_H\n#define LXNAPICFG_H\n\n#include \"Lexicorn.h\"\n\n"
@@ -90,7 +99,6 @@ TEST(ApiConfigHeader, DefaultSettingsGiveTheFullHeader) {
 struct HeaderCase {
     const char* name;
     ProjectSettings settings;
-    bool noFileSystem;
     const char* expectedLine;
 };
 void PrintTo(const HeaderCase& c, std::ostream* os) { *os << c.name; }
@@ -99,7 +107,7 @@ class ApiConfigLines : public testing::TestWithParam<HeaderCase> {};
 
 TEST_P(ApiConfigLines, FollowTheSettings) {
     const HeaderCase& c = GetParam();
-    EXPECT_NE(FormatApiConfigHeader(ApiConfigOf(c.settings, c.noFileSystem)).find(c.expectedLine),
+    EXPECT_NE(FormatApiConfigHeader(ApiConfigOf(c.settings)).find(c.expectedLine),
               std::string::npos);
 }
 
@@ -111,14 +119,14 @@ ProjectSettings With(void (*change)(ProjectSettings&)) {
 
 INSTANTIATE_TEST_SUITE_P(
     Settings, ApiConfigLines,
-    testing::Values(HeaderCase{"NoFileSystem", {}, true, "\t#define LXNCFG_API_FOR_ROM 1\n"},
-                    HeaderCase{"Lxn32", With([](auto& s) { s.tableType = TableType::k32Bit; }), false,
+    testing::Values(HeaderCase{"NoFileSystem", With([](auto& s) { s.noFileSystem = true; }), "\t#define LXNCFG_API_FOR_ROM 1\n"},
+                    HeaderCase{"Lxn32", With([](auto& s) { s.tableType = TableType::k32Bit; }),
                                "LXNCFG_STRTABLE_TYPE LXN_STRTABLE_32\n"},
-                    HeaderCase{"Wide", With([](auto& s) { s.encoding = Encoding::kUtf16; }), false,
+                    HeaderCase{"Wide", With([](auto& s) { s.encoding = Encoding::kUtf16; }),
                                "LXNCFG_ENCODING_TYPE LXN_ENCODING_UNICODE\n"},
-                    HeaderCase{"Utf8IsAnsi", With([](auto& s) { s.encoding = Encoding::kUtf8; }), false,
+                    HeaderCase{"Utf8IsAnsi", With([](auto& s) { s.encoding = Encoding::kUtf8; }),
                                "LXNCFG_ENCODING_TYPE LXN_ENCODING_ANSI\n"},
-                    HeaderCase{"SearchStep1", With([](auto& s) { s.searchStep = 1; }), false,
+                    HeaderCase{"SearchStep1", With([](auto& s) { s.searchStep = 1; }),
                                "\t#define LXNCFG_SEARCH_STEP 1\n\n"}),
     [](const auto& info) { return info.param.name; });
 

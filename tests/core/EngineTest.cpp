@@ -7,6 +7,7 @@
 #include "image/Lexicorn16Engine.h"
 #include "image/Lexicorn32Engine.h"
 #include "image/LexicornEngine.h"
+#include "platform/AtomicFile.h"
 #include "support/TestSupport.h"
 
 namespace lexicorn {
@@ -56,7 +57,9 @@ TEST_P(ExactImage, ComesOutByteForByte) {
     EXPECT_EQ(engine->GetImageSize(), expected.size());
 
     test::TempDir dir;
-    ASSERT_EQ(engine->SaveImage(dir / "Lexicorn.bin"), kSuccess);
+    AtomicFile file(dir / "Lexicorn.bin");
+    ASSERT_EQ(engine->SaveImage(file), kSuccess);
+    file.Commit();
     const std::string saved = test::ReadFile(dir / "Lexicorn.bin");
     EXPECT_EQ(std::vector<std::uint8_t>(saved.begin(), saved.end()), expected);
 }
@@ -96,8 +99,11 @@ TEST(Engine, BigEndianWideImageSwapsUnitsOnlyInItsOutput) {
     const std::vector<std::uint8_t> inMemory(image + 0x44 + 2, image + 0x44 + 6);
     EXPECT_EQ(inMemory, Hex("4500 6E00"));  // 'En' little endian
     test::TempDir dir;
-    ASSERT_EQ(engine->SaveImage(dir / "a.bin"), kSuccess);
-    ASSERT_EQ(engine->SaveImage(dir / "b.bin"), kSuccess);
+    for (const char* name : {"a.bin", "b.bin"}) {
+        AtomicFile file(dir / name);
+        ASSERT_EQ(engine->SaveImage(file), kSuccess);
+        file.Commit();
+    }
     const std::string saved = test::ReadFile(dir / "a.bin");
     EXPECT_EQ(saved, test::ReadFile(dir / "b.bin"));
     EXPECT_EQ(saved.substr(0x44 + 2, 4), std::string("\0E\0n", 4));
@@ -115,7 +121,6 @@ TEST(Engine, OperationsWithoutAnImageReportNoStorage) {
         EXPECT_EQ(engine->GetUniqueId(id), kNoStorage);
         EXPECT_EQ(engine->AddString("x"), kNoStorage);
         EXPECT_EQ(engine->AddLanguage("en", "English"), kNoStorage);
-        EXPECT_EQ(engine->SaveImage("never.bin"), kNoStorage);
         EXPECT_EQ(engine->CheckComplete(), kNoStorage);
         EXPECT_EQ(engine->GetImage(), nullptr);
     }
@@ -142,7 +147,7 @@ TEST(Engine, EmptyTableCannotBeSaved) {
     Lexicorn16Engine lxn16;
     ASSERT_EQ(lxn16.Initialize(2, 0, 1, ByteOrder::kLittle, Encoding::kSingleByte), kSuccess);
     EXPECT_FALSE(lxn16.IsComplete());
-    EXPECT_EQ(lxn16.SaveImage("never.bin"), kImageIncomplete);
+    EXPECT_EQ(lxn16.CheckComplete(), kImageIncomplete);
     // The 32-bit type has no string data at all without string slots.
     Lexicorn32Engine lxn32;
     EXPECT_EQ(lxn32.Initialize(2, 0, 1, ByteOrder::kLittle, Encoding::kSingleByte), kCapacityExceeded);

@@ -121,9 +121,40 @@ TEST(ProjectFile, MissingAndUnwritableFilesAreNamed) {
     test::TempDir dir;
     ProjectSettings settings;
     const auto missing = dir / "none.lxn";
-    EXPECT_EQ(LoadProjectFile(missing, settings).message, "Cannot open file " + missing.string());
+    EXPECT_EQ(LoadProjectFile(missing, settings).message,
+              "Cannot open file " + missing.string() + "\r\r" + missing.string() + ": No such file or directory");
     const auto unwritable = dir / "no-folder" / "p.lxn";
-    EXPECT_EQ(SaveProjectFile(unwritable, settings).message, "Cannot create file " + unwritable.string());
+    EXPECT_EQ(SaveProjectFile(unwritable, settings).message,
+              "Cannot create file " + unwritable.string() + "\r\r" + unwritable.string() +
+                  ": No such file or directory");
+}
+
+TEST(ProjectFile, AJobTravelsWithTheProject) {
+    test::TempDir dir;
+    ProjectSettings saved;
+    saved.noFileSystem = true;
+    saved.table = (dir / "tables" / "strings.csv").string();
+    saved.languages = {"en", "de"};
+    saved.outputFolder = "/elsewhere/out";
+    ASSERT_TRUE(SaveProjectFile(dir / "job.lxn", saved));
+    const std::string text = test::ReadFile(dir / "job.lxn");
+    EXPECT_TRUE(text.ends_with("\r\n1\r\nNOFILESYSTEM=1\r\nTABLE=tables/strings.csv\r\nLANGUAGES=en,de\r\n"
+                               "OUTPUT=/elsewhere/out\r\n"))
+        << text;
+    // Moved with its table, the project still finds it.
+    std::filesystem::create_directory(dir / "moved");
+    test::WriteFile(dir / "moved" / "job.lxn", text);
+    ProjectSettings loaded;
+    ASSERT_TRUE(LoadProjectFile(dir / "moved" / "job.lxn", loaded));
+    EXPECT_EQ(loaded.table, (dir / "moved" / "tables" / "strings.csv").string());
+    EXPECT_EQ(loaded.languages, (std::vector<std::string>{"en", "de"}));
+    EXPECT_EQ(loaded.outputFolder, "/elsewhere/out");
+    EXPECT_TRUE(loaded.noFileSystem);
+    // A project without the lines clears what an earlier one set.
+    ASSERT_TRUE(LoadProjectFile(dir / "moved" / "job.lxn", loaded));
+    test::WriteFile(dir / "plain.lxn", FormatProjectFile(ProjectSettings{}));
+    ASSERT_TRUE(LoadProjectFile(dir / "plain.lxn", loaded));
+    EXPECT_EQ(loaded, ProjectSettings{});
 }
 
 }  // namespace

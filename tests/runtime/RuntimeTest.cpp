@@ -111,7 +111,7 @@ TEST_P(Runtime, ReadsEveryStringOfTheCompiledImage) {
     settings.byteOrder = static_cast<ByteOrder>(c.byteOrder);
     settings.alignment = c.alignment;
     settings.searchStep = 4;
-    const BuildOutcome outcome = BuildLexicorn(host, table, settings, {dir.path(), false, 0x622B634C});
+    const BuildOutcome outcome = BuildLexicorn(host, table, settings, {dir.path(), 0x622B634C});
     ASSERT_EQ(outcome.kind, BuildOutcome::Kind::kSucceeded) << (host.errors.empty() ? "" : host.errors[0]);
 
     const fs::path program = dir / "check";
