@@ -95,6 +95,7 @@ ResultCode BinFileMerger::Layout(std::uint32_t targetSize, std::uint32_t sourceS
 }
 
 ResultCode BinFileMerger::Merge() {
+    failedFile_.clear();
     const ResultCode result = Assemble();
     CloseAll();
     return result;
@@ -115,12 +116,12 @@ ResultCode BinFileMerger::Assemble() {
     // A merge output is as large as the firmware and is made from inputs that stay untouched; like
     // cp, it leaves flushing to the system instead of waiting for the disk.
     AtomicFile output(outputFile_.FileName(), AtomicFile::Flush::kLeaveToSystem);
-    if (output.Failed()) return kCannotCreateOutput;
-    WriteOutput(layout, output);
     try {
+        if (!output.Failed()) WriteOutput(layout, output);
         output.Commit();
-    } catch (const Error&) {
-        return kCannotCreateOutput;  // the merge's messages know its codes, not the system's reasons
+    } catch (const Error& error) {
+        failedFile_ = error.what();
+        return kCannotCreateOutput;
     }
     return kSuccess;
 }

@@ -49,6 +49,9 @@ class BinFileMerger {
     /// Where the target and the source go for the stored parameters and the given sizes.
     ResultCode Layout(std::uint32_t targetSize, std::uint32_t sourceSize, MergeLayout& layout) const;
 
+    /// After a merge that failed on its output: the file and the system's reason; else empty.
+    const std::string& FailedFile() const { return failedFile_; }
+
     MergeMode Mode() const { return mergeMode_; }
     MergePlacement Placement() const { return mergePlacement_; }
     std::uint32_t MergeAddress() const { return mergeAddress_; }
@@ -76,6 +79,7 @@ class BinFileMerger {
     std::uint32_t sourceSize_ = 0;
     std::uint32_t targetSize_ = 0;
     std::optional<std::uint32_t> clearedSignature_;
+    std::string failedFile_;
 };
 
 }  // namespace lexicorn

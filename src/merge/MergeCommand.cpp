@@ -87,7 +87,8 @@ MergeOutcome RunMergeCommand(MergeHost& host, LXNMerger& merger, ProjectSettings
         return MergeOutcome::kRefused;
     }
     if (ResultCode result = merger.MergeLexicorn()) {
-        host.ShowError(text::CannotStartMerge(result));
+        const std::string& failedFile = merger.FailedFile();
+        host.ShowError(text::CannotStartMerge(result) + (failedFile.empty() ? "" : "\r\r" + failedFile));
         return MergeOutcome::kFailed;
     }
     host.ShowInformation(text::kDone);

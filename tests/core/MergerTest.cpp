@@ -422,6 +422,15 @@ TEST_F(MergeCommandTest, AddressesAreCheckedBeforeAnythingIsWritten) {
                   "info: Merge operation done successfully."}));
 }
 
+TEST_F(MergeCommandTest, AnOutputThatCannotBeWrittenIsNamedWithItsReason) {
+    Prepare(Filler(100, 'a'), Image(64));
+    fs::create_directory(dir / "out.bin");
+    EXPECT_EQ(Run(chosen), MergeOutcome::kFailed);
+    EXPECT_EQ(host.shown, std::vector<std::string>{"error: Can not start merge operation.20201003\r\r" +
+                                                   Path("out.bin") + ": not a regular file"});
+    EXPECT_EQ(merger.FailedFile(), Path("out.bin") + ": not a regular file");
+}
+
 TEST_F(MergeCommandTest, UnreadyMergerReportsItsCode) {
     EXPECT_EQ(Run(chosen), MergeOutcome::kFailed);
     EXPECT_EQ(host.shown, std::vector<std::string>{"error: Can not start merge operation.20000024"});
