@@ -50,6 +50,9 @@ class SilentDialogs final : public gui::Dialogs {
     bool Question(QWidget*, const QString&) override { return false; }
     std::optional<QString> OpenFile(QWidget*, const gui::FileChoice&) override { return std::nullopt; }
     std::optional<QString> SaveFile(QWidget*, const gui::FileChoice&) override { return std::nullopt; }
+    std::optional<QString> ChooseFolder(QWidget*, const QString&, const QString&) override {
+        return std::nullopt;
+    }
 };
 
 }  // namespace

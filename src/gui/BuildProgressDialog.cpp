@@ -85,6 +85,7 @@ void BuildProgressDialog::present() {
     }
     show();
     raise();
+    letEventsRun(Redraw::kNow);  // drawn at once, not at the first pause
 }
 
 void BuildProgressDialog::showEvent(QShowEvent* event) {

@@ -176,8 +176,6 @@ BuildSettingsDialog::Outcome BuildSettingsDialog::edit(ProjectSettings& settings
     return outcome_;
 }
 
-bool BuildSettingsDialog::configApiForRom() const { return noFileSystem_->isChecked(); }
-
 void BuildSettingsDialog::showEvent(QShowEvent* event) {
     if (settings_) fillFromSettings();
     QDialog::showEvent(event);
@@ -215,6 +213,7 @@ void BuildSettingsDialog::showSettings(const ProjectSettings& settings) {
     encodingChoice_->setCurrentIndex(encoding < encodingChoice_->count() ? encoding : -1);
     Select(byteOrder_, Code(settings.byteOrder));
     useDefaultStrings_->setChecked(settings.useDefaultString);
+    noFileSystem_->setChecked(settings.noFileSystem);
     Select(targetLanguage_, Code(settings.targetLanguage));
     Select(tableType_, Code(settings.tableType));
     const QString codePage = QString::fromStdString(settings.codePage);
@@ -233,6 +232,7 @@ ProjectSettings BuildSettingsDialog::choices() const {
                              : kStringAlignments.front();
     settings.byteOrder = static_cast<ByteOrder>(byteOrder_->checkedId());
     settings.useDefaultString = useDefaultStrings_->isChecked();
+    settings.noFileSystem = noFileSystem_->isChecked();
     settings.targetLanguage = static_cast<TargetLanguage>(targetLanguage_->checkedId());
     settings.targetPlatform = static_cast<TargetPlatform>(targetPlatform_->checkedId());
     settings.codePage = codePageChoice_->currentText().toStdString();
@@ -246,14 +246,13 @@ void BuildSettingsDialog::applyChoices() {
 void BuildSettingsDialog::platformChosen() {
     const auto platform = static_cast<TargetPlatform>(targetPlatform_->checkedId());
     ProjectSettings forced = choices();
-    bool configApiForROM = noFileSystem_->isChecked();
-    ChooseTargetPlatform(forced, platform, configApiForROM);
+    ChooseTargetPlatform(forced, platform);
     // What the platform fixes is shown and cannot be chosen; the rest stays as it was.
     const PlatformConstraints fixed = ConstraintsOf(platform);
     if (fixed.encoding) encodingChoice_->setCurrentIndex(Code(forced.encoding));
     if (fixed.tableType) Select(tableType_, Code(forced.tableType));
     if (fixed.targetLanguage) Select(targetLanguage_, Code(forced.targetLanguage));
-    noFileSystem_->setChecked(configApiForROM);
+    noFileSystem_->setChecked(forced.noFileSystem);
 
     encodingChoice_->setEnabled(!fixed.encoding);
     Enable(tableType_, !fixed.tableType);

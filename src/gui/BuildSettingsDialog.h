@@ -30,9 +30,6 @@ class BuildSettingsDialog : public QDialog {
     /// Shows the window modally, filled from `settings`; writes the choices back unless cancelled.
     Outcome edit(ProjectSettings& settings);
 
-    /// "Target platform has no file system": kept by the window for the run, whichever way it was left.
-    bool configApiForRom() const;
-
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;

@@ -35,6 +35,13 @@ class QtDialogs final : public Dialogs {
         return Run(parent, choice, QFileDialog::AcceptSave);
     }
 
+    std::optional<QString> ChooseFolder(QWidget* parent, const QString& title,
+                                        const QString& folder) override {
+        const QString chosen = QFileDialog::getExistingDirectory(parent, title, folder);
+        if (chosen.isEmpty()) return std::nullopt;
+        return chosen;
+    }
+
   private:
     static std::optional<QString> Run(QWidget* parent, const FileChoice& choice,
                                       QFileDialog::AcceptMode mode) {

@@ -30,6 +30,9 @@ class Dialogs {
     /// The chosen path, or nothing when the user cancelled.
     virtual std::optional<QString> OpenFile(QWidget* parent, const FileChoice& choice) = 0;
     virtual std::optional<QString> SaveFile(QWidget* parent, const FileChoice& choice) = 0;
+    /// An existing folder, starting at `folder`; nothing when the user cancelled.
+    virtual std::optional<QString> ChooseFolder(QWidget* parent, const QString& title,
+                                                const QString& folder) = 0;
 };
 
 /// The dialogs of the desktop: QMessageBox and QFileDialog.

@@ -6,25 +6,30 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTextBrowser>
-#include <QThread>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include "Version.h"
+#include "base/Unicode.h"
 #include "gui/BuildProgressDialog.h"
 #include "gui/BuildSettingsDialog.h"
 #include "gui/Dialogs.h"
@@ -43,6 +48,21 @@ namespace {
 constexpr int kEntryRole = Qt::UserRole;  // list items carry the index of their language entry
 
 QString FromUtf8(const std::string& text) { return QString::fromStdString(text); }
+
+// Where the recent projects are kept between runs, and how many.
+constexpr const char* kRecentProjectsKey = "recentProjects";
+constexpr int kMostRecentProjects = 5;
+
+// Dropped files and the file named at start-up: project files are known by their name, anything
+// else is offered to the table readers, which know tables by their content.
+bool IsProjectFile(const QString& path) {
+    return QFileInfo(path).suffix().compare(QString::fromLatin1(texts::kProjectSuffix),
+                                            Qt::CaseInsensitive) == 0;
+}
+
+QString CorruptedProjectMessage(const QString& path) {
+    return QString::fromUtf8(texts::kCorruptedProjectFile) + QStringLiteral("\r\r") + path;
+}
 
 // A link on the About page: red under the mouse, navy once the mouse has left it.
 class LinkLabel : public QLabel {
@@ -112,7 +132,7 @@ MainWindow::MainWindow(Dialogs& dialogs, const WizardStartup& startup)
 
     connect(pages_, &QTabWidget::currentChanged, this, [this](int page) { pageChanged(page); });
 
-    startWithProject(startup.projectPath);
+    startWith(startup.projectPath);
 
     alignmentDialog_ = std::make_unique<MergeAlignmentDialog>(dialogs_, this);
     progress_ = std::make_unique<BuildProgressDialog>([this] { requestCancel(); }, this);
@@ -131,18 +151,25 @@ QWidget* MainWindow::createBuildPage() {
     toolBar->setIconSize(QSize(16, 16));
     toolBar->addSeparator();
     auto* loadTable = AddToolButton(toolBar, "loadTableButton", QStyle::SP_DialogOpenButton,
-                                    "Open Excel file to load the string table");
+                                    "Open Excel file to load the string table (Ctrl+O)");
     loadTable->setText(QStringLiteral("Load String Table"));
+    loadTable->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     auto* settings =
         AddToolButton(toolBar, "settingsButton", QStyle::SP_FileDialogContentsView, "Lexicorn Settings");
     toolBar->addSeparator();
     auto* openProject = AddToolButton(toolBar, "openProjectButton", QStyle::SP_DirOpenIcon, "Open Project");
+    recentProjects_ = new QMenu(openProject);
+    recentProjects_->setObjectName(QStringLiteral("recentProjects"));
+    openProject->setMenu(recentProjects_);
+    openProject->setPopupMode(QToolButton::MenuButtonPopup);
     auto* saveProject =
-        AddToolButton(toolBar, "saveProjectButton", QStyle::SP_DialogSaveButton, "Save Project");
+        AddToolButton(toolBar, "saveProjectButton", QStyle::SP_DialogSaveButton, "Save Project (Ctrl+S)");
+    saveProject->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     auto* spacer = new QWidget(toolBar);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     toolBar->addWidget(spacer);
-    auto* help = AddToolButton(toolBar, "helpButton", QStyle::SP_MessageBoxQuestion, "Onlne Help");
+    auto* help = AddToolButton(toolBar, "helpButton", QStyle::SP_MessageBoxQuestion, "Onlne Help (F1)");
+    help->setShortcut(QKeySequence(Qt::Key_F1));
 
     auto* languagesBox = new QGroupBox(QStringLiteral("Select Languages"), page);
     languagesBox->setObjectName(QStringLiteral("languagesBox"));
@@ -178,6 +205,21 @@ QWidget* MainWindow::createBuildPage() {
     buttons->addStretch();
     grid->addLayout(buttons, 1, 1);
 
+    auto* outputLabel = new QLabel(QStringLiteral("Output folder:"), page);
+    outputFolderField_ = new QLineEdit(page);
+    outputFolderField_->setObjectName(QStringLiteral("outputFolder"));
+    outputFolderField_->setReadOnly(true);
+    outputFolderField_->setToolTip(QStringLiteral("The folder the Lexicorn files are written to"));
+    UseCreamBackground(*outputFolderField_);
+    outputLabel->setBuddy(outputFolderField_);
+    auto* chooseOutput = new QPushButton(QStringLiteral(". . ."), page);
+    chooseOutput->setObjectName(QStringLiteral("chooseOutputFolderButton"));
+    chooseOutput->setToolTip(QStringLiteral("Choose the output folder"));
+    auto* output = new QHBoxLayout;
+    output->addWidget(outputLabel);
+    output->addWidget(outputFolderField_, 1);
+    output->addWidget(chooseOutput);
+
     tableInfo_ = new QLabel(QString::fromUtf8(texts::kNoExcelFileLoaded), page);
     tableInfo_->setObjectName(QStringLiteral("tableInfo"));
     tableInfo_->setWordWrap(true);
@@ -185,8 +227,10 @@ QWidget* MainWindow::createBuildPage() {
     createButton_ =
         new QPushButton(style()->standardIcon(QStyle::SP_MediaPlay), QStringLiteral("Create"), page);
     createButton_->setObjectName(QStringLiteral("createButton"));
-    createButton_->setToolTip(QStringLiteral("Start creating Lexicorn"));
+    createButton_->setToolTip(QStringLiteral("Start creating Lexicorn (Ctrl+B)"));
     createButton_->setMinimumSize(84, 38);
+    createButton_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+    createButton_->setAutoDefault(true);  // Return on the focused button builds, as in a dialog
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(tableInfo_, 1);
     bottom->addWidget(createButton_);
@@ -194,15 +238,29 @@ QWidget* MainWindow::createBuildPage() {
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(toolBar);
     layout->addWidget(languagesBox, 1);
+    layout->addLayout(output);
     layout->addLayout(bottom);
+
+    // Tab follows the screen: the lists with the buttons between them, then the folder and Create.
+    QWidget* order[] = {availableLanguages_,
+                        languagesBox->findChild<QPushButton*>(QStringLiteral("addAllLanguagesButton")),
+                        languagesBox->findChild<QPushButton*>(QStringLiteral("addLanguageButton")),
+                        languagesBox->findChild<QPushButton*>(QStringLiteral("removeLanguageButton")),
+                        languagesBox->findChild<QPushButton*>(QStringLiteral("removeAllLanguagesButton")),
+                        selectedLanguages_,
+                        chooseOutput,
+                        createButton_};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i) QWidget::setTabOrder(order[i], order[i + 1]);
 
     connect(loadTable, &QToolButton::clicked, this, handler(&MainWindow::chooseTable));
     connect(settings, &QToolButton::clicked, this, handler(&MainWindow::editSettings));
     connect(openProject, &QToolButton::clicked, this, handler(&MainWindow::openProject));
     connect(saveProject, &QToolButton::clicked, this, handler(&MainWindow::saveProject));
-    connect(help, &QToolButton::clicked, this, [] { QDesktopServices::openUrl(HelpUrl(HelpPage::kManual)); });
-    connect(availableLanguages_, &QListWidget::itemDoubleClicked, this, handler(&MainWindow::addLanguage));
-    connect(selectedLanguages_, &QListWidget::itemDoubleClicked, this, handler(&MainWindow::removeLanguage));
+    connect(help, &QToolButton::clicked, this, [this] { openLink(HelpUrl(HelpPage::kManual)); });
+    // Activation is a double click or Enter on the current language.
+    connect(availableLanguages_, &QListWidget::activated, this, handler(&MainWindow::addLanguage));
+    connect(selectedLanguages_, &QListWidget::activated, this, handler(&MainWindow::removeLanguage));
+    connect(chooseOutput, &QPushButton::clicked, this, handler(&MainWindow::chooseOutputFolder));
     connect(createButton_, &QPushButton::clicked, this, handler(&MainWindow::createImage));
     return page;
 }
@@ -229,11 +287,10 @@ QWidget* MainWindow::createAboutPage() {
     version->setText(QString::fromLatin1(kVersionText));
 
     auto* manualLink = new LinkLabel(
-        HomePageCaption(), false, [] { QDesktopServices::openUrl(HelpUrl(HelpPage::kHome)); }, panel);
+        HomePageCaption(), false, [this] { openLink(HelpUrl(HelpPage::kHome)); }, panel);
     manualLink->setObjectName(QStringLiteral("manualLink"));
     auto* updatesLink = new LinkLabel(
-        QStringLiteral("Check for Updates"), true,
-        [] { QDesktopServices::openUrl(HelpUrl(HelpPage::kUpdates)); }, panel);
+        QStringLiteral("Check for Updates"), true, [this] { openLink(HelpUrl(HelpPage::kUpdates)); }, panel);
     updatesLink->setObjectName(QStringLiteral("updatesLink"));
 
     auto* newsBox = new QGroupBox(panel);
@@ -263,25 +320,101 @@ QWidget* MainWindow::createAboutPage() {
     return page;
 }
 
-void MainWindow::startWithProject(const QString& path) {
+void MainWindow::startWith(const QString& path) {
+    showOutputFolder();
+    showRecentProjects();
     if (path.isEmpty()) return;  // the defaults stand
+    if (!IsProjectFile(path)) {
+        guarded([&] { loadTable(chosen(path)); });
+        return;
+    }
     const ProjectFileResult loaded = LoadProjectFile(path.toStdString(), settings_);
     switch (loaded.status) {
         case ProjectFileResult::Status::kOk:
-            projectWasLoaded();
+            projectWasLoaded(chosen(path));
             break;
         case ProjectFileResult::Status::kNotAProject:
             // The defaults stay, so that default strings remain on; the user learns why.
-            dialogs_.Error(nullptr, QString::fromUtf8(texts::kCorruptedProjectFile));
+            dialogs_.Error(nullptr, CorruptedProjectMessage(path));
             break;
         case ProjectFileResult::Status::kError:
             throw StartupError(loaded.message);
     }
 }
 
-void MainWindow::projectWasLoaded() {
+void MainWindow::openFile(const QString& path) {
+    if (!IsProjectFile(path)) {
+        loadTable(chosen(path));
+    } else if (openProjectFile(chosen(path))) {
+        dialogs_.Information(this, QString::fromUtf8(texts::kSettingsLoaded));
+    }
+}
+
+bool MainWindow::openProjectFile(const QString& path) {
+    const ProjectFileResult loaded = LoadProjectFile(path.toStdString(), settings_);
+    switch (loaded.status) {
+        case ProjectFileResult::Status::kOk:
+            projectWasLoaded(path);
+            return true;
+        case ProjectFileResult::Status::kNotAProject:
+            dialogs_.Error(this, CorruptedProjectMessage(path));
+            return false;
+        case ProjectFileResult::Status::kError:
+            dialogs_.Error(this, FromUtf8(loaded.message));
+            return false;
+    }
+    return false;
+}
+
+void MainWindow::projectWasLoaded(const QString& path) {
     projectLoaded_ = true;
     mergePage_->showProjectChoices();
+    setWindowTitle(QString::fromUtf8(texts::kApplicationTitle) + QStringLiteral(" - ") +
+                   QFileInfo(path).fileName());
+    rememberRecentProject(path);
+    // A folder the project names wins; without one, a folder the user chose stays.
+    if (!settings_.outputFolder.empty())
+        chosenOutputFolder_ = QString::fromStdString(settings_.outputFolder);
+    else
+        settings_.outputFolder = chosenOutputFolder_.toStdString();
+    showOutputFolder();
+    // The project's job: its table with its languages chosen. A table that cannot be loaded is
+    // reported; the settings stand all the same.
+    if (settings_.table.empty()) return;
+    const std::vector<std::string> codes = settings_.languages;
+    try {
+        loadTable(QString::fromStdString(settings_.table));
+    } catch (const std::exception& error) {
+        reportError(error);
+        return;
+    }
+    for (LanguageEntry& entry : table_.languages)
+        entry.selected = std::find(codes.begin(), codes.end(), Utf16ToUtf8(entry.code)) != codes.end();
+    showLanguages();
+}
+
+void MainWindow::rememberRecentProject(const QString& path) {
+    QSettings stored;
+    QStringList recent = stored.value(QLatin1String(kRecentProjectsKey)).toStringList();
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    recent.removeAll(absolute);
+    recent.prepend(absolute);
+    while (recent.size() > kMostRecentProjects) recent.removeLast();
+    stored.setValue(QLatin1String(kRecentProjectsKey), recent);
+    showRecentProjects();
+}
+
+void MainWindow::showRecentProjects() {
+    recentProjects_->clear();
+    const QStringList recent = QSettings().value(QLatin1String(kRecentProjectsKey)).toStringList();
+    for (const QString& path : recent)
+        recentProjects_->addAction(path, this, [this, path] {
+            guarded([&] {
+                if (openProjectFile(chosen(path)))
+                    dialogs_.Information(this, QString::fromUtf8(texts::kSettingsLoaded));
+            });
+        });
+    recentProjects_->setEnabled(!recent.isEmpty());
 }
 
 void MainWindow::pageChanged(int page) {
@@ -315,7 +448,31 @@ void MainWindow::reportError(const std::exception& error) {
 
 QString MainWindow::chosen(const QString& path) {
     currentFolder_ = QFileInfo(path).absolutePath();
+    showOutputFolder();
     return path;
+}
+
+QString MainWindow::outputFolder() const {
+    return chosenOutputFolder_.isEmpty() ? currentFolder_ : chosenOutputFolder_;
+}
+
+void MainWindow::showOutputFolder() { outputFolderField_->setText(QDir::toNativeSeparators(outputFolder())); }
+
+void MainWindow::chooseOutputFolder() {
+    const std::optional<QString> folder =
+        dialogs_.ChooseFolder(this, QStringLiteral("Select Output Folder"), outputFolder());
+    if (!folder) return;
+    // Once chosen, the folder stays, whatever file is chosen next; a project keeps it.
+    chosenOutputFolder_ = QFileInfo(*folder).absoluteFilePath();
+    settings_.outputFolder = chosenOutputFolder_.toStdString();
+    showOutputFolder();
+}
+
+void MainWindow::openLink(const QUrl& url) {
+    if (!QDesktopServices::openUrl(url))
+        dialogs_.Error(
+            this,
+            QStringLiteral("Cannot open %1\r\rNo program to show it was found.").arg(url.toDisplayString()));
 }
 
 QWidget* MainWindow::messageParent() {
@@ -347,7 +504,7 @@ void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
 void MainWindow::dropEvent(QDropEvent* event) {
     const QString path = event->mimeData()->urls().front().toLocalFile();
     event->acceptProposedAction();
-    guarded([&] { loadTable(chosen(path)); });
+    guarded([&] { openFile(path); });
 }
 
 // ---- Language selection
@@ -364,8 +521,18 @@ void MainWindow::loadTable(const QString& path) {
     table_.tableReader.reset();
     // Reads every name before anything is shown: a table that cannot be read leaves none loaded.
     table_ = LoadTable(QDir::toNativeSeparators(path).toStdString(), settings_.codePage);
-    tableInfo_->setText(QString::fromUtf8(texts::kLoaded) + QFileInfo(path).fileName());
+    settings_.table = table_.spreadsheetPath;
+    showTableInfo();
     showLanguages();
+}
+
+void MainWindow::showTableInfo() {
+    const std::size_t rows = table_.tableReader ? table_.tableReader->GetRowCount() : 0;
+    const std::size_t strings = rows > 2 ? rows - 2 : 0;
+    tableInfo_->setText(QStringLiteral("%1: %2 languages, %3 strings")
+                            .arg(QFileInfo(QString::fromStdString(table_.spreadsheetPath)).fileName())
+                            .arg(table_.languages.size())
+                            .arg(strings));
 }
 
 void MainWindow::ResetStringTable() {
@@ -385,6 +552,10 @@ void MainWindow::showLanguages() {
         item->setData(kEntryRole, static_cast<int>(i));
         (entry.selected ? selectedLanguages_ : availableLanguages_)->addItem(item);
     }
+    // A project saved now keeps the choice, even after the build has forgotten the table.
+    settings_.languages.clear();
+    for (const LanguageEntry& entry : table_.languages)
+        if (entry.selected) settings_.languages.push_back(Utf16ToUtf8(entry.code));
 }
 
 void MainWindow::addLanguage() {
@@ -422,20 +593,8 @@ void MainWindow::openProject() {
     const std::optional<QString> path = dialogs_.OpenFile(
         this, {QString::fromUtf8(texts::kOpenProjectFile), QString::fromUtf8(texts::kProjectFilter),
                QString::fromUtf8(texts::kProjectSuffix), currentFolder_});
-    if (!path) return;
-    const ProjectFileResult loaded = LoadProjectFile(chosen(*path).toStdString(), settings_);
-    switch (loaded.status) {
-        case ProjectFileResult::Status::kOk:
-            projectWasLoaded();
-            dialogs_.Information(this, QString::fromUtf8(texts::kSettingsLoaded));
-            break;
-        case ProjectFileResult::Status::kNotAProject:
-            dialogs_.Error(this, QString::fromUtf8(texts::kCorruptedProjectFile));
-            break;
-        case ProjectFileResult::Status::kError:
-            dialogs_.Error(this, FromUtf8(loaded.message));
-            break;
-    }
+    if (path && openProjectFile(chosen(*path)))
+        dialogs_.Information(this, QString::fromUtf8(texts::kSettingsLoaded));
 }
 
 void MainWindow::saveProject() {
@@ -444,7 +603,13 @@ void MainWindow::saveProject() {
                QString::fromUtf8(texts::kProjectSuffix), currentFolder_});
     if (!path) return;
     const ProjectFileResult saved = SaveProjectFile(chosen(*path).toStdString(), settings_);
-    if (!saved) dialogs_.Error(this, FromUtf8(saved.message));
+    if (!saved) {
+        dialogs_.Error(this, FromUtf8(saved.message));
+        return;
+    }
+    setWindowTitle(QString::fromUtf8(texts::kApplicationTitle) + QStringLiteral(" - ") +
+                   QFileInfo(*path).fileName());
+    rememberRecentProject(*path);
 }
 
 // ---- The build
@@ -456,8 +621,7 @@ void MainWindow::createImage() {
     createButton_->setEnabled(false);
     cancelRequested_ = false;
     BuildOptions options;
-    options.outputFolder = currentFolder_.toStdString();
-    options.configApiForROM = settingsDialog_->configApiForRom();
+    options.outputFolder = outputFolder().toStdString();
     guarded([&] { BuildLexicorn(*this, table_, settings_, options); });
     cancelRequested_ = false;
     createButton_->setEnabled(true);
@@ -482,10 +646,13 @@ void MainWindow::ShowInformation(const std::string& text) {
 }
 
 void MainWindow::Pause(std::chrono::milliseconds duration) {
-    // The pause is for reading: the latest status is drawn first, then left as it is meanwhile.
+    // The pause is for reading: the latest status is drawn first, and the window goes on drawing
+    // itself meanwhile; a Cancel pressed now is taken at the build's next check.
     if (!startup_.readingPauses) return;
     progress_->redrawNow();
-    QThread::msleep(static_cast<unsigned long>(duration.count()));
+    QEventLoop pause;
+    QTimer::singleShot(duration, &pause, &QEventLoop::quit);
+    pause.exec();
 }
 
 }  // namespace lexicorn::gui

@@ -13,9 +13,12 @@
 #include "table/LoadedTable.h"
 
 class QLabel;
+class QLineEdit;
 class QListWidget;
+class QMenu;
 class QPushButton;
 class QTabWidget;
+class QToolButton;
 
 namespace lexicorn::gui {
 
@@ -52,6 +55,11 @@ class MainWindow : public QMainWindow, private BuildHost {
     void reportError(const std::exception& error);
 
     void loadTable(const QString& path);
+    /// Opens a project file: its settings, and its table, languages and output folder where it
+    /// names them. False when the file is not a project.
+    bool openProjectFile(const QString& path);
+    /// The folder the next build writes to.
+    QString outputFolder() const;
     /// Builds the image and its files from the chosen languages, as the Create button does.
     void createImage();
     void requestCancel() { cancelRequested_ = true; }
@@ -90,9 +98,16 @@ class MainWindow : public QMainWindow, private BuildHost {
 
     QWidget* createBuildPage();
     QWidget* createAboutPage();
-    void startWithProject(const QString& path);
+    void startWith(const QString& path);
+    /// A project file or a table, known by its name, as a dropped or command-line file is.
+    void openFile(const QString& path);
     /// Applies a loaded project's choices beyond the settings record.
-    void projectWasLoaded();
+    void projectWasLoaded(const QString& path);
+    void rememberRecentProject(const QString& path);
+    void showRecentProjects();
+    void showOutputFolder();
+    void showTableInfo();
+    void openLink(const QUrl& url);
     void pageChanged(int page);
     std::optional<QString> chooseMergeFile(const QString& title, bool forWriting);
     /// Runs an event handler; what it throws goes to the general error report.
@@ -104,6 +119,7 @@ class MainWindow : public QMainWindow, private BuildHost {
     QWidget* messageParent();
 
     void chooseTable();
+    void chooseOutputFolder();
     void editSettings();
     void openProject();
     void saveProject();
@@ -123,13 +139,16 @@ class MainWindow : public QMainWindow, private BuildHost {
     bool building_ = false;
     bool splashShown_ = false;
     QString currentFolder_;
+    QString chosenOutputFolder_;  // empty: builds follow the folder of the file last chosen
 
     QTabWidget* pages_ = nullptr;
     MergePage* mergePage_ = nullptr;
     QListWidget* availableLanguages_ = nullptr;
     QListWidget* selectedLanguages_ = nullptr;
     QLabel* tableInfo_ = nullptr;
+    QLineEdit* outputFolderField_ = nullptr;
     QPushButton* createButton_ = nullptr;
+    QMenu* recentProjects_ = nullptr;
 
     // The other windows of the application, created after this one in this order.
     std::unique_ptr<MergeAlignmentDialog> alignmentDialog_;

@@ -8,11 +8,10 @@ inline constexpr const char* kApplicationTitle = "Lexicorn Wizard";
 
 // Build page
 inline constexpr const char* kNoExcelFileLoaded = "No Excel file loaded!";
-inline constexpr const char* kLoaded = "Loaded: ";
 inline constexpr const char* kSelectExcelFile = "Select Excel File";
 inline constexpr const char* kStringTableFilter =
-    "String tables (*.xls *.xlsx *.ods *.csv);;Excel Files (*.xls *.xlsx);;OpenDocument spreadsheets "
-    "(*.ods);;CSV files (*.csv);;All Files (*)";
+    "String tables (*.xls *.xlsx *.ods *.csv *.tsv *.txt);;Excel Files (*.xls *.xlsx);;OpenDocument "
+    "spreadsheets (*.ods);;CSV files (*.csv);;Tab-separated text (*.tsv *.txt);;All Files (*)";
 
 // Projects
 inline constexpr const char* kOpenProjectFile = "Open Project File";

@@ -6,7 +6,10 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QMap>
+#include <QMenu>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
@@ -95,9 +98,10 @@ class MainWindowTest : public WizardFixture {
         QCOMPARE(pages->tabText(1), QStringLiteral("Merger"));
         QCOMPARE(pages->tabText(2), QStringLiteral("About"));
         QCOMPARE(Find<QToolButton>("loadTableButton")->toolTip(),
-                 QStringLiteral("Open Excel file to load the string table"));
-        QCOMPARE(Find<QToolButton>("helpButton")->toolTip(), QStringLiteral("Onlne Help"));
-        QCOMPARE(Find<QPushButton>("createButton")->toolTip(), QStringLiteral("Start creating Lexicorn"));
+                 QStringLiteral("Open Excel file to load the string table (Ctrl+O)"));
+        QCOMPARE(Find<QToolButton>("helpButton")->toolTip(), QStringLiteral("Onlne Help (F1)"));
+        QCOMPARE(Find<QPushButton>("createButton")->toolTip(),
+                 QStringLiteral("Start creating Lexicorn (Ctrl+B)"));
         window.show();
         SaveScreenshot(window, QStringLiteral("main-window"));
     }
@@ -114,11 +118,19 @@ class MainWindowTest : public WizardFixture {
     }
 
     void StartsWithDefaultsAndSaysSoWhenTheArgumentIsNoProject() {
-        Write("notes.txt", "just some text\r\n");
-        gui::MainWindow& window = Start(Path("notes.txt"));
-        QCOMPARE(dialogs_->Take(), QStringList{"Error: Corrupted project file."});
+        Write("notes.lxn", "just some text\r\n");
+        gui::MainWindow& window = Start(Path("notes.lxn"));
+        QCOMPARE(dialogs_->Take(), QStringList{"Error: Corrupted project file.\r\r" + Path("notes.lxn")});
         QCOMPARE(window.settings(), ProjectSettings{});  // default strings stay on
         QVERIFY(!window.projectLoaded());
+    }
+
+    void StartsWithTheTableOnTheCommandLine() {
+        CopyFixture("table.xlsx");
+        gui::MainWindow& window = Start(Path("table.xlsx"));
+        QVERIFY(dialogs_->shown.isEmpty());
+        QVERIFY(!window.projectLoaded());
+        QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("table.xlsx: 6 languages, 6 strings"));
     }
 
     void DoesNotStartWithAProjectThatFailsHalfWay() {
@@ -131,7 +143,7 @@ class MainWindowTest : public WizardFixture {
         CopyFixture("table.xlsx");
         LoadThroughButton("table.xlsx");
         QCOMPARE(dialogs_->Take(), QStringList{"OpenFile: Select Excel File"});
-        QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("Loaded: table.xlsx"));
+        QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("table.xlsx: 6 languages, 6 strings"));
         const QStringList all{"English", "Deutsch", "Polski", "Русский", "Ελληνικά", "日本語"};
         QCOMPARE(Items("availableLanguages"), all);
         QVERIFY(Items("selectedLanguages").isEmpty());
@@ -258,7 +270,7 @@ class MainWindowTest : public WizardFixture {
         QVERIFY(enter.isAccepted());
         QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(window_.get(), &drop);
-        QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("Loaded: table.xlsx"));
+        QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("table.xlsx: 6 languages, 6 strings"));
         QCOMPARE(Items("availableLanguages").size(), 6);
     }
 
@@ -463,7 +475,7 @@ class MainWindowTest : public WizardFixture {
         QCOMPARE(window_->settings().targetLanguage, TargetLanguage::kC);
     }
 
-    void SettingsWindowEscapeKeepsAndEnterApplies() {
+    void SettingsWindowEscapeRevertsEverythingAndEnterApplies() {
         Start();
         WithSettingsWindow([](gui::BuildSettingsDialog& form) {
             Control<QComboBox>(form, "alignmentChoice")->setCurrentIndex(1);
@@ -472,8 +484,8 @@ class MainWindowTest : public WizardFixture {
             QVERIFY(!form.isVisible());
         });
         QCOMPARE(window_->settings(), ProjectSettings{});
-        QVERIFY(window_->settingsDialog().configApiForRom());  // the check box is kept however it was left
         WithSettingsWindow([](gui::BuildSettingsDialog& form) {
+            QVERIFY(!Control<QCheckBox>(form, "noFileSystem")->isChecked());
             QCOMPARE(Control<QComboBox>(form, "alignmentChoice")->currentText(), QStringLiteral("BYTE"));
             Control<QComboBox>(form, "alignmentChoice")->setCurrentIndex(1);
             QTest::keyClick(Group(form, "byteOrder")->button(0), Qt::Key_Return);
@@ -519,8 +531,8 @@ class MainWindowTest : public WizardFixture {
         Write("other.lxn", "lexicornprojectfile\r\n");
         dialogs_->files.push_back(Path("other.lxn"));
         Find<QToolButton>("openProjectButton")->click();
-        QCOMPARE(dialogs_->Take(),
-                 (QStringList{"OpenFile: Open Project File", "Error: Corrupted project file."}));
+        QCOMPARE(dialogs_->Take(), (QStringList{"OpenFile: Open Project File",
+                                                "Error: Corrupted project file.\r\r" + Path("other.lxn")}));
         Write("half.lxn", "LEXICORNPROJECTFILE\r\n0\r\n0\r\n");
         dialogs_->files.push_back(Path("half.lxn"));
         Find<QToolButton>("openProjectButton")->click();
@@ -539,6 +551,157 @@ class MainWindowTest : public WizardFixture {
         QVERIFY(!splash.pixmap().isNull());
         SaveScreenshot(splash, QStringLiteral("splash-window"));
         QCOMPARE(gui::SplashScreen::kShowTime, std::chrono::milliseconds(2000));
+    }
+
+    // An earlier set of files; a later build that fails or is cancelled must leave it as it is.
+    QMap<QString, QByteArray> WriteAnEarlierSet() {
+        for (const char* name : {"Lexicorn.bin", "Lexicorn.c", "StringList.h", "LXNApiCfg.h"})
+            Write(QString::fromLatin1(name), QByteArray("earlier ") + name);
+        return Files();
+    }
+    QMap<QString, QByteArray> Files() const {
+        QMap<QString, QByteArray> files;
+        for (const QString& name : QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden))
+            files[name] = Read(name);
+        return files;
+    }
+    void LoadAll(const QByteArray& table) {
+        Write("t.csv", table);
+        LoadThroughButton("t.csv");
+        Find<QPushButton>("addAllLanguagesButton")->click();
+        dialogs_->Take();
+    }
+
+    void AFailedBuildLeavesTheEarlierSetAsItWas() {
+        Start();
+        LoadAll("ID,English\n,en\nA,a\nA,b\n");
+        const QMap<QString, QByteArray> earlier = WriteAnEarlierSet();
+        Find<QPushButton>("createButton")->click();
+        QCOMPARE(dialogs_->Take(), QStringList{"Error: Duplicate string id !!!\r\rA\rRow: 4"});
+        QCOMPARE(Files(), earlier);
+    }
+
+    void ACancelDuringTheReadingPausesLeavesTheEarlierSetAsItWas() {
+        Start({}, true);
+        LoadAll("ID,English\n,en\nA,a\nB,b\n");
+        const QMap<QString, QByteArray> earlier = WriteAnEarlierSet();
+        // Cancel is pressed during the pause after Lexicorn.c, when the image and the C source
+        // are complete but not yet in place; the pause lets the click through.
+        QTimer::singleShot(2500, window_.get(), [this] {
+            window_->progressDialog().findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
+        });
+        Find<QPushButton>("createButton")->click();
+        QCOMPARE(dialogs_->Take(), QStringList{"Information: Cancelled by user!"});
+        QCOMPARE(Files(), earlier);
+    }
+
+    void AFileThatCannotBeWrittenIsNamedWithItsReason() {
+        Start();
+        Write("Lexicorn.bin", "earlier");
+        QFile::setPermissions(Path("Lexicorn.bin"), QFileDevice::ReadOwner);
+        Write("t.csv", "ID,English\n,en\nA,a\n");
+        LoadThroughButton("t.csv");
+        Find<QPushButton>("addAllLanguagesButton")->click();
+        dialogs_->Take();
+        Find<QPushButton>("createButton")->click();
+        const QStringList shown = dialogs_->Take();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(
+            shown[0].endsWith("Error: 0x2000100B\r\r" + Path("Lexicorn.bin") + ": the file is read-only"),
+            qPrintable(shown[0]));
+        QCOMPARE(Read("Lexicorn.bin"), QByteArray("earlier"));
+    }
+
+    void TheOutputFolderIsShownChosenAndKeptByProjects() {
+        Start();
+        QCOMPARE(Find<QLineEdit>("outputFolder")->text(), QDir::toNativeSeparators(dir_->path()));
+        QDir(dir_->path()).mkdir(QStringLiteral("tables"));
+        QDir(dir_->path()).mkdir(QStringLiteral("out"));
+        Write("tables/t.csv", "ID,English,Deutsch\n,en,de\nA,a,b\n");
+        LoadThroughButton("tables/t.csv");  // until a folder is chosen, the folder of the last file
+        QCOMPARE(Find<QLineEdit>("outputFolder")->text(), QDir::toNativeSeparators(Path("tables")));
+        ChooseFile("chooseOutputFolderButton", "out");
+        QCOMPARE(Find<QLineEdit>("outputFolder")->text(), QDir::toNativeSeparators(Path("out")));
+        QCOMPARE(dialogs_->Take(),
+                 (QStringList{"OpenFile: Select Excel File", "ChooseFolder: Select Output Folder"}));
+        Choose("availableLanguages", 1, "addLanguageButton");
+        window_->show();
+        SaveScreenshot(*window_, QStringLiteral("build-page-output-folder"));
+        Find<QPushButton>("createButton")->click();
+        const QStringList shown = dialogs_->Take();
+        QVERIFY2(shown.value(0).endsWith("\rOutput folder: " + Path("out") + "\r"),
+                 qPrintable(shown.value(0)));
+        QVERIFY(QFile::exists(Path("out/Lexicorn.bin")));
+
+        dialogs_->files.push_back(Path("job.lxn"));
+        Find<QToolButton>("saveProjectButton")->click();
+        dialogs_->Take();
+        QVERIFY2(Read("job.lxn").endsWith("TABLE=tables/t.csv\r\nLANGUAGES=de\r\nOUTPUT=out\r\n"),
+                 Read("job.lxn").constData());
+        QCOMPARE(window_->windowTitle(), QStringLiteral("Lexicorn Wizard - job.lxn"));
+    }
+
+    void AProjectWithItsJobBuildsWithOneClick() {
+        QDir(dir_->path()).mkdir(QStringLiteral("out"));
+        Write("t.csv", "ID,English,Deutsch,Polski\n,en,de,pl\nA,a,b,c\n");
+        Write("job.lxn",
+              "LEXICORNPROJECTFILE\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n16\r\n0\r\n0\r\n0\r\n1\r\n"
+              "NOFILESYSTEM=1\r\nTABLE=t.csv\r\nLANGUAGES=de,pl\r\nOUTPUT=out\r\n");
+        Start(Path("job.lxn"));
+        QCOMPARE(Items("selectedLanguages"), (QStringList{"Deutsch", "Polski"}));
+        QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("t.csv: 3 languages, 1 strings"));
+        QCOMPARE(window_->windowTitle(), QStringLiteral("Lexicorn Wizard - job.lxn"));
+        Find<QPushButton>("createButton")->click();
+        QVERIFY(dialogs_->Take().value(0).startsWith("Information: Lexicorn was created succesfully!"));
+        QVERIFY(Read("out/LXNApiCfg.h").contains("LXNCFG_API_FOR_ROM 1"));
+
+        // A project whose table is gone: the settings still apply, and the user learns why.
+        QFile::remove(Path("t.csv"));
+        dialogs_->files.push_back(Path("job.lxn"));
+        Find<QToolButton>("openProjectButton")->click();
+        QCOMPARE(dialogs_->Take(),
+                 (QStringList{"OpenFile: Open Project File", "Error: " + Path("t.csv") + ": no such file",
+                              "Information: Settings loaded from project file."}));
+        QVERIFY(window_->settings().noFileSystem);
+        // It is the first of the recent projects.
+        auto* recent = Find<QMenu>("recentProjects");
+        QCOMPARE(recent->actions().size(), 1);
+        QCOMPARE(recent->actions()[0]->text(), Path("job.lxn"));
+    }
+
+    void ADroppedProjectOpensAsAProject() {
+        Start();
+        Write("t.csv", "ID,English\n,en\nA,a\n");
+        Write(
+            "dropped.lxn",
+            "LEXICORNPROJECTFILE\r\n2\r\n0\r\n0\r\n0\r\n0\r\n0\r\n16\r\n0\r\n0\r\n0\r\n1\r\nTABLE=t.csv\r\n");
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(Path("dropped.lxn"))});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window_.get(), &enter);
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window_.get(), &drop);
+        QCOMPARE(dialogs_->Take(), QStringList{"Information: Settings loaded from project file."});
+        QCOMPARE(window_->settings().encoding, Encoding::kUtf8);
+        QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("t.csv: 1 languages, 1 strings"));
+    }
+
+    void KeysMoveLanguagesAndBuild() {
+        Start();
+        Write("t.csv", "ID,English,Deutsch\n,en,de\nA,a,b\n");
+        LoadThroughButton("t.csv");
+        dialogs_->Take();
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        auto* available = Find<QListWidget>("availableLanguages");
+        available->setFocus();
+        available->setCurrentRow(1);
+        QTest::keyClick(available, Qt::Key_Return);
+        QCOMPARE(Items("selectedLanguages"), QStringList{"Deutsch"});
+        auto* create = Find<QPushButton>("createButton");
+        create->setFocus();
+        QTest::keyClick(create, Qt::Key_Return);
+        QVERIFY(dialogs_->Take().value(0).startsWith("Information: Lexicorn was created succesfully!"));
     }
 
     void AboutPageShowsTheVersionAndOpensTheManual() {

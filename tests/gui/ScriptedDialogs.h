@@ -42,6 +42,9 @@ class ScriptedDialogs final : public gui::Dialogs {
     std::optional<QString> SaveFile(QWidget*, const gui::FileChoice& choice) override {
         return Choose("SaveFile: " + choice.title);
     }
+    std::optional<QString> ChooseFolder(QWidget*, const QString& title, const QString&) override {
+        return Choose("ChooseFolder: " + title);
+    }
 
     /// The messages shown so far, and forgets them.
     QStringList Take() {

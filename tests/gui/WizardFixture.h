@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -23,11 +25,11 @@ class WizardFixture : public QObject {
     std::unique_ptr<ScriptedDialogs> dialogs_;
     std::unique_ptr<gui::MainWindow> window_;
 
-    gui::MainWindow& Start(const QString& project = {}) {
+    gui::MainWindow& Start(const QString& project = {}, bool readingPauses = false) {
         gui::WizardStartup startup;
         startup.projectPath = project;
         startup.splashTime = std::chrono::milliseconds(0);
-        startup.readingPauses = false;
+        startup.readingPauses = readingPauses;
         window_ = std::make_unique<gui::MainWindow>(*dialogs_, startup);
         return *window_;
     }
@@ -56,6 +58,9 @@ class WizardFixture : public QObject {
 
   private slots:
     void init() {
+        // The recent projects are kept in the settings of a test profile, never the user's.
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings().clear();
         dir_ = std::make_unique<QTemporaryDir>();
         dialogs_ = std::make_unique<ScriptedDialogs>();
         QDir::setCurrent(dir_->path());
