@@ -91,7 +91,8 @@ class MergeCommand final : public Subcommand {
             throw std::runtime_error(result == kNotALexicorn || result == kOutOfRange
                                          ? args.image + ": " + merge_messages::kInvalidImage
                                          : FileProblem(args.image, result));
-        if (ResultCode result = merger.ScanTarget(args.target))
+        // The merge itself scans the target for an old image, once.
+        if (ResultCode result = merger.ChooseTarget(args.target))
             throw std::runtime_error(FileProblem(args.target, result));
         merger.SetOutputFile(args.output);
 

@@ -36,15 +36,23 @@ ResultCode LXNMerger::CheckOpenSource() {
     return start == kSignature ? kSuccess : kNotALexicorn;
 }
 
-ResultCode LXNMerger::ScanTarget(const std::string& path) {
-    targetScanned_ = false;
+ResultCode LXNMerger::ChooseTarget(const std::string& path) {
+    targetChosen_ = false;
     targetHasLexicorn_ = false;
     oldLexicornSize_ = 0;
     if (ResultCode measured = SetTargetFile(path)) return measured;
-    if (ResultCode opened = targetFile_.OpenForReading()) return opened;
-    const ResultCode scanned = ScanOpenTarget();
-    targetFile_.CloseFile();
-    targetScanned_ = scanned == kSuccess;
+    targetChosen_ = true;
+    return kSuccess;
+}
+
+ResultCode LXNMerger::ScanTarget(const std::string& path) {
+    if (ResultCode chosen = ChooseTarget(path)) return chosen;
+    ResultCode scanned = targetFile_.OpenForReading();
+    if (scanned == kSuccess) {
+        scanned = ScanOpenTarget();
+        targetFile_.CloseFile();
+    }
+    targetChosen_ = scanned == kSuccess;
     return scanned;
 }
 
@@ -77,7 +85,8 @@ ResultCode LXNMerger::MergeLexicorn() {
 }
 
 ResultCode LXNMerger::CheckInputs() {
-    if (ResultCode checked = CheckOpenSource()) return checked;
+    // An image shorter than its signature is no image, whatever the read says.
+    if (ResultCode checked = CheckOpenSource()) return checked == kOutOfRange ? kNotALexicorn : checked;
     const ResultCode scanned = ScanOpenTarget();
     ClearInOutput(targetHasLexicorn_ ? std::optional<std::uint32_t>(oldLexicornPosition_) : std::nullopt);
     return scanned;

@@ -15,21 +15,24 @@ class LXNMerger final : public BinFileMerger {
     /// 0 when the file begins with the Lexicorn signature (little endian), else kNotALexicorn or the
     /// code of the failed open or read.
     ResultCode CheckLexicornFile(const std::string& path);
-    /// Reads the target and looks for the first whole signature in it, at any byte offset: 0, or
+    /// Chooses the target for the merge without scanning it (the merge scans it): 0, or the code
+    /// of the failed open.
+    ResultCode ChooseTarget(const std::string& path);
+    /// Chooses the target and looks for the first whole signature in it, at any byte offset: 0, or
     /// the code of the failed open or read (kOutOfRange when the signature stands less than a
     /// header's length before the end).
     ResultCode ScanTarget(const std::string& path);
     /// kOutOfRange for a mode other than overwrite or append; else as SetParameters.
     ResultCode SetMergeParameters(MergeMode mode, MergePlacement placement, std::uint8_t alignment,
                                   std::uint32_t address);
-    /// kMergeNotReady before an image was accepted and a target scanned; kOutputIsInput when the
+    /// kMergeNotReady before an image was accepted and a target chosen; kOutputIsInput when the
     /// output is the image file or the target (also through links); else as Merge. The inputs are
     /// checked and the target scanned again as they are when merged, since either may have been
     /// rebuilt since it was chosen: only the old image found then is made obsolete, and what the
     /// scan found is what TargetHasLexicorn and the rest tell afterwards.
     ResultCode MergeLexicorn();
 
-    bool IsReady() const { return sourceValid_ && targetScanned_; }
+    bool IsReady() const { return sourceValid_ && targetChosen_; }
     bool TargetHasLexicorn() const { return targetHasLexicorn_; }
     std::uint32_t OldLexicornPosition() const { return oldLexicornPosition_; }
     std::uint32_t OldLexicornSize() const { return oldLexicornSize_; }
@@ -42,7 +45,7 @@ class LXNMerger final : public BinFileMerger {
     ResultCode ScanOpenTarget();
 
     bool sourceValid_ = false;
-    bool targetScanned_ = false;
+    bool targetChosen_ = false;
     bool targetHasLexicorn_ = false;
     std::uint32_t oldLexicornPosition_ = 0;
     std::uint32_t oldLexicornSize_ = 0;

@@ -15,6 +15,8 @@ std::string merge_messages::CannotStartMerge(ResultCode code) {
             return text + "\r\rAt this address the Lexicorn would end beyond 4 GB.";
         case kFileTooLarge:
             return text + "\r\rFiles of 4 GB or more cannot be merged.";
+        case kOutOfRange:
+            return text + "\r\rThe target ends inside the header of the Lexicorn it holds.";
         default:
             return text;
     }

@@ -134,8 +134,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.name; });
 
 TEST_F(CommandLine, AProjectWithAJobBuildsItsTableIntoItsFolder) {
-    test::WriteFile(dir / "job.lxn", "LEXICORNPROJECTFILE\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n16\r\n0\r\n0\r\n0\r\n1\r\n"
-                                     "TABLE=strings.csv\r\nLANGUAGES=de\r\nOUTPUT=job-out\r\n");
+    test::WriteFile(dir / "job.lxn",
+                    "LEXICORNPROJECTFILE\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n16\r\n0\r\n0\r\n0\r\n1\r\n"
+                    "TABLE=strings.csv\r\nLANGUAGES=de\r\nOUTPUT=job-out\r\n");
     ASSERT_EQ(Run({"build", "-p", Path("job.lxn"), "--unique-id", "0x1"}), kExitSuccess) << err;
     EXPECT_NE(out.find("Number of languages: 1\n"), std::string::npos) << out;
     EXPECT_NE(out.find("Output folder: " + Path("job-out") + "\n"), std::string::npos) << out;
@@ -143,7 +144,8 @@ TEST_F(CommandLine, AProjectWithAJobBuildsItsTableIntoItsFolder) {
     // The command line's own choices win.
     ASSERT_EQ(Run({"build", "-p", Path("job.lxn"), "--languages", "all", "-o", Path("mine")}), kExitSuccess);
     EXPECT_NE(out.find("Number of languages: 2\n"), std::string::npos) << out;
-    test::WriteFile(dir / "empty.lxn", "LEXICORNPROJECTFILE\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n16\r\n0\r\n0\r\n0\r\n1\r\n");
+    test::WriteFile(dir / "empty.lxn",
+                    "LEXICORNPROJECTFILE\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n16\r\n0\r\n0\r\n0\r\n1\r\n");
     EXPECT_EQ(Run({"build", "-p", Path("empty.lxn")}), kExitUsage);
     EXPECT_EQ(err, "lexicorn: TABLE is required (the project names no table)\n");
 }
@@ -336,6 +338,16 @@ INSTANTIATE_TEST_SUITE_P(
         MergeUsageCase{"NotAnImage", {"FW", "FW", "OUT"}, kExitFailure, "fw.bin: Invalid Lexicorn file."},
         MergeUsageCase{"BadAlignment", {"IMAGE", "FW", "OUT", "--align", "3"}, kExitUsage, "--align"}),
     [](const auto& info) { return info.param.name; });
+
+TEST_F(MergeCommandLine, ATargetEndingInsideAnOldHeaderIsRefused) {
+    test::WriteFile(dir / "cut.bin",
+                    std::string(100, 'x') + test::ReadFile(dir / "out" / "Lexicorn.bin").substr(0, 20));
+    EXPECT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("cut.bin"), Path("m.bin")}), kExitFailure);
+    EXPECT_EQ(err,
+              "lexicorn: Can not start merge operation.2000C016\n\nThe target ends inside the header of the "
+              "Lexicorn it holds.\n");
+    EXPECT_FALSE(fs::exists(dir / "m.bin"));
+}
 
 TEST_F(MergeCommandLine, OutputOverTheTargetIsRefused) {
     EXPECT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.bin"), Path("fw.bin")}), kExitFailure);
