@@ -31,6 +31,10 @@ inline constexpr ResultCode kWrongTextKind = 0x20003027;
 inline constexpr ResultCode kCellTooLong = 0x20003028;
 /// A target language that no string-id list exists for.
 inline constexpr ResultCode kUnknownTargetLanguage = 0x20003029;
+/// A string id that the string-id list's language cannot take as a name.
+inline constexpr ResultCode kInvalidStringId = 0x2000302A;
+/// Warnings of the table check, refused because the build was asked to be strict.
+inline constexpr ResultCode kCheckWarnings = 0x2000302B;
 /// The table file does not exist.
 inline constexpr ResultCode kTableFileMissing = 0x20001000;
 

@@ -3,11 +3,10 @@
 #include <charconv>
 #include <filesystem>
 #include <optional>
-#include <sstream>
 
-#include "base/Unicode.h"
 #include "cli/CliBuildHost.h"
 #include "cli/Commands.h"
+#include "cli/TableOptions.h"
 #include "compile/BuildRun.h"
 #include "image/UniqueId.h"
 
@@ -15,20 +14,11 @@ namespace lexicorn::cli {
 namespace {
 
 struct BuildArguments {
-    std::string table;
+    TableOptions table;
     std::optional<std::string> outputFolder;
-    std::string project;
-    std::optional<std::string> languages;
-    std::optional<Encoding> encoding;
-    std::optional<TableType> tableType;
-    std::optional<std::uint8_t> alignment;
     std::optional<ByteOrder> byteOrder;
-    bool noDefaultStrings = false;
-    std::optional<TargetLanguage> targetLanguage;
-    std::optional<TargetPlatform> targetPlatform;
     bool noFileSystem = false;
     std::optional<std::uint8_t> searchStep;
-    std::optional<std::string> codePage;
     std::string uniqueId;
     bool quiet = false;
 };
@@ -42,48 +32,6 @@ std::uint32_t ParseUniqueId(std::string text) {
     return value;
 }
 
-// Chooses the target platform and refuses an option that asks for what the platform rules out.
-void ApplyTargetPlatform(const BuildArguments& args, ProjectSettings& settings) {
-    if (!args.targetPlatform) return;
-    ChooseTargetPlatform(settings, *args.targetPlatform);
-    const PlatformConstraints fixed = ConstraintsOf(*args.targetPlatform);
-    const auto conflicts = [](const auto& asked, const auto& fixedValue) {
-        return asked && fixedValue && *asked != *fixedValue;
-    };
-    if (conflicts(args.encoding, fixed.encoding) || conflicts(args.tableType, fixed.tableType))
-        throw UsageError("--target-platform dotnet builds --encoding wide and --table 32");
-    if (args.noFileSystem && fixed.hasFileSystem)
-        throw UsageError("--target-platform dotnet has a file system; drop --no-file-system");
-    if (conflicts(args.targetLanguage, fixed.targetLanguage))
-        throw UsageError("--target-platform api compiles the C API and takes --target-language c");
-}
-
-void SelectLanguages(LoadedTable& table, const std::vector<std::string>& codes) {
-    if (codes.empty() || codes == std::vector<std::string>{"all"}) {
-        for (auto& language : table.languages) language.selected = true;
-        return;
-    }
-    for (const std::string& code : codes) {
-        bool found = false;
-        for (auto& language : table.languages)
-            if (Utf16ToUtf8(language.code) == code) language.selected = found = true;
-        if (!found) {
-            std::string known;
-            for (const auto& language : table.languages)
-                known += (known.empty() ? "" : ", ") + Utf16ToUtf8(language.code);
-            throw UsageError(
-                fmt::format("the table has no language with the code '{}' (its codes: {})", code, known));
-        }
-    }
-}
-
-std::vector<std::string> SplitCodes(const std::string& text) {
-    std::vector<std::string> codes;
-    std::stringstream list(text);
-    for (std::string code; std::getline(list, code, ',');) codes.push_back(code);
-    return codes;
-}
-
 class BuildCommand final : public Subcommand {
   public:
     explicit BuildCommand(CLI::App& app)
@@ -92,42 +40,15 @@ class BuildCommand final : public Subcommand {
                                         "LXNApiCfg.h from a string table")) {
         CLI::App* command = &Command();
         BuildArguments& a = args_;
-        command->add_option("TABLE", a.table,
-                            "The string table (.xls, .xlsx, .ods, .csv, .tsv); default: the project's");
+        a.table.AddTo(*command, "The string table");
         command->add_option("-o,--output", a.outputFolder,
                             "Folder for the output files (default: the project's, else .)");
-        command->add_option("-p,--project", a.project, "Project file (.lxn) whose settings to use");
-        command->add_option("--languages", a.languages,
-                            "Language codes (row 2) to build, separated by commas, or 'all' (default: the "
-                            "project's, else all)");
-        command->add_option("--encoding", a.encoding, "String encoding: ascii, wide or utf8")
-            ->transform(CLI::CheckedTransformer(Choices<Encoding>(
-                {{"ascii", Encoding::kSingleByte}, {"wide", Encoding::kUtf16}, {"utf8", Encoding::kUtf8}})));
-        command->add_option("--table", a.tableType, "String table type: 16 or 32 (bit offsets)")
-            ->transform(CLI::CheckedTransformer(
-                Choices<TableType>({{"16", TableType::k16Bit}, {"32", TableType::k32Bit}})));
-        command->add_option("--align", a.alignment, "Start alignment of strings: 1, 2 or 4 bytes")
-            ->check(CLI::IsMember(Numbers(kStringAlignments)));
         command->add_option("--byte-order", a.byteOrder, "Byte order: little or big")
             ->transform(CLI::CheckedTransformer(
                 Choices<ByteOrder>({{"little", ByteOrder::kLittle}, {"big", ByteOrder::kBig}})));
-        command->add_flag("--no-default-strings", a.noDefaultStrings,
-                          "Keep empty cells empty instead of using the first language's string");
-        command->add_option("--target-language", a.targetLanguage, "String-id list for: c, csharp or vb")
-            ->transform(
-                CLI::CheckedTransformer(Choices<TargetLanguage>({{"c", TargetLanguage::kC},
-                                                                 {"csharp", TargetLanguage::kCSharp},
-                                                                 {"vb", TargetLanguage::kVisualBasic}})));
-        command
-            ->add_option("--target-platform", a.targetPlatform,
-                         "api: the target compiles the LXN API; dotnet: .NET or lxnbase.dll")
-            ->transform(CLI::CheckedTransformer(Choices<TargetPlatform>(
-                {{"api", TargetPlatform::kApi}, {"dotnet", TargetPlatform::kDotNet}})));
         command->add_flag("--no-file-system", a.noFileSystem, "The target platform has no file system");
         command->add_option("--search-step", a.searchStep, "Image search step of the target runtime")
             ->check(CLI::IsMember(Numbers(kMergeAlignments)));
-        command->add_option("--code-page", a.codePage,
-                            "Code page of single-byte text (default: the project's, else CP1252)");
         command->add_option("--unique-id", a.uniqueId,
                             "Unique id of the image in hexadecimal (default: SOURCE_DATE_EPOCH, else now)");
         command->add_flag("-q,--quiet", a.quiet, "Print nothing but errors");
@@ -135,21 +56,11 @@ class BuildCommand final : public Subcommand {
 
     int Run(const Console& console) override {
         const BuildArguments& args = args_;
-        ProjectSettings settings = LoadSettings(args.project);
+        ProjectSettings settings = args.table.Settings(args.noFileSystem);
         BuildOptions options;
-        ApplyTargetPlatform(args, settings);
-        if (args.encoding) settings.encoding = *args.encoding;
-        if (args.tableType) settings.tableType = *args.tableType;
-        if (args.alignment) settings.alignment = *args.alignment;
+        options.strict = args.table.strict;
         if (args.byteOrder) settings.byteOrder = *args.byteOrder;
-        if (args.noDefaultStrings) settings.useDefaultString = false;
-        if (args.targetLanguage) settings.targetLanguage = *args.targetLanguage;
-        if (args.noFileSystem) settings.noFileSystem = true;
         if (args.searchStep) settings.searchStep = *args.searchStep;
-        if (args.codePage) {
-            CheckCodePage(*args.codePage);
-            settings.codePage = *args.codePage;
-        }
         if (!args.uniqueId.empty()) options.uniqueId = ParseUniqueId(args.uniqueId);
         // A malformed value is a mistake of the command's environment, reported before anything is read.
         try {
@@ -158,15 +69,13 @@ class BuildCommand final : public Subcommand {
             throw UsageError(error.what());
         }
 
-        // The command line's choices win over the project's job, which wins over the defaults.
-        const std::string tablePath = !args.table.empty() ? args.table : settings.table;
-        if (tablePath.empty()) throw UsageError("TABLE is required (the project names no table)");
-        LoadedTable table = LoadTable(tablePath, settings.codePage);
-        SelectLanguages(table, args.languages ? SplitCodes(*args.languages) : settings.languages);
-        options.outputFolder = args.outputFolder.value_or(settings.outputFolder.empty() ? "." : settings.outputFolder);
+        LoadedTable table = args.table.LoadChosenTable(settings);
+        options.outputFolder =
+            args.outputFolder.value_or(settings.outputFolder.empty() ? "." : settings.outputFolder);
         std::error_code error;
         std::filesystem::create_directories(options.outputFolder, error);
-        if (error) throw std::runtime_error(fmt::format("{}: {}", options.outputFolder.string(), error.message()));
+        if (error)
+            throw std::runtime_error(fmt::format("{}: {}", options.outputFolder.string(), error.message()));
 
         CliBuildHost host(table, console.out, console.err, console.showProgress, args.quiet);
         switch (BuildLexicorn(host, table, settings, options).kind) {

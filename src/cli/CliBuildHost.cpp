@@ -82,6 +82,13 @@ void CliBuildHost::ShowInformation(const std::string& text) {
     if (!quiet_) out_ << WithLineFeeds(text) << (text.ends_with('\r') ? "" : "\n");
 }
 
+void CliBuildHost::ShowFindings(const CheckReport& report) {
+    Hide();
+    for (const Finding& finding : report.findings)
+        if (!quiet_ || finding.severity == Finding::Severity::kError)
+            err_ << FindingLine(table_.spreadsheetPath, finding) << '\n';
+}
+
 bool CliBuildHost::CancelRequested() const { return cancelRequested; }
 
 void CliBuildHost::ClearCancelRequest() { cancelRequested = false; }

@@ -29,6 +29,8 @@ class CliBuildHost final : public BuildHost {
     void ClearCancelRequest() override;
     void OpenSpreadsheetChooser() override {}
     void ResetStringTable() override { table_.Reset(); }
+    /// Errors, and warnings unless quiet, one line each on `err`.
+    void ShowFindings(const CheckReport& report) override;
 
   private:
     void Redraw(bool force);

@@ -54,6 +54,7 @@ int RunCommandLine(int argc, const char* const* argv, const Console& console) {
 
     std::vector<std::unique_ptr<Subcommand>> subcommands;
     subcommands.push_back(AddBuildCommand(app));
+    subcommands.push_back(AddCheckCommand(app));
     subcommands.push_back(AddDumpCommand(app));
     subcommands.push_back(AddScanCommand(app));
     subcommands.push_back(AddMergeCommand(app));

@@ -37,6 +37,7 @@ class Subcommand {
 };
 
 std::unique_ptr<Subcommand> AddBuildCommand(CLI::App& app);
+std::unique_ptr<Subcommand> AddCheckCommand(CLI::App& app);
 std::unique_ptr<Subcommand> AddDumpCommand(CLI::App& app);
 std::unique_ptr<Subcommand> AddScanCommand(CLI::App& app);
 std::unique_ptr<Subcommand> AddMergeCommand(CLI::App& app);

@@ -13,7 +13,8 @@ std::string CreatingStringList(std::string_view fileName) {
     return fmt::format("Creating string list: {}", fileName);
 }
 
-std::string Summary(std::size_t languages, std::size_t strings, std::uint32_t imageSize, std::string_view folder) {
+std::string Summary(std::size_t languages, std::size_t strings, std::uint32_t imageSize,
+                    std::string_view folder) {
     return fmt::format(
         "Lexicorn was created succesfully!\r\rNumber of languages: {}\rNumber of strings: {}\r"
         "Total size of Lexicorn: {}\rOutput folder: {}\r",
@@ -45,6 +46,14 @@ std::string CellTooLong(std::size_t row, std::size_t column, std::size_t limit) 
 std::string ImageTooLarge() {
     return "Size of Lexicorn exceeded 64 KB!\r\rPlease remove some languages,\ror try to use LXN32 instead "
            "of LXN16";
+}
+
+std::string InvalidStringId(std::string_view why, std::size_t row) {
+    return fmt::format("Invalid string id !!!\r\r{}\rRow: {}", why, row);
+}
+
+std::string WarningsRefused(std::size_t warnings) {
+    return fmt::format("The string table check found {} warning(s); a strict build refuses them.", warnings);
 }
 
 std::string InternalError(ResultCode code) {

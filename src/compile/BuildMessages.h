@@ -20,13 +20,16 @@ inline constexpr const char* kCreatingCSource = "Creating Lexicorn.c...\n";
 
 std::string AddingString(std::size_t language, std::size_t string, std::uint32_t imageSize);
 std::string CreatingStringList(std::string_view fileName);
-std::string Summary(std::size_t languages, std::size_t strings, std::uint32_t imageSize, std::string_view folder);
+std::string Summary(std::size_t languages, std::size_t strings, std::uint32_t imageSize,
+                    std::string_view folder);
 std::string CannotCreateStringList(std::string_view fileName);
 std::string EmptyStringId(std::size_t row);
 std::string DuplicateStringId(std::string_view id, std::size_t row);
 std::string StringIdTooLong(std::string_view id, std::size_t row);
 std::string CellTooLong(std::size_t row, std::size_t column, std::size_t limit);
 std::string ImageTooLarge();
+std::string InvalidStringId(std::string_view why, std::size_t row);
+std::string WarningsRefused(std::size_t warnings);
 std::string InternalError(ResultCode code);
 
 }  // namespace lexicorn::messages

@@ -8,8 +8,8 @@
 #include "compile/BuildMessages.h"
 #include "generate/CSource.h"
 #include "generate/StringListEngine.h"
-#include "platform/AtomicFile.h"
 #include "image/LexicornEngine.h"
+#include "platform/AtomicFile.h"
 
 namespace lexicorn {
 namespace {
@@ -35,6 +35,8 @@ class Build {
     // The build from the engine's creation to LXNApiCfg.h. Returns the first failure, or 0 when it
     // ran through or stopped at a cancellation check.
     ResultCode Run() {
+        check_ = CheckTable(table_, settings_);
+        if (!check_.findings.empty()) host_.ShowFindings(check_);
         const std::uint16_t rows = reader_.GetRowCount();
         stringCount_ = rows > kHeaderRows ? rows - kHeaderRows : 0;
         languageCount_ = static_cast<std::uint32_t>(table_.SelectedCount());
@@ -64,14 +66,19 @@ class Build {
         host_.Complete();
         host_.SetStatusText(messages::kCreatingImage);
         FileSet outputs;
-        if (ResultCode saved = Written([&] { return engine_->SaveImage(outputs.Add(Output("Lexicorn.bin"))); }))
+        if (ResultCode saved =
+                Written([&] { return engine_->SaveImage(outputs.Add(Output("Lexicorn.bin"))); }))
             return saved;
         host_.Pause(kReadingPause);
-        if (settings_.targetLanguage == TargetLanguage::kC && settings_.targetPlatform == TargetPlatform::kApi) {
+        if (StopRequested()) return kSuccess;
+        if (settings_.targetLanguage == TargetLanguage::kC &&
+            settings_.targetPlatform == TargetPlatform::kApi) {
             host_.SetStatusText(messages::kCreatingCSource);
-            if (ResultCode saved = Written([&] { return SaveCSource(*engine_, outputs.Add(Output("Lexicorn.c"))); }))
+            if (ResultCode saved =
+                    Written([&] { return SaveCSource(*engine_, outputs.Add(Output("Lexicorn.c"))); }))
                 return saved;
             host_.Pause(kReadingPause);
+            if (StopRequested()) return kSuccess;
         }
         if (ResultCode listed = WriteStringList(outputs); listed || stopped_) return listed;
         headerStage_ = true;
@@ -82,6 +89,8 @@ class Build {
             return written;
         // The last point where a cancel keeps the old files: after it, the new set takes their place.
         if (StopRequested()) return kSuccess;
+        // The check found what the build itself does not look for.
+        if (ResultCode refused = CheckRefusal()) return refused;
         return Written([&] {
             outputs.Commit();
             return kSuccess;
@@ -97,8 +106,8 @@ class Build {
             return {BuildOutcome::Kind::kCancelled, result, {}};
         }
         if (result == kSuccess) {
-            host_.ShowInformation(messages::Summary(languageCount_, stringCount_, engine_->GetImageSize(),
-                                                    ShownFolder()));
+            host_.ShowInformation(
+                messages::Summary(languageCount_, stringCount_, engine_->GetImageSize(), ShownFolder()));
             return {BuildOutcome::Kind::kSucceeded, result, {}};
         }
         std::string message = FailureMessage(result);
@@ -117,6 +126,15 @@ class Build {
 
   private:
     std::filesystem::path Output(const std::string& name) const { return options_.outputFolder / name; }
+
+    ResultCode CheckRefusal() {
+        for (const Finding& finding : check_.findings)
+            if (finding.severity == Finding::Severity::kError) {
+                refusal_ = &finding;
+                return finding.code != kSuccess ? finding.code : kInvalidStringId;
+            }
+        return options_.strict && check_.Warnings() > 0 ? kCheckWarnings : kSuccess;
+    }
 
     // The output folder as the summary names it: whole, so that the user knows where to look.
     std::string ShownFolder() const {
@@ -237,6 +255,11 @@ class Build {
                 return messages::StringIdTooLong(failure_.id, failure_.row);
             case kCellTooLong:
                 return messages::CellTooLong(failure_.row, failure_.column, kMaxCellLength);
+            case kInvalidStringId:
+                if (refusal_) return messages::InvalidStringId(refusal_->message, refusal_->row);
+                break;
+            case kCheckWarnings:
+                return messages::WarningsRefused(check_.Warnings());
         }
         return messages::InternalError(result);
     }
@@ -254,6 +277,8 @@ class Build {
     bool stopped_ = false;
     FailurePlace failure_;
     std::string failedFile_;
+    CheckReport check_;
+    const Finding* refusal_ = nullptr;
 };
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/ResultCodes.h"
+#include "compile/TableCheck.h"
 #include "project/ProjectSettings.h"
 #include "table/LoadedTable.h"
 
@@ -37,12 +38,15 @@ class BuildHost {
     virtual void OpenSpreadsheetChooser() = 0;
     /// Forgets the loaded table (LoadedTable::Reset) and empties every view of it.
     virtual void ResetStringTable() = 0;
+    /// What the check of the table found before the build, when it found anything.
+    virtual void ShowFindings(const CheckReport& report) = 0;
 };
 
 /// Where and how a build writes, beyond the project settings.
 struct BuildOptions {
     std::filesystem::path outputFolder = ".";
     std::optional<std::uint32_t> uniqueId;  ///< replaces the id made from the clock
+    bool strict = false;                    ///< warnings of the table check refuse the build too
 };
 
 /// How a build ended.
@@ -67,8 +71,10 @@ inline constexpr std::chrono::milliseconds kReadingPause{1000};
 /// Builds Lexicorn.bin, Lexicorn.c (C target with the API compiled in), the string-id list and
 /// LXNApiCfg.h from the selected languages of `table` into `options.outputFolder`, as one set: the
 /// old files are replaced only when every new one is complete, and a failure or a cancel leaves
-/// the folder as it was. Reports the outcome in exactly one message, then forgets the table. An exception of the table reader ends
-/// the build where it happens; the clean-up still runs and the exception goes on to the caller.
+/// the folder as it was. The table is checked first and the findings shown; with errors (or
+/// warnings, when strict) nothing is written, and the first error is reported as the build meets
+/// it. Reports the outcome in exactly one message, then forgets the table. An exception of the table reader
+/// ends the build where it happens; the clean-up still runs and the exception goes on to the caller.
 BuildOutcome BuildLexicorn(BuildHost& host, LoadedTable& table, const ProjectSettings& settings,
                            const BuildOptions& options);
 

@@ -90,13 +90,13 @@ BuildSettingsDialog::BuildSettingsDialog(Dialogs& dialogs, QWidget* parent)
     encodingChoice_->setToolTip(QStringLiteral("Select string encoding"));
     encodingLayout->addWidget(encodingChoice_, 0, 0, 1, 2);
     // Single-byte text needs to know its code page; the other encodings carry every character.
-    auto* codePageLabel = new QLabel(QStringLiteral("Code page:"), encodingBox);
+    codePageLabel_ = new QLabel(QStringLiteral("Code page:"), encodingBox);
     codePageChoice_ = new QComboBox(encodingBox);
     codePageChoice_->setObjectName(QStringLiteral("codePageChoice"));
     for (const char* name : kCommonCodePages) codePageChoice_->addItem(QString::fromLatin1(name));
     codePageChoice_->setToolTip(QStringLiteral("Code page of single-byte strings"));
-    codePageLabel->setBuddy(codePageChoice_);
-    encodingLayout->addWidget(codePageLabel, 1, 0);
+    codePageLabel_->setBuddy(codePageChoice_);
+    encodingLayout->addWidget(codePageLabel_, 1, 0);
     encodingLayout->addWidget(codePageChoice_, 1, 1);
     right->addWidget(encodingBox);
 
@@ -268,7 +268,9 @@ void BuildSettingsDialog::tableTypeChosen() {
 }
 
 void BuildSettingsDialog::updateCodePageChoice() {
-    codePageChoice_->setEnabled(encodingChoice_->isEnabled() && encodingChoice_->currentIndex() == 0);
+    const bool singleByte = encodingChoice_->isEnabled() && encodingChoice_->currentIndex() == 0;
+    codePageChoice_->setEnabled(singleByte);
+    codePageLabel_->setEnabled(singleByte);
 }
 
 }  // namespace lexicorn::gui

@@ -7,6 +7,7 @@
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QPushButton;
 
 namespace lexicorn::gui {
@@ -52,6 +53,7 @@ class BuildSettingsDialog : public QDialog {
     QButtonGroup* targetLanguage_;
     QComboBox* encodingChoice_;
     QComboBox* codePageChoice_;
+    QLabel* codePageLabel_;
     QButtonGroup* byteOrder_;
     QButtonGroup* tableType_;
     QComboBox* alignmentChoice_;

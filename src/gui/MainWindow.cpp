@@ -629,6 +629,11 @@ void MainWindow::createImage() {
     building_ = false;
 }
 
+void MainWindow::requestCancel() {
+    cancelRequested_ = true;
+    if (pause_) pause_->quit();
+}
+
 void MainWindow::SetCaption(const std::string& text) { progress_->setCaption(FromUtf8(text)); }
 void MainWindow::SetStatusText(const std::string& text) { progress_->setStatusText(text); }
 void MainWindow::SetRange(std::uint32_t count) {
@@ -652,7 +657,9 @@ void MainWindow::Pause(std::chrono::milliseconds duration) {
     progress_->redrawNow();
     QEventLoop pause;
     QTimer::singleShot(duration, &pause, &QEventLoop::quit);
-    pause.exec();
+    pause_ = &pause;
+    if (!cancelRequested_) pause.exec();
+    pause_ = nullptr;
 }
 
 }  // namespace lexicorn::gui

@@ -12,6 +12,7 @@
 #include "project/ProjectSettings.h"
 #include "table/LoadedTable.h"
 
+class QEventLoop;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -62,7 +63,7 @@ class MainWindow : public QMainWindow, private BuildHost {
     QString outputFolder() const;
     /// Builds the image and its files from the chosen languages, as the Create button does.
     void createImage();
-    void requestCancel() { cancelRequested_ = true; }
+    void requestCancel();
 
     const ProjectSettings& settings() const { return settings_; }
     bool projectLoaded() const { return projectLoaded_; }
@@ -136,6 +137,7 @@ class MainWindow : public QMainWindow, private BuildHost {
     LoadedTable table_;
     LXNMerger merger_;
     bool cancelRequested_ = false;
+    QEventLoop* pause_ = nullptr;  // the reading pause that runs now, which a cancel ends
     bool building_ = false;
     bool splashShown_ = false;
     QString currentFolder_;

@@ -29,7 +29,6 @@ class LexicornApplication : public QApplication {
 int main(int argc, char** argv) {
     LexicornApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(lexicorn::gui::texts::kApplicationTitle));
-    QApplication::setApplicationDisplayName(QString::fromUtf8(lexicorn::gui::texts::kApplicationTitle));
     const std::unique_ptr<lexicorn::gui::Dialogs> dialogs = lexicorn::gui::CreateQtDialogs();
 
     lexicorn::gui::WizardStartup startup;

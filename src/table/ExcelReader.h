@@ -22,6 +22,7 @@ class ExcelReader final : public TableReader {
 
     /// True when the file's first bytes are those of a workbook (a zip package or a BIFF compound file).
     static bool LooksLikeWorkbook(const std::string& fileName);
+    std::string SheetName() const override { return cells_ ? cells_->SheetName() : std::string(); }
 
   protected:
     void Load() override;

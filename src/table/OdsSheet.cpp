@@ -120,6 +120,7 @@ class ContentHandler final : public XmlHandler {
     }
 
     bool FoundTable() const { return done_; }
+    const std::string& TableName() const { return tableName_; }
 
   private:
     static std::string Value(const char* text) { return text ? text : ""; }
@@ -156,6 +157,7 @@ SheetCells ReadOdsSheet(const std::string& fileName) {
     ContentHandler handler(cells);
     zip.Parse("content.xml", handler);
     if (!handler.FoundTable()) throw TableError(fileName + ": the spreadsheet has no table");
+    cells.NameSheet(handler.TableName());
     return cells;
 }
 

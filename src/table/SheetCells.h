@@ -17,7 +17,8 @@ class SheetCells {
     /// Most cells with values a table may have: a bound on the memory a hostile file can claim.
     static constexpr std::size_t kMostCells = 10'000'000;
 
-    explicit SheetCells(std::string fileName) : fileName_(std::move(fileName)) {}
+    explicit SheetCells(std::string fileName, std::string sheetName = {})
+        : fileName_(std::move(fileName)), sheetName_(std::move(sheetName)) {}
 
     /// Sets the cell in `row` and `column` (from 1). Empty text is ignored. Throws TableError for a
     /// cell beyond 65535 rows or columns or beyond the most cells, invalid UTF-8 or a NUL character.
@@ -27,10 +28,14 @@ class SheetCells {
     std::size_t RowCount() const { return rows_.size(); }
     std::size_t ColumnCount() const { return columnCount_; }
     const std::string& FileName() const { return fileName_; }
+    /// The worksheet's name as the workbook shows it.
+    const std::string& SheetName() const { return sheetName_; }
+    void NameSheet(std::string name) { sheetName_ = std::move(name); }
 
   private:
     using Row = std::vector<std::pair<std::uint16_t, std::string>>;  // sorted by column
     std::string fileName_;
+    std::string sheetName_;
     std::vector<Row> rows_;
     std::size_t columnCount_ = 0;
     std::size_t cellCount_ = 0;

@@ -52,6 +52,8 @@ class TableReader {
     std::uint16_t GetRowCount() const { return rowCount_; }
     bool IsOpen() const { return opened_; }
     const std::string& FileName() const { return fileName_; }
+    /// The name of the worksheet the cells come from; empty for text tables.
+    virtual std::string SheetName() const { return {}; }
     /// 0 when the table file exists, kTableFileMissing when it does not.
     ResultCode CheckFile() const;
 

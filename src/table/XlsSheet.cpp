@@ -13,9 +13,10 @@ namespace lexicorn {
 
 namespace {
 
-// Cells travel from the reader process as "row column length:text" records.
+// The sheet's name travels from the reader process as "length:name", then the cells as
+// "row column length:text" records.
 std::string Serialise(const SheetCells& cells) {
-    std::string bytes;
+    std::string bytes = fmt::format("{}:{}", cells.SheetName().size(), cells.SheetName());
     for (std::size_t row = 1; row <= cells.RowCount(); ++row)
         for (std::size_t column = 1; column <= cells.ColumnCount(); ++column)
             if (std::string_view text = cells.Get(row, column); !text.empty())
@@ -24,14 +25,21 @@ std::string Serialise(const SheetCells& cells) {
 }
 
 SheetCells Deserialise(const std::string& fileName, const std::string& bytes) {
-    SheetCells cells(fileName);
-    std::size_t at = 0;
+    const auto unknown = [&] {
+        return TableError(fileName + ": the .xls reader answered in a form this program does not know");
+    };
+    std::size_t nameLength = 0;
+    int consumed = 0;
+    if (std::sscanf(bytes.c_str(), "%zu:%n", &nameLength, &consumed) != 1 ||
+        static_cast<std::size_t>(consumed) + nameLength > bytes.size())
+        throw unknown();
+    SheetCells cells(fileName, bytes.substr(static_cast<std::size_t>(consumed), nameLength));
+    std::size_t at = static_cast<std::size_t>(consumed) + nameLength;
     while (at < bytes.size()) {
         std::size_t row = 0, column = 0, length = 0;
-        int consumed = 0;
         if (std::sscanf(bytes.c_str() + at, "%zu %zu %zu:%n", &row, &column, &length, &consumed) != 3 ||
             at + static_cast<std::size_t>(consumed) + length > bytes.size())
-            throw TableError(fileName + ": the .xls reader answered in a form this program does not know");
+            throw unknown();
         at += static_cast<std::size_t>(consumed);
         cells.Set(row, column, bytes.substr(at, length));
         at += length;
@@ -58,7 +66,7 @@ SheetCells ReadInThisProcess(const std::string& fileName) {
         freexl_worksheet_dimensions(handle, &rows, &columns) != FREEXL_OK)
         throw TableError(fmt::format("{}: sheet '{}' cannot be read", fileName, sheet));
 
-    SheetCells cells(fileName);
+    SheetCells cells(fileName, sheet);
     for (unsigned int row = 0; row < rows; ++row)
         for (unsigned short column = 0; column < columns; ++column) {
             FreeXL_CellValue value{};

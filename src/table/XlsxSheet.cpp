@@ -337,7 +337,7 @@ SheetCells ReadXlsxSheet(const std::string& fileName) {
         if (!zip.Has(relationship->second.target))
             throw TableError(fmt::format("{}: sheet '{}' points to the missing part {}", fileName, sheet.name,
                                          relationship->second.target));
-        SheetCells cells(fileName);
+        SheetCells cells(fileName, sheet.name);
         SheetHandler handler(cells, dateStyles, workbook.date1904, sheet.name);
         zip.Parse(relationship->second.target, handler);
         std::vector<std::string> strings = shared.valid() ? shared.get() : std::vector<std::string>();

@@ -64,8 +64,8 @@ LoadedTable MakeLoadedTable(std::vector<std::vector<std::string>> rows, std::vec
     table.tableReader->Open();
     table.tableLanguageCount = table.tableReader->GetColumnCount() - 1;
     for (int i = 0; i < table.tableLanguageCount; ++i)
-        table.languages.push_back(
-            {table.tableReader->GetCellW(static_cast<std::uint16_t>(i + 2), 1), {}, false});
+        table.languages.push_back({table.tableReader->GetCellW(static_cast<std::uint16_t>(i + 2), 1),
+                                   table.tableReader->GetCellW(static_cast<std::uint16_t>(i + 2), 2), false});
     for (std::size_t i : selected) table.languages.at(i).selected = true;
     table.tableReader->Close();
     table.spreadsheetPath = "memory.csv";

@@ -79,6 +79,8 @@ class RecordingHost final : public BuildHost {
     void ClearCancelRequest() override { cancelRequested = false; }
     void OpenSpreadsheetChooser() override { calls.push_back("OpenSpreadsheetChooser"); }
     void ResetStringTable() override;
+    void ShowFindings(const CheckReport& shown) override { report = shown; }
+    CheckReport report;  ///< what the check before the build found
 
     int Count(const std::string& call) const;
 

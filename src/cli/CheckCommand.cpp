@@ -1,0 +1,78 @@
+#include <fmt/format.h>
+
+#include <ostream>
+
+#include "cli/Commands.h"
+#include "cli/Json.h"
+#include "cli/TableOptions.h"
+#include "compile/TableCheck.h"
+
+namespace lexicorn::cli {
+namespace {
+
+class CheckCommand final : public Subcommand {
+  public:
+    explicit CheckCommand(CLI::App& app)
+        : Subcommand(app.add_subcommand("check",
+                                        "Check a string table as a build would take it and print every "
+                                        "problem with its cell, and the figures")) {
+        options_.AddTo(Command(), "The string table");
+        Command().add_flag("--json", json_, "Print one JSON object");
+    }
+
+    int Run(const Console& console) override {
+        const ProjectSettings settings = options_.Settings();
+        LoadedTable table = options_.LoadChosenTable(settings);
+        if (table.tableReader->Open() != kSuccess)
+            throw std::runtime_error(table.spreadsheetPath + ": no such file");
+        const CheckReport report = CheckTable(table, settings);
+        table.tableReader->Close();
+        if (json_)
+            PrintJson(report, console.out);
+        else
+            PrintText(report, table.spreadsheetPath, console.out);
+        const bool refused = report.Errors() > 0 || (options_.strict && report.Warnings() > 0);
+        return refused ? kExitFailure : kExitSuccess;
+    }
+
+  private:
+    static void PrintText(const CheckReport& report, const std::string& file, std::ostream& out) {
+        std::string text;
+        for (const Finding& finding : report.findings) text += FindingLine(file, finding) + '\n';
+        text += FiguresText(report);
+        text += fmt::format("{} errors, {} warnings\n", report.Errors(), report.Warnings());
+        out << text;
+    }
+
+    static void PrintJson(const CheckReport& report, std::ostream& out) {
+        std::string text =
+            fmt::format(R"({{"errors":{},"warnings":{},"findings":[)", report.Errors(), report.Warnings());
+        for (std::size_t i = 0; i < report.findings.size(); ++i) {
+            const Finding& f = report.findings[i];
+            text += fmt::format(
+                R"({}{{"severity":"{}","rule":"{}","sheet":{},"cell":"{}","row":{},"column":{},"language":{},"message":{}}})",
+                i ? "," : "", f.severity == Finding::Severity::kError ? "error" : "warning", f.rule,
+                f.sheet.empty() ? "null" : JsonString(f.sheet), f.Cell(), f.row, f.column,
+                f.language.empty() ? "null" : JsonString(f.language), JsonString(f.message));
+        }
+        text += R"(],"languages":[)";
+        for (std::size_t i = 0; i < report.languages.size(); ++i) {
+            const LanguageFigures& l = report.languages[i];
+            text += fmt::format(R"({}{{"code":{},"strings":{},"translated":{},"bytes":{}}})", i ? "," : "",
+                                JsonString(l.code), l.strings, l.translated, l.bytes);
+        }
+        text += fmt::format(R"(],"imageSize":{},"sharedBytesSaved":{},"capacityUsed":{}}})", report.imageSize,
+                            report.sharedBytesSaved,
+                            report.capacityUsed ? fmt::format("{:.4f}", *report.capacityUsed) : "null");
+        out << text << '\n';
+    }
+
+    TableOptions options_;
+    bool json_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Subcommand> AddCheckCommand(CLI::App& app) { return std::make_unique<CheckCommand>(app); }
+
+}  // namespace lexicorn::cli

@@ -1,0 +1,110 @@
+#include "cli/TableOptions.h"
+
+#include <fmt/format.h>
+
+#include <sstream>
+
+#include "base/Unicode.h"
+#include "cli/Commands.h"
+
+namespace lexicorn::cli {
+namespace {
+
+std::vector<std::string> SplitCodes(const std::string& text) {
+    std::vector<std::string> codes;
+    std::stringstream list(text);
+    for (std::string code; std::getline(list, code, ',');) codes.push_back(code);
+    return codes;
+}
+
+void SelectLanguages(LoadedTable& table, const std::vector<std::string>& codes) {
+    if (codes.empty() || codes == std::vector<std::string>{"all"}) {
+        for (auto& language : table.languages) language.selected = true;
+        return;
+    }
+    for (const std::string& code : codes) {
+        bool found = false;
+        for (auto& language : table.languages)
+            if (Utf16ToUtf8(language.code) == code) language.selected = found = true;
+        if (!found) {
+            std::string known;
+            for (const auto& language : table.languages)
+                known += (known.empty() ? "" : ", ") + Utf16ToUtf8(language.code);
+            throw UsageError(
+                fmt::format("the table has no language with the code '{}' (its codes: {})", code, known));
+        }
+    }
+}
+
+}  // namespace
+
+void TableOptions::AddTo(CLI::App& command, const std::string& tableHelp) {
+    command.add_option("TABLE", table,
+                       tableHelp + " (.xls, .xlsx, .ods, .csv, .tsv); default: the project's");
+    command.add_option("-p,--project", project, "Project file (.lxn) whose settings to use");
+    command.add_option(
+        "--languages", languages,
+        "Language codes (row 2), separated by commas, or 'all' (default: the project's, else all)");
+    command.add_option("--encoding", encoding, "String encoding: ascii, wide or utf8")
+        ->transform(CLI::CheckedTransformer(Choices<Encoding>(
+            {{"ascii", Encoding::kSingleByte}, {"wide", Encoding::kUtf16}, {"utf8", Encoding::kUtf8}})));
+    command.add_option("--table", tableType, "String table type: 16 or 32 (bit offsets)")
+        ->transform(CLI::CheckedTransformer(
+            Choices<TableType>({{"16", TableType::k16Bit}, {"32", TableType::k32Bit}})));
+    command.add_option("--align", alignment, "Start alignment of strings: 1, 2 or 4 bytes")
+        ->check(CLI::IsMember(Numbers(kStringAlignments)));
+    command.add_flag("--no-default-strings", noDefaultStrings,
+                     "Keep empty cells empty instead of using the first language's string");
+    command.add_option("--target-language", targetLanguage, "String-id list for: c, csharp or vb")
+        ->transform(CLI::CheckedTransformer(Choices<TargetLanguage>({{"c", TargetLanguage::kC},
+                                                                     {"csharp", TargetLanguage::kCSharp},
+                                                                     {"vb", TargetLanguage::kVisualBasic}})));
+    command
+        .add_option("--target-platform", targetPlatform,
+                    "api: the target compiles the LXN API; dotnet: .NET or lxnbase.dll")
+        ->transform(CLI::CheckedTransformer(
+            Choices<TargetPlatform>({{"api", TargetPlatform::kApi}, {"dotnet", TargetPlatform::kDotNet}})));
+    command.add_option("--code-page", codePage,
+                       "Code page of single-byte text (default: the project's, else CP1252)");
+    command.add_flag("--strict", strict, "Warnings of the table check count as errors");
+}
+
+ProjectSettings TableOptions::Settings(bool noFileSystem) const {
+    ProjectSettings settings = LoadSettings(project);
+    if (targetPlatform) {
+        // The platform is chosen first; an option that asks for what it rules out is a mistake.
+        ChooseTargetPlatform(settings, *targetPlatform);
+        const PlatformConstraints fixed = ConstraintsOf(*targetPlatform);
+        const auto conflicts = [](const auto& asked, const auto& fixedValue) {
+            return asked && fixedValue && *asked != *fixedValue;
+        };
+        if (conflicts(encoding, fixed.encoding) || conflicts(tableType, fixed.tableType))
+            throw UsageError("--target-platform dotnet builds --encoding wide and --table 32");
+        if (noFileSystem && fixed.hasFileSystem)
+            throw UsageError("--target-platform dotnet has a file system; drop --no-file-system");
+        if (conflicts(targetLanguage, fixed.targetLanguage))
+            throw UsageError("--target-platform api compiles the C API and takes --target-language c");
+    }
+    if (encoding) settings.encoding = *encoding;
+    if (tableType) settings.tableType = *tableType;
+    if (alignment) settings.alignment = *alignment;
+    if (noDefaultStrings) settings.useDefaultString = false;
+    if (targetLanguage) settings.targetLanguage = *targetLanguage;
+    if (noFileSystem) settings.noFileSystem = true;
+    if (codePage) {
+        CheckCodePage(*codePage);
+        settings.codePage = *codePage;
+    }
+    return settings;
+}
+
+LoadedTable TableOptions::LoadChosenTable(const ProjectSettings& settings) const {
+    // The command line's choices win over the project's job, which wins over the defaults.
+    const std::string path = !table.empty() ? table : settings.table;
+    if (path.empty()) throw UsageError("TABLE is required (the project names no table)");
+    LoadedTable loaded = LoadTable(path, settings.codePage);
+    SelectLanguages(loaded, languages ? SplitCodes(*languages) : settings.languages);
+    return loaded;
+}
+
+}  // namespace lexicorn::cli

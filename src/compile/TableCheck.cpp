@@ -1,0 +1,368 @@
+#include "compile/TableCheck.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <stdexcept>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "base/Unicode.h"
+#include "compile/BuildRun.h"
+#include "generate/Identifiers.h"
+#include "generate/Placeholders.h"
+#include "image/ImageLayout.h"
+#include "image/Lexicorn16Engine.h"
+#include "image/Lexicorn32Engine.h"
+#include "platform/CodePage.h"
+
+namespace lexicorn {
+namespace {
+
+constexpr std::size_t kNameRow = 1;
+constexpr std::size_t kCodeRow = 2;
+constexpr std::size_t kIdColumn = 1;
+constexpr std::size_t kDefaultColumn = 2;
+constexpr std::size_t kHeaderRows = 2;
+constexpr std::string_view kUseDefault = "[USE_DEFAULT]";
+
+std::uint64_t AlignUp(std::uint64_t value, std::uint64_t alignment) {
+    return (value + alignment - 1) / alignment * alignment;
+}
+
+// UTF-16 units of valid UTF-8 text, counted without converting it.
+std::size_t Utf16Length(std::string_view utf8) {
+    std::size_t units = 0;
+    for (char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte & 0xC0) != 0x80) units += byte >= 0xF0 ? 2 : 1;
+    }
+    return units;
+}
+
+std::string_view LeadingSpace(std::string_view text) {
+    return text.substr(0, std::min(text.size(), text.find_first_not_of(" \t\r\n")));
+}
+
+std::string_view TrailingSpace(std::string_view text) {
+    const std::size_t last = text.find_last_not_of(" \t\r\n");
+    return last == std::string_view::npos ? text : text.substr(last + 1);
+}
+
+class Checker {
+  public:
+    Checker(const LoadedTable& table, const ProjectSettings& settings)
+        : reader_(*table.tableReader), settings_(settings), codePage_(MakeCodePage(settings.codePage)) {
+        for (std::size_t i = 0; i < table.languages.size(); ++i)
+            if (table.languages[i].selected) entries_.push_back(i);
+        if (entries_.empty())
+            for (std::size_t i = 0; i < table.languages.size(); ++i) entries_.push_back(i);
+        for (std::size_t i : entries_) codes_.push_back(Utf16ToUtf8(table.languages[i].code));
+        encoding_ = settings.encoding == Encoding::kUtf16 || settings.encoding == Encoding::kUtf8
+                        ? settings.encoding
+                        : Encoding::kSingleByte;
+        terminator_ = encoding_ == Encoding::kUtf16 ? 2 : 1;
+        alignment_ = settings.alignment == 2 || settings.alignment == 4 ? settings.alignment : 1;
+    }
+
+    CheckReport Run() {
+        reader_.SetUtf8Mode(true);
+        sheet_ = reader_.SheetName();
+        const std::size_t rows = reader_.GetRowCount();
+        strings_ = rows > kHeaderRows ? rows - kHeaderRows : 0;
+        CheckIds();
+        CheckTexts();
+        std::stable_sort(report_.findings.begin(), report_.findings.end(),
+                         [](const Finding& a, const Finding& b) {
+                             return std::tie(a.row, a.column) < std::tie(b.row, b.column);
+                         });
+        return std::move(report_);
+    }
+
+  private:
+    static CodePage MakeCodePage(const std::string& name) {
+        try {
+            return CodePage(name);
+        } catch (const std::invalid_argument& error) {
+            throw TableError(error.what());
+        }
+    }
+
+    std::string Cell(std::size_t row, std::size_t column) const {
+        return reader_.GetCell(static_cast<std::uint16_t>(column), static_cast<std::uint16_t>(row));
+    }
+
+    void Add(Finding::Severity severity, const char* rule, std::size_t row, std::size_t column,
+             std::string language, std::string message, ResultCode code = kSuccess) {
+        report_.findings.push_back(
+            {severity, rule, sheet_, row, column, std::move(language), std::move(message), code});
+    }
+    void Error(const char* rule, std::size_t row, std::size_t column, std::string language,
+               std::string message, ResultCode code) {
+        Add(Finding::Severity::kError, rule, row, column, std::move(language), std::move(message), code);
+    }
+    void Warning(const char* rule, std::size_t row, std::size_t column, std::string language,
+                 std::string message) {
+        Add(Finding::Severity::kWarning, rule, row, column, std::move(language), std::move(message));
+    }
+
+    void CheckIds() {
+        const TargetLanguage list = settings_.targetLanguage;
+        const bool knownList = list == TargetLanguage::kC || list == TargetLanguage::kCSharp ||
+                               list == TargetLanguage::kVisualBasic;
+        std::unordered_map<std::string, std::size_t> exact, names;
+        for (std::size_t s = 1; s <= strings_; ++s) {
+            const std::size_t row = s + kHeaderRows;
+            const std::string id = Cell(row, kIdColumn);
+            if (id.empty()) {
+                Error("empty-id", row, kIdColumn, {}, "the string id is empty", kEmptyStringId);
+                continue;
+            }
+            if (id.size() > StringListEngine::kMaxIdLength) {
+                Error("id-too-long", row, kIdColumn, {},
+                      fmt::format("the string id has {} bytes; at most {} fit", id.size(),
+                                  StringListEngine::kMaxIdLength),
+                      kStringIdTooLong);
+                continue;
+            }
+            if (auto [earlier, fresh] = exact.emplace(id, row); !fresh) {
+                Error("duplicate-id", row, kIdColumn, {},
+                      fmt::format("the string id '{}' is already the id in {}", id,
+                                  CellName(earlier->second, kIdColumn)),
+                      kDuplicateStringId);
+                continue;
+            }
+            if (!knownList) continue;
+            if (auto problem = IdentifierProblem(list, id)) {
+                Error("invalid-identifier", row, kIdColumn, {},
+                      fmt::format("'{}' is no name in {}: {}", id, LanguageName(list), *problem),
+                      kInvalidStringId);
+                continue;
+            }
+            if (auto [earlier, fresh] = names.emplace(NameKey(list, id), row); !fresh)
+                Error("invalid-identifier", row, kIdColumn, {},
+                      fmt::format("'{}' is the same name in {} as '{}' in {}, as it ignores case", id,
+                                  LanguageName(list), Cell(earlier->second, kIdColumn),
+                                  CellName(earlier->second, kIdColumn)),
+                      kInvalidStringId);
+        }
+    }
+
+    // What a build stores for `text` in the image's encoding: its size in bytes and in the units that
+    // the cell limit counts.
+    struct Stored {
+        std::uint64_t bytes = 0;
+        std::size_t units = 0;
+        bool mappable = true;
+        char32_t missing = 0;
+    };
+    Stored Measure(std::string_view text) const {
+        switch (encoding_) {
+            case Encoding::kUtf16: {
+                const std::size_t units = Utf16Length(text);
+                return {2 * units, units};
+            }
+            case Encoding::kUtf8:
+                return {text.size(), text.size()};
+            case Encoding::kSingleByte:
+                break;
+        }
+        std::string converted;
+        char32_t missing = 0;
+        if (!codePage_.FromUtf8(text, converted, missing)) return {text.size(), text.size(), false, missing};
+        return {converted.size(), converted.size()};
+    }
+
+    // The problems of one cell's own text, each cell once.
+    void CheckCell(std::size_t row, std::size_t column, const std::string& language, std::string_view text) {
+        if (!checked_.insert(row << 16 | column).second) return;
+        const Stored stored = Measure(text);
+        if (!stored.mappable)
+            Error("unmappable-character", row, column, language,
+                  fmt::format("the character {} is not in code page {}", DescribeCharacter(stored.missing),
+                              codePage_.Name()),
+                  kSuccess);
+        if (stored.units > kMaxCellLength)
+            Error("cell-too-long", row, column, language,
+                  fmt::format("the text has {} characters; at most {} fit", stored.units, kMaxCellLength),
+                  kCellTooLong);
+        for (char c : text) {
+            const auto byte = static_cast<unsigned char>(c);
+            if ((byte < 0x20 && c != '\n' && c != '\t') || byte == 0x7F) {
+                Warning("control-character", row, column, language,
+                        fmt::format("the text holds the control character U+{:04X}", byte));
+                break;
+            }
+        }
+    }
+
+    // What the string data needs: names are stored each time, strings once for identical text.
+    void Store(std::string_view key, std::uint64_t bytes, bool shareable, std::size_t row, std::size_t column,
+               const std::string& language) {
+        const std::uint64_t size = bytes + terminator_;
+        if (shareable && !shared_.insert(std::string(key)).second) {
+            report_.sharedBytesSaved += size;
+            return;
+        }
+        used_ = AlignUp(used_ + size, alignment_);
+        if (used_ > capacity_ && !overflow_)
+            overflow_ = Finding{Finding::Severity::kError, "capacity", sheet_, row, column, language, {},
+                                kCapacityExceeded};
+    }
+
+    void CheckTexts() {
+        const TargetLanguage list = settings_.targetLanguage;
+        const bool knownList = list == TargetLanguage::kC || list == TargetLanguage::kCSharp ||
+                               list == TargetLanguage::kVisualBasic;
+        const bool wide = settings_.tableType == TableType::k32Bit;
+        const std::uint64_t slots = std::uint64_t{entries_.size()} * strings_;
+        capacity_ = wide ? Lexicorn32Engine::kBytesPerSlot * slots : Lexicorn16Engine::kDataCapacity;
+        used_ = AlignUp(terminator_, alignment_);  // the empty string at offset 0
+
+        for (std::size_t e = 0; e < entries_.size(); ++e) {
+            const std::size_t column = entries_[e] + 2;
+            const std::string name = Cell(kNameRow, column);
+            CheckCell(kNameRow, column, codes_[e], name);
+            const std::string code = Cell(kCodeRow, column);
+            if (const Stored stored = Measure(code);
+                !stored.mappable && checked_.insert(kCodeRow << 16 | column).second)
+                Error("unmappable-character", kCodeRow, column, codes_[e],
+                      fmt::format("the character {} is not in code page {}",
+                                  DescribeCharacter(stored.missing), codePage_.Name()),
+                      kSuccess);
+            Store(name, Measure(name).bytes, false, kNameRow, column, codes_[e]);
+        }
+
+        std::vector<std::string> defaults(strings_ + 1);
+        for (std::size_t s = 1; s <= strings_; ++s) defaults[s] = Cell(s + kHeaderRows, kDefaultColumn);
+        for (std::size_t e = 0; e < entries_.size(); ++e) {
+            const std::size_t column = entries_[e] + 2;
+            LanguageFigures figures{codes_[e], strings_, 0, 0};
+            for (std::size_t s = 1; s <= strings_; ++s) {
+                const std::size_t row = s + kHeaderRows;
+                const std::string own = column == kDefaultColumn ? defaults[s] : Cell(row, column);
+                const bool useDefault = own == kUseDefault || (settings_.useDefaultString && own.empty());
+                const std::string& text = useDefault ? defaults[s] : own;
+                if (!own.empty() && own != kUseDefault) ++figures.translated;
+                if (useDefault)
+                    CheckCell(row, kDefaultColumn, codes_.empty() ? "" : LanguageOf(kDefaultColumn), text);
+                else
+                    CheckCell(row, column, codes_[e], text);
+                if (!useDefault && column != kDefaultColumn && !own.empty())
+                    CompareWithDefault(row, column, codes_[e], own, defaults[s], knownList);
+                const std::uint64_t bytes = Measure(text).bytes;
+                figures.bytes += bytes + terminator_;
+                Store(text, bytes, true, useDefault ? row : row, useDefault ? kDefaultColumn : column,
+                      codes_[e]);
+            }
+            report_.languages.push_back(std::move(figures));
+        }
+
+        const std::uint64_t width = wide ? 4 : 2;
+        report_.imageSize =
+            layout::kHeaderSize + layout::kLanguageEntrySize * entries_.size() + width * slots + used_;
+        if (!wide) report_.capacityUsed = static_cast<double>(used_) / static_cast<double>(capacity_);
+        if (overflow_) {
+            const std::uint64_t wideCapacity = Lexicorn32Engine::kBytesPerSlot * slots;
+            overflow_->message =
+                wide
+                    ? fmt::format(
+                          "the string data needs {} bytes, {} more than a 32-bit table of {} strings holds",
+                          used_, used_ - capacity_, slots)
+                    : fmt::format(
+                          "the string data needs {} bytes, {} more than the 64 KB of a 16-bit table; {}",
+                          used_, used_ - capacity_,
+                          used_ <= wideCapacity ? "a 32-bit table holds it"
+                                                : fmt::format("a 32-bit table of {} strings holds at most {}",
+                                                              slots, wideCapacity));
+            report_.findings.push_back(std::move(*overflow_));
+        }
+    }
+
+    std::string LanguageOf(std::size_t column) const {
+        for (std::size_t e = 0; e < entries_.size(); ++e)
+            if (entries_[e] + 2 == column) return codes_[e];
+        return {};
+    }
+
+    void CompareWithDefault(std::size_t row, std::size_t column, const std::string& language,
+                            std::string_view own, std::string_view standard, bool knownList) {
+        if (standard.empty()) return;
+        const TargetLanguage list = settings_.targetLanguage;
+        const char marker = list == TargetLanguage::kC ? '%' : '{';
+        if (knownList &&
+            (own.find(marker) != std::string_view::npos || standard.find(marker) != std::string_view::npos) &&
+            PlaceholderSignature(list, own) != PlaceholderSignature(list, standard))
+            Warning("placeholder-mismatch", row, column, language,
+                    fmt::format("the placeholders {} differ from the default string's {}",
+                                WrittenPlaceholders(list, own), WrittenPlaceholders(list, standard)));
+        if (LeadingSpace(own) != LeadingSpace(standard))
+            Warning("whitespace-mismatch", row, column, language,
+                    "leading white space differs from the default string");
+        else if (TrailingSpace(own) != TrailingSpace(standard))
+            Warning("whitespace-mismatch", row, column, language,
+                    "trailing white space differs from the default string");
+    }
+
+    TableReader& reader_;
+    const ProjectSettings& settings_;
+    CodePage codePage_;
+    std::vector<std::size_t> entries_;
+    std::vector<std::string> codes_;
+    Encoding encoding_ = Encoding::kSingleByte;
+    std::uint64_t terminator_ = 1;
+    std::uint64_t alignment_ = 1;
+    std::string sheet_;
+    std::size_t strings_ = 0;
+    std::uint64_t capacity_ = 0;
+    std::uint64_t used_ = 0;
+    std::unordered_set<std::string> shared_;
+    std::unordered_set<std::size_t> checked_;
+    std::optional<Finding> overflow_;
+    CheckReport report_;
+};
+
+}  // namespace
+
+std::string CellName(std::size_t row, std::size_t column) {
+    std::string letters;
+    for (std::size_t n = column; n > 0; n = (n - 1) / 26)
+        letters.insert(letters.begin(), static_cast<char>('A' + (n - 1) % 26));
+    return letters + std::to_string(row);
+}
+
+std::string Finding::Cell() const { return CellName(row, column); }
+
+std::string FindingLine(std::string_view fileName, const Finding& finding) {
+    return fmt::format("{}:{}{}: {}: {}: {}", fileName, finding.sheet.empty() ? "" : finding.sheet + "!",
+                       finding.Cell(), finding.severity == Finding::Severity::kError ? "error" : "warning",
+                       finding.rule, finding.message);
+}
+
+std::string FiguresText(const CheckReport& report) {
+    std::string text =
+        fmt::format("{:<10} {:>8} {:>11} {:>10}\n", "language", "strings", "translated", "bytes");
+    for (const LanguageFigures& language : report.languages)
+        text += fmt::format("{:<10} {:>8} {:>11} {:>10}\n", language.code, language.strings,
+                            language.translated, language.bytes);
+    text += fmt::format("image size {} bytes, {} bytes saved by sharing identical strings", report.imageSize,
+                        report.sharedBytesSaved);
+    if (report.capacityUsed)
+        text += fmt::format(", {:.0f}% of a 16-bit table's 64 KB", *report.capacityUsed * 100);
+    return text + "\n";
+}
+
+std::size_t CheckReport::Errors() const {
+    return static_cast<std::size_t>(std::count_if(findings.begin(), findings.end(), [](const Finding& f) {
+        return f.severity == Finding::Severity::kError;
+    }));
+}
+
+std::size_t CheckReport::Warnings() const { return findings.size() - Errors(); }
+
+CheckReport CheckTable(const LoadedTable& table, const ProjectSettings& settings) {
+    return Checker(table, settings).Run();
+}
+
+}  // namespace lexicorn

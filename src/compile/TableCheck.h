@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/ResultCodes.h"
+#include "project/ProjectSettings.h"
+#include "table/LoadedTable.h"
+
+namespace lexicorn {
+
+/// One problem of a table, at its cell.
+struct Finding {
+    enum class Severity { kError, kWarning };
+    Severity severity = Severity::kError;
+    std::string rule;     ///< empty-id, duplicate-id, id-too-long, cell-too-long, unmappable-character,
+                          ///< capacity, invalid-identifier, placeholder-mismatch, whitespace-mismatch,
+                          ///< control-character
+    std::string sheet;    ///< the worksheet of a workbook; empty for text tables
+    std::size_t row = 0;  ///< from 1
+    std::size_t column = 0;
+    std::string language;  ///< the code of the language column it is in; empty for ids
+    std::string message;
+    ResultCode code = kSuccess;  ///< what a build reports for it; 0 for warnings
+
+    /// "C7", the cell as a spreadsheet names it.
+    std::string Cell() const;
+    bool operator==(const Finding&) const = default;
+};
+
+/// The figures of one chosen language.
+struct LanguageFigures {
+    std::string code;
+    std::size_t strings = 0;
+    std::size_t translated = 0;  ///< cells with a string of their own (not empty, not [USE_DEFAULT])
+    std::uint64_t bytes = 0;     ///< what its strings take in the image, before identical ones are shared
+};
+
+/// Everything the check of a table found, sorted by cell.
+struct CheckReport {
+    std::vector<Finding> findings;
+    std::vector<LanguageFigures> languages;
+    std::uint64_t imageSize = 0;
+    std::uint64_t sharedBytesSaved = 0;
+    std::optional<double> capacityUsed;  ///< of a 16-bit table's 64 KB
+
+    std::size_t Errors() const;
+    std::size_t Warnings() const;
+};
+
+/// Checks what a build of `table` with `settings` would make of it: every problem at once, with its
+/// cell. The languages are those selected, all of them when none is. Reads the table (open) in
+/// UTF-8; the reader's modes are the build's to set afterwards.
+CheckReport CheckTable(const LoadedTable& table, const ProjectSettings& settings);
+
+/// "A7", the cell of a row and a column, both from 1.
+std::string CellName(std::size_t row, std::size_t column);
+
+/// A finding as compilers print theirs: "strings.xlsx:Sheet1!C7: error: duplicate-id: message".
+std::string FindingLine(std::string_view fileName, const Finding& finding);
+
+/// The figures as a small table, one line per language, then the image; each line ends in a line feed.
+std::string FiguresText(const CheckReport& report);
+
+}  // namespace lexicorn

@@ -1,0 +1,251 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "compile/BuildRun.h"
+#include "compile/TableCheck.h"
+#include "generate/Identifiers.h"
+#include "generate/Placeholders.h"
+#include "support/TestSupport.h"
+
+namespace lexicorn {
+namespace {
+
+using Rows = std::vector<std::vector<std::string>>;
+using RuleAt = std::pair<std::string, std::string>;
+
+// One case of every rule that a small table can show, in the German column where it is a text.
+Rows EveryProblem() {
+    return {{"ID", "English", "Deutsch"},
+            {"", "en", "de"},
+            {"OK_TEXT", "OK", "OK"},
+            {"", "x", "x"},                                  // A4 empty id
+            {"OK_TEXT", "a", "b"},                           // A5 repeats A3
+            {"1ABC", "a", "b"},                              // A6 no C name
+            {std::string(100, 'I'), "a", "b"},               // A7 too long
+            {"LONG", "short", std::string(1000, 'l')},       // C8 too long
+            {"GREEK", "Omega", "\xCE\xA9"},                  // C9 not in CP1252
+            {"VALUE", "Value %d", "Wert %s"},                // C10 %d became %s
+            {"SPACE", "Hello ", "Hallo"},                    // C11 lost its trailing space
+            {"CTRL", "Line", "Zeile\x01"},                   // C12 a control character
+            {"NUMBER_OF_STRINGS", "n", "n"},                 // A13 the list's own count
+            {"FINE", "All %1$s of %2$d", "%2$d von %1$s"}};  // reordered with positions: fine
+}
+
+CheckReport Check(Rows rows, const ProjectSettings& settings = {}, std::vector<std::size_t> selected = {}) {
+    LoadedTable table = test::MakeLoadedTable(std::move(rows), std::move(selected));
+    table.tableReader->Open();
+    return CheckTable(table, settings);
+}
+
+std::set<RuleAt> RulesAndCells(const CheckReport& report) {
+    std::set<RuleAt> found;
+    for (const Finding& finding : report.findings) found.emplace(finding.rule, finding.Cell());
+    return found;
+}
+
+TEST(TableCheck, FindsEveryProblemAtItsCell) {
+    const CheckReport report = Check(EveryProblem());
+    EXPECT_EQ(RulesAndCells(report), (std::set<RuleAt>{{"empty-id", "A4"},
+                                                       {"duplicate-id", "A5"},
+                                                       {"invalid-identifier", "A6"},
+                                                       {"id-too-long", "A7"},
+                                                       {"cell-too-long", "C8"},
+                                                       {"unmappable-character", "C9"},
+                                                       {"placeholder-mismatch", "C10"},
+                                                       {"whitespace-mismatch", "C11"},
+                                                       {"control-character", "C12"},
+                                                       {"invalid-identifier", "A13"}}));
+    EXPECT_EQ(report.Errors(), 7u);
+    EXPECT_EQ(report.Warnings(), 3u);
+    // Sorted by cell, each naming what is wrong.
+    for (std::size_t i = 1; i < report.findings.size(); ++i)
+        EXPECT_LE(report.findings[i - 1].row, report.findings[i].row);
+    EXPECT_EQ(report.findings[1].message, "the string id 'OK_TEXT' is already the id in A3");
+    EXPECT_EQ(
+        FindingLine("t.csv", report.findings[5]),
+        "t.csv:C9: error: unmappable-character: the character U+03A9 '\xCE\xA9' is not in code page CP1252");
+    EXPECT_EQ(report.findings[5].language, "de");
+}
+
+TEST(TableCheck, FiguresCountTranslationsAndSharing) {
+    const CheckReport report = Check({{"ID", "English", "Deutsch"},
+                                      {"", "en", "de"},
+                                      {"A", "Yes", "Ja"},
+                                      {"B", "No", ""},
+                                      {"C", "Yes", "[USE_DEFAULT]"}});
+    ASSERT_EQ(report.languages.size(), 2u);
+    EXPECT_EQ(report.languages[1].code, "de");
+    EXPECT_EQ(report.languages[1].strings, 3u);
+    EXPECT_EQ(report.languages[1].translated, 1u);
+    EXPECT_EQ(report.languages[0].translated, 3u);
+    // "Yes" thrice and "No" twice are stored once each: three strings shared, 4 + 4 + 3 bytes.
+    EXPECT_EQ(report.sharedBytesSaved, 11u);
+    ASSERT_TRUE(report.capacityUsed);
+    EXPECT_TRUE(report.findings.empty());
+}
+
+// The check's figures are those of the image a build makes.
+TEST(TableCheck, TheImageSizeIsTheBuildsForEveryForm) {
+    for (Encoding encoding : {Encoding::kSingleByte, Encoding::kUtf16, Encoding::kUtf8})
+        for (std::uint8_t alignment : {1, 2, 4})
+            for (TableType type : {TableType::k16Bit, TableType::k32Bit}) {
+                ProjectSettings settings;
+                settings.encoding = encoding;
+                settings.alignment = alignment;
+                settings.tableType = type;
+                const Rows rows = {{"ID", "English",
+                                    "Fran\xC3\xA7"
+                                    "ais"},
+                                   {"", "en", "fr"},
+                                   {"A", "Yes", "Oui"},
+                                   {"B", "No", "Non"},
+                                   {"C", "Yes", ""},
+                                   {"D", "\xC3\xA9t\xC3\xA9", "No"}};
+                test::TempDir dir;
+                LoadedTable table = test::MakeLoadedTable(rows, {0, 1});
+                test::RecordingHost host(table);
+                ASSERT_EQ(BuildLexicorn(host, table, settings, {dir.path(), 1}).kind,
+                          BuildOutcome::Kind::kSucceeded);
+                EXPECT_EQ(Check(rows, settings).imageSize, std::filesystem::file_size(dir / "Lexicorn.bin"))
+                    << int(Code(encoding)) << " " << int(alignment) << " " << int(Code(type));
+            }
+}
+
+TEST(TableCheck, ASixteenBitImageOverSixtyFourKilobytesSaysByHowMuch) {
+    Rows rows = {{"ID", "English"}, {"", "en"}};
+    for (int i = 0; i < 140; ++i) {
+        // Appended in steps: GCC 12 misreads a concatenation of a literal and a number here.
+        std::string id = "S", text(480, 'a');
+        id.append(std::to_string(i));
+        text.append(std::to_string(i));
+        rows.push_back({id, text});
+    }
+    const CheckReport report = Check(rows);
+    ASSERT_EQ(RulesAndCells(report), (std::set<RuleAt>{{"capacity", "B138"}}));
+    EXPECT_EQ(report.findings[0].message,
+              "the string data needs 67659 bytes, 2123 more than the 64 KB of a 16-bit table; a 32-bit table "
+              "holds it");
+    ProjectSettings wide;
+    wide.tableType = TableType::k32Bit;
+    EXPECT_TRUE(Check(rows, wide).findings.empty());
+}
+
+struct IdentifierCase {
+    TargetLanguage language;
+    const char* id;
+    bool valid;
+};
+
+TEST(Identifiers, FollowTheRulesOfEachListLanguage) {
+    const IdentifierCase cases[] = {
+        {TargetLanguage::kC, "OK_TEXT", true},
+        {TargetLanguage::kC, "_x1", true},
+        {TargetLanguage::kC, "OK TEXT", false},
+        {TargetLanguage::kC, "1ABC", false},
+        {TargetLanguage::kC, "int", false},
+        {TargetLanguage::kC, "\xC3\xA9t\xC3\xA9", false},
+        {TargetLanguage::kC, "NUMBER_OF_STRINGS", false},
+        {TargetLanguage::kCSharp, "\xC3\xA9t\xC3\xA9", true},
+        {TargetLanguage::kCSharp, "class", false},
+        {TargetLanguage::kCSharp, "@class", true},
+        {TargetLanguage::kCSharp, "a-b", false},
+        {TargetLanguage::kVisualBasic, "Value", true},
+        {TargetLanguage::kVisualBasic, "END", false},
+        {TargetLanguage::kVisualBasic, "_", false},
+        {TargetLanguage::kVisualBasic, "number_of_strings", false},
+        {TargetLanguage::kVisualBasic, "int", true},
+    };
+    for (const IdentifierCase& c : cases)
+        EXPECT_EQ(!IdentifierProblem(c.language, c.id).has_value(), c.valid)
+            << LanguageName(c.language) << " " << c.id;
+}
+
+TEST(Identifiers, VisualBasicNamesCollideWhateverTheirCase) {
+    ProjectSettings vb;
+    vb.targetLanguage = TargetLanguage::kVisualBasic;
+    const Rows rows = {{"ID", "English"}, {"", "en"}, {"OK_TEXT", "a"}, {"ok_text", "b"}};
+    EXPECT_EQ(RulesAndCells(Check(rows, vb)), (std::set<RuleAt>{{"invalid-identifier", "A4"}}));
+    EXPECT_TRUE(Check(rows).findings.empty());  // C tells them apart
+}
+
+struct PlaceholderCase {
+    TargetLanguage language;
+    const char* standard;
+    const char* translated;
+    bool same;
+};
+
+TEST(Placeholders, CompareWhatTheArgumentsAre) {
+    const PlaceholderCase cases[] = {
+        {TargetLanguage::kC, "Value %d", "Wert %d", true},
+        {TargetLanguage::kC, "%s has %d", "%2$d hat %1$s", true},
+        {TargetLanguage::kC, "%s has %d", "%d hat %s", false},
+        {TargetLanguage::kC, "Value %d", "Wert %s", false},
+        {TargetLanguage::kC, "Value %d", "Wert", false},
+        {TargetLanguage::kC, "100%%", "100 %%", true},
+        {TargetLanguage::kC, "100%%", "100%s", false},
+        {TargetLanguage::kC, "%5.2f", "%.3f", true},
+        {TargetLanguage::kC, "%ld", "%d", false},
+        {TargetLanguage::kC, "%*d", "%d", false},
+        {TargetLanguage::kCSharp, "{0} of {1}", "{1} von {0}", true},
+        {TargetLanguage::kCSharp, "{0}", "{1}", false},
+        {TargetLanguage::kCSharp, "{1:N2}", "{1:N2}!", true},
+        {TargetLanguage::kCSharp, "{1:N2}", "{1}", false},
+        {TargetLanguage::kVisualBasic, "{{0}} {0}", "{0} {{1}}", true},
+    };
+    for (const PlaceholderCase& c : cases)
+        EXPECT_EQ(
+            PlaceholderSignature(c.language, c.standard) == PlaceholderSignature(c.language, c.translated),
+            c.same)
+            << c.standard << " / " << c.translated;
+}
+
+TEST(TableCheck, ABuildWithErrorsListsThemAllWritesNothingAndReportsTheFirstAsBefore) {
+    test::TempDir dir;
+    test::WriteFile(dir / "Lexicorn.bin", "earlier");
+    Rows rows = EveryProblem();
+    rows.erase(rows.begin() + 7, rows.begin() + 9);  // the long cell and the Greek one stop the build earlier
+    LoadedTable table = test::MakeLoadedTable(rows, {0, 1});
+    test::RecordingHost host(table);
+    const BuildOutcome outcome = BuildLexicorn(host, table, {}, {dir.path(), 1});
+    EXPECT_EQ(outcome.result, kEmptyStringId);
+    EXPECT_EQ(host.errors,
+              std::vector<std::string>{"Found empty cells inside the string list!\r\rCheck first column of "
+                                       "your string table\rRow: 4"});
+    EXPECT_EQ(host.report.Errors(), 5u);
+    EXPECT_EQ(test::ReadFile(dir / "Lexicorn.bin"), "earlier");
+}
+
+TEST(TableCheck, IdsTheListCannotTakeRefuseTheBuild) {
+    test::TempDir dir;
+    LoadedTable table = test::MakeLoadedTable({{"ID", "English"}, {"", "en"}, {"OK TEXT", "OK"}}, {0});
+    test::RecordingHost host(table);
+    const BuildOutcome outcome = BuildLexicorn(host, table, {}, {dir.path(), 1});
+    EXPECT_EQ(outcome.result, kInvalidStringId);
+    EXPECT_EQ(host.errors,
+              std::vector<std::string>{"Invalid string id !!!\r\r'OK TEXT' is no name in C: it holds ' ', "
+                                       "which a name cannot\rRow: 3"});
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST(TableCheck, WarningsLetTheBuildGoOnUnlessItIsStrict) {
+    const Rows rows = {{"ID", "English", "Deutsch"}, {"", "en", "de"}, {"VALUE", "Value %d", "Wert %s"}};
+    test::TempDir dir;
+    LoadedTable table = test::MakeLoadedTable(rows, {0, 1});
+    test::RecordingHost host(table);
+    EXPECT_EQ(BuildLexicorn(host, table, {}, {dir.path(), 1}).kind, BuildOutcome::Kind::kSucceeded);
+    EXPECT_EQ(host.report.Warnings(), 1u);
+
+    test::TempDir strictDir;
+    LoadedTable again = test::MakeLoadedTable(rows, {0, 1});
+    test::RecordingHost strictHost(again);
+    BuildOptions strict{strictDir.path(), 1};
+    strict.strict = true;
+    const BuildOutcome outcome = BuildLexicorn(strictHost, again, {}, strict);
+    EXPECT_EQ(outcome.result, kCheckWarnings);
+    EXPECT_TRUE(std::filesystem::is_empty(strictDir.path()));
+}
+
+}  // namespace
+}  // namespace lexicorn
