@@ -67,7 +67,6 @@ class Checker {
     }
 
     CheckReport Run() {
-        reader_.SetUtf8Mode(true);
         sheet_ = reader_.SheetName();
         const std::size_t rows = reader_.GetRowCount();
         strings_ = rows > kHeaderRows ? rows - kHeaderRows : 0;
@@ -89,8 +88,8 @@ class Checker {
         }
     }
 
-    std::string Cell(std::size_t row, std::size_t column) const {
-        return reader_.GetCell(static_cast<std::uint16_t>(column), static_cast<std::uint16_t>(row));
+    std::string_view Cell(std::size_t row, std::size_t column) const {
+        return reader_.CellUtf8(static_cast<std::uint16_t>(column), static_cast<std::uint16_t>(row));
     }
 
     void Add(Finding::Severity severity, const char* rule, std::size_t row, std::size_t column,
@@ -111,10 +110,11 @@ class Checker {
         const TargetLanguage list = settings_.targetLanguage;
         const bool knownList = list == TargetLanguage::kC || list == TargetLanguage::kCSharp ||
                                list == TargetLanguage::kVisualBasic;
-        std::unordered_map<std::string, std::size_t> exact, names;
+        std::unordered_map<std::string_view, std::size_t> exact;
+        std::unordered_map<std::string, std::size_t> names;
         for (std::size_t s = 1; s <= strings_; ++s) {
             const std::size_t row = s + kHeaderRows;
-            const std::string id = Cell(row, kIdColumn);
+            const std::string_view id = Cell(row, kIdColumn);
             if (id.empty()) {
                 Error("empty-id", row, kIdColumn, {}, "the string id is empty", kEmptyStringId);
                 continue;
@@ -168,6 +168,10 @@ class Checker {
             case Encoding::kSingleByte:
                 break;
         }
+        // Every code page of single-byte text agrees with ASCII.
+        if (std::all_of(text.begin(), text.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+            return {text.size(), text.size()};
         std::string converted;
         char32_t missing = 0;
         if (!codePage_.FromUtf8(text, converted, missing)) return {text.size(), text.size(), false, missing};
@@ -176,7 +180,11 @@ class Checker {
 
     // The problems of one cell's own text, each cell once.
     void CheckCell(std::size_t row, std::size_t column, const std::string& language, std::string_view text) {
-        if (!checked_.insert(row << 16 | column).second) return;
+        // A cell of the default column is met again wherever an empty cell takes its string.
+        if (column == kDefaultColumn && row > kHeaderRows) {
+            if (defaultChecked_[row - kHeaderRows]) return;
+            defaultChecked_[row - kHeaderRows] = true;
+        }
         const Stored stored = Measure(text);
         if (!stored.mappable)
             Error("unmappable-character", row, column, language,
@@ -187,21 +195,23 @@ class Checker {
             Error("cell-too-long", row, column, language,
                   fmt::format("the text has {} characters; at most {} fit", stored.units, kMaxCellLength),
                   kCellTooLong);
-        for (char c : text) {
+        const auto control = std::find_if(text.begin(), text.end(), [](char c) {
             const auto byte = static_cast<unsigned char>(c);
-            if ((byte < 0x20 && c != '\n' && c != '\t') || byte == 0x7F) {
-                Warning("control-character", row, column, language,
-                        fmt::format("the text holds the control character U+{:04X}", byte));
-                break;
-            }
-        }
+            return (byte < 0x20 && c != '\n' && c != '\t') || byte == 0x7F;
+        });
+        if (control != text.end())
+            Warning("control-character", row, column, language,
+                    fmt::format("the text holds the control character U+{:04X}",
+                                static_cast<unsigned char>(*control)));
     }
 
     // What the string data needs: names are stored each time, strings once for identical text.
     void Store(std::string_view key, std::uint64_t bytes, bool shareable, std::size_t row, std::size_t column,
                const std::string& language) {
         const std::uint64_t size = bytes + terminator_;
-        if (shareable && !shared_.insert(std::string(key)).second) {
+        // Identical texts are known by a 64-bit hash of their bytes: the figures need no copy of the
+        // table, and the build's own store stays the judge of what fits.
+        if (shareable && !shared_.insert(std::hash<std::string_view>()(key)).second) {
             report_.sharedBytesSaved += size;
             return;
         }
@@ -222,11 +232,10 @@ class Checker {
 
         for (std::size_t e = 0; e < entries_.size(); ++e) {
             const std::size_t column = entries_[e] + 2;
-            const std::string name = Cell(kNameRow, column);
+            const std::string_view name = Cell(kNameRow, column);
             CheckCell(kNameRow, column, codes_[e], name);
-            const std::string code = Cell(kCodeRow, column);
-            if (const Stored stored = Measure(code);
-                !stored.mappable && checked_.insert(kCodeRow << 16 | column).second)
+            const std::string_view code = Cell(kCodeRow, column);
+            if (const Stored stored = Measure(code); !stored.mappable)
                 Error("unmappable-character", kCodeRow, column, codes_[e],
                       fmt::format("the character {} is not in code page {}",
                                   DescribeCharacter(stored.missing), codePage_.Name()),
@@ -234,16 +243,17 @@ class Checker {
             Store(name, Measure(name).bytes, false, kNameRow, column, codes_[e]);
         }
 
-        std::vector<std::string> defaults(strings_ + 1);
+        std::vector<std::string_view> defaults(strings_ + 1);
         for (std::size_t s = 1; s <= strings_; ++s) defaults[s] = Cell(s + kHeaderRows, kDefaultColumn);
+        defaultChecked_.assign(strings_ + 1, false);
         for (std::size_t e = 0; e < entries_.size(); ++e) {
             const std::size_t column = entries_[e] + 2;
             LanguageFigures figures{codes_[e], strings_, 0, 0};
             for (std::size_t s = 1; s <= strings_; ++s) {
                 const std::size_t row = s + kHeaderRows;
-                const std::string own = column == kDefaultColumn ? defaults[s] : Cell(row, column);
+                const std::string_view own = column == kDefaultColumn ? defaults[s] : Cell(row, column);
                 const bool useDefault = own == kUseDefault || (settings_.useDefaultString && own.empty());
-                const std::string& text = useDefault ? defaults[s] : own;
+                const std::string_view text = useDefault ? defaults[s] : own;
                 if (!own.empty() && own != kUseDefault) ++figures.translated;
                 if (useDefault)
                     CheckCell(row, kDefaultColumn, codes_.empty() ? "" : LanguageOf(kDefaultColumn), text);
@@ -317,8 +327,8 @@ class Checker {
     std::size_t strings_ = 0;
     std::uint64_t capacity_ = 0;
     std::uint64_t used_ = 0;
-    std::unordered_set<std::string> shared_;
-    std::unordered_set<std::size_t> checked_;
+    std::unordered_set<std::size_t> shared_;
+    std::vector<bool> defaultChecked_;
     std::optional<Finding> overflow_;
     CheckReport report_;
 };

@@ -52,8 +52,7 @@ struct CheckReport {
 };
 
 /// Checks what a build of `table` with `settings` would make of it: every problem at once, with its
-/// cell. The languages are those selected, all of them when none is. Reads the table (open) in
-/// UTF-8; the reader's modes are the build's to set afterwards.
+/// cell. The languages are those selected, all of them when none is. The table's reader is open.
 CheckReport CheckTable(const LoadedTable& table, const ProjectSettings& settings);
 
 /// "A7", the cell of a row and a column, both from 1.

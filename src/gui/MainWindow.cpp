@@ -38,6 +38,7 @@
 #include "gui/Look.h"
 #include "gui/MergeAlignmentDialog.h"
 #include "gui/MergePage.h"
+#include "gui/ProblemsDialog.h"
 #include "gui/SplashScreen.h"
 #include "gui/WizardTexts.h"
 #include "project/ProjectFile.h"
@@ -138,6 +139,7 @@ MainWindow::MainWindow(Dialogs& dialogs, const WizardStartup& startup)
     progress_ = std::make_unique<BuildProgressDialog>([this] { requestCancel(); }, this);
     settingsDialog_ = std::make_unique<BuildSettingsDialog>(dialogs_, this);
     splash_ = std::make_unique<SplashScreen>();
+    problems_ = std::make_unique<ProblemsDialog>(this);
 }
 
 MainWindow::~MainWindow() = default;
@@ -231,8 +233,13 @@ QWidget* MainWindow::createBuildPage() {
     createButton_->setMinimumSize(84, 38);
     createButton_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
     createButton_->setAutoDefault(true);  // Return on the focused button builds, as in a dialog
+    problemsButton_ = new QPushButton(QStringLiteral("Problems..."), page);
+    problemsButton_->setObjectName(QStringLiteral("problemsButton"));
+    problemsButton_->setToolTip(QStringLiteral("What the check of the table found"));
+    problemsButton_->setEnabled(false);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(tableInfo_, 1);
+    bottom->addWidget(problemsButton_);
     bottom->addWidget(createButton_);
 
     auto* layout = new QVBoxLayout(page);
@@ -262,6 +269,7 @@ QWidget* MainWindow::createBuildPage() {
     connect(selectedLanguages_, &QListWidget::activated, this, handler(&MainWindow::removeLanguage));
     connect(chooseOutput, &QPushButton::clicked, this, handler(&MainWindow::chooseOutputFolder));
     connect(createButton_, &QPushButton::clicked, this, handler(&MainWindow::createImage));
+    connect(problemsButton_, &QPushButton::clicked, this, handler(&MainWindow::showProblems));
     return page;
 }
 
@@ -518,21 +526,33 @@ void MainWindow::chooseTable() {
 
 void MainWindow::loadTable(const QString& path) {
     ResetStringTable();
+    findings_ = {};
+    problemsButton_->setEnabled(false);
     table_.tableReader.reset();
     // Reads every name before anything is shown: a table that cannot be read leaves none loaded.
     table_ = LoadTable(QDir::toNativeSeparators(path).toStdString(), settings_.codePage);
     settings_.table = table_.spreadsheetPath;
+    // The check of every language tells at once what a build of the table would meet.
+    table_.tableReader->Open();
+    findings_ = CheckTable(table_, settings_);
+    table_.tableReader->Close();
     showTableInfo();
     showLanguages();
 }
 
+void MainWindow::showProblems() { problems_->showReport(findings_, QString::fromStdString(settings_.table)); }
+
 void MainWindow::showTableInfo() {
     const std::size_t rows = table_.tableReader ? table_.tableReader->GetRowCount() : 0;
     const std::size_t strings = rows > 2 ? rows - 2 : 0;
-    tableInfo_->setText(QStringLiteral("%1: %2 languages, %3 strings")
-                            .arg(QFileInfo(QString::fromStdString(table_.spreadsheetPath)).fileName())
-                            .arg(table_.languages.size())
-                            .arg(strings));
+    QString info = QStringLiteral("%1: %2 languages, %3 strings")
+                       .arg(QFileInfo(QString::fromStdString(table_.spreadsheetPath)).fileName())
+                       .arg(table_.languages.size())
+                       .arg(strings);
+    if (!findings_.findings.empty())
+        info += QStringLiteral("; %1 errors, %2 warnings").arg(findings_.Errors()).arg(findings_.Warnings());
+    tableInfo_->setText(info);
+    problemsButton_->setEnabled(!findings_.findings.empty());
 }
 
 void MainWindow::ResetStringTable() {
@@ -622,7 +642,12 @@ void MainWindow::createImage() {
     cancelRequested_ = false;
     BuildOptions options;
     options.outputFolder = outputFolder().toStdString();
-    guarded([&] { BuildLexicorn(*this, table_, settings_, options); });
+    findings_ = {};
+    BuildOutcome outcome;
+    guarded([&] { outcome = BuildLexicorn(*this, table_, settings_, options); });
+    problemsButton_->setEnabled(!findings_.findings.empty());
+    // A build refused for what the check found lists all of it after the first message.
+    if (outcome.kind == BuildOutcome::Kind::kFailed && findings_.Errors() > 0) showProblems();
     cancelRequested_ = false;
     createButton_->setEnabled(true);
     pages_->setEnabled(true);

@@ -28,6 +28,7 @@ class BuildSettingsDialog;
 class Dialogs;
 class MergeAlignmentDialog;
 class MergePage;
+class ProblemsDialog;
 class SplashScreen;
 
 /// How the application starts: the project named on the command line and the fixed waits, which
@@ -73,6 +74,7 @@ class MainWindow : public QMainWindow, private BuildHost {
     MergeAlignmentDialog& alignmentDialog() { return *alignmentDialog_; }
     MergePage& mergePage() { return *mergePage_; }
     SplashScreen& splashScreen() { return *splash_; }
+    ProblemsDialog& problemsDialog() { return *problems_; }
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -96,6 +98,7 @@ class MainWindow : public QMainWindow, private BuildHost {
     void ClearCancelRequest() override { cancelRequested_ = false; }
     void OpenSpreadsheetChooser() override { chooseTable(); }
     void ResetStringTable() override;
+    void ShowFindings(const CheckReport& report) override { findings_ = report; }
 
     QWidget* createBuildPage();
     QWidget* createAboutPage();
@@ -121,6 +124,7 @@ class MainWindow : public QMainWindow, private BuildHost {
 
     void chooseTable();
     void chooseOutputFolder();
+    void showProblems();
     void editSettings();
     void openProject();
     void saveProject();
@@ -135,6 +139,7 @@ class MainWindow : public QMainWindow, private BuildHost {
     ProjectSettings settings_;
     bool projectLoaded_ = false;
     LoadedTable table_;
+    CheckReport findings_;  // of the table loaded last, or of the last build's check
     LXNMerger merger_;
     bool cancelRequested_ = false;
     QEventLoop* pause_ = nullptr;  // the reading pause that runs now, which a cancel ends
@@ -150,6 +155,7 @@ class MainWindow : public QMainWindow, private BuildHost {
     QLabel* tableInfo_ = nullptr;
     QLineEdit* outputFolderField_ = nullptr;
     QPushButton* createButton_ = nullptr;
+    QPushButton* problemsButton_ = nullptr;
     QMenu* recentProjects_ = nullptr;
 
     // The other windows of the application, created after this one in this order.
@@ -157,6 +163,7 @@ class MainWindow : public QMainWindow, private BuildHost {
     std::unique_ptr<BuildProgressDialog> progress_;
     std::unique_ptr<BuildSettingsDialog> settingsDialog_;
     std::unique_ptr<SplashScreen> splash_;
+    std::unique_ptr<ProblemsDialog> problems_;
 };
 
 }  // namespace lexicorn::gui

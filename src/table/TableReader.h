@@ -41,6 +41,8 @@ class TableReader {
     /// Throws TableError when the cell holds a character that the code page lacks.
     std::string GetCell(std::uint16_t column, std::uint16_t row) const;
     std::u16string GetCellW(std::uint16_t column, std::uint16_t row) const;
+    /// The cell's UTF-8 text without a copy, whatever the mode; valid until the reader closes.
+    std::string_view CellUtf8(std::uint16_t column, std::uint16_t row) const { return Cell(column, row); }
 
     /// Releases the source; always 0. The counts and the UTF-8 mode stay.
     virtual ResultCode Close();

@@ -159,6 +159,54 @@ TEST_F(CommandLine, AFileThatCannotBeWrittenIsNamedWithItsReason) {
     EXPECT_EQ(test::ReadFile(dir / "out" / "Lexicorn.bin"), "earlier");
 }
 
+TEST_F(CommandLine, CheckListsEveryFindingThenTheFiguresAndExitsByWhatItFound) {
+    test::WriteFile(dir / "strings.csv",
+                    std::string(kTable) + "VALUE,Value %d,Wert %s\r\nOK_TEXT,Again,Wieder\r\n");
+    EXPECT_EQ(Run({"check", Path("strings.csv")}), kExitFailure);
+    EXPECT_EQ(
+        out,
+        Path("strings.csv") +
+            ":C5: warning: placeholder-mismatch: the placeholders %s differ from the "
+            "default string's %d\n" +
+            Path("strings.csv") +
+            ":A6: error: duplicate-id: the string id 'OK_TEXT' is already the id in A3\n"
+            "language    strings  translated      bytes\n"
+            "en                4           4         21\n"
+            "de                4           4         23\n"
+            "image size 134 bytes, 3 bytes saved by sharing identical strings, 0% of a 16-bit table's 64 KB\n"
+            "1 errors, 1 warnings\n");
+    test::WriteFile(dir / "strings.csv", std::string(kTable) + "VALUE,Value %d,Wert %s\r\n");
+    EXPECT_EQ(Run({"check", Path("strings.csv")}), kExitSuccess);
+    EXPECT_EQ(Run({"check", Path("strings.csv"), "--strict"}), kExitFailure);
+    EXPECT_EQ(
+        Run({"check", Path("strings.csv"), "--target-language", "csharp", "--target-platform", "dotnet"}),
+        kExitSuccess);  // .NET lists read no printf conversions
+    EXPECT_EQ(Run({"check", Path("strings.csv"), "--json", "--languages", "de"}), kExitSuccess);
+    EXPECT_EQ(
+        out,
+        R"({"errors":0,"warnings":1,"findings":[{"severity":"warning","rule":"placeholder-mismatch","sheet":null,)"
+        R"("cell":"C5","row":5,"column":3,"language":"de","message":"the placeholders %s differ from the default )"
+        R"(string's %d"}],"languages":[{"code":"de","strings":3,"translated":3,"bytes":16}],"imageSize":83,)"
+        R"("sharedBytesSaved":0,"capacityUsed":0.0004})"
+        "\n");
+}
+
+TEST_F(CommandLine, BuildPrintsWarningsGoesOnAndRefusesThemWhenStrict) {
+    test::WriteFile(dir / "strings.csv", std::string(kTable) + "VALUE,Value %d,Wert %s\r\n");
+    EXPECT_EQ(Build(), kExitSuccess);
+    EXPECT_EQ(err, Path("strings.csv") +
+                       ":C5: warning: placeholder-mismatch: the placeholders %s differ from the "
+                       "default string's %d\n");
+    EXPECT_EQ(Build({"-q"}), kExitSuccess);
+    EXPECT_EQ(err, "");
+    fs::remove_all(dir / "out");
+    EXPECT_EQ(Build({"--strict"}), kExitFailure);
+    EXPECT_NE(err.find("lexicorn: error 2000302B: The string table check found 1 warning(s)"),
+              std::string::npos)
+        << err;
+    EXPECT_TRUE(fs::is_empty(dir / "out"));
+}
+
 TEST_F(CommandLine, MalformedSourceDateEpochIsAUsageError) {
     setenv("SOURCE_DATE_EPOCH", "yesterday", 1);
     EXPECT_EQ(Build(), kExitUsage);

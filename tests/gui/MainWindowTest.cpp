@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -24,6 +25,7 @@
 #include "gui/BuildProgressDialog.h"
 #include "gui/BuildSettingsDialog.h"
 #include "gui/MainWindow.h"
+#include "gui/ProblemsDialog.h"
 #include "gui/SplashScreen.h"
 
 namespace lexicorn::test {
@@ -130,7 +132,8 @@ class MainWindowTest : public WizardFixture {
         gui::MainWindow& window = Start(Path("table.xlsx"));
         QVERIFY(dialogs_->shown.isEmpty());
         QVERIFY(!window.projectLoaded());
-        QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("table.xlsx: 6 languages, 6 strings"));
+        QCOMPARE(Find<QLabel>("tableInfo")->text(),
+                 QStringLiteral("table.xlsx: 6 languages, 6 strings; 13 errors, 0 warnings"));
     }
 
     void DoesNotStartWithAProjectThatFailsHalfWay() {
@@ -143,7 +146,8 @@ class MainWindowTest : public WizardFixture {
         CopyFixture("table.xlsx");
         LoadThroughButton("table.xlsx");
         QCOMPARE(dialogs_->Take(), QStringList{"OpenFile: Select Excel File"});
-        QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("table.xlsx: 6 languages, 6 strings"));
+        QCOMPARE(Find<QLabel>("tableInfo")->text(),
+                 QStringLiteral("table.xlsx: 6 languages, 6 strings; 13 errors, 0 warnings"));
         const QStringList all{"English", "Deutsch", "Polski", "Русский", "Ελληνικά", "日本語"};
         QCOMPARE(Items("availableLanguages"), all);
         QVERIFY(Items("selectedLanguages").isEmpty());
@@ -270,7 +274,8 @@ class MainWindowTest : public WizardFixture {
         QVERIFY(enter.isAccepted());
         QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(window_.get(), &drop);
-        QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("table.xlsx: 6 languages, 6 strings"));
+        QCOMPARE(Find<QLabel>("tableInfo")->text(),
+                 QStringLiteral("table.xlsx: 6 languages, 6 strings; 13 errors, 0 warnings"));
         QCOMPARE(Items("availableLanguages").size(), 6);
     }
 
@@ -684,6 +689,32 @@ class MainWindowTest : public WizardFixture {
         QCOMPARE(dialogs_->Take(), QStringList{"Information: Settings loaded from project file."});
         QCOMPARE(window_->settings().encoding, Encoding::kUtf8);
         QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("t.csv: 1 languages, 1 strings"));
+    }
+
+    void TheProblemsOfATableAreCountedListedAndShownWhenCreateIsRefused() {
+        Start();
+        Write("t.csv", "ID,English,Deutsch\n,en,de\nOK,OK,OK\nOK,a,b\nVALUE,Value %d,Wert %s\n1ABC,x,y\n");
+        LoadThroughButton("t.csv");
+        dialogs_->Take();
+        QCOMPARE(Find<QLabel>("tableInfo")->text(),
+                 QStringLiteral("t.csv: 2 languages, 4 strings; 2 errors, 1 warnings"));
+        Find<QPushButton>("problemsButton")->click();
+        gui::ProblemsDialog& problems = window_->problemsDialog();
+        QVERIFY(problems.isVisible());
+        auto* findings = problems.findChild<QTableWidget*>(QStringLiteral("findings"));
+        QCOMPARE(findings->rowCount(), 3);
+        QCOMPARE(findings->item(0, 0)->text(), QStringLiteral("A4"));
+        QCOMPARE(findings->item(1, 2)->text(), QStringLiteral("de"));
+        QVERIFY(problems.text().startsWith(Path("t.csv") + ":A4: error: duplicate-id: "));
+        QCOMPARE(problems.text().count(QLatin1Char('\n')), 3);
+        SaveScreenshot(problems, QStringLiteral("problems-window"));
+        problems.close();
+
+        Find<QPushButton>("addAllLanguagesButton")->click();
+        Find<QPushButton>("createButton")->click();
+        QCOMPARE(dialogs_->Take(), QStringList{"Error: Duplicate string id !!!\r\rOK\rRow: 4"});
+        QVERIFY(problems.isVisible());
+        QVERIFY(!QFile::exists(Path("Lexicorn.bin")));
     }
 
     void KeysMoveLanguagesAndBuild() {

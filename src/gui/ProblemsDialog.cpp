@@ -1,0 +1,79 @@
+#include "gui/ProblemsDialog.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace lexicorn::gui {
+
+ProblemsDialog::ProblemsDialog(QWidget* parent)
+    : QDialog(parent), summary_(new QLabel(this)), findings_(new QTableWidget(0, 4, this)) {
+    setObjectName(QStringLiteral("problemsDialog"));
+    setWindowTitle(QStringLiteral("Problems"));
+    summary_->setObjectName(QStringLiteral("problemsSummary"));
+    findings_->setObjectName(QStringLiteral("findings"));
+    findings_->setHorizontalHeaderLabels({QStringLiteral("Cell"), QStringLiteral("Severity"),
+                                          QStringLiteral("Language"), QStringLiteral("Message")});
+    findings_->horizontalHeader()->setStretchLastSection(true);
+    findings_->verticalHeader()->setVisible(false);
+    findings_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    findings_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    findings_->setMinimumSize(640, 260);
+
+    auto* copy = new QPushButton(QStringLiteral("Copy"), this);
+    copy->setObjectName(QStringLiteral("copyButton"));
+    copy->setToolTip(QStringLiteral("Copy the problems as text"));
+    auto* close = new QPushButton(QStringLiteral("Close"), this);
+    close->setObjectName(QStringLiteral("closeButton"));
+    close->setDefault(true);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(copy);
+    buttons->addWidget(close);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(summary_);
+    layout->addWidget(findings_, 1);
+    layout->addLayout(buttons);
+
+    connect(copy, &QPushButton::clicked, this, [this] { QApplication::clipboard()->setText(text_); });
+    connect(close, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void ProblemsDialog::showReport(const CheckReport& report, const QString& path) {
+    summary_->setText(QStringLiteral("%1: %2 errors, %3 warnings")
+                          .arg(QFileInfo(path).fileName())
+                          .arg(report.Errors())
+                          .arg(report.Warnings()));
+    findings_->setRowCount(static_cast<int>(report.findings.size()));
+    text_.clear();
+    const std::string file = path.toStdString();
+    for (std::size_t i = 0; i < report.findings.size(); ++i) {
+        const Finding& finding = report.findings[i];
+        const int row = static_cast<int>(i);
+        const QString cell = QString::fromStdString(
+            finding.sheet.empty() ? finding.Cell() : finding.sheet + "!" + finding.Cell());
+        const bool error = finding.severity == Finding::Severity::kError;
+        findings_->setItem(row, 0, new QTableWidgetItem(cell));
+        findings_->setItem(row, 1,
+                           new QTableWidgetItem(error ? QStringLiteral("error") : QStringLiteral("warning")));
+        findings_->setItem(row, 2, new QTableWidgetItem(QString::fromStdString(finding.language)));
+        findings_->setItem(row, 3, new QTableWidgetItem(QString::fromStdString(finding.message)));
+        if (error)
+            for (int column = 0; column < 2; ++column)
+                findings_->item(row, column)->setForeground(Qt::darkRed);
+        text_ += QString::fromStdString(FindingLine(file, finding)) + QLatin1Char('\n');
+    }
+    findings_->resizeColumnsToContents();
+    show();
+    raise();
+}
+
+QString ProblemsDialog::text() const { return text_; }
+
+}  // namespace lexicorn::gui

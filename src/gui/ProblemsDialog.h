@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QDialog>
+
+#include "compile/TableCheck.h"
+
+class QLabel;
+class QTableWidget;
+
+namespace lexicorn::gui {
+
+/// What the check of a table found: every finding with its cell, severity, language and message,
+/// sorted by cell, and a button that copies them as text.
+class ProblemsDialog : public QDialog {
+    Q_OBJECT
+  public:
+    explicit ProblemsDialog(QWidget* parent = nullptr);
+
+    /// Shows the findings of `report` for the table file at `path`.
+    void showReport(const CheckReport& report, const QString& path);
+    /// The findings as the command line prints them, one a line.
+    QString text() const;
+
+  private:
+    QLabel* summary_;
+    QTableWidget* findings_;
+    QString text_;
+};
+
+}  // namespace lexicorn::gui
