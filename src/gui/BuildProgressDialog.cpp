@@ -32,8 +32,11 @@ BuildProgressDialog::BuildProgressDialog(std::function<void()> requestCancel, QW
     progressBar_->setMinimumWidth(385);
     cancelButton_->setAutoDefault(false);
     cancelButton_->setDefault(false);
-    connect(cancelButton_, &QPushButton::clicked, this,
-            [requestCancel = std::move(requestCancel)] { requestCancel(); });
+    // Pressed once, Cancel shows it was heard: the build stops at its next check.
+    connect(cancelButton_, &QPushButton::clicked, this, [this, requestCancel = std::move(requestCancel)] {
+        cancelButton_->setEnabled(false);
+        requestCancel();
+    });
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(statusText_);
@@ -77,6 +80,7 @@ void BuildProgressDialog::resetPosition() {
 }
 
 void BuildProgressDialog::present() {
+    cancelButton_->setEnabled(true);
     showState();
     if (!placed_ && parentWidget()) {
         adjustSize();
