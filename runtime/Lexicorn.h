@@ -39,7 +39,7 @@ typedef enum lxn_result {
     LXN_ERR_CONFIG,    /* the image's table type or encoding is not the one LXNApiCfg.h configures */
     LXN_ERR_NOT_FOUND, /* no image in the searched memory, no language with that code */
     LXN_ERR_RANGE,     /* a language index or string id beyond the image's counts */
-    LXN_ERR_BUFFER,    /* the caller's buffer is too small; it holds as much as fits, terminated */
+    LXN_ERR_BUFFER,    /* the caller's buffer is too small: it holds capacity - 1 units, terminated */
     LXN_ERR_FILE       /* the image file cannot be read */
 } lxn_result;
 

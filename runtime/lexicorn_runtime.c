@@ -1,5 +1,4 @@
 /* Lexicorn runtime: see Lexicorn.h. */
-#include <string.h>
 
 #include "LXNApiCfg.h"
 
@@ -143,11 +142,14 @@ lxn_result lxn_language_code(const lxn_image* image, uint32_t language, char cod
 
 lxn_result lxn_find_language(const lxn_image* image, const char* code, uint32_t* language) {
     uint32_t i;
-    char candidate[3];
+    char candidate[3], first, second;
     if (image == NULL || code == NULL || language == NULL) return LXN_ERR_ARGUMENT;
+    /* The code's second character is read only when it has a first: "" may be all there is. */
+    first = code[0];
+    second = first != '\0' ? code[1] : '\0';
     for (i = 0; i < image->language_count; ++i) {
         lxn_language_code(image, i, candidate);
-        if (strncmp(candidate, code, 2) == 0 && (candidate[1] == '\0' || code[1] != '\0')) {
+        if (candidate[0] == first && candidate[1] == second) {
             *language = i;
             return LXN_OK;
         }
@@ -155,13 +157,21 @@ lxn_result lxn_find_language(const lxn_image* image, const char* code, uint32_t*
     return LXN_ERR_NOT_FOUND;
 }
 
-/* Copies the string at a data offset, unit by unit, never past the image's end. */
+static void store_unit(void* target, size_t unit_size, size_t at, uint32_t unit) {
+    if (unit_size == 2)
+        ((uint16_t*)target)[at] = (uint16_t)unit;
+    else
+        ((char*)target)[at] = (char)unit;
+}
+
+/* Copies the string at a data offset, unit by unit, never past the image's end nor past the
+   caller's capacity: a string that does not fit is cut to capacity - 1 units and terminated inside
+   the buffer, and the length still says how long the whole string is. */
 static lxn_result copy_text(const lxn_image* image, uint32_t offset, void* target, size_t unit_size,
                             size_t capacity, size_t* length) {
     const uint32_t data_start = LXN_HEADER_SIZE + read_word(image->data + 40, image->big_endian);
     const size_t image_units = image->encoding == 1 ? 2u : 1u;
     size_t position, count = 0;
-    lxn_result result = LXN_OK;
     if (target == NULL || capacity == 0) return LXN_ERR_ARGUMENT;
     if (image_units != unit_size) return LXN_ERR_CONFIG;
     if (offset >= image->size - data_start || offset % image_units != 0) return LXN_ERR_DAMAGED;
@@ -169,29 +179,15 @@ static lxn_result copy_text(const lxn_image* image, uint32_t offset, void* targe
          position += image_units) {
         const uint32_t unit =
             image_units == 2 ? read_half(image->data + position, image->big_endian) : image->data[position];
-        if (count + 1 >= capacity && unit != 0) {
-            result = LXN_ERR_BUFFER; /* keep counting to the terminator: the length says what is needed */
-        } else if (unit_size == 2) {
-            ((uint16_t*)target)[count] = (uint16_t)unit;
-        } else {
-            ((char*)target)[count] = (char)unit;
-        }
         if (unit == 0) {
-            if (result == LXN_ERR_BUFFER) {
-                if (unit_size == 2)
-                    ((uint16_t*)target)[capacity - 1] = 0;
-                else
-                    ((char*)target)[capacity - 1] = '\0';
-            }
+            store_unit(target, unit_size, count < capacity ? count : capacity - 1, 0);
             if (length != NULL) *length = count;
-            return result;
+            return count < capacity ? LXN_OK : LXN_ERR_BUFFER;
         }
-        ++count;
+        if (count + 1 < capacity) store_unit(target, unit_size, count, unit);
+        ++count; /* counted on to the terminator: the length says what the whole string needs */
     }
-    if (unit_size == 2)
-        ((uint16_t*)target)[0] = 0;
-    else
-        ((char*)target)[0] = '\0';
+    store_unit(target, unit_size, 0, 0);
     return LXN_ERR_DAMAGED; /* no terminator before the image's end */
 }
 

@@ -35,6 +35,24 @@ static void print_units(const unit* text, size_t length) {
     printf("\n");
 }
 
+/* A string longer than the buffer is cut and terminated inside it: nothing is written past the
+   capacity, whatever it is, and the length is the whole string's. */
+static void check_small_buffers(const lxn_image* image) {
+    enum { kGuarded = 64 };
+    unit guarded[kGuarded];
+    size_t capacity, full = 0, length, i;
+    CHECK(STRING(image, 0, TITLE, guarded, kGuarded, &full) == LXN_OK && full + 2 < kGuarded);
+    for (capacity = 1; capacity <= full + 2; ++capacity) {
+        for (i = 0; i < kGuarded; ++i) guarded[i] = (unit)0x5A;
+        length = 0;
+        CHECK(STRING(image, 0, TITLE, guarded, capacity, &length) ==
+              (capacity > full ? LXN_OK : LXN_ERR_BUFFER));
+        CHECK(length == full);
+        CHECK(guarded[capacity > full ? full : capacity - 1] == 0);
+        for (i = capacity; i < kGuarded; ++i) CHECK(guarded[i] == (unit)0x5A);
+    }
+}
+
 int main(int argc, char** argv) {
     lxn_image image, loaded, found, damaged;
     unit text[1000];
@@ -77,6 +95,8 @@ int main(int argc, char** argv) {
     CHECK(STRING(&image, image.language_count, 0, text, 1000, &length) == LXN_ERR_RANGE);
     CHECK(STRING(&image, 0, NUMBER_OF_STRINGS, text, 1000, &length) == LXN_ERR_RANGE);
     CHECK(STRING(&image, 0, TITLE, text, 2, &length) == LXN_ERR_BUFFER && text[1] == 0 && length > 1);
+    CHECK(STRING(&image, 0, TITLE, text, 0, &length) == LXN_ERR_ARGUMENT);
+    check_small_buffers(&image);
     CHECK(lxn_attach(&damaged, image.data, image.size - 1) == LXN_ERR_DAMAGED);
     CHECK(lxn_attach(&damaged, image.data + 1, image.size - 1) == LXN_ERR_SIGNATURE);
     memcpy(memory, image.data, image.size);
@@ -88,6 +108,13 @@ int main(int argc, char** argv) {
     CHECK(lxn_attach(&damaged, memory, image.size) == LXN_OK);
     CHECK(STRING(&damaged, image.language_count - 1, NUMBER_OF_STRINGS - 1, text, 1000, &length) ==
           LXN_ERR_DAMAGED);
+    /* A language whose code has no first character: an empty code finds it only if it has no
+       second one either, and nothing past the empty code is read. */
+    memset(memory + 44, 0, 4);
+    memory[44 + (image.big_endian ? 3 : 0)] = 0x58;
+    CHECK(lxn_find_language(&damaged, "", &index) == LXN_ERR_NOT_FOUND);
+    memset(memory + 44, 0, 4);
+    CHECK(lxn_find_language(&damaged, "", &index) == LXN_OK && index == 0);
     memset(memory + 44 + 8 * image.language_count, 0xFF, 4); /* an offset far outside */
     CHECK(STRING(&damaged, 0, 0, text, 1000, &length) == LXN_ERR_DAMAGED);
     printf(failures ? "FAILED\n" : "OK\n");
