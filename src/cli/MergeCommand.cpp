@@ -77,6 +77,7 @@ class MergeCommand final : public Subcommand {
         ProjectSettings settings = LoadSettings(args.project);
         if (args.align) settings.searchStep = *args.align;
         MergeRequest request{true, true, true, args.mode, MergePlacement::kEnd, {}};
+        if (args.place.empty()) throw UsageError("--place takes end, begin or a hexadecimal address");
         if (args.place == "begin") {
             request.placement = MergePlacement::kBeginning;
         } else if (args.place != "end") {
@@ -89,7 +90,8 @@ class MergeCommand final : public Subcommand {
         LXNMerger merger;
         if (ResultCode result = merger.CheckLexicornFile(args.image))
             throw std::runtime_error(result == kNotALexicorn || result == kOutOfRange
-                                         ? args.image + ": " + merge_messages::kInvalidImage
+                                         ? args.image + ": " +
+                                               merge_messages::InvalidImage(merger.ImageProblem())
                                          : FileProblem(args.image, result));
         // The merge itself scans the target for an old image, once.
         if (ResultCode result = merger.ChooseTarget(args.target))

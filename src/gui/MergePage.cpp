@@ -245,7 +245,7 @@ void MergePage::chooseImage() {
     const std::optional<QString> path = hooks_.chooseFile(QStringLiteral("Select Lexicorn File"), false);
     if (!path) return;
     if (merger_.CheckLexicornFile(path->toStdString()) != kSuccess) {
-        dialogs_.Error(this, QString::fromLatin1(merge_messages::kInvalidImage));
+        dialogs_.Error(this, QString::fromStdString(merge_messages::InvalidImage(merger_.ImageProblem())));
         return;
     }
     imageFile_->setText(*path);

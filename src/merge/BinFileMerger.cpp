@@ -108,6 +108,9 @@ ResultCode BinFileMerger::Assemble() {
         return opened == kFileTooLarge ? opened : kCannotOpenTarget;
     sourceSize_ = sourceFile_.Size();
     targetSize_ = targetFile_.Size();
+    // Names can hide an input (links, /proc/self/fd/N); what is compared is the opened files.
+    const std::string& outputPath = outputFile_.FileName();
+    if (sourceFile_.IsNamedBy(outputPath) || targetFile_.IsNamedBy(outputPath)) return kOutputIsInput;
     if (ResultCode checked = CheckInputs()) return checked;
 
     MergeLayout layout;

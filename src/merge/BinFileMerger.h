@@ -41,9 +41,9 @@ class BinFileMerger {
     /// for a mode or placement of 3 or more.
     ResultCode SetParameters(MergeMode mode, MergePlacement placement, std::uint8_t alignment,
                              std::uint32_t address);
-    /// Writes the output: 0, kCannotOpenImage, kCannotOpenTarget, kFileTooLarge, kPlacementNotInMode,
-    /// kAddressOverflow, a code of CheckInputs, or kCannotCreateOutput when the output cannot be
-    /// written whole.
+    /// Writes the output: 0, kCannotOpenImage, kCannotOpenTarget, kOutputIsInput (the output is one
+    /// of the opened inputs, whatever its name), kFileTooLarge, kPlacementNotInMode, kAddressOverflow,
+    /// a code of CheckInputs, or kCannotCreateOutput when the output cannot be written whole.
     ResultCode Merge();
 
     /// Where the target and the source go for the stored parameters and the given sizes.

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "platform/AtomicFile.h"
+#include "platform/FileIdentity.h"
 
 namespace lexicorn {
 
@@ -77,6 +78,8 @@ ResultCode FileHandle::MapContents(std::span<const std::uint8_t>& contents) {
     contents = mapping_.Bytes();
     return kSuccess;
 }
+
+bool FileHandle::IsNamedBy(const std::string& path) const { return IsOpenFile(path, stream_); }
 
 void FileHandle::CopyTo(AtomicFile& output, std::uint32_t offset, std::uint64_t length) const {
     output.WriteFrom(stream_, offset, length);

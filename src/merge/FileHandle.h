@@ -46,6 +46,8 @@ class FileHandle {
     /// The whole file, read-only and without copying, valid until the file is closed; kNotOpen, or
     /// kNoStorage when it cannot be mapped.
     ResultCode MapContents(std::span<const std::uint8_t>& contents);
+    /// True when `path` names this open file, through links and all.
+    bool IsNamedBy(const std::string& path) const;
     /// Appends `length` bytes of the file from `offset` to `output`.
     void CopyTo(AtomicFile& output, std::uint32_t offset, std::uint64_t length) const;
 

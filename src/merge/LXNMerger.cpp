@@ -1,10 +1,10 @@
 #include "merge/LXNMerger.h"
 
 #include <array>
-#include <filesystem>
 
 #include "base/Bytes.h"
 #include "image/ImageLayout.h"
+#include "image/ImageReader.h"
 
 namespace lexicorn {
 namespace {
@@ -12,11 +12,6 @@ namespace {
 // The merger places and finds little-endian images.
 const std::array<std::uint8_t, layout::kSignatureSize> kSignature =
     layout::SignatureBytes(ByteOrder::kLittle);
-
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code ignored;
-    return std::filesystem::equivalent(a, b, ignored);
-}
 
 }  // namespace
 
@@ -31,9 +26,20 @@ ResultCode LXNMerger::CheckLexicornFile(const std::string& path) {
 }
 
 ResultCode LXNMerger::CheckOpenSource() {
+    imageProblem_.clear();
     std::array<std::uint8_t, layout::kSignatureSize> start{};
     if (ResultCode read = sourceFile_.ReadAt(0, layout::kSignatureSize, start.data())) return read;
-    return start == kSignature ? kSuccess : kNotALexicorn;
+    if (start != kSignature) return kNotALexicorn;
+    // A device reads what the header says: the whole image is checked, as dump checks it.
+    std::span<const std::uint8_t> image;
+    if (ResultCode mapped = sourceFile_.MapContents(image)) return mapped;
+    try {
+        ReadImage(image);
+    } catch (const ImageError& error) {
+        imageProblem_ = error.what();
+        return kNotALexicorn;
+    }
+    return kSuccess;
 }
 
 ResultCode LXNMerger::ChooseTarget(const std::string& path) {
@@ -78,9 +84,6 @@ ResultCode LXNMerger::SetMergeParameters(MergeMode mode, MergePlacement placemen
 
 ResultCode LXNMerger::MergeLexicorn() {
     if (!IsReady()) return kMergeNotReady;
-    const std::string& output = outputFile_.FileName();
-    if (SameFile(output, sourceFile_.FileName()) || SameFile(output, targetFile_.FileName()))
-        return kOutputIsInput;
     return Merge();
 }
 

@@ -12,9 +12,12 @@ namespace lexicorn {
 /// the output by clearing its signature.
 class LXNMerger final : public BinFileMerger {
   public:
-    /// 0 when the file begins with the Lexicorn signature (little endian), else kNotALexicorn or the
-    /// code of the failed open or read.
+    /// 0 when the file is a whole Lexicorn image (little endian, every size, offset and terminator
+    /// right), else kNotALexicorn (with ImageProblem saying what is wrong when the signature stands)
+    /// or the code of the failed open or read.
     ResultCode CheckLexicornFile(const std::string& path);
+    /// What is wrong with an image refused for its contents; empty otherwise.
+    const std::string& ImageProblem() const { return imageProblem_; }
     /// Chooses the target for the merge without scanning it (the merge scans it): 0, or the code
     /// of the failed open.
     ResultCode ChooseTarget(const std::string& path);
@@ -25,8 +28,7 @@ class LXNMerger final : public BinFileMerger {
     /// kOutOfRange for a mode other than overwrite or append; else as SetParameters.
     ResultCode SetMergeParameters(MergeMode mode, MergePlacement placement, std::uint8_t alignment,
                                   std::uint32_t address);
-    /// kMergeNotReady before an image was accepted and a target chosen; kOutputIsInput when the
-    /// output is the image file or the target (also through links); else as Merge. The inputs are
+    /// kMergeNotReady before an image was accepted and a target chosen; else as Merge. The inputs are
     /// checked and the target scanned again as they are when merged, since either may have been
     /// rebuilt since it was chosen: only the old image found then is made obsolete, and what the
     /// scan found is what TargetHasLexicorn and the rest tell afterwards.
@@ -49,6 +51,7 @@ class LXNMerger final : public BinFileMerger {
     bool targetHasLexicorn_ = false;
     std::uint32_t oldLexicornPosition_ = 0;
     std::uint32_t oldLexicornSize_ = 0;
+    std::string imageProblem_;
 };
 
 }  // namespace lexicorn

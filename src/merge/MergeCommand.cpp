@@ -22,6 +22,10 @@ std::string merge_messages::CannotStartMerge(ResultCode code) {
     }
 }
 
+std::string merge_messages::InvalidImage(const std::string& problem) {
+    return problem.empty() ? kInvalidImage : std::string(kInvalidImage) + "\r\r" + problem;
+}
+
 std::optional<std::uint32_t> ParseHexAddress(std::string_view text) {
     std::uint64_t value = 0;
     if (text.empty()) return std::nullopt;
@@ -89,8 +93,9 @@ MergeOutcome RunMergeCommand(MergeHost& host, LXNMerger& merger, ProjectSettings
         return MergeOutcome::kRefused;
     }
     if (ResultCode result = merger.MergeLexicorn()) {
-        const std::string& failedFile = merger.FailedFile();
-        host.ShowError(text::CannotStartMerge(result) + (failedFile.empty() ? "" : "\r\r" + failedFile));
+        std::string detail = merger.FailedFile();
+        if (detail.empty() && result == kNotALexicorn) detail = merger.ImageProblem();
+        host.ShowError(text::CannotStartMerge(result) + (detail.empty() ? "" : "\r\r" + detail));
         return MergeOutcome::kFailed;
     }
     host.ShowInformation(text::kDone);

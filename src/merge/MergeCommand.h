@@ -29,6 +29,8 @@ inline constexpr const char* kTargetHasLexicorn =
 inline constexpr const char* kNoLexicornInTarget = "No Lexicorn found in the target software.";
 /// "Can not start merge operation." with the code, and a sentence for the codes a user can act on.
 std::string CannotStartMerge(ResultCode code);
+/// "Invalid Lexicorn file.", then what is wrong with it when that is known.
+std::string InvalidImage(const std::string& problem);
 }  // namespace merge_messages
 
 /// A hexadecimal address as typed (digits 0-9 and A-F, upper case): none for any other character,

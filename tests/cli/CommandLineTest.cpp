@@ -387,6 +387,10 @@ INSTANTIATE_TEST_SUITE_P(
                        kExitFailure,
                        "Can not start merge operation.2000D024"},
         MergeUsageCase{"NotAnImage", {"FW", "FW", "OUT"}, kExitFailure, "fw.bin: Invalid Lexicorn file."},
+        MergeUsageCase{"EmptyPlace",
+                       {"IMAGE", "FW", "OUT", "--mode", "overwrite", "--place", ""},
+                       kExitUsage,
+                       "--place takes end, begin or a hexadecimal address"},
         MergeUsageCase{"BadAlignment", {"IMAGE", "FW", "OUT", "--align", "3"}, kExitUsage, "--align"}),
     [](const auto& info) { return info.param.name; });
 
@@ -397,6 +401,16 @@ TEST_F(MergeCommandLine, ATargetEndingInsideAnOldHeaderIsRefused) {
     EXPECT_EQ(err,
               "lexicorn: Can not start merge operation.2000C016\n\nThe target ends inside the header of the "
               "Lexicorn it holds.\n");
+    EXPECT_FALSE(fs::exists(dir / "m.bin"));
+}
+
+TEST_F(MergeCommandLine, ADamagedImageIsRefusedSayingWhatIsWrong) {
+    test::WriteFile(dir / "cut.bin", test::ReadFile(dir / "out" / "Lexicorn.bin").substr(0, 50));
+    EXPECT_EQ(Run({"merge", Path("cut.bin"), Path("fw.bin"), Path("m.bin")}), kExitFailure);
+    EXPECT_EQ(
+        err,
+        "lexicorn: error: " + Path("cut.bin") +
+            ": Invalid Lexicorn file.\n\nthe header gives an image size of 96 bytes, but there are 50\n");
     EXPECT_FALSE(fs::exists(dir / "m.bin"));
 }
 

@@ -3,6 +3,7 @@
 
 #include <random>
 
+#include "image/LexicornEngine.h"
 #include "merge/FileHandle.h"
 #include "merge/LXNMerger.h"
 #include "merge/MergeCommand.h"
@@ -28,12 +29,14 @@ Bytes Filler(std::size_t length, char seed) {
     return bytes;
 }
 
-// An image file: the signature, then header words and filler up to `length` bytes.
+// A whole image file of `length` bytes (54 or more): one language whose name fills it, no strings.
 Bytes Image(std::size_t length) {
-    Bytes image = kSignature + Filler(length - 8, 'i');
-    const auto size = static_cast<std::uint32_t>(length);
-    for (int i = 0; i < 4; ++i) image[12 + i] = static_cast<char>(size >> (8 * i));
-    return image;
+    auto engine = CreateLexicornEngine(TableType::k16Bit);
+    EXPECT_EQ(engine->Initialize(1, 0, 1, ByteOrder::kLittle, Encoding::kSingleByte), kSuccess);
+    engine->AddLanguage("xx", std::string(length - 54, 'n'));
+    const std::vector<std::uint8_t> image = engine->GetOutputImage();
+    EXPECT_EQ(image.size(), length);
+    return Bytes(image.begin(), image.end());
 }
 
 TEST(FileHandle, PositionedReadsStayInsideTheFile) {
@@ -212,7 +215,7 @@ TEST(MergePlacement, AnAddressNeedsOverwriting) {
 }
 
 TEST_F(Merger, ReadOnlyInputsAreAccepted) {
-    Prepare(Filler(100, 'a'), Image(50));
+    Prepare(Filler(100, 'a'), Image(60));
     fs::permissions(dir / "target.bin", fs::perms::owner_read);
     fs::permissions(dir / "image.bin", fs::perms::owner_read);
     ASSERT_EQ(merger.CheckLexicornFile(Path("image.bin")), kSuccess);
@@ -222,7 +225,7 @@ TEST_F(Merger, ReadOnlyInputsAreAccepted) {
 }
 
 TEST_F(Merger, OutputThatIsAnInputIsRefused) {
-    Prepare(Filler(100, 'a'), Image(50));
+    Prepare(Filler(100, 'a'), Image(60));
     ASSERT_EQ(merger.SetMergeParameters(kAppend, kEnd, 1, 0), kSuccess);
     fs::create_symlink(dir / "target.bin", dir / "link.bin");
     for (const char* output : {"target.bin", "image.bin", "link.bin"}) {
@@ -230,11 +233,23 @@ TEST_F(Merger, OutputThatIsAnInputIsRefused) {
         EXPECT_EQ(merger.MergeLexicorn(), kOutputIsInput) << output;
     }
     EXPECT_EQ(test::ReadFile(dir / "target.bin"), Filler(100, 'a'));
-    EXPECT_EQ(test::ReadFile(dir / "image.bin"), Image(50));
+    EXPECT_EQ(test::ReadFile(dir / "image.bin"), Image(60));
+}
+
+// A name that shows nothing of the file it stands for is still refused: the opened files are compared.
+TEST_F(Merger, AnOutputNamedThroughProcIsRefusedAsTheInputItIs) {
+    Prepare(Filler(100, 'a'), Image(60));
+    ASSERT_EQ(merger.SetMergeParameters(kAppend, kEnd, 1, 0), kSuccess);
+    std::FILE* image = std::fopen(Path("image.bin").c_str(), "rb");
+    ASSERT_NE(image, nullptr);
+    merger.SetOutputFile("/proc/self/fd/" + std::to_string(fileno(image)));
+    EXPECT_EQ(merger.MergeLexicorn(), kOutputIsInput);
+    std::fclose(image);
+    EXPECT_EQ(test::ReadFile(dir / "image.bin"), Image(60));
 }
 
 TEST_F(Merger, FailedMergeLeavesTheOldOutput) {
-    Prepare(Filler(100, 'a'), Image(50));
+    Prepare(Filler(100, 'a'), Image(60));
     test::WriteFile(dir / "out.bin", "earlier output");
     ASSERT_EQ(merger.SetMergeParameters(kOverwrite, kAddress, 1, 0xFFFFFFF0), kSuccess);
     EXPECT_EQ(merger.MergeLexicorn(), kAddressOverflow);
@@ -257,16 +272,27 @@ TEST_F(Merger, ParametersAndReadinessAreChecked) {
     EXPECT_EQ(merger.SetMergeParameters(kOverwrite, static_cast<MergePlacement>(3), 1, 0), kOutOfRange);
     ASSERT_EQ(merger.SetMergeParameters(kOverwrite, kEnd, 16, 0x1234), kSuccess);
     EXPECT_EQ(merger.MergeAddress(), 0u);  // the address counts for the address placement only
-    Prepare(Filler(10, 'a'), Image(50));
+    Prepare(Filler(10, 'a'), Image(60));
     EXPECT_TRUE(merger.IsReady());
     test::WriteFile(dir / "bad.bin", Filler(50, 'x'));
     EXPECT_EQ(merger.CheckLexicornFile(Path("bad.bin")), kNotALexicorn);
     EXPECT_FALSE(merger.IsReady());
 }
 
-TEST_F(Merger, ImageFilesAreKnownByTheirFirstEightBytes) {
-    test::WriteFile(dir / "sig.bin", kSignature);
-    EXPECT_EQ(merger.CheckLexicornFile(Path("sig.bin")), kSuccess);
+TEST_F(Merger, ImagesAreCheckedWholeBeforeTheyArePlaced) {
+    test::WriteFile(dir / "image.bin", Image(60));
+    EXPECT_EQ(merger.CheckLexicornFile(Path("image.bin")), kSuccess);
+    // A signature alone, a truncated image, one whose header claims 4 GB: refused, saying why.
+    const Bytes damaged[] = {kSignature, Image(60).substr(0, 50),
+                             Image(60).substr(0, 12) + Bytes("\xFF\xFF\xFF\xFF", 4) + Image(60).substr(16)};
+    const char* problems[] = {"8 bytes are too few for a Lexicorn header (44 bytes)",
+                              "the header gives an image size of 60 bytes, but there are 50",
+                              "the header gives an image size of 4294967295 bytes, but there are 60"};
+    for (std::size_t i = 0; i < std::size(damaged); ++i) {
+        test::WriteFile(dir / "bad.bin", damaged[i]);
+        EXPECT_EQ(merger.CheckLexicornFile(Path("bad.bin")), kNotALexicorn) << i;
+        EXPECT_EQ(merger.ImageProblem(), problems[i]);
+    }
     test::WriteFile(dir / "swapped.bin", Bytes("\x10\x2F\x30\x4F\x5F\x60\x7F\x80", 8));
     EXPECT_EQ(merger.CheckLexicornFile(Path("swapped.bin")), kNotALexicorn);
     test::WriteFile(dir / "short.bin", kSignature.substr(0, 5));

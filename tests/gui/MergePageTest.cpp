@@ -15,13 +15,22 @@
 #include "gui/MainWindow.h"
 #include "gui/MergeAlignmentDialog.h"
 #include "gui/MergePage.h"
+#include "image/LexicornEngine.h"
 
 namespace lexicorn::test {
 namespace {
 
 const QByteArray kSignature("\x4F\x30\x2F\x10\x80\x7F\x60\x5F", 8);
-const QByteArray kImage = kSignature + QByteArray("IIIIIIII");  // 16 bytes
-const QByteArray kTarget(40, 'T');
+// A whole image of 64 bytes: one language whose name fills it, no strings.
+QByteArray MakeImage() {
+    auto engine = CreateLexicornEngine(TableType::k16Bit);
+    engine->Initialize(1, 0, 1, ByteOrder::kLittle, Encoding::kSingleByte);
+    engine->AddLanguage("xx", std::string(10, 'n'));
+    const std::vector<std::uint8_t> image = engine->GetOutputImage();
+    return QByteArray(reinterpret_cast<const char*>(image.data()), static_cast<qsizetype>(image.size()));
+}
+const QByteArray kImage = MakeImage();
+const QByteArray kTarget(200, 'T');
 
 QByteArray Zeros(int count) { return QByteArray(count, '\0'); }
 
@@ -148,13 +157,13 @@ class MergePageTest : public WizardFixture {
         QTest::newRow("append beginning") << 0 << "placeAtBeginning"
                                           << "" << 1 << kImage + kTarget;
         QTest::newRow("overwrite end") << 1 << "placeAtEnd"
-                                       << "" << 2 << kTarget.left(16) + kImage + kTarget.right(8);
+                                       << "" << 2 << kTarget.left(128) + kImage + kTarget.right(8);
         QTest::newRow("overwrite beginning") << 1 << "placeAtBeginning"
-                                             << "" << 3 << kImage + kTarget.mid(16);
+                                             << "" << 3 << kImage + kTarget.mid(64);
         QTest::newRow("overwrite address") << 1 << "placeAtAddress"
-                                           << "20" << 4 << kTarget.left(32) + kImage;
+                                           << "20" << 4 << kTarget.left(32) + kImage + kTarget.mid(96);
         QTest::newRow("overwrite empty address") << 1 << "placeAtAddress"
-                                                 << "<empty>" << 4 << kImage + kTarget.mid(16);
+                                                 << "<empty>" << 4 << kImage + kTarget.mid(64);
     }
     void MergesAsTheModeAndPlacementSay() {
         QFETCH(int, mode);
@@ -188,7 +197,7 @@ class MergePageTest : public WizardFixture {
         dialogs_->Take();
         const QByteArray output = Read("out.bin");
         QCOMPARE(output.mid(16, 8), Zeros(8));
-        QCOMPARE(output.right(16), kImage);
+        QCOMPARE(output.right(kImage.size()), kImage);
         QCOMPARE(Read("target.bin"), TargetWithOldImage());
     }
 
@@ -234,7 +243,7 @@ class MergePageTest : public WizardFixture {
         dialogs_->answers.push_back(true);
         Merge();
         QCOMPARE(dialogs_->Take().last(), QStringLiteral("Information: Merge operation done successfully."));
-        QCOMPARE(Read("out.bin"), kTarget.left(4) + kImage + kTarget.mid(20));
+        QCOMPARE(Read("out.bin"), kTarget.left(4) + kImage + kTarget.mid(68));
     }
 
     void AddressTextsAreCheckedLikeTheCommandLine() {
