@@ -13,6 +13,7 @@ inline constexpr const char* kNoExcelFileSelected = "No Excel file selected!";
 inline constexpr const char* kNoLanguagesSelected = "No languages selected!";
 inline constexpr const char* kCannotOpenExcelFile = "Cannot open Excel file!";
 inline constexpr const char* kCancelledByUser = "Cancelled by user!";
+inline constexpr const char* kNoStrings = "The string table holds no strings.";
 inline constexpr const char* kProgressCaption = "Lexicorn creation in progress, Please wait...";
 inline constexpr const char* kCreatingLanguageTable = "Now creating language table...";
 inline constexpr const char* kCreatingImage = "Creating Lexicorn.bin...";

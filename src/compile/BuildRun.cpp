@@ -249,6 +249,10 @@ class Build {
                 return messages::EmptyStringId(failure_.row);
             case kCapacityExceeded:
                 return messages::ImageTooLarge();
+            case kImageIncomplete:
+                // An image without string rows is never complete: the user's table, not the program.
+                if (stringCount_ == 0) return messages::kNoStrings;
+                break;
             case kDuplicateStringId:
                 return messages::DuplicateStringId(failure_.id, failure_.row);
             case kStringIdTooLong:

@@ -36,6 +36,10 @@ struct CodePage::Converters {
 };
 
 CodePage::CodePage(const std::string& name) : name_(name) {
+    if (name.find("//") != std::string::npos)
+        throw std::invalid_argument(
+            "code page " + name +
+            ": converter modes such as //TRANSLIT and //IGNORE change or drop characters");
     iconv_t fromUtf8 = iconv_open(name.c_str(), "UTF-8");
     iconv_t toUtf8 = iconv_open("UTF-8", name.c_str());
     if (fromUtf8 == reinterpret_cast<iconv_t>(-1) || toUtf8 == reinterpret_cast<iconv_t>(-1)) {
@@ -44,14 +48,22 @@ CodePage::CodePage(const std::string& name) : name_(name) {
         throw std::invalid_argument("unknown code page: " + name);
     }
     converters_ = std::make_unique<Converters>(Converters{fromUtf8, toUtf8});
+    // ASCII must come out as it goes in: byte for byte, no zero bytes, nothing added.
+    std::string ascii, converted;
+    for (char c = 1; c > 0 && c < 0x7F; ++c) ascii += c;
+    if (!Convert(converters_->fromUtf8, ascii, converted) || converted != ascii)
+        throw std::invalid_argument(
+            "code page " + name +
+            ": not a code page for the strings of an image (ASCII must stay as it is, and "
+            "no character may become a zero byte)");
 }
 
-bool CodePage::IsKnown(const std::string& name) {
+std::optional<std::string> CodePage::Problem(const std::string& name) {
     try {
         CodePage probe(name);
-        return true;
-    } catch (const std::invalid_argument&) {
-        return false;
+        return std::nullopt;
+    } catch (const std::invalid_argument& error) {
+        return error.what();
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,10 +21,14 @@ inline constexpr std::array<const char*, 23> kCommonCodePages = {
 /// Converts between UTF-8 and one single-byte code page (CP1252, ISO-8859-2, KOI8-R, ...).
 class CodePage {
   public:
-    /// Throws std::invalid_argument when the system knows no code page of that name.
+    /// Throws std::invalid_argument, saying why, when the system knows no code page of that name or
+    /// when it is none for the strings of an image (see Problem).
     explicit CodePage(const std::string& name);
-    /// Whether the system knows a code page of that name.
-    static bool IsKnown(const std::string& name);
+    /// Why `name` is no code page for the strings of an image, none when it is one. An image's
+    /// strings are zero-terminated and read by code that knows ASCII: a code page must keep ASCII
+    /// as it is and never turn a character into a zero byte (so UTF-16 and UTF-32 are out), and
+    /// converter modes such as //TRANSLIT and //IGNORE, which change or drop characters, are refused.
+    static std::optional<std::string> Problem(const std::string& name);
     ~CodePage();
     CodePage(const CodePage&) = delete;
     CodePage& operator=(const CodePage&) = delete;

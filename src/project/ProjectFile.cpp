@@ -31,7 +31,8 @@ std::string StoredPath(const std::string& path, const std::filesystem::path& pro
     if (projectFolder.empty()) return path;
     std::error_code ignored;
     const fs::path absolute = fs::absolute(path, ignored).lexically_normal();
-    const fs::path relative = absolute.lexically_relative(fs::absolute(projectFolder, ignored).lexically_normal());
+    const fs::path relative =
+        absolute.lexically_relative(fs::absolute(projectFolder, ignored).lexically_normal());
     if (relative.empty() || *relative.begin() == "..") return path;
     return relative.generic_string();
 }
@@ -122,7 +123,8 @@ std::string FormatProjectFile(const ProjectSettings& settings, const std::filesy
     if (settings.noFileSystem) optional(kNoFileSystemKey, "1");
     if (!settings.table.empty()) optional(kTableKey, StoredPath(settings.table, projectFolder));
     optional(kLanguagesKey, JoinCodes(settings.languages));
-    if (!settings.outputFolder.empty()) optional(kOutputKey, StoredPath(settings.outputFolder, projectFolder));
+    if (!settings.outputFolder.empty())
+        optional(kOutputKey, StoredPath(settings.outputFolder, projectFolder));
     return text;
 }
 
@@ -187,9 +189,9 @@ ProjectFileResult LoadProjectFile(const std::filesystem::path& path, ProjectSett
         const auto value = [&](std::string_view key) { return std::string(text.substr(key.size())); };
         if (text.starts_with(kCodePageKey)) {
             read.codePage = value(kCodePageKey);
-            if (!CodePage::IsKnown(read.codePage))
-                return {Status::kError, fmt::format("Unknown code page '{}' on line {} of {}", read.codePage,
-                                                    line + 1, path.string())};
+            if (const auto problem = CodePage::Problem(read.codePage))
+                return {Status::kError, fmt::format("Unknown code page '{}' on line {} of {}: {}",
+                                                    read.codePage, line + 1, path.string(), *problem)};
         } else if (text.starts_with(kNoFileSystemKey)) {
             read.noFileSystem = value(kNoFileSystemKey) != "0";
         } else if (text.starts_with(kTableKey)) {

@@ -123,14 +123,23 @@ TEST_P(CommandLineUsage, IsRefusedWithExitCodeTwo) {
 
 INSTANTIATE_TEST_SUITE_P(
     Mistakes, CommandLineUsage,
-    testing::Values(UsageCase{"UnknownEncoding", {"--encoding", "utf16"}, "--encoding"},
-                    UsageCase{"BadAlignment", {"--align", "3"}, "--align"},
-                    UsageCase{"BadUniqueId", {"--unique-id", "0x123456789"}, "--unique-id takes up to 8"},
-                    UsageCase{"UnknownCodePage", {"--code-page", "CP99999"}, "unknown code page: CP99999"},
-                    UsageCase{"DotnetWithSingleByte",
-                              {"--target-platform", "dotnet", "--encoding", "ascii"},
-                              "--target-platform dotnet builds --encoding wide and --table 32"},
-                    UsageCase{"UnknownOption", {"--colour"}, "--colour"}),
+    testing::Values(
+        UsageCase{"UnknownEncoding", {"--encoding", "utf16"}, "--encoding"},
+        UsageCase{"BadAlignment", {"--align", "3"}, "--align"},
+        UsageCase{"BadUniqueId", {"--unique-id", "0x123456789"}, "--unique-id takes up to 8"},
+        UsageCase{"UnknownCodePage", {"--code-page", "CP99999"}, "unknown code page: CP99999"},
+        UsageCase{"WideCodePage",
+                  {"--code-page", "UTF-16LE"},
+                  "code page UTF-16LE: not a code page for the strings of an image (ASCII must stay as "
+                  "it is, and no character may become a zero byte)"},
+        UsageCase{"TransliteratingCodePage",
+                  {"--code-page", "ASCII//TRANSLIT"},
+                  "code page ASCII//TRANSLIT: converter modes such as //TRANSLIT and //IGNORE change or "
+                  "drop characters"},
+        UsageCase{"DotnetWithSingleByte",
+                  {"--target-platform", "dotnet", "--encoding", "ascii"},
+                  "--target-platform dotnet builds --encoding wide and --table 32"},
+        UsageCase{"UnknownOption", {"--colour"}, "--colour"}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(CommandLine, AProjectWithAJobBuildsItsTableIntoItsFolder) {

@@ -238,7 +238,8 @@ TEST_P(BuildFailures, ReportTheirMessageAndKeepTheEarlierSet) {
     EXPECT_EQ(outcome.result, c.code);
     const std::string failedFile = c.failedFile.empty() ? "" : (dir / "").string() + c.failedFile;
     EXPECT_EQ(outcome.failedFile, failedFile);
-    EXPECT_EQ(host.errors, (std::vector<std::string>{c.message + (failedFile.empty() ? "" : "\r\r" + failedFile)}));
+    EXPECT_EQ(host.errors,
+              (std::vector<std::string>{c.message + (failedFile.empty() ? "" : "\r\r" + failedFile)}));
     EXPECT_EQ(host.errorCodes, (std::vector<ResultCode>{c.code}));
     EXPECT_TRUE(host.information.empty());
     std::map<std::string, std::string> after;
@@ -257,20 +258,15 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         FailureCase{"DuplicateId",
                     [](Rows& rows, auto&, auto&) { rows[8][0] = "ID_3"; },  // row 9 repeats row 6
-                    kDuplicateStringId,
-                    "Duplicate string id !!!\r\rID_3\rRow: 9"},
+                    kDuplicateStringId, "Duplicate string id !!!\r\rID_3\rRow: 9"},
         FailureCase{
-            "EmptyId",
-            [](Rows& rows, auto&, auto&) { rows[6][0] = ""; },
-            kEmptyStringId,
+            "EmptyId", [](Rows& rows, auto&, auto&) { rows[6][0] = ""; }, kEmptyStringId,
             "Found empty cells inside the string list!\r\rCheck first column of your string table\rRow: 7"},
-        FailureCase{"IdTooLong",
-                    [](Rows& rows, auto&, auto&) { rows[3][0] = std::string(100, 'I'); },
+        FailureCase{"IdTooLong", [](Rows& rows, auto&, auto&) { rows[3][0] = std::string(100, 'I'); },
                     kStringIdTooLong,
                     "String id too long!\r\r" + std::string(100, 'I') +
                         "\rA string id may hold at most 99 bytes\rRow: 4"},
-        FailureCase{"CellTooLong",
-                    [](Rows& rows, auto&, auto&) { rows[5][1] = std::string(1000, 'c'); },
+        FailureCase{"CellTooLong", [](Rows& rows, auto&, auto&) { rows[5][1] = std::string(1000, 'c'); },
                     kCellTooLong,
                     "Text too long!\r\rA cell may hold at most 999 characters\rRow: 6\rColumn: 2"},
         FailureCase{
@@ -283,33 +279,26 @@ INSTANTIATE_TEST_SUITE_P(
             kCapacityExceeded,
             "Size of Lexicorn exceeded 64 KB!\r\rPlease remove some languages,\ror try to use LXN32 instead "
             "of LXN16"},
-        FailureCase{"NoStrings",
-                    [](Rows& rows, auto&, auto&) { rows.resize(2); },
-                    kImageIncomplete,
-                    kInternal + "28000003"},
+        FailureCase{"NoStrings", [](Rows& rows, auto&, auto&) { rows.resize(2); }, kImageIncomplete,
+                    "The string table holds no strings."},
         FailureCase{"ReadOnlyImage",
                     [](Rows&, auto&, const fs::path& dir) {
                         test::WriteFile(dir / "Lexicorn.bin", "old");
                         fs::permissions(dir / "Lexicorn.bin", fs::perms::owner_read);
                     },
-                    kCannotCreateFile,
-                    kInternal + "2000100B",
-                    "Lexicorn.bin: the file is read-only"},
+                    kCannotCreateFile, kInternal + "2000100B", "Lexicorn.bin: the file is read-only"},
         FailureCase{"ListCannotBeWritten",
                     [](Rows&, auto&, const fs::path& dir) { fs::create_directory(dir / "StringList.h"); },
-                    kCannotCreateFile,
-                    "Cannot create string list file StringList.h",
+                    kCannotCreateFile, "Cannot create string list file StringList.h",
                     "StringList.h: not a regular file"},
         FailureCase{"HeaderCannotBeWritten",
                     [](Rows&, auto&, const fs::path& dir) { fs::create_directory(dir / "LXNApiCfg.h"); },
-                    kCannotCreateFile,
-                    "Cannot create string list file LXNApiCfg.h",
+                    kCannotCreateFile, "Cannot create string list file LXNApiCfg.h",
                     "LXNApiCfg.h: not a regular file"},
         FailureCase{
             "UnknownTargetLanguage",
             [](Rows&, ProjectSettings& s, auto&) { s.targetLanguage = static_cast<TargetLanguage>(5); },
-            kUnknownTargetLanguage,
-            kInternal + "20003029"}),
+            kUnknownTargetLanguage, kInternal + "20003029"}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(BuildRun, CancelDuringTheStringsWritesNothing) {

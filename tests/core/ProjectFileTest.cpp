@@ -83,6 +83,9 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"UnknownCodePage",
                  kHeader + "0\r\n0\r\n1\r\n0\r\n0\r\n0\r\n16\r\n0\r\n0\r\n0\r\n1\r\nCODEPAGE=CP9999\r\n",
                  Status::kError, "Unknown code page 'CP9999' on line 13 of "},
+        LoadCase{"WideCodePage",
+                 kHeader + "0\r\n0\r\n1\r\n0\r\n0\r\n0\r\n16\r\n0\r\n0\r\n0\r\n1\r\nCODEPAGE=UCS-4\r\n",
+                 Status::kError, "Unknown code page 'UCS-4' on line 13 of "},
         LoadCase{"LineFeedsOnly", "LEXICORNPROJECTFILE\n0\n0\n1\n0\n0\n0\n16\n0\n0\n0\n1\n", Status::kOk, ""},
         LoadCase{"CarriageReturnsOnly", "LEXICORNPROJECTFILE\r0\r0\r1\r0\r0\r0\r16\r0\r0\r0\r1", Status::kOk,
                  ""}),
@@ -121,12 +124,13 @@ TEST(ProjectFile, MissingAndUnwritableFilesAreNamed) {
     test::TempDir dir;
     ProjectSettings settings;
     const auto missing = dir / "none.lxn";
-    EXPECT_EQ(LoadProjectFile(missing, settings).message,
-              "Cannot open file " + missing.string() + "\r\r" + missing.string() + ": No such file or directory");
+    EXPECT_EQ(
+        LoadProjectFile(missing, settings).message,
+        "Cannot open file " + missing.string() + "\r\r" + missing.string() + ": No such file or directory");
     const auto unwritable = dir / "no-folder" / "p.lxn";
-    EXPECT_EQ(SaveProjectFile(unwritable, settings).message,
-              "Cannot create file " + unwritable.string() + "\r\r" + unwritable.string() +
-                  ": No such file or directory");
+    EXPECT_EQ(SaveProjectFile(unwritable, settings).message, "Cannot create file " + unwritable.string() +
+                                                                 "\r\r" + unwritable.string() +
+                                                                 ": No such file or directory");
 }
 
 TEST(ProjectFile, AJobTravelsWithTheProject) {
@@ -138,8 +142,9 @@ TEST(ProjectFile, AJobTravelsWithTheProject) {
     saved.outputFolder = "/elsewhere/out";
     ASSERT_TRUE(SaveProjectFile(dir / "job.lxn", saved));
     const std::string text = test::ReadFile(dir / "job.lxn");
-    EXPECT_TRUE(text.ends_with("\r\n1\r\nNOFILESYSTEM=1\r\nTABLE=tables/strings.csv\r\nLANGUAGES=en,de\r\n"
-                               "OUTPUT=/elsewhere/out\r\n"))
+    EXPECT_TRUE(
+        text.ends_with("\r\n1\r\nNOFILESYSTEM=1\r\nTABLE=tables/strings.csv\r\nLANGUAGES=en,de\r\n"
+                       "OUTPUT=/elsewhere/out\r\n"))
         << text;
     // Moved with its table, the project still finds it.
     std::filesystem::create_directory(dir / "moved");
