@@ -88,40 +88,47 @@ class BuildCommand final : public Subcommand {
         CLI::App* command = &Command();
         BuildArguments& a = args_;
         command->add_option("TABLE", a.table, "The string table (.xls, .xlsx, .ods, .csv, .tsv)")->required();
-        command->add_option("-o,--output", a.outputFolder, "Folder for the output files (default: .)");
-        command->add_option("-p,--project", a.project, "Project file (.lxn) whose settings to use");
-        command->add_option("--languages", a.languages,
-                            "Language codes (row 2) to build, separated by commas, or 'all' (default)");
-        command->add_option("--encoding", a.encoding, "String encoding: ascii, wide or utf8")
-            ->transform(CLI::CheckedTransformer(Choices<Encoding>(
-                {{"ascii", Encoding::kSingleByte}, {"wide", Encoding::kUtf16}, {"utf8", Encoding::kUtf8}})));
-        command->add_option("--table", a.tableType, "String table type: 16 or 32 (bit offsets)")
-            ->transform(CLI::CheckedTransformer(
-                Choices<TableType>({{"16", TableType::k16Bit}, {"32", TableType::k32Bit}})));
-        command->add_option("--align", a.alignment, "Start alignment of strings: 1, 2 or 4 bytes")
-            ->check(CLI::IsMember(Numbers(kStringAlignments)));
-        command->add_option("--byte-order", a.byteOrder, "Byte order: little or big")
-            ->transform(CLI::CheckedTransformer(
-                Choices<ByteOrder>({{"little", ByteOrder::kLittle}, {"big", ByteOrder::kBig}})));
+        command->add_option("-o,--output", a.outputFolder, "Folder for the output files (default: .)")
+            ->type_name("DIR");
+        command->add_option("-p,--project", a.project, "Project file (.lxn) whose settings to use")
+            ->type_name("PROJECT.lxn");
+        command
+            ->add_option("--languages", a.languages,
+                         "Language codes (row 2) to build, separated by commas, or 'all' (default)")
+            ->type_name("CODES|all");
+        TakeWords(
+            command->add_option("--encoding", a.encoding, "String encoding: ascii, wide or utf8"),
+            Words<Encoding>{
+                {"ascii", Encoding::kSingleByte}, {"wide", Encoding::kUtf16}, {"utf8", Encoding::kUtf8}});
+        TakeWords(command->add_option("--table", a.tableType, "String table type: 16 or 32 (bit offsets)"),
+                  Words<TableType>{{"16", TableType::k16Bit}, {"32", TableType::k32Bit}});
+        TakeNumbers(
+            command->add_option("--align", a.alignment, "Start alignment of strings: 1, 2 or 4 bytes"),
+            kStringAlignments);
+        TakeWords(command->add_option("--byte-order", a.byteOrder, "Byte order: little or big"),
+                  Words<ByteOrder>{{"little", ByteOrder::kLittle}, {"big", ByteOrder::kBig}});
         command->add_flag("--no-default-strings", a.noDefaultStrings,
                           "Keep empty cells empty instead of using the first language's string");
-        command->add_option("--target-language", a.targetLanguage, "String-id list for: c, csharp or vb")
-            ->transform(
-                CLI::CheckedTransformer(Choices<TargetLanguage>({{"c", TargetLanguage::kC},
-                                                                 {"csharp", TargetLanguage::kCSharp},
-                                                                 {"vb", TargetLanguage::kVisualBasic}})));
-        command
-            ->add_option("--target-platform", a.targetPlatform,
-                         "api: the target compiles the LXN API; dotnet: .NET or lxnbase.dll")
-            ->transform(CLI::CheckedTransformer(Choices<TargetPlatform>(
-                {{"api", TargetPlatform::kApi}, {"dotnet", TargetPlatform::kDotNet}})));
+        TakeWords(
+            command->add_option("--target-language", a.targetLanguage, "String-id list for: c, csharp or vb"),
+            Words<TargetLanguage>{{"c", TargetLanguage::kC},
+                                  {"csharp", TargetLanguage::kCSharp},
+                                  {"vb", TargetLanguage::kVisualBasic}});
+        TakeWords(command->add_option("--target-platform", a.targetPlatform,
+                                      "api: the target compiles the LXN API; dotnet: .NET or lxnbase.dll"),
+                  Words<TargetPlatform>{{"api", TargetPlatform::kApi}, {"dotnet", TargetPlatform::kDotNet}});
         command->add_flag("--no-file-system", a.noFileSystem, "The target platform has no file system");
-        command->add_option("--search-step", a.searchStep, "Image search step of the target runtime")
-            ->check(CLI::IsMember(Numbers(kMergeAlignments)));
-        command->add_option("--code-page", a.codePage,
-                            "Code page of single-byte text (default: the project's, else CP1252)");
-        command->add_option("--unique-id", a.uniqueId,
-                            "Unique id of the image in hexadecimal (default: SOURCE_DATE_EPOCH, else now)");
+        TakeNumbers(
+            command->add_option("--search-step", a.searchStep, "Image search step of the target runtime"),
+            kMergeAlignments);
+        command
+            ->add_option("--code-page", a.codePage,
+                         "Code page of single-byte text (default: the project's, else CP1252)")
+            ->type_name("NAME");
+        command
+            ->add_option("--unique-id", a.uniqueId,
+                         "Unique id of the image in hexadecimal (default: SOURCE_DATE_EPOCH, else now)")
+            ->type_name("HEX");
         command->add_flag("-q,--quiet", a.quiet, "Print nothing but errors");
     }
 

@@ -15,7 +15,9 @@ class TableCommand final : public Subcommand {
         : Subcommand(app.add_subcommand("table", "Print a string table as the reader sees it")) {
         Command().add_option("TABLE", file_, "The string table")->required();
         Command().add_flag("--json", json_, "Print one JSON object");
-        Command().add_option("--code-page", codePage_, "Code page of single-byte text (default CP1252)");
+        Command()
+            .add_option("--code-page", codePage_, "Code page of single-byte text (default CP1252)")
+            ->type_name("NAME");
     }
 
     int Run(const Console& console) override {

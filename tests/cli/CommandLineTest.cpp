@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cctype>
 #include <sstream>
 
 #include "cli/CommandLine.h"
@@ -122,14 +123,92 @@ TEST_P(CommandLineUsage, IsRefusedWithExitCodeTwo) {
 
 INSTANTIATE_TEST_SUITE_P(
     Mistakes, CommandLineUsage,
-    testing::Values(UsageCase{"UnknownEncoding", {"--encoding", "utf16"}, "--encoding"},
-                    UsageCase{"BadAlignment", {"--align", "3"}, "--align"},
-                    UsageCase{"BadUniqueId", {"--unique-id", "0x123456789"}, "--unique-id takes up to 8"},
-                    UsageCase{"UnknownCodePage", {"--code-page", "CP99999"}, "unknown code page: CP99999"},
-                    UsageCase{"DotnetWithSingleByte",
-                              {"--target-platform", "dotnet", "--encoding", "ascii"},
-                              "--target-platform dotnet builds --encoding wide and --table 32"},
-                    UsageCase{"UnknownOption", {"--colour"}, "--colour"}),
+    testing::Values(
+        UsageCase{"UnknownEncoding", {"--encoding", "utf16"}, "--encoding: utf16 not in {ascii,wide,utf8}"},
+        UsageCase{"BadAlignment", {"--align", "3"}, "--align"},
+        UsageCase{"BadUniqueId", {"--unique-id", "0x123456789"}, "--unique-id takes up to 8"},
+        UsageCase{"UnknownCodePage", {"--code-page", "CP99999"}, "unknown code page: CP99999"},
+        UsageCase{"DotnetWithSingleByte",
+                  {"--target-platform", "dotnet", "--encoding", "ascii"},
+                  "--target-platform dotnet builds --encoding wide and --table 32"},
+        UsageCase{"UnknownOption", {"--colour"}, "--colour"}),
+    [](const auto& info) { return info.param.name; });
+
+struct HelpCase {
+    const char* name;
+    std::vector<std::string> args;
+    std::vector<std::string> lines;  ///< options as the help must show them, with the values they take
+};
+void PrintTo(const HelpCase& c, std::ostream* os) { *os << c.name; }
+
+class CommandLineHelp : public CommandLine, public testing::WithParamInterface<HelpCase> {};
+
+// Values spelled out as words, and nothing that makes grep call the help binary.
+TEST_P(CommandLineHelp, ShowsOptionValuesAsWords) {
+    ASSERT_EQ(Run(GetParam().args), kExitSuccess) << err;
+    for (char c : out) EXPECT_TRUE(c == '\n' || !std::iscntrl(static_cast<unsigned char>(c))) << int(c);
+    for (const std::string& line : GetParam().lines) {
+        // A long one is followed by its description on the next line.
+        const std::size_t at = out.find("  " + line);
+        ASSERT_NE(at, std::string::npos) << line << "\n" << out;
+        EXPECT_TRUE(out[at + 2 + line.size()] == ' ' || out[at + 2 + line.size()] == '\n') << line;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryCommand, CommandLineHelp,
+    testing::Values(
+        HelpCase{"Lexicorn", {"--help"}, {"build", "dump", "scan", "merge", "table", "--version"}},
+        HelpCase{"Build",
+                 {"build", "--help"},
+                 {"-o,--output DIR", "-p,--project PROJECT.lxn", "--languages CODES|all",
+                  "--encoding ascii|wide|utf8", "--table 16|32", "--align 1|2|4", "--byte-order little|big",
+                  "--target-language c|csharp|vb", "--target-platform api|dotnet", "--search-step 1|2|4|8|16",
+                  "--code-page NAME", "--unique-id HEX"}},
+        HelpCase{"Dump", {"dump", "--help"}, {"--json", "--code-page NAME"}},
+        HelpCase{"Table", {"table", "--help"}, {"--json", "--code-page NAME"}},
+        HelpCase{"Scan", {"scan", "--help"}, {"TARGET"}},
+        HelpCase{"Merge",
+                 {"merge", "--help"},
+                 {"--mode append|overwrite", "--place end|begin|HEX", "--align 1|2|4|8|16",
+                  "-p,--project PROJECT.lxn"}}),
+    [](const auto& info) { return info.param.name; });
+
+struct WordCase {
+    const char* name;
+    std::vector<std::string> args;
+    const char* dumped;  ///< in the image's JSON dump
+    const char* file;    ///< written beside the image
+};
+void PrintTo(const WordCase& c, std::ostream* os) { *os << c.name; }
+
+class CommandLineWords : public CommandLine, public testing::WithParamInterface<WordCase> {};
+
+TEST_P(CommandLineWords, GiveTheirSetting) {
+    ASSERT_EQ(Build(GetParam().args), kExitSuccess) << err;
+    EXPECT_NE(Dump().find(GetParam().dumped), std::string::npos);
+    EXPECT_TRUE(fs::exists(dir / "out" / GetParam().file)) << GetParam().file;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryWord, CommandLineWords,
+    testing::Values(WordCase{"Ascii", {"--encoding", "ascii"}, R"("encoding":0,)", "Lexicorn.c"},
+                    WordCase{"Wide", {"--encoding", "wide"}, R"("encoding":1,)", "Lexicorn.c"},
+                    WordCase{"Utf8", {"--encoding", "utf8"}, R"("encoding":2,)", "Lexicorn.c"},
+                    WordCase{"Table16", {"--table", "16"}, R"("tableType":16,)", "Lexicorn.c"},
+                    WordCase{"Table32", {"--table", "32"}, R"("tableType":32,)", "Lexicorn.c"},
+                    WordCase{"Little", {"--byte-order", "little"}, R"("byteOrder":"little")", "Lexicorn.c"},
+                    WordCase{"Big", {"--byte-order", "big"}, R"("byteOrder":"big")", "Lexicorn.c"},
+                    WordCase{"C", {"--target-language", "c"}, R"("stringCount":2)", "StringList.h"},
+                    WordCase{"CSharp",
+                             {"--target-language", "csharp", "--target-platform", "dotnet"},
+                             R"("encoding":1,"tableType":32)",
+                             "StringList.cs"},
+                    WordCase{"VisualBasic",
+                             {"--target-language", "vb", "--target-platform", "dotnet"},
+                             R"("stringCount":2)",
+                             "StringList.vb"},
+                    WordCase{"Api", {"--target-platform", "api"}, R"("encoding":0,)", "Lexicorn.c"}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(CommandLine, MalformedSourceDateEpochIsAUsageError) {
@@ -309,7 +388,11 @@ INSTANTIATE_TEST_SUITE_P(
                        kExitFailure,
                        "Can not start merge operation.2000D024"},
         MergeUsageCase{"NotAnImage", {"FW", "FW", "OUT"}, kExitFailure, "fw.bin: Invalid Lexicorn file."},
-        MergeUsageCase{"BadAlignment", {"IMAGE", "FW", "OUT", "--align", "3"}, kExitUsage, "--align"}),
+        MergeUsageCase{"BadAlignment", {"IMAGE", "FW", "OUT", "--align", "3"}, kExitUsage, "--align"},
+        MergeUsageCase{"UnknownMode",
+                       {"IMAGE", "FW", "OUT", "--mode", "middle"},
+                       kExitUsage,
+                       "--mode: middle not in {append,overwrite}"}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(MergeCommandLine, OutputOverTheTargetIsRefused) {
