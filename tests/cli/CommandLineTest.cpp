@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cctype>
 #include <sstream>
 
@@ -209,6 +210,62 @@ INSTANTIATE_TEST_SUITE_P(
                              R"("stringCount":2)",
                              "StringList.vb"},
                     WordCase{"Api", {"--target-platform", "api"}, R"("encoding":0,)", "Lexicorn.c"}),
+    [](const auto& info) { return info.param.name; });
+
+struct UnknownCase {
+    const char* name;
+    std::vector<std::string> args;  ///< "TABLE" stands for the table
+    const char* error;
+};
+void PrintTo(const UnknownCase& c, std::ostream* os) { *os << c.name; }
+
+class CommandLineUnknown : public CommandLine, public testing::WithParamInterface<UnknownCase> {};
+
+TEST_P(CommandLineUnknown, IsNamedWithTheNearestKnownName) {
+    std::vector<std::string> args = GetParam().args;
+    std::replace(args.begin(), args.end(), std::string("TABLE"), Path("strings.csv"));
+    args.insert(args.end(), {"-o", Path("out")});
+    EXPECT_EQ(Run(args), kExitUsage);
+    EXPECT_EQ(err, std::string(GetParam().error) + "\nRun with --help for more information.\n");
+    EXPECT_EQ(out, "");
+    EXPECT_FALSE(fs::exists(dir / "out"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Mistakes, CommandLineUnknown,
+    testing::Values(UnknownCase{"Command",
+                                {"biuld", "TABLE"},
+                                "lexicorn: unknown command 'biuld'; did you mean 'build'?"},
+                    UnknownCase{"CommandWithOptions",
+                                {"tabel", "TABLE", "--json"},
+                                "lexicorn: unknown command 'tabel'; did you mean 'table'?"},
+                    UnknownCase{"CommandBeforeAKnownOne",
+                                {"dumb", "build", "TABLE"},
+                                "lexicorn: unknown command 'dumb'; did you mean 'dump'?"},
+                    UnknownCase{"OptionOfLexicorn",
+                                {"--verison", "build", "TABLE"},
+                                "lexicorn: unknown option '--verison'; did you mean '--version'?"},
+                    UnknownCase{"OptionOfBuild",
+                                {"build", "TABLE", "--encodng", "wide"},
+                                "lexicorn build: unknown option '--encodng'; did you mean '--encoding'?"},
+                    UnknownCase{"OptionWithItsValue",
+                                {"build", "TABLE", "--byteorder=big"},
+                                "lexicorn build: unknown option '--byteorder'; did you mean '--byte-order'?"},
+                    UnknownCase{"OptionBeforeAMissingArgument",
+                                {"build", "--quite"},
+                                "lexicorn build: unknown option '--quite'; did you mean '--quiet'?"},
+                    UnknownCase{"OptionBeforeABadValue",
+                                {"build", "TABLE", "--align", "3", "--langauges", "en"},
+                                "lexicorn build: unknown option '--langauges'; did you mean '--languages'?"},
+                    UnknownCase{"ShortOptionInAnotherCase",
+                                {"merge", "a", "b", "c", "-Y"},
+                                "lexicorn merge: unknown option '-Y'; did you mean '-y'?"},
+                    UnknownCase{"OptionOfTable",
+                                {"table", "TABLE", "--jsno"},
+                                "lexicorn table: unknown option '--jsno'; did you mean '--json'?"},
+                    UnknownCase{"SurplusWord",
+                                {"build", "TABLE", "extra"},
+                                "The following argument was not expected: extra"}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(CommandLine, MalformedSourceDateEpochIsAUsageError) {
