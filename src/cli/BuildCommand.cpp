@@ -1,13 +1,17 @@
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
+#include <iterator>
 #include <optional>
 #include <sstream>
+#include <vector>
 
 #include "base/Unicode.h"
 #include "cli/CliBuildHost.h"
 #include "cli/Commands.h"
+#include "cli/Json.h"
 #include "compile/BuildRun.h"
 #include "image/UniqueId.h"
 
@@ -31,6 +35,7 @@ struct BuildArguments {
     std::optional<std::string> codePage;
     std::string uniqueId;
     bool quiet = false;
+    bool json = false;
 };
 
 std::uint32_t ParseUniqueId(std::string text) {
@@ -77,6 +82,21 @@ void SelectLanguages(LoadedTable& table, const std::string& codes) {
                 fmt::format("the table has no language with the code '{}' (its codes: {})", code, known));
         }
     }
+}
+
+// One object for CI pipelines: the files written with their sizes, the languages in the image's
+// order, and the image's figures.
+std::string JsonSummary(const BuildOutcome& outcome, const std::vector<LanguageEntry>& languages) {
+    std::string files, codes;
+    for (const std::filesystem::path& file : outcome.files)
+        files += fmt::format(R"({}{{"name":{},"bytes":{}}})", files.empty() ? "" : ",",
+                             JsonString(file.filename().string()), std::filesystem::file_size(file));
+    for (const LanguageEntry& language : languages)
+        codes += fmt::format(R"({}{{"code":{},"name":{}}})", codes.empty() ? "" : ",",
+                             JsonString(Utf16ToUtf8(language.code)), JsonString(Utf16ToUtf8(language.name)));
+    return fmt::format(R"({{"files":[{}],"languages":[{}],"strings":{},"imageSize":{},"uniqueId":"0x{:x}"}})"
+                       "\n",
+                       files, codes, outcome.stringCount, outcome.imageSize, outcome.uniqueId);
 }
 
 class BuildCommand final : public Subcommand {
@@ -130,6 +150,9 @@ class BuildCommand final : public Subcommand {
                          "Unique id of the image in hexadecimal (default: SOURCE_DATE_EPOCH, else now)")
             ->type_name("HEX");
         command->add_flag("-q,--quiet", a.quiet, "Print nothing but errors");
+        command->add_flag("--json", a.json,
+                          "Print one JSON object that sums up the build (files, languages, strings, image) "
+                          "instead of the message");
     }
 
     int Run(const Console& console) override {
@@ -164,9 +187,15 @@ class BuildCommand final : public Subcommand {
         std::filesystem::create_directories(options.outputFolder, error);
         if (error) throw std::runtime_error(fmt::format("{}: {}", args.outputFolder, error.message()));
 
-        CliBuildHost host(table, console.out, console.err, console.showProgress, args.quiet);
-        switch (BuildLexicorn(host, table, settings, options).kind) {
+        // The build forgets the table; the summary names the languages as they were chosen.
+        std::vector<LanguageEntry> chosen;
+        std::copy_if(table.languages.begin(), table.languages.end(), std::back_inserter(chosen),
+                     [](const LanguageEntry& language) { return language.selected; });
+        CliBuildHost host(table, console.out, console.err, console.showProgress, args.quiet || args.json);
+        const BuildOutcome outcome = BuildLexicorn(host, table, settings, options);
+        switch (outcome.kind) {
             case BuildOutcome::Kind::kSucceeded:
+                if (args.json) console.out << JsonSummary(outcome, chosen);
                 return kExitSuccess;
             case BuildOutcome::Kind::kCancelled:
                 return kExitCancelled;

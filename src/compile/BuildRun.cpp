@@ -62,38 +62,49 @@ class Build {
 
         host_.Complete();
         host_.SetStatusText(messages::kCreatingImage);
-        if (ResultCode saved =
-                Written([&] { return engine_->SaveImage(options_.outputFolder / "Lexicorn.bin"); }))
+        if (ResultCode saved = Written(options_.outputFolder / "Lexicorn.bin",
+                                       [&](const auto& path) { return engine_->SaveImage(path); }))
             return saved;
         host_.Pause(kReadingPause);
         if (settings_.targetLanguage == TargetLanguage::kC &&
             settings_.targetPlatform == TargetPlatform::kApi) {
             host_.SetStatusText(messages::kCreatingCSource);
-            if (ResultCode saved =
-                    Written([&] { return SaveCSource(*engine_, options_.outputFolder / "Lexicorn.c"); }))
+            if (ResultCode saved = Written(options_.outputFolder / "Lexicorn.c",
+                                           [&](const auto& path) { return SaveCSource(*engine_, path); }))
                 return saved;
             host_.Pause(kReadingPause);
         }
         if (ResultCode listed = WriteStringList(); listed || stopped_) return listed;
+        written_.push_back(options_.outputFolder / stringList_->FileName());
         headerStage_ = true;
-        return Written([&] {
+        return Written(options_.outputFolder / "LXNApiCfg.h", [&](const auto&) {
             WriteApiConfigHeader(ApiConfigOf(settings_, options_.configApiForROM), options_.outputFolder);
             return kSuccess;
         });
     }
 
     BuildOutcome Report(ResultCode result) {
+        BuildOutcome outcome;
+        outcome.result = result;
+        outcome.failedFile = failedFile_;
         if (host_.CancelRequested()) {
             host_.ShowInformation(messages::kCancelledByUser);
             host_.ClearCancelRequest();
-            return {BuildOutcome::Kind::kCancelled, result, failedFile_};
+            outcome.kind = BuildOutcome::Kind::kCancelled;
+            return outcome;
         }
         if (result == kSuccess) {
             host_.ShowInformation(messages::Summary(languageCount_, stringCount_, engine_->GetImageSize()));
-            return {BuildOutcome::Kind::kSucceeded, result, {}};
+            outcome.kind = BuildOutcome::Kind::kSucceeded;
+            outcome.files = written_;
+            outcome.imageSize = engine_->GetImageSize();
+            engine_->GetUniqueId(outcome.uniqueId);
+            outcome.stringCount = stringCount_;
+            return outcome;
         }
         host_.ShowError(FailureMessage(result), result);
-        return {BuildOutcome::Kind::kFailed, result, failedFile_};
+        outcome.kind = BuildOutcome::Kind::kFailed;
+        return outcome;
     }
 
     void CleanUp() {
@@ -115,6 +126,14 @@ class Build {
             failedFile_ = error.what();
             return error.Code();
         }
+    }
+
+    // The same for a whole file at `path`, which the outcome lists once it is written.
+    template <typename Write>
+    ResultCode Written(const std::filesystem::path& path, Write&& write) {
+        const ResultCode result = Written([&] { return write(path); });
+        if (result == kSuccess) written_.push_back(path);
+        return result;
     }
 
     // The points where a build looks at the cancellation request; nowhere else.
@@ -231,6 +250,7 @@ class Build {
     bool stopped_ = false;
     FailurePlace failure_;
     std::string failedFile_;
+    std::vector<std::filesystem::path> written_;
 };
 
 }  // namespace

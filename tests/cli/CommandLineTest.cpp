@@ -1,3 +1,4 @@
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -65,6 +66,27 @@ TEST_F(CommandLine, BuildWritesTheFilesAndPrintsTheSummary) {
         R"("stringCount":2,"languages":[{"code":"en","name":"English"},{"code":"de","name":"Deutsch"}],)"
         R"("strings":[["OK","No"],["OK","Nein"]]})"
         "\n");
+}
+
+TEST_F(CommandLine, BuildJsonSumsTheBuildUpInOneObject) {
+    ASSERT_EQ(Build({"--unique-id", "0x622B634C", "--json", "--languages", "de"}), kExitSuccess) << err;
+    const auto size = [&](const char* name) { return fs::file_size(dir / "out" / name); };
+    EXPECT_EQ(
+        out,
+        fmt::format(R"({{"files":[{{"name":"Lexicorn.bin","bytes":{}}},{{"name":"Lexicorn.c","bytes":{}}},)"
+                    R"({{"name":"StringList.h","bytes":{}}},{{"name":"LXNApiCfg.h","bytes":{}}}],)"
+                    R"("languages":[{{"code":"de","name":"Deutsch"}}],"strings":2,"imageSize":{},)"
+                    R"("uniqueId":"0x622b634c"}})"
+                    "\n",
+                    size("Lexicorn.bin"), size("Lexicorn.c"), size("StringList.h"), size("LXNApiCfg.h"),
+                    size("Lexicorn.bin")));
+    EXPECT_EQ(err, "");
+
+    // A failed build prints no summary; its error goes where it always goes.
+    test::WriteFile(dir / "strings.csv", std::string(kTable) + "OK_TEXT,Again,Wieder\r\n");
+    EXPECT_EQ(Build({"--json"}), kExitFailure);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(err, "lexicorn: error 2820D000: Duplicate string id !!!\n\nOK_TEXT\nRow: 5\n");
 }
 
 TEST_F(CommandLine, OptionsWinOverTheProjectWhichWinsOverDefaults) {
