@@ -189,7 +189,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "--target-language c|csharp|vb", "--target-platform api|dotnet", "--search-step 1|2|4|8|16",
                   "--code-page NAME", "--unique-id HEX"}},
         HelpCase{"Dump", {"dump", "--help"}, {"--json", "--code-page NAME"}},
-        HelpCase{"Table", {"table", "--help"}, {"--json", "--code-page NAME"}},
+        HelpCase{"Table", {"table", "--help"}, {"--json", "--csv", "--code-page NAME"}},
         HelpCase{"Scan", {"scan", "--help"}, {"TARGET"}},
         HelpCase{"Merge",
                  {"merge", "--help"},
@@ -338,6 +338,31 @@ TEST_F(CommandLine, TablePrintsTheCellsAsJson) {
     test::WriteFile(dir / "t.csv", "a,\"b\nc\"\n\xC3\xA9\n");
     ASSERT_EQ(Run({"table", Path("t.csv"), "--json"}), kExitSuccess);
     EXPECT_EQ(out, "{\"rows\":2,\"columns\":2,\"cells\":[[\"a\",\"b\\nc\"],[\"\xC3\xA9\",\"\"]]}\n");
+}
+
+TEST_F(CommandLine, TableCsvQuotesOnlyWhatNeedsIt) {
+    test::WriteFile(dir / "t.csv",
+                    "id,plain,\"a,b\",\"say \"\"hi\"\"\"\nx,\"two\nlines\",\xC3\xA9 \xE2\x82\xAC,\n");
+    ASSERT_EQ(Run({"table", Path("t.csv"), "--csv"}), kExitSuccess) << err;
+    EXPECT_EQ(out, "id,plain,\"a,b\",\"say \"\"hi\"\"\"\r\nx,\"two\nlines\",\xC3\xA9 \xE2\x82\xAC,\r\n");
+    EXPECT_EQ(Run({"table", Path("t.csv"), "--csv", "--json"}), kExitUsage);
+    EXPECT_EQ(err, "--json excludes --csv\nRun with --help for more information.\n");
+}
+
+// What git diff shows of a workbook is the workbook: its CSV reads back as the same cells.
+TEST_F(CommandLine, TableCsvReadsBackAsTheSameCells) {
+    test::WriteFile(dir / "tricky.csv", "\"a,\"\"b\"\"\",\" lead\",\"cr\rlf\r\nend\"\r\n,\"\",\"only\rcr\"\r\n");
+    for (const std::string& table :
+         {std::string(LEXICORN_FIXTURES_DIR "/table.xlsx"), std::string(LEXICORN_FIXTURES_DIR "/table.ods"),
+          std::string(LEXICORN_FIXTURES_DIR "/table.xls"), std::string(LEXICORN_FIXTURES_DIR "/table.csv"),
+          Path("tricky.csv")}) {
+        ASSERT_EQ(Run({"table", table, "--json"}), kExitSuccess) << table << ": " << err;
+        const std::string cells = out;
+        ASSERT_EQ(Run({"table", table, "--csv"}), kExitSuccess) << table << ": " << err;
+        test::WriteFile(dir / "again.csv", out);
+        ASSERT_EQ(Run({"table", Path("again.csv"), "--json"}), kExitSuccess) << table << ": " << err;
+        EXPECT_EQ(out, cells) << table;
+    }
 }
 
 TEST_F(CommandLine, WorkbooksBuildLikeTheirCsv) {
