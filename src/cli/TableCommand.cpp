@@ -15,17 +15,17 @@ class TableCommand final : public Subcommand {
     explicit TableCommand(CLI::App& app)
         : Subcommand(app.add_subcommand("table", "Print a string table as the reader sees it")) {
         Command().add_option("TABLE", file_, "The string table")->required();
-        CLI::Option* json = Command().add_flag("--json", json_, "Print one JSON object");
-        Command()
-            .add_flag("--csv", csv_,
-                      "Print the table as CSV (RFC 4180, UTF-8), e.g. for git diff to compare workbooks")
-            ->excludes(json);
+        Command().add_flag("--json", json_, "Print one JSON object");
+        Command().add_flag(
+            "--csv", csv_,
+            "Print the table as CSV (RFC 4180, UTF-8), e.g. for git diff to compare workbooks");
         Command()
             .add_option("--code-page", codePage_, "Code page of single-byte text (default CP1252)")
             ->type_name("NAME");
     }
 
     int Run(const Console& console) override {
+        if (json_ && csv_) throw UsageError("--json and --csv: the table is printed in one form only");
         CheckCodePage(codePage_);
         std::unique_ptr<TableReader> reader = CreateTableReader(file_);
         if (reader->Open() != kSuccess) throw std::runtime_error(file_ + ": no such file");
