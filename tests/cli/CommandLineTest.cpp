@@ -290,6 +290,61 @@ INSTANTIATE_TEST_SUITE_P(
                                 "The following argument was not expected: extra"}),
     [](const auto& info) { return info.param.name; });
 
+// The manual page names every option that the help of a command lists, in that command's section.
+class ManualPage : public CommandLine, public testing::WithParamInterface<std::string> {
+  protected:
+    // The section of the page (scdoc source) under `heading`, up to the next heading.
+    static std::string Section(const std::string& heading) {
+        const std::string page = test::ReadFile(LEXICORN_MANUAL_PAGE);
+        const std::size_t start = page.find("\n" + heading + "\n");
+        if (start == std::string::npos) return {};
+        return page.substr(start, page.find("\n#", start + 1) - start);
+    }
+    // The first words of the lines of a help text that start with `lead`, such as "-o,--output".
+    std::vector<std::string> Listed(const std::string& lead) const {
+        std::vector<std::string> words;
+        std::istringstream lines(out);
+        for (std::string line; std::getline(lines, line);)
+            if (line.starts_with(lead)) words.push_back(line.substr(2, line.find(' ', 2) - 2));
+        return words;
+    }
+};
+
+TEST_P(ManualPage, NamesEveryOptionOfTheHelp) {
+    const std::string& command = GetParam();
+    const std::string section = Section(command.empty() ? "# OPTIONS" : "## " + command);
+    ASSERT_FALSE(section.empty()) << "no section for '" << command << "'";
+    std::vector<std::string> help = {command, "--help"};
+    if (command.empty()) help.erase(help.begin());
+    ASSERT_EQ(Run(help), kExitSuccess);
+    const std::vector<std::string> options = Listed("  -");
+    ASSERT_FALSE(options.empty()) << out;
+    for (const std::string& names : options) {
+        std::istringstream each(names);
+        for (std::string name; std::getline(each, name, ',');)
+            EXPECT_NE(section.find("*" + name + "*"), std::string::npos) << command << " " << name;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryCommand, ManualPage,
+                         testing::Values("", "build", "dump", "table", "scan", "merge"),
+                         [](const auto& info) { return info.param.empty() ? "Lexicorn" : info.param; });
+
+TEST_F(ManualPage, HasASectionForEveryCommand) {
+    ASSERT_EQ(Run({"--help"}), kExitSuccess);
+    const std::string subcommands = out.substr(out.find("Subcommands:"));
+    std::istringstream lines(subcommands);
+    std::string line;
+    std::getline(lines, line);
+    int commands = 0;
+    while (std::getline(lines, line) && !line.empty()) {
+        const std::string command = line.substr(2, line.find(' ', 2) - 2);
+        EXPECT_FALSE(Section("## " + command).empty()) << command;
+        ++commands;
+    }
+    EXPECT_EQ(commands, 5);
+}
+
 TEST_F(CommandLine, MalformedSourceDateEpochIsAUsageError) {
     setenv("SOURCE_DATE_EPOCH", "yesterday", 1);
     EXPECT_EQ(Build(), kExitUsage);
