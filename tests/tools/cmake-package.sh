@@ -45,6 +45,35 @@ rebuild
 expected=$'en: Ready\nde: Betriebsbereit'
 prints "$work/build/panel"
 
+# Every option reaches the build; a value it does not take is refused when CMake configures.
+options=$work/options
+mkdir "$options"
+cp "$work/panel/main.c" "$work/panel/strings.csv" "$options"
+configure_options() { # the options of lexicorn_add_strings
+    cat >"$options/CMakeLists.txt" <<CMAKE
+cmake_minimum_required(VERSION 3.20)
+project(Options LANGUAGES C)
+find_package(Lexicorn REQUIRED)
+add_executable(panel main.c)
+lexicorn_add_strings(TARGET panel TABLE strings.csv $*)
+target_link_libraries(panel PRIVATE Lexicorn::runtime)
+CMAKE
+    rm -rf "$options/build"
+    cmake -S "$options" -B "$options/build" -G "$generator" -DCMAKE_C_COMPILER="$compiler" \
+        -DCMAKE_PREFIX_PATH="$work/prefix" >"$options/log" 2>&1
+}
+configure_options LANGUAGES de fr ENCODING wide TABLE_TYPE 32 ALIGN 4 BYTE_ORDER big OUTPUT_DIR texts ||
+    fail "configuring with every option: $(cat "$options/log")"
+cmake --build "$options/build" >/dev/null
+dump=$("$work/prefix/bin/lexicorn" dump --json "$options/build/texts/Lexicorn.bin")
+[[ $dump == *'"byteOrder":"big","encoding":1,"tableType":32,'*'"languages":[{"code":"de",'*'{"code":"fr",'* ]] ||
+    fail "the options did not reach the build: $dump"
+for refused in "ENCODING utf16" "TABLE_TYPE 8" "ALIGN 3" "BYTE_ORDER middle"; do
+    keyword=${refused% *}
+    configure_options $refused && fail "lexicorn_add_strings took $refused"
+    grep -q "lexicorn_add_strings: $keyword takes" "$options/log" || fail "no word of $refused: $(cat "$options/log")"
+done
+
 # pkg-config: the runtime's header and library, with the sources the CMake build generated.
 export PKG_CONFIG_PATH="$work/prefix/lib/pkgconfig"
 generated=$work/build/lexicorn/panel
