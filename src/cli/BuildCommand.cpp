@@ -87,16 +87,16 @@ void SelectLanguages(LoadedTable& table, const std::string& codes) {
 // One object for CI pipelines: the files written with their sizes, the languages in the image's
 // order, and the image's figures.
 std::string JsonSummary(const BuildOutcome& outcome, const std::vector<LanguageEntry>& languages) {
-    std::string files, codes;
+    std::string files, chosen;
     for (const std::filesystem::path& file : outcome.files)
         files += fmt::format(R"({}{{"name":{},"bytes":{}}})", files.empty() ? "" : ",",
                              JsonString(file.filename().string()), std::filesystem::file_size(file));
     for (const LanguageEntry& language : languages)
-        codes += fmt::format(R"({}{{"code":{},"name":{}}})", codes.empty() ? "" : ",",
-                             JsonString(Utf16ToUtf8(language.code)), JsonString(Utf16ToUtf8(language.name)));
+        chosen += fmt::format(R"({}{{"code":{},"name":{}}})", chosen.empty() ? "" : ",",
+                              JsonString(Utf16ToUtf8(language.code)), JsonString(Utf16ToUtf8(language.name)));
     return fmt::format(R"({{"files":[{}],"languages":[{}],"strings":{},"imageSize":{},"uniqueId":"0x{:x}"}})"
                        "\n",
-                       files, codes, outcome.stringCount, outcome.imageSize, outcome.uniqueId);
+                       files, chosen, outcome.stringCount, outcome.imageSize, outcome.uniqueId);
 }
 
 class BuildCommand final : public Subcommand {
