@@ -4,7 +4,7 @@ SANITIZE_BUILD ?= build-sanitize
 CORE_BUILD ?= build-core
 JOBS ?= $(shell nproc)
 
-.PHONY: all run test bench deps configure clean install
+.PHONY: all run test bench deps configure clean install package
 
 all: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -46,6 +46,10 @@ bench: deps
 
 install: all
 	cmake --install $(BUILD)
+
+# A Debian package of everything make install installs, under /usr: $(BUILD)/lexicorn-wizard_*.deb.
+package: all
+	cmake --build $(BUILD) --target package
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(CORE_BUILD) build-release out

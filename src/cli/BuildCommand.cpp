@@ -1,11 +1,16 @@
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
+#include <iterator>
 #include <optional>
+#include <vector>
 
+#include "base/Unicode.h"
 #include "cli/CliBuildHost.h"
 #include "cli/Commands.h"
+#include "cli/Json.h"
 #include "cli/TableOptions.h"
 #include "compile/BuildRun.h"
 #include "image/UniqueId.h"
@@ -21,6 +26,7 @@ struct BuildArguments {
     std::optional<std::uint8_t> searchStep;
     std::string uniqueId;
     bool quiet = false;
+    bool json = false;
 };
 
 std::uint32_t ParseUniqueId(std::string text) {
@@ -32,6 +38,21 @@ std::uint32_t ParseUniqueId(std::string text) {
     return value;
 }
 
+// One object for CI pipelines: the files written with their sizes, the languages in the image's
+// order, and the image's figures.
+std::string JsonSummary(const BuildOutcome& outcome, const std::vector<LanguageEntry>& languages) {
+    std::string files, chosen;
+    for (const std::filesystem::path& file : outcome.files)
+        files += fmt::format(R"({}{{"name":{},"bytes":{}}})", files.empty() ? "" : ",",
+                             JsonString(file.filename().string()), std::filesystem::file_size(file));
+    for (const LanguageEntry& language : languages)
+        chosen += fmt::format(R"({}{{"code":{},"name":{}}})", chosen.empty() ? "" : ",",
+                              JsonString(Utf16ToUtf8(language.code)), JsonString(Utf16ToUtf8(language.name)));
+    return fmt::format(R"({{"files":[{}],"languages":[{}],"strings":{},"imageSize":{},"uniqueId":"0x{:x}"}})"
+                       "\n",
+                       files, chosen, outcome.stringCount, outcome.imageSize, outcome.uniqueId);
+}
+
 class BuildCommand final : public Subcommand {
   public:
     explicit BuildCommand(CLI::App& app)
@@ -41,17 +62,24 @@ class BuildCommand final : public Subcommand {
         CLI::App* command = &Command();
         BuildArguments& a = args_;
         a.table.AddTo(*command, "The string table");
-        command->add_option("-o,--output", a.outputFolder,
-                            "Folder for the output files (default: the project's, else .)");
-        command->add_option("--byte-order", a.byteOrder, "Byte order: little or big")
-            ->transform(CLI::CheckedTransformer(
-                Choices<ByteOrder>({{"little", ByteOrder::kLittle}, {"big", ByteOrder::kBig}})));
+        command
+            ->add_option("-o,--output", a.outputFolder,
+                         "Folder for the output files (default: the project's, else .)")
+            ->type_name("DIR");
+        TakeWords(command->add_option("--byte-order", a.byteOrder, "Byte order: little or big"),
+                  Words<ByteOrder>{{"little", ByteOrder::kLittle}, {"big", ByteOrder::kBig}});
         command->add_flag("--no-file-system", a.noFileSystem, "The target platform has no file system");
-        command->add_option("--search-step", a.searchStep, "Image search step of the target runtime")
-            ->check(CLI::IsMember(Numbers(kMergeAlignments)));
-        command->add_option("--unique-id", a.uniqueId,
-                            "Unique id of the image in hexadecimal (default: SOURCE_DATE_EPOCH, else now)");
+        TakeNumbers(
+            command->add_option("--search-step", a.searchStep, "Image search step of the target runtime"),
+            kMergeAlignments);
+        command
+            ->add_option("--unique-id", a.uniqueId,
+                         "Unique id of the image in hexadecimal (default: SOURCE_DATE_EPOCH, else now)")
+            ->type_name("HEX");
         command->add_flag("-q,--quiet", a.quiet, "Print nothing but errors");
+        command->add_flag("--json", a.json,
+                          "Print one JSON object that sums up the build (files, languages, strings, image) "
+                          "instead of the message");
     }
 
     int Run(const Console& console) override {
@@ -77,9 +105,15 @@ class BuildCommand final : public Subcommand {
         if (error)
             throw std::runtime_error(fmt::format("{}: {}", options.outputFolder.string(), error.message()));
 
-        CliBuildHost host(table, console.out, console.err, console.showProgress, args.quiet);
-        switch (BuildLexicorn(host, table, settings, options).kind) {
+        // The build forgets the table; the summary names the languages as they were chosen.
+        std::vector<LanguageEntry> chosen;
+        std::copy_if(table.languages.begin(), table.languages.end(), std::back_inserter(chosen),
+                     [](const LanguageEntry& language) { return language.selected; });
+        CliBuildHost host(table, console.out, console.err, console.showProgress, args.quiet || args.json);
+        const BuildOutcome outcome = BuildLexicorn(host, table, settings, options);
+        switch (outcome.kind) {
             case BuildOutcome::Kind::kSucceeded:
+                if (args.json) console.out << JsonSummary(outcome, chosen);
                 return kExitSuccess;
             case BuildOutcome::Kind::kCancelled:
                 return kExitCancelled;

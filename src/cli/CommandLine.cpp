@@ -2,7 +2,12 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
+#include <cctype>
+#include <optional>
 #include <ostream>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "Version.h"
@@ -12,6 +17,81 @@
 #include "project/ProjectFile.h"
 
 namespace lexicorn::cli {
+namespace {
+
+// Edits (a character inserted, removed, replaced, or two neighbours swapped) that turn `a` into `b`.
+std::size_t Distance(std::string_view a, std::string_view b) {
+    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+    for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+    for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i)
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] != b[j - 1])});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    return d[a.size()][b.size()];
+}
+
+std::string Lowered(std::string_view text) {
+    std::string lowered(text);
+    for (char& c : lowered) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lowered;
+}
+
+// The name nearest to `word`, where a difference of case counts less than any other; the first of
+// equally near ones.
+std::string Nearest(std::string_view word, const std::vector<std::string>& names) {
+    const auto distance = [word](const std::string& name) {
+        return std::pair(Distance(Lowered(word), Lowered(name)), Distance(word, name));
+    };
+    return *std::min_element(names.begin(), names.end(), [&](const std::string& x, const std::string& y) {
+        return distance(x) < distance(y);
+    });
+}
+
+std::vector<std::string> OptionNames(const CLI::App& command) {
+    std::vector<std::string> names;
+    for (const CLI::Option* option : command.get_options()) {
+        for (const std::string& name : option->get_lnames()) names.push_back("--" + name);
+        for (const std::string& name : option->get_snames()) names.push_back("-" + name);
+    }
+    return names;
+}
+
+std::string UnknownOption(const CLI::App& command, const std::string& path, std::string word) {
+    word = word.substr(0, word.find('='));  // --name=value
+    return fmt::format("{}: unknown option '{}'; did you mean '{}'?", path, word,
+                       Nearest(word, OptionNames(command)));
+}
+
+// The first word of the command line that no command or option took, as a mistake to report, or
+// nothing. Commands and options are named with the nearest known one; a surplus plain word of a
+// subcommand is CLI11's to report.
+std::optional<std::string> UnknownWord(const CLI::App& app) {
+    if (const std::vector<std::string> left = app.remaining(); !left.empty()) {
+        if (left.front().starts_with('-')) return UnknownOption(app, "lexicorn", left.front());
+        std::vector<std::string> commands;
+        for (const CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; }))
+            commands.push_back(command->get_name());
+        return fmt::format("lexicorn: unknown command '{}'; did you mean '{}'?", left.front(),
+                           Nearest(left.front(), commands));
+    }
+    for (const CLI::App* command : app.get_subcommands())
+        for (const std::string& word : command->remaining())
+            if (word.starts_with('-'))
+                return UnknownOption(*command, "lexicorn " + command->get_name(), word);
+    return std::nullopt;
+}
+
+// The words that no command or option took, for CLI11 to report when they are no unknown name.
+std::optional<CLI::ExtrasError> Leftovers(const CLI::App& app) {
+    if (std::vector<std::string> left = app.remaining(true); !left.empty())
+        return CLI::ExtrasError(std::move(left));
+    return std::nullopt;
+}
+
+}  // namespace
 
 void CheckCodePage(const std::string& name) {
     try {
@@ -60,6 +140,17 @@ int RunCommandLine(int argc, const char* const* argv, const Console& console) {
     subcommands.push_back(AddMergeCommand(app));
     subcommands.push_back(AddTableCommand(app));
 
+    // Words that no command or option takes are kept, so that the report can name them.
+    app.allow_extras();
+    for (CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; }))
+        command->allow_extras();
+    const auto refuse = [&](const CLI::ParseError& e) {
+        if (const std::optional<std::string> unknown = UnknownWord(app))
+            err << *unknown << "\nRun with --help for more information.\n";
+        else
+            app.exit(e, out, err);
+        return kExitUsage;
+    };
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -69,9 +160,9 @@ int RunCommandLine(int argc, const char* const* argv, const Console& console) {
     } catch (const CLI::CallForVersion& e) {
         return app.exit(e, out, err);
     } catch (const CLI::ParseError& e) {
-        app.exit(e, out, err);
-        return kExitUsage;
+        return refuse(e);
     }
+    if (const std::optional<CLI::ExtrasError> left = Leftovers(app)) return refuse(*left);
 
     try {
         for (const auto& subcommand : subcommands)

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
-#include <map>
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/CommandLine.h"
@@ -43,16 +45,40 @@ std::unique_ptr<Subcommand> AddScanCommand(CLI::App& app);
 std::unique_ptr<Subcommand> AddMergeCommand(CLI::App& app);
 std::unique_ptr<Subcommand> AddTableCommand(CLI::App& app);
 
-/// The words an option takes, with the setting each stands for.
+/// The words an option takes, in the order its help lists them, with the setting each stands for.
 template <typename T>
-std::map<std::string, T> Choices(std::initializer_list<std::pair<const std::string, T>> choices) {
-    return choices;
+using Words = std::vector<std::pair<std::string, T>>;
+
+/// Lets `option` take one of `words`: its help shows them as `a|b|c`, another value is refused
+/// with the list of words, and the word becomes its setting.
+template <typename T>
+CLI::Option* TakeWords(CLI::Option* option, Words<T> words) {
+    std::string shown, listed;
+    for (const auto& [word, setting] : words) {
+        shown += (shown.empty() ? "" : "|") + word;
+        listed += (listed.empty() ? "" : ",") + word;
+    }
+    // CLI11's own transformers print the settings behind the words, which are small numbers: as
+    // characters they put control bytes into the help. This one hands CLI11 the setting's number.
+    auto toSetting = [words = std::move(words), listed](std::string& value) -> std::string {
+        for (const auto& [word, setting] : words)
+            if (value == word) {
+                value = std::to_string(static_cast<long long>(setting));
+                return {};
+            }
+        return value + " not in {" + listed + "}";
+    };
+    return option->transform(CLI::Validator(std::move(toSetting), ""))->type_name(shown);
 }
 
-/// Byte counts as the numbers an option takes (as bytes, CLI11 would show them as characters).
+/// Lets `option` take one of `values`, byte counts that its help shows as `1|2|4`.
 template <std::size_t N>
-std::vector<int> Numbers(const std::array<std::uint8_t, N>& values) {
-    return {values.begin(), values.end()};
+CLI::Option* TakeNumbers(CLI::Option* option, const std::array<std::uint8_t, N>& values) {
+    std::string shown;
+    for (std::uint8_t value : values) shown += (shown.empty() ? "" : "|") + std::to_string(value);
+    // As bytes, CLI11 would show and compare them as characters.
+    const std::vector<int> numbers(values.begin(), values.end());
+    return option->check(CLI::IsMember(numbers).description(""))->type_name(shown);
 }
 
 /// Throws UsageError when the system knows no code page of that name.

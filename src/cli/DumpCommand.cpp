@@ -19,7 +19,9 @@ class DumpCommand final : public Subcommand {
                                         "and strings")) {
         Command().add_option("IMAGE", file_, "The image (Lexicorn.bin)")->required();
         Command().add_flag("--json", json_, "Print one JSON object");
-        Command().add_option("--code-page", codePage_, "Code page of single-byte text (default CP1252)");
+        Command()
+            .add_option("--code-page", codePage_, "Code page of single-byte text (default CP1252)")
+            ->type_name("NAME");
     }
 
     int Run(const Console& console) override {

@@ -59,14 +59,17 @@ class MergeCommand final : public Subcommand {
         command.add_option("IMAGE", a.image, "The Lexicorn image (Lexicorn.bin)")->required();
         command.add_option("TARGET", a.target, "The target software file")->required();
         command.add_option("OUTPUT", a.output, "The file to write")->required();
-        command.add_option("--mode", a.mode, "append (before or after the target, default) or overwrite")
-            ->transform(CLI::CheckedTransformer(
-                Choices<MergeMode>({{"append", MergeMode::kAppend}, {"overwrite", MergeMode::kOverwrite}})));
-        command.add_option("--place", a.place,
-                           "end (default), begin, or a hexadecimal address (overwrite only)");
-        command.add_option("--align", a.align, "Alignment in bytes (default: the project's, else 16)")
-            ->check(CLI::IsMember(Numbers(kMergeAlignments)));
-        command.add_option("-p,--project", a.project, "Project file (.lxn) whose alignment to use");
+        TakeWords(
+            command.add_option("--mode", a.mode, "append (before or after the target, default) or overwrite"),
+            Words<MergeMode>{{"append", MergeMode::kAppend}, {"overwrite", MergeMode::kOverwrite}});
+        command
+            .add_option("--place", a.place, "end (default), begin, or a hexadecimal address (overwrite only)")
+            ->type_name("end|begin|HEX");
+        TakeNumbers(
+            command.add_option("--align", a.align, "Alignment in bytes (default: the project's, else 16)"),
+            kMergeAlignments);
+        command.add_option("-p,--project", a.project, "Project file (.lxn) whose alignment to use")
+            ->type_name("PROJECT.lxn");
         command.add_flag("-y,--yes", a.yes,
                          "Merge at an address that is not a multiple of the alignment "
                          "without asking");

@@ -41,31 +41,33 @@ void SelectLanguages(LoadedTable& table, const std::vector<std::string>& codes) 
 void TableOptions::AddTo(CLI::App& command, const std::string& tableHelp) {
     command.add_option("TABLE", table,
                        tableHelp + " (.xls, .xlsx, .ods, .csv, .tsv); default: the project's");
-    command.add_option("-p,--project", project, "Project file (.lxn) whose settings to use");
-    command.add_option(
-        "--languages", languages,
-        "Language codes (row 2), separated by commas, or 'all' (default: the project's, else all)");
-    command.add_option("--encoding", encoding, "String encoding: ascii, wide or utf8")
-        ->transform(CLI::CheckedTransformer(Choices<Encoding>(
-            {{"ascii", Encoding::kSingleByte}, {"wide", Encoding::kUtf16}, {"utf8", Encoding::kUtf8}})));
-    command.add_option("--table", tableType, "String table type: 16 or 32 (bit offsets)")
-        ->transform(CLI::CheckedTransformer(
-            Choices<TableType>({{"16", TableType::k16Bit}, {"32", TableType::k32Bit}})));
-    command.add_option("--align", alignment, "Start alignment of strings: 1, 2 or 4 bytes")
-        ->check(CLI::IsMember(Numbers(kStringAlignments)));
+    command.add_option("-p,--project", project, "Project file (.lxn) whose settings to use")
+        ->type_name("PROJECT.lxn");
+    command
+        .add_option(
+            "--languages", languages,
+            "Language codes (row 2), separated by commas, or 'all' (default: the project's, else all)")
+        ->type_name("CODES|all");
+    TakeWords(command.add_option("--encoding", encoding, "String encoding: ascii, wide or utf8"),
+              Words<Encoding>{
+                  {"ascii", Encoding::kSingleByte}, {"wide", Encoding::kUtf16}, {"utf8", Encoding::kUtf8}});
+    TakeWords(command.add_option("--table", tableType, "String table type: 16 or 32 (bit offsets)"),
+              Words<TableType>{{"16", TableType::k16Bit}, {"32", TableType::k32Bit}});
+    TakeNumbers(command.add_option("--align", alignment, "Start alignment of strings: 1, 2 or 4 bytes"),
+                kStringAlignments);
     command.add_flag("--no-default-strings", noDefaultStrings,
                      "Keep empty cells empty instead of using the first language's string");
-    command.add_option("--target-language", targetLanguage, "String-id list for: c, csharp or vb")
-        ->transform(CLI::CheckedTransformer(Choices<TargetLanguage>({{"c", TargetLanguage::kC},
-                                                                     {"csharp", TargetLanguage::kCSharp},
-                                                                     {"vb", TargetLanguage::kVisualBasic}})));
+    TakeWords(command.add_option("--target-language", targetLanguage, "String-id list for: c, csharp or vb"),
+              Words<TargetLanguage>{{"c", TargetLanguage::kC},
+                                    {"csharp", TargetLanguage::kCSharp},
+                                    {"vb", TargetLanguage::kVisualBasic}});
+    TakeWords(command.add_option("--target-platform", targetPlatform,
+                                 "api: the target compiles the LXN API; dotnet: .NET or lxnbase.dll"),
+              Words<TargetPlatform>{{"api", TargetPlatform::kApi}, {"dotnet", TargetPlatform::kDotNet}});
     command
-        .add_option("--target-platform", targetPlatform,
-                    "api: the target compiles the LXN API; dotnet: .NET or lxnbase.dll")
-        ->transform(CLI::CheckedTransformer(
-            Choices<TargetPlatform>({{"api", TargetPlatform::kApi}, {"dotnet", TargetPlatform::kDotNet}})));
-    command.add_option("--code-page", codePage,
-                       "Code page of single-byte text (default: the project's, else CP1252)");
+        .add_option("--code-page", codePage,
+                    "Code page of single-byte text (default: the project's, else CP1252)")
+        ->type_name("NAME");
     command.add_flag("--strict", strict, "Warnings of the table check count as errors");
 }
 

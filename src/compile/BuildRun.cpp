@@ -67,7 +67,7 @@ class Build {
         host_.SetStatusText(messages::kCreatingImage);
         FileSet outputs;
         if (ResultCode saved =
-                Written([&] { return engine_->SaveImage(outputs.Add(Output("Lexicorn.bin"))); }))
+                Written([&] { return engine_->SaveImage(AddOutput(outputs, "Lexicorn.bin")); }))
             return saved;
         host_.Pause(kReadingPause);
         if (StopRequested()) return kSuccess;
@@ -75,7 +75,7 @@ class Build {
             settings_.targetPlatform == TargetPlatform::kApi) {
             host_.SetStatusText(messages::kCreatingCSource);
             if (ResultCode saved =
-                    Written([&] { return SaveCSource(*engine_, outputs.Add(Output("Lexicorn.c"))); }))
+                    Written([&] { return SaveCSource(*engine_, AddOutput(outputs, "Lexicorn.c")); }))
                 return saved;
             host_.Pause(kReadingPause);
             if (StopRequested()) return kSuccess;
@@ -83,7 +83,7 @@ class Build {
         if (ResultCode listed = WriteStringList(outputs); listed || stopped_) return listed;
         headerStage_ = true;
         if (ResultCode written = Written([&] {
-                WriteApiConfigHeader(ApiConfigOf(settings_), outputs.Add(Output("LXNApiCfg.h")));
+                WriteApiConfigHeader(ApiConfigOf(settings_), AddOutput(outputs, "LXNApiCfg.h"));
                 return kSuccess;
             }))
             return written;
@@ -98,22 +98,32 @@ class Build {
     }
 
     BuildOutcome Report(ResultCode result) {
+        BuildOutcome outcome;
+        outcome.result = result;
         // A cancel that came after the last check is too late: the new files stand, and say so.
         const bool cancelled = stopped_ && result == kSuccess;
         host_.ClearCancelRequest();
         if (cancelled) {
             host_.ShowInformation(messages::kCancelledByUser);
-            return {BuildOutcome::Kind::kCancelled, result, {}};
+            outcome.kind = BuildOutcome::Kind::kCancelled;
+            return outcome;
         }
         if (result == kSuccess) {
             host_.ShowInformation(
                 messages::Summary(languageCount_, stringCount_, engine_->GetImageSize(), ShownFolder()));
-            return {BuildOutcome::Kind::kSucceeded, result, {}};
+            outcome.kind = BuildOutcome::Kind::kSucceeded;
+            outcome.files = written_;
+            outcome.imageSize = engine_->GetImageSize();
+            engine_->GetUniqueId(outcome.uniqueId);
+            outcome.stringCount = stringCount_;
+            return outcome;
         }
         std::string message = FailureMessage(result);
         if (!failedFile_.empty()) message += "\r\r" + failedFile_;
         host_.ShowError(message, result);
-        return {BuildOutcome::Kind::kFailed, result, failedFile_};
+        outcome.kind = BuildOutcome::Kind::kFailed;
+        outcome.failedFile = failedFile_;
+        return outcome;
     }
 
     void CleanUp() {
@@ -153,6 +163,12 @@ class Build {
             failedFile_ = error.what();
             return error.Code();
         }
+    }
+
+    // A new file of the set, which the outcome lists once the set is in place.
+    AtomicFile& AddOutput(FileSet& outputs, const std::string& name) {
+        written_.push_back(Output(name));
+        return outputs.Add(written_.back());
     }
 
     // The points where a build looks at the cancellation request; nowhere else.
@@ -230,7 +246,7 @@ class Build {
             host_.Step();
         }
         return Written([&] {
-            AtomicFile& file = outputs.Add(Output(stringList_->FileName()));
+            AtomicFile& file = AddOutput(outputs, stringList_->FileName());
             file.Write(stringList_->FormatFile());
             file.Finish();
             return kSuccess;
@@ -283,6 +299,7 @@ class Build {
     std::string failedFile_;
     CheckReport check_;
     const Finding* refusal_ = nullptr;
+    std::vector<std::filesystem::path> written_;  // the files of the set, in the order written
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/ResultCodes.h"
 #include "compile/TableCheck.h"
@@ -61,6 +62,12 @@ struct BuildOutcome {
     ResultCode result = kSuccess;
     /// For a file that could not be written: the file and the system's reason.
     std::string failedFile;
+
+    // What a build that succeeded made, for front ends that summarise it.
+    std::vector<std::filesystem::path> files;  ///< the files written, in the order they were written
+    std::uint32_t imageSize = 0;
+    std::uint32_t uniqueId = 0;
+    std::uint32_t stringCount = 0;  ///< strings of each language
 };
 
 /// Most units a cell may hold in a build (bytes for narrow text, UTF-16 units for wide text).

@@ -1,6 +1,9 @@
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
+#include <cctype>
 #include <sstream>
 
 #include "cli/CommandLine.h"
@@ -66,6 +69,29 @@ TEST_F(CommandLine, BuildWritesTheFilesAndPrintsTheSummary) {
         "\n");
 }
 
+TEST_F(CommandLine, BuildJsonSumsTheBuildUpInOneObject) {
+    ASSERT_EQ(Build({"--unique-id", "0x622B634C", "--json", "--languages", "de"}), kExitSuccess) << err;
+    const auto size = [&](const char* name) { return fs::file_size(dir / "out" / name); };
+    EXPECT_EQ(
+        out,
+        fmt::format(R"({{"files":[{{"name":"Lexicorn.bin","bytes":{}}},{{"name":"Lexicorn.c","bytes":{}}},)"
+                    R"({{"name":"StringList.h","bytes":{}}},{{"name":"LXNApiCfg.h","bytes":{}}}],)"
+                    R"("languages":[{{"code":"de","name":"Deutsch"}}],"strings":2,"imageSize":{},)"
+                    R"("uniqueId":"0x622b634c"}})"
+                    "\n",
+                    size("Lexicorn.bin"), size("Lexicorn.c"), size("StringList.h"), size("LXNApiCfg.h"),
+                    size("Lexicorn.bin")));
+    EXPECT_EQ(err, "");
+
+    // A failed build prints no summary; its error goes where it always goes.
+    test::WriteFile(dir / "strings.csv", std::string(kTable) + "OK_TEXT,Again,Wieder\r\n");
+    EXPECT_EQ(Build({"--json"}), kExitFailure);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(err, Path("strings.csv") +
+                       ":A5: error: duplicate-id: the string id 'OK_TEXT' is already the id in A3\n"
+                       "lexicorn: error 2820D000: Duplicate string id !!!\n\nOK_TEXT\nRow: 5\n");
+}
+
 TEST_F(CommandLine, OptionsWinOverTheProjectWhichWinsOverDefaults) {
     test::WriteFile(dir / "p.lxn",
                     "LEXICORNPROJECTFILE\r\n2\r\n1\r\n4\r\n1\r\n0\r\n0\r\n8\r\n0\r\n0\r\n0\r\n1\r\n");
@@ -124,7 +150,7 @@ TEST_P(CommandLineUsage, IsRefusedWithExitCodeTwo) {
 INSTANTIATE_TEST_SUITE_P(
     Mistakes, CommandLineUsage,
     testing::Values(
-        UsageCase{"UnknownEncoding", {"--encoding", "utf16"}, "--encoding"},
+        UsageCase{"UnknownEncoding", {"--encoding", "utf16"}, "--encoding: utf16 not in {ascii,wide,utf8}"},
         UsageCase{"BadAlignment", {"--align", "3"}, "--align"},
         UsageCase{"BadUniqueId", {"--unique-id", "0x123456789"}, "--unique-id takes up to 8"},
         UsageCase{"UnknownCodePage", {"--code-page", "CP99999"}, "unknown code page: CP99999"},
@@ -216,6 +242,199 @@ TEST_F(CommandLine, BuildPrintsWarningsGoesOnAndRefusesThemWhenStrict) {
     EXPECT_TRUE(fs::is_empty(dir / "out"));
 }
 
+struct HelpCase {
+    const char* name;
+    std::vector<std::string> args;
+    std::vector<std::string> lines;  ///< options as the help must show them, with the values they take
+};
+void PrintTo(const HelpCase& c, std::ostream* os) { *os << c.name; }
+
+class CommandLineHelp : public CommandLine, public testing::WithParamInterface<HelpCase> {};
+
+// Values spelled out as words, and nothing that makes grep call the help binary.
+TEST_P(CommandLineHelp, ShowsOptionValuesAsWords) {
+    ASSERT_EQ(Run(GetParam().args), kExitSuccess) << err;
+    for (char c : out) EXPECT_TRUE(c == '\n' || !std::iscntrl(static_cast<unsigned char>(c))) << int(c);
+    for (const std::string& line : GetParam().lines) {
+        // A long one is followed by its description on the next line.
+        const std::size_t at = out.find("  " + line);
+        ASSERT_NE(at, std::string::npos) << line << "\n" << out;
+        EXPECT_TRUE(out[at + 2 + line.size()] == ' ' || out[at + 2 + line.size()] == '\n') << line;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryCommand, CommandLineHelp,
+    testing::Values(
+        HelpCase{"Lexicorn", {"--help"}, {"build", "check", "dump", "scan", "merge", "table", "--version"}},
+        HelpCase{"Build",
+                 {"build", "--help"},
+                 {"-o,--output DIR", "-p,--project PROJECT.lxn", "--languages CODES|all",
+                  "--encoding ascii|wide|utf8", "--table 16|32", "--align 1|2|4", "--byte-order little|big",
+                  "--target-language c|csharp|vb", "--target-platform api|dotnet", "--search-step 1|2|4|8|16",
+                  "--code-page NAME", "--unique-id HEX"}},
+        HelpCase{"Check",
+                 {"check", "--help"},
+                 {"-p,--project PROJECT.lxn", "--languages CODES|all", "--encoding ascii|wide|utf8",
+                  "--table 16|32", "--align 1|2|4", "--target-language c|csharp|vb",
+                  "--target-platform api|dotnet", "--code-page NAME", "--strict", "--json"}},
+        HelpCase{"Dump", {"dump", "--help"}, {"--json", "--code-page NAME"}},
+        HelpCase{"Table", {"table", "--help"}, {"--json", "--csv", "--code-page NAME"}},
+        HelpCase{"Scan", {"scan", "--help"}, {"TARGET"}},
+        HelpCase{"Merge",
+                 {"merge", "--help"},
+                 {"--mode append|overwrite", "--place end|begin|HEX", "--align 1|2|4|8|16",
+                  "-p,--project PROJECT.lxn"}}),
+    [](const auto& info) { return info.param.name; });
+
+struct WordCase {
+    const char* name;
+    std::vector<std::string> args;
+    const char* dumped;  ///< in the image's JSON dump
+    const char* file;    ///< written beside the image
+};
+void PrintTo(const WordCase& c, std::ostream* os) { *os << c.name; }
+
+class CommandLineWords : public CommandLine, public testing::WithParamInterface<WordCase> {};
+
+TEST_P(CommandLineWords, GiveTheirSetting) {
+    ASSERT_EQ(Build(GetParam().args), kExitSuccess) << err;
+    EXPECT_NE(Dump().find(GetParam().dumped), std::string::npos);
+    EXPECT_TRUE(fs::exists(dir / "out" / GetParam().file)) << GetParam().file;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryWord, CommandLineWords,
+    testing::Values(WordCase{"Ascii", {"--encoding", "ascii"}, R"("encoding":0,)", "Lexicorn.c"},
+                    WordCase{"Wide", {"--encoding", "wide"}, R"("encoding":1,)", "Lexicorn.c"},
+                    WordCase{"Utf8", {"--encoding", "utf8"}, R"("encoding":2,)", "Lexicorn.c"},
+                    WordCase{"Table16", {"--table", "16"}, R"("tableType":16,)", "Lexicorn.c"},
+                    WordCase{"Table32", {"--table", "32"}, R"("tableType":32,)", "Lexicorn.c"},
+                    WordCase{"Little", {"--byte-order", "little"}, R"("byteOrder":"little")", "Lexicorn.c"},
+                    WordCase{"Big", {"--byte-order", "big"}, R"("byteOrder":"big")", "Lexicorn.c"},
+                    WordCase{"C", {"--target-language", "c"}, R"("stringCount":2)", "StringList.h"},
+                    WordCase{"CSharp",
+                             {"--target-language", "csharp", "--target-platform", "dotnet"},
+                             R"("encoding":1,"tableType":32)",
+                             "StringList.cs"},
+                    WordCase{"VisualBasic",
+                             {"--target-language", "vb", "--target-platform", "dotnet"},
+                             R"("stringCount":2)",
+                             "StringList.vb"},
+                    WordCase{"Api", {"--target-platform", "api"}, R"("encoding":0,)", "Lexicorn.c"}),
+    [](const auto& info) { return info.param.name; });
+
+struct UnknownCase {
+    const char* name;
+    std::vector<std::string> args;  ///< "TABLE" stands for the table
+    const char* error;
+};
+void PrintTo(const UnknownCase& c, std::ostream* os) { *os << c.name; }
+
+class CommandLineUnknown : public CommandLine, public testing::WithParamInterface<UnknownCase> {};
+
+TEST_P(CommandLineUnknown, IsNamedWithTheNearestKnownName) {
+    std::vector<std::string> args = GetParam().args;
+    std::replace(args.begin(), args.end(), std::string("TABLE"), Path("strings.csv"));
+    args.insert(args.end(), {"-o", Path("out")});
+    EXPECT_EQ(Run(args), kExitUsage);
+    EXPECT_EQ(err, std::string(GetParam().error) + "\nRun with --help for more information.\n");
+    EXPECT_EQ(out, "");
+    EXPECT_FALSE(fs::exists(dir / "out"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Mistakes, CommandLineUnknown,
+    testing::Values(UnknownCase{"Command",
+                                {"biuld", "TABLE"},
+                                "lexicorn: unknown command 'biuld'; did you mean 'build'?"},
+                    UnknownCase{"CommandWithOptions",
+                                {"tabel", "TABLE", "--json"},
+                                "lexicorn: unknown command 'tabel'; did you mean 'table'?"},
+                    UnknownCase{"CommandBeforeAKnownOne",
+                                {"dumb", "build", "TABLE"},
+                                "lexicorn: unknown command 'dumb'; did you mean 'dump'?"},
+                    UnknownCase{"OptionOfLexicorn",
+                                {"--verison", "build", "TABLE"},
+                                "lexicorn: unknown option '--verison'; did you mean '--version'?"},
+                    UnknownCase{"OptionOfBuild",
+                                {"build", "TABLE", "--encodng", "wide"},
+                                "lexicorn build: unknown option '--encodng'; did you mean '--encoding'?"},
+                    UnknownCase{"OptionWithItsValue",
+                                {"build", "TABLE", "--byteorder=big"},
+                                "lexicorn build: unknown option '--byteorder'; did you mean '--byte-order'?"},
+                    UnknownCase{"OptionBeforeAMissingArgument",
+                                {"build", "--quite"},
+                                "lexicorn build: unknown option '--quite'; did you mean '--quiet'?"},
+                    UnknownCase{"OptionBeforeABadValue",
+                                {"build", "TABLE", "--align", "3", "--langauges", "en"},
+                                "lexicorn build: unknown option '--langauges'; did you mean '--languages'?"},
+                    UnknownCase{"ShortOptionInAnotherCase",
+                                {"merge", "a", "b", "c", "-Y"},
+                                "lexicorn merge: unknown option '-Y'; did you mean '-y'?"},
+                    UnknownCase{"OptionOfTable",
+                                {"table", "TABLE", "--jsno"},
+                                "lexicorn table: unknown option '--jsno'; did you mean '--json'?"},
+                    UnknownCase{"SurplusWord",
+                                {"build", "TABLE", "extra"},
+                                "The following argument was not expected: extra"}),
+    [](const auto& info) { return info.param.name; });
+
+// The manual page names every option that the help of a command lists, in that command's section.
+class ManualPage : public CommandLine, public testing::WithParamInterface<std::string> {
+  protected:
+    // The section of the page (scdoc source) under `heading`, up to the next heading.
+    static std::string Section(const std::string& heading) {
+        const std::string page = test::ReadFile(LEXICORN_MANUAL_PAGE);
+        const std::size_t start = page.find("\n" + heading + "\n");
+        if (start == std::string::npos) return {};
+        return page.substr(start, page.find("\n#", start + 1) - start);
+    }
+    // The first words of the lines of a help text that start with `lead`, such as "-o,--output".
+    std::vector<std::string> Listed(const std::string& lead) const {
+        std::vector<std::string> words;
+        std::istringstream lines(out);
+        for (std::string line; std::getline(lines, line);)
+            if (line.starts_with(lead)) words.push_back(line.substr(2, line.find(' ', 2) - 2));
+        return words;
+    }
+};
+
+TEST_P(ManualPage, NamesEveryOptionOfTheHelp) {
+    const std::string& command = GetParam();
+    const std::string section = Section(command.empty() ? "# OPTIONS" : "## " + command);
+    ASSERT_FALSE(section.empty()) << "no section for '" << command << "'";
+    std::vector<std::string> help = {command, "--help"};
+    if (command.empty()) help.erase(help.begin());
+    ASSERT_EQ(Run(help), kExitSuccess);
+    const std::vector<std::string> options = Listed("  -");
+    ASSERT_FALSE(options.empty()) << out;
+    for (const std::string& names : options) {
+        std::istringstream each(names);
+        for (std::string name; std::getline(each, name, ',');)
+            EXPECT_NE(section.find("*" + name + "*"), std::string::npos) << command << " " << name;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryCommand, ManualPage,
+                         testing::Values("", "build", "check", "dump", "table", "scan", "merge"),
+                         [](const auto& info) { return info.param.empty() ? "Lexicorn" : info.param; });
+
+TEST_F(ManualPage, HasASectionForEveryCommand) {
+    ASSERT_EQ(Run({"--help"}), kExitSuccess);
+    const std::string subcommands = out.substr(out.find("Subcommands:"));
+    std::istringstream lines(subcommands);
+    std::string line;
+    std::getline(lines, line);
+    int commands = 0;
+    while (std::getline(lines, line) && !line.empty()) {
+        const std::string command = line.substr(2, line.find(' ', 2) - 2);
+        EXPECT_FALSE(Section("## " + command).empty()) << command;
+        ++commands;
+    }
+    EXPECT_EQ(commands, 6);
+}
+
 TEST_F(CommandLine, MalformedSourceDateEpochIsAUsageError) {
     setenv("SOURCE_DATE_EPOCH", "yesterday", 1);
     EXPECT_EQ(Build(), kExitUsage);
@@ -267,6 +486,32 @@ TEST_F(CommandLine, TablePrintsTheCellsAsJson) {
     test::WriteFile(dir / "t.csv", "a,\"b\nc\"\n\xC3\xA9\n");
     ASSERT_EQ(Run({"table", Path("t.csv"), "--json"}), kExitSuccess);
     EXPECT_EQ(out, "{\"rows\":2,\"columns\":2,\"cells\":[[\"a\",\"b\\nc\"],[\"\xC3\xA9\",\"\"]]}\n");
+}
+
+TEST_F(CommandLine, TableCsvQuotesOnlyWhatNeedsIt) {
+    test::WriteFile(dir / "t.csv",
+                    "id,plain,\"a,b\",\"say \"\"hi\"\"\"\nx,\"two\nlines\",\xC3\xA9 \xE2\x82\xAC,\n");
+    ASSERT_EQ(Run({"table", Path("t.csv"), "--csv"}), kExitSuccess) << err;
+    EXPECT_EQ(out, "id,plain,\"a,b\",\"say \"\"hi\"\"\"\r\nx,\"two\nlines\",\xC3\xA9 \xE2\x82\xAC,\r\n");
+    EXPECT_EQ(Run({"table", Path("t.csv"), "--csv", "--json"}), kExitUsage);
+    EXPECT_EQ(err, "lexicorn: --json and --csv: the table is printed in one form only\n");
+}
+
+// What git diff shows of a workbook is the workbook: its CSV reads back as the same cells.
+TEST_F(CommandLine, TableCsvReadsBackAsTheSameCells) {
+    test::WriteFile(dir / "tricky.csv",
+                    "\"a,\"\"b\"\"\",\" lead\",\"cr\rlf\r\nend\"\r\n,\"\",\"only\rcr\"\r\n");
+    for (const std::string& table :
+         {std::string(LEXICORN_FIXTURES_DIR "/table.xlsx"), std::string(LEXICORN_FIXTURES_DIR "/table.ods"),
+          std::string(LEXICORN_FIXTURES_DIR "/table.xls"), std::string(LEXICORN_FIXTURES_DIR "/table.csv"),
+          Path("tricky.csv")}) {
+        ASSERT_EQ(Run({"table", table, "--json"}), kExitSuccess) << table << ": " << err;
+        const std::string cells = out;
+        ASSERT_EQ(Run({"table", table, "--csv"}), kExitSuccess) << table << ": " << err;
+        test::WriteFile(dir / "again.csv", out);
+        ASSERT_EQ(Run({"table", Path("again.csv"), "--json"}), kExitSuccess) << table << ": " << err;
+        EXPECT_EQ(out, cells) << table;
+    }
 }
 
 TEST_F(CommandLine, WorkbooksBuildLikeTheirCsv) {
@@ -400,7 +645,11 @@ INSTANTIATE_TEST_SUITE_P(
                        {"IMAGE", "FW", "OUT", "--mode", "overwrite", "--place", ""},
                        kExitUsage,
                        "--place takes end, begin or a hexadecimal address"},
-        MergeUsageCase{"BadAlignment", {"IMAGE", "FW", "OUT", "--align", "3"}, kExitUsage, "--align"}),
+        MergeUsageCase{"BadAlignment", {"IMAGE", "FW", "OUT", "--align", "3"}, kExitUsage, "--align"},
+        MergeUsageCase{"UnknownMode",
+                       {"IMAGE", "FW", "OUT", "--mode", "middle"},
+                       kExitUsage,
+                       "--mode: middle not in {append,overwrite}"}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(MergeCommandLine, ATargetEndingInsideAnOldHeaderIsRefused) {

@@ -52,8 +52,12 @@ TEST_F(BuildRun, WritesEveryFileAndReportsTheSummary) {
               "Lexicorn was created succesfully!\r\rNumber of languages: 3\rNumber of strings: 3\r"
               "Total size of Lexicorn: " +
                   std::to_string(Image().imageSize) + "\rOutput folder: " + dir.path().string() + "\r");
-    for (const char* file : {"Lexicorn.bin", "Lexicorn.c", "StringList.h", "LXNApiCfg.h"})
-        EXPECT_TRUE(Exists(file));
+    EXPECT_EQ(outcome.files, (std::vector<fs::path>{dir / "Lexicorn.bin", dir / "Lexicorn.c",
+                                                    dir / "StringList.h", dir / "LXNApiCfg.h"}));
+    for (const fs::path& file : outcome.files) EXPECT_TRUE(fs::exists(file)) << file;
+    EXPECT_EQ(outcome.imageSize, Image().imageSize);
+    EXPECT_EQ(outcome.uniqueId, 0x622B634Cu);
+    EXPECT_EQ(outcome.stringCount, 3u);
 
     const ImageContents image = Image();
     EXPECT_EQ(image.uniqueId, 0x622B634Cu);
@@ -119,9 +123,11 @@ TEST_F(BuildRun, AMalformedSourceDateEpochEndsTheBuildWithItsReason) {
 TEST_F(BuildRun, OtherTargetsWriteNoCSourceAndPauseOnceLess) {
     settings.targetLanguage = TargetLanguage::kVisualBasic;
     settings.targetPlatform = TargetPlatform::kDotNet;
-    Build(FourLanguages(), {0});
+    const BuildOutcome outcome = Build(FourLanguages(), {0});
     EXPECT_FALSE(Exists("Lexicorn.c"));
     EXPECT_TRUE(Exists("StringList.vb"));
+    EXPECT_EQ(outcome.files,
+              (std::vector<fs::path>{dir / "Lexicorn.bin", dir / "StringList.vb", dir / "LXNApiCfg.h"}));
     EXPECT_EQ(host.Count("Pause 1000"), 2);
 }
 

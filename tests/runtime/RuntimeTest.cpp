@@ -126,6 +126,18 @@ TEST_P(Runtime, ReadsEveryStringOfTheCompiledImage) {
                     &output),
               0);
     EXPECT_EQ(output, Expected(rows, c.encoding));
+
+    // The prebuilt library reads the same image as the runtime compiled with the build's configuration.
+    const fs::path linked = dir / "check-library";
+    ASSERT_EQ(
+        Shell(fmt::format("{} -std=c99 -Wall -Wextra -pedantic -Werror -I{} -I{} {}/Lexicorn.c {} {} -o {}",
+                          LEXICORN_C_COMPILER, dir.path().string(), LEXICORN_RUNTIME_DIR, dir.path().string(),
+                          LEXICORN_RUNTIME_CHECK, LEXICORN_RUNTIME_LIBRARY, linked.string())),
+        0);
+    ASSERT_EQ(Shell(fmt::format("cd {} && timeout 60 {} Lexicorn.bin", dir.path().string(), linked.string()),
+                    &output),
+              0);
+    EXPECT_EQ(output, Expected(rows, c.encoding));
 }
 
 std::vector<Combination> AllCombinations() {
@@ -139,6 +151,24 @@ std::vector<Combination> AllCombinations() {
 
 INSTANTIATE_TEST_SUITE_P(EveryForm, Runtime, testing::ValuesIn(AllCombinations()),
                          [](const auto& info) { return Name(info.param); });
+
+// A program that reads its images from files or memory needs no Lexicorn.c to link with the library.
+TEST(RuntimeLibrary, LinksWithoutAnEmbeddedImage) {
+    test::TempDir dir;
+    test::WriteFile(dir / "reader.c",
+                    "#include \"Lexicorn.h\"\n"
+                    "static unsigned char buffer[64];\n"
+                    "int main(void) {\n"
+                    "    lxn_image image;\n"
+                    "    return lxn_attach(&image, buffer, sizeof buffer) == LXN_ERR_SIGNATURE ? 0 : 1;\n"
+                    "}\n");
+    const fs::path program = dir / "reader";
+    ASSERT_EQ(Shell(fmt::format("{} -std=c99 -Wall -Wextra -pedantic -Werror -I{} {} {} -o {}",
+                                LEXICORN_C_COMPILER, LEXICORN_RUNTIME_DIR, (dir / "reader.c").string(),
+                                LEXICORN_RUNTIME_LIBRARY, program.string())),
+              0);
+    EXPECT_EQ(Shell(program.string()), 0);
+}
 
 // Firmware that holds the runtime must not look as if it held an image.
 TEST(RuntimeObject, HoldsNoSignature) {
