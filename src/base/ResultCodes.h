@@ -39,14 +39,10 @@ inline constexpr ResultCode kCheckWarnings = 0x2000302B;
 inline constexpr ResultCode kTableFileMissing = 0x20001000;
 
 // File access and the merger.
-/// A value searched for is not there.
-inline constexpr ResultCode kValueNotFound = 0x20000021;
 /// A merge was asked for before an image file was accepted and a target scanned.
 inline constexpr ResultCode kMergeNotReady = 0x20000024;
 /// A read delivered fewer bytes than asked.
 inline constexpr ResultCode kShortRead = 0x20001004;
-/// A write failed.
-inline constexpr ResultCode kWriteFailed = 0x20001005;
 /// A file cannot be opened in the requested mode.
 inline constexpr ResultCode kCannotOpenFile = 0x20001006;
 /// Open requested on an open file object.

@@ -26,8 +26,6 @@ void TableReader::SetCodePage(const std::string& name) {
     }
 }
 
-const std::string& TableReader::CodePageName() const { return codePage_->Name(); }
-
 ResultCode TableReader::CheckFile() const {
     std::error_code ignored;
     return std::filesystem::exists(fileName_, ignored) ? kSuccess : kTableFileMissing;

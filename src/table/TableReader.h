@@ -36,7 +36,6 @@ class TableReader {
     void SetUtf8Mode(bool on) { utf8_ = on; }
     /// The code page of narrow text outside UTF-8 mode; throws TableError for an unknown name.
     void SetCodePage(const std::string& name);
-    const std::string& CodePageName() const;
 
     /// Throws TableError when the cell holds a character that the code page lacks.
     std::string GetCell(std::uint16_t column, std::uint16_t row) const;
