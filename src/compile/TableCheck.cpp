@@ -6,7 +6,6 @@
 #include <stdexcept>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "base/Unicode.h"
 #include "compile/BuildRun.h"
@@ -49,6 +48,32 @@ std::string_view TrailingSpace(std::string_view text) {
     const std::size_t last = text.find_last_not_of(" \t\r\n");
     return last == std::string_view::npos ? text : text.substr(last + 1);
 }
+
+// The hashes of the texts stored so far, in one array: a node a string would cost the check as much
+// as the build's own store.
+class HashSet {
+  public:
+    void Reserve(std::uint64_t count) {
+        std::size_t size = 16;
+        while (size < 2 * count) size *= 2;
+        slots_.assign(size, 0);
+    }
+    /// False when the hash is there already.
+    bool Insert(std::size_t hash) {
+        if (hash == 0) hash = 1;  // 0 marks a free slot
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+            if (slots_[at] == hash) return false;
+            if (slots_[at] == 0) {
+                slots_[at] = hash;
+                return true;
+            }
+        }
+    }
+
+  private:
+    std::vector<std::size_t> slots_;
+};
 
 class Checker {
   public:
@@ -179,13 +204,13 @@ class Checker {
     }
 
     // The problems of one cell's own text, each cell once.
-    void CheckCell(std::size_t row, std::size_t column, const std::string& language, std::string_view text) {
+    void CheckCell(std::size_t row, std::size_t column, const std::string& language, std::string_view text,
+                   const Stored& stored) {
         // A cell of the default column is met again wherever an empty cell takes its string.
         if (column == kDefaultColumn && row > kHeaderRows) {
             if (defaultChecked_[row - kHeaderRows]) return;
             defaultChecked_[row - kHeaderRows] = true;
         }
-        const Stored stored = Measure(text);
         if (!stored.mappable)
             Error("unmappable-character", row, column, language,
                   fmt::format("the character {} is not in code page {}", DescribeCharacter(stored.missing),
@@ -211,7 +236,7 @@ class Checker {
         const std::uint64_t size = bytes + terminator_;
         // Identical texts are known by a 64-bit hash of their bytes: the figures need no copy of the
         // table, and the build's own store stays the judge of what fits.
-        if (shareable && !shared_.insert(std::hash<std::string_view>()(key)).second) {
+        if (shareable && !shared_.Insert(std::hash<std::string_view>()(key))) {
             report_.sharedBytesSaved += size;
             return;
         }
@@ -229,20 +254,23 @@ class Checker {
         const std::uint64_t slots = std::uint64_t{entries_.size()} * strings_;
         capacity_ = wide ? Lexicorn32Engine::kBytesPerSlot * slots : Lexicorn16Engine::kDataCapacity;
         used_ = AlignUp(terminator_, alignment_);  // the empty string at offset 0
+        shared_.Reserve(slots);
 
         for (std::size_t e = 0; e < entries_.size(); ++e) {
             const std::size_t column = entries_[e] + 2;
             const std::string_view name = Cell(kNameRow, column);
-            CheckCell(kNameRow, column, codes_[e], name);
+            const Stored measuredName = Measure(name);
+            CheckCell(kNameRow, column, codes_[e], name, measuredName);
             const std::string_view code = Cell(kCodeRow, column);
             if (const Stored stored = Measure(code); !stored.mappable)
                 Error("unmappable-character", kCodeRow, column, codes_[e],
                       fmt::format("the character {} is not in code page {}",
                                   DescribeCharacter(stored.missing), codePage_.Name()),
                       kSuccess);
-            Store(name, Measure(name).bytes, false, kNameRow, column, codes_[e]);
+            Store(name, measuredName.bytes, false, kNameRow, column, codes_[e]);
         }
 
+        const std::string defaultLanguage = LanguageOf(kDefaultColumn);
         std::vector<std::string_view> defaults(strings_ + 1);
         for (std::size_t s = 1; s <= strings_; ++s) defaults[s] = Cell(s + kHeaderRows, kDefaultColumn);
         defaultChecked_.assign(strings_ + 1, false);
@@ -255,16 +283,15 @@ class Checker {
                 const bool useDefault = own == kUseDefault || (settings_.useDefaultString && own.empty());
                 const std::string_view text = useDefault ? defaults[s] : own;
                 if (!own.empty() && own != kUseDefault) ++figures.translated;
+                const Stored stored = Measure(text);
                 if (useDefault)
-                    CheckCell(row, kDefaultColumn, codes_.empty() ? "" : LanguageOf(kDefaultColumn), text);
+                    CheckCell(row, kDefaultColumn, defaultLanguage, text, stored);
                 else
-                    CheckCell(row, column, codes_[e], text);
+                    CheckCell(row, column, codes_[e], text, stored);
                 if (!useDefault && column != kDefaultColumn && !own.empty())
                     CompareWithDefault(row, column, codes_[e], own, defaults[s], knownList);
-                const std::uint64_t bytes = Measure(text).bytes;
-                figures.bytes += bytes + terminator_;
-                Store(text, bytes, true, useDefault ? row : row, useDefault ? kDefaultColumn : column,
-                      codes_[e]);
+                figures.bytes += stored.bytes + terminator_;
+                Store(text, stored.bytes, true, row, useDefault ? kDefaultColumn : column, codes_[e]);
             }
             report_.languages.push_back(std::move(figures));
         }
@@ -327,7 +354,7 @@ class Checker {
     std::size_t strings_ = 0;
     std::uint64_t capacity_ = 0;
     std::uint64_t used_ = 0;
-    std::unordered_set<std::size_t> shared_;
+    HashSet shared_;
     std::vector<bool> defaultChecked_;
     std::optional<Finding> overflow_;
     CheckReport report_;
