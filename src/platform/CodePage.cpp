@@ -30,9 +30,14 @@ bool Convert(iconv_t converter, std::string_view input, std::string& output) {
 
 }  // namespace
 
+// Closes its converters however the code page ends, a constructor that throws included.
 struct CodePage::Converters {
     iconv_t fromUtf8;
     iconv_t toUtf8;
+    ~Converters() {
+        iconv_close(fromUtf8);
+        iconv_close(toUtf8);
+    }
 };
 
 CodePage::CodePage(const std::string& name) : name_(name) {
@@ -47,7 +52,7 @@ CodePage::CodePage(const std::string& name) : name_(name) {
         if (toUtf8 != reinterpret_cast<iconv_t>(-1)) iconv_close(toUtf8);
         throw std::invalid_argument("unknown code page: " + name);
     }
-    converters_ = std::make_unique<Converters>(Converters{fromUtf8, toUtf8});
+    converters_.reset(new Converters{fromUtf8, toUtf8});  // a temporary would close them on its way
     // ASCII must come out as it goes in: byte for byte, no zero bytes, nothing added.
     std::string ascii, converted;
     for (char c = 1; c > 0 && c < 0x7F; ++c) ascii += c;
@@ -67,10 +72,7 @@ std::optional<std::string> CodePage::Problem(const std::string& name) {
     }
 }
 
-CodePage::~CodePage() {
-    iconv_close(converters_->fromUtf8);
-    iconv_close(converters_->toUtf8);
-}
+CodePage::~CodePage() = default;
 
 bool CodePage::FromUtf8(std::string_view utf8, std::string& output, char32_t& missing) const {
     // Every single-byte code page that a string table uses agrees with ASCII.
