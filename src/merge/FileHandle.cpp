@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "platform/AtomicFile.h"
-#include "platform/FileIdentity.h"
+#include "platform/InputFile.h"
 
 namespace lexicorn {
 
@@ -30,7 +30,7 @@ FileHandle::~FileHandle() {
 
 ResultCode FileHandle::OpenForReading() {
     if (stream_) return kAlreadyOpen;
-    stream_ = std::fopen(path_.c_str(), "rb");
+    stream_ = OpenRegularFile(path_);
     if (!stream_) return kCannotOpenFile;
     if (std::fseek(stream_, 0, SEEK_END) != 0) {
         CloseFile();

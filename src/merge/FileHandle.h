@@ -33,7 +33,8 @@ class FileHandle {
     const std::string& FileName() const { return path_; }
     bool IsOpen() const { return stream_ != nullptr; }
 
-    /// Opens the file for reading: 0, kAlreadyOpen, kCannotOpenFile or kFileTooLarge.
+    /// Opens the file for reading: 0, kAlreadyOpen, kCannotOpenFile (also for a FIFO, a device or a
+    /// socket, which are never waited on) or kFileTooLarge.
     ResultCode OpenForReading();
     /// kNotOpen when the handle is closed.
     ResultCode CloseFile();

@@ -22,7 +22,11 @@ std::string LowerExtension(const std::string& path) {
 std::unique_ptr<TableReader> CreateTableReader(const std::string& path) {
     const std::string extension = LowerExtension(path);
     std::error_code ignored;
-    const bool exists = std::filesystem::exists(path, ignored);
+    const std::filesystem::file_status status = std::filesystem::status(path, ignored);
+    const bool exists = std::filesystem::exists(status);
+    // A FIFO, a device or a socket would make every reader wait for data that may never come.
+    if (exists && !std::filesystem::is_regular_file(status))
+        throw TableError(path + ": not a regular file (a table is read from a file)");
     // Workbooks are known by their content, whatever their names say.
     if (exists ? ExcelReader::LooksLikeWorkbook(path)
                : (extension == ".xls" || extension == ".xlsx" || extension == ".ods"))

@@ -1,5 +1,6 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <random>
 
@@ -8,6 +9,7 @@
 #include "merge/LXNMerger.h"
 #include "merge/MergeCommand.h"
 #include "support/TestSupport.h"
+#include "table/TableReaderFactory.h"
 
 namespace lexicorn {
 namespace {
@@ -57,6 +59,22 @@ TEST(FileHandle, PositionedReadsStayInsideTheFile) {
     EXPECT_EQ(file.CloseFile(), kSuccess);
     FileHandle missing((dir / "none").string());
     EXPECT_EQ(missing.OpenForReading(), kCannotOpenFile);
+}
+
+// A FIFO would make a reader wait for a writer that never comes: every input refuses it at once.
+TEST(Inputs, AFifoIsRefusedWithoutWaiting) {
+    test::TempDir dir;
+    const std::string fifo = (dir / "pipe").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    LXNMerger merger;
+    EXPECT_EQ(merger.CheckLexicornFile(fifo), kCannotOpenFile);
+    EXPECT_EQ(merger.ScanTarget(fifo), kCannotOpenFile);
+    try {
+        CreateTableReader(fifo);
+        ADD_FAILURE() << "a FIFO was taken as a table";
+    } catch (const TableError& error) {
+        EXPECT_EQ(std::string(error.what()), fifo + ": not a regular file (a table is read from a file)");
+    }
 }
 
 TEST(FileHandle, PatternSearchFindsWhatACrawlFinds) {

@@ -5,6 +5,10 @@
 
 namespace lexicorn {
 
+/// Opens `path` for reading without waiting on it: a FIFO, a device or a socket is refused (null,
+/// with `errno` EINVAL) instead of blocking the program until someone writes to it.
+std::FILE* OpenRegularFile(const std::filesystem::path& path);
+
 /// True when `path`, with its links (and /proc/self/fd names) followed, is the very file that
 /// `open` reads: the same device and the same file on it, whatever the names.
 bool IsOpenFile(const std::filesystem::path& path, std::FILE* open);

@@ -1,0 +1,36 @@
+// POSIX input files: opened without waiting, known by device and inode; a Windows port opens with
+// CreateFile and compares volume serial and file index here.
+#include "platform/InputFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace lexicorn {
+
+std::FILE* OpenRegularFile(const std::filesystem::path& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat status {};
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        close(fd);
+        errno = EINVAL;
+        return nullptr;
+    }
+    // A regular file never blocks; the stream reads as usual.
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* stream = fdopen(fd, "rb");
+    if (stream == nullptr) close(fd);
+    return stream;
+}
+
+bool IsOpenFile(const std::filesystem::path& path, std::FILE* open) {
+    struct stat named {
+    }, opened{};
+    if (open == nullptr || stat(path.c_str(), &named) != 0 || fstat(fileno(open), &opened) != 0) return false;
+    return named.st_dev == opened.st_dev && named.st_ino == opened.st_ino;
+}
+
+}  // namespace lexicorn
