@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
 #include <string_view>
@@ -102,6 +103,41 @@ auto LineNumber(Field field) {
         return +field;
 }
 
+constexpr const char* kCorrupted = "Corrupted project file.";
+
+// Whether `value` is one that line `line` (1 the encoding ... 11 default strings) may hold. A value
+// beyond them is a damaged file: refused, not cut to its low bits.
+bool Allowed(std::size_t line, long long value) {
+    const auto oneOf = [value](std::initializer_list<long long> values) {
+        return std::find(values.begin(), values.end(), value) != values.end();
+    };
+    switch (line) {
+        case 1:   // encoding
+        case 5:   // merge mode
+        case 6:   // merge placement
+        case 10:  // target language
+            return value >= 0 && value <= 2;
+        case 2:  // table type
+        case 4:  // byte order
+        case 9:  // target platform
+            return value == 0 || value == 1;
+        case 3:  // alignment; 0 is a project saved before one was chosen
+            return oneOf({0, 1, 2, 4});
+        case 7:  // search step
+            return oneOf({1, 2, 4, 8, 16});
+        default:  // the address, and the default-strings flag (any number but 0 is on)
+            return true;
+    }
+}
+
+// A line as a message may show it: printable, and not more than a line of a message box.
+std::string ShownLine(std::string_view line) {
+    constexpr std::size_t kMost = 80;
+    std::string shown;
+    for (char c : line.substr(0, kMost)) shown += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
+    return line.size() > kMost ? shown + "..." : shown;
+}
+
 template <typename Number>
 bool ParseDecimal(const std::string& text, Number& value) {
     const char* begin = text.data();
@@ -169,12 +205,16 @@ ProjectFileResult LoadProjectFile(const std::filesystem::path& path, ProjectSett
         using Field = std::remove_reference_t<decltype(field)>;
         std::conditional_t<std::is_same_v<Field, std::uint32_t>, std::uint32_t, std::int32_t> value = 0;
         if (!ParseDecimal(line, value))
-            failure =
-                ProjectFileResult{Status::kError, fmt::format("'{}' is not a valid integer value", line)};
+            failure = ProjectFileResult{Status::kError,
+                                        fmt::format("'{}' is not a valid integer value", ShownLine(line))};
+        else if (!Allowed(index, value))
+            failure = ProjectFileResult{
+                Status::kError,
+                fmt::format("{}\r\rLine {}: {} is no value of this line", kCorrupted, index + 1, value)};
         else if constexpr (std::is_same_v<Field, bool>)
             field = value != 0;
         else
-            field = static_cast<Field>(value);  // the low bits
+            field = static_cast<Field>(value);
     });
     if (failure) return *failure;
     // Optional lines are known by their keys; any other line is ignored.

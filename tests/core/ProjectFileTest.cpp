@@ -6,6 +6,8 @@
 namespace lexicorn {
 namespace {
 
+using namespace std::string_literals;
+
 using Status = ProjectFileResult::Status;
 
 TEST(ProjectFile, DefaultsAreSavedAsTwelveLines) {
@@ -108,16 +110,42 @@ TEST(ProjectFile, ACodePageIsAThirteenthLineAndItsAbsenceMeansTheDefault) {
     EXPECT_EQ(loaded.codePage, kDefaultCodePage);
 }
 
-TEST(ProjectFile, EightBitFieldsKeepTheLowBitsAndAnyNonZeroMeansTrue) {
+TEST(ProjectFile, TheWholeAddressRangeAndAnyNonZeroFlagAreTaken) {
     test::TempDir dir;
     test::WriteFile(dir / "p.lxn",
-                    kHeader + "300\r\n-1\r\n0\r\n0\r\n2\r\n2\r\n16\r\n4294967295\r\n0\r\n0\r\n-7\r\n");
+                    kHeader + "2\r\n1\r\n4\r\n1\r\n2\r\n2\r\n16\r\n4294967295\r\n1\r\n2\r\n-7\r\n");
     ProjectSettings settings;
     ASSERT_TRUE(LoadProjectFile(dir / "p.lxn", settings));
-    EXPECT_EQ(Code(settings.encoding), 44);
-    EXPECT_EQ(Code(settings.tableType), -1);
     EXPECT_EQ(settings.mergeAddress, 0xFFFFFFFFu);
     EXPECT_TRUE(settings.useDefaultString);
+}
+
+// A value that no setting has is a damaged file: refused whole, saying which line, never cut to
+// its low bits; a line shown in a message is printable and short whatever the file holds.
+TEST(ProjectFile, ValuesOutsideTheirRangesAreRefusedByLine) {
+    test::TempDir dir;
+    const std::string lines[] = {"0", "0", "1", "0", "0", "0", "16", "0", "0", "0", "1"};
+    const struct {
+        std::size_t line;
+        const char* value;
+    } cases[] = {{1, "300"}, {1, "-1"}, {2, "2"},  {3, "3"}, {4, "5"},   {5, "3"},
+                 {6, "9"},   {7, "0"},  {7, "32"}, {9, "2"}, {10, "-1"}, {10, "9"}};
+    for (const auto& c : cases) {
+        std::string text = kHeader;
+        for (std::size_t i = 0; i < std::size(lines); ++i)
+            text += (i + 1 == c.line ? c.value : lines[i]) + "\r\n"s;
+        test::WriteFile(dir / "p.lxn", text);
+        ProjectSettings settings;
+        settings.searchStep = 4;
+        const ProjectFileResult result = LoadProjectFile(dir / "p.lxn", settings);
+        EXPECT_EQ(result.message, "Corrupted project file.\r\rLine " + std::to_string(c.line + 1) + ": " +
+                                      c.value + " is no value of this line");
+        EXPECT_EQ(settings.searchStep, 4);  // nothing of it applied
+    }
+    test::WriteFile(dir / "p.lxn", kHeader + std::string(200, 'x') + "\x01\r\n");
+    ProjectSettings settings;
+    EXPECT_EQ(LoadProjectFile(dir / "p.lxn", settings).message,
+              "'" + std::string(80, 'x') + "...' is not a valid integer value");
 }
 
 TEST(ProjectFile, MissingAndUnwritableFilesAreNamed) {
