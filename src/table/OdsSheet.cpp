@@ -17,12 +17,14 @@ namespace lexicorn {
 namespace {
 
 // Repeat counts beyond the table's limit only matter for cells with values, and those are refused by
-// SheetCells; empty ones are skipped without a loop, so any count is harmless.
+// SheetCells; empty ones are skipped without a loop. A count is held at one past the limit, so that
+// row and column numbers grow beyond it but never wrap around to the table's start.
 std::size_t RepeatCount(const char* text) {
     if (!text) return 1;
     std::size_t count = 1;
     auto [stop, error] = std::from_chars(text, text + std::strlen(text), count);
-    return error == std::errc() && count > 0 ? count : 1;
+    if (error == std::errc::result_out_of_range) return SheetCells::kMostRowsOrColumns + 1;
+    return error == std::errc() && count > 0 ? std::min(count, SheetCells::kMostRowsOrColumns + 1) : 1;
 }
 
 // "PT10H30M05S" (an ISO 8601 duration, as time cells hold it) as "10:30:05".

@@ -328,6 +328,19 @@ TEST(Workbook, OpenDocumentCellsRepeatAndKeepTheirSpacing) {
                                     "<table:table-cell><text:p>x</text:p></table:table-cell>"
                                     "</table:table-row></table:table>")}});
     EXPECT_THROW(CreateTableReader(path.string()), TableError);
+
+    // A repeat count at the edge of 64 bits on an empty row: the next row is beyond the table, not
+    // back at its start.
+    for (const char* count : {"18446744073709551615", "18446744073709551616"}) {
+        WritePackage(
+            path,
+            {{"content.xml",
+              OdsContent(std::string("<table:table><table:table-row table:number-rows-repeated=\"") + count +
+                         "\"><table:table-cell/></table:table-row><table:table-row>"
+                         "<table:table-cell><text:p>x</text:p></table:table-cell>"
+                         "</table:table-row></table:table>")}});
+        EXPECT_THROW(CreateTableReader(path.string()), TableError) << count;
+    }
 }
 
 TEST(Workbook, HostileAndForeignFilesAreRefused) {
