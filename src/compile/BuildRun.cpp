@@ -10,15 +10,12 @@
 #include "generate/StringListEngine.h"
 #include "image/LexicornEngine.h"
 #include "platform/AtomicFile.h"
+#include "table/TableLayout.h"
 
 namespace lexicorn {
 namespace {
 
-constexpr std::uint16_t kNameRow = 1;
-constexpr std::uint16_t kCodeRow = 2;
-constexpr std::uint16_t kIdColumn = 1;
-constexpr std::uint16_t kDefaultColumn = 2;
-constexpr std::uint16_t kHeaderRows = 2;
+using namespace table_layout;
 
 // Where an error of the build points to in the table, for its message.
 struct FailurePlace {
@@ -192,10 +189,7 @@ class Build {
 
     template <typename Text>
     ResultCode AddTable() {
-        static const Text kUseDefault = [] {
-            const char marker[] = "[USE_DEFAULT]";
-            return Text(marker, marker + sizeof marker - 1);
-        }();
+        static const Text kUseDefaultText(kUseDefault.begin(), kUseDefault.end());
         const auto languageColumn = [](std::size_t entry) { return static_cast<std::uint16_t>(entry + 2); };
         const std::size_t entries = static_cast<std::size_t>(std::max(table_.tableLanguageCount, 0));
 
@@ -219,7 +213,7 @@ class Build {
                 const auto row = static_cast<std::uint16_t>(s + kHeaderRows);
                 Text text;
                 if (ResultCode result = ReadText(languageColumn(i), row, text)) return result;
-                if (text == kUseDefault || (settings_.useDefaultString && text.empty()))
+                if (text == kUseDefaultText || (settings_.useDefaultString && text.empty()))
                     if (ResultCode result = ReadText(kDefaultColumn, row, text)) return result;
                 if (ResultCode result = engine_->AddString(text)) return result;
                 host_.Step();

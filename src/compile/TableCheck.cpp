@@ -15,16 +15,12 @@
 #include "image/Lexicorn16Engine.h"
 #include "image/Lexicorn32Engine.h"
 #include "platform/CodePage.h"
+#include "table/TableLayout.h"
 
 namespace lexicorn {
 namespace {
 
-constexpr std::size_t kNameRow = 1;
-constexpr std::size_t kCodeRow = 2;
-constexpr std::size_t kIdColumn = 1;
-constexpr std::size_t kDefaultColumn = 2;
-constexpr std::size_t kHeaderRows = 2;
-constexpr std::string_view kUseDefault = "[USE_DEFAULT]";
+using namespace table_layout;
 
 std::uint64_t AlignUp(std::uint64_t value, std::uint64_t alignment) {
     return (value + alignment - 1) / alignment * alignment;

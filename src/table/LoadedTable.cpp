@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "table/TableLayout.h"
 #include "table/TableReaderFactory.h"
 
 namespace lexicorn {
@@ -32,7 +33,8 @@ LoadedTable LoadTable(const std::string& path, const std::string& codePage) {
                                      languageCount, LoadedTable::kMaxLanguages));
     for (std::size_t i = 0; i < languageCount; ++i) {
         const auto column = static_cast<std::uint16_t>(i + 2);
-        LanguageEntry entry{reader.GetCellW(column, 1), reader.GetCellW(column, 2), false};
+        LanguageEntry entry{reader.GetCellW(column, table_layout::kNameRow),
+                            reader.GetCellW(column, table_layout::kCodeRow), false};
         if (entry.name.size() > LoadedTable::kMaxLanguageNameLength)
             throw TableError(
                 fmt::format("{}: row 1, column {}: the language name has {} characters; at most {} "
