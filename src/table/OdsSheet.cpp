@@ -76,7 +76,9 @@ class ContentHandler final : public XmlHandler {
         } else if (name == "p" || name == "h") {
             if (paragraphs_++ > 0) text_ += '\n';  // several paragraphs in one cell are lines
         } else if (name == "s") {
-            text_.append(std::min<std::size_t>(RepeatCount(Attribute(attributes, "c")), 1000), ' ');
+            const std::size_t spaces = std::min<std::size_t>(RepeatCount(Attribute(attributes, "c")), 1000);
+            cells_.CountText(spaces);
+            text_.append(spaces, ' ');
         } else if (name == "tab") {
             text_ += '\t';
         } else if (name == "line-break") {
@@ -100,6 +102,7 @@ class ContentHandler final : public XmlHandler {
                 column_ += cellRepeat_;
             } else {
                 for (std::size_t i = 0; i < cellRepeat_; ++i) {
+                    cells_.CountText(text.size());  // every copy of a repeated cell is memory
                     rowCells_.emplace_back(++column_, text);
                     if (column_ > SheetCells::kMostRowsOrColumns) break;  // SheetCells refuses it
                 }

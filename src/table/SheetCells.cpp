@@ -11,6 +11,13 @@
 
 namespace lexicorn {
 
+void SheetCells::CountText(std::size_t bytes) {
+    textBytes_ += bytes;
+    if (textBytes_ > kMostTextBytes)
+        throw TableError(fmt::format("{}: the table unpacks to more than {} MB of text; refused", fileName_,
+                                     kMostTextBytes >> 20));
+}
+
 void SheetCells::Set(std::size_t row, std::size_t column, std::string text) {
     if (text.empty()) return;
     if (row < 1 || column < 1)
@@ -30,6 +37,7 @@ void SheetCells::Set(std::size_t row, std::size_t column, std::string text) {
     if (!cells.empty() && cells.back().first >= column16)
         at = std::lower_bound(cells.begin(), cells.end(), column16,
                               [](const auto& cell, std::uint16_t c) { return cell.first < c; });
+    CountText(text.size());
     if (at != cells.end() && at->first == column16) {
         at->second = std::move(text);
     } else {

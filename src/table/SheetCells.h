@@ -16,6 +16,9 @@ class SheetCells {
     static constexpr std::size_t kMostRowsOrColumns = 65535;
     /// Most cells with values a table may have: a bound on the memory a hostile file can claim.
     static constexpr std::size_t kMostCells = 10'000'000;
+    /// Most bytes of text a table may unpack to, repeats and spaces included: a small file can
+    /// describe gigabytes.
+    static constexpr std::size_t kMostTextBytes = 512u << 20;
 
     explicit SheetCells(std::string fileName, std::string sheetName = {})
         : fileName_(std::move(fileName)), sheetName_(std::move(sheetName)) {}
@@ -23,6 +26,8 @@ class SheetCells {
     /// Sets the cell in `row` and `column` (from 1). Empty text is ignored. Throws TableError for a
     /// cell beyond 65535 rows or columns or beyond the most cells, invalid UTF-8 or a NUL character.
     void Set(std::size_t row, std::size_t column, std::string text);
+    /// Counts `bytes` more of unpacked text against kMostTextBytes; throws TableError beyond it.
+    void CountText(std::size_t bytes);
     /// Empty for a cell without a value.
     std::string_view Get(std::size_t row, std::size_t column) const;
     std::size_t RowCount() const { return rows_.size(); }
@@ -39,6 +44,7 @@ class SheetCells {
     std::vector<Row> rows_;
     std::size_t columnCount_ = 0;
     std::size_t cellCount_ = 0;
+    std::size_t textBytes_ = 0;
 };
 
 /// Throws TableError, naming the file, row and column, when a cell's text is not valid UTF-8 (then
