@@ -55,10 +55,10 @@ class DumpCommand final : public Subcommand {
             out << (l ? "," : "") << R"({"code":)" << JsonString(image.languages[l].codeText) << R"(,"name":)"
                 << JsonString(image.languages[l].name) << '}';
         out << R"(],"strings":[)";
-        for (std::size_t l = 0; l < image.strings.size(); ++l) {
+        for (std::size_t l = 0; l < image.stringOffsets.size(); ++l) {
             out << (l ? ",[" : "[");
-            for (std::size_t s = 0; s < image.strings[l].size(); ++s)
-                out << (s ? "," : "") << JsonString(image.strings[l][s]);
+            for (std::size_t s = 0; s < image.stringOffsets[l].size(); ++s)
+                out << (s ? "," : "") << JsonString(image.String(l, s));
             out << ']';
         }
         out << "]}\n";
@@ -75,8 +75,8 @@ class DumpCommand final : public Subcommand {
         for (std::size_t l = 0; l < image.languages.size(); ++l) {
             out << fmt::format("\nlanguage {}: {} {}\n", l, image.languages[l].codeText,
                                JsonString(image.languages[l].name));
-            for (std::size_t s = 0; s < image.strings[l].size(); ++s)
-                out << fmt::format("  {:5} {}\n", s, JsonString(image.strings[l][s]));
+            for (std::size_t s = 0; s < image.stringOffsets[l].size(); ++s)
+                out << fmt::format("  {:5} {}\n", s, JsonString(image.String(l, s)));
         }
     }
 

@@ -71,13 +71,16 @@ class Reader {
             out.languages.push_back(std::move(language));
         }
         const std::uint64_t table = kHeaderSize + out.offsetTableOffset;
-        out.strings.resize(languageCount);
+        out.stringOffsets.resize(languageCount);
         for (std::uint32_t l = 0; l < languageCount; ++l) {
-            out.strings[l].reserve(out.stringCount);
+            out.stringOffsets[l].reserve(out.stringCount);
             for (std::uint32_t s = 0; s < out.stringCount; ++s) {
                 const std::uint64_t entry = table + offsetWidth_ * (std::uint64_t{l} * out.stringCount + s);
                 const std::uint32_t offset = GetUnsigned(image_.data() + entry, offsetWidth_, order_);
-                out.strings[l].push_back(Text(offset, fmt::format("string {} of language {}", s, l)));
+                // A string is checked and read once, however many slots share it.
+                if (!out.texts.contains(offset))
+                    out.texts.emplace(offset, Text(offset, fmt::format("string {} of language {}", s, l)));
+                out.stringOffsets[l].push_back(offset);
             }
         }
         return out;
@@ -135,6 +138,12 @@ class Reader {
 };
 
 }  // namespace
+
+std::vector<std::string> ImageContents::Strings(std::size_t language) const {
+    std::vector<std::string> strings;
+    for (std::uint32_t offset : stringOffsets.at(language)) strings.push_back(texts.at(offset));
+    return strings;
+}
 
 ImageContents ReadImage(std::span<const std::uint8_t> image, const std::string& codePage) {
     return Reader(image, codePage).Read();

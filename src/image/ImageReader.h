@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <span>
 #include <string>
 #include <vector>
@@ -31,7 +32,17 @@ struct ImageContents {
     std::uint32_t offsetTableOffset = 0;
     std::uint32_t stringDataOffset = 0;
     std::vector<Language> languages;
-    std::vector<std::vector<std::string>> strings;  ///< strings[language][string id]
+    /// Where each string stands: stringOffsets[language][string id], a data offset.
+    std::vector<std::vector<std::uint32_t>> stringOffsets;
+    /// Every string once, by its data offset: images share identical strings, and a copy for each
+    /// of their slots could need gigabytes.
+    std::map<std::uint32_t, std::string> texts;
+
+    const std::string& String(std::size_t language, std::size_t id) const {
+        return texts.at(stringOffsets.at(language).at(id));
+    }
+    /// The strings of a language, copied.
+    std::vector<std::string> Strings(std::size_t language) const;
 };
 
 /// Checks a whole image (signature in either byte order, sizes, every offset inside the string data,

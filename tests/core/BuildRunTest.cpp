@@ -64,8 +64,8 @@ TEST_F(BuildRun, WritesEveryFileAndReportsTheSummary) {
     ASSERT_EQ(image.languages.size(), 3u);
     EXPECT_EQ(image.languages[2].codeText, "es");
     EXPECT_EQ(image.languages[2].name, "Espa\xC3\xB1ol");  // CP1252 in the image, read back as UTF-8
-    EXPECT_EQ(image.strings[1], (std::vector<std::string>{"OK", "Nein", "Title"}));  // empty cell: default
-    EXPECT_EQ(image.strings[2], (std::vector<std::string>{"Vale", "No", "T\xC3\xADtulo"}));
+    EXPECT_EQ(image.Strings(1), (std::vector<std::string>{"OK", "Nein", "Title"}));  // empty cell: default
+    EXPECT_EQ(image.Strings(2), (std::vector<std::string>{"Vale", "No", "T\xC3\xADtulo"}));
     EXPECT_NE(test::ReadFile(dir / "StringList.h").find("uniqueID 0x622b634c"), std::string::npos);
 }
 
@@ -168,7 +168,7 @@ TEST_P(DefaultStrings, ComeFromTheFirstLanguageColumn) {
     // Column 2 is not selected; its strings are defaults all the same.
     ASSERT_EQ(Build({{"ID", "First", "Second"}, {"", "aa", "bb"}, {"S", c.defaultCell, c.cell}}, {1}).kind,
               Kind::kSucceeded);
-    EXPECT_EQ(Image().strings[0][0], c.expected);
+    EXPECT_EQ(Image().String(0, 0), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -184,7 +184,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(BuildRun, FirstColumnDefaultsToItself) {
     ASSERT_EQ(Build({{"ID", "First"}, {"", "aa"}, {"A", "[USE_DEFAULT]"}, {"B", ""}}, {0}).kind,
               Kind::kSucceeded);
-    EXPECT_EQ(Image().strings[0], (std::vector<std::string>{"[USE_DEFAULT]", ""}));
+    EXPECT_EQ(Image().Strings(0), (std::vector<std::string>{"[USE_DEFAULT]", ""}));
 }
 
 TEST_F(BuildRun, LanguageNumberCountsAllColumns) {
@@ -199,7 +199,7 @@ TEST_F(BuildRun, WideAndUtf8BuildsCarryTheTextWhole) {
         Rows rows = FourLanguages();
         rows[3][2] = "\xCE\x9D\xCE\xB5\xCE\xB9";  // Greek, outside CP1252
         ASSERT_EQ(Build(rows, {0, 1}).kind, Kind::kSucceeded) << host.errors.back();
-        EXPECT_EQ(Image().strings[1][1], "\xCE\x9D\xCE\xB5\xCE\xB9");
+        EXPECT_EQ(Image().String(1, 1), "\xCE\x9D\xCE\xB5\xCE\xB9");
         EXPECT_EQ(Image().encoding, static_cast<std::uint32_t>(Code(encoding)));
     }
 }
@@ -213,7 +213,7 @@ TEST_F(BuildRun, SingleByteBuildsUseTheChosenCodePage) {
     const std::string bytes = test::ReadFile(dir / "Lexicorn.bin");
     const ImageContents image =
         ReadImage(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), "ISO-8859-7");
-    EXPECT_EQ(image.strings[1][1], "\xCE\x9D\xCE\xB5\xCE\xB9");
+    EXPECT_EQ(image.String(1, 1), "\xCE\x9D\xCE\xB5\xCE\xB9");
 }
 
 struct FailureCase {

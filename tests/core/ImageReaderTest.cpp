@@ -41,8 +41,23 @@ TEST(ImageReader, ReadsEveryFormBack) {
                 EXPECT_EQ(image.languages[1].codeText, "de");
                 EXPECT_EQ(image.languages[1].name, "Deutsch \xC3\xBC");
                 const std::string second = encoding == Encoding::kSingleByte ? "No" : "\xF0\x9F\x98\x80";
-                EXPECT_EQ(image.strings, (std::vector<std::vector<std::string>>{{"OK", second}, {"OK", ""}}));
+                EXPECT_EQ(image.Strings(0), (std::vector<std::string>{"OK", second}));
+                EXPECT_EQ(image.Strings(1), (std::vector<std::string>{"OK", ""}));
+                EXPECT_EQ(image.texts.size(), 3u);  // "OK" is stored once for both languages
             }
+}
+
+// A small image may share one long string among many slots: it is read once, not once a slot.
+TEST(ImageReader, ASharedStringIsHeldOnce) {
+    auto engine = CreateLexicornEngine(TableType::k32Bit);
+    ASSERT_EQ(engine->Initialize(1, 20000, 1, ByteOrder::kLittle, Encoding::kSingleByte), kSuccess);
+    engine->AddLanguage("en", "English");
+    const std::string text(100000, 'x');
+    for (int i = 0; i < 20000; ++i) ASSERT_EQ(engine->AddString(text), kSuccess);
+    const ImageContents image = ReadImage(engine->GetOutputImage());
+    EXPECT_LT(image.imageSize, 200000u);
+    EXPECT_EQ(image.texts.size(), 1u);
+    EXPECT_EQ(image.String(0, 19999), text);
 }
 
 struct DamageCase {
