@@ -208,9 +208,7 @@ class Checker {
             defaultChecked_[row - kHeaderRows] = true;
         }
         if (!stored.mappable)
-            Error("unmappable-character", row, column, language,
-                  fmt::format("the character {} is not in code page {}", DescribeCharacter(stored.missing),
-                              codePage_.Name()),
+            Error("unmappable-character", row, column, language, codePage_.MissingCharacter(stored.missing),
                   kSuccess);
         if (stored.units > kMaxCellLength)
             Error("cell-too-long", row, column, language,
@@ -260,9 +258,7 @@ class Checker {
             const std::string_view code = Cell(kCodeRow, column);
             if (const Stored stored = Measure(code); !stored.mappable)
                 Error("unmappable-character", kCodeRow, column, codes_[e],
-                      fmt::format("the character {} is not in code page {}",
-                                  DescribeCharacter(stored.missing), codePage_.Name()),
-                      kSuccess);
+                      codePage_.MissingCharacter(stored.missing), kSuccess);
             Store(name, measuredName.bytes, false, kNameRow, column, codes_[e]);
         }
 

@@ -4,11 +4,10 @@
 
 #include <iterator>
 
-
 namespace lexicorn {
 
-StringListEngine::StringListEngine(std::uint32_t capacity, std::string fileName,
-                                   std::uint32_t uniqueId, const char* commentPrefix)
+StringListEngine::StringListEngine(std::uint32_t capacity, std::string fileName, std::uint32_t uniqueId,
+                                   const char* commentPrefix)
     : fileName_(std::move(fileName)),
       commentPrefix_(commentPrefix),
       capacity_(capacity),
@@ -17,12 +16,11 @@ StringListEngine::StringListEngine(std::uint32_t capacity, std::string fileName,
 bool StringListEngine::ContainsId(std::string_view id) const { return idIndex_.contains(id); }
 
 ResultCode StringListEngine::AddId(std::string_view id) {
-    if (full_) return kTableFull;
+    if (ids_.size() >= capacity_) return kTableFull;
     if (id.empty()) return kEmptyStringId;
     if (id.size() > kMaxIdLength) return kStringIdTooLong;
     if (ContainsId(id)) return kDuplicateStringId;
     idIndex_.insert(ids_.emplace_back(id));
-    full_ = ids_.size() >= capacity_;
     return kSuccess;
 }
 
@@ -83,14 +81,11 @@ std::unique_ptr<StringListEngine> CreateStringListEngine(TargetLanguage targetLa
                                                          std::uint32_t uniqueId) {
     switch (targetLanguage) {
         case TargetLanguage::kC:
-            return std::make_unique<StringListEngine_C>(capacity, std::move(fileName),
-                                                        uniqueId);
+            return std::make_unique<StringListEngine_C>(capacity, std::move(fileName), uniqueId);
         case TargetLanguage::kCSharp:
-            return std::make_unique<StringListEngine_CSharp>(capacity, std::move(fileName),
-                                                             uniqueId);
+            return std::make_unique<StringListEngine_CSharp>(capacity, std::move(fileName), uniqueId);
         case TargetLanguage::kVisualBasic:
-            return std::make_unique<StringListEngine_VBasic>(capacity, std::move(fileName),
-                                                             uniqueId);
+            return std::make_unique<StringListEngine_VBasic>(capacity, std::move(fileName), uniqueId);
     }
     return nullptr;
 }

@@ -39,8 +39,8 @@ class StringListEngine {
     std::string FormatFile() const;
 
   protected:
-    StringListEngine(std::uint32_t capacity, std::string fileName,
-                     std::uint32_t uniqueId, const char* commentPrefix);
+    StringListEngine(std::uint32_t capacity, std::string fileName, std::uint32_t uniqueId,
+                     const char* commentPrefix);
     /// Everything of the file after the two header lines.
     virtual void WriteBody(std::string& output) const = 0;
 
@@ -52,7 +52,6 @@ class StringListEngine {
     std::string fileName_;
     const char* commentPrefix_;
     std::uint32_t capacity_;
-    bool full_ = false;
     std::uint32_t uniqueId_;
     std::deque<std::string> ids_;                   // a deque never moves its strings, so
     std::unordered_set<std::string_view> idIndex_;  // the index can view them
@@ -61,8 +60,7 @@ class StringListEngine {
 /// C: StringList.h, `typedef enum {...} STRING_ID;`.
 class StringListEngine_C final : public StringListEngine {
   public:
-    StringListEngine_C(std::uint32_t capacity, std::optional<std::string> fileName,
-                       std::uint32_t uniqueId);
+    StringListEngine_C(std::uint32_t capacity, std::optional<std::string> fileName, std::uint32_t uniqueId);
 
   protected:
     void WriteBody(std::string& output) const override;

@@ -377,9 +377,7 @@ bool MainWindow::openProjectFile(const QString& path) {
 void MainWindow::projectWasLoaded(const QString& path) {
     projectLoaded_ = true;
     mergePage_->showProjectChoices();
-    setWindowTitle(QString::fromUtf8(texts::kApplicationTitle) + QStringLiteral(" - ") +
-                   QFileInfo(path).fileName());
-    rememberRecentProject(path);
+    showProjectFile(path);
     // A folder the project names wins; without one, a folder the user chose stays.
     if (!settings_.outputFolder.empty())
         chosenOutputFolder_ = QString::fromStdString(settings_.outputFolder);
@@ -399,6 +397,12 @@ void MainWindow::projectWasLoaded(const QString& path) {
     for (LanguageEntry& entry : table_.languages)
         entry.selected = std::find(codes.begin(), codes.end(), Utf16ToUtf8(entry.code)) != codes.end();
     showLanguages();
+}
+
+void MainWindow::showProjectFile(const QString& path) {
+    setWindowTitle(QString::fromUtf8(texts::kApplicationTitle) + QStringLiteral(" - ") +
+                   QFileInfo(path).fileName());
+    rememberRecentProject(path);
 }
 
 void MainWindow::rememberRecentProject(const QString& path) {
@@ -627,9 +631,7 @@ void MainWindow::saveProject() {
         dialogs_.Error(this, FromUtf8(saved.message));
         return;
     }
-    setWindowTitle(QString::fromUtf8(texts::kApplicationTitle) + QStringLiteral(" - ") +
-                   QFileInfo(*path).fileName());
-    rememberRecentProject(*path);
+    showProjectFile(*path);
 }
 
 // ---- The build

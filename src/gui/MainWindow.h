@@ -107,6 +107,8 @@ class MainWindow : public QMainWindow, private BuildHost {
     void openFile(const QString& path);
     /// Applies a loaded project's choices beyond the settings record.
     void projectWasLoaded(const QString& path);
+    /// Names the project just loaded or saved in the title and the recent list.
+    void showProjectFile(const QString& path);
     void rememberRecentProject(const QString& path);
     void showRecentProjects();
     void showOutputFolder();

@@ -52,8 +52,6 @@ class BinFileMerger {
     /// After a merge that failed on its output: the file and the system's reason; else empty.
     const std::string& FailedFile() const { return failedFile_; }
 
-    MergeMode Mode() const { return mergeMode_; }
-    MergePlacement Placement() const { return mergePlacement_; }
     std::uint32_t MergeAddress() const { return mergeAddress_; }
 
   protected:

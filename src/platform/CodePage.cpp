@@ -108,4 +108,8 @@ std::string CodePage::ToUtf8(std::string_view text) const {
     return output;
 }
 
+std::string CodePage::MissingCharacter(char32_t missing) const {
+    return "the character " + DescribeCharacter(missing) + " is not in code page " + name_;
+}
+
 }  // namespace lexicorn

@@ -37,6 +37,8 @@ class CodePage {
     /// Converts valid UTF-8 text. Returns false, with the first character that the code page lacks
     /// in `missing`, when the text cannot be converted whole.
     bool FromUtf8(std::string_view utf8, std::string& output, char32_t& missing) const;
+    /// Why text holding `missing` cannot be stored in this code page, as every report words it.
+    std::string MissingCharacter(char32_t missing) const;
     /// Converts code-page text to UTF-8; a byte that the code page leaves undefined becomes U+FFFD.
     std::string ToUtf8(std::string_view text) const;
 

@@ -108,7 +108,7 @@ constexpr const char* kCorrupted = "Corrupted project file.";
 // Whether `value` is one that line `line` (1 the encoding ... 11 default strings) may hold. A value
 // beyond them is a damaged file: refused, not cut to its low bits.
 bool Allowed(std::size_t line, long long value) {
-    const auto oneOf = [value](std::initializer_list<long long> values) {
+    const auto oneOf = [value](const auto& values) {
         return std::find(values.begin(), values.end(), value) != values.end();
     };
     switch (line) {
@@ -122,9 +122,9 @@ bool Allowed(std::size_t line, long long value) {
         case 9:  // target platform
             return value == 0 || value == 1;
         case 3:  // alignment; 0 is a project saved before one was chosen
-            return oneOf({0, 1, 2, 4});
+            return value == 0 || oneOf(kStringAlignments);
         case 7:  // search step
-            return oneOf({1, 2, 4, 8, 16});
+            return oneOf(kMergeAlignments);
         default:  // the address, and the default-strings flag (any number but 0 is on)
             return true;
     }

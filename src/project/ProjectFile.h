@@ -23,7 +23,8 @@ struct ProjectFileResult {
 /// Text of a project file: the header line and eleven decimal values, then the optional lines that
 /// say something (code page, no file system, table, languages, output folder), CR LF line ends.
 /// Paths inside `projectFolder` are kept relative to it.
-std::string FormatProjectFile(const ProjectSettings& settings, const std::filesystem::path& projectFolder = {});
+std::string FormatProjectFile(const ProjectSettings& settings,
+                              const std::filesystem::path& projectFolder = {});
 
 /// Writes `settings` to `path` whole or not at all.
 ProjectFileResult SaveProjectFile(const std::filesystem::path& path, const ProjectSettings& settings);

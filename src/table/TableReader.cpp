@@ -78,9 +78,7 @@ std::string TableReader::GetCell(std::uint16_t column, std::uint16_t row) const 
     std::string converted;
     char32_t missing = 0;
     if (!codePage_->FromUtf8(text, converted, missing))
-        throw TableError(LocatedMessage(fileName_, row, column,
-                                        fmt::format("the character {} is not in code page {}",
-                                                    DescribeCharacter(missing), codePage_->Name())));
+        throw TableError(LocatedMessage(fileName_, row, column, codePage_->MissingCharacter(missing)));
     return converted;
 }
 

@@ -107,8 +107,7 @@ class ApiConfigLines : public testing::TestWithParam<HeaderCase> {};
 
 TEST_P(ApiConfigLines, FollowTheSettings) {
     const HeaderCase& c = GetParam();
-    EXPECT_NE(FormatApiConfigHeader(ApiConfigOf(c.settings)).find(c.expectedLine),
-              std::string::npos);
+    EXPECT_NE(FormatApiConfigHeader(ApiConfigOf(c.settings)).find(c.expectedLine), std::string::npos);
 }
 
 ProjectSettings With(void (*change)(ProjectSettings&)) {
@@ -119,7 +118,8 @@ ProjectSettings With(void (*change)(ProjectSettings&)) {
 
 INSTANTIATE_TEST_SUITE_P(
     Settings, ApiConfigLines,
-    testing::Values(HeaderCase{"NoFileSystem", With([](auto& s) { s.noFileSystem = true; }), "\t#define LXNCFG_API_FOR_ROM 1\n"},
+    testing::Values(HeaderCase{"NoFileSystem", With([](auto& s) { s.noFileSystem = true; }),
+                               "\t#define LXNCFG_API_FOR_ROM 1\n"},
                     HeaderCase{"Lxn32", With([](auto& s) { s.tableType = TableType::k32Bit; }),
                                "LXNCFG_STRTABLE_TYPE LXN_STRTABLE_32\n"},
                     HeaderCase{"Wide", With([](auto& s) { s.encoding = Encoding::kUtf16; }),
