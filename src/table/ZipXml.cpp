@@ -13,6 +13,8 @@
 namespace lexicorn {
 namespace {
 
+constexpr std::size_t kXmlPieceBytes = 1 << 16;
+
 // Names as written, "prefix:local"; only the local name counts. Namespace processing is left off:
 // it costs a third of the parse, and the parts read here never give one local name two meanings.
 std::string_view LocalName(const char* name) {
@@ -25,10 +27,12 @@ struct ParseState {
     XmlHandler& handler;
     std::exception_ptr failure;  // exceptions must not cross expat's C frames
     XML_Parser parser;
+    bool progressed = false;  // a handler was called since the last piece was fed
 };
 
 void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
     auto* state = static_cast<ParseState*>(data);
+    state->progressed = true;
     try {
         state->handler.Start(LocalName(name), attributes);
     } catch (...) {
@@ -39,6 +43,7 @@ void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** attribut
 
 void XMLCALL OnEnd(void* data, const XML_Char* name) {
     auto* state = static_cast<ParseState*>(data);
+    state->progressed = true;
     try {
         state->handler.End(LocalName(name));
     } catch (...) {
@@ -49,6 +54,7 @@ void XMLCALL OnEnd(void* data, const XML_Char* name) {
 
 void XMLCALL OnText(void* data, const XML_Char* text, int length) {
     auto* state = static_cast<ParseState*>(data);
+    state->progressed = true;
     try {
         state->handler.Text(std::string_view(text, static_cast<std::size_t>(length)));
     } catch (...) {
@@ -125,14 +131,24 @@ void ZipArchive::Parse(const std::string& part, XmlHandler& handler) const {
     XML_SetUserData(parser.get(), &state);
     XML_SetElementHandler(parser.get(), OnStart, OnEnd);
     XML_SetCharacterDataHandler(parser.get(), OnText);
+    // Expat scans an unfinished token again from its start whenever more input arrives, so a huge
+    // tag fed in even pieces costs time quadratic in its size. While a piece brings no handler call
+    // the next one is made twice as big: each token is then scanned a bounded number of times over.
+    std::string pending;
+    std::size_t wanted = kXmlPieceBytes;
     ReadPieces(part, [&](std::string_view piece, bool last) {
-        const XML_Status status = XML_Parse(parser.get(), piece.data(), static_cast<int>(piece.size()),
+        pending += piece;
+        if (!last && pending.size() < wanted) return;
+        state.progressed = false;
+        const XML_Status status = XML_Parse(parser.get(), pending.data(), static_cast<int>(pending.size()),
                                             last ? XML_TRUE : XML_FALSE);
         if (state.failure) std::rethrow_exception(state.failure);
         if (status != XML_STATUS_OK)
             throw TableError(fmt::format("{}: {}: malformed XML at line {}: {}", fileName_, part,
                                          XML_GetCurrentLineNumber(parser.get()),
                                          XML_ErrorString(XML_GetErrorCode(parser.get()))));
+        wanted = state.progressed ? kXmlPieceBytes : 2 * pending.size();
+        pending.clear();
     });
 }
 
