@@ -22,6 +22,7 @@ constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 }  // namespace
 
 void RequestCancel() { cancelRequested = true; }
+bool CancelRequested() { return cancelRequested; }
 
 CliBuildHost::CliBuildHost(LoadedTable& table, std::ostream& out, std::ostream& err, bool showProgress,
                            bool quiet)
@@ -89,7 +90,7 @@ void CliBuildHost::ShowFindings(const CheckReport& report) {
             err_ << FindingLine(table_.spreadsheetPath, finding) << '\n';
 }
 
-bool CliBuildHost::CancelRequested() const { return cancelRequested; }
+bool CliBuildHost::CancelRequested() const { return cli::CancelRequested(); }
 
 void CliBuildHost::ClearCancelRequest() { cancelRequested = false; }
 

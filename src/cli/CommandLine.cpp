@@ -14,6 +14,7 @@
 #include "base/Text.h"
 #include "cli/Commands.h"
 #include "platform/CodePage.h"
+#include "platform/HelperProcess.h"
 #include "project/ProjectFile.h"
 
 namespace lexicorn::cli {
@@ -125,6 +126,8 @@ std::string FileProblem(const std::string& path, ResultCode code) {
 int RunCommandLine(int argc, const char* const* argv, const Console& console) {
     std::ostream& out = console.out;
     std::ostream& err = console.err;
+    // Ctrl-C stops a helper program that reads a table, as it stops a build.
+    SetHelperWaitHook([] { return !CancelRequested(); });
     CLI::App app(
         "Lexicorn Wizard command line: builds Lexicorn string images from string tables and merges "
         "them into target software.",

@@ -23,8 +23,10 @@ struct Console {
 /// Runs `lexicorn` with its arguments.
 int RunCommandLine(int argc, const char* const* argv, const Console& console);
 
-/// Asks a running build to stop at its next check, as the Cancel button does. Safe to call from a
-/// signal handler.
+/// Asks a running build to stop at its next check, as the Cancel button does, and a helper program
+/// that reads a table to stop at once. Safe to call from a signal handler.
 void RequestCancel();
+/// Whether RequestCancel was called since the last build took the request.
+bool CancelRequested();
 
 }  // namespace lexicorn::cli

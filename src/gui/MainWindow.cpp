@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
@@ -18,6 +19,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSettings>
 #include <QStyle>
@@ -41,6 +43,7 @@
 #include "gui/ProblemsDialog.h"
 #include "gui/SplashScreen.h"
 #include "gui/WizardTexts.h"
+#include "platform/HelperProcess.h"
 #include "project/ProjectFile.h"
 
 namespace lexicorn::gui {
@@ -133,16 +136,16 @@ MainWindow::MainWindow(Dialogs& dialogs, const WizardStartup& startup)
 
     connect(pages_, &QTabWidget::currentChanged, this, [this](int page) { pageChanged(page); });
 
-    startWith(startup.projectPath);
-
     alignmentDialog_ = std::make_unique<MergeAlignmentDialog>(dialogs_, this);
     progress_ = std::make_unique<BuildProgressDialog>([this] { requestCancel(); }, this);
     settingsDialog_ = std::make_unique<BuildSettingsDialog>(dialogs_, this);
     splash_ = std::make_unique<SplashScreen>();
     problems_ = std::make_unique<ProblemsDialog>(this);
+
+    startWith(startup.projectPath);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() { SetHelperWaitHook({}); }
 
 QWidget* MainWindow::createBuildPage() {
     auto* page = new QWidget;
@@ -533,6 +536,8 @@ void MainWindow::loadTable(const QString& path) {
     findings_ = {};
     problemsButton_->setEnabled(false);
     table_.tableReader.reset();
+    watchTableReading(path);
+    const auto unwatch = qScopeGuard([this] { stopWatchingTableReading(); });
     // Reads every name before anything is shown: a table that cannot be read leaves none loaded.
     table_ = LoadTable(QDir::toNativeSeparators(path).toStdString(), settings_.codePage);
     settings_.table = table_.spreadsheetPath;
@@ -542,6 +547,34 @@ void MainWindow::loadTable(const QString& path) {
     table_.tableReader->Close();
     showTableInfo();
     showLanguages();
+}
+
+void MainWindow::watchTableReading(const QString& path) {
+    // A helper program reads .xls tables; the window runs its events meanwhile, so nothing else may
+    // start. A long read shows the progress window, whose Cancel stops the helper.
+    constexpr qint64 kQuietMilliseconds = 400;
+    cancelRequested_ = false;
+    pages_->setEnabled(false);
+    QElapsedTimer waiting;
+    waiting.start();
+    SetHelperWaitHook([this, path, waiting] {
+        if (!progress_->isVisible() && waiting.elapsed() >= kQuietMilliseconds) {
+            progress_->setCaption(QStringLiteral("Reading the string table"));
+            progress_->setRange(0);  // how long is unknown: the bar shows that it is busy
+            progress_->setStatusText(QDir::toNativeSeparators(path).toStdString());
+            progress_->present();
+        }
+        QApplication::processEvents();
+        return !cancelRequested_;
+    });
+}
+
+void MainWindow::stopWatchingTableReading() {
+    SetHelperWaitHook({});
+    if (building_) return;  // the build shows and ends its own progress
+    progress_->hide();
+    pages_->setEnabled(true);
+    cancelRequested_ = false;
 }
 
 void MainWindow::showProblems() { problems_->showReport(findings_, QString::fromStdString(settings_.table)); }
@@ -646,7 +679,9 @@ void MainWindow::createImage() {
     options.outputFolder = outputFolder().toStdString();
     findings_ = {};
     BuildOutcome outcome;
+    watchTableReading(QString::fromStdString(table_.spreadsheetPath));  // a changed table is read again
     guarded([&] { outcome = BuildLexicorn(*this, table_, settings_, options); });
+    stopWatchingTableReading();
     problemsButton_->setEnabled(!findings_.findings.empty());
     // A build refused for what the check found lists all of it after the first message.
     if (outcome.kind == BuildOutcome::Kind::kFailed && findings_.Errors() > 0) showProblems();

@@ -113,6 +113,10 @@ class MainWindow : public QMainWindow, private BuildHost {
     void showRecentProjects();
     void showOutputFolder();
     void showTableInfo();
+    /// From here until stopWatchingTableReading, a table read by a helper program keeps the window
+    /// drawn and can be cancelled.
+    void watchTableReading(const QString& path);
+    void stopWatchingTableReading();
     void openLink(const QUrl& url);
     void pageChanged(int page);
     std::optional<QString> chooseMergeFile(const QString& title, bool forWriting);

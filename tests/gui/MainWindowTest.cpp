@@ -13,6 +13,7 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -350,6 +351,35 @@ class MainWindowTest : public WizardFixture {
         QVERIFY(!QFile::exists(Path("Lexicorn.bin")));
         QVERIFY(Items("availableLanguages").isEmpty());
         QVERIFY(Find<QPushButton>("createButton")->isEnabled());
+    }
+
+    void CancelStopsASlowXlsReaderAndTheWindowDrawsMeanwhile() {
+        Start();
+        CopyFixture("table.xls");
+        Write("reader", "#!/bin/sh\nexec sleep 30\n");
+        QFile::setPermissions(Path("reader"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("LEXICORN_XLS_READER", Path("reader").toLocal8Bit());
+        const auto restore = qScopeGuard([] { qunsetenv("LEXICORN_XLS_READER"); });
+        bool pagesDisabled = false;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, window_.get(), [&] {
+            gui::BuildProgressDialog& progress = window_->progressDialog();
+            if (!progress.isVisible()) return;
+            watch.stop();
+            pagesDisabled = !Find<QTabWidget>("pages")->isEnabled();
+            SaveScreenshot(progress, "reading-table");
+            progress.findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
+        });
+        watch.start(50);
+        LoadThroughButton("table.xls");
+        const QStringList shown = dialogs_->Take();
+        QVERIFY2(
+            shown.size() == 2 && shown[1] == "Error: " + Path("table.xls") + ": the .xls reader was stopped",
+            qPrintable(shown.join('|')));
+        QVERIFY(pagesDisabled);
+        QVERIFY(Find<QTabWidget>("pages")->isEnabled());
+        QVERIFY(!window_->progressDialog().isVisible());
+        QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("No Excel file loaded!"));
     }
 
     void AReaderErrorDuringTheBuildIsReportedAndTheTableForgotten() {

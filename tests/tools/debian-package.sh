@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # make package as Debian's tools see it: lintian finds no error; the package holds both programs,
 # the runtime, the CMake package, the manual, the manual pages, the completion and the desktop's
-# entry, icon and project file type, and they name each other rightly; the packaged program runs.
+# entry, icon and project file type, and they name each other rightly; the packaged program runs
+# and finds its .xls reader.
 # Usage: debian-package.sh BUILD_DIR VERSION
 set -euo pipefail
 build=$(realpath "$1") version=$2
@@ -32,6 +33,7 @@ contents=$(dpkg-deb --contents "$deb" | awk '{ print $NF }')
 holds() { grep -qE "^\./usr/$1\$" <<<"$contents" || fail "the package holds no /usr/$1"; }
 holds bin/lexicorn
 holds bin/lexicorn-wizard
+holds libexec/lexicorn/lexicorn-xls-reader
 holds include/lexicorn/Lexicorn.h
 holds 'lib/(.*/)?liblexicorn_runtime\.a'
 holds 'lib/(.*/)?pkgconfig/lexicorn\.pc'
@@ -66,6 +68,9 @@ grep -q '<glob pattern="\*\.lxn"/>' "$root/share/mime/packages/lexicorn-wizard.x
     fail "the project file type does not take *.lxn"
 
 [[ $("$root/bin/lexicorn" --version) == "lexicorn $version" ]] || fail "the packaged lexicorn does not run"
+# .xls workbooks are read by the packaged helper, found from wherever the package was unpacked.
+fixtures=$(dirname "$(realpath "$0")")/../fixtures
+"$root/bin/lexicorn" table "$fixtures/table.xls" | grep -q OK_TEXT || fail "the packaged lexicorn does not read .xls"
 MANWIDTH=80 man --warnings -l "$root/share/man/man1/lexicorn.1.gz" >/dev/null 2>"$work/man-warnings"
 [[ ! -s $work/man-warnings ]] || fail "man warns about lexicorn(1): $(cat "$work/man-warnings")"
 

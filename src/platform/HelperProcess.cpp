@@ -1,0 +1,147 @@
+// POSIX helper processes, started with posix_spawn: a fork of a program that may run threads (the
+// window does) copies only the calling thread and may deadlock on a lock another one held. A Windows
+// port starts them with CreateProcess here.
+#include "platform/HelperProcess.h"
+
+#include <fcntl.h>
+#include <fmt/format.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <filesystem>
+
+extern char** environ;
+
+namespace lexicorn {
+namespace {
+
+constexpr auto kWaitStep = std::chrono::milliseconds(50);
+
+std::function<bool()>& WaitHook() {
+    static std::function<bool()> hook;
+    return hook;
+}
+
+// Closes a descriptor once, whichever way the run ends.
+struct Descriptor {
+    int fd = -1;
+    ~Descriptor() {
+        if (fd >= 0) close(fd);
+    }
+};
+
+class Child {
+  public:
+    explicit Child(pid_t pid) : pid_(pid) {}
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+    // A helper left behind by an exception is killed: it must not outlive the reason it ran for.
+    ~Child() {
+        if (pid_ > 0) Kill();
+    }
+    void Kill() {
+        kill(pid_, SIGKILL);
+        Reap();
+    }
+    int Reap() {
+        int status = 0;
+        while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
+        pid_ = -1;
+        return status;
+    }
+
+  private:
+    pid_t pid_;
+};
+
+pid_t Spawn(const HelperRun& run, int replyFd) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, replyFd, STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    // Signals the caller ignores or blocks (the window may) are the helper's again: Ctrl-C reaches it.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t all, none;
+    sigfillset(&all);
+    sigemptyset(&none);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(run.program.c_str()));
+    for (const std::string& argument : run.arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    const int error = posix_spawn(&pid, run.program.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    if (error != 0) throw HelperFailure("could not be started: " + WithSystemReason(run.program, error));
+    return pid;
+}
+
+}  // namespace
+
+void SetHelperWaitHook(std::function<bool()> keepWaiting) { WaitHook() = std::move(keepWaiting); }
+
+std::string ExecutablePath() {
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string() : self.string();
+}
+
+std::string RunHelper(const HelperRun& run) {
+    int channel[2];
+    if (pipe2(channel, O_CLOEXEC) != 0)
+        throw HelperFailure("could not be started: " + WithSystemReason(run.program, errno));
+    Descriptor reading{channel[0]};
+    Descriptor writing{channel[1]};
+    Child child(Spawn(run, writing.fd));
+    close(writing.fd);
+    writing.fd = -1;
+
+    const auto deadline = std::chrono::steady_clock::now() + run.timeLimit;
+    const auto stop = [&](const std::string& why) {
+        child.Kill();
+        throw HelperFailure(why);
+    };
+    std::string reply;
+    char buffer[1 << 16];
+    for (;;) {
+        if (WaitHook() && !WaitHook()()) stop("was stopped");
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            stop(fmt::format("took longer than {} s and was stopped",
+                             std::chrono::duration_cast<std::chrono::seconds>(run.timeLimit).count()));
+        pollfd ready{reading.fd, POLLIN, 0};
+        const int events = poll(&ready, 1, static_cast<int>(std::min(left, kWaitStep).count()));
+        if (events < 0 && errno != EINTR) stop(WithSystemReason("could not be read", errno));
+        if (events <= 0) continue;
+        const ssize_t got = read(reading.fd, buffer, sizeof buffer);
+        if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (got < 0) stop(WithSystemReason("could not be read", errno));
+        if (got == 0) break;
+        reply.append(buffer, static_cast<std::size_t>(got));
+        if (reply.size() > run.mostReplyBytes)
+            stop(fmt::format("answered with more than {} MB and was stopped", run.mostReplyBytes >> 20));
+    }
+    const int status = child.Reap();
+    if (WIFSIGNALED(status))
+        throw HelperFailure(
+            fmt::format("failed on this file (it died of signal {}: the file is damaged or "
+                        "needs more memory than allowed)",
+                        WTERMSIG(status)));
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw HelperFailure(fmt::format("failed on this file (exit code {})", WEXITSTATUS(status)));
+    return reply;
+}
+
+}  // namespace lexicorn

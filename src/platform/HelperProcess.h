@@ -1,0 +1,45 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "base/Error.h"
+
+namespace lexicorn {
+
+/// A helper program that failed, ran out of time, was stopped or could not be started: `what()` says
+/// which, as the end of a sentence that begins with the helper's name ("took longer than 60 s and
+/// was stopped").
+class HelperFailure : public Error {
+  public:
+    explicit HelperFailure(const std::string& message) : Error(kCannotOpenFile, message) {}
+};
+
+/// What a helper program is given.
+struct HelperRun {
+    std::string program;
+    std::vector<std::string> arguments;
+    /// Wall-clock time after which the helper is killed.
+    std::chrono::milliseconds timeLimit{60'000};
+    /// Most bytes the helper may answer with before it is killed.
+    std::size_t mostReplyBytes = 1u << 30;
+};
+
+/// Runs `run.program` as a process of its own (standard input from /dev/null, standard error shared)
+/// and returns what it wrote to its standard output. For libraries that are not safe against hostile
+/// input: whatever they do wrong, this process is not harmed. Throws HelperFailure when the helper
+/// cannot start, exits with another code than 0, dies of a signal, runs out of time or answers too
+/// much, and when the wait hook asks to stop; the helper is killed and reaped before.
+std::string RunHelper(const HelperRun& run);
+
+/// Called about 20 times a second while a helper runs, in the thread that waits: a front end draws
+/// itself and takes its Cancel there. Returning false stops the helper. One for the whole process,
+/// since Ctrl-C and a window's Cancel are too; none by default.
+void SetHelperWaitHook(std::function<bool()> keepWaiting);
+
+/// The absolute path of the running program.
+std::string ExecutablePath();
+
+}  // namespace lexicorn
