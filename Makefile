@@ -43,6 +43,7 @@ bench: deps
 	bench/merge
 	bench/xlsx
 	bench/window
+	bench/hostile
 
 install: all
 	cmake --install $(BUILD)
