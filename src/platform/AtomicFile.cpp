@@ -29,6 +29,17 @@ fs::path ResolveLinks(const fs::path& path) {
     return resolved;
 }
 
+fs::path FolderOf(const fs::path& file) {
+    return file.has_parent_path() ? file.parent_path() : fs::path(".");
+}
+
+// A name beside the target that a listing hides: ".Lexicorn.bin.<suffix>".
+std::string HiddenName(const fs::path& target, std::string_view suffix) {
+    std::string name(1, '.');
+    name.append(target.filename().string()).append(1, '.').append(suffix);
+    return (FolderOf(target) / name).string();
+}
+
 mode_t DefaultMode() {
     mode_t mask = umask(0);
     umask(mask);
@@ -52,11 +63,12 @@ AtomicFile::AtomicFile(const fs::path& path, Flush flush)
         }
         mode_ = existing.st_mode & 07777;
     }
-    std::string hiddenName = target_.filename().string();
-    hiddenName.insert(0, 1, '.');
-    hiddenName.append(".XXXXXX");
-    temporary_ = ((target_.has_parent_path() ? target_.parent_path() : fs::path(".")) / hiddenName).string();
-    fd_ = mkstemp(temporary_.data());
+    // An unnamed file vanishes with the process however it ends, even by SIGKILL; where the system
+    // or the file system has none, a hidden named one is used and removed on every way out but that.
+    fd_ = open(FolderOf(target_).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd_ >= 0) return;
+    temporary_ = HiddenName(target_, "XXXXXX");
+    fd_ = mkostemp(temporary_.data(), O_CLOEXEC);
     if (fd_ < 0) {
         temporary_.clear();
         Fail(std::strerror(errno));
@@ -73,6 +85,7 @@ void AtomicFile::Fail(const std::string& why) {
 void AtomicFile::Abandon() {
     if (fd_ >= 0) close(fd_);
     fd_ = -1;
+    finished_ = false;
     if (!temporary_.empty()) unlink(temporary_.c_str());
     temporary_.clear();
 }
@@ -118,9 +131,11 @@ void AtomicFile::WriteFrom(std::FILE* source, std::uint64_t offset, std::uint64_
 }
 
 void AtomicFile::Finish() {
-    if (fd_ >= 0 && (fchmod(fd_, mode_) != 0 || (flush_ == Flush::kToDisk && fsync(fd_) != 0)))
+    if (fd_ >= 0 && !finished_ && (fchmod(fd_, mode_) != 0 || (flush_ == Flush::kToDisk && fsync(fd_) != 0)))
         Fail(std::strerror(errno));
-    if (fd_ >= 0) {
+    finished_ = fd_ >= 0;
+    // A named file is complete once closed; an unnamed one stays open until it gets its name.
+    if (fd_ >= 0 && !temporary_.empty()) {
         const int closed = close(fd_);
         fd_ = -1;
         if (closed != 0) Fail(std::strerror(errno));
@@ -130,12 +145,34 @@ void AtomicFile::Finish() {
 
 void AtomicFile::Commit() {
     Finish();
+    if (fd_ >= 0) Name();
     if (temporary_.empty()) return;  // already in place
     if (rename(temporary_.c_str(), target_.c_str()) != 0) {
         Fail(std::strerror(errno));
         throw Error(kCannotCreateFile, failure_);
     }
     temporary_.clear();
+}
+
+void AtomicFile::Name() {
+    // A link cannot replace a file: the unnamed file gets a hidden name first, for the rename that
+    // replaces the old file at once. Only between the two could a kill leave it behind.
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    for (unsigned attempt = 0; temporary_.empty(); ++attempt) {
+        std::string name = HiddenName(target_, std::to_string(getpid()) + "." + std::to_string(attempt));
+        if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            temporary_ = std::move(name);
+        else if (errno != EEXIST || attempt == 100) {
+            Fail(std::strerror(errno));
+            throw Error(kCannotCreateFile, failure_);
+        }
+    }
+    const int closed = close(fd_);
+    fd_ = -1;
+    if (closed != 0) {
+        Fail(std::strerror(errno));
+        throw Error(kCannotCreateFile, failure_);
+    }
 }
 
 FileSet::~FileSet() = default;

@@ -15,8 +15,9 @@ namespace lexicorn {
 /// Replaces a file whole or not at all: the bytes go to a temporary file in the same folder, every
 /// write is checked and flushed to disk, and only Commit renames the temporary file over the old
 /// one. Anything short of a successful Commit leaves an existing file as it was and removes the
-/// temporary file. A file whose write permission has been taken away is not replaced. Writes go
-/// through symbolic links to the file they name.
+/// temporary file; where the system allows, the temporary file has no name until Commit, so that
+/// not even a killed process leaves it behind. A file whose write permission has been taken away is not
+/// replaced. Writes go through symbolic links to the file they name.
 class AtomicFile {
   public:
     enum class Flush {
@@ -35,7 +36,8 @@ class AtomicFile {
     /// Appends `length` bytes of another open file from `offset`, copied inside the system where it
     /// can (as cp does) rather than through this process. A source shorter than that fails.
     void WriteFrom(std::FILE* source, std::uint64_t offset, std::uint64_t length);
-    /// Completes the file without putting it in place: the bytes are flushed and the file closed.
+    /// Completes the file without putting it in place: the bytes are flushed (once, however often
+    /// this is called).
     /// Throws Error (kCannotCreateFile), naming the file and the system's reason, when it cannot.
     void Finish();
     /// Finishes the file and puts it in place; throws as Finish.
@@ -44,11 +46,14 @@ class AtomicFile {
   private:
     void Fail(const std::string& why);
     void Abandon();
+    /// Links the finished unnamed file under a hidden name beside the target.
+    void Name();
 
     std::filesystem::path requested_;
     std::filesystem::path target_;
-    std::string temporary_;
+    std::string temporary_;  // the temporary file's name; empty while it has none
     int fd_ = -1;
+    bool finished_ = false;
     unsigned mode_ = 0;
     Flush flush_;
     std::string failure_;

@@ -1,5 +1,8 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 
@@ -81,6 +84,48 @@ TEST(AtomicFile, FullDiskLeavesTheOldFileAndNoDebris) {
     EXPECT_EQ(message, (dir / "f").string() + ": File too large");
     EXPECT_EQ(test::ReadFile(dir / "f"), "old content");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+// A build or merge killed with SIGKILL runs no clean-up: its files must not have names until they
+// are put in place. Folders whose file system has no unnamed files keep the named fallback.
+TEST(AtomicFile, AProcessKilledWhileWritingLeavesNoTemporaryFile) {
+    test::TempDir dir;
+    const int probe = open(dir.path().c_str(), O_TMPFILE | O_WRONLY, 0600);
+    if (probe < 0) GTEST_SKIP() << "no unnamed files in " << dir.path();
+    close(probe);
+    test::WriteFile(dir / "Lexicorn.bin", "old");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        FileSet set;
+        set.Add(dir / "Lexicorn.bin").Write(std::string(100000, 'n'));
+        AtomicFile& source = set.Add(dir / "Lexicorn.c");
+        source.Write("unsigned char image[] = {0};\n");
+        source.Finish();
+        raise(SIGKILL);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir.path())) names.push_back(entry.path().filename());
+    EXPECT_EQ(names, std::vector<std::string>{"Lexicorn.bin"});
+    EXPECT_EQ(test::ReadFile(dir / "Lexicorn.bin"), "old");
+}
+
+TEST(AtomicFile, ASetPutInPlaceKeepsEveryFilesModeAndNoOtherName) {
+    test::TempDir dir;
+    test::WriteFile(dir / "a", "old");
+    fs::permissions(dir / "a", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    FileSet set;
+    set.Add(dir / "a").Write("new a");
+    set.Add(dir / "b").Write("new b");
+    set.Commit();
+    EXPECT_EQ(test::ReadFile(dir / "a"), "new a");
+    EXPECT_EQ(test::ReadFile(dir / "b"), "new b");
+    EXPECT_EQ(fs::status(dir / "a").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
 }
 
 }  // namespace
