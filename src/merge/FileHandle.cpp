@@ -1,5 +1,8 @@
 #include "merge/FileHandle.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
 #include <limits>
 
@@ -7,22 +10,6 @@
 #include "platform/InputFile.h"
 
 namespace lexicorn {
-
-std::size_t FindPattern(std::span<const std::uint8_t> bytes, std::span<const std::uint8_t> pattern,
-                        std::size_t start, std::size_t step) {
-    if (step == 0) step = 1;
-    std::size_t at = start;
-    while (at < bytes.size() && bytes.size() - at >= pattern.size()) {
-        const auto* found = static_cast<const std::uint8_t*>(
-            memmem(bytes.data() + at, bytes.size() - at, pattern.data(), pattern.size()));
-        if (found == nullptr) return std::string::npos;
-        const std::size_t index = static_cast<std::size_t>(found - bytes.data());
-        const std::size_t offGrid = (index - start) % step;
-        if (offGrid == 0) return index;
-        at = index + (step - offGrid);  // the next position on the grid
-    }
-    return std::string::npos;
-}
 
 FileHandle::~FileHandle() {
     if (stream_) std::fclose(stream_);
@@ -62,13 +49,14 @@ ResultCode FileHandle::ReadAt(std::uint32_t offset, std::uint32_t count, void* b
     if (count == 0) return kSuccess;
     if (std::uint64_t{offset} + count > size_) return kOutOfRange;
     if (!stream_) return kShortRead;
-    // A positioned read leaves the stream where it was.
-    const long position = std::ftell(stream_);
-    std::size_t got = 0;
-    if (std::fseek(stream_, static_cast<long>(offset), SEEK_SET) == 0)
-        got = std::fread(buffer, 1, count, stream_);
-    std::fseek(stream_, position, SEEK_SET);
-    return got == count ? kSuccess : kShortRead;
+    auto* into = static_cast<std::uint8_t*>(buffer);
+    for (std::uint32_t got = 0; got < count;) {
+        const ssize_t read = pread(fileno(stream_), into + got, count - got, off_t{offset} + got);
+        if (read < 0 && errno == EINTR) continue;
+        if (read <= 0) return kShortRead;
+        got += static_cast<std::uint32_t>(read);
+    }
+    return kSuccess;
 }
 
 ResultCode FileHandle::MapContents(std::span<const std::uint8_t>& contents) {

@@ -12,12 +12,6 @@ namespace lexicorn {
 
 class AtomicFile;
 
-/// Finds the first index start + k × step (k ≥ 0) at which `pattern` stands in `bytes`; npos when
-/// there is none. A step of 0 counts as 1. Candidates come from a memmem-class search, not a
-/// byte-by-byte crawl.
-std::size_t FindPattern(std::span<const std::uint8_t> bytes, std::span<const std::uint8_t> pattern,
-                        std::size_t start, std::size_t step);
-
 /// One input file of the merger, opened read-only, with its path and its length, every outcome a
 /// result code. Files of 4 GiB or more are refused: sizes and offsets are 32-bit.
 class FileHandle {

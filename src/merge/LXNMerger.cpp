@@ -1,19 +1,16 @@
 #include "merge/LXNMerger.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
+#include <vector>
 
 #include "base/Bytes.h"
 #include "image/ImageLayout.h"
 #include "image/ImageReader.h"
+#include "merge/SignatureFinder.h"
 
 namespace lexicorn {
-namespace {
-
-// The merger places and finds little-endian images.
-const std::array<std::uint8_t, layout::kSignatureSize> kSignature =
-    layout::SignatureBytes(ByteOrder::kLittle);
-
-}  // namespace
 
 ResultCode LXNMerger::CheckLexicornFile(const std::string& path) {
     sourceValid_ = false;
@@ -29,7 +26,8 @@ ResultCode LXNMerger::CheckOpenSource() {
     imageProblem_.clear();
     std::array<std::uint8_t, layout::kSignatureSize> start{};
     if (ResultCode read = sourceFile_.ReadAt(0, layout::kSignatureSize, start.data())) return read;
-    if (start != kSignature) return kNotALexicorn;
+    const auto match = FindSignature(start);
+    if (!match || match->offset != 0) return kNotALexicorn;
     // A device reads what the header says: the whole image is checked, as dump checks it.
     std::span<const std::uint8_t> image;
     if (ResultCode mapped = sourceFile_.MapContents(image)) return mapped;
@@ -65,14 +63,33 @@ ResultCode LXNMerger::ScanTarget(const std::string& path) {
 ResultCode LXNMerger::ScanOpenTarget() {
     targetHasLexicorn_ = false;
     oldLexicornSize_ = 0;
-    std::span<const std::uint8_t> target;
-    if (ResultCode mapped = targetFile_.MapContents(target)) return mapped;
-    const std::size_t found = FindPattern(target, kSignature, 0, 1);
-    if (found == std::string::npos) return kSuccess;
-    if (found + layout::kHeaderSize > target.size()) return kOutOfRange;
+    // The target is read in pieces that overlap by a signature's length less one byte: a signature
+    // across two pieces is whole in the second, and memory stays small whatever the target's size.
+    constexpr std::size_t kPiece = 1 << 20;
+    constexpr std::size_t kOverlap = layout::kSignatureSize - 1;
+    const std::uint32_t size = targetFile_.Size();
+    std::vector<std::uint8_t> buffer(kOverlap + std::min<std::size_t>(kPiece, size));
+    std::size_t kept = 0;  // bytes carried over from the previous piece, at the buffer's start
+    for (std::uint32_t next = 0; next < size;) {
+        const auto count = static_cast<std::uint32_t>(std::min<std::size_t>(kPiece, size - next));
+        if (ResultCode read = targetFile_.ReadAt(next, count, buffer.data() + kept)) return read;
+        const std::span<const std::uint8_t> window(buffer.data(), kept + count);
+        if (const auto match = FindSignature(window))
+            return FoundOldImage(static_cast<std::uint32_t>(next - kept + match->offset), match->order);
+        next += count;
+        kept = std::min(kOverlap, window.size());
+        std::memmove(buffer.data(), window.data() + window.size() - kept, kept);
+    }
+    return kSuccess;
+}
+
+ResultCode LXNMerger::FoundOldImage(std::uint32_t position, ByteOrder order) {
+    if (std::uint64_t{position} + layout::kHeaderSize > targetFile_.Size()) return kOutOfRange;
+    std::array<std::uint8_t, 4> size{};
+    if (ResultCode read = targetFile_.ReadAt(position + layout::kImageSizeAt, 4, size.data())) return read;
     targetHasLexicorn_ = true;
-    oldLexicornPosition_ = static_cast<std::uint32_t>(found);
-    oldLexicornSize_ = GetUnsigned(target.data() + found + layout::kImageSizeAt, 4, ByteOrder::kLittle);
+    oldLexicornPosition_ = position;
+    oldLexicornSize_ = GetUnsigned(size.data(), 4, order);
     return kSuccess;
 }
 

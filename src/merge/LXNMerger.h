@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/Bytes.h"
 #include "merge/BinFileMerger.h"
 
 namespace lexicorn {
@@ -12,16 +13,17 @@ namespace lexicorn {
 /// the output by clearing its signature.
 class LXNMerger final : public BinFileMerger {
   public:
-    /// 0 when the file is a whole Lexicorn image (little endian, every size, offset and terminator
-    /// right), else kNotALexicorn (with ImageProblem saying what is wrong when the signature stands)
-    /// or the code of the failed open or read.
+    /// 0 when the file is a whole Lexicorn image (of either byte order, every size, offset and
+    /// terminator right), else kNotALexicorn (with ImageProblem saying what is wrong when the signature
+    /// stands) or the code of the failed open or read.
     ResultCode CheckLexicornFile(const std::string& path);
     /// What is wrong with an image refused for its contents; empty otherwise.
     const std::string& ImageProblem() const { return imageProblem_; }
     /// Chooses the target for the merge without scanning it (the merge scans it): 0, or the code
     /// of the failed open.
     ResultCode ChooseTarget(const std::string& path);
-    /// Chooses the target and looks for the first whole signature in it, at any byte offset: 0, or
+    /// Chooses the target and looks for the first whole signature in it, of either byte order, at any
+    /// byte offset: 0, or
     /// the code of the failed open or read (kOutOfRange when the signature stands less than a
     /// header's length before the end).
     ResultCode ScanTarget(const std::string& path);
@@ -45,6 +47,8 @@ class LXNMerger final : public BinFileMerger {
   private:
     ResultCode CheckOpenSource();
     ResultCode ScanOpenTarget();
+    /// Records the old image whose signature stands at `position` of the target.
+    ResultCode FoundOldImage(std::uint32_t position, ByteOrder order);
 
     bool sourceValid_ = false;
     bool targetChosen_ = false;

@@ -4,10 +4,12 @@
 
 #include <random>
 
+#include "image/ImageLayout.h"
 #include "image/LexicornEngine.h"
 #include "merge/FileHandle.h"
 #include "merge/LXNMerger.h"
 #include "merge/MergeCommand.h"
+#include "merge/SignatureFinder.h"
 #include "support/TestSupport.h"
 #include "table/TableReaderFactory.h"
 
@@ -32,9 +34,9 @@ Bytes Filler(std::size_t length, char seed) {
 }
 
 // A whole image file of `length` bytes (54 or more): one language whose name fills it, no strings.
-Bytes Image(std::size_t length) {
+Bytes Image(std::size_t length, ByteOrder order = ByteOrder::kLittle) {
     auto engine = CreateLexicornEngine(TableType::k16Bit);
-    EXPECT_EQ(engine->Initialize(1, 0, 1, ByteOrder::kLittle, Encoding::kSingleByte), kSuccess);
+    EXPECT_EQ(engine->Initialize(1, 0, 1, order, Encoding::kSingleByte), kSuccess);
     engine->AddLanguage("xx", std::string(length - 54, 'n'));
     const std::vector<std::uint8_t> image = engine->GetOutputImage();
     EXPECT_EQ(image.size(), length);
@@ -77,21 +79,27 @@ TEST(Inputs, AFifoIsRefusedWithoutWaiting) {
     }
 }
 
-TEST(FileHandle, PatternSearchFindsWhatACrawlFinds) {
+// Bytes drawn from the signatures' own, so that partial matches of both orders abound.
+TEST(SignatureFinder, FindsWhatACrawlFindsInEitherByteOrder) {
+    const auto little = layout::SignatureBytes(ByteOrder::kLittle);
+    const auto big = layout::SignatureBytes(ByteOrder::kBig);
     std::mt19937 random(3);
-    std::vector<std::uint8_t> bytes(5000);
-    for (auto& b : bytes) b = static_cast<std::uint8_t>(random() % 3);  // many partial matches
-    const std::vector<std::uint8_t> pattern = {1, 2, 1};
-    for (std::size_t start : {0u, 1u, 7u, 4990u})
-        for (std::size_t step : {1u, 2u, 3u, 16u}) {
-            std::size_t crawl = std::string::npos;
-            for (std::size_t i = start; i + pattern.size() <= bytes.size(); i += step)
-                if (std::equal(pattern.begin(), pattern.end(), bytes.begin() + static_cast<long>(i))) {
-                    crawl = i;
-                    break;
-                }
-            EXPECT_EQ(FindPattern(bytes, pattern, start, step), crawl) << start << " " << step;
+    for (int round = 0; round < 300; ++round) {
+        std::vector<std::uint8_t> bytes(random() % 3000);
+        for (auto& b : bytes) b = (random() % 2 ? little : big)[random() % 8];
+        // Whole signatures of either order, sometimes overlapping each other.
+        for (int planted = random() % 3; planted > 0 && bytes.size() >= 8; --planted) {
+            const auto& form = random() % 2 ? little : big;
+            std::copy(form.begin(), form.end(),
+                      bytes.begin() + static_cast<long>(random() % (bytes.size() - 7)));
         }
+        std::optional<SignatureMatch> crawl;
+        for (std::size_t i = 0; !crawl && i + 8 <= bytes.size(); ++i)
+            for (const auto& [form, order] : {std::pair{little, ByteOrder::kLittle}, {big, ByteOrder::kBig}})
+                if (!crawl && std::equal(form.begin(), form.end(), bytes.begin() + static_cast<long>(i)))
+                    crawl = SignatureMatch{i, order};
+        EXPECT_EQ(FindSignature(bytes), crawl) << "round " << round;
+    }
 }
 
 struct LayoutCase {
@@ -345,6 +353,18 @@ TEST_P(TargetScan, FindsTheFirstWholeSignature) {
     }
 }
 
+// The old image's size is read in its own byte order.
+TEST(TargetScan, ReadsTheOldImageInItsOwnByteOrder) {
+    test::TempDir dir;
+    for (const ByteOrder order : {ByteOrder::kLittle, ByteOrder::kBig}) {
+        test::WriteFile(dir / "t.bin", Filler(33, 'a') + Image(300, order));
+        LXNMerger merger;
+        ASSERT_EQ(merger.ScanTarget((dir / "t.bin").string()), kSuccess);
+        EXPECT_EQ(merger.OldLexicornPosition(), 33u);
+        EXPECT_EQ(merger.OldLexicornSize(), 300u);
+    }
+}
+
 Bytes WithSizeWordZero(Bytes image) {
     image.replace(12, 4, Bytes(4, '\0'));
     return image;
@@ -352,24 +372,29 @@ Bytes WithSizeWordZero(Bytes image) {
 
 INSTANTIATE_TEST_SUITE_P(
     Targets, TargetScan,
-    testing::Values(ScanCase{"Nothing", Filler(5000, 'a'), kSuccess, false, 0,
-                             merge_messages::kNoLexicornInTarget},
-                    ScanCase{"Empty", "", kSuccess, false, 0, merge_messages::kNoLexicornInTarget},
-                    ScanCase{"AtAnyByteOffset", Filler(0x1003, 'a') + Image(96), kSuccess, true, 0x1003,
-                             merge_messages::kTargetHasLexicorn},
-                    ScanCase{"SignatureWordsApart",
-                             Filler(100, 'a') + kSignature.substr(0, 4) + "gap!" + kSignature.substr(4),
-                             kSuccess, false, 0, merge_messages::kNoLexicornInTarget},
-                    ScanCase{"StrayFirstWordBeforeARealImage",
-                             Filler(10, 'a') + kSignature.substr(0, 4) + Filler(4082, 'b') + Image(96),
-                             kSuccess, true, 4096, merge_messages::kTargetHasLexicorn},
-                    ScanCase{"BigEndianImageIsNotFound",
-                             Filler(10, 'a') + Bytes("\x10\x2F\x30\x4F\x5F\x60\x7F\x80", 8) + Filler(40, 'c'),
-                             kSuccess, false, 0, merge_messages::kNoLexicornInTarget},
-                    ScanCase{"SizeWordZero", Filler(16, 'a') + WithSizeWordZero(Image(96)), kSuccess, true,
-                             16, merge_messages::kNoLexicornInTarget},
-                    ScanCase{"SignatureInTheLastBytes", Filler(100, 'a') + kSignature + Filler(35, 'b'),
-                             kOutOfRange, false, 0, ""}),
+    testing::Values(
+        ScanCase{"Nothing", Filler(5000, 'a'), kSuccess, false, 0, merge_messages::kNoLexicornInTarget},
+        ScanCase{"Empty", "", kSuccess, false, 0, merge_messages::kNoLexicornInTarget},
+        ScanCase{"AtAnyByteOffset", Filler(0x1003, 'a') + Image(96), kSuccess, true, 0x1003,
+                 merge_messages::kTargetHasLexicorn},
+        ScanCase{"SignatureWordsApart",
+                 Filler(100, 'a') + kSignature.substr(0, 4) + "gap!" + kSignature.substr(4), kSuccess, false,
+                 0, merge_messages::kNoLexicornInTarget},
+        ScanCase{"StrayFirstWordBeforeARealImage",
+                 Filler(10, 'a') + kSignature.substr(0, 4) + Filler(4082, 'b') + Image(96), kSuccess, true,
+                 4096, merge_messages::kTargetHasLexicorn},
+        ScanCase{"BigEndianImage", Filler(10, 'a') + Image(96, ByteOrder::kBig) + Filler(40, 'c'), kSuccess,
+                 true, 10, merge_messages::kTargetHasLexicorn},
+        ScanCase{"TheFirstOfTwoOrders",
+                 Filler(10, 'a') + Image(96, ByteOrder::kBig) + Image(96) + Filler(40, 'c'), kSuccess, true,
+                 10, merge_messages::kTargetHasLexicorn},
+        // A scan reads the target in pieces of 1 MiB: a signature across two is found.
+        ScanCase{"AcrossTwoPiecesOfTheScan", Filler((1 << 20) - 3, 'a') + Image(96, ByteOrder::kBig),
+                 kSuccess, true, (1 << 20) - 3, merge_messages::kTargetHasLexicorn},
+        ScanCase{"SizeWordZero", Filler(16, 'a') + WithSizeWordZero(Image(96)), kSuccess, true, 16,
+                 merge_messages::kNoLexicornInTarget},
+        ScanCase{"SignatureInTheLastBytes", Filler(100, 'a') + kSignature + Filler(35, 'b'), kOutOfRange,
+                 false, 0, ""}),
     [](const auto& info) { return info.param.name; });
 
 struct AddressCase {

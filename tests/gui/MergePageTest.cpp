@@ -115,9 +115,8 @@ class MergePageTest : public WizardFixture {
         ChooseFile("chooseImageButton", "image.bin");
         QCOMPARE(dialogs_->Take(), QStringList{"OpenFile: Select Lexicorn File"});
         QCOMPARE(Text("imageFile"), Path("image.bin"));
-        QByteArray swapped("\x10\x2F\x30\x4F\x5F\x60\x7F\x80", 8);
-        Write("swapped.bin", swapped);
-        ChooseFile("chooseImageButton", "swapped.bin");
+        Write("other.bin", QByteArray("\x4F\x30\x2F\x10\x80\x7F\x60\x00", 8));  // one byte off
+        ChooseFile("chooseImageButton", "other.bin");
         QCOMPARE(dialogs_->Take().last(), QStringLiteral("Error: Invalid Lexicorn file."));
         QCOMPARE(Text("imageFile"), Path("image.bin"));  // the field keeps the good file...
         Write("target.bin", kTarget);

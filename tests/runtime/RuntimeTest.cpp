@@ -8,6 +8,7 @@
 
 #include "base/Unicode.h"
 #include "compile/BuildRun.h"
+#include "merge/LXNMerger.h"
 #include "platform/CodePage.h"
 #include "support/TestSupport.h"
 
@@ -189,6 +190,65 @@ TEST(RuntimeObject, HoldsNoSignature) {
             EXPECT_EQ(bytes.find("\x10\x2F\x30\x4F\x5F\x60\x7F\x80"), std::string::npos) << compiler;
         }
     }
+}
+
+// A big-endian image merged into firmware that holds an old one: the old one's signature is cleared,
+// so the device's runtime, searching the firmware, finds the new image.
+TEST(RuntimeMerge, FindsTheNewBigEndianImageAndNotTheOldOne) {
+    test::TempDir dir;
+    const auto build = [&](const char* greeting, const fs::path& folder) {
+        fs::create_directories(folder);
+        LoadedTable table =
+            test::MakeLoadedTable({{"ID", "English"}, {"", "en"}, {"GREETING", greeting}}, {0});
+        test::RecordingHost host(table);
+        ProjectSettings settings;
+        settings.byteOrder = ByteOrder::kBig;
+        settings.searchStep = 4;
+        EXPECT_EQ(BuildLexicorn(host, table, settings, {folder, 0x622B634C}).kind,
+                  BuildOutcome::Kind::kSucceeded);
+    };
+    build("old greeting", dir / "old");
+    build("new greeting", dir / "new");
+    const std::string oldImage = test::ReadFile(dir / "old" / "Lexicorn.bin");
+    test::WriteFile(dir / "firmware.bin", std::string(1000, '\xAA') + oldImage + std::string(61, '\xBB'));
+
+    LXNMerger merger;
+    ASSERT_EQ(merger.CheckLexicornFile((dir / "new" / "Lexicorn.bin").string()), kSuccess);
+    ASSERT_EQ(merger.ScanTarget((dir / "firmware.bin").string()), kSuccess);
+    EXPECT_TRUE(merger.TargetHasLexicorn());
+    EXPECT_EQ(merger.OldLexicornPosition(), 1000u);
+    ASSERT_EQ(merger.SetMergeParameters(MergeMode::kAppend, MergePlacement::kEnd, 4, 0), kSuccess);
+    ASSERT_EQ(merger.SetOutputFile((dir / "merged.bin").string()), kSuccess);
+    ASSERT_EQ(merger.MergeLexicorn(), kSuccess);
+    const std::string merged = test::ReadFile(dir / "merged.bin");
+    const std::size_t newAt = (1000 + oldImage.size() + 61 + 3) / 4 * 4;
+    EXPECT_EQ(merged.substr(1000, 8), std::string(8, '\0'));
+    EXPECT_EQ(merged.substr(newAt), test::ReadFile(dir / "new" / "Lexicorn.bin"));
+
+    test::WriteFile(dir / "device.c",
+                    "#include <stdio.h>\n#include \"Lexicorn.h\"\n"
+                    "static unsigned char flash[1 << 16];\n"
+                    "int main(int argc, char** argv) {\n"
+                    "    FILE* file = fopen(argv[1], \"rb\");\n"
+                    "    size_t size = file ? fread(flash, 1, sizeof flash, file) : 0;\n"
+                    "    lxn_image image;\n"
+                    "    char text[32];\n"
+                    "    (void)argc;\n"
+                    "    if (lxn_find(&image, flash, size) != LXN_OK) return 1;\n"
+                    "    if (lxn_get_string(&image, 0, 0, text, sizeof text, NULL) != LXN_OK) return 2;\n"
+                    "    printf(\"%ld %d %s\\n\", (long)(image.data - flash), image.big_endian, text);\n"
+                    "    return 0;\n"
+                    "}\n");
+    const fs::path program = dir / "device";
+    ASSERT_EQ(Shell(fmt::format("{} -std=c99 -Wall -Wextra -pedantic -Werror -I{} -I{} {}/lexicorn_runtime.c "
+                                "{}/new/Lexicorn.c {} -o {}",
+                                LEXICORN_C_COMPILER, (dir / "new").string(), LEXICORN_RUNTIME_DIR,
+                                LEXICORN_RUNTIME_DIR, dir.path().string(), (dir / "device.c").string(),
+                                program.string())),
+              0);
+    std::string output;
+    ASSERT_EQ(Shell(fmt::format("{} {}", program.string(), (dir / "merged.bin").string()), &output), 0);
+    EXPECT_EQ(output, fmt::format("{} 1 new greeting\n", newAt));
 }
 
 }  // namespace
