@@ -65,7 +65,9 @@ ResultCode LXNMerger::ScanOpenTarget() {
     oldLexicornSize_ = 0;
     // The target is read in pieces that overlap by a signature's length less one byte: a signature
     // across two pieces is whole in the second, and memory stays small whatever the target's size.
-    constexpr std::size_t kPiece = 1 << 20;
+    // Reads rather than a mapping: a target cut short meanwhile gives an error, not a SIGBUS. A
+    // piece the size of a core's cache is searched while it is still there.
+    constexpr std::size_t kPiece = 1 << 18;
     constexpr std::size_t kOverlap = layout::kSignatureSize - 1;
     const std::uint32_t size = targetFile_.Size();
     std::vector<std::uint8_t> buffer(kOverlap + std::min<std::size_t>(kPiece, size));
