@@ -1,5 +1,6 @@
 #include "merge/MergeCommand.h"
 
+#include <charconv>
 #include <ostream>
 
 #include "base/Text.h"
@@ -15,6 +16,7 @@ struct MergeArguments {
     MergeMode mode = MergeMode::kAppend;
     std::string place = "end";
     std::optional<std::uint8_t> align;
+    std::optional<std::string> fill;
     std::string project;
     bool yes = false;
 };
@@ -50,6 +52,17 @@ class CliMergeHost final : public MergeHost {
     std::string messages_;
 };
 
+std::uint8_t ParseFillByte(const std::string& text) {
+    const bool hex = text.starts_with("0x") || text.starts_with("0X");
+    unsigned value = 0;
+    const char* begin = text.data() + (hex ? 2 : 0);
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(begin, end, value, hex ? 16 : 10);
+    if (begin == end || error != std::errc() || stop != end || value > 0xFF)
+        throw UsageError("--fill " + text + ": not a byte (0 to 255, or 0x00 to 0xFF)");
+    return static_cast<std::uint8_t>(value);
+}
+
 class MergeCommand final : public Subcommand {
   public:
     explicit MergeCommand(CLI::App& app)
@@ -68,7 +81,12 @@ class MergeCommand final : public Subcommand {
         TakeNumbers(
             command.add_option("--align", a.align, "Alignment in bytes (default: the project's, else 16)"),
             kMergeAlignments);
-        command.add_option("-p,--project", a.project, "Project file (.lxn) whose alignment to use")
+        command
+            .add_option("--fill", a.fill,
+                        "The byte written into gaps, decimal or 0x hexadecimal: 0xFF as erased flash holds "
+                        "(default: the project's, else 0)")
+            ->type_name("BYTE");
+        command.add_option("-p,--project", a.project, "Project file (.lxn) whose alignment and fill to use")
             ->type_name("PROJECT.lxn");
         command.add_flag("-y,--yes", a.yes,
                          "Merge at an address that is not a multiple of the alignment "
@@ -79,6 +97,7 @@ class MergeCommand final : public Subcommand {
         const MergeArguments& args = args_;
         ProjectSettings settings = LoadSettings(args.project);
         if (args.align) settings.searchStep = *args.align;
+        if (args.fill) settings.fillByte = ParseFillByte(*args.fill);
         MergeRequest request{true, true, true, args.mode, MergePlacement::kEnd, {}};
         if (args.place.empty()) throw UsageError("--place takes end, begin or a hexadecimal address");
         if (args.place == "begin") {

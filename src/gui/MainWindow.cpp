@@ -126,7 +126,7 @@ MainWindow::MainWindow(Dialogs& dialogs, const WizardStartup& startup)
     mergePage_ = new MergePage(
         dialogs_, merger_, settings_,
         {[this](const QString& title, bool forWriting) { return chooseMergeFile(title, forWriting); },
-         [this] { alignmentDialog_->edit(settings_.searchStep); }},
+         [this] { alignmentDialog_->edit(settings_); }},
         pages_);
     pages_->addTab(mergePage_, style()->standardIcon(QStyle::SP_DriveHDIcon), QStringLiteral("Merger"));
     pages_->addTab(createAboutPage(), style()->standardIcon(QStyle::SP_MessageBoxInformation),

@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -35,6 +36,19 @@ MergeAlignmentDialog::MergeAlignmentDialog(Dialogs& dialogs, QWidget* parent)
     groupLayout->addWidget(label);
     groupLayout->addWidget(alignmentChoice_);
 
+    auto* fillGroup = new QGroupBox(QStringLiteral("Fill Option"), this);
+    auto* fillLabel = new QLabel(QStringLiteral("Fill gaps with the hex byte:"), fillGroup);
+    fillField_ = new QLineEdit(fillGroup);
+    fillField_->setObjectName(QStringLiteral("fillField"));
+    fillField_->setInputMask(QStringLiteral(">HH"));
+    fillField_->setToolTip(
+        QStringLiteral("The byte written between the parts of a merge: FF as erased flash holds."));
+    fillField_->setMaximumWidth(fillField_->fontMetrics().horizontalAdvance(QStringLiteral("WWWW")));
+    fillLabel->setBuddy(fillField_);
+    auto* fillLayout = new QHBoxLayout(fillGroup);
+    fillLayout->addWidget(fillLabel);
+    fillLayout->addWidget(fillField_);
+
     doneButton_ = new QPushButton(QStringLiteral("Done"), this);
     doneButton_->setObjectName(QStringLiteral("doneButton"));
     doneButton_->setDefault(true);
@@ -46,6 +60,7 @@ MergeAlignmentDialog::MergeAlignmentDialog(Dialogs& dialogs, QWidget* parent)
     buttons->addWidget(cancelButton_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
+    layout->addWidget(fillGroup);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -54,16 +69,17 @@ MergeAlignmentDialog::MergeAlignmentDialog(Dialogs& dialogs, QWidget* parent)
     for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
 }
 
-void MergeAlignmentDialog::edit(std::uint8_t& searchStep) {
-    searchStep_ = &searchStep;
+void MergeAlignmentDialog::edit(ProjectSettings& settings) {
+    settings_ = &settings;
     showSearchStep();
+    fillField_->setText(QStringLiteral("%1").arg(settings.fillByte, 2, 16, QLatin1Char('0')).toUpper());
     exec();
-    searchStep_ = nullptr;
+    settings_ = nullptr;
 }
 
 void MergeAlignmentDialog::showSearchStep() {
     alignmentChoice_->setCurrentIndex(appliedIndex_);
-    const auto* shown = std::find(kMergeAlignments.begin(), kMergeAlignments.end(), *searchStep_);
+    const auto* shown = std::find(kMergeAlignments.begin(), kMergeAlignments.end(), settings_->searchStep);
     if (shown != kMergeAlignments.end()) {
         appliedIndex_ = static_cast<int>(shown - kMergeAlignments.begin());
         alignmentChoice_->setCurrentIndex(appliedIndex_);
@@ -74,12 +90,16 @@ void MergeAlignmentDialog::confirm() {
     const int chosen = alignmentChoice_->currentIndex();
     if (chosen != appliedIndex_) {
         if (dialogs_.Question(this, QString::fromLatin1(texts::kAlignmentQuestion))) {
-            *searchStep_ = kMergeAlignments[static_cast<std::size_t>(chosen)];
+            settings_->searchStep = kMergeAlignments[static_cast<std::size_t>(chosen)];
             appliedIndex_ = chosen;
         } else {
             dialogs_.Message(this, QString::fromLatin1(texts::kAlignmentNotApplied));
         }
     }
+    // One digit typed means that digit: "F" is 0x0F.
+    bool isNumber = false;
+    const unsigned fill = fillField_->text().trimmed().toUInt(&isNumber, 16);
+    if (isNumber) settings_->fillByte = static_cast<std::uint8_t>(fill);
     accept();
 }
 
@@ -97,7 +117,11 @@ void MergeAlignmentDialog::handleKey(int key) {
 
 bool MergeAlignmentDialog::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
-        handleKey(static_cast<QKeyEvent*>(event)->key());
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        // The fill byte is typed; every other control takes the mouse only.
+        if (watched == fillField_ && key != Qt::Key_Escape && key != Qt::Key_Return && key != Qt::Key_Enter)
+            return false;
+        handleKey(key);
         return true;
     }
     return QDialog::eventFilter(watched, event);

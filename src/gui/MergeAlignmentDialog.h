@@ -6,6 +6,7 @@
 #include "project/ProjectSettings.h"
 
 class QComboBox;
+class QLineEdit;
 class QPushButton;
 
 namespace lexicorn::gui {
@@ -13,15 +14,16 @@ namespace lexicorn::gui {
 class Dialogs;
 
 /// The "Advanced..." window of the merger page: the merge alignment, which is also the image search
-/// step of the target runtime. Worked with the mouse, Enter and Escape only.
+/// step of the target runtime, and the byte that fills gaps. Worked with the mouse, Enter and Escape
+/// only, but for the fill byte's two hexadecimal digits.
 class MergeAlignmentDialog : public QDialog {
     Q_OBJECT
   public:
     MergeAlignmentDialog(Dialogs& dialogs, QWidget* parent = nullptr);
 
-    /// Shows the window modally with `searchStep` chosen; a changed choice is applied to it only
-    /// when the user confirms.
-    void edit(std::uint8_t& searchStep);
+    /// Shows the window modally with the settings' search step and fill byte; a changed choice is
+    /// applied only when the user confirms.
+    void edit(ProjectSettings& settings);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -35,9 +37,10 @@ class MergeAlignmentDialog : public QDialog {
     void handleKey(int key);
 
     Dialogs& dialogs_;
-    std::uint8_t* searchStep_ = nullptr;
+    ProjectSettings* settings_ = nullptr;
     int appliedIndex_ = static_cast<int>(kMergeAlignments.size()) - 1;
     QComboBox* alignmentChoice_;
+    QLineEdit* fillField_;
     QPushButton* doneButton_;
     QPushButton* cancelButton_;
 };

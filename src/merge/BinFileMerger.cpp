@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/Error.h"
+#include "image/ImageLayout.h"
 #include "platform/AtomicFile.h"
 
 namespace lexicorn {
@@ -130,7 +131,7 @@ ResultCode BinFileMerger::Assemble() {
 }
 
 void BinFileMerger::WriteOutput(const MergeLayout& layout, AtomicFile& output) const {
-    // The output is painted from the bottom up: zero bytes, the target, the cleared signature of an
+    // The output is painted from the bottom up: fill bytes, the target, the cleared signature of an
     // old image, the new image on top. It is written range by range straight from the inputs, so
     // no copy of the whole output is ever held in memory.
     struct Range {
@@ -154,17 +155,21 @@ void BinFileMerger::WriteOutput(const MergeLayout& layout, AtomicFile& output) c
                                         cleared.end};
     std::sort(edges.begin(), edges.end());
     edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
-    static const std::array<char, 1 << 16> kZeros{};
+    std::array<char, 1 << 16> fill;
+    fill.fill(static_cast<char>(fillByte_));
+    static const std::array<char, layout::kSignatureSize> kCleared{};
     for (std::size_t i = 0; i + 1 < edges.size() && edges[i + 1] <= layout.outputSize; ++i) {
         const std::uint64_t begin = edges[i], length = edges[i + 1] - edges[i];
         if (imageRange.Holds(begin)) {
             sourceFile_.CopyTo(output, static_cast<std::uint32_t>(begin - imageRange.begin), length);
-        } else if (!cleared.Holds(begin) && targetRange.Holds(begin)) {
+        } else if (cleared.Holds(begin)) {
+            output.Write({kCleared.data(), length});
+        } else if (targetRange.Holds(begin)) {
             targetFile_.CopyTo(output, static_cast<std::uint32_t>(begin - targetRange.begin), length);
         } else {
             for (std::uint64_t left = length; left > 0;) {
-                const std::uint64_t piece = std::min<std::uint64_t>(left, kZeros.size());
-                output.Write({kZeros.data(), piece});
+                const std::uint64_t piece = std::min<std::uint64_t>(left, fill.size());
+                output.Write({fill.data(), piece});
                 left -= piece;
             }
         }

@@ -25,8 +25,8 @@ bool PlacementAllowed(MergeMode mode, MergePlacement placement);
 
 /// Places one file (the source) into another (the target) and writes the result to a third: appended
 /// before or after the whole target, or written over target bytes at its beginning, its end or an
-/// address, aligned, with zero bytes in every gap. The inputs are only read; the output is written
-/// whole or not at all.
+/// address, aligned, with the fill byte (0 unless set) in every gap. The inputs are only read; the output is
+/// written whole or not at all.
 class BinFileMerger {
   public:
     virtual ~BinFileMerger() = default;
@@ -41,6 +41,8 @@ class BinFileMerger {
     /// for a mode or placement of 3 or more.
     ResultCode SetParameters(MergeMode mode, MergePlacement placement, std::uint8_t alignment,
                              std::uint32_t address);
+    /// The byte written into gaps: 0, or 0xFF as erased flash holds.
+    void SetFillByte(std::uint8_t fill) { fillByte_ = fill; }
     /// Writes the output: 0, kCannotOpenImage, kCannotOpenTarget, kOutputIsInput (the output is one
     /// of the opened inputs, whatever its name), kFileTooLarge, kPlacementNotInMode, kAddressOverflow,
     /// a code of CheckInputs, or kCannotCreateOutput when the output cannot be written whole.
@@ -74,6 +76,7 @@ class BinFileMerger {
     MergePlacement mergePlacement_ = MergePlacement::kBeginning;
     std::uint32_t mergeAddress_ = 0;
     std::uint8_t mergeAlignment_ = 0;
+    std::uint8_t fillByte_ = 0;
     std::uint32_t sourceSize_ = 0;
     std::uint32_t targetSize_ = 0;
     std::optional<std::uint32_t> clearedSignature_;

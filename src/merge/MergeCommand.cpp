@@ -92,6 +92,7 @@ MergeOutcome RunMergeCommand(MergeHost& host, LXNMerger& merger, ProjectSettings
         host.ShowError(text::kCannotSetParameters);
         return MergeOutcome::kRefused;
     }
+    merger.SetFillByte(settings.fillByte);
     if (ResultCode result = merger.MergeLexicorn()) {
         std::string detail = merger.FailedFile();
         if (detail.empty() && result == kNotALexicorn) detail = merger.ImageProblem();

@@ -24,6 +24,7 @@ constexpr std::string_view kNoFileSystemKey = "NOFILESYSTEM=";
 constexpr std::string_view kTableKey = "TABLE=";
 constexpr std::string_view kLanguagesKey = "LANGUAGES=";
 constexpr std::string_view kOutputKey = "OUTPUT=";
+constexpr std::string_view kFillKey = "FILL=";
 
 // A path as the file keeps it: relative to the project's folder when it lies inside it, so that
 // a project and its table can move together.
@@ -161,6 +162,7 @@ std::string FormatProjectFile(const ProjectSettings& settings, const std::filesy
     optional(kLanguagesKey, JoinCodes(settings.languages));
     if (!settings.outputFolder.empty())
         optional(kOutputKey, StoredPath(settings.outputFolder, projectFolder));
+    if (settings.fillByte != 0) optional(kFillKey, std::to_string(settings.fillByte));
     return text;
 }
 
@@ -223,6 +225,7 @@ ProjectFileResult LoadProjectFile(const std::filesystem::path& path, ProjectSett
     read.table.clear();
     read.languages.clear();
     read.outputFolder.clear();
+    read.fillByte = 0;
     const std::filesystem::path folder = path.parent_path();
     for (std::size_t line = kFirstOptionalLine; line < lines.size(); ++line) {
         const std::string_view text = lines[line];
@@ -240,6 +243,12 @@ ProjectFileResult LoadProjectFile(const std::filesystem::path& path, ProjectSett
             read.languages = SplitCodes(value(kLanguagesKey));
         } else if (text.starts_with(kOutputKey)) {
             read.outputFolder = LoadedPath(value(kOutputKey), folder);
+        } else if (text.starts_with(kFillKey)) {
+            unsigned fill = 0;
+            if (!ParseDecimal(value(kFillKey), fill) || fill > 0xFF)
+                return {Status::kError, fmt::format("{}\r\rLine {}: '{}' is no fill byte (0 to 255)",
+                                                    kCorrupted, line + 1, ShownLine(value(kFillKey)))};
+            read.fillByte = static_cast<std::uint8_t>(fill);
         }
     }
     settings = read;

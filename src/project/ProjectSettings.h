@@ -48,6 +48,7 @@ struct ProjectSettings {
     MergeMode mergeMode = MergeMode::kNone;
     MergePlacement mergePlacement = MergePlacement::kBeginning;
     std::uint32_t mergeAddress = 0;  ///< explicit merge address
+    std::uint8_t fillByte = 0;       ///< what the merger writes into gaps (0xFF: erased flash)
     bool useDefaultString = true;    ///< an empty cell takes the first language's string
     TargetLanguage targetLanguage = TargetLanguage::kC;
     TargetPlatform targetPlatform = TargetPlatform::kApi;

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "cli/CommandLine.h"
+#include "project/ProjectFile.h"
 #include "support/TestSupport.h"
 
 namespace lexicorn::cli {
@@ -646,11 +647,37 @@ INSTANTIATE_TEST_SUITE_P(
                        kExitUsage,
                        "--place takes end, begin or a hexadecimal address"},
         MergeUsageCase{"BadAlignment", {"IMAGE", "FW", "OUT", "--align", "3"}, kExitUsage, "--align"},
+        MergeUsageCase{"FillBeyondAByte",
+                       {"IMAGE", "FW", "OUT", "--fill", "256"},
+                       kExitUsage,
+                       "--fill 256: not a byte (0 to 255, or 0x00 to 0xFF)"},
+        MergeUsageCase{"FillWithoutDigits", {"IMAGE", "FW", "OUT", "--fill", "0x"}, kExitUsage, "--fill 0x:"},
+        MergeUsageCase{"FillNegative", {"IMAGE", "FW", "OUT", "--fill", "-1"}, kExitUsage, "--fill -1:"},
         MergeUsageCase{"UnknownMode",
                        {"IMAGE", "FW", "OUT", "--mode", "middle"},
                        kExitUsage,
                        "--mode: middle not in {append,overwrite}"}),
     [](const auto& info) { return info.param.name; });
+
+// Erased flash reads 0xFF: gaps take the fill byte, from the option or else from the project.
+TEST_F(MergeCommandLine, GapsTakeTheFillByte) {
+    const std::string withGap = std::string(0x101, 'T');  // the image goes to the next multiple of 16
+    test::WriteFile(dir / "odd.bin", withGap);
+    for (const auto& [arguments, fill] :
+         std::vector<std::pair<std::vector<std::string>, char>>{{{"--fill", "0xFF"}, '\xFF'},
+                                                                {{"--fill", "165"}, '\xA5'},
+                                                                {{}, '\0'},
+                                                                {{"-p", Path("fill.lxn")}, '\x5A'}}) {
+        ProjectSettings project;
+        project.fillByte = 0x5A;
+        ASSERT_TRUE(SaveProjectFile(dir / "fill.lxn", project));
+        std::vector<std::string> command = {"merge", Path("out/Lexicorn.bin"), Path("odd.bin"),
+                                            Path("m.bin")};
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        ASSERT_EQ(Run(command), kExitSuccess) << err;
+        EXPECT_EQ(test::ReadFile(dir / "m.bin"), withGap + std::string(15, fill) + image);
+    }
+}
 
 TEST_F(MergeCommandLine, ATargetEndingInsideAnOldHeaderIsRefused) {
     test::WriteFile(dir / "cut.bin",

@@ -190,5 +190,28 @@ TEST(ProjectFile, AJobTravelsWithTheProject) {
     EXPECT_EQ(loaded, ProjectSettings{});
 }
 
+TEST(ProjectFile, TheFillByteIsAnOptionalLine) {
+    test::TempDir dir;
+    ProjectSettings saved;
+    saved.fillByte = 0xFF;
+    ASSERT_TRUE(SaveProjectFile(dir / "fill.lxn", saved));
+    EXPECT_TRUE(test::ReadFile(dir / "fill.lxn").ends_with("\r\nFILL=255\r\n"));
+    ProjectSettings loaded;
+    ASSERT_TRUE(LoadProjectFile(dir / "fill.lxn", loaded));
+    EXPECT_EQ(loaded, saved);
+    // Written only when it says something.
+    EXPECT_EQ(FormatProjectFile(ProjectSettings{}).find("FILL="), std::string::npos);
+    for (const char* bad : {"256", "-1", "0xFF", "", "12a"}) {
+        test::WriteFile(dir / "bad.lxn", FormatProjectFile(ProjectSettings{}) + "FILL=" + bad + "\r\n");
+        ProjectSettings kept;
+        kept.fillByte = 7;
+        const ProjectFileResult result = LoadProjectFile(dir / "bad.lxn", kept);
+        EXPECT_FALSE(result) << bad;
+        EXPECT_EQ(result.message, std::string("Corrupted project file.\r\rLine 13: '") + bad +
+                                      "' is no fill byte (0 to 255)");
+        EXPECT_EQ(kept.fillByte, 7) << "all or nothing";
+    }
+}
+
 }  // namespace
 }  // namespace lexicorn

@@ -409,6 +409,31 @@ class MergePageTest : public WizardFixture {
         QCOMPARE(window_->settings().searchStep, 2);
     }
 
+    void TheFillByteIsTypedAndFillsTheGaps() {
+        StartOnMergerPage();
+        ChooseAll();
+        WithAlignmentWindow([](QComboBox&, gui::MergeAlignmentDialog& form) {
+            auto* field = form.findChild<QLineEdit*>(QStringLiteral("fillField"));
+            QCOMPARE(field->text(), QStringLiteral("00"));
+            field->selectAll();
+            QTest::keyClicks(field, QStringLiteral("ff"));
+            QTest::keyClick(field, Qt::Key_Escape);  // taken back
+        });
+        QCOMPARE(window_->settings().fillByte, 0);
+        WithAlignmentWindow([](QComboBox&, gui::MergeAlignmentDialog& form) {
+            auto* field = form.findChild<QLineEdit*>(QStringLiteral("fillField"));
+            field->selectAll();
+            QTest::keyClicks(field, QStringLiteral("ff"));
+            QCOMPARE(field->text(), QStringLiteral("FF"));
+            SaveScreenshot(form, QStringLiteral("alignment-window-fill"));
+            QTest::keyClick(field, Qt::Key_Return);
+        });
+        QCOMPARE(window_->settings().fillByte, 0xFF);
+        Merge();
+        QCOMPARE(dialogs_->Take(), QStringList{"Information: Merge operation done successfully."});
+        QCOMPARE(Read("out.bin"), kTarget + QByteArray(8, '\xFF') + kImage);  // 200 bytes, then 16-aligned
+    }
+
     void MergePicturesDiffer() {
         QSet<QByteArray> seen;
         for (int index = 0; index < 5; ++index) {
