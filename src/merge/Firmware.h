@@ -41,6 +41,9 @@ struct FirmwareFile {
     int addressBytes = 2;
     /// S-records: the file had a record count (S5/S6); the writer writes one.
     bool hasCount = false;
+    /// Intel HEX and S-records: the lines end with CR LF, as the file's first line does; the
+    /// writers end them so, and with LF otherwise.
+    bool crLf = false;
 
     bool operator==(const FirmwareFile&) const = default;
 };

@@ -1,0 +1,146 @@
+#include "merge/Firmware.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+
+#include "merge/FirmwareText.h"
+
+namespace lexicorn {
+
+FirmwareFormat DetectFirmwareFormat(std::string_view start) {
+    std::size_t at = 0;
+    while (at < start.size() &&
+           (start[at] == ' ' || start[at] == '\t' || start[at] == '\r' || start[at] == '\n'))
+        ++at;
+    if (at + 1 >= start.size()) return FirmwareFormat::kBinary;
+    const char first = start[at];
+    const auto second = static_cast<unsigned char>(start[at + 1]);
+    if (first == ':' && firmware::kHexValue[second] != 0xFF) return FirmwareFormat::kIntelHex;
+    if (first == 'S' && second >= '0' && second <= '9') return FirmwareFormat::kSRecord;
+    return FirmwareFormat::kBinary;
+}
+
+namespace firmware {
+
+void ThrowAt(const std::string& fileName, std::size_t line, const std::string& what) {
+    throw FirmwareError(fmt::format("{}: line {}: {}", fileName, line, what));
+}
+
+bool LineWalker::Next(std::string_view& line) {
+    if (position_ >= text_.size()) return false;
+    const char* begin = text_.data() + position_;
+    const auto* end = static_cast<const char*>(std::memchr(begin, '\n', text_.size() - position_));
+    const std::size_t length = end ? static_cast<std::size_t>(end - begin) : text_.size() - position_;
+    position_ += length + 1;
+    ++number_;
+    std::size_t first = 0;
+    std::size_t last = length;
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    while (first < last && blank(begin[first])) ++first;
+    while (last > first && blank(begin[last - 1])) --last;
+    indent_ = first;
+    line = std::string_view(begin + first, last - first);
+    return true;
+}
+
+bool LineWalker::EndsWithCrLf(std::string_view text) {
+    const std::size_t newline = text.find('\n');
+    return newline != std::string_view::npos && newline > 0 && text[newline - 1] == '\r';
+}
+
+std::string HexByte(std::uint8_t value) {
+    return std::string{kHexPairs[2 * value], kHexPairs[2 * value + 1]};
+}
+
+std::string ShownCharacter(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 0x20 && byte < 0x7F ? fmt::format("'{}'", c) : fmt::format("the byte 0x{:02X}", byte);
+}
+
+void DecodeHex(std::string_view digits, std::size_t firstColumn, const std::string& fileName,
+               std::size_t line, std::vector<std::uint8_t>& bytes) {
+    const auto* in = reinterpret_cast<const unsigned char*>(digits.data());
+    const std::size_t pairs = digits.size() / 2;
+    bytes.resize(pairs);
+    std::uint8_t* out = bytes.data();
+    unsigned invalid = 0;
+    for (std::size_t i = 0; i < pairs; ++i) {
+        const std::uint8_t high = kHexValue[in[2 * i]];
+        const std::uint8_t low = kHexValue[in[2 * i + 1]];
+        invalid |= high | low;
+        out[i] = static_cast<std::uint8_t>(high << 4 | low);
+    }
+    if (digits.size() % 2) invalid |= kHexValue[in[digits.size() - 1]];
+    // Only an invalid character sets the high bit; the loop stays free of branches for the good case.
+    if (invalid & 0x80) {
+        for (std::size_t i = 0; i < digits.size(); ++i) {
+            if (kHexValue[in[i]] != 0xFF) continue;
+            ThrowAt(fileName, line,
+                    fmt::format("{} is not a hexadecimal digit (column {})", ShownCharacter(digits[i]),
+                                firstColumn + i));
+        }
+    }
+    if (digits.size() % 2)
+        ThrowAt(fileName, line, fmt::format("an odd number of hexadecimal digits ({})", digits.size()));
+}
+
+void SegmentBuilder::Add(std::uint64_t address, const std::uint8_t* data, std::size_t length,
+                         std::size_t line) {
+    if (length == 0) return;
+    if (address + length > std::uint64_t{1} << 32)
+        ThrowAt(fileName_, line,
+                fmt::format("{} bytes at 0x{:X} pass the end of the 4 GiB address space", length, address));
+    pieces_.push_back(
+        Piece{static_cast<std::uint32_t>(address), static_cast<std::uint32_t>(length), data_.size(), line});
+    data_.insert(data_.end(), data, data + length);
+}
+
+std::vector<Segment> SegmentBuilder::Finish() {
+    const auto end = [](const Piece& piece) { return std::uint64_t{piece.address} + piece.length; };
+    bool ordered = true;
+    for (std::size_t i = 1; i < pieces_.size() && ordered; ++i)
+        ordered = pieces_[i].address >= end(pieces_[i - 1]);
+    if (!ordered) {
+        // Stable, so that records at one address stay in the order of their lines.
+        std::stable_sort(pieces_.begin(), pieces_.end(),
+                         [](const Piece& a, const Piece& b) { return a.address < b.address; });
+        // The piece reaching furthest so far; a piece that starts before its end overlaps it. Of
+        // all overlaps found, the one whose later line comes first in the file is reported.
+        std::optional<std::pair<std::size_t, std::string>> first;
+        std::uint64_t reach = 0;
+        std::size_t reachLine = 0;
+        for (const Piece& piece : pieces_) {
+            if (piece.address < reach) {
+                const std::size_t later = std::max(piece.line, reachLine);
+                if (!first || later < first->first)
+                    first.emplace(later, fmt::format("data at 0x{:X} overlaps the data of line {}",
+                                                     piece.address, std::min(piece.line, reachLine)));
+            }
+            if (end(piece) > reach) {
+                reach = end(piece);
+                reachLine = piece.line;
+            }
+        }
+        if (first) ThrowAt(fileName_, first->first, first->second);
+    }
+    std::vector<Segment> segments;
+    for (std::size_t i = 0; i < pieces_.size();) {
+        std::size_t j = i + 1;
+        std::size_t size = pieces_[i].length;
+        while (j < pieces_.size() && pieces_[j].address == end(pieces_[j - 1])) size += pieces_[j++].length;
+        Segment& segment = segments.emplace_back();
+        segment.address = pieces_[i].address;
+        segment.bytes.reserve(size);
+        for (; i < j; ++i) {
+            const std::uint8_t* from = data_.data() + pieces_[i].offset;
+            segment.bytes.insert(segment.bytes.end(), from, from + pieces_[i].length);
+        }
+    }
+    return segments;
+}
+
+}  // namespace firmware
+}  // namespace lexicorn

@@ -1,0 +1,186 @@
+#include "merge/IntelHex.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+
+#include "merge/FirmwareText.h"
+
+namespace lexicorn {
+namespace {
+
+using firmware::HexByte;
+using firmware::ThrowAt;
+
+enum RecordType : std::uint8_t {
+    kData = 0,
+    kEndOfFile = 1,
+    kExtendedSegmentAddress = 2,
+    kStartSegmentAddress = 3,
+    kExtendedLinearAddress = 4,
+    kStartLinearAddress = 5,
+};
+
+// The data bytes each record type other than data must have.
+constexpr std::size_t kFixedLength[] = {0, 0, 2, 4, 2, 4};
+
+// ':', count, two address bytes, type, checksum: the digits around a record's data.
+constexpr std::size_t kRecordOverhead = 1 + 2 * 5;
+
+// Stores the record, line end included, at `out` and returns the place after it.
+char* PutRecord(char* out, std::uint8_t type, std::uint16_t offset, const std::uint8_t* data,
+                std::size_t length, std::string_view lineEnd) {
+    using firmware::PutHexByte;
+    const auto count = static_cast<std::uint8_t>(length);
+    const auto high = static_cast<std::uint8_t>(offset >> 8);
+    const auto low = static_cast<std::uint8_t>(offset);
+    unsigned sum = count + high + low + type;
+    *out++ = ':';
+    out = PutHexByte(out, count);
+    out = PutHexByte(out, high);
+    out = PutHexByte(out, low);
+    out = PutHexByte(out, type);
+    for (std::size_t i = 0; i < length; ++i) {
+        sum += data[i];
+        out = PutHexByte(out, data[i]);
+    }
+    out = PutHexByte(out, static_cast<std::uint8_t>(0x100 - (sum & 0xFF)));
+    for (char c : lineEnd) *out++ = c;
+    return out;
+}
+
+std::uint16_t Word(const std::uint8_t* at) { return static_cast<std::uint16_t>(at[0] << 8 | at[1]); }
+
+}  // namespace
+
+FirmwareFile ReadIntelHex(std::string_view text, const std::string& fileName) {
+    FirmwareFile file;
+    file.format = FirmwareFormat::kIntelHex;
+    file.crLf = firmware::LineWalker::EndsWithCrLf(text);
+    firmware::SegmentBuilder builder(fileName);
+    firmware::LineWalker lines(text);
+    std::vector<std::uint8_t> record;
+    record.reserve(kRecordOverhead + 2 * 255);
+    std::uint32_t base = 0;
+    // After a type 02 record the offset wraps inside the 64 KiB segment; after type 04 (and
+    // without either) a record runs on linearly, as other tools read it too.
+    bool segmentAddressing = false;
+    std::size_t longest = 0;
+    bool ended = false;
+    std::string_view line;
+    while (!ended && lines.Next(line)) {
+        if (line.empty()) continue;
+        const std::size_t number = lines.Number();
+        if (line[0] != ':') ThrowAt(fileName, number, "the line does not start with ':'");
+        firmware::DecodeHex(line.substr(1), lines.Indent() + 2, fileName, number, record);
+        if (record.size() < 5)
+            ThrowAt(fileName, number,
+                    fmt::format("the record has {} bytes, the shortest record has 5", record.size()));
+        const std::size_t length = record[0];
+        if (record.size() != length + 5)
+            ThrowAt(fileName, number,
+                    fmt::format("the byte count is {} ({} data bytes), the record has {} data bytes",
+                                HexByte(record[0]), length, record.size() - 5));
+        unsigned sum = 0;
+        for (std::size_t i = 0; i + 1 < record.size(); ++i) sum += record[i];
+        const auto needed = static_cast<std::uint8_t>(0x100 - (sum & 0xFF));
+        if (record.back() != needed)
+            ThrowAt(fileName, number,
+                    fmt::format("the checksum is {}, the record needs {}", HexByte(record.back()),
+                                HexByte(needed)));
+        const std::uint16_t offset = Word(&record[1]);
+        const std::uint8_t type = record[3];
+        const std::uint8_t* data = &record[4];
+        if (type > kStartLinearAddress)
+            ThrowAt(fileName, number, fmt::format("unknown record type {}", HexByte(type)));
+        if (type != kData && length != kFixedLength[type])
+            ThrowAt(fileName, number,
+                    fmt::format("a record of type {} has {} data bytes, this one has {}", HexByte(type),
+                                kFixedLength[type], length));
+        switch (type) {
+            case kData:
+                longest = std::max(longest, length);
+                if (segmentAddressing && offset + length > 0x10000) {
+                    const std::size_t first = 0x10000 - offset;
+                    builder.Add(std::uint64_t{base} + offset, data, first, number);
+                    builder.Add(base, data + first, length - first, number);
+                } else {
+                    builder.Add(std::uint64_t{base} + offset, data, length, number);
+                }
+                break;
+            case kEndOfFile:
+                ended = true;
+                break;
+            case kExtendedSegmentAddress:
+                base = std::uint32_t{Word(data)} << 4;
+                segmentAddressing = true;
+                break;
+            case kStartSegmentAddress:
+                file.startAddress = std::uint32_t{Word(data)} << 16 | Word(data + 2);
+                file.segmentStart = true;
+                break;
+            case kExtendedLinearAddress:
+                base = std::uint32_t{Word(data)} << 16;
+                segmentAddressing = false;
+                break;
+            case kStartLinearAddress:
+                file.startAddress = std::uint32_t{Word(data)} << 16 | Word(data + 2);
+                file.segmentStart = false;
+                break;
+        }
+    }
+    if (!ended)
+        ThrowAt(fileName, std::max<std::size_t>(lines.Number(), 1), "no end-of-file record (type 01)");
+    file.segments = builder.Finish();
+    file.recordLength = longest ? longest : 16;
+    return file;
+}
+
+std::string WriteIntelHex(const FirmwareFile& file) {
+    const std::size_t recordLength =
+        std::clamp<std::size_t>(file.recordLength ? file.recordLength : 16, 1, 255);
+    const std::string_view lineEnd = file.crLf ? "\r\n" : "\n";
+    std::size_t total = 0;
+    for (const Segment& segment : file.segments) total += segment.bytes.size();
+    // Records cut short at segment ends and 64 KiB boundaries, each of those perhaps after a type
+    // 04 record: a bound rather than a count, so that the text is never moved while it grows.
+    const std::size_t cuts = 2 * file.segments.size() + 2 * (total >> 16) + 4;
+    const std::size_t recordSize = kRecordOverhead + lineEnd.size();
+    std::string out;
+    out.reserve(2 * total + (total / recordLength + cuts) * recordSize + cuts * (recordSize + 4));
+
+    char line[kRecordOverhead + 2 * 255 + 2];
+    std::uint32_t upper = 0;
+    for (const Segment& segment : file.segments) {
+        const std::uint8_t* data = segment.bytes.data();
+        std::size_t left = segment.bytes.size();
+        std::uint64_t address = segment.address;
+        while (left) {
+            if (address >> 16 != upper) {
+                upper = static_cast<std::uint32_t>(address >> 16);
+                const std::uint8_t value[] = {static_cast<std::uint8_t>(upper >> 8),
+                                              static_cast<std::uint8_t>(upper)};
+                out.append(line, PutRecord(line, kExtendedLinearAddress, 0, value, 2, lineEnd));
+            }
+            const std::size_t room = 0x10000 - (address & 0xFFFF);
+            const std::size_t length = std::min({recordLength, left, room});
+            out.append(line,
+                       PutRecord(line, kData, static_cast<std::uint16_t>(address), data, length, lineEnd));
+            data += length;
+            left -= length;
+            address += length;
+        }
+    }
+    if (file.startAddress) {
+        const std::uint32_t start = *file.startAddress;
+        const std::uint8_t value[] = {
+            static_cast<std::uint8_t>(start >> 24), static_cast<std::uint8_t>(start >> 16),
+            static_cast<std::uint8_t>(start >> 8), static_cast<std::uint8_t>(start)};
+        out.append(line, PutRecord(line, file.segmentStart ? kStartSegmentAddress : kStartLinearAddress, 0,
+                                   value, 4, lineEnd));
+    }
+    out.append(line, PutRecord(line, kEndOfFile, 0, nullptr, 0, lineEnd));
+    return out;
+}
+
+}  // namespace lexicorn
