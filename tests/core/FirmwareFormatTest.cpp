@@ -259,6 +259,14 @@ TEST(FirmwareFormat, DamagedFilesAreRefusedWithTheirLine) {
          "line 3: data at 0x8000010 overlaps the data of line 2"},
         {kHex, Lines({ext, data0, data1, data0, eof}),
          "line 4: data at 0x8000000 overlaps the data of line 2"},
+        // Line 3 holds both line 2 and line 4; its overlap with line 2 comes first.
+        {kHex,
+         Lines({ext, ":10003000303132333435363738393A3B3C3D3E3F48",
+                ":40000000000102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F2021222324252627282"
+                "92A2B2"
+                "C2D2E2F303132333435363738393A3B3C3D3E3FE0",
+                data1, eof}),
+         "line 3: data at 0x8000030 overlaps the data of line 2"},
         {kHex, Lines({ext, ":10000000000102030405060708090A0B0C0D0E78", eof}),
          "line 2: the byte count is 10 (16 data bytes), the record has 15 data bytes"},
         {kHex, Lines({ext, ":10000000000102030405060708090A0B0C0D0G0F78", eof}),
@@ -396,13 +404,16 @@ TEST(FirmwareFormat, WritesExactlyTheseRecords) {
         },
         Lines({"S0050000686929", "S10BFFF80001020304050607E1", "S5030001FB", "S9030000FC"}));
     add(
-        "S19 widened to S28 by its data and start", kSrec, {{0xFFF8, Counting(0, 12)}},
+        "S19 widened to S28 by its last byte", kSrec, {{0xFFF8, Counting(0, 12)}},
         [](FirmwareFile& file) {
             file.recordLength = 8;
-            file.startAddress = 0x123456;
             file.hasCount = true;
         },
-        Lines({"S20C00FFF80001020304050607E0", "S20801000008090A0BD0", "S5030002FA", "S8041234565F"}));
+        Lines({"S20C00FFF80001020304050607E0", "S20801000008090A0BD0", "S5030002FA", "S804000000FB"}));
+    add(
+        "S19 widened to S28 by its start", kSrec, {{0x1000, Counting(0, 4)}},
+        [](FirmwareFile& file) { file.startAddress = 0x123456; },
+        Lines({"S20800100000010203E1", "S8041234565F"}));
     for (const auto& [name, file, text] : cases) {
         SCOPED_TRACE(name);
         EXPECT_EQ(Write(file), text);
