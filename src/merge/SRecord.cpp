@@ -118,7 +118,8 @@ FirmwareFile ReadSRecord(std::string_view text, const std::string& fileName) {
         }
     }
     // A file may end without a termination record: srec_cat writes none when it has no start
-    // address. A cut-off last line is still caught by its count and checksum.
+    // address. A file cut off inside a record is still caught by that record's count and checksum;
+    // one cut off between records is not.
     file.segments = builder.Finish();
     file.recordLength = longest ? longest : 16;
     // A file without data says its width by its termination record alone.

@@ -108,8 +108,12 @@ TEST(FirmwareFormat, IsKnownByTheStartOfTheText) {
     for (const auto& c : cases) EXPECT_EQ(DetectFirmwareFormat(c.start), c.format) << c.start;
 }
 
+std::string FixtureFile(const std::string& name) {
+    return test::ReadFile(fs::path(LEXICORN_FIXTURES_DIR) / "firmware" / name);
+}
+
 // Files as other tools write them, each with what it holds.
-struct Fixture {
+struct FirmwareFixture {
     const char* name;
     FirmwareFormat format;
     std::string text;
@@ -117,19 +121,14 @@ struct Fixture {
     bool srecCatReadsIt = true;
 };
 
-std::vector<Fixture> Fixtures() {
-    std::vector<Fixture> fixtures;
+std::vector<FirmwareFixture> Fixtures() {
+    std::vector<FirmwareFixture> fixtures;
     {
         FirmwareFile file;
         file.format = kHex;
         file.segments = {{0x08000000, Counting(0, 40)}, {0x08010000, Bytes{0xDE, 0xAD, 0xBE, 0xEF}}};
         file.startAddress = 0x08000131;
-        fixtures.push_back(
-            {"linear addresses and a linear start", kHex,
-             Lines({":020000040800F2", ":10000000000102030405060708090A0B0C0D0E0F78",
-                    ":10001000101112131415161718191A1B1C1D1E1F68", ":080020002021222324252627BC",
-                    ":020000040801F1", ":04000000DEADBEEFC4", ":0400000508000131BD", ":00000001FF"}),
-             file});
+        fixtures.push_back({"linear addresses and a linear start", kHex, FixtureFile("linear.hex"), file});
     }
     {
         // The record at FFF8 of segment 1000 wraps inside its segment: its second half lands at 10000.
@@ -139,11 +138,7 @@ std::vector<Fixture> Fixtures() {
             {0x100, Counting(0x60, 0x70)}, {0x10000, Counting(0x48, 0x50)}, {0x1FFF8, Counting(0x40, 0x48)}};
         file.startAddress = 0x12345678;
         file.segmentStart = true;
-        fixtures.push_back(
-            {"segment addresses and a segment start", kHex,
-             Lines({":020000021000EC", ":10FFF800404142434445464748494A4B4C4D4E4F81", ":020000020000FC",
-                    ":10010000606162636465666768696A6B6C6D6E6F77", ":0400000312345678E5", ":00000001FF"}),
-             file});
+        fixtures.push_back({"segment addresses and a segment start", kHex, FixtureFile("segment.hex"), file});
     }
     {
         // Lower-case digits, CR LF, blank lines, spaces around records, text after the end.
@@ -170,12 +165,7 @@ std::vector<Fixture> Fixtures() {
         file.segments = {{0x08000000, Counting(0, 28)}, {0x08001000, Bytes(8, 0xA5)}};
         file.startAddress = 0x08000131;
         file.addressBytes = 4;
-        fixtures.push_back(
-            {"S37 with a header", kSrec,
-             Lines({"S00C000068656C6C6F2E733337D4", "S31508000000000102030405060708090A0B0C0D0E0F6A",
-                    "S31108000010101112131415161718191A1BD4", "S30D08001000A5A5A5A5A5A5A5A5B2",
-                    "S70508000131C0"}),
-             file});
+        fixtures.push_back({"S37 with a header", kSrec, FixtureFile("header.s37"), file});
     }
     {
         FirmwareFile file;
@@ -184,12 +174,7 @@ std::vector<Fixture> Fixtures() {
         file.recordLength = 32;
         file.startAddress = 0x1000;
         file.hasCount = true;
-        fixtures.push_back(
-            {"S19 with a count", kSrec,
-             Lines({"S1231000000102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1FDC",
-                    "S1131020202122232425262728292A2B2C2D2E2F44", "S105200055AADB", "S5030003F9",
-                    "S9031000EC"}),
-             file});
+        fixtures.push_back({"S19 with a count", kSrec, FixtureFile("count.s19"), file});
     }
     {
         FirmwareFile file;
@@ -219,7 +204,7 @@ std::vector<Fixture> Fixtures() {
 }
 
 TEST(FirmwareFormat, ReadsFilesAsOtherToolsWriteThem) {
-    for (const Fixture& fixture : Fixtures()) {
+    for (const FirmwareFixture& fixture : Fixtures()) {
         SCOPED_TRACE(fixture.name);
         EXPECT_EQ(DetectFirmwareFormat(fixture.text), fixture.format);
         const FirmwareFile file = Read(fixture.format, fixture.text);
@@ -236,7 +221,7 @@ TEST(FirmwareFormat, ReadsFilesAsOtherToolsWriteThem) {
 TEST(FirmwareFormat, FixturesReadAsSrecCatReadsThem) {
     if (std::system("command -v srec_cat > /dev/null 2>&1") != 0) GTEST_SKIP() << "srec_cat is not installed";
     test::TempDir dir;
-    for (const Fixture& fixture : Fixtures()) {
+    for (const FirmwareFixture& fixture : Fixtures()) {
         SCOPED_TRACE(fixture.name);
         if (fixture.expected.segments.empty() || !fixture.srecCatReadsIt) continue;
         const std::uint32_t low = fixture.expected.segments.front().address;
@@ -274,6 +259,14 @@ TEST(FirmwareFormat, DamagedFilesAreRefusedWithTheirLine) {
          "line 3: data at 0x8000010 overlaps the data of line 2"},
         {kHex, Lines({ext, data0, data1, data0, eof}),
          "line 4: data at 0x8000000 overlaps the data of line 2"},
+        // Line 3 holds both line 2 and line 4; its overlap with line 2 comes first.
+        {kHex,
+         Lines({ext, ":10003000303132333435363738393A3B3C3D3E3F48",
+                ":40000000000102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F2021222324252627282"
+                "92A2B2"
+                "C2D2E2F303132333435363738393A3B3C3D3E3FE0",
+                data1, eof}),
+         "line 3: data at 0x8000030 overlaps the data of line 2"},
         {kHex, Lines({ext, ":10000000000102030405060708090A0B0C0D0E78", eof}),
          "line 2: the byte count is 10 (16 data bytes), the record has 15 data bytes"},
         {kHex, Lines({ext, ":10000000000102030405060708090A0B0C0D0G0F78", eof}),
@@ -328,7 +321,7 @@ TEST(FirmwareFormat, DamagedFilesAreRefusedWithTheirLine) {
 // Damage anywhere in a file is refused with a FirmwareError that names the file and a line, or
 // read; never anything else.
 TEST(FirmwareFormat, AnyDamageIsReadOrRefusedCleanly) {
-    for (const Fixture& fixture : Fixtures()) {
+    for (const FirmwareFixture& fixture : Fixtures()) {
         SCOPED_TRACE(fixture.name);
         const std::string& text = fixture.text;
         const auto check = [&](const std::string& damaged) {
@@ -344,6 +337,22 @@ TEST(FirmwareFormat, AnyDamageIsReadOrRefusedCleanly) {
                 std::string damaged = text;
                 damaged[at] = c;
                 check(damaged);
+            }
+        }
+    }
+}
+
+// Inputs on which the firmware fuzzer once found a fault: each must now be read or refused cleanly.
+TEST(FirmwareFormat, FuzzRegressionsAreReadOrRefused) {
+    const fs::path folder = fs::path(LEXICORN_FUZZ_REGRESSIONS_DIR) / "Firmware";
+    if (!fs::exists(folder)) GTEST_SKIP() << "no firmware fuzz regressions";
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        SCOPED_TRACE(entry.path().string());
+        const std::string text = test::ReadFile(entry.path());
+        for (FirmwareFormat format : {kHex, kSrec}) {
+            try {
+                Read(format, text);
+            } catch (const FirmwareError&) {
             }
         }
     }
@@ -395,13 +404,16 @@ TEST(FirmwareFormat, WritesExactlyTheseRecords) {
         },
         Lines({"S0050000686929", "S10BFFF80001020304050607E1", "S5030001FB", "S9030000FC"}));
     add(
-        "S19 widened to S28 by its data and start", kSrec, {{0xFFF8, Counting(0, 12)}},
+        "S19 widened to S28 by its last byte", kSrec, {{0xFFF8, Counting(0, 12)}},
         [](FirmwareFile& file) {
             file.recordLength = 8;
-            file.startAddress = 0x123456;
             file.hasCount = true;
         },
-        Lines({"S20C00FFF80001020304050607E0", "S20801000008090A0BD0", "S5030002FA", "S8041234565F"}));
+        Lines({"S20C00FFF80001020304050607E0", "S20801000008090A0BD0", "S5030002FA", "S804000000FB"}));
+    add(
+        "S19 widened to S28 by its start", kSrec, {{0x1000, Counting(0, 4)}},
+        [](FirmwareFile& file) { file.startAddress = 0x123456; },
+        Lines({"S20800100000010203E1", "S8041234565F"}));
     for (const auto& [name, file, text] : cases) {
         SCOPED_TRACE(name);
         EXPECT_EQ(Write(file), text);
