@@ -57,6 +57,8 @@ inline constexpr ResultCode kOutOfRange = 0x2000C016;
 inline constexpr ResultCode kPlacementNotInMode = 0x2000D023;
 /// An explicit address at which the image would end beyond 4 GiB.
 inline constexpr ResultCode kAddressOverflow = 0x2000D024;
+/// Placed before a target's lowest address, the image would start below address 0.
+inline constexpr ResultCode kBelowAddressZero = 0x2000D025;
 /// The chosen file does not begin with the Lexicorn signature.
 inline constexpr ResultCode kNotALexicorn = 0x2810A000;
 /// The image file cannot be opened for the merge.
@@ -67,6 +69,8 @@ inline constexpr ResultCode kCannotOpenTarget = 0x20201002;
 inline constexpr ResultCode kCannotCreateOutput = 0x20201003;
 /// The output file is the image file or the target file.
 inline constexpr ResultCode kOutputIsInput = 0x20201004;
+/// The target reads as Intel HEX or S-records but has a damaged record.
+inline constexpr ResultCode kDamagedTarget = 0x20201005;
 
 /// The code as eight upper-case hexadecimal digits, as every message shows it.
 std::string HexCode(ResultCode code);

@@ -17,6 +17,7 @@ struct MergeArguments {
     std::string place = "end";
     std::optional<std::uint8_t> align;
     std::optional<std::string> fill;
+    std::optional<FirmwareFormat> outputFormat;
     std::string project;
     bool yes = false;
 };
@@ -66,11 +67,14 @@ std::uint8_t ParseFillByte(const std::string& text) {
 class MergeCommand final : public Subcommand {
   public:
     explicit MergeCommand(CLI::App& app)
-        : Subcommand(app.add_subcommand("merge", "Place a Lexicorn image into a target software file")) {
+        : Subcommand(app.add_subcommand("merge",
+                                        "Place a Lexicorn image into a target software file: binary, Intel "
+                                        "HEX or S-records")) {
         MergeArguments& a = args_;
         CLI::App& command = Command();
         command.add_option("IMAGE", a.image, "The Lexicorn image (Lexicorn.bin)")->required();
-        command.add_option("TARGET", a.target, "The target software file")->required();
+        command.add_option("TARGET", a.target, "The target software file: binary, Intel HEX or S-records")
+            ->required();
         command.add_option("OUTPUT", a.output, "The file to write")->required();
         TakeWords(
             command.add_option("--mode", a.mode, "append (before or after the target, default) or overwrite"),
@@ -86,6 +90,11 @@ class MergeCommand final : public Subcommand {
                         "The byte written into gaps, decimal or 0x hexadecimal: 0xFF as erased flash holds "
                         "(default: the project's, else 0)")
             ->type_name("BYTE");
+        TakeWords(command.add_option("--output-format", a.outputFormat,
+                                     "bin, ihex (Intel HEX) or srec (S-records); default: the target's"),
+                  Words<FirmwareFormat>{{"bin", FirmwareFormat::kBinary},
+                                        {"ihex", FirmwareFormat::kIntelHex},
+                                        {"srec", FirmwareFormat::kSRecord}});
         command.add_option("-p,--project", a.project, "Project file (.lxn) whose alignment and fill to use")
             ->type_name("PROJECT.lxn");
         command.add_flag("-y,--yes", a.yes,
@@ -119,6 +128,7 @@ class MergeCommand final : public Subcommand {
         if (ResultCode result = merger.ChooseTarget(args.target))
             throw std::runtime_error(FileProblem(args.target, result));
         merger.SetOutputFile(args.output);
+        merger.SetOutputFormat(args.outputFormat);
 
         CliMergeHost host(console, args.yes);
         const MergeOutcome outcome = RunMergeCommand(host, merger, settings, request);

@@ -123,11 +123,12 @@ MainWindow::MainWindow(Dialogs& dialogs, const WizardStartup& startup)
     pages_->setDocumentMode(true);
     pages_->addTab(createBuildPage(), style()->standardIcon(QStyle::SP_FileDialogDetailedView),
                    QStringLiteral("LXN Engine"));
-    mergePage_ = new MergePage(
-        dialogs_, merger_, settings_,
-        {[this](const QString& title, bool forWriting) { return chooseMergeFile(title, forWriting); },
-         [this] { alignmentDialog_->edit(settings_); }},
-        pages_);
+    mergePage_ = new MergePage(dialogs_, merger_, settings_,
+                               {[this](const QString& title, const QString& filter, bool forWriting) {
+                                    return chooseMergeFile(title, filter, forWriting);
+                                },
+                                [this] { alignmentDialog_->edit(settings_); }},
+                               pages_);
     pages_->addTab(mergePage_, style()->standardIcon(QStyle::SP_DriveHDIcon), QStringLiteral("Merger"));
     pages_->addTab(createAboutPage(), style()->standardIcon(QStyle::SP_MessageBoxInformation),
                    QStringLiteral("About"));
@@ -437,8 +438,9 @@ void MainWindow::pageChanged(int page) {
     if (page == pages_->indexOf(mergePage_) && !projectLoaded_) mergePage_->resetChoices();
 }
 
-std::optional<QString> MainWindow::chooseMergeFile(const QString& title, bool forWriting) {
-    const FileChoice choice{title, QStringLiteral("All Files (*)"), {}, currentFolder_};
+std::optional<QString> MainWindow::chooseMergeFile(const QString& title, const QString& filter,
+                                                   bool forWriting) {
+    const FileChoice choice{title, filter, {}, currentFolder_};
     const std::optional<QString> path =
         forWriting ? dialogs_.SaveFile(this, choice) : dialogs_.OpenFile(this, choice);
     if (path) chosen(*path);

@@ -119,7 +119,7 @@ class MainWindow : public QMainWindow, private BuildHost {
     void stopWatchingTableReading();
     void openLink(const QUrl& url);
     void pageChanged(int page);
-    std::optional<QString> chooseMergeFile(const QString& title, bool forWriting);
+    std::optional<QString> chooseMergeFile(const QString& title, const QString& filter, bool forWriting);
     /// Runs an event handler; what it throws goes to the general error report.
     void guarded(const std::function<void()>& handler);
     /// A slot that runs `method` guarded.

@@ -150,6 +150,9 @@ MergePage::MergePage(Dialogs& dialogs, LXNMerger& merger, ProjectSettings& setti
     info->addWidget(new QLabel(QStringLiteral("Lexicorn Position:"), infoBox), 2, 0);
     info->addWidget(new QLabel(QStringLiteral("0x"), infoBox), 2, 1);
     info->addWidget(oldImagePosition_, 2, 2);
+    targetSpan_ = new QLabel(infoBox);
+    targetSpan_->setObjectName(QStringLiteral("targetSpan"));
+    info->addWidget(targetSpan_, 3, 0, 1, 3);
     info->setColumnStretch(2, 1);
 
     auto* optionsBox = new QGroupBox(QStringLiteral("Merge Options"), this);
@@ -242,7 +245,8 @@ void MergePage::showProjectChoices() {
 }
 
 void MergePage::chooseImage() {
-    const std::optional<QString> path = hooks_.chooseFile(QStringLiteral("Select Lexicorn File"), false);
+    const std::optional<QString> path =
+        hooks_.chooseFile(QStringLiteral("Select Lexicorn File"), QStringLiteral("All Files (*)"), false);
     if (!path) return;
     if (merger_.CheckLexicornFile(path->toStdString()) != kSuccess) {
         dialogs_.Error(this, QString::fromStdString(merge_messages::InvalidImage(merger_.ImageProblem())));
@@ -252,10 +256,15 @@ void MergePage::chooseImage() {
 }
 
 void MergePage::chooseTarget() {
-    const std::optional<QString> path = hooks_.chooseFile(QStringLiteral("Select Target File"), false);
+    const std::optional<QString> path = hooks_.chooseFile(
+        QStringLiteral("Select Target File"), QString::fromLatin1(merge_messages::kTargetFilter), false);
     if (!path) return;
     targetFile_->setText(*path);
-    if (merger_.ScanTarget(path->toStdString()) == kSuccess) showTargetInfo();
+    const ResultCode scanned = merger_.ScanTarget(path->toStdString());
+    if (scanned == kSuccess)
+        showTargetInfo();
+    else if (scanned == kDamagedTarget)
+        dialogs_.Error(this, QString::fromStdString(merger_.TargetProblem()));
 }
 
 void MergePage::showTargetInfo() {
@@ -263,14 +272,17 @@ void MergePage::showTargetInfo() {
     targetInfo_->setText(QString::fromStdString(info.text));
     oldImageSize_->setText(QString::fromStdString(info.size));
     oldImagePosition_->setText(QString::fromStdString(info.position));
+    targetSpan_->setText(QString::fromStdString(info.span));
 }
 
 void MergePage::chooseOutput() {
-    const std::optional<QString> path = hooks_.chooseFile(QStringLiteral("Select Output File"), true);
+    const std::optional<QString> path = hooks_.chooseFile(
+        QStringLiteral("Select Output File"), QString::fromLatin1(merge_messages::kOutputFilter), true);
     if (!path) return;
     outputFile_->setText(*path);
     if (merger_.SetOutputFile(path->toStdString()) != kSuccess)
         dialogs_.Error(this, QString::fromLatin1(merge_messages::kCannotSetOutput));
+    merger_.SetOutputFormat(OutputFormatOfName(path->toStdString()));
 }
 
 void MergePage::modeChosen() {

@@ -25,8 +25,9 @@ class MergePage : public QWidget, private MergeHost {
     Q_OBJECT
   public:
     struct Hooks {
-        /// Asks the user for a file; the main window remembers its folder.
-        std::function<std::optional<QString>(const QString& title, bool forWriting)> chooseFile;
+        /// Asks the user for a file of the kinds `filter` lists; the main window remembers its folder.
+        std::function<std::optional<QString>(const QString& title, const QString& filter, bool forWriting)>
+            chooseFile;
         /// Opens the alignment window.
         std::function<void()> showAlignmentWindow;
     };
@@ -75,6 +76,7 @@ class MergePage : public QWidget, private MergeHost {
     QLabel* targetInfo_;
     QLabel* oldImageSize_;
     QLabel* oldImagePosition_;
+    QLabel* targetSpan_;
     QComboBox* modeChoice_;
     QLabel* placementPicture_;
     QRadioButton* placeAtEnd_;

@@ -7,6 +7,8 @@
 
 #include "base/Error.h"
 #include "image/ImageLayout.h"
+#include "merge/IntelHex.h"
+#include "merge/SRecord.h"
 #include "platform/AtomicFile.h"
 
 namespace lexicorn {
@@ -95,6 +97,59 @@ ResultCode BinFileMerger::Layout(std::uint32_t targetSize, std::uint32_t sourceS
     return kSuccess;
 }
 
+ResultCode BinFileMerger::PlaceInSpan(AddressSpan span, std::uint32_t sourceSize,
+                                      std::uint32_t& address) const {
+    if (!PlacementAllowed(mergeMode_, mergePlacement_)) return kPlacementNotInMode;
+    const std::uint64_t a = mergeAlignment_ == 0 ? 1 : mergeAlignment_;
+    std::uint64_t at = 0;
+    if (mergeMode_ == MergeMode::kOverwrite) {
+        switch (mergePlacement_) {
+            case MergePlacement::kBeginning:
+                at = span.low;
+                break;
+            case MergePlacement::kAddress:
+                at = mergeAddress_;
+                break;
+            case MergePlacement::kEnd:
+                // Over the span's last bytes, rounded down; never before its start.
+                at = span.high - span.low > sourceSize ? std::max(span.low, (span.high - sourceSize) / a * a)
+                                                       : span.low;
+                break;
+            default:
+                return kPlacementNotInMode;
+        }
+        if (at + sourceSize > kMost32) return kAddressOverflow;
+    } else if (mergePlacement_ == MergePlacement::kBeginning) {
+        if (span.low < sourceSize) return kBelowAddressZero;
+        at = (span.low - sourceSize) / a * a;
+    } else {
+        at = (span.high + a - 1) / a * a;
+        if (at + sourceSize > kMost32) return kFileTooLarge;  // the image would reach 4 GiB
+    }
+    address = static_cast<std::uint32_t>(at);
+    return kSuccess;
+}
+
+ResultCode BinFileMerger::ReadOpenTarget() {
+    targetFirmware_.reset();
+    targetProblem_.clear();
+    std::string start(std::min<std::uint32_t>(targetSize_, 64), '\0');
+    if (ResultCode read = targetFile_.ReadAt(0, static_cast<std::uint32_t>(start.size()), start.data()))
+        return read;
+    const FirmwareFormat format = DetectFirmwareFormat(start);
+    if (format == FirmwareFormat::kBinary) return kSuccess;
+    std::string text(targetSize_, '\0');
+    if (ResultCode read = targetFile_.ReadAt(0, targetSize_, text.data())) return read;
+    try {
+        targetFirmware_ = format == FirmwareFormat::kIntelHex ? ReadIntelHex(text, targetFile_.FileName())
+                                                              : ReadSRecord(text, targetFile_.FileName());
+    } catch (const FirmwareError& error) {
+        targetProblem_ = error.what();
+        return kDamagedTarget;
+    }
+    return kSuccess;
+}
+
 ResultCode BinFileMerger::Merge() {
     failedFile_.clear();
     const ResultCode result = Assemble();
@@ -112,10 +167,13 @@ ResultCode BinFileMerger::Assemble() {
     // Names can hide an input (links, /proc/self/fd/N); what is compared is the opened files.
     const std::string& outputPath = outputFile_.FileName();
     if (sourceFile_.IsNamedBy(outputPath) || targetFile_.IsNamedBy(outputPath)) return kOutputIsInput;
+    if (ResultCode read = ReadOpenTarget()) return read;
     if (ResultCode checked = CheckInputs()) return checked;
 
+    if (targetFirmware_) return AssembleInMemory(nullptr);
     MergeLayout layout;
     if (ResultCode laidOut = Layout(targetSize_, sourceSize_, layout)) return laidOut;
+    if (outputFormat_ && *outputFormat_ != FirmwareFormat::kBinary) return AssembleInMemory(&layout);
 
     // A merge output is as large as the firmware and is made from inputs that stay untouched; like
     // cp, it leaves flushing to the system instead of waiting for the disk.
@@ -123,6 +181,49 @@ ResultCode BinFileMerger::Assemble() {
     try {
         if (!output.Failed()) WriteOutput(layout, output);
         output.Commit();
+    } catch (const Error& error) {
+        failedFile_ = error.what();
+        return kCannotCreateOutput;
+    }
+    return kSuccess;
+}
+
+ResultCode BinFileMerger::AssembleInMemory(const MergeLayout* layout) {
+    static const std::array<std::uint8_t, layout::kSignatureSize> kCleared{};
+    std::vector<std::uint8_t> image(sourceSize_);
+    if (ResultCode read = sourceFile_.ReadAt(0, sourceSize_, image.data())) return read;
+    FirmwareFile output;
+    std::uint32_t imageAddress = 0;
+    if (layout) {
+        // A binary target keeps its meaning: the merge as a binary, then written in another form.
+        std::vector<std::uint8_t> target(targetSize_);
+        if (ResultCode read = targetFile_.ReadAt(0, targetSize_, target.data())) return read;
+        if (layout->outputSize > 0)
+            output.segments.push_back({0, std::vector<std::uint8_t>(layout->outputSize, fillByte_)});
+        Paint(output, layout->targetOffset, target);
+        if (clearedSignature_) Paint(output, layout->targetOffset + *clearedSignature_, kCleared);
+        imageAddress = layout->imageOffset;
+    } else {
+        output = *targetFirmware_;
+        if (ResultCode placed = PlaceInSpan(SpanOf(output), sourceSize_, imageAddress)) return placed;
+        if (clearedSignature_) Paint(output, *clearedSignature_, kCleared);
+    }
+    Paint(output, imageAddress, image);
+
+    AtomicFile file(outputFile_.FileName(), AtomicFile::Flush::kLeaveToSystem);
+    try {
+        switch (outputFormat_.value_or(output.format)) {
+            case FirmwareFormat::kBinary:
+                file.Write(ToBinary(output, fillByte_));
+                break;
+            case FirmwareFormat::kIntelHex:
+                file.Write(WriteIntelHex(output));
+                break;
+            case FirmwareFormat::kSRecord:
+                file.Write(WriteSRecord(output));
+                break;
+        }
+        file.Commit();
     } catch (const Error& error) {
         failedFile_ = error.what();
         return kCannotCreateOutput;

@@ -5,7 +5,9 @@
 #include <string>
 
 #include "base/ResultCodes.h"
+#include "merge/AddressSpace.h"
 #include "merge/FileHandle.h"
+#include "merge/Firmware.h"
 #include "project/ProjectSettings.h"
 
 namespace lexicorn {
@@ -43,6 +45,8 @@ class BinFileMerger {
                              std::uint32_t address);
     /// The byte written into gaps: 0, or 0xFF as erased flash holds.
     void SetFillByte(std::uint8_t fill) { fillByte_ = fill; }
+    /// The form of the output; none for the target's own.
+    void SetOutputFormat(std::optional<FirmwareFormat> format) { outputFormat_ = format; }
     /// Writes the output: 0, kCannotOpenImage, kCannotOpenTarget, kOutputIsInput (the output is one
     /// of the opened inputs, whatever its name), kFileTooLarge, kPlacementNotInMode, kAddressOverflow,
     /// a code of CheckInputs, or kCannotCreateOutput when the output cannot be written whole.
@@ -50,17 +54,28 @@ class BinFileMerger {
 
     /// Where the target and the source go for the stored parameters and the given sizes.
     ResultCode Layout(std::uint32_t targetSize, std::uint32_t sourceSize, MergeLayout& layout) const;
+    /// Where the source goes in an address space whose data spans `span`: kSuccess,
+    /// kPlacementNotInMode, kBelowAddressZero, kAddressOverflow or kFileTooLarge.
+    ResultCode PlaceInSpan(AddressSpan span, std::uint32_t sourceSize, std::uint32_t& address) const;
 
     /// After a merge that failed on its output: the file and the system's reason; else empty.
     const std::string& FailedFile() const { return failedFile_; }
+    /// After kDamagedTarget: the file, the line and what is wrong with it; else empty.
+    const std::string& TargetProblem() const { return targetProblem_; }
+    /// The target as an address space, when it is Intel HEX or S-records; none for a binary.
+    const std::optional<FirmwareFile>& TargetFirmware() const { return targetFirmware_; }
 
     std::uint32_t MergeAddress() const { return mergeAddress_; }
 
   protected:
     /// Looks at both inputs, open for the merge, before anything is written; 0 lets the merge go on.
     virtual ResultCode CheckInputs() { return kSuccess; }
-    /// The 8 bytes at this target offset read as zero in the output (an old image's signature).
+    /// The 8 bytes at this target offset (address in an address space) read as zero in the output
+    /// (an old image's signature).
     void ClearInOutput(std::optional<std::uint32_t> targetOffset) { clearedSignature_ = targetOffset; }
+    /// Reads the open target as an address space when its content is Intel HEX or S-records: 0, or
+    /// kDamagedTarget with TargetProblem saying why.
+    ResultCode ReadOpenTarget();
 
     FileHandle sourceFile_;
     FileHandle targetFile_;
@@ -68,6 +83,8 @@ class BinFileMerger {
 
   private:
     ResultCode Assemble();
+    /// The output made in memory, for targets that are address spaces and outputs of another form.
+    ResultCode AssembleInMemory(const MergeLayout* layout);
     void CloseAll();
     std::uint32_t AlignDown(std::uint32_t n) const;
     void WriteOutput(const MergeLayout& layout, AtomicFile& output) const;
@@ -77,6 +94,9 @@ class BinFileMerger {
     std::uint32_t mergeAddress_ = 0;
     std::uint8_t mergeAlignment_ = 0;
     std::uint8_t fillByte_ = 0;
+    std::optional<FirmwareFormat> outputFormat_;
+    std::optional<FirmwareFile> targetFirmware_;
+    std::string targetProblem_;
     std::uint32_t sourceSize_ = 0;
     std::uint32_t targetSize_ = 0;
     std::optional<std::uint32_t> clearedSignature_;

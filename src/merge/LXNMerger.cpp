@@ -8,6 +8,7 @@
 #include "base/Bytes.h"
 #include "image/ImageLayout.h"
 #include "image/ImageReader.h"
+#include "merge/AddressSpace.h"
 #include "merge/SignatureFinder.h"
 
 namespace lexicorn {
@@ -53,7 +54,8 @@ ResultCode LXNMerger::ScanTarget(const std::string& path) {
     if (ResultCode chosen = ChooseTarget(path)) return chosen;
     ResultCode scanned = targetFile_.OpenForReading();
     if (scanned == kSuccess) {
-        scanned = ScanOpenTarget();
+        scanned = ReadOpenTarget();
+        if (scanned == kSuccess) scanned = ScanOpenTarget();
         targetFile_.CloseFile();
     }
     targetChosen_ = scanned == kSuccess;
@@ -63,6 +65,10 @@ ResultCode LXNMerger::ScanTarget(const std::string& path) {
 ResultCode LXNMerger::ScanOpenTarget() {
     targetHasLexicorn_ = false;
     oldLexicornSize_ = 0;
+    if (const auto& firmware = TargetFirmware()) {
+        const auto match = FindSignature(*firmware);
+        return match ? FoundOldImage(static_cast<std::uint32_t>(match->offset), match->order) : kSuccess;
+    }
     // The target is read in pieces that overlap by a signature's length less one byte: a signature
     // across two pieces is whole in the second, and memory stays small whatever the target's size.
     // Reads rather than a mapping: a target cut short meanwhile gives an error, not a SIGBUS. A
@@ -86,12 +92,19 @@ ResultCode LXNMerger::ScanOpenTarget() {
 }
 
 ResultCode LXNMerger::FoundOldImage(std::uint32_t position, ByteOrder order) {
-    if (std::uint64_t{position} + layout::kHeaderSize > targetFile_.Size()) return kOutOfRange;
-    std::array<std::uint8_t, 4> size{};
-    if (ResultCode read = targetFile_.ReadAt(position + layout::kImageSizeAt, 4, size.data())) return read;
+    // The whole header must stand there: the target may not end, nor a gap start, inside it.
+    std::array<std::uint8_t, layout::kHeaderSize> header{};
+    if (const auto& firmware = TargetFirmware()) {
+        const auto data = DataAt(*firmware, position, header.size());
+        if (!data) return kOutOfRange;
+        std::copy(data->begin(), data->end(), header.begin());
+    } else {
+        if (std::uint64_t{position} + header.size() > targetFile_.Size()) return kOutOfRange;
+        if (ResultCode read = targetFile_.ReadAt(position, header.size(), header.data())) return read;
+    }
     targetHasLexicorn_ = true;
     oldLexicornPosition_ = position;
-    oldLexicornSize_ = GetUnsigned(size.data(), 4, order);
+    oldLexicornSize_ = GetUnsigned(header.data() + layout::kImageSizeAt, 4, order);
     return kSuccess;
 }
 

@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include <cctype>
+
 namespace lexicorn {
 
 std::string merge_messages::CannotStartMerge(ResultCode code) {
@@ -17,6 +19,9 @@ std::string merge_messages::CannotStartMerge(ResultCode code) {
             return text + "\r\rFiles of 4 GB or more cannot be merged.";
         case kOutOfRange:
             return text + "\r\rThe target ends inside the header of the Lexicorn it holds.";
+        case kBelowAddressZero:
+            return text +
+                   "\r\rPlaced before the target's lowest address, the Lexicorn would start below address 0.";
         default:
             return text;
     }
@@ -47,8 +52,28 @@ std::optional<std::uint32_t> ParseHexAddress(std::string_view text) {
 TargetInfo DescribeTarget(const LXNMerger& merger) {
     const std::uint32_t size = merger.TargetHasLexicorn() ? merger.OldLexicornSize() : 0;
     const std::uint32_t position = merger.TargetHasLexicorn() ? merger.OldLexicornPosition() : 0;
+    std::string span;
+    if (const auto& firmware = merger.TargetFirmware()) {
+        const AddressSpan data = SpanOf(*firmware);
+        const char* form = firmware->format == FirmwareFormat::kIntelHex ? "Intel HEX" : "S-records";
+        span = firmware->segments.empty()
+                   ? fmt::format("{}, no data", form)
+                   : fmt::format("{}, data from {:08X} to {:08X}", form, data.low, data.high - 1);
+    }
     return {size != 0 ? merge_messages::kTargetHasLexicorn : merge_messages::kNoLexicornInTarget,
-            fmt::format("{:08X}", size), fmt::format("{:08X}", position)};
+            fmt::format("{:08X}", size), fmt::format("{:08X}", position), span};
+}
+
+std::optional<FirmwareFormat> OutputFormatOfName(std::string_view path) {
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string_view::npos || path.find('/', dot) != std::string_view::npos) return std::nullopt;
+    std::string extension(path.substr(dot + 1));
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension == "bin") return FirmwareFormat::kBinary;
+    if (extension == "hex" || extension == "ihx") return FirmwareFormat::kIntelHex;
+    for (const char* srec : {"s19", "s28", "s37", "srec", "mot"})
+        if (extension == srec) return FirmwareFormat::kSRecord;
+    return std::nullopt;
 }
 
 MergeOutcome RunMergeCommand(MergeHost& host, LXNMerger& merger, ProjectSettings& settings,
@@ -96,6 +121,7 @@ MergeOutcome RunMergeCommand(MergeHost& host, LXNMerger& merger, ProjectSettings
     if (ResultCode result = merger.MergeLexicorn()) {
         std::string detail = merger.FailedFile();
         if (detail.empty() && result == kNotALexicorn) detail = merger.ImageProblem();
+        if (detail.empty() && result == kDamagedTarget) detail = merger.TargetProblem();
         host.ShowError(text::CannotStartMerge(result) + (detail.empty() ? "" : "\r\r" + detail));
         return MergeOutcome::kFailed;
     }

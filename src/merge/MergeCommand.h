@@ -27,6 +27,13 @@ inline constexpr const char* kCannotSetOutput = "Cannot set output file.";
 inline constexpr const char* kTargetHasLexicorn =
     "Target already has a Lexicorn. New Lexicorn will make this old Lexicorn obsolete.";
 inline constexpr const char* kNoLexicornInTarget = "No Lexicorn found in the target software.";
+/// What the file choosers offer: the forms a target may take, and the forms of an output, which its
+/// extension chooses.
+inline constexpr const char* kTargetFilter =
+    "Firmware (*.bin *.hex *.ihx *.s19 *.s28 *.s37 *.srec *.mot);;Binary (*.bin);;Intel HEX (*.hex *.ihx);;"
+    "S-records (*.s19 *.s28 *.s37 *.srec *.mot);;All Files (*)";
+inline constexpr const char* kOutputFilter =
+    "Binary (*.bin);;Intel HEX (*.hex *.ihx);;S-records (*.s19 *.s28 *.s37 *.srec *.mot);;All Files (*)";
 /// "Can not start merge operation." with the code, and a sentence for the codes a user can act on.
 std::string CannotStartMerge(ResultCode code);
 /// "Invalid Lexicorn file.", then what is wrong with it when that is known.
@@ -41,9 +48,14 @@ std::optional<std::uint32_t> ParseHexAddress(std::string_view text);
 struct TargetInfo {
     std::string text;      ///< whether the target holds a Lexicorn
     std::string size;      ///< the old image's size, 8 upper-case hexadecimal digits
-    std::string position;  ///< its position in the target, likewise
+    std::string position;  ///< its position (address) in the target, likewise
+    std::string span;      ///< for Intel HEX and S-records: the form and the span of the data
 };
 TargetInfo DescribeTarget(const LXNMerger& merger);
+
+/// The output form that a file name asks for by its extension (.bin; .hex, .ihx; .s19, .s28, .s37,
+/// .srec, .mot, any case); none for another name, which keeps the target's form.
+std::optional<FirmwareFormat> OutputFormatOfName(std::string_view path);
 
 /// The side of a Merge command that the front end provides.
 class MergeHost {
