@@ -1,0 +1,220 @@
+// Merging into Intel HEX and S-record targets, checked against SRecord's srec_cat: a merge into the
+// HEX form of a target, converted to a binary, is the binary merge of the same target.
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "image/LexicornEngine.h"
+#include "merge/IntelHex.h"
+#include "merge/LXNMerger.h"
+#include "merge/MergeCommand.h"
+#include "merge/SRecord.h"
+#include "support/TestSupport.h"
+
+namespace lexicorn {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ImageBytes(std::size_t length, ByteOrder order = ByteOrder::kLittle) {
+    auto engine = CreateLexicornEngine(TableType::k16Bit);
+    EXPECT_EQ(engine->Initialize(1, 0, 1, order, Encoding::kSingleByte), kSuccess);
+    engine->AddLanguage("xx", std::string(length - 54, 'n'));
+    const std::vector<std::uint8_t> image = engine->GetOutputImage();
+    return std::string(image.begin(), image.end());
+}
+
+bool HaveSrecCat() { return std::system("command -v srec_cat > /dev/null 2>&1") == 0; }
+
+// Runs srec_cat; its complaints, warnings included, fail the test.
+void SrecCat(const fs::path& dir, const std::string& arguments) {
+    const std::string command =
+        fmt::format("cd '{}' && srec_cat {} 2> srec_cat.err", dir.string(), arguments);
+    EXPECT_EQ(std::system(command.c_str()), 0) << arguments << "\n" << test::ReadFile(dir / "srec_cat.err");
+}
+
+ResultCode Merge(const fs::path& image, const fs::path& target, const fs::path& output, MergeMode mode,
+                 MergePlacement placement, std::uint8_t alignment, std::uint32_t address,
+                 std::optional<FirmwareFormat> format = std::nullopt, LXNMerger* used = nullptr) {
+    LXNMerger local;
+    LXNMerger& merger = used ? *used : local;
+    EXPECT_EQ(merger.CheckLexicornFile(image.string()), kSuccess);
+    EXPECT_EQ(merger.ChooseTarget(target.string()), kSuccess);
+    EXPECT_EQ(merger.SetMergeParameters(mode, placement, alignment, address), kSuccess);
+    merger.SetOutputFile(output.string());
+    merger.SetOutputFormat(format);
+    return merger.MergeLexicorn();
+}
+
+struct FormCase {
+    const char* name;
+    const char* srecForm;  // srec_cat's name of the form
+    const char* extension;
+    MergeMode mode;
+    MergePlacement placement;
+    std::uint8_t alignment;
+    std::uint32_t address;
+};
+void PrintTo(const FormCase& c, std::ostream* os) { *os << c.name; }
+
+class FirmwareMerge : public testing::TestWithParam<FormCase> {};
+
+// The target: 3000 random bytes from address 0 with an old image at 0x205, across two 16-byte records.
+TEST_P(FirmwareMerge, GivesTheBinaryMergeOfTheSameTarget) {
+    if (!HaveSrecCat()) GTEST_SKIP() << "srec_cat is not installed";
+    const FormCase& c = GetParam();
+    test::TempDir dir;
+    std::mt19937 random(7);
+    std::string target(3000, '\0');
+    for (char& byte : target) byte = static_cast<char>(random() % 0x7F);  // never a signature
+    target.replace(0x205, 96, ImageBytes(96));
+    test::WriteFile(dir / "target.bin", target);
+    test::WriteFile(dir / "image.bin", ImageBytes(300));
+    const std::string firmware = std::string("target.") + c.extension;
+    SrecCat(dir.path(), fmt::format("target.bin -binary -o {} {}", firmware, c.srecForm));
+
+    ASSERT_EQ(Merge(dir / "image.bin", dir / "target.bin", dir / "merged.bin", c.mode, c.placement,
+                    c.alignment, c.address),
+              kSuccess);
+    LXNMerger merger;
+    const std::string merged = std::string("merged.") + c.extension;
+    ASSERT_EQ(Merge(dir / "image.bin", dir / firmware, dir / merged, c.mode, c.placement, c.alignment,
+                    c.address, std::nullopt, &merger),
+              kSuccess);
+    EXPECT_TRUE(merger.TargetHasLexicorn());
+    EXPECT_EQ(merger.OldLexicornPosition(), 0x205u);
+    // srec_cat takes every record we wrote, and the data is the binary merge's.
+    SrecCat(dir.path(), fmt::format("{} {} -o back.bin -binary", merged, c.srecForm));
+    EXPECT_EQ(test::ReadFile(dir / "back.bin"), test::ReadFile(dir / "merged.bin"));
+    // Asked for a binary, the same bytes directly.
+    ASSERT_EQ(Merge(dir / "image.bin", dir / firmware, dir / "direct.bin", c.mode, c.placement, c.alignment,
+                    c.address, FirmwareFormat::kBinary),
+              kSuccess);
+    EXPECT_EQ(test::ReadFile(dir / "direct.bin"), test::ReadFile(dir / "merged.bin"));
+}
+
+constexpr MergeMode kAppend = MergeMode::kAppend;
+constexpr MergeMode kOverwrite = MergeMode::kOverwrite;
+constexpr MergePlacement kBeginning = MergePlacement::kBeginning;
+constexpr MergePlacement kEnd = MergePlacement::kEnd;
+constexpr MergePlacement kAddress = MergePlacement::kAddress;
+
+INSTANTIATE_TEST_SUITE_P(
+    Placements, FirmwareMerge,
+    testing::Values(FormCase{"HexAppendEnd", "-intel", "hex", kAppend, kEnd, 16, 0},
+                    FormCase{"HexAppendEndUnaligned", "-intel", "hex", kAppend, kEnd, 1, 0},
+                    FormCase{"HexOverwriteBeginning", "-intel", "hex", kOverwrite, kBeginning, 16, 0},
+                    FormCase{"HexOverwriteEnd", "-intel", "hex", kOverwrite, kEnd, 16, 0},
+                    FormCase{"HexOverwriteAddress", "-intel", "hex", kOverwrite, kAddress, 4, 0x400},
+                    FormCase{"HexOverwriteBeyondTheEnd", "-intel", "hex", kOverwrite, kAddress, 4, 0xB00},
+                    FormCase{"SrecAppendEnd", "-motorola", "s19", kAppend, kEnd, 8, 0},
+                    FormCase{"SrecOverwriteBeginning", "-motorola", "s19", kOverwrite, kBeginning, 1, 0},
+                    FormCase{"SrecOverwriteEnd", "-motorola", "s19", kOverwrite, kEnd, 2, 0},
+                    FormCase{"SrecOverwriteAddress", "-motorola", "s19", kOverwrite, kAddress, 16, 0x100}),
+    [](const auto& info) { return info.param.name; });
+
+// Firmware as toolchains write it: linked at 0x08000000, extended linear addresses, a start address,
+// 32-byte records. The output keeps all of that; the image goes where the span says.
+TEST(FirmwareMergeForms, KeepsTheTargetsRecordsAndStartAddress) {
+    test::TempDir dir;
+    FirmwareFile firmware;
+    firmware.format = FirmwareFormat::kIntelHex;
+    firmware.recordLength = 32;
+    firmware.startAddress = 0x08000131;
+    std::string code(0x1F000, '\0');
+    for (std::size_t i = 0; i < code.size(); ++i) code[i] = static_cast<char>(i * 7 % 0x7F);
+    firmware.segments.push_back({0x08000000, std::vector<std::uint8_t>(code.begin(), code.end())});
+    test::WriteFile(dir / "fw.hex", WriteIntelHex(firmware));
+    test::WriteFile(dir / "image.bin", ImageBytes(200));
+
+    ASSERT_EQ(Merge(dir / "image.bin", dir / "fw.hex", dir / "out.hex", kAppend, kEnd, 16, 0), kSuccess);
+    const FirmwareFile out = ReadIntelHex(test::ReadFile(dir / "out.hex"), "out.hex");
+    EXPECT_EQ(out.recordLength, 32u);
+    EXPECT_EQ(out.startAddress, 0x08000131u);
+    ASSERT_EQ(out.segments.size(), 1u);  // 0x0801F000 is 16-aligned: the image follows at once
+    EXPECT_EQ(out.segments[0].address, 0x08000000u);
+    const std::string expected = code + ImageBytes(200);
+    EXPECT_EQ(std::string(out.segments[0].bytes.begin(), out.segments[0].bytes.end()), expected);
+
+    // Before the lowest address, aligned down; a gap stays a gap.
+    ASSERT_EQ(Merge(dir / "image.bin", dir / "fw.hex", dir / "before.s37", kAppend, kBeginning, 16, 0,
+                    FirmwareFormat::kSRecord),
+              kSuccess);
+    const FirmwareFile before = ReadSRecord(test::ReadFile(dir / "before.s37"), "before.s37");
+    ASSERT_EQ(before.segments.size(), 2u);
+    EXPECT_EQ(before.segments[0].address, 0x08000000u - 208);
+    EXPECT_EQ(before.segments[0].bytes.size(), 200u);
+    EXPECT_EQ(before.startAddress, 0x08000131u);
+    EXPECT_EQ(before.addressBytes, 4);
+}
+
+TEST(FirmwareMergeForms, ABigEndianOldImageIsRetiredInAnSRecordTarget) {
+    test::TempDir dir;
+    FirmwareFile firmware;
+    firmware.format = FirmwareFormat::kSRecord;
+    firmware.addressBytes = 3;
+    firmware.header = std::vector<std::uint8_t>{'f', 'w'};
+    const std::string old = ImageBytes(120, ByteOrder::kBig);
+    std::string data = std::string(0x40, 'a') + old + std::string(0x30, 'b');
+    firmware.segments.push_back({0x10000, std::vector<std::uint8_t>(data.begin(), data.end())});
+    test::WriteFile(dir / "fw.s28", WriteSRecord(firmware));
+    test::WriteFile(dir / "image.bin", ImageBytes(100, ByteOrder::kBig));
+    LXNMerger merger;
+    ASSERT_EQ(Merge(dir / "image.bin", dir / "fw.s28", dir / "out.s28", kOverwrite, kEnd, 4, 0, std::nullopt,
+                    &merger),
+              kSuccess);
+    EXPECT_EQ(merger.OldLexicornPosition(), 0x10040u);
+    EXPECT_EQ(merger.OldLexicornSize(), 120u);
+    const FirmwareFile out = ReadSRecord(test::ReadFile(dir / "out.s28"), "out.s28");
+    EXPECT_EQ(out.header, firmware.header);
+    ASSERT_EQ(out.segments.size(), 1u);
+    const std::string bytes(out.segments[0].bytes.begin(), out.segments[0].bytes.end());
+    // The new image over the span's last 100 bytes (0x10084, 4-aligned), over the old image's tail.
+    ASSERT_EQ(bytes.size(), 0x40 + old.size() + 0x30);
+    EXPECT_EQ(bytes.substr(0x40, 8), std::string(8, '\0'));
+    EXPECT_EQ(bytes.substr(0x48, 0x84 - 0x48), old.substr(8, 0x84 - 0x48));
+    EXPECT_EQ(bytes.substr(0x84), ImageBytes(100, ByteOrder::kBig));
+}
+
+TEST(FirmwareMergeForms, DamagedTargetsAreRefusedWithTheirLine) {
+    test::TempDir dir;
+    test::WriteFile(dir / "image.bin", ImageBytes(100));
+    const std::string good = ":0400000001020304F2\n:00000001FF\n";
+    for (const auto& [text, line] : std::vector<std::pair<std::string, std::string>>{
+             {":0400000001020304F3\n:00000001FF\n", "line 1"},
+             {":0400000001020304F2\n:0400020001020304F0\n:00000001FF\n", "line 2"},  // overlaps line 1
+             {":040000000102030F2\n:00000001FF\n", "line 1"},                        // an odd digit count
+         }) {
+        test::WriteFile(dir / "fw.hex", text);
+        LXNMerger merger;
+        EXPECT_EQ(merger.ScanTarget((dir / "fw.hex").string()), kDamagedTarget) << text;
+        EXPECT_EQ(merger.TargetProblem().rfind((dir / "fw.hex").string() + ": " + line + ": ", 0), 0u)
+            << merger.TargetProblem();
+        EXPECT_EQ(Merge(dir / "image.bin", dir / "fw.hex", dir / "out.hex", kAppend, kEnd, 1, 0),
+                  kDamagedTarget);
+        EXPECT_FALSE(fs::exists(dir / "out.hex"));
+    }
+    test::WriteFile(dir / "fw.hex", good);
+    LXNMerger merger;
+    EXPECT_EQ(merger.ScanTarget((dir / "fw.hex").string()), kSuccess);
+    EXPECT_EQ(DescribeTarget(merger).span, "Intel HEX, data from 00000000 to 00000003");
+    ASSERT_EQ(merger.CheckLexicornFile((dir / "image.bin").string()), kSuccess);
+    ASSERT_EQ(merger.SetMergeParameters(kAppend, kBeginning, 1, 0), kSuccess);
+    merger.SetOutputFile((dir / "out.hex").string());
+    EXPECT_EQ(merger.MergeLexicorn(), kBelowAddressZero);
+    EXPECT_FALSE(fs::exists(dir / "out.hex"));
+}
+
+TEST(FirmwareMergeForms, OutputFormsFollowTheOutputsName) {
+    EXPECT_EQ(OutputFormatOfName("out/fw.HEX"), FirmwareFormat::kIntelHex);
+    EXPECT_EQ(OutputFormatOfName("fw.ihx"), FirmwareFormat::kIntelHex);
+    for (const char* name : {"a.s19", "a.s28", "a.S37", "a.srec", "a.mot"})
+        EXPECT_EQ(OutputFormatOfName(name), FirmwareFormat::kSRecord) << name;
+    EXPECT_EQ(OutputFormatOfName("a.bin"), FirmwareFormat::kBinary);
+    EXPECT_EQ(OutputFormatOfName("firmware"), std::nullopt);
+    EXPECT_EQ(OutputFormatOfName("dir.hex/firmware"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace lexicorn
