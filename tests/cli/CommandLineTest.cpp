@@ -679,6 +679,45 @@ TEST_F(MergeCommandLine, GapsTakeTheFillByte) {
     }
 }
 
+// Firmware in Intel HEX: scan shows its span, merge keeps the form or converts it.
+TEST_F(MergeCommandLine, HexTargetsAreScannedAndMergedInTheirForm) {
+    // 0x20 bytes at 0x08000000 in two records, then the end-of-file record.
+    test::WriteFile(dir / "fw.hex",
+                    ":020000040800F2\n"
+                    ":1000000000000000000000000000000000000000F0\n"
+                    ":1000100000000000000000000000000000000000E0\n"
+                    ":00000001FF\n");
+    ASSERT_EQ(Run({"scan", Path("fw.hex")}), kExitSuccess) << err;
+    EXPECT_EQ(out,
+              "No Lexicorn found in the target software.\nLexicorn Size: 0x00000000\nLexicorn Position: "
+              "0x00000000\nIntel HEX, data from 08000000 to 0800001F\n");
+    ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.hex"), Path("m.hex")}), kExitSuccess) << err;
+    EXPECT_TRUE(test::ReadFile(dir / "m.hex").starts_with(":020000040800F2\n:10000000"))
+        << test::ReadFile(dir / "m.hex");
+    ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.hex"), Path("m.bin"), "--output-format", "bin",
+                   "--fill", "0xFF"}),
+              kExitSuccess)
+        << err;
+    EXPECT_EQ(test::ReadFile(dir / "m.bin"), std::string(0x20, '\0') + image);  // 0x08000020 is 16-aligned
+    ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.hex"), Path("m.bin"), "--mode", "append",
+                   "--place", "begin", "--output-format", "srec"}),
+              kExitSuccess)
+        << err;
+    EXPECT_TRUE(test::ReadFile(dir / "m.bin").starts_with("S3")) << test::ReadFile(dir / "m.bin");
+
+    test::WriteFile(dir / "bad.hex", ":020000040800F3\n:00000001FF\n");
+    EXPECT_EQ(Run({"scan", Path("bad.hex")}), kExitFailure);
+    EXPECT_EQ(err,
+              "lexicorn: error: " + Path("bad.hex") + ": line 1: the checksum is F3, the record needs F2\n");
+    EXPECT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("bad.hex"), Path("m2.hex")}), kExitFailure);
+    EXPECT_EQ(err, "lexicorn: Can not start merge operation.20201005\n\n" + Path("bad.hex") +
+                       ": line 1: the checksum is F3, the record needs F2\n");
+    EXPECT_FALSE(fs::exists(dir / "m2.hex"));
+    EXPECT_EQ(
+        Run({"merge", Path("out/Lexicorn.bin"), Path("fw.hex"), Path("m3.hex"), "--output-format", "elf"}),
+        kExitUsage);
+}
+
 TEST_F(MergeCommandLine, ATargetEndingInsideAnOldHeaderIsRefused) {
     test::WriteFile(dir / "cut.bin",
                     std::string(100, 'x') + test::ReadFile(dir / "out" / "Lexicorn.bin").substr(0, 20));

@@ -145,6 +145,33 @@ class MergePageTest : public WizardFixture {
         SaveScreenshot(*window_, QStringLiteral("merger-page-old-image"));
     }
 
+    // Firmware in Intel HEX: the page shows its span, and an output named .hex is written as HEX.
+    void TakesHexTargetsAndWritesTheOutputsForm() {
+        StartOnMergerPage();
+        Write("image.bin", kImage);
+        Write("fw.hex", ":020000040800F2\n:1000000000000000000000000000000000000000F0\n:00000001FF\n");
+        ChooseFile("chooseImageButton", "image.bin");
+        ChooseFile("chooseTargetButton", "fw.hex");
+        QCOMPARE(Text("targetSpan"), QStringLiteral("Intel HEX, data from 08000000 to 0800000F"));
+        QVERIFY(dialogs_->filters.last().contains("Intel HEX (*.hex *.ihx)"));
+        QVERIFY(dialogs_->filters.last().contains("S-records (*.s19 *.s28 *.s37 *.srec *.mot)"));
+        SaveScreenshot(*window_, QStringLiteral("merger-page-hex-target"));
+        ChooseFile("chooseOutputButton", "out.s19");
+        QVERIFY(dialogs_->filters.last().startsWith("Binary (*.bin);;Intel HEX"));
+        dialogs_->Take();
+        Merge();
+        QCOMPARE(dialogs_->Take(), QStringList{"Information: Merge operation done successfully."});
+        QVERIFY2(Read("out.s19").startsWith("S3"), Read("out.s19").constData());  // 32-bit addresses
+
+        Write("bad.hex", ":020000040800F3\n:00000001FF\n");
+        ChooseFile("chooseTargetButton", "bad.hex");
+        QCOMPARE(dialogs_->Take().last(),
+                 "Error: " + Path("bad.hex") + ": line 1: the checksum is F3, the record needs F2");
+        Write("plain.bin", kTarget);
+        ChooseFile("chooseTargetButton", "plain.bin");
+        QCOMPARE(Text("targetSpan"), QString());  // a binary has no span to show
+    }
+
     void MergesAsTheModeAndPlacementSay_data() {
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("placement");

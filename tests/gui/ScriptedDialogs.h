@@ -19,6 +19,7 @@ class ScriptedDialogs final : public gui::Dialogs {
         shown;  ///< "Error: ...", "Information: ...", "Message: ...", "Question: ...", "OpenFile: title"
     std::deque<bool> answers;
     std::deque<QString> files;
+    QStringList filters;  ///< of every file chooser shown, in order
     QStringList unexpected;
     /// Runs when a message box would be shown, as if the user looked at the screen then.
     std::function<void()> onMessage;
@@ -37,9 +38,11 @@ class ScriptedDialogs final : public gui::Dialogs {
         return answer;
     }
     std::optional<QString> OpenFile(QWidget*, const gui::FileChoice& choice) override {
+        filters << choice.filter;
         return Choose("OpenFile: " + choice.title);
     }
     std::optional<QString> SaveFile(QWidget*, const gui::FileChoice& choice) override {
+        filters << choice.filter;
         return Choose("SaveFile: " + choice.title);
     }
     std::optional<QString> ChooseFolder(QWidget*, const QString& title, const QString&) override {
