@@ -42,12 +42,16 @@ inline lexicorn::ProjectSettings Unusual() {
 // settings, and must come back the same.
 inline int FuzzProject(const std::uint8_t* data, std::size_t size) {
     namespace fs = std::filesystem;
-    static const fs::path folder = [] {
-        const fs::path made =
-            fs::temp_directory_path() / ("lexicorn-fuzz-project-" + std::to_string(getpid()));
-        fs::create_directories(made);
-        return made;
-    }();
+    // One folder for the process, gone when it ends.
+    static const struct Folder {
+        fs::path path = fs::temp_directory_path() / ("lexicorn-fuzz-project-" + std::to_string(getpid()));
+        Folder() { fs::create_directories(path); }
+        ~Folder() {
+            std::error_code ignored;
+            fs::remove_all(path, ignored);
+        }
+    } scratch;
+    const fs::path& folder = scratch.path;
     const fs::path path = folder / "fuzz.lxn";
     {
         std::ofstream file(path, std::ios::binary | std::ios::trunc);

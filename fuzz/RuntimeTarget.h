@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <memory>
 #include <set>
@@ -304,7 +305,12 @@ inline int FuzzRuntime(const std::uint8_t* data, std::size_t size) {
         FUZZ_CHECK(build.attach(&image, nullptr, size) == LXN_ERR_ARGUMENT, build.name);
     }
 
-    static const std::string path = "/tmp/lexicorn-fuzz-runtime-" + std::to_string(getpid()) + ".bin";
+    // One file for the process, gone when it ends.
+    static const struct File {
+        std::string path = "/tmp/lexicorn-fuzz-runtime-" + std::to_string(getpid()) + ".bin";
+        ~File() { std::remove(path.c_str()); }
+    } scratch;
+    const std::string& path = scratch.path;
     {
         std::ofstream file(path, std::ios::binary | std::ios::trunc);
         file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
