@@ -1,8 +1,9 @@
 # The target runtime in the configurations a Lexicorn build can write into LXNApiCfg.h, and as the
-# prebuilt library, linked side by side under prefixes of their own (runtime/RuntimeBuild.c). The
+# prebuilt library, linked side by side under prefixes of their own (fuzz/runtime/RuntimeBuild.c). The
 # fuzzer uses them, and so do the tests that replay its findings. Each is compiled with the
 # sanitizers of the tree (lexicorn_warnings) and held to the runtime's C99 and -pedantic.
-#   prefix table-type encoding for-ROM search-step; "-" leaves a value unset, as the library does
+# Keep in step with kRuntimeBuilds in RuntimeBuilds.h.
+#   prefix table-type encoding for-ROM search-step
 set(lexicornRuntimeBuilds
     "lxn16a LXN_STRTABLE_16 LXN_ENCODING_ANSI 1 2"
     "lxn16u LXN_STRTABLE_16 LXN_ENCODING_UNICODE 0 16"
@@ -26,8 +27,8 @@ function(lexicorn_link_runtime_builds target)
             list(GET values 3 forRom)
             list(GET values 4 searchStep)
             add_library(lexicorn_runtime_build_${prefix} OBJECT ${source})
-            target_include_directories(lexicorn_runtime_build_${prefix} PRIVATE ${PROJECT_SOURCE_DIR}/fuzz/runtime/config
-                                                                                ${PROJECT_SOURCE_DIR}/runtime)
+            target_include_directories(lexicorn_runtime_build_${prefix}
+                PRIVATE ${PROJECT_SOURCE_DIR}/fuzz/runtime/config ${PROJECT_SOURCE_DIR}/runtime)
             target_compile_definitions(lexicorn_runtime_build_${prefix} PRIVATE
                 LXN_BUILD_PREFIX=${prefix} LXNCFG_STRTABLE_TYPE=${tableType} LXNCFG_ENCODING_TYPE=${encoding}
                 LXNCFG_API_FOR_ROM=${forRom} LXNCFG_SEARCH_STEP=${searchStep})
