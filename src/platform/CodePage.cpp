@@ -41,6 +41,11 @@ struct CodePage::Converters {
 };
 
 CodePage::CodePage(const std::string& name) : name_(name) {
+    // iconv reads an empty name as the locale's character set: the strings would depend on the
+    // machine that builds them, and a project that names it could not be saved as it was loaded.
+    if (name.empty())
+        throw std::invalid_argument(
+            "no code page given: an empty name stands for the character set of the machine's locale");
     if (name.find("//") != std::string::npos)
         throw std::invalid_argument(
             "code page " + name +

@@ -27,7 +27,8 @@ class CodePage {
     /// Why `name` is no code page for the strings of an image, none when it is one. An image's
     /// strings are zero-terminated and read by code that knows ASCII: a code page must keep ASCII
     /// as it is and never turn a character into a zero byte (so UTF-16 and UTF-32 are out), and
-    /// converter modes such as //TRANSLIT and //IGNORE, which change or drop characters, are refused.
+    /// converter modes such as //TRANSLIT and //IGNORE, which change or drop characters, are refused,
+    /// as is an empty name (which the converter would take for the locale's character set).
     static std::optional<std::string> Problem(const std::string& name);
     ~CodePage();
     CodePage(const CodePage&) = delete;

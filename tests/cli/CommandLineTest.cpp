@@ -155,6 +155,10 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"BadAlignment", {"--align", "3"}, "--align"},
         UsageCase{"BadUniqueId", {"--unique-id", "0x123456789"}, "--unique-id takes up to 8"},
         UsageCase{"UnknownCodePage", {"--code-page", "CP99999"}, "unknown code page: CP99999"},
+        UsageCase{"EmptyCodePage",
+                  {"--code-page", ""},
+                  "no code page given: an empty name stands for the character set of the machine's "
+                  "locale"},
         UsageCase{"WideCodePage",
                   {"--code-page", "UTF-16LE"},
                   "code page UTF-16LE: not a code page for the strings of an image (ASCII must stay as "

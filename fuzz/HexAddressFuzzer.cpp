@@ -1,0 +1,5 @@
+#include "HexAddressTarget.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    return FuzzHexAddress(data, size);
+}

@@ -1,0 +1,5 @@
+#include "ImageTarget.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    return FuzzImage(data, size);
+}
