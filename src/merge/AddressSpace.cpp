@@ -6,7 +6,8 @@ namespace lexicorn {
 namespace {
 
 // The first segment that ends after `address`, or the end.
-auto FirstEndingAfter(const std::vector<Segment>& segments, std::uint64_t address) {
+template <typename Segments>
+auto FirstEndingAfter(Segments& segments, std::uint64_t address) {
     return std::partition_point(segments.begin(), segments.end(),
                                 [&](const Segment& segment) { return segment.End() <= address; });
 }
@@ -23,20 +24,25 @@ void Paint(FirmwareFile& file, std::uint32_t address, std::span<const std::uint8
     std::vector<Segment>& segments = file.segments;
     const std::uint64_t begin = address, end = begin + bytes.size();
     // Every segment that overlaps or touches the painted range joins it in one segment.
-    auto first = FirstEndingAfter(segments, begin == 0 ? 0 : begin - 1);
+    const auto first = FirstEndingAfter(segments, begin == 0 ? 0 : begin - 1);
     auto last = first;
     while (last != segments.end() && last->address <= end) ++last;
-    const std::uint64_t joinedBegin = first != last ? std::min<std::uint64_t>(begin, first->address) : begin;
-    const std::uint64_t joinedEnd = first != last ? std::max(end, std::prev(last)->End()) : end;
-    Segment joined{static_cast<std::uint32_t>(joinedBegin),
-                   std::vector<std::uint8_t>(joinedEnd - joinedBegin)};
-    for (auto segment = first; segment != last; ++segment)
+    if (first == last) {
+        segments.insert(first, Segment{address, std::vector<std::uint8_t>(bytes.begin(), bytes.end())});
+        return;
+    }
+    // The first segment grows in place when the range does not start before it: painting an image
+    // after the firmware's data copies the image, not the firmware.
+    if (begin < first->address) first->bytes.insert(first->bytes.begin(), first->address - begin, 0);
+    first->address = static_cast<std::uint32_t>(std::min<std::uint64_t>(begin, first->address));
+    const std::uint64_t joinedEnd = std::max(end, std::prev(last)->End());
+    first->bytes.resize(joinedEnd - first->address);
+    for (auto segment = std::next(first); segment != last; ++segment)
         std::copy(segment->bytes.begin(), segment->bytes.end(),
-                  joined.bytes.begin() + static_cast<std::ptrdiff_t>(segment->address - joinedBegin));
+                  first->bytes.begin() + static_cast<std::ptrdiff_t>(segment->address - first->address));
     std::copy(bytes.begin(), bytes.end(),
-              joined.bytes.begin() + static_cast<std::ptrdiff_t>(begin - joinedBegin));
-    const auto at = segments.erase(first, last);
-    segments.insert(at, std::move(joined));
+              first->bytes.begin() + static_cast<std::ptrdiff_t>(begin - first->address));
+    segments.erase(std::next(first), last);
 }
 
 std::optional<SignatureMatch> FindSignature(const FirmwareFile& file) {

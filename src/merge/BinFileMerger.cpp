@@ -132,14 +132,16 @@ ResultCode BinFileMerger::PlaceInSpan(AddressSpan span, std::uint32_t sourceSize
 
 ResultCode BinFileMerger::ReadOpenTarget() {
     targetFirmware_.reset();
+    targetForm_.reset();
     targetProblem_.clear();
     std::string start(std::min<std::uint32_t>(targetSize_, 64), '\0');
     if (ResultCode read = targetFile_.ReadAt(0, static_cast<std::uint32_t>(start.size()), start.data()))
         return read;
     const FirmwareFormat format = DetectFirmwareFormat(start);
     if (format == FirmwareFormat::kBinary) return kSuccess;
-    std::string text(targetSize_, '\0');
-    if (ResultCode read = targetFile_.ReadAt(0, targetSize_, text.data())) return read;
+    std::span<const std::uint8_t> contents;
+    if (ResultCode mapped = targetFile_.MapContents(contents)) return mapped;
+    const std::string_view text(reinterpret_cast<const char*>(contents.data()), contents.size());
     try {
         targetFirmware_ = format == FirmwareFormat::kIntelHex ? ReadIntelHex(text, targetFile_.FileName())
                                                               : ReadSRecord(text, targetFile_.FileName());
@@ -147,6 +149,7 @@ ResultCode BinFileMerger::ReadOpenTarget() {
         targetProblem_ = error.what();
         return kDamagedTarget;
     }
+    targetForm_ = TargetForm{format, SpanOf(*targetFirmware_)};
     return kSuccess;
 }
 
@@ -204,7 +207,8 @@ ResultCode BinFileMerger::AssembleInMemory(const MergeLayout* layout) {
         if (clearedSignature_) Paint(output, layout->targetOffset + *clearedSignature_, kCleared);
         imageAddress = layout->imageOffset;
     } else {
-        output = *targetFirmware_;
+        output = std::move(*targetFirmware_);  // painted in place: 16 MiB of firmware is not copied
+        targetFirmware_.reset();
         if (ResultCode placed = PlaceInSpan(SpanOf(output), sourceSize_, imageAddress)) return placed;
         if (clearedSignature_) Paint(output, *clearedSignature_, kCleared);
     }

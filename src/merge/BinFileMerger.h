@@ -62,8 +62,12 @@ class BinFileMerger {
     const std::string& FailedFile() const { return failedFile_; }
     /// After kDamagedTarget: the file, the line and what is wrong with it; else empty.
     const std::string& TargetProblem() const { return targetProblem_; }
-    /// The target as an address space, when it is Intel HEX or S-records; none for a binary.
-    const std::optional<FirmwareFile>& TargetFirmware() const { return targetFirmware_; }
+    /// What a target in Intel HEX or S-records holds, as read last; none for a binary.
+    struct TargetForm {
+        FirmwareFormat format;
+        AddressSpan span;  ///< {0, 0} when it holds no data
+    };
+    const std::optional<TargetForm>& TargetFormRead() const { return targetForm_; }
 
     std::uint32_t MergeAddress() const { return mergeAddress_; }
 
@@ -76,6 +80,8 @@ class BinFileMerger {
     /// Reads the open target as an address space when its content is Intel HEX or S-records: 0, or
     /// kDamagedTarget with TargetProblem saying why.
     ResultCode ReadOpenTarget();
+    /// The target read by ReadOpenTarget, until a merge takes it; none for a binary.
+    const std::optional<FirmwareFile>& TargetFirmware() const { return targetFirmware_; }
 
     FileHandle sourceFile_;
     FileHandle targetFile_;
@@ -96,6 +102,7 @@ class BinFileMerger {
     std::uint8_t fillByte_ = 0;
     std::optional<FirmwareFormat> outputFormat_;
     std::optional<FirmwareFile> targetFirmware_;
+    std::optional<TargetForm> targetForm_;
     std::string targetProblem_;
     std::uint32_t sourceSize_ = 0;
     std::uint32_t targetSize_ = 0;

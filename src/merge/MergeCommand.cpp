@@ -53,12 +53,11 @@ TargetInfo DescribeTarget(const LXNMerger& merger) {
     const std::uint32_t size = merger.TargetHasLexicorn() ? merger.OldLexicornSize() : 0;
     const std::uint32_t position = merger.TargetHasLexicorn() ? merger.OldLexicornPosition() : 0;
     std::string span;
-    if (const auto& firmware = merger.TargetFirmware()) {
-        const AddressSpan data = SpanOf(*firmware);
-        const char* form = firmware->format == FirmwareFormat::kIntelHex ? "Intel HEX" : "S-records";
-        span = firmware->segments.empty()
-                   ? fmt::format("{}, no data", form)
-                   : fmt::format("{}, data from {:08X} to {:08X}", form, data.low, data.high - 1);
+    if (const auto& target = merger.TargetFormRead()) {
+        const char* form = target->format == FirmwareFormat::kIntelHex ? "Intel HEX" : "S-records";
+        span = target->span.high == 0 ? fmt::format("{}, no data", form)
+                                      : fmt::format("{}, data from {:08X} to {:08X}", form, target->span.low,
+                                                    target->span.high - 1);
     }
     return {size != 0 ? merge_messages::kTargetHasLexicorn : merge_messages::kNoLexicornInTarget,
             fmt::format("{:08X}", size), fmt::format("{:08X}", position), span};
