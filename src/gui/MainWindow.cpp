@@ -506,8 +506,9 @@ void MainWindow::showEvent(QShowEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    // The build runs inside this window's event handling; it ends before the window may.
-    if (building_)
+    // The build and a helper's reading run inside this window's event handling; they end before the
+    // window may.
+    if (building_ || readingTable_)
         event->ignore();
     else
         QMainWindow::closeEvent(event);
@@ -515,7 +516,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
-    if (!building_ && urls.size() == 1 && urls.front().isLocalFile()) event->acceptProposedAction();
+    if (!building_ && !readingTable_ && urls.size() == 1 && urls.front().isLocalFile())
+        event->acceptProposedAction();
 }
 
 void MainWindow::dropEvent(QDropEvent* event) {
@@ -557,6 +559,7 @@ void MainWindow::watchTableReading(const QString& path) {
     constexpr qint64 kQuietMilliseconds = 400;
     cancelRequested_ = false;
     pages_->setEnabled(false);
+    readingTable_ = true;
     QElapsedTimer waiting;
     waiting.start();
     SetHelperWaitHook([this, path, waiting] {
@@ -573,6 +576,7 @@ void MainWindow::watchTableReading(const QString& path) {
 
 void MainWindow::stopWatchingTableReading() {
     SetHelperWaitHook({});
+    readingTable_ = false;
     if (building_) return;  // the build shows and ends its own progress
     progress_->hide();
     pages_->setEnabled(true);

@@ -360,13 +360,14 @@ class MainWindowTest : public WizardFixture {
         QFile::setPermissions(Path("reader"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("LEXICORN_XLS_READER", Path("reader").toLocal8Bit());
         const auto restore = qScopeGuard([] { qunsetenv("LEXICORN_XLS_READER"); });
-        bool pagesDisabled = false;
+        bool pagesDisabled = false, closeRefused = false;
         QTimer watch;
         connect(&watch, &QTimer::timeout, window_.get(), [&] {
             gui::BuildProgressDialog& progress = window_->progressDialog();
             if (!progress.isVisible()) return;
             watch.stop();
             pagesDisabled = !Find<QTabWidget>("pages")->isEnabled();
+            closeRefused = !window_->close();  // the read runs inside the window's event handling
             SaveScreenshot(progress, "reading-table");
             progress.findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
         });
@@ -376,7 +377,7 @@ class MainWindowTest : public WizardFixture {
         QVERIFY2(
             shown.size() == 2 && shown[1] == "Error: " + Path("table.xls") + ": the .xls reader was stopped",
             qPrintable(shown.join('|')));
-        QVERIFY(pagesDisabled);
+        QVERIFY(pagesDisabled && closeRefused);
         QVERIFY(Find<QTabWidget>("pages")->isEnabled());
         QVERIFY(!window_->progressDialog().isVisible());
         QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("No Excel file loaded!"));
