@@ -63,13 +63,16 @@ std::optional<std::span<const std::uint8_t>> DataAt(const FirmwareFile& file, st
     return std::span<const std::uint8_t>(segment->bytes).subspan(address - segment->address, count);
 }
 
-std::string ToBinary(const FirmwareFile& file, std::uint8_t fill) {
-    const AddressSpan span = SpanOf(file);
-    std::string bytes(span.high - span.low, static_cast<char>(fill));
-    for (const Segment& segment : file.segments)
-        std::copy(segment.bytes.begin(), segment.bytes.end(),
-                  bytes.begin() + static_cast<std::ptrdiff_t>(segment.address - span.low));
-    return bytes;
+void WriteBinary(const FirmwareFile& file, std::uint8_t fill,
+                 const std::function<void(std::string_view)>& write) {
+    std::string gap(1 << 16, static_cast<char>(fill));
+    std::uint64_t at = SpanOf(file).low;
+    for (const Segment& segment : file.segments) {
+        for (; at < segment.address; at += std::min<std::uint64_t>(gap.size(), segment.address - at))
+            write(std::string_view(gap.data(), std::min<std::uint64_t>(gap.size(), segment.address - at)));
+        write(std::string_view(reinterpret_cast<const char*>(segment.bytes.data()), segment.bytes.size()));
+        at = segment.End();
+    }
 }
 
 }  // namespace lexicorn

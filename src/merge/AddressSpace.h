@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -31,7 +32,9 @@ std::optional<SignatureMatch> FindSignature(const FirmwareFile& file);
 std::optional<std::span<const std::uint8_t>> DataAt(const FirmwareFile& file, std::uint32_t address,
                                                     std::size_t count);
 
-/// The data as one binary from the lowest address to the highest, gaps filled with `fill`.
-std::string ToBinary(const FirmwareFile& file, std::uint8_t fill);
+/// The data as one binary from the lowest address to the highest, gaps filled with `fill`, handed to
+/// `write` piece by piece: a span of gigabytes is never held whole.
+void WriteBinary(const FirmwareFile& file, std::uint8_t fill,
+                 const std::function<void(std::string_view)>& write);
 
 }  // namespace lexicorn

@@ -134,7 +134,7 @@ ResultCode BinFileMerger::ReadOpenTarget() {
     targetFirmware_.reset();
     targetForm_.reset();
     targetProblem_.clear();
-    std::string start(std::min<std::uint32_t>(targetSize_, 64), '\0');
+    std::string start(std::min<std::uint32_t>(targetSize_, 1024), '\0');
     if (ResultCode read = targetFile_.ReadAt(0, static_cast<std::uint32_t>(start.size()), start.data()))
         return read;
     const FirmwareFormat format = DetectFirmwareFormat(start);
@@ -218,7 +218,7 @@ ResultCode BinFileMerger::AssembleInMemory(const MergeLayout* layout) {
     try {
         switch (outputFormat_.value_or(output.format)) {
             case FirmwareFormat::kBinary:
-                file.Write(ToBinary(output, fillByte_));
+                WriteBinary(output, fillByte_, [&](std::string_view bytes) { file.Write(bytes); });
                 break;
             case FirmwareFormat::kIntelHex:
                 file.Write(WriteIntelHex(output));

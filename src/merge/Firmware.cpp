@@ -18,9 +18,26 @@ FirmwareFormat DetectFirmwareFormat(std::string_view start) {
     if (at + 1 >= start.size()) return FirmwareFormat::kBinary;
     const char first = start[at];
     const auto second = static_cast<unsigned char>(start[at + 1]);
-    if (first == ':' && firmware::kHexValue[second] != 0xFF) return FirmwareFormat::kIntelHex;
-    if (first == 'S' && second >= '0' && second <= '9') return FirmwareFormat::kSRecord;
-    return FirmwareFormat::kBinary;
+    FirmwareFormat format;
+    if (first == ':' && firmware::kHexValue[second] != 0xFF)
+        format = FirmwareFormat::kIntelHex;
+    else if (first == 'S' && second >= '0' && second <= '9')
+        format = FirmwareFormat::kSRecord;
+    else
+        return FirmwareFormat::kBinary;
+    // A binary may start with ":0" or "S1" too; a record's first line is hexadecimal digits to its
+    // end (a damaged record still is, and is refused with its line rather than taken as a binary).
+    std::size_t digits = 0;
+    for (at += format == FirmwareFormat::kSRecord ? 2 : 1; at < start.size(); ++at) {
+        const auto c = static_cast<unsigned char>(start[at]);
+        if (c == '\r' || c == '\n') break;
+        if (firmware::kHexValue[c] != 0xFF)
+            ++digits;
+        else if (c != ' ' && c != '\t')
+            return FirmwareFormat::kBinary;
+    }
+    constexpr std::size_t kShortestRecordDigits = 8;  // S9 030000FC
+    return digits >= kShortestRecordDigits ? format : FirmwareFormat::kBinary;
 }
 
 namespace firmware {

@@ -56,7 +56,9 @@ class FirmwareError : public Error {
 };
 
 /// Intel HEX when the text starts with ':' and a hexadecimal digit, S-records when it starts with
-/// 'S' and a digit, binary otherwise (leading blank lines and spaces skipped).
+/// 'S' and a digit, and the rest of that first line is hexadecimal digits (8 or more; spaces
+/// allowed); binary otherwise (leading blank lines and spaces skipped). `start` should hold the
+/// first line whole: 1 KiB does.
 FirmwareFormat DetectFirmwareFormat(std::string_view start);
 
 }  // namespace lexicorn

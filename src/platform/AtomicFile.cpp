@@ -65,8 +65,11 @@ AtomicFile::AtomicFile(const fs::path& path, Flush flush)
     }
     // An unnamed file vanishes with the process however it ends, even by SIGKILL; where the system
     // or the file system has none, a hidden named one is used and removed on every way out but that.
-    fd_ = open(FolderOf(target_).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-    if (fd_ >= 0) return;
+    // The name is given through /proc/self/fd: without /proc (some chroots) only the named file works.
+    if (access("/proc/self/fd", X_OK) == 0) {
+        fd_ = open(FolderOf(target_).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        if (fd_ >= 0) return;
+    }
     temporary_ = HiddenName(target_, "XXXXXX");
     fd_ = mkostemp(temporary_.data(), O_CLOEXEC);
     if (fd_ < 0) {
@@ -143,9 +146,13 @@ void AtomicFile::Finish() {
     if (!failure_.empty()) throw Error(kCannotCreateFile, failure_);
 }
 
-void AtomicFile::Commit() {
+void AtomicFile::Stage() {
     Finish();
     if (fd_ >= 0) Name();
+}
+
+void AtomicFile::Commit() {
+    Stage();
     if (temporary_.empty()) return;  // already in place
     if (rename(temporary_.c_str(), target_.c_str()) != 0) {
         Fail(std::strerror(errno));
@@ -184,7 +191,8 @@ AtomicFile& FileSet::Add(const std::filesystem::path& path) {
 }
 
 void FileSet::Commit() {
-    for (const auto& file : files_) file->Finish();
+    // Everything that can fail happens to every member before the first one replaces its old file.
+    for (const auto& file : files_) file->Stage();
     for (const auto& file : files_) file->Commit();
 }
 

@@ -40,6 +40,9 @@ class AtomicFile {
     /// this is called).
     /// Throws Error (kCannotCreateFile), naming the file and the system's reason, when it cannot.
     void Finish();
+    /// Finishes the file and gives it its hidden name beside the target: all that is left is the
+    /// rename. Throws as Finish.
+    void Stage();
     /// Finishes the file and puts it in place; throws as Finish.
     void Commit();
 

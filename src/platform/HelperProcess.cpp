@@ -11,9 +11,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <filesystem>
+#include <optional>
+#include <thread>
 
 extern char** environ;
 
@@ -48,10 +51,17 @@ class Child {
         kill(pid_, SIGKILL);
         Reap();
     }
-    int Reap() {
+    void Reap() {
         int status = 0;
         while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
         }
+        pid_ = -1;
+    }
+    /// The exit status once the child has ended; none while it runs.
+    std::optional<int> TryReap() {
+        int status = 0;
+        const pid_t ended = waitpid(pid_, &status, WNOHANG);
+        if (ended != pid_) return std::nullopt;
         pid_ = -1;
         return status;
     }
@@ -114,13 +124,25 @@ std::string RunHelper(const HelperRun& run) {
     };
     std::string reply;
     char buffer[1 << 16];
-    for (;;) {
-        if (WaitHook() && !WaitHook()()) stop("was stopped");
+    bool answering = true;  // until the helper closes its end of the pipe
+    std::chrono::milliseconds nap{1};
+    std::optional<int> status;
+    // The limits hold until the helper has ended, not only until it stops writing.
+    while (!status) {
+        // A copy: the hook may replace itself while it runs.
+        if (const auto keepWaiting = WaitHook(); keepWaiting && !keepWaiting()) stop("was stopped");
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             stop(fmt::format("took longer than {} s and was stopped",
                              std::chrono::duration_cast<std::chrono::seconds>(run.timeLimit).count()));
+        if (!answering) {
+            // A helper that has answered is about to exit: looked at again soon, then less often.
+            status = child.TryReap();
+            if (!status) std::this_thread::sleep_for(std::min(left, nap));
+            nap = std::min(nap * 2, kWaitStep);
+            continue;
+        }
         pollfd ready{reading.fd, POLLIN, 0};
         const int events = poll(&ready, 1, static_cast<int>(std::min(left, kWaitStep).count()));
         if (events < 0 && errno != EINTR) stop(WithSystemReason("could not be read", errno));
@@ -128,19 +150,18 @@ std::string RunHelper(const HelperRun& run) {
         const ssize_t got = read(reading.fd, buffer, sizeof buffer);
         if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (got < 0) stop(WithSystemReason("could not be read", errno));
-        if (got == 0) break;
-        reply.append(buffer, static_cast<std::size_t>(got));
+        answering = got > 0;
+        reply.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
         if (reply.size() > run.mostReplyBytes)
             stop(fmt::format("answered with more than {} MB and was stopped", run.mostReplyBytes >> 20));
     }
-    const int status = child.Reap();
-    if (WIFSIGNALED(status))
+    if (WIFSIGNALED(*status))
         throw HelperFailure(
             fmt::format("failed on this file (it died of signal {}: the file is damaged or "
                         "needs more memory than allowed)",
-                        WTERMSIG(status)));
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw HelperFailure(fmt::format("failed on this file (exit code {})", WEXITSTATUS(status)));
+                        WTERMSIG(*status)));
+    if (!WIFEXITED(*status) || WEXITSTATUS(*status) != 0)
+        throw HelperFailure(fmt::format("failed on this file (exit code {})", WEXITSTATUS(*status)));
     return reply;
 }
 

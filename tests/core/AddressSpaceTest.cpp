@@ -78,8 +78,17 @@ TEST(AddressSpace, DataAtAndTheBinaryFromTheLowestAddress) {
     EXPECT_EQ(Bytes(DataAt(file, 0x1001, 2)->begin(), DataAt(file, 0x1001, 2)->end()), (Bytes{2, 3}));
     EXPECT_FALSE(DataAt(file, 0x1002, 2));  // runs into the gap
     EXPECT_FALSE(DataAt(file, 0x0FFF, 1));
-    EXPECT_EQ(ToBinary(file, 0xFF), std::string("\x01\x02\x03\xFF\xFF\x04", 6));
-    EXPECT_EQ(ToBinary(FirmwareFile{}, 0xFF), "");
+    const auto binary = [](const FirmwareFile& firmware) {
+        std::string bytes;
+        WriteBinary(firmware, 0xFF, [&](std::string_view piece) { bytes += piece; });
+        return bytes;
+    };
+    EXPECT_EQ(binary(file), std::string("\x01\x02\x03\xFF\xFF\x04", 6));
+    EXPECT_EQ(binary(FirmwareFile{}), "");
+    // A gap longer than a piece of fill.
+    const std::string wide = binary(WithSegments({{0, {1}}, {200000, {2}}}));
+    EXPECT_EQ(wide.size(), 200001u);
+    EXPECT_EQ(wide, '\x01' + std::string(199999, '\xFF') + '\x02');
 }
 
 struct SpanCase {

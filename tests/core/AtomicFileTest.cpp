@@ -113,6 +113,24 @@ TEST(AtomicFile, AProcessKilledWhileWritingLeavesNoTemporaryFile) {
     EXPECT_EQ(test::ReadFile(dir / "Lexicorn.bin"), "old");
 }
 
+// A member that cannot get its name (its folder went away) stops the set before any old file is
+// replaced. The unnamed file does not keep the folder from being removed.
+TEST(AtomicFile, ASetWhoseLastMemberCannotBeNamedReplacesNothing) {
+    test::TempDir dir;
+    fs::create_directory(dir / "sub");
+    test::WriteFile(dir / "a", "old a");
+    {
+        FileSet set;
+        set.Add(dir / "a").Write("new a");
+        set.Add(dir / "sub" / "b").Write("new b");
+        std::error_code busy;
+        if (!fs::remove(dir / "sub", busy)) GTEST_SKIP() << "no unnamed files in " << dir.path();
+        EXPECT_THROW(set.Commit(), Error);
+    }
+    EXPECT_EQ(test::ReadFile(dir / "a"), "old a");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
 TEST(AtomicFile, ASetPutInPlaceKeepsEveryFilesModeAndNoOtherName) {
     test::TempDir dir;
     test::WriteFile(dir / "a", "old");

@@ -87,18 +87,24 @@ TEST(FirmwareFormat, IsKnownByTheStartOfTheText) {
         FirmwareFormat format;
     } cases[] = {
         {":10000000", kHex},
-        {":a", kHex},
-        {"\r\n\n  \t:0", kHex},
-        {"S1", kSrec},
-        {"S9", kSrec},
-        {"\n S0", kSrec},
+        {":0400000001020304F3\n:00", kHex},  // a bad checksum is the reader's to refuse, with its line
+        {":0a0000000102\r\n", kHex},
+        {"\r\n\n  \t:00000001FF \n", kHex},
+        {"S11300000102", kSrec},
+        {"S9030000FC", kSrec},
+        {"\n S00600004844521B\n", kSrec},
         {"", FirmwareFormat::kBinary},
         {":", FirmwareFormat::kBinary},
+        {":a", FirmwareFormat::kBinary},  // too short for a record
         {":G0", FirmwareFormat::kBinary},
         {": 10", FirmwareFormat::kBinary},
         {"S", FirmwareFormat::kBinary},
         {"SA", FirmwareFormat::kBinary},
         {"s1", FirmwareFormat::kBinary},
+        // Binaries that start like records, but go on otherwise.
+        {"S1 firmware header", FirmwareFormat::kBinary},
+        {std::string_view(":0123456789\0\x01\x02", 14), FirmwareFormat::kBinary},
+        {"S3000000000000\xFF\xFF", FirmwareFormat::kBinary},
         {"\x7F"
          "ELF",
          FirmwareFormat::kBinary},

@@ -206,6 +206,16 @@ TEST(FirmwareMergeForms, DamagedTargetsAreRefusedWithTheirLine) {
     EXPECT_FALSE(fs::exists(dir / "out.hex"));
 }
 
+// A binary may begin like a record: only a first line of hexadecimal digits makes a HEX or S-record file.
+TEST(FirmwareMergeForms, ABinaryThatStartsLikeARecordStaysABinary) {
+    test::TempDir dir;
+    const std::string target = "S1 firmware header" + std::string(14, '\0');
+    test::WriteFile(dir / "fw.bin", target);
+    test::WriteFile(dir / "image.bin", ImageBytes(100));
+    ASSERT_EQ(Merge(dir / "image.bin", dir / "fw.bin", dir / "out.bin", kAppend, kEnd, 16, 0), kSuccess);
+    EXPECT_EQ(test::ReadFile(dir / "out.bin"), target + ImageBytes(100));  // 32 bytes: aligned
+}
+
 TEST(FirmwareMergeForms, OutputFormsFollowTheOutputsName) {
     EXPECT_EQ(OutputFormatOfName("out/fw.HEX"), FirmwareFormat::kIntelHex);
     EXPECT_EQ(OutputFormatOfName("fw.ihx"), FirmwareFormat::kIntelHex);

@@ -91,6 +91,13 @@ TEST_F(FakeReader, IsKilledWhenItRunsOutOfTime) {
     ExpectReaderGone();
 }
 
+// Closing its answer does not end the limits: a reader that goes on running is still stopped.
+TEST_F(FakeReader, IsKilledWhenItRunsOutOfTimeAfterItsAnswer) {
+    Use(writePid_ + "; exec >&-; exec sleep 30", "1");
+    EXPECT_EQ(MessageOfReading(), table_ + ": the .xls reader took longer than 1 s and was stopped");
+    ExpectReaderGone();
+}
+
 TEST_F(FakeReader, IsKilledWhenTheWaitIsCancelled) {
     Use(writePid_ + "; exec sleep 30");
     int waits = 0;
