@@ -104,6 +104,8 @@ void DecodeHex(std::string_view digits, std::size_t firstColumn, const std::stri
         ThrowAt(fileName, line, fmt::format("an odd number of hexadecimal digits ({})", digits.size()));
 }
 
+void SegmentBuilder::Reserve(std::size_t bytes) { data_.reserve(bytes); }
+
 void SegmentBuilder::Add(std::uint64_t address, const std::uint8_t* data, std::size_t length,
                          std::size_t line) {
     if (length == 0) return;
@@ -144,6 +146,15 @@ std::vector<Segment> SegmentBuilder::Finish() {
         if (first) ThrowAt(fileName_, first->first, first->second);
     }
     std::vector<Segment> segments;
+    // Records one after the other, as tools write them: the data is the segment as it stands.
+    const bool oneRun =
+        ordered && std::adjacent_find(pieces_.begin(), pieces_.end(), [&](const Piece& a, const Piece& b) {
+                       return b.address != end(a);
+                   }) == pieces_.end();
+    if (oneRun && !pieces_.empty()) {
+        segments.push_back({pieces_.front().address, std::move(data_)});
+        return segments;
+    }
     for (std::size_t i = 0; i < pieces_.size();) {
         std::size_t j = i + 1;
         std::size_t size = pieces_[i].length;

@@ -87,9 +87,11 @@ class SegmentBuilder {
   public:
     explicit SegmentBuilder(const std::string& fileName) : fileName_(fileName) {}
 
+    /// Room for this many bytes of data, so that a large file's data is not moved as it grows.
+    void Reserve(std::size_t bytes);
     /// The data of the record on line `line`; refused when it passes the end of the 4 GiB space.
     void Add(std::uint64_t address, const std::uint8_t* data, std::size_t length, std::size_t line);
-    /// The segments of everything added.
+    /// The segments of everything added; once.
     std::vector<Segment> Finish();
 
   private:

@@ -58,6 +58,7 @@ FirmwareFile ReadIntelHex(std::string_view text, const std::string& fileName) {
     file.format = FirmwareFormat::kIntelHex;
     file.crLf = firmware::LineWalker::EndsWithCrLf(text);
     firmware::SegmentBuilder builder(fileName);
+    builder.Reserve(text.size() / 2);  // two digits a byte: more than the data can be
     firmware::LineWalker lines(text);
     std::vector<std::uint8_t> record;
     record.reserve(kRecordOverhead + 2 * 255);

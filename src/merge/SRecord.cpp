@@ -56,6 +56,7 @@ FirmwareFile ReadSRecord(std::string_view text, const std::string& fileName) {
     file.crLf = firmware::LineWalker::EndsWithCrLf(text);
     file.addressBytes = 0;
     firmware::SegmentBuilder builder(fileName);
+    builder.Reserve(text.size() / 2);  // two digits a byte: more than the data can be
     firmware::LineWalker lines(text);
     std::vector<std::uint8_t> record;
     record.reserve(256);
