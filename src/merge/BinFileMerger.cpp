@@ -215,16 +215,17 @@ ResultCode BinFileMerger::AssembleInMemory(const MergeLayout* layout) {
     Paint(output, imageAddress, image);
 
     AtomicFile file(outputFile_.FileName(), AtomicFile::Flush::kLeaveToSystem);
+    const auto write = [&](std::string_view bytes) { file.Write(bytes); };
     try {
         switch (outputFormat_.value_or(output.format)) {
             case FirmwareFormat::kBinary:
-                WriteBinary(output, fillByte_, [&](std::string_view bytes) { file.Write(bytes); });
+                WriteBinary(output, fillByte_, write);
                 break;
             case FirmwareFormat::kIntelHex:
-                file.Write(WriteIntelHex(output));
+                WriteIntelHex(output, write);
                 break;
             case FirmwareFormat::kSRecord:
-                file.Write(WriteSRecord(output));
+                WriteSRecord(output, write);
                 break;
         }
         file.Commit();

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -80,6 +81,28 @@ void DecodeHex(std::string_view digits, std::size_t firstColumn, const std::stri
 std::string HexByte(std::uint8_t value);
 /// A character for messages: 'G', or "the byte 0x01" when it does not print.
 std::string ShownCharacter(char c);
+
+/// Text handed on in pieces of about 256 KiB: a writer never holds a large file whole.
+class PieceWriter {
+  public:
+    explicit PieceWriter(const std::function<void(std::string_view)>& write) : write_(write) {
+        buffer_.reserve(kPiece + 1024);
+    }
+    /// The text from `first` to `last`, as std::string::append takes it.
+    void append(const char* first, const char* last) {
+        buffer_.append(first, last);
+        if (buffer_.size() >= kPiece) Flush();
+    }
+    void Flush() {
+        if (!buffer_.empty()) write_(buffer_);
+        buffer_.clear();
+    }
+
+  private:
+    static constexpr std::size_t kPiece = 1 << 18;
+    const std::function<void(std::string_view)>& write_;
+    std::string buffer_;
+};
 
 /// Collects the data of a file's records and makes the file's segments of it: sorted by address,
 /// touching records joined, overlapping records refused with the later one's line.

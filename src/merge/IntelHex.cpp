@@ -137,18 +137,11 @@ FirmwareFile ReadIntelHex(std::string_view text, const std::string& fileName) {
     return file;
 }
 
-std::string WriteIntelHex(const FirmwareFile& file) {
+void WriteIntelHex(const FirmwareFile& file, const std::function<void(std::string_view)>& write) {
     const std::size_t recordLength =
         std::clamp<std::size_t>(file.recordLength ? file.recordLength : 16, 1, 255);
     const std::string_view lineEnd = file.crLf ? "\r\n" : "\n";
-    std::size_t total = 0;
-    for (const Segment& segment : file.segments) total += segment.bytes.size();
-    // Records cut short at segment ends and 64 KiB boundaries, each of those perhaps after a type
-    // 04 record: a bound rather than a count, so that the text is never moved while it grows.
-    const std::size_t cuts = 2 * file.segments.size() + 2 * (total >> 16) + 4;
-    const std::size_t recordSize = kRecordOverhead + lineEnd.size();
-    std::string out;
-    out.reserve(2 * total + (total / recordLength + cuts) * recordSize + cuts * (recordSize + 4));
+    firmware::PieceWriter out(write);
 
     char line[kRecordOverhead + 2 * 255 + 2];
     std::uint32_t upper = 0;
@@ -181,7 +174,13 @@ std::string WriteIntelHex(const FirmwareFile& file) {
                                    value, 4, lineEnd));
     }
     out.append(line, PutRecord(line, kEndOfFile, 0, nullptr, 0, lineEnd));
-    return out;
+    out.Flush();
+}
+
+std::string WriteIntelHex(const FirmwareFile& file) {
+    std::string text;
+    WriteIntelHex(file, [&](std::string_view piece) { text += piece; });
+    return text;
 }
 
 }  // namespace lexicorn

@@ -128,7 +128,7 @@ FirmwareFile ReadSRecord(std::string_view text, const std::string& fileName) {
     return file;
 }
 
-std::string WriteSRecord(const FirmwareFile& file) {
+void WriteSRecord(const FirmwareFile& file, const std::function<void(std::string_view)>& write) {
     int width = std::clamp(file.addressBytes, 2, 4);
     if (!file.segments.empty())
         width = std::max(width, WidthFor(static_cast<std::uint32_t>(file.segments.back().End() - 1)));
@@ -137,12 +137,7 @@ std::string WriteSRecord(const FirmwareFile& file) {
         std::clamp<std::size_t>(file.recordLength ? file.recordLength : 16, 1, MostData(width));
     const std::string_view lineEnd = file.crLf ? "\r\n" : "\n";
 
-    std::size_t total = 0;
-    for (const Segment& segment : file.segments) total += segment.bytes.size();
-    const std::size_t recordSize = kRecordOverhead + 2 * width + lineEnd.size();
-    const std::size_t records = total / recordLength + file.segments.size() + 3;
-    std::string out;
-    out.reserve(2 * total + records * recordSize + (file.header ? 2 * file.header->size() : 0));
+    firmware::PieceWriter out(write);
 
     char line[kRecordOverhead + 2 * 255 + 2];
     if (file.header) {
@@ -174,7 +169,13 @@ std::string WriteSRecord(const FirmwareFile& file) {
                                    countWidth, nullptr, 0, lineEnd));
     }
     out.append(line, PutRecord(line, 11 - width, file.startAddress.value_or(0), width, nullptr, 0, lineEnd));
-    return out;
+    out.Flush();
+}
+
+std::string WriteSRecord(const FirmwareFile& file) {
+    std::string text;
+    WriteSRecord(file, [&](std::string_view piece) { text += piece; });
+    return text;
 }
 
 }  // namespace lexicorn
