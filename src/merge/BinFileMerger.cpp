@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <future>
 #include <limits>
 #include <vector>
 
@@ -13,6 +14,11 @@
 
 namespace lexicorn {
 namespace {
+
+struct Range {
+    std::uint64_t begin, end;
+    bool Holds(std::uint64_t at) const { return at >= begin && at < end; }
+};
 
 constexpr std::uint64_t kMost32 = std::numeric_limits<std::uint32_t>::max();
 
@@ -171,18 +177,28 @@ ResultCode BinFileMerger::Assemble() {
     const std::string& outputPath = outputFile_.FileName();
     if (sourceFile_.IsNamedBy(outputPath) || targetFile_.IsNamedBy(outputPath)) return kOutputIsInput;
     if (ResultCode read = ReadOpenTarget()) return read;
-    if (ResultCode checked = CheckInputs()) return checked;
-
-    if (targetFirmware_) return AssembleInMemory(nullptr);
+    if (ResultCode checked = CheckSource()) return checked;
+    if (targetFirmware_) {
+        if (ResultCode scanned = CheckTarget()) return scanned;
+        return AssembleInMemory(nullptr);
+    }
+    // A binary target is looked at while the output is written: on two cores the merge then reads
+    // the target in about the time a copy takes. Its findings still come before any other outcome.
+    std::future<ResultCode> scan = std::async(std::launch::async, [this] { return CheckTarget(); });
     MergeLayout layout;
-    if (ResultCode laidOut = Layout(targetSize_, sourceSize_, layout)) return laidOut;
-    if (outputFormat_ && *outputFormat_ != FirmwareFormat::kBinary) return AssembleInMemory(&layout);
+    const ResultCode laidOut = Layout(targetSize_, sourceSize_, layout);
+    if (laidOut || (outputFormat_ && *outputFormat_ != FirmwareFormat::kBinary)) {
+        if (ResultCode scanned = scan.get()) return scanned;
+        return laidOut ? laidOut : AssembleInMemory(&layout);
+    }
 
     // A merge output is as large as the firmware and is made from inputs that stay untouched; like
     // cp, it leaves flushing to the system instead of waiting for the disk.
     AtomicFile output(outputFile_.FileName(), AtomicFile::Flush::kLeaveToSystem);
+    if (!output.Failed()) WriteOutput(layout, output);
+    if (ResultCode scanned = scan.get()) return scanned;
     try {
-        if (!output.Failed()) WriteOutput(layout, output);
+        ClearOldSignature(layout, output);
         output.Commit();
     } catch (const Error& error) {
         failedFile_ = error.what();
@@ -237,39 +253,21 @@ ResultCode BinFileMerger::AssembleInMemory(const MergeLayout* layout) {
 }
 
 void BinFileMerger::WriteOutput(const MergeLayout& layout, AtomicFile& output) const {
-    // The output is painted from the bottom up: fill bytes, the target, the cleared signature of an
-    // old image, the new image on top. It is written range by range straight from the inputs, so
-    // no copy of the whole output is ever held in memory.
-    struct Range {
-        std::uint64_t begin, end;
-        bool Holds(std::uint64_t at) const { return at >= begin && at < end; }
-    };
+    // The output is painted from the bottom up: fill bytes, the target, the new image on top. It
+    // is written range by range straight from the inputs, so no copy of the whole output is ever
+    // held in memory. The old image's signature is cleared afterwards (ClearOldSignature).
     const Range imageRange{layout.imageOffset, std::uint64_t{layout.imageOffset} + sourceSize_};
     const Range targetRange{layout.targetOffset, std::uint64_t{layout.targetOffset} + targetSize_};
-    Range cleared{0, 0};
-    if (clearedSignature_ && std::uint64_t{*clearedSignature_} + 8 <= targetSize_)
-        cleared = {layout.targetOffset + std::uint64_t{*clearedSignature_},
-                   layout.targetOffset + std::uint64_t{*clearedSignature_} + 8};
-
-    std::vector<std::uint64_t> edges = {0,
-                                        layout.outputSize,
-                                        imageRange.begin,
-                                        imageRange.end,
-                                        targetRange.begin,
-                                        targetRange.end,
-                                        cleared.begin,
-                                        cleared.end};
+    std::vector<std::uint64_t> edges = {
+        0, layout.outputSize, imageRange.begin, imageRange.end, targetRange.begin, targetRange.end};
     std::sort(edges.begin(), edges.end());
     edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
     std::array<char, 1 << 16> fill;
     fill.fill(static_cast<char>(fillByte_));
-    static const std::array<char, layout::kSignatureSize> kCleared{};
     for (std::size_t i = 0; i + 1 < edges.size() && edges[i + 1] <= layout.outputSize; ++i) {
         const std::uint64_t begin = edges[i], length = edges[i + 1] - edges[i];
         if (imageRange.Holds(begin)) {
             sourceFile_.CopyTo(output, static_cast<std::uint32_t>(begin - imageRange.begin), length);
-        } else if (cleared.Holds(begin)) {
-            output.Write({kCleared.data(), length});
         } else if (targetRange.Holds(begin)) {
             targetFile_.CopyTo(output, static_cast<std::uint32_t>(begin - targetRange.begin), length);
         } else {
@@ -280,6 +278,16 @@ void BinFileMerger::WriteOutput(const MergeLayout& layout, AtomicFile& output) c
             }
         }
     }
+}
+
+void BinFileMerger::ClearOldSignature(const MergeLayout& layout, AtomicFile& output) const {
+    if (!clearedSignature_ || std::uint64_t{*clearedSignature_} + layout::kSignatureSize > targetSize_)
+        return;
+    // Under the new image the old signature is gone already.
+    const Range imageRange{layout.imageOffset, std::uint64_t{layout.imageOffset} + sourceSize_};
+    const std::uint64_t at = layout.targetOffset + std::uint64_t{*clearedSignature_};
+    for (std::uint64_t byte = at; byte < at + layout::kSignatureSize; ++byte)
+        if (!imageRange.Holds(byte)) output.WriteAt(byte, std::string_view("\0", 1));
 }
 
 }  // namespace lexicorn

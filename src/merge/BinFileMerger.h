@@ -49,7 +49,7 @@ class BinFileMerger {
     void SetOutputFormat(std::optional<FirmwareFormat> format) { outputFormat_ = format; }
     /// Writes the output: 0, kCannotOpenImage, kCannotOpenTarget, kOutputIsInput (the output is one
     /// of the opened inputs, whatever its name), kFileTooLarge, kPlacementNotInMode, kAddressOverflow,
-    /// a code of CheckInputs, or kCannotCreateOutput when the output cannot be written whole.
+    /// a code of CheckSource or CheckTarget, or kCannotCreateOutput when the output cannot be written whole.
     ResultCode Merge();
 
     /// Where the target and the source go for the stored parameters and the given sizes.
@@ -72,8 +72,12 @@ class BinFileMerger {
     std::uint32_t MergeAddress() const { return mergeAddress_; }
 
   protected:
-    /// Looks at both inputs, open for the merge, before anything is written; 0 lets the merge go on.
-    virtual ResultCode CheckInputs() { return kSuccess; }
+    /// Looks at the source, open for the merge, before anything is written; 0 lets the merge go on.
+    virtual ResultCode CheckSource() { return kSuccess; }
+    /// Looks at the target, open for the merge (and read by ReadOpenTarget); 0 lets the merge go on.
+    /// For a binary target it runs in a thread of its own while the output is written: it may read
+    /// the target and call ClearInOutput, and touch nothing else of the merger.
+    virtual ResultCode CheckTarget() { return kSuccess; }
     /// The 8 bytes at this target offset (address in an address space) read as zero in the output
     /// (an old image's signature).
     void ClearInOutput(std::optional<std::uint32_t> targetOffset) { clearedSignature_ = targetOffset; }
@@ -94,6 +98,8 @@ class BinFileMerger {
     void CloseAll();
     std::uint32_t AlignDown(std::uint32_t n) const;
     void WriteOutput(const MergeLayout& layout, AtomicFile& output) const;
+    /// Zeroes the old image's signature in a written output, where the new image does not cover it.
+    void ClearOldSignature(const MergeLayout& layout, AtomicFile& output) const;
 
     MergeMode mergeMode_ = MergeMode::kNone;
     MergePlacement mergePlacement_ = MergePlacement::kBeginning;

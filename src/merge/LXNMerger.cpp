@@ -119,9 +119,13 @@ ResultCode LXNMerger::MergeLexicorn() {
     return Merge();
 }
 
-ResultCode LXNMerger::CheckInputs() {
+ResultCode LXNMerger::CheckSource() {
     // An image shorter than its signature is no image, whatever the read says.
-    if (ResultCode checked = CheckOpenSource()) return checked == kOutOfRange ? kNotALexicorn : checked;
+    const ResultCode checked = CheckOpenSource();
+    return checked == kOutOfRange ? kNotALexicorn : checked;
+}
+
+ResultCode LXNMerger::CheckTarget() {
     const ResultCode scanned = ScanOpenTarget();
     ClearInOutput(targetHasLexicorn_ ? std::optional<std::uint32_t>(oldLexicornPosition_) : std::nullopt);
     return scanned;

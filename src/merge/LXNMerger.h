@@ -42,7 +42,8 @@ class LXNMerger final : public BinFileMerger {
     std::uint32_t OldLexicornSize() const { return oldLexicornSize_; }
 
   protected:
-    ResultCode CheckInputs() override;
+    ResultCode CheckSource() override;
+    ResultCode CheckTarget() override;
 
   private:
     ResultCode CheckOpenSource();

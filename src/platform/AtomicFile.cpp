@@ -104,6 +104,18 @@ void AtomicFile::Write(std::string_view bytes) {
     }
 }
 
+void AtomicFile::WriteAt(std::uint64_t offset, std::string_view bytes) {
+    while (fd_ >= 0 && !bytes.empty()) {
+        const ssize_t written = pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+        if (written < 0) {
+            if (errno != EINTR) Fail(std::strerror(errno));
+            continue;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+        offset += static_cast<std::uint64_t>(written);
+    }
+}
+
 void AtomicFile::WriteFrom(std::FILE* source, std::uint64_t offset, std::uint64_t length) {
     const int from = fileno(source);
     auto in = static_cast<off_t>(offset);

@@ -33,6 +33,8 @@ class AtomicFile {
     bool Failed() const { return !failure_.empty(); }
     /// Appends bytes; after a failure further writes do nothing and Commit fails.
     void Write(std::string_view bytes);
+    /// Replaces bytes already written, from `offset` (which `bytes` must not pass the end from).
+    void WriteAt(std::uint64_t offset, std::string_view bytes);
     /// Appends `length` bytes of another open file from `offset`, copied inside the system where it
     /// can (as cp does) rather than through this process. A source shorter than that fails.
     void WriteFrom(std::FILE* source, std::uint64_t offset, std::uint64_t length);
