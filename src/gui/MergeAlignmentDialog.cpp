@@ -116,6 +116,14 @@ void MergeAlignmentDialog::handleKey(int key) {
 }
 
 bool MergeAlignmentDialog::eventFilter(QObject* watched, QEvent* event) {
+    // A click into the two digits selects both, so that what is typed replaces them: the mask
+    // leaves no room to type after them.
+    if (watched == fillField_ && event->type() == QEvent::FocusIn) selectFillOnRelease_ = true;
+    if (watched == fillField_ && event->type() == QEvent::MouseButtonRelease && selectFillOnRelease_) {
+        selectFillOnRelease_ = false;
+        fillField_->selectAll();
+        return true;
+    }
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         // The fill byte is typed; every other control takes the mouse only.

@@ -41,6 +41,7 @@ class MergeAlignmentDialog : public QDialog {
     int appliedIndex_ = static_cast<int>(kMergeAlignments.size()) - 1;
     QComboBox* alignmentChoice_;
     QLineEdit* fillField_;
+    bool selectFillOnRelease_ = false;  // the field has just taken the focus
     QPushButton* doneButton_;
     QPushButton* cancelButton_;
 };

@@ -449,8 +449,9 @@ class MergePageTest : public WizardFixture {
         QCOMPARE(window_->settings().fillByte, 0);
         WithAlignmentWindow([](QComboBox&, gui::MergeAlignmentDialog& form) {
             auto* field = form.findChild<QLineEdit*>(QStringLiteral("fillField"));
-            field->selectAll();
-            QTest::keyClicks(field, QStringLiteral("ff"));
+            form.activateWindow();
+            QTest::mouseClick(field, Qt::LeftButton, {}, QPoint(field->width() - 2, field->height() / 2));
+            QTest::keyClicks(field, QStringLiteral("ff"));  // a click and the digits: no selecting first
             QCOMPARE(field->text(), QStringLiteral("FF"));
             SaveScreenshot(form, QStringLiteral("alignment-window-fill"));
             QTest::keyClick(field, Qt::Key_Return);
