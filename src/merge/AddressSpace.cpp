@@ -63,8 +63,7 @@ std::optional<std::span<const std::uint8_t>> DataAt(const FirmwareFile& file, st
     return std::span<const std::uint8_t>(segment->bytes).subspan(address - segment->address, count);
 }
 
-void WriteBinary(const FirmwareFile& file, std::uint8_t fill,
-                 const std::function<void(std::string_view)>& write) {
+void WriteBinary(const FirmwareFile& file, std::uint8_t fill, const TextSink& write) {
     std::string gap(1 << 16, static_cast<char>(fill));
     std::uint64_t at = SpanOf(file).low;
     for (const Segment& segment : file.segments) {

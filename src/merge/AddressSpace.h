@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -34,7 +33,6 @@ std::optional<std::span<const std::uint8_t>> DataAt(const FirmwareFile& file, st
 
 /// The data as one binary from the lowest address to the highest, gaps filled with `fill`, handed to
 /// `write` piece by piece: a span of gigabytes is never held whole.
-void WriteBinary(const FirmwareFile& file, std::uint8_t fill,
-                 const std::function<void(std::string_view)>& write);
+void WriteBinary(const FirmwareFile& file, std::uint8_t fill, const TextSink& write);
 
 }  // namespace lexicorn

@@ -8,8 +8,6 @@
 
 #include "base/Error.h"
 #include "image/ImageLayout.h"
-#include "merge/IntelHex.h"
-#include "merge/SRecord.h"
 #include "platform/AtomicFile.h"
 
 namespace lexicorn {
@@ -149,8 +147,7 @@ ResultCode BinFileMerger::ReadOpenTarget() {
     if (ResultCode mapped = targetFile_.MapContents(contents)) return mapped;
     const std::string_view text(reinterpret_cast<const char*>(contents.data()), contents.size());
     try {
-        targetFirmware_ = format == FirmwareFormat::kIntelHex ? ReadIntelHex(text, targetFile_.FileName())
-                                                              : ReadSRecord(text, targetFile_.FileName());
+        targetFirmware_ = ReadFirmware(format, text, targetFile_.FileName());
     } catch (const FirmwareError& error) {
         targetProblem_ = error.what();
         return kDamagedTarget;
@@ -231,19 +228,9 @@ ResultCode BinFileMerger::AssembleInMemory(const MergeLayout* layout) {
     Paint(output, imageAddress, image);
 
     AtomicFile file(outputFile_.FileName(), AtomicFile::Flush::kLeaveToSystem);
-    const auto write = [&](std::string_view bytes) { file.Write(bytes); };
     try {
-        switch (outputFormat_.value_or(output.format)) {
-            case FirmwareFormat::kBinary:
-                WriteBinary(output, fillByte_, write);
-                break;
-            case FirmwareFormat::kIntelHex:
-                WriteIntelHex(output, write);
-                break;
-            case FirmwareFormat::kSRecord:
-                WriteSRecord(output, write);
-                break;
-        }
+        WriteFirmware(output, outputFormat_.value_or(output.format), fillByte_,
+                      [&](std::string_view bytes) { file.Write(bytes); });
         file.Commit();
     } catch (const Error& error) {
         failedFile_ = error.what();

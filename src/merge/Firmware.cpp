@@ -7,7 +7,10 @@
 #include <optional>
 #include <vector>
 
+#include "merge/AddressSpace.h"
 #include "merge/FirmwareText.h"
+#include "merge/IntelHex.h"
+#include "merge/SRecord.h"
 
 namespace lexicorn {
 
@@ -39,6 +42,25 @@ FirmwareFormat DetectFirmwareFormat(std::string_view start) {
     }
     constexpr std::size_t kShortestRecordDigits = 8;  // S9 030000FC
     return digits >= kShortestRecordDigits ? format : FirmwareFormat::kBinary;
+}
+
+FirmwareFile ReadFirmware(FirmwareFormat format, std::string_view text, const std::string& fileName) {
+    return format == FirmwareFormat::kIntelHex ? ReadIntelHex(text, fileName) : ReadSRecord(text, fileName);
+}
+
+void WriteFirmware(const FirmwareFile& file, FirmwareFormat format, std::uint8_t fill,
+                   const TextSink& write) {
+    switch (format) {
+        case FirmwareFormat::kBinary:
+            WriteBinary(file, fill, write);
+            break;
+        case FirmwareFormat::kIntelHex:
+            WriteIntelHex(file, write);
+            break;
+        case FirmwareFormat::kSRecord:
+            WriteSRecord(file, write);
+            break;
+    }
 }
 
 namespace firmware {

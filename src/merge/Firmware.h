@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -54,6 +55,17 @@ class FirmwareError : public Error {
   public:
     explicit FirmwareError(const std::string& message) : Error(kCannotOpenFile, message) {}
 };
+
+/// Text handed on piece by piece, so that a large file is never held whole.
+using TextSink = std::function<void(std::string_view)>;
+
+/// The firmware that Intel HEX or S-record text holds (`format` is not binary); as ReadIntelHex and
+/// ReadSRecord.
+FirmwareFile ReadFirmware(FirmwareFormat format, std::string_view text, const std::string& fileName);
+
+/// `file` in `format`: Intel HEX or S-records as WriteIntelHex and WriteSRecord write them, or a
+/// binary from the lowest address with the gaps filled with `fill`.
+void WriteFirmware(const FirmwareFile& file, FirmwareFormat format, std::uint8_t fill, const TextSink& write);
 
 /// Intel HEX when the text starts with ':' and a hexadecimal digit, S-records when it starts with
 /// 'S' and a digit, and the rest of that first line is hexadecimal digits (8 or more; spaces

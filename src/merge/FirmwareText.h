@@ -85,9 +85,7 @@ std::string ShownCharacter(char c);
 /// Text handed on in pieces of about 256 KiB: a writer never holds a large file whole.
 class PieceWriter {
   public:
-    explicit PieceWriter(const std::function<void(std::string_view)>& write) : write_(write) {
-        buffer_.reserve(kPiece + 1024);
-    }
+    explicit PieceWriter(const TextSink& write) : write_(write) { buffer_.reserve(kPiece + 1024); }
     /// The text from `first` to `last`, as std::string::append takes it.
     void append(const char* first, const char* last) {
         buffer_.append(first, last);
@@ -100,7 +98,7 @@ class PieceWriter {
 
   private:
     static constexpr std::size_t kPiece = 1 << 18;
-    const std::function<void(std::string_view)>& write_;
+    const TextSink& write_;
     std::string buffer_;
 };
 

@@ -137,7 +137,7 @@ FirmwareFile ReadIntelHex(std::string_view text, const std::string& fileName) {
     return file;
 }
 
-void WriteIntelHex(const FirmwareFile& file, const std::function<void(std::string_view)>& write) {
+void WriteIntelHex(const FirmwareFile& file, const TextSink& write) {
     const std::size_t recordLength =
         std::clamp<std::size_t>(file.recordLength ? file.recordLength : 16, 1, 255);
     const std::string_view lineEnd = file.crLf ? "\r\n" : "\n";
@@ -175,12 +175,6 @@ void WriteIntelHex(const FirmwareFile& file, const std::function<void(std::strin
     }
     out.append(line, PutRecord(line, kEndOfFile, 0, nullptr, 0, lineEnd));
     out.Flush();
-}
-
-std::string WriteIntelHex(const FirmwareFile& file) {
-    std::string text;
-    WriteIntelHex(file, [&](std::string_view piece) { text += piece; });
-    return text;
 }
 
 }  // namespace lexicorn

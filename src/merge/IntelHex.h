@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -18,8 +17,6 @@ FirmwareFile ReadIntelHex(std::string_view text, const std::string& fileName);
 /// 64 KiB boundary, an extended linear address record (04) wherever the upper 16 bits of the
 /// address change, the start address as type 03 or 05, and the end-of-file record. Upper-case
 /// digits; lines end with LF, or CR LF when file.crLf.
-std::string WriteIntelHex(const FirmwareFile& file);
-/// The same text handed to `write` in pieces of about 256 KiB, never held whole.
-void WriteIntelHex(const FirmwareFile& file, const std::function<void(std::string_view)>& write);
+void WriteIntelHex(const FirmwareFile& file, const TextSink& write);
 
 }  // namespace lexicorn

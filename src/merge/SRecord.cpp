@@ -128,7 +128,7 @@ FirmwareFile ReadSRecord(std::string_view text, const std::string& fileName) {
     return file;
 }
 
-void WriteSRecord(const FirmwareFile& file, const std::function<void(std::string_view)>& write) {
+void WriteSRecord(const FirmwareFile& file, const TextSink& write) {
     int width = std::clamp(file.addressBytes, 2, 4);
     if (!file.segments.empty())
         width = std::max(width, WidthFor(static_cast<std::uint32_t>(file.segments.back().End() - 1)));
@@ -170,12 +170,6 @@ void WriteSRecord(const FirmwareFile& file, const std::function<void(std::string
     }
     out.append(line, PutRecord(line, 11 - width, file.startAddress.value_or(0), width, nullptr, 0, lineEnd));
     out.Flush();
-}
-
-std::string WriteSRecord(const FirmwareFile& file) {
-    std::string text;
-    WriteSRecord(file, [&](std::string_view piece) { text += piece; });
-    return text;
 }
 
 }  // namespace lexicorn

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -20,8 +19,6 @@ FirmwareFile ReadSRecord(std::string_view text, const std::string& fileName);
 /// address needs more) of file.recordLength data bytes each, S5 (S6 beyond 65535 records) when
 /// file.hasCount, and the termination record of the address width with the start address or 0.
 /// Upper-case digits; lines end with LF, or CR LF when file.crLf.
-std::string WriteSRecord(const FirmwareFile& file);
-/// The same text handed to `write` in pieces of about 256 KiB, never held whole.
-void WriteSRecord(const FirmwareFile& file, const std::function<void(std::string_view)>& write);
+void WriteSRecord(const FirmwareFile& file, const TextSink& write);
 
 }  // namespace lexicorn

@@ -39,12 +39,10 @@ std::string Lines(std::initializer_list<std::string_view> lines, std::string_vie
 }
 
 FirmwareFile Read(FirmwareFormat format, std::string_view text, const std::string& name = "fw") {
-    return format == kHex ? ReadIntelHex(text, name) : ReadSRecord(text, name);
+    return ReadFirmware(format, text, name);
 }
 
-std::string Write(const FirmwareFile& file) {
-    return file.format == kHex ? WriteIntelHex(file) : WriteSRecord(file);
-}
+std::string Write(const FirmwareFile& file) { return test::FirmwareText(file); }
 
 // What a reader of `text` throws, "" when it reads the text.
 std::string ReadError(FirmwareFormat format, std::string_view text, const std::string& name) {
@@ -495,7 +493,7 @@ TEST(FirmwareFormat, WrittenFilesReadBackTheSame) {
         }
     }
     // The count record of the file of 65536 records.
-    const std::string many = WriteSRecord(RoundTripFiles().back());
+    const std::string many = Write(RoundTripFiles().back());
     EXPECT_EQ(many.substr(many.size() - 24), "S604010000FA\nS9030000FC\n");
 }
 
@@ -528,9 +526,9 @@ TEST(FirmwareFormat, WriterKeepsRecordsInsideTheirLimits) {
     FirmwareFile file;
     file.format = kSrec;
     file.header = Bytes(253, 'h');
-    EXPECT_THROW(WriteSRecord(file), FirmwareError);
+    EXPECT_THROW(Write(file), FirmwareError);
     file.header = Bytes(252, 'h');
-    EXPECT_EQ(ReadSRecord(WriteSRecord(file), "fw").header, file.header);
+    EXPECT_EQ(ReadSRecord(Write(file), "fw").header, file.header);
 }
 
 // A 16 MiB image in either form: written and read back whole.

@@ -125,7 +125,7 @@ TEST(FirmwareMergeForms, KeepsTheTargetsRecordsAndStartAddress) {
     std::string code(0x1F000, '\0');
     for (std::size_t i = 0; i < code.size(); ++i) code[i] = static_cast<char>(i * 7 % 0x7F);
     firmware.segments.push_back({0x08000000, std::vector<std::uint8_t>(code.begin(), code.end())});
-    test::WriteFile(dir / "fw.hex", WriteIntelHex(firmware));
+    test::WriteFile(dir / "fw.hex", test::FirmwareText(firmware));
     test::WriteFile(dir / "image.bin", ImageBytes(200));
 
     ASSERT_EQ(Merge(dir / "image.bin", dir / "fw.hex", dir / "out.hex", kAppend, kEnd, 16, 0), kSuccess);
@@ -158,7 +158,7 @@ TEST(FirmwareMergeForms, ABigEndianOldImageIsRetiredInAnSRecordTarget) {
     const std::string old = ImageBytes(120, ByteOrder::kBig);
     std::string data = std::string(0x40, 'a') + old + std::string(0x30, 'b');
     firmware.segments.push_back({0x10000, std::vector<std::uint8_t>(data.begin(), data.end())});
-    test::WriteFile(dir / "fw.s28", WriteSRecord(firmware));
+    test::WriteFile(dir / "fw.s28", test::FirmwareText(firmware));
     test::WriteFile(dir / "image.bin", ImageBytes(100, ByteOrder::kBig));
     LXNMerger merger;
     ASSERT_EQ(Merge(dir / "image.bin", dir / "fw.s28", dir / "out.s28", kOverwrite, kEnd, 4, 0, std::nullopt,

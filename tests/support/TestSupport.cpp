@@ -108,4 +108,10 @@ int RecordingHost::Count(const std::string& call) const {
     return static_cast<int>(std::count(calls.begin(), calls.end(), call));
 }
 
+std::string FirmwareText(const FirmwareFile& file) {
+    std::string text;
+    WriteFirmware(file, file.format, 0, [&](std::string_view piece) { text += piece; });
+    return text;
+}
+
 }  // namespace lexicorn::test

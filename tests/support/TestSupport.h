@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "compile/BuildRun.h"
+#include "merge/Firmware.h"
 #include "table/TableReader.h"
 
 namespace lexicorn::test {
@@ -28,6 +29,9 @@ std::string ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const std::string& content);
 /// Bytes written as hexadecimal pairs, spaces ignored: "4F 30 2F".
 std::vector<std::uint8_t> Hex(const std::string& pairs);
+
+/// `file` written whole in its own form.
+std::string FirmwareText(const FirmwareFile& file);
 
 /// A table held in memory, rows of UTF-8 cells; rows may be ragged. Its file name names a file that
 /// always exists, so that Open finds it.
