@@ -256,8 +256,8 @@ void MergePage::chooseImage() {
 }
 
 void MergePage::chooseTarget() {
-    const std::optional<QString> path = hooks_.chooseFile(
-        QStringLiteral("Select Target File"), QString::fromLatin1(merge_messages::kTargetFilter), false);
+    const std::optional<QString> path = hooks_.chooseFile(QStringLiteral("Select Target File"),
+                                                          QString::fromStdString(TargetFileFilter()), false);
     if (!path) return;
     targetFile_->setText(*path);
     const ResultCode scanned = merger_.ScanTarget(path->toStdString());
@@ -276,8 +276,8 @@ void MergePage::showTargetInfo() {
 }
 
 void MergePage::chooseOutput() {
-    const std::optional<QString> path = hooks_.chooseFile(
-        QStringLiteral("Select Output File"), QString::fromLatin1(merge_messages::kOutputFilter), true);
+    const std::optional<QString> path = hooks_.chooseFile(QStringLiteral("Select Output File"),
+                                                          QString::fromStdString(OutputFileFilter()), true);
     if (!path) return;
     outputFile_->setText(*path);
     if (merger_.SetOutputFile(path->toStdString()) != kSuccess)

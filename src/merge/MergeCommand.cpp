@@ -2,7 +2,9 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cctype>
+#include <vector>
 
 namespace lexicorn {
 
@@ -63,17 +65,55 @@ TargetInfo DescribeTarget(const LXNMerger& merger) {
             fmt::format("{:08X}", size), fmt::format("{:08X}", position), span};
 }
 
+namespace {
+
+// The extensions of each form, in the one place that the choosers and the output's name take them from.
+struct FormNames {
+    FirmwareFormat format;
+    const char* name;
+    std::vector<std::string_view> extensions;
+};
+const std::vector<FormNames> kFormNames = {
+    {FirmwareFormat::kBinary, "Binary", {"bin"}},
+    {FirmwareFormat::kIntelHex, "Intel HEX", {"hex", "ihx"}},
+    {FirmwareFormat::kSRecord, "S-records", {"s19", "s28", "s37", "srec", "mot"}},
+};
+
+std::string Patterns(const std::vector<std::string_view>& extensions) {
+    std::string patterns;
+    for (std::string_view extension : extensions)
+        patterns += fmt::format("{}*.{}", patterns.empty() ? "" : " ", extension);
+    return patterns;
+}
+
+std::string EachForm() {
+    std::string filter;
+    for (const FormNames& form : kFormNames)
+        filter += fmt::format("{} ({});;", form.name, Patterns(form.extensions));
+    return filter + "All Files (*)";
+}
+
+}  // namespace
+
 std::optional<FirmwareFormat> OutputFormatOfName(std::string_view path) {
     const std::size_t dot = path.rfind('.');
     if (dot == std::string_view::npos || path.find('/', dot) != std::string_view::npos) return std::nullopt;
     std::string extension(path.substr(dot + 1));
     for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (extension == "bin") return FirmwareFormat::kBinary;
-    if (extension == "hex" || extension == "ihx") return FirmwareFormat::kIntelHex;
-    for (const char* srec : {"s19", "s28", "s37", "srec", "mot"})
-        if (extension == srec) return FirmwareFormat::kSRecord;
+    for (const FormNames& form : kFormNames)
+        if (std::find(form.extensions.begin(), form.extensions.end(), extension) != form.extensions.end())
+            return form.format;
     return std::nullopt;
 }
+
+std::string TargetFileFilter() {
+    std::vector<std::string_view> every;
+    for (const FormNames& form : kFormNames)
+        every.insert(every.end(), form.extensions.begin(), form.extensions.end());
+    return fmt::format("Firmware ({});;{}", Patterns(every), EachForm());
+}
+
+std::string OutputFileFilter() { return EachForm(); }
 
 MergeOutcome RunMergeCommand(MergeHost& host, LXNMerger& merger, ProjectSettings& settings,
                              const MergeRequest& request) {

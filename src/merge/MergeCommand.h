@@ -27,13 +27,6 @@ inline constexpr const char* kCannotSetOutput = "Cannot set output file.";
 inline constexpr const char* kTargetHasLexicorn =
     "Target already has a Lexicorn. New Lexicorn will make this old Lexicorn obsolete.";
 inline constexpr const char* kNoLexicornInTarget = "No Lexicorn found in the target software.";
-/// What the file choosers offer: the forms a target may take, and the forms of an output, which its
-/// extension chooses.
-inline constexpr const char* kTargetFilter =
-    "Firmware (*.bin *.hex *.ihx *.s19 *.s28 *.s37 *.srec *.mot);;Binary (*.bin);;Intel HEX (*.hex *.ihx);;"
-    "S-records (*.s19 *.s28 *.s37 *.srec *.mot);;All Files (*)";
-inline constexpr const char* kOutputFilter =
-    "Binary (*.bin);;Intel HEX (*.hex *.ihx);;S-records (*.s19 *.s28 *.s37 *.srec *.mot);;All Files (*)";
 /// "Can not start merge operation." with the code, and a sentence for the codes a user can act on.
 std::string CannotStartMerge(ResultCode code);
 /// "Invalid Lexicorn file.", then what is wrong with it when that is known.
@@ -56,6 +49,10 @@ TargetInfo DescribeTarget(const LXNMerger& merger);
 /// The output form that a file name asks for by its extension (.bin; .hex, .ihx; .s19, .s28, .s37,
 /// .srec, .mot, any case); none for another name, which keeps the target's form.
 std::optional<FirmwareFormat> OutputFormatOfName(std::string_view path);
+/// What the file choosers offer, in Qt's filter form: every form a target may take, then each alone.
+std::string TargetFileFilter();
+/// Each form an output may take, then any file.
+std::string OutputFileFilter();
 
 /// The side of a Merge command that the front end provides.
 class MergeHost {
