@@ -4,6 +4,7 @@
 #include "image/ImageLayout.h"
 #include "merge/AddressSpace.h"
 #include "merge/BinFileMerger.h"
+#include "support/TestSupport.h"
 
 namespace lexicorn {
 namespace {
@@ -117,11 +118,7 @@ TEST_P(SpanPlacement, KeepsThePlacementsMeaningOnTheSpan) {
     }
 }
 
-constexpr MergeMode kAppend = MergeMode::kAppend;
-constexpr MergeMode kOverwrite = MergeMode::kOverwrite;
-constexpr MergePlacement kBeginning = MergePlacement::kBeginning;
-constexpr MergePlacement kEnd = MergePlacement::kEnd;
-constexpr MergePlacement kAddress = MergePlacement::kAddress;
+using namespace test::merge_shorthands;
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SpanPlacement,

@@ -94,11 +94,7 @@ TEST_P(FirmwareMerge, GivesTheBinaryMergeOfTheSameTarget) {
     EXPECT_EQ(test::ReadFile(dir / "direct.bin"), test::ReadFile(dir / "merged.bin"));
 }
 
-constexpr MergeMode kAppend = MergeMode::kAppend;
-constexpr MergeMode kOverwrite = MergeMode::kOverwrite;
-constexpr MergePlacement kBeginning = MergePlacement::kBeginning;
-constexpr MergePlacement kEnd = MergePlacement::kEnd;
-constexpr MergePlacement kAddress = MergePlacement::kAddress;
+using namespace test::merge_shorthands;
 
 INSTANTIATE_TEST_SUITE_P(
     Placements, FirmwareMerge,

@@ -20,11 +20,7 @@ namespace fs = std::filesystem;
 using Bytes = std::string;
 
 const Bytes kSignature("\x4F\x30\x2F\x10\x80\x7F\x60\x5F", 8);
-constexpr MergeMode kOverwrite = MergeMode::kOverwrite;
-constexpr MergeMode kAppend = MergeMode::kAppend;
-constexpr MergePlacement kBeginning = MergePlacement::kBeginning;
-constexpr MergePlacement kAddress = MergePlacement::kAddress;
-constexpr MergePlacement kEnd = MergePlacement::kEnd;
+using namespace test::merge_shorthands;
 
 // Bytes that never contain the signature: a counting pattern.
 Bytes Filler(std::size_t length, char seed) {

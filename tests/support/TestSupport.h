@@ -7,6 +7,7 @@
 
 #include "compile/BuildRun.h"
 #include "merge/Firmware.h"
+#include "project/ProjectSettings.h"
 #include "table/TableReader.h"
 
 namespace lexicorn::test {
@@ -29,6 +30,15 @@ std::string ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const std::string& content);
 /// Bytes written as hexadecimal pairs, spaces ignored: "4F 30 2F".
 std::vector<std::uint8_t> Hex(const std::string& pairs);
+
+/// The merge tests' shorthands for their tables of cases: `using namespace test::merge_shorthands;`.
+namespace merge_shorthands {
+inline constexpr MergeMode kAppend = MergeMode::kAppend;
+inline constexpr MergeMode kOverwrite = MergeMode::kOverwrite;
+inline constexpr MergePlacement kBeginning = MergePlacement::kBeginning;
+inline constexpr MergePlacement kEnd = MergePlacement::kEnd;
+inline constexpr MergePlacement kAddress = MergePlacement::kAddress;
+}  // namespace merge_shorthands
 
 /// `file` written whole in its own form.
 std::string FirmwareText(const FirmwareFile& file);
