@@ -93,26 +93,20 @@ void AtomicFile::Abandon() {
     temporary_.clear();
 }
 
-void AtomicFile::Write(std::string_view bytes) {
-    while (fd_ >= 0 && !bytes.empty()) {
-        ssize_t written = write(fd_, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno != EINTR) Fail(std::strerror(errno));
-            continue;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-}
+void AtomicFile::Write(std::string_view bytes) { Put(bytes, std::nullopt); }
 
-void AtomicFile::WriteAt(std::uint64_t offset, std::string_view bytes) {
+void AtomicFile::WriteAt(std::uint64_t offset, std::string_view bytes) { Put(bytes, offset); }
+
+void AtomicFile::Put(std::string_view bytes, std::optional<std::uint64_t> offset) {
     while (fd_ >= 0 && !bytes.empty()) {
-        const ssize_t written = pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+        const ssize_t written = offset ? pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(*offset))
+                                       : write(fd_, bytes.data(), bytes.size());
         if (written < 0) {
             if (errno != EINTR) Fail(std::strerror(errno));
             continue;
         }
         bytes.remove_prefix(static_cast<std::size_t>(written));
-        offset += static_cast<std::uint64_t>(written);
+        if (offset) *offset += static_cast<std::uint64_t>(written);
     }
 }
 

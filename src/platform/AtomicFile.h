@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,6 +52,8 @@ class AtomicFile {
   private:
     void Fail(const std::string& why);
     void Abandon();
+    /// Writes all of `bytes`, at `offset` or else at the end, retrying after signals.
+    void Put(std::string_view bytes, std::optional<std::uint64_t> offset);
     /// Links the finished unnamed file under a hidden name beside the target.
     void Name();
 
