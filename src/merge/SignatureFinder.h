@@ -16,7 +16,8 @@ struct SignatureMatch {
 };
 
 /// The first place in `bytes` where a whole image signature stands, in either byte order. A
-/// memchr-class search for the signature's rarest byte finds the candidates, which are then compared.
+/// memchr-class filter for the signature's rarest byte and the byte after it finds the candidates,
+/// which are then compared.
 std::optional<SignatureMatch> FindSignature(std::span<const std::uint8_t> bytes);
 
 }  // namespace lexicorn
