@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
+#include <future>
 #include <vector>
 
 #include "base/Bytes.h"
@@ -12,6 +14,42 @@
 #include "merge/SignatureFinder.h"
 
 namespace lexicorn {
+namespace {
+
+// Pieces of the target overlap by a signature's length less one byte: a signature across two is
+// whole in the second.
+constexpr std::size_t kPieceOverlap = layout::kSignatureSize - 1;
+
+struct PieceSearch {
+    ResultCode read = kSuccess;
+    std::optional<SignatureMatch> match;  // its offset in the whole file
+};
+
+// The first signature that stands whole in the bytes [from, to) of `file`, read in pieces so that
+// memory stays small whatever the target's size. Reads rather than a mapping: a target cut short
+// meanwhile gives an error, not a SIGBUS. A piece the size of a core's cache is searched while it
+// is still there. Gives up, finding nothing, once `stop` is set.
+PieceSearch SearchPieces(const FileHandle& file, std::uint32_t from, std::uint32_t to,
+                         const std::atomic<bool>* stop = nullptr) {
+    constexpr std::size_t kPiece = 1 << 18;
+    std::vector<std::uint8_t> buffer(kPieceOverlap + std::min<std::size_t>(kPiece, to - from));
+    std::size_t kept = 0;  // bytes carried over from the previous piece, at the buffer's start
+    for (std::uint32_t next = from; next < to && !(stop && *stop);) {
+        const auto count = static_cast<std::uint32_t>(std::min<std::size_t>(kPiece, to - next));
+        if (ResultCode read = file.ReadAt(next, count, buffer.data() + kept)) return {read, {}};
+        const std::span<const std::uint8_t> window(buffer.data(), kept + count);
+        if (auto match = FindSignature(window)) {
+            match->offset += next - kept;
+            return {kSuccess, match};
+        }
+        next += count;
+        kept = std::min(kPieceOverlap, window.size());
+        std::memmove(buffer.data(), window.data() + window.size() - kept, kept);
+    }
+    return {};
+}
+
+}  // namespace
 
 ResultCode LXNMerger::CheckLexicornFile(const std::string& path) {
     sourceValid_ = false;
@@ -69,26 +107,23 @@ ResultCode LXNMerger::ScanOpenTarget() {
         const auto match = FindSignature(*firmware);
         return match ? FoundOldImage(static_cast<std::uint32_t>(match->offset), match->order) : kSuccess;
     }
-    // The target is read in pieces that overlap by a signature's length less one byte: a signature
-    // across two pieces is whole in the second, and memory stays small whatever the target's size.
-    // Reads rather than a mapping: a target cut short meanwhile gives an error, not a SIGBUS. A
-    // piece the size of a core's cache is searched while it is still there.
-    constexpr std::size_t kPiece = 1 << 18;
-    constexpr std::size_t kOverlap = layout::kSignatureSize - 1;
+    // Two cores search the two halves: most of a scan is the copy of the file out of the system's
+    // cache, and each core copies at its own speed. A match in the first half is the first; the
+    // second half's counts only when the first half has none and could be read, and is not looked
+    // for any longer once the first half has decided.
     const std::uint32_t size = targetFile_.Size();
-    std::vector<std::uint8_t> buffer(kOverlap + std::min<std::size_t>(kPiece, size));
-    std::size_t kept = 0;  // bytes carried over from the previous piece, at the buffer's start
-    for (std::uint32_t next = 0; next < size;) {
-        const auto count = static_cast<std::uint32_t>(std::min<std::size_t>(kPiece, size - next));
-        if (ResultCode read = targetFile_.ReadAt(next, count, buffer.data() + kept)) return read;
-        const std::span<const std::uint8_t> window(buffer.data(), kept + count);
-        if (const auto match = FindSignature(window))
-            return FoundOldImage(static_cast<std::uint32_t>(next - kept + match->offset), match->order);
-        next += count;
-        kept = std::min(kOverlap, window.size());
-        std::memmove(buffer.data(), window.data() + window.size() - kept, kept);
-    }
-    return kSuccess;
+    const std::uint32_t half = size / 2;
+    std::atomic<bool> firstHalfDecided = false;
+    auto secondHalf = std::async(std::launch::async,
+                                 [&] { return SearchPieces(targetFile_, half, size, &firstHalfDecided); });
+    const PieceSearch firstHalf =
+        SearchPieces(targetFile_, 0, std::min<std::uint32_t>(size, half + kPieceOverlap));
+    firstHalfDecided = firstHalf.read != kSuccess || firstHalf.match.has_value();
+    const PieceSearch secondHalfFound = secondHalf.get();
+    const PieceSearch& found = firstHalfDecided ? firstHalf : secondHalfFound;
+    if (found.read != kSuccess) return found.read;
+    return found.match ? FoundOldImage(static_cast<std::uint32_t>(found.match->offset), found.match->order)
+                       : kSuccess;
 }
 
 ResultCode LXNMerger::FoundOldImage(std::uint32_t position, ByteOrder order) {

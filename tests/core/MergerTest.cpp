@@ -75,14 +75,16 @@ TEST(Inputs, AFifoIsRefusedWithoutWaiting) {
     }
 }
 
-// Bytes drawn from the signatures' own, so that partial matches of both orders abound.
+// Bytes drawn from the signatures' own in every other round, so that partial matches of both
+// orders abound, and any bytes in the rest, where most stretches hold no candidate at all.
 TEST(SignatureFinder, FindsWhatACrawlFindsInEitherByteOrder) {
     const auto little = layout::SignatureBytes(ByteOrder::kLittle);
     const auto big = layout::SignatureBytes(ByteOrder::kBig);
     std::mt19937 random(3);
     for (int round = 0; round < 300; ++round) {
         std::vector<std::uint8_t> bytes(random() % 3000);
-        for (auto& b : bytes) b = (random() % 2 ? little : big)[random() % 8];
+        for (auto& b : bytes)
+            b = round % 2 ? static_cast<std::uint8_t>(random()) : (random() % 2 ? little : big)[random() % 8];
         // Whole signatures of either order, sometimes overlapping each other.
         for (int planted = random() % 3; planted > 0 && bytes.size() >= 8; --planted) {
             const auto& form = random() % 2 ? little : big;
@@ -384,9 +386,17 @@ INSTANTIATE_TEST_SUITE_P(
         ScanCase{"TheFirstOfTwoOrders",
                  Filler(10, 'a') + Image(96, ByteOrder::kBig) + Image(96) + Filler(40, 'c'), kSuccess, true,
                  10, merge_messages::kTargetHasLexicorn},
-        // A scan reads the target in pieces of 1 MiB: a signature across two is found.
+        // A scan reads the target in pieces of 256 KiB, its two halves side by side: a signature
+        // across two pieces or across the halves is found, and the first half's match comes first
+        // even when the second half has one near its start.
         ScanCase{"AcrossTwoPiecesOfTheScan", Filler((1 << 20) - 3, 'a') + Image(96, ByteOrder::kBig),
                  kSuccess, true, (1 << 20) - 3, merge_messages::kTargetHasLexicorn},
+        ScanCase{"AcrossTheHalves", Filler((1 << 20) - 3, 'a') + Image(96) + Filler((1 << 20) - 93, 'b'),
+                 kSuccess, true, (1 << 20) - 3, merge_messages::kTargetHasLexicorn},
+        ScanCase{"TheFirstHalfBeforeTheSecond",
+                 Filler((1 << 20) - 200, 'a') + Image(96) + Filler(154, 'b') + Image(96, ByteOrder::kBig) +
+                     Filler((1 << 20) - 146, 'c'),
+                 kSuccess, true, (1 << 20) - 200, merge_messages::kTargetHasLexicorn},
         ScanCase{"SizeWordZero", Filler(16, 'a') + WithSizeWordZero(Image(96)), kSuccess, true, 16,
                  merge_messages::kNoLexicornInTarget},
         ScanCase{"SignatureInTheLastBytes", Filler(100, 'a') + kSignature + Filler(35, 'b'), kOutOfRange,
