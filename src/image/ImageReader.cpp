@@ -67,7 +67,7 @@ class Reader {
             language.code = Word(entry);
             for (std::uint32_t shift : {8u, 0u})
                 if (char c = static_cast<char>(language.code >> shift & 0xFF)) language.codeText += c;
-            language.name = Text(Word(entry + 4), fmt::format("the name of language {}", l));
+            language.name = Text(Word(entry + 4), [l] { return fmt::format("the name of language {}", l); });
             out.languages.push_back(std::move(language));
         }
         const std::uint64_t table = kHeaderSize + out.offsetTableOffset;
@@ -79,7 +79,9 @@ class Reader {
                 const std::uint32_t offset = GetUnsigned(image_.data() + entry, offsetWidth_, order_);
                 // A string is checked and read once, however many slots share it.
                 if (!out.texts.contains(offset))
-                    out.texts.emplace(offset, Text(offset, fmt::format("string {} of language {}", s, l)));
+                    out.texts.emplace(offset, Text(offset, [s, l] {
+                                          return fmt::format("string {} of language {}", s, l);
+                                      }));
                 out.stringOffsets[l].push_back(offset);
             }
         }
@@ -94,15 +96,17 @@ class Reader {
 
     std::uint32_t Word(std::uint64_t at) const { return GetUnsigned(image_.data() + at, 4, order_); }
 
-    std::string Text(std::uint32_t offset, const std::string& what) const {
+    // `what` names the text for a message; it is called only when there is one to give.
+    template <typename Describe>
+    std::string Text(std::uint32_t offset, const Describe& what) const {
         const std::uint64_t dataSize = image_.size() - dataStart_;
         const std::uint8_t* data = image_.data() + dataStart_;
         if (offset >= dataSize)
             throw ImageError(fmt::format("{} starts at data offset {}, outside the {} bytes of string data",
-                                         what, offset, dataSize));
+                                         what(), offset, dataSize));
         if (encoding_ == Encoding::kUtf16) {
             if (offset % 2 != 0)
-                throw ImageError(fmt::format("{} starts at the odd data offset {}", what, offset));
+                throw ImageError(fmt::format("{} starts at the odd data offset {}", what(), offset));
             std::u16string units;
             for (std::uint64_t at = offset; at + 1 < dataSize; at += 2) {
                 const auto unit = static_cast<char16_t>(GetUnsigned(data + at, 2, order_));
@@ -116,7 +120,7 @@ class Reader {
                     return encoding_ == Encoding::kUtf8 ? ValidUtf8(bytes) : codePage_.ToUtf8(bytes);
                 }
         }
-        throw ImageError(fmt::format("{} at data offset {} is not terminated", what, offset));
+        throw ImageError(fmt::format("{} at data offset {} is not terminated", what(), offset));
     }
 
     static std::string ValidUtf8(std::string_view bytes) {

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "base/Error.h"
@@ -36,7 +36,7 @@ struct ImageContents {
     std::vector<std::vector<std::uint32_t>> stringOffsets;
     /// Every string once, by its data offset: images share identical strings, and a copy for each
     /// of their slots could need gigabytes.
-    std::map<std::uint32_t, std::string> texts;
+    std::unordered_map<std::uint32_t, std::string> texts;
 
     const std::string& String(std::size_t language, std::size_t id) const {
         return texts.at(stringOffsets.at(language).at(id));
