@@ -173,8 +173,13 @@ ResultCode BinFileMerger::Assemble() {
     // Names can hide an input (links, /proc/self/fd/N); what is compared is the opened files.
     const std::string& outputPath = outputFile_.FileName();
     if (sourceFile_.IsNamedBy(outputPath) || targetFile_.IsNamedBy(outputPath)) return kOutputIsInput;
-    if (ResultCode read = ReadOpenTarget()) return read;
-    if (ResultCode checked = CheckSource()) return checked;
+    // The image is checked while the target is read: the two are independent, and a firmware
+    // file takes its time to read. The target's outcome still comes first.
+    std::future<ResultCode> sourceChecked = std::async(std::launch::async, [this] { return CheckSource(); });
+    const ResultCode read = ReadOpenTarget();
+    const ResultCode checked = sourceChecked.get();
+    if (read) return read;
+    if (checked) return checked;
     if (targetFirmware_) {
         if (ResultCode scanned = CheckTarget()) return scanned;
         return AssembleInMemory(nullptr);
