@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "image/ImageLayout.h"
+#include "merge/Lanes.h"
 
 namespace lexicorn {
 namespace {
@@ -27,30 +28,13 @@ Form FormOf(ByteOrder order) {
 
 const std::array<Form, 2> kForms = {FormOf(ByteOrder::kLittle), FormOf(ByteOrder::kBig)};
 
-// Sixteen bytes side by side. The compiler turns operations on them into the machine's vector
-// instructions (SSE2, NEON, ...), or into plain ones where it has none.
-using Lanes = std::uint8_t __attribute__((vector_size(16)));
+using lanes::AnySet;
+using lanes::Lanes;
+using lanes::Load;
+using lanes::Splat;
 constexpr std::size_t kLanes = sizeof(Lanes);
 // Bytes filtered between two looks at the result: a look costs about as much as a filter.
 constexpr std::size_t kBlock = 4 * kLanes;
-
-Lanes Load(const std::uint8_t* at) {
-    Lanes lanes;
-    std::memcpy(&lanes, at, sizeof lanes);
-    return lanes;
-}
-
-Lanes Splat(std::uint8_t byte) {
-    Lanes lanes;
-    std::memset(&lanes, byte, sizeof lanes);
-    return lanes;
-}
-
-bool AnySet(Lanes lanes) {
-    std::array<std::uint64_t, sizeof(Lanes) / 8> halves;
-    std::memcpy(halves.data(), &lanes, sizeof lanes);
-    return std::any_of(halves.begin(), halves.end(), [](std::uint64_t half) { return half != 0; });
-}
 
 // Whether the filter byte, followed by the byte that follows it in one of the forms, stands
 // anywhere in the kBlock bytes at `block`, which are followed by at least one more. In random data

@@ -1,6 +1,7 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <random>
 #include <sstream>
@@ -319,6 +320,34 @@ TEST(FirmwareFormat, DamagedFilesAreRefusedWithTheirLine) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         EXPECT_EQ(ReadError(c.format, c.text, "dir/fw.x"), "dir/fw.x: " + c.message);
+    }
+}
+
+// Digits of either case stand for their values, and any other character, wherever it stands in a
+// record's digits, is refused with its column.
+TEST(FirmwareFormat, DigitsOfEitherCaseAreReadAndAnythingElseRefusedWithItsColumn) {
+    for (const FirmwareFormat format : {kHex, kSrec}) {
+        FirmwareFile file;
+        file.format = format;
+        file.segments = {{0x100, Counting(0, 256)}};
+        std::string lower = Write(file);
+        std::transform(lower.begin(), lower.end(), lower.begin(),
+                       [](char c) { return c >= 'A' && c <= 'F' ? static_cast<char>(c - 'A' + 'a') : c; });
+        EXPECT_EQ(Read(format, Write(file)).segments, file.segments);
+        EXPECT_EQ(Read(format, lower).segments, file.segments) << lower;
+    }
+    const std::string record = ":10000000000102030405060708090A0B0C0D0E0F78";
+    const std::string_view digits = "0123456789ABCDEFabcdef";
+    for (std::size_t at = 1; at + 1 < record.size(); ++at) {
+        for (int c = 0; c < 256; ++c) {
+            if (c == '\n' || digits.find(static_cast<char>(c)) != std::string_view::npos) continue;
+            std::string damaged = record;
+            damaged[at] = static_cast<char>(c);
+            const std::string shown = c >= 0x20 && c < 0x7F ? fmt::format("'{}'", static_cast<char>(c))
+                                                            : fmt::format("the byte 0x{:02X}", c);
+            EXPECT_EQ(ReadError(kHex, Lines({damaged, ":00000001FF"}), "fw"),
+                      fmt::format("fw: line 1: {} is not a hexadecimal digit (column {})", shown, at + 1));
+        }
     }
 }
 
