@@ -160,7 +160,12 @@ void DecodeHex(std::string_view digits, std::size_t firstColumn, const std::stri
         ThrowAt(fileName, line, fmt::format("an odd number of hexadecimal digits ({})", digits.size()));
 }
 
-void SegmentBuilder::Reserve(std::size_t bytes) { data_.reserve(bytes); }
+void SegmentBuilder::ReserveFor(std::size_t textSize) {
+    // Two digits a byte, and no record with data takes less than 12 characters and its line end:
+    // more than a file can hold. Only what is used is ever touched.
+    data_.reserve(textSize / 2);
+    pieces_.reserve(textSize / 13);
+}
 
 void SegmentBuilder::Add(std::uint64_t address, const std::uint8_t* data, std::size_t length,
                          std::size_t line) {

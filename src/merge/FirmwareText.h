@@ -82,24 +82,31 @@ std::string HexByte(std::uint8_t value);
 /// A character for messages: 'G', or "the byte 0x01" when it does not print.
 std::string ShownCharacter(char c);
 
-/// Text handed on in pieces of about 256 KiB: a writer never holds a large file whole.
+/// Text handed on in pieces of about 256 KiB: a writer never holds a large file whole. Records are
+/// stored straight into the piece: `Filled(PutRecord(Room(), ...))`.
 class PieceWriter {
   public:
-    explicit PieceWriter(const TextSink& write) : write_(write) { buffer_.reserve(kPiece + 1024); }
-    /// The text from `first` to `last`, as std::string::append takes it.
-    void append(const char* first, const char* last) {
-        buffer_.append(first, last);
-        if (buffer_.size() >= kPiece) Flush();
+    /// The characters Room gives: more than the line of any record.
+    static constexpr std::size_t kRoom = 1024;
+
+    explicit PieceWriter(const TextSink& write) : write_(write), buffer_(kPiece + kRoom, '\0') {}
+    /// Where the next characters go, with room for kRoom of them.
+    char* Room() { return buffer_.data() + used_; }
+    /// Takes the characters stored from Room up to `end`.
+    void Filled(const char* end) {
+        used_ = static_cast<std::size_t>(end - buffer_.data());
+        if (used_ >= kPiece) Flush();
     }
     void Flush() {
-        if (!buffer_.empty()) write_(buffer_);
-        buffer_.clear();
+        if (used_) write_(std::string_view(buffer_.data(), used_));
+        used_ = 0;
     }
 
   private:
     static constexpr std::size_t kPiece = 1 << 18;
     const TextSink& write_;
     std::string buffer_;
+    std::size_t used_ = 0;
 };
 
 /// Collects the data of a file's records and makes the file's segments of it: sorted by address,
@@ -108,8 +115,9 @@ class SegmentBuilder {
   public:
     explicit SegmentBuilder(const std::string& fileName) : fileName_(fileName) {}
 
-    /// Room for this many bytes of data, so that a large file's data is not moved as it grows.
-    void Reserve(std::size_t bytes);
+    /// Room for the records of a text of this size, so that a large file's data is not moved as it
+    /// grows.
+    void ReserveFor(std::size_t textSize);
     /// The data of the record on line `line`; refused when it passes the end of the 4 GiB space.
     void Add(std::uint64_t address, const std::uint8_t* data, std::size_t length, std::size_t line);
     /// The segments of everything added; once.

@@ -26,6 +26,8 @@ constexpr std::size_t kFixedLength[] = {0, 0, 2, 4, 2, 4};
 
 // ':', count, two address bytes, type, checksum: the digits around a record's data.
 constexpr std::size_t kRecordOverhead = 1 + 2 * 5;
+static_assert(kRecordOverhead + 2 * 255 + 2 <= firmware::PieceWriter::kRoom,
+              "a record's line fits in the room");
 
 // Stores the record, line end included, at `out` and returns the place after it.
 char* PutRecord(char* out, std::uint8_t type, std::uint16_t offset, const std::uint8_t* data,
@@ -58,7 +60,7 @@ FirmwareFile ReadIntelHex(std::string_view text, const std::string& fileName) {
     file.format = FirmwareFormat::kIntelHex;
     file.crLf = firmware::LineWalker::EndsWithCrLf(text);
     firmware::SegmentBuilder builder(fileName);
-    builder.Reserve(text.size() / 2);  // two digits a byte: more than the data can be
+    builder.ReserveFor(text.size());
     firmware::LineWalker lines(text);
     std::vector<std::uint8_t> record;
     record.reserve(kRecordOverhead + 2 * 255);
@@ -143,7 +145,6 @@ void WriteIntelHex(const FirmwareFile& file, const TextSink& write) {
     const std::string_view lineEnd = file.crLf ? "\r\n" : "\n";
     firmware::PieceWriter out(write);
 
-    char line[kRecordOverhead + 2 * 255 + 2];
     std::uint32_t upper = 0;
     for (const Segment& segment : file.segments) {
         const std::uint8_t* data = segment.bytes.data();
@@ -154,12 +155,12 @@ void WriteIntelHex(const FirmwareFile& file, const TextSink& write) {
                 upper = static_cast<std::uint32_t>(address >> 16);
                 const std::uint8_t value[] = {static_cast<std::uint8_t>(upper >> 8),
                                               static_cast<std::uint8_t>(upper)};
-                out.append(line, PutRecord(line, kExtendedLinearAddress, 0, value, 2, lineEnd));
+                out.Filled(PutRecord(out.Room(), kExtendedLinearAddress, 0, value, 2, lineEnd));
             }
             const std::size_t room = 0x10000 - (address & 0xFFFF);
             const std::size_t length = std::min({recordLength, left, room});
-            out.append(line,
-                       PutRecord(line, kData, static_cast<std::uint16_t>(address), data, length, lineEnd));
+            out.Filled(
+                PutRecord(out.Room(), kData, static_cast<std::uint16_t>(address), data, length, lineEnd));
             data += length;
             left -= length;
             address += length;
@@ -170,10 +171,10 @@ void WriteIntelHex(const FirmwareFile& file, const TextSink& write) {
         const std::uint8_t value[] = {
             static_cast<std::uint8_t>(start >> 24), static_cast<std::uint8_t>(start >> 16),
             static_cast<std::uint8_t>(start >> 8), static_cast<std::uint8_t>(start)};
-        out.append(line, PutRecord(line, file.segmentStart ? kStartSegmentAddress : kStartLinearAddress, 0,
-                                   value, 4, lineEnd));
+        out.Filled(PutRecord(out.Room(), file.segmentStart ? kStartSegmentAddress : kStartLinearAddress, 0,
+                             value, 4, lineEnd));
     }
-    out.append(line, PutRecord(line, kEndOfFile, 0, nullptr, 0, lineEnd));
+    out.Filled(PutRecord(out.Room(), kEndOfFile, 0, nullptr, 0, lineEnd));
     out.Flush();
 }
 

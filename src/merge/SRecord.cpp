@@ -17,6 +17,8 @@ constexpr int kAddressBytes[] = {2, 2, 3, 4, 0, 2, 3, 4, 3, 2};
 
 // "S", type, count, checksum: the characters around a record's address and data.
 constexpr std::size_t kRecordOverhead = 2 + 2 * 2;
+static_assert(kRecordOverhead + 2 * 255 + 2 <= firmware::PieceWriter::kRoom,
+              "a record's line fits in the room");
 
 // The most data bytes a record with `width` address bytes holds: the count byte counts the
 // address, the data and the checksum.
@@ -56,7 +58,7 @@ FirmwareFile ReadSRecord(std::string_view text, const std::string& fileName) {
     file.crLf = firmware::LineWalker::EndsWithCrLf(text);
     file.addressBytes = 0;
     firmware::SegmentBuilder builder(fileName);
-    builder.Reserve(text.size() / 2);  // two digits a byte: more than the data can be
+    builder.ReserveFor(text.size());
     firmware::LineWalker lines(text);
     std::vector<std::uint8_t> record;
     record.reserve(256);
@@ -139,13 +141,12 @@ void WriteSRecord(const FirmwareFile& file, const TextSink& write) {
 
     firmware::PieceWriter out(write);
 
-    char line[kRecordOverhead + 2 * 255 + 2];
     if (file.header) {
         const std::vector<std::uint8_t>& header = *file.header;
         if (header.size() > MostData(2))
             throw FirmwareError(fmt::format("The S0 header has {} bytes, a record holds at most {}",
                                             header.size(), MostData(2)));
-        out.append(line, PutRecord(line, 0, 0, 2, header.data(), header.size(), lineEnd));
+        out.Filled(PutRecord(out.Room(), 0, 0, 2, header.data(), header.size(), lineEnd));
     }
     const int dataType = width - 1;  // S1, S2, S3
     std::size_t dataRecords = 0;
@@ -155,7 +156,7 @@ void WriteSRecord(const FirmwareFile& file, const TextSink& write) {
         std::uint32_t address = segment.address;
         while (left) {
             const std::size_t length = std::min(recordLength, left);
-            out.append(line, PutRecord(line, dataType, address, width, data, length, lineEnd));
+            out.Filled(PutRecord(out.Room(), dataType, address, width, data, length, lineEnd));
             ++dataRecords;
             data += length;
             left -= length;
@@ -165,10 +166,10 @@ void WriteSRecord(const FirmwareFile& file, const TextSink& write) {
     // A count past 24 bits has no record to hold it; such a file goes without one.
     if (file.hasCount && dataRecords <= 0xFFFFFF) {
         const int countWidth = dataRecords > 0xFFFF ? 3 : 2;
-        out.append(line, PutRecord(line, countWidth == 2 ? 5 : 6, static_cast<std::uint32_t>(dataRecords),
-                                   countWidth, nullptr, 0, lineEnd));
+        out.Filled(PutRecord(out.Room(), countWidth == 2 ? 5 : 6, static_cast<std::uint32_t>(dataRecords),
+                             countWidth, nullptr, 0, lineEnd));
     }
-    out.append(line, PutRecord(line, 11 - width, file.startAddress.value_or(0), width, nullptr, 0, lineEnd));
+    out.Filled(PutRecord(out.Room(), 11 - width, file.startAddress.value_or(0), width, nullptr, 0, lineEnd));
     out.Flush();
 }
 
