@@ -173,17 +173,17 @@ void SegmentBuilder::Add(std::uint64_t address, const std::uint8_t* data, std::s
     if (address + length > std::uint64_t{1} << 32)
         ThrowAt(fileName_, line,
                 fmt::format("{} bytes at 0x{:X} pass the end of the 4 GiB address space", length, address));
+    if (!pieces_.empty()) {
+        ordered_ = ordered_ && address >= pieces_.back().End();
+        oneRun_ = oneRun_ && address == pieces_.back().End();
+    }
     pieces_.push_back(
         Piece{static_cast<std::uint32_t>(address), static_cast<std::uint32_t>(length), data_.size(), line});
     data_.insert(data_.end(), data, data + length);
 }
 
 std::vector<Segment> SegmentBuilder::Finish() {
-    const auto end = [](const Piece& piece) { return std::uint64_t{piece.address} + piece.length; };
-    bool ordered = true;
-    for (std::size_t i = 1; i < pieces_.size() && ordered; ++i)
-        ordered = pieces_[i].address >= end(pieces_[i - 1]);
-    if (!ordered) {
+    if (!ordered_) {
         // Stable, so that records at one address stay in the order of their lines.
         std::stable_sort(pieces_.begin(), pieces_.end(),
                          [](const Piece& a, const Piece& b) { return a.address < b.address; });
@@ -199,8 +199,8 @@ std::vector<Segment> SegmentBuilder::Finish() {
                     first.emplace(later, fmt::format("data at 0x{:X} overlaps the data of line {}",
                                                      piece.address, std::min(piece.line, reachLine)));
             }
-            if (end(piece) > reach) {
-                reach = end(piece);
+            if (piece.End() > reach) {
+                reach = piece.End();
                 reachLine = piece.line;
             }
         }
@@ -208,18 +208,14 @@ std::vector<Segment> SegmentBuilder::Finish() {
     }
     std::vector<Segment> segments;
     // Records one after the other, as tools write them: the data is the segment as it stands.
-    const bool oneRun =
-        ordered && std::adjacent_find(pieces_.begin(), pieces_.end(), [&](const Piece& a, const Piece& b) {
-                       return b.address != end(a);
-                   }) == pieces_.end();
-    if (oneRun && !pieces_.empty()) {
+    if (oneRun_ && !pieces_.empty()) {
         segments.push_back({pieces_.front().address, std::move(data_)});
         return segments;
     }
     for (std::size_t i = 0; i < pieces_.size();) {
         std::size_t j = i + 1;
         std::size_t size = pieces_[i].length;
-        while (j < pieces_.size() && pieces_[j].address == end(pieces_[j - 1])) size += pieces_[j++].length;
+        while (j < pieces_.size() && pieces_[j].address == pieces_[j - 1].End()) size += pieces_[j++].length;
         Segment& segment = segments.emplace_back();
         segment.address = pieces_[i].address;
         segment.bytes.reserve(size);

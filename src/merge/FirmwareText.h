@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -82,31 +83,52 @@ std::string HexByte(std::uint8_t value);
 /// A character for messages: 'G', or "the byte 0x01" when it does not print.
 std::string ShownCharacter(char c);
 
-/// Text handed on in pieces of about 256 KiB: a writer never holds a large file whole. Records are
-/// stored straight into the piece: `Filled(PutRecord(Room(), ...))`.
+/// Text handed on in pieces of 1 MiB: a writer never holds a large file whole. A piece is handed
+/// on from a thread of its own while the next is filled: writing a file costs about as much as
+/// making its records. Records are stored straight into the piece: `Filled(PutRecord(Room(), ...))`.
 class PieceWriter {
   public:
     /// The characters Room gives: more than the line of any record.
     static constexpr std::size_t kRoom = 1024;
 
-    explicit PieceWriter(const TextSink& write) : write_(write), buffer_(kPiece + kRoom, '\0') {}
+    explicit PieceWriter(const TextSink& write) : write_(write) {
+        for (std::string& buffer : buffers_) buffer.resize(kPiece + kRoom);
+    }
     /// Where the next characters go, with room for kRoom of them.
-    char* Room() { return buffer_.data() + used_; }
+    char* Room() { return buffers_[current_].data() + used_; }
     /// Takes the characters stored from Room up to `end`.
     void Filled(const char* end) {
-        used_ = static_cast<std::size_t>(end - buffer_.data());
-        if (used_ >= kPiece) Flush();
+        used_ = static_cast<std::size_t>(end - buffers_[current_].data());
+        if (used_ >= kPiece) HandOn();
     }
+    /// Hands on what is left and waits until all is written; throws what writing threw.
     void Flush() {
-        if (used_) write_(std::string_view(buffer_.data(), used_));
-        used_ = 0;
+        HandOn();
+        WaitForWriter();
     }
 
   private:
-    static constexpr std::size_t kPiece = 1 << 18;
+    static constexpr std::size_t kPiece = 1 << 20;
+
+    void HandOn() {
+        if (!used_) return;
+        WaitForWriter();  // the other buffer is free again
+        const std::string_view piece(buffers_[current_].data(), used_);
+        writing_ = std::async(std::launch::async, [this, piece] { write_(piece); });
+        current_ ^= 1;
+        used_ = 0;
+    }
+    void WaitForWriter() {
+        if (writing_.valid()) writing_.get();
+    }
+
     const TextSink& write_;
-    std::string buffer_;
+    std::array<std::string, 2> buffers_;
+    std::size_t current_ = 0;
     std::size_t used_ = 0;
+    // Last, so that it is destroyed first: its destructor waits for a piece still being written,
+    // and the buffers outlive it.
+    std::future<void> writing_;
 };
 
 /// Collects the data of a file's records and makes the file's segments of it: sorted by address,
@@ -129,11 +151,14 @@ class SegmentBuilder {
         std::uint32_t length;
         std::size_t offset;  ///< into data_
         std::size_t line;
+        std::uint64_t End() const { return std::uint64_t{address} + length; }
     };
 
     const std::string& fileName_;
     std::vector<std::uint8_t> data_;  ///< every record's data in the order of the file
     std::vector<Piece> pieces_;
+    bool ordered_ = true;  ///< every piece starts at or after the end of the one before
+    bool oneRun_ = true;   ///< every piece starts at the end of the one before
 };
 
 }  // namespace lexicorn::firmware

@@ -6,6 +6,7 @@
 #include <random>
 #include <sstream>
 
+#include "base/Error.h"
 #include "merge/Firmware.h"
 #include "merge/IntelHex.h"
 #include "merge/SRecord.h"
@@ -569,6 +570,31 @@ TEST(FirmwareFormat, SixteenMebibytesRoundTrip) {
         file.addressBytes = format == kSrec ? 4 : 2;
         file.startAddress = 0x08000000;
         EXPECT_EQ(Read(format, Write(file)), file);
+    }
+}
+
+// The text is handed on in pieces from a thread of its own: a sink that fails stops the writing
+// with its error, and the pieces before it arrived whole and in order.
+TEST(FirmwareFormat, ASinkThatFailsStopsTheWriterWithItsError) {
+    for (FirmwareFormat format : {kHex, kSrec}) {
+        FirmwareFile file;
+        file.format = format;
+        file.segments = {{0, Random(4 << 20, 12)}};
+        const std::string whole = Write(file);
+        std::string received;
+        int pieces = 0;
+        try {
+            WriteFirmware(file, format, 0, [&](std::string_view piece) {
+                if (++pieces == 3) throw Error(kCannotCreateOutput, "out/fw: No space left on device");
+                received += piece;
+            });
+            ADD_FAILURE() << "the failure did not reach the caller";
+        } catch (const Error& error) {
+            EXPECT_EQ(std::string(error.what()), "out/fw: No space left on device");
+        }
+        EXPECT_EQ(pieces, 3);
+        EXPECT_FALSE(received.empty());
+        EXPECT_EQ(received, whole.substr(0, received.size()));
     }
 }
 
