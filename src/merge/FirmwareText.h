@@ -91,9 +91,7 @@ class PieceWriter {
     /// The characters Room gives: more than the line of any record.
     static constexpr std::size_t kRoom = 1024;
 
-    explicit PieceWriter(const TextSink& write) : write_(write) {
-        for (std::string& buffer : buffers_) buffer.resize(kPiece + kRoom);
-    }
+    explicit PieceWriter(const TextSink& write) : write_(write) { buffers_[0].resize(kPiece + kRoom); }
     /// Where the next characters go, with room for kRoom of them.
     char* Room() { return buffers_[current_].data() + used_; }
     /// Takes the characters stored from Room up to `end`.
@@ -101,22 +99,24 @@ class PieceWriter {
         used_ = static_cast<std::size_t>(end - buffers_[current_].data());
         if (used_ >= kPiece) HandOn();
     }
-    /// Hands on what is left and waits until all is written; throws what writing threw.
+    /// Writes what is left once all before it is written; throws what writing threw. The last
+    /// piece has nothing left to be made beside it: it is written here.
     void Flush() {
-        HandOn();
         WaitForWriter();
+        if (used_) write_(std::string_view(buffers_[current_].data(), used_));
+        used_ = 0;
     }
 
   private:
     static constexpr std::size_t kPiece = 1 << 20;
 
     void HandOn() {
-        if (!used_) return;
         WaitForWriter();  // the other buffer is free again
         const std::string_view piece(buffers_[current_].data(), used_);
         writing_ = std::async(std::launch::async, [this, piece] { write_(piece); });
         current_ ^= 1;
         used_ = 0;
+        if (buffers_[current_].empty()) buffers_[current_].resize(kPiece + kRoom);  // a small file needs one
     }
     void WaitForWriter() {
         if (writing_.valid()) writing_.get();
