@@ -6,6 +6,7 @@
 #include <limits>
 #include <vector>
 
+#include "base/Beside.h"
 #include "base/Error.h"
 #include "image/ImageLayout.h"
 #include "platform/AtomicFile.h"
@@ -175,7 +176,7 @@ ResultCode BinFileMerger::Assemble() {
     if (sourceFile_.IsNamedBy(outputPath) || targetFile_.IsNamedBy(outputPath)) return kOutputIsInput;
     // The image is checked while the target is read: the two are independent, and a firmware
     // file takes its time to read. The target's outcome still comes first.
-    std::future<ResultCode> sourceChecked = std::async(std::launch::async, [this] { return CheckSource(); });
+    std::future<ResultCode> sourceChecked = RunBeside([this] { return CheckSource(); });
     const ResultCode read = ReadOpenTarget();
     const ResultCode checked = sourceChecked.get();
     if (read) return read;
@@ -186,7 +187,7 @@ ResultCode BinFileMerger::Assemble() {
     }
     // A binary target is looked at while the output is written: on two cores the merge then reads
     // the target in about the time a copy takes. Its findings still come before any other outcome.
-    std::future<ResultCode> scan = std::async(std::launch::async, [this] { return CheckTarget(); });
+    std::future<ResultCode> scan = RunBeside([this] { return CheckTarget(); });
     MergeLayout layout;
     const ResultCode laidOut = Layout(targetSize_, sourceSize_, layout);
     if (laidOut || (outputFormat_ && *outputFormat_ != FirmwareFormat::kBinary)) {

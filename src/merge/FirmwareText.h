@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Beside.h"
 #include "merge/Firmware.h"
 
 namespace lexicorn::firmware {
@@ -113,7 +114,7 @@ class PieceWriter {
     void HandOn() {
         WaitForWriter();  // the other buffer is free again
         const std::string_view piece(buffers_[current_].data(), used_);
-        writing_ = std::async(std::launch::async, [this, piece] { write_(piece); });
+        writing_ = RunBeside([this, piece] { write_(piece); });
         current_ ^= 1;
         used_ = 0;
         if (buffers_[current_].empty()) buffers_[current_].resize(kPiece + kRoom);  // a small file needs one

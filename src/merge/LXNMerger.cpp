@@ -7,6 +7,7 @@
 #include <future>
 #include <vector>
 
+#include "base/Beside.h"
 #include "base/Bytes.h"
 #include "image/ImageLayout.h"
 #include "image/ImageReader.h"
@@ -114,8 +115,7 @@ ResultCode LXNMerger::ScanOpenTarget() {
     const std::uint32_t size = targetFile_.Size();
     const std::uint32_t half = size / 2;
     std::atomic<bool> firstHalfDecided = false;
-    auto secondHalf = std::async(std::launch::async,
-                                 [&] { return SearchPieces(targetFile_, half, size, &firstHalfDecided); });
+    auto secondHalf = RunBeside([&] { return SearchPieces(targetFile_, half, size, &firstHalfDecided); });
     const PieceSearch firstHalf =
         SearchPieces(targetFile_, 0, std::min<std::uint32_t>(size, half + kPieceOverlap));
     firstHalfDecided = firstHalf.read != kSuccess || firstHalf.match.has_value();

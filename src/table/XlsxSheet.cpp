@@ -8,6 +8,7 @@
 #include <map>
 #include <vector>
 
+#include "base/Beside.h"
 #include "base/Unicode.h"
 #include "table/TableReader.h"
 #include "table/WorkbookFormats.h"
@@ -316,7 +317,7 @@ SheetCells ReadXlsxSheet(const std::string& fileName) {
     std::vector<bool> dateStyles;
     for (const auto& [id, relationship] : relationships) {
         if (EndsWith(relationship.type, "/sharedStrings") && zip.Has(relationship.target)) {
-            shared = std::async(std::launch::async, [&fileName, part = relationship.target] {
+            shared = RunBeside([&fileName, part = relationship.target] {
                 SharedStringsHandler handler;
                 ZipArchive(fileName).Parse(part, handler);
                 return std::move(handler.strings);
