@@ -46,6 +46,12 @@ struct FirmwareFile {
     /// writers end them so, and with LF otherwise.
     bool crLf = false;
 
+    /// The execution start as a linear address: a segment start is CS * 16 + IP.
+    std::optional<std::uint32_t> LinearStart() const {
+        if (!startAddress || !segmentStart) return startAddress;
+        return (*startAddress >> 16) * 16 + (*startAddress & 0xFFFF);
+    }
+
     bool operator==(const FirmwareFile&) const = default;
 };
 

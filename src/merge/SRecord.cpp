@@ -134,7 +134,9 @@ void WriteSRecord(const FirmwareFile& file, const TextSink& write) {
     int width = std::clamp(file.addressBytes, 2, 4);
     if (!file.segments.empty())
         width = std::max(width, WidthFor(static_cast<std::uint32_t>(file.segments.back().End() - 1)));
-    if (file.startAddress) width = std::max(width, WidthFor(*file.startAddress));
+    // S-records know no segments: a start that came as one is written as its linear address.
+    const std::optional<std::uint32_t> start = file.LinearStart();
+    if (start) width = std::max(width, WidthFor(*start));
     const std::size_t recordLength =
         std::clamp<std::size_t>(file.recordLength ? file.recordLength : 16, 1, MostData(width));
     const std::string_view lineEnd = file.crLf ? "\r\n" : "\n";
@@ -169,7 +171,7 @@ void WriteSRecord(const FirmwareFile& file, const TextSink& write) {
         out.Filled(PutRecord(out.Room(), countWidth == 2 ? 5 : 6, static_cast<std::uint32_t>(dataRecords),
                              countWidth, nullptr, 0, lineEnd));
     }
-    out.Filled(PutRecord(out.Room(), 11 - width, file.startAddress.value_or(0), width, nullptr, 0, lineEnd));
+    out.Filled(PutRecord(out.Room(), 11 - width, start.value_or(0), width, nullptr, 0, lineEnd));
     out.Flush();
 }
 

@@ -448,6 +448,15 @@ TEST(FirmwareFormat, WritesExactlyTheseRecords) {
         "S19 widened to S28 by its start", kSrec, {{0x1000, Counting(0, 4)}},
         [](FirmwareFile& file) { file.startAddress = 0x123456; },
         Lines({"S20800100000010203E1", "S8041234565F"}));
+    // S-records know no segments: the start CS 1234, IP 0010 of a HEX file is 0x12350, as srec_cat
+    // converts it.
+    add(
+        "S28 of a HEX segment start", kSrec, {},
+        [](FirmwareFile& file) {
+            file.startAddress = 0x12340010;
+            file.segmentStart = true;
+        },
+        Lines({"S80401235087"}));
     for (const auto& [name, file, text] : cases) {
         SCOPED_TRACE(name);
         EXPECT_EQ(Write(file), text);
