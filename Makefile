@@ -27,8 +27,9 @@ run: all
 
 # Every test, then every test again built with AddressSanitizer and UndefinedBehaviorSanitizer,
 # then the core and the command line built and tested without Qt, as CI containers build them.
-# Warnings are errors here, as in CI; packagers may leave LEXICORN_WERROR off.
-test: CMAKE_FLAGS += -DLEXICORN_WERROR=ON
+# Warnings are errors here, as in CI; packagers may leave LEXICORN_WERROR off. The benchmark tools
+# are built too, so that a change that breaks one is seen before someone wants its figures.
+test: CMAKE_FLAGS += -DLEXICORN_WERROR=ON -DLEXICORN_BUILD_BENCH=ON
 test: all
 	ctest --test-dir $(BUILD) -j $(JOBS) --output-on-failure
 	cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLEXICORN_SANITIZE=ON -DLEXICORN_WERROR=ON

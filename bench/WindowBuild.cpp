@@ -37,6 +37,7 @@ class SilentHost final : public BuildHost {
     void ClearCancelRequest() override {}
     void OpenSpreadsheetChooser() override {}
     void ResetStringTable() override { table_.Reset(); }
+    void ShowFindings(const CheckReport&) override {}
 
   private:
     LoadedTable& table_;
@@ -67,7 +68,7 @@ int main(int argc, char** argv) {
     const QString project = QString::fromLocal8Bit(argv[2]);
     const int rounds = argc > 3 ? std::atoi(argv[3]) : 3;
     ProjectSettings settings;
-    settings.tableType = 1;
+    settings.tableType = TableType::k32Bit;
     if (!SaveProjectFile(project.toStdString(), settings)) return 1;
 
     SilentDialogs dialogs;
