@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "merge/IntelHex.h"
 #include "merge/Lanes.h"
 #include "merge/SRecord.h"
+#include "platform/LargeMemory.h"
 
 namespace lexicorn {
 
@@ -161,10 +163,15 @@ void DecodeHex(std::string_view digits, std::size_t firstColumn, const std::stri
 }
 
 void SegmentBuilder::ReserveFor(std::size_t textSize) {
+    // Pieces keep their lines and offsets in 32 bits; targets that large are refused before.
+    if (textSize > std::numeric_limits<std::uint32_t>::max())
+        throw FirmwareError(fmt::format("{}: a file of 4 GiB or more is not read", fileName_));
     // Two digits a byte, and no record with data takes less than 12 characters and its line end:
     // more than a file can hold. Only what is used is ever touched.
     data_.reserve(textSize / 2);
     pieces_.reserve(textSize / 13);
+    PreferLargePages(data_.data(), data_.capacity());
+    PreferLargePages(pieces_.data(), pieces_.capacity() * sizeof(Piece));
 }
 
 void SegmentBuilder::Add(std::uint64_t address, const std::uint8_t* data, std::size_t length,
@@ -178,7 +185,8 @@ void SegmentBuilder::Add(std::uint64_t address, const std::uint8_t* data, std::s
         oneRun_ = oneRun_ && address == pieces_.back().End();
     }
     pieces_.push_back(
-        Piece{static_cast<std::uint32_t>(address), static_cast<std::uint32_t>(length), data_.size(), line});
+        Piece{static_cast<std::uint32_t>(address), static_cast<std::uint32_t>(length),
+              static_cast<std::uint32_t>(data_.size()), static_cast<std::uint32_t>(line)});
     data_.insert(data_.end(), data, data + length);
 }
 
@@ -189,12 +197,12 @@ std::vector<Segment> SegmentBuilder::Finish() {
                          [](const Piece& a, const Piece& b) { return a.address < b.address; });
         // The piece reaching furthest so far; a piece that starts before its end overlaps it. Of
         // all overlaps found, the one whose later line comes first in the file is reported.
-        std::optional<std::pair<std::size_t, std::string>> first;
+        std::optional<std::pair<std::uint32_t, std::string>> first;
         std::uint64_t reach = 0;
-        std::size_t reachLine = 0;
+        std::uint32_t reachLine = 0;
         for (const Piece& piece : pieces_) {
             if (piece.address < reach) {
-                const std::size_t later = std::max(piece.line, reachLine);
+                const std::uint32_t later = std::max(piece.line, reachLine);
                 if (!first || later < first->first)
                     first.emplace(later, fmt::format("data at 0x{:X} overlaps the data of line {}",
                                                      piece.address, std::min(piece.line, reachLine)));

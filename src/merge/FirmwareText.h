@@ -139,7 +139,7 @@ class SegmentBuilder {
     explicit SegmentBuilder(const std::string& fileName) : fileName_(fileName) {}
 
     /// Room for the records of a text of this size, so that a large file's data is not moved as it
-    /// grows.
+    /// grows. A text of 4 GiB or more is refused.
     void ReserveFor(std::size_t textSize);
     /// The data of the record on line `line`; refused when it passes the end of the 4 GiB space.
     void Add(std::uint64_t address, const std::uint8_t* data, std::size_t length, std::size_t line);
@@ -150,8 +150,9 @@ class SegmentBuilder {
     struct Piece {
         std::uint32_t address;
         std::uint32_t length;
-        std::size_t offset;  ///< into data_
-        std::size_t line;
+        // 16 bytes: a large file has millions of records.
+        std::uint32_t offset;  ///< into data_
+        std::uint32_t line;
         std::uint64_t End() const { return std::uint64_t{address} + length; }
     };
 
