@@ -38,20 +38,29 @@ inline void CheckContents(const lexicorn::ImageContents& image, std::size_t size
 
 }  // namespace fuzz_image
 
-// The whole-image check that dump and the merger run, over arbitrary bytes (in a heap block of
-// exactly their size, so that a read past the end is seen). Its refusal, an Error, is fine; an
-// accepted image must hold together. Accepted once, it is accepted in any code page, as the code
-// page only says how single-byte text reads.
+// The whole-image checks of dump (ReadImage) and the merger (CheckImage), over arbitrary bytes (in a
+// heap block of exactly their size, so that a read past the end is seen). A refusal, an Error, is
+// fine when both give it in the same words; an accepted image must hold together. Accepted once, it
+// is accepted in any code page, as the code page only says how single-byte text reads.
 inline int FuzzImage(const std::uint8_t* data, std::size_t size) {
     std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[size]);
     std::copy(data, data + size, block.get());
     const std::span<const std::uint8_t> bytes(block.get(), size);
+    // The merger's check keeps nothing of the image, but must judge it as the reader does.
+    std::string checkRefusal;
+    try {
+        lexicorn::CheckImage(bytes);
+    } catch (const lexicorn::Error& error) {
+        checkRefusal = error.what();
+    }
     lexicorn::ImageContents image;
     try {
         image = lexicorn::ReadImage(bytes);
-    } catch (const lexicorn::Error&) {
+    } catch (const lexicorn::Error& error) {
+        FUZZ_CHECK(checkRefusal == error.what(), "the check refuses as the reader does");
         return 0;
     }
+    FUZZ_CHECK(checkRefusal.empty(), "the check accepts what the reader accepts");
     fuzz_image::CheckContents(image, size);
     const char* other = lexicorn::kCommonCodePages[size % lexicorn::kCommonCodePages.size()];
     const lexicorn::ImageContents again = lexicorn::ReadImage(bytes, other);

@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "base/Bytes.h"
 #include "base/Unicode.h"
@@ -17,10 +18,14 @@ using namespace layout;
 
 class Reader {
   public:
+    enum class Keep { kEverything, kNothing };
+
     Reader(std::span<const std::uint8_t> image, const std::string& codePage)
         : image_(image), codePage_(codePage) {}
 
-    ImageContents Read() {
+    /// Checks the whole image; `keep` says whether its languages and strings are kept or only
+    /// checked.
+    ImageContents Read(Keep keep) {
         if (image_.size() < kHeaderSize)
             throw ImageError(fmt::format("{} bytes are too few for a Lexicorn header ({} bytes)",
                                          image_.size(), kHeaderSize));
@@ -67,21 +72,31 @@ class Reader {
             language.code = Word(entry);
             for (std::uint32_t shift : {8u, 0u})
                 if (char c = static_cast<char>(language.code >> shift & 0xFF)) language.codeText += c;
-            language.name = Text(Word(entry + 4), [l] { return fmt::format("the name of language {}", l); });
+            const auto what = [l] { return fmt::format("the name of language {}", l); };
+            if (keep == Keep::kNothing) {
+                End(Word(entry + 4), what);
+                continue;
+            }
+            language.name = Text(Word(entry + 4), what);
             out.languages.push_back(std::move(language));
         }
         const std::uint64_t table = kHeaderSize + out.offsetTableOffset;
-        out.stringOffsets.resize(languageCount);
+        // A string is checked and read once, however many slots share it.
+        std::vector<bool> checked(keep == Keep::kNothing ? image_.size() - dataStart_ : 0);
+        if (keep == Keep::kEverything) out.stringOffsets.resize(languageCount);
         for (std::uint32_t l = 0; l < languageCount; ++l) {
-            out.stringOffsets[l].reserve(out.stringCount);
+            if (keep == Keep::kEverything) out.stringOffsets[l].reserve(out.stringCount);
             for (std::uint32_t s = 0; s < out.stringCount; ++s) {
                 const std::uint64_t entry = table + offsetWidth_ * (std::uint64_t{l} * out.stringCount + s);
                 const std::uint32_t offset = GetUnsigned(image_.data() + entry, offsetWidth_, order_);
-                // A string is checked and read once, however many slots share it.
-                if (!out.texts.contains(offset))
-                    out.texts.emplace(offset, Text(offset, [s, l] {
-                                          return fmt::format("string {} of language {}", s, l);
-                                      }));
+                const auto what = [s, l] { return fmt::format("string {} of language {}", s, l); };
+                if (keep == Keep::kNothing) {
+                    if (offset < checked.size() && checked[offset]) continue;
+                    End(offset, what);
+                    checked[offset] = true;  // inside the data, or End would have thrown
+                    continue;
+                }
+                if (!out.texts.contains(offset)) out.texts.emplace(offset, Text(offset, what));
                 out.stringOffsets[l].push_back(offset);
             }
         }
@@ -96,9 +111,10 @@ class Reader {
 
     std::uint32_t Word(std::uint64_t at) const { return GetUnsigned(image_.data() + at, 4, order_); }
 
-    // `what` names the text for a message; it is called only when there is one to give.
+    // Where the text at `offset` ends: the data offset of its terminator. `what` names the text for
+    // a message; it is called only when there is one to give.
     template <typename Describe>
-    std::string Text(std::uint32_t offset, const Describe& what) const {
+    std::uint64_t End(std::uint32_t offset, const Describe& what) const {
         const std::uint64_t dataSize = image_.size() - dataStart_;
         const std::uint8_t* data = image_.data() + dataStart_;
         if (offset >= dataSize)
@@ -107,20 +123,28 @@ class Reader {
         if (encoding_ == Encoding::kUtf16) {
             if (offset % 2 != 0)
                 throw ImageError(fmt::format("{} starts at the odd data offset {}", what(), offset));
-            std::u16string units;
-            for (std::uint64_t at = offset; at + 1 < dataSize; at += 2) {
-                const auto unit = static_cast<char16_t>(GetUnsigned(data + at, 2, order_));
-                if (unit == 0) return Utf16ToUtf8(units);
-                units += unit;
-            }
+            for (std::uint64_t at = offset; at + 1 < dataSize; at += 2)
+                if (GetUnsigned(data + at, 2, order_) == 0) return at;
         } else {
-            for (std::uint64_t at = offset; at < dataSize; ++at)
-                if (data[at] == 0) {
-                    std::string_view bytes(reinterpret_cast<const char*>(data + offset), at - offset);
-                    return encoding_ == Encoding::kUtf8 ? ValidUtf8(bytes) : codePage_.ToUtf8(bytes);
-                }
+            if (const void* end = std::memchr(data + offset, 0, dataSize - offset))
+                return static_cast<std::uint64_t>(static_cast<const std::uint8_t*>(end) - data);
         }
         throw ImageError(fmt::format("{} at data offset {} is not terminated", what(), offset));
+    }
+
+    // The text at `offset` in UTF-8: whatever its bytes, once it is terminated inside the data.
+    template <typename Describe>
+    std::string Text(std::uint32_t offset, const Describe& what) const {
+        const std::uint64_t end = End(offset, what);
+        const std::uint8_t* data = image_.data() + dataStart_;
+        if (encoding_ == Encoding::kUtf16) {
+            std::u16string units;
+            for (std::uint64_t at = offset; at < end; at += 2)
+                units += static_cast<char16_t>(GetUnsigned(data + at, 2, order_));
+            return Utf16ToUtf8(units);
+        }
+        const std::string_view bytes(reinterpret_cast<const char*>(data + offset), end - offset);
+        return encoding_ == Encoding::kUtf8 ? ValidUtf8(bytes) : codePage_.ToUtf8(bytes);
     }
 
     static std::string ValidUtf8(std::string_view bytes) {
@@ -150,7 +174,9 @@ std::vector<std::string> ImageContents::Strings(std::size_t language) const {
 }
 
 ImageContents ReadImage(std::span<const std::uint8_t> image, const std::string& codePage) {
-    return Reader(image, codePage).Read();
+    return Reader(image, codePage).Read(Reader::Keep::kEverything);
 }
+
+void CheckImage(std::span<const std::uint8_t> image) { Reader(image, "CP1252").Read(Reader::Keep::kNothing); }
 
 }  // namespace lexicorn

@@ -49,4 +49,8 @@ struct ImageContents {
 /// every string terminated) and reads it. Single-byte text is read in `codePage`. Throws ImageError.
 ImageContents ReadImage(std::span<const std::uint8_t> image, const std::string& codePage = "CP1252");
 
+/// Checks a whole image as ReadImage does, with the same messages, and keeps nothing of it: a check
+/// before a merge need not hold every string.
+void CheckImage(std::span<const std::uint8_t> image);
+
 }  // namespace lexicorn

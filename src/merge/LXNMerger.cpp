@@ -72,7 +72,7 @@ ResultCode LXNMerger::CheckOpenSource() {
     std::span<const std::uint8_t> image;
     if (ResultCode mapped = sourceFile_.MapContents(image)) return mapped;
     try {
-        ReadImage(image);
+        CheckImage(image);
     } catch (const ImageError& error) {
         imageProblem_ = error.what();
         return kNotALexicorn;

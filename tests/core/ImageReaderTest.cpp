@@ -33,6 +33,7 @@ TEST(ImageReader, ReadsEveryFormBack) {
                 SCOPED_TRACE(testing::Message() << "type " << int(Code(type)) << " encoding "
                                                 << int(Code(encoding)) << " order " << int(Code(order)));
                 const ImageContents image = ReadImage(Example(type, encoding, order));
+                EXPECT_NO_THROW(CheckImage(Example(type, encoding, order)));
                 EXPECT_EQ(image.uniqueId, 0x622B634Cu);
                 EXPECT_EQ(image.byteOrder, Code(order));
                 EXPECT_EQ(image.tableType, static_cast<std::uint32_t>(Code(type)));
@@ -69,14 +70,19 @@ void PrintTo(const DamageCase& c, std::ostream* os) { *os << c.name; }
 
 class DamagedImage : public testing::TestWithParam<DamageCase> {};
 
+// By the reader, and by the check that keeps nothing, in the same words.
 TEST_P(DamagedImage, IsRefusedWithAReason) {
     std::vector<std::uint8_t> image = Example(TableType::k16Bit, Encoding::kSingleByte, ByteOrder::kLittle);
     GetParam().damage(image);
-    try {
-        ReadImage(image);
-        FAIL() << "accepted";
-    } catch (const ImageError& error) {
-        EXPECT_EQ(std::string(error.what()), GetParam().message);
+    for (const auto& [name, read] : std::vector<std::pair<const char*, std::function<void()>>>{
+             {"ReadImage", [&] { ReadImage(image); }}, {"CheckImage", [&] { CheckImage(image); }}}) {
+        SCOPED_TRACE(name);
+        try {
+            read();
+            ADD_FAILURE() << "accepted";
+        } catch (const ImageError& error) {
+            EXPECT_EQ(std::string(error.what()), GetParam().message);
+        }
     }
 }
 
