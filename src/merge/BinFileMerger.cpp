@@ -4,12 +4,15 @@
 #include <array>
 #include <future>
 #include <limits>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "base/Beside.h"
 #include "base/Error.h"
 #include "image/ImageLayout.h"
 #include "platform/AtomicFile.h"
+#include "platform/LargeMemory.h"
 
 namespace lexicorn {
 namespace {
@@ -144,9 +147,13 @@ ResultCode BinFileMerger::ReadOpenTarget() {
         return read;
     const FirmwareFormat format = DetectFirmwareFormat(start);
     if (format == FirmwareFormat::kBinary) return kSuccess;
-    std::span<const std::uint8_t> contents;
-    if (ResultCode mapped = targetFile_.MapContents(contents)) return mapped;
-    const std::string_view text(reinterpret_cast<const char*>(contents.data()), contents.size());
+    // The text is read whole into memory of large pages rather than walked through a mapping:
+    // read once from start to end, it comes through faster so.
+    const std::unique_ptr<char[]> buffer(new (std::nothrow) char[targetSize_]);
+    if (!buffer) return kNoStorage;
+    PreferLargePages(buffer.get(), targetSize_);
+    if (ResultCode read = targetFile_.ReadAt(0, targetSize_, buffer.get())) return read;
+    const std::string_view text(buffer.get(), targetSize_);
     try {
         targetFirmware_ = ReadFirmware(format, text, targetFile_.FileName());
     } catch (const FirmwareError& error) {
