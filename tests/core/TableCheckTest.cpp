@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <set>
+#include <sstream>
 
 #include "compile/BuildRun.h"
 #include "compile/TableCheck.h"
+#include "generate/CSource.h"
 #include "generate/Identifiers.h"
 #include "generate/Placeholders.h"
 #include "support/TestSupport.h"
@@ -140,7 +143,31 @@ struct IdentifierCase {
 TEST(Identifiers, FollowTheRulesOfEachListLanguage) {
     const IdentifierCase cases[] = {
         {TargetLanguage::kC, "OK_TEXT", true},
-        {TargetLanguage::kC, "_x1", true},
+        // The list declares its names at file scope, where C reserves every name that begins with an
+        // underscore; Visual C++ reserves any two underscores in a row.
+        {TargetLanguage::kC, "_x1", false},
+        {TargetLanguage::kC, "_Text", false},
+        {TargetLanguage::kC, "__FILE__", false},
+        {TargetLanguage::kC, "OK__TEXT", false},
+        {TargetLanguage::kC, "x_1", true},
+        {TargetLanguage::kC, "class", false},
+        {TargetLanguage::kC, "delete", false},
+        // Names of the generated files and the runtime that they are compiled with.
+        {TargetLanguage::kC, "STRING_ID", false},
+        {TargetLanguage::kC, "LXN_OK", false},
+        {TargetLanguage::kC, "lxn_image", false},
+        {TargetLanguage::kC, "embeddedLexicorn", false},
+        {TargetLanguage::kC, "IS_LEXICORN_EMBEDDED", false},
+        {TargetLanguage::kC, "LXN_TITLE", true},
+        // Names of stddef.h and stdint.h, which Lexicorn.h includes.
+        {TargetLanguage::kC, "NULL", false},
+        {TargetLanguage::kC, "size_t", false},
+        {TargetLanguage::kC, "uint32_t", false},
+        {TargetLanguage::kC, "int_least8_t", false},
+        {TargetLanguage::kC, "SIZE_MAX", false},
+        {TargetLanguage::kC, "UINT_FAST16_MAX", false},
+        {TargetLanguage::kC, "INTRO_TEXT_MAX", true},
+        {TargetLanguage::kC, "uint32", true},
         {TargetLanguage::kC, "OK TEXT", false},
         {TargetLanguage::kC, "1ABC", false},
         {TargetLanguage::kC, "int", false},
@@ -150,11 +177,19 @@ TEST(Identifiers, FollowTheRulesOfEachListLanguage) {
         {TargetLanguage::kCSharp, "class", false},
         {TargetLanguage::kCSharp, "@class", true},
         {TargetLanguage::kCSharp, "a-b", false},
+        {TargetLanguage::kCSharp, "STRING_ID", false},
+        {TargetLanguage::kCSharp, "@STRING_ID", false},
+        {TargetLanguage::kCSharp, "@NUMBER_OF_STRINGS", false},
+        {TargetLanguage::kCSharp, "__arglist", false},
+        {TargetLanguage::kCSharp, "LXN_OK", true},
         {TargetLanguage::kVisualBasic, "Value", true},
         {TargetLanguage::kVisualBasic, "END", false},
         {TargetLanguage::kVisualBasic, "_", false},
         {TargetLanguage::kVisualBasic, "number_of_strings", false},
         {TargetLanguage::kVisualBasic, "int", true},
+        {TargetLanguage::kVisualBasic, "string_id", false},
+        {TargetLanguage::kVisualBasic, "StringList", false},
+        {TargetLanguage::kVisualBasic, "LXN_OK", true},
     };
     for (const IdentifierCase& c : cases)
         EXPECT_EQ(!IdentifierProblem(c.language, c.id).has_value(), c.valid)
@@ -167,6 +202,130 @@ TEST(Identifiers, VisualBasicNamesCollideWhateverTheirCase) {
     const Rows rows = {{"ID", "English"}, {"", "en"}, {"OK_TEXT", "a"}, {"ok_text", "b"}};
     EXPECT_EQ(RulesAndCells(Check(rows, vb)), (std::set<RuleAt>{{"invalid-identifier", "A4"}}));
     EXPECT_TRUE(Check(rows).findings.empty());  // C tells them apart
+}
+
+// C source without its comments, and with string and character literals emptied: neither declares
+// anything.
+std::string CodeOnly(const std::string& source) {
+    std::string code;
+    for (std::size_t at = 0; at < source.size();) {
+        if (source.compare(at, 2, "/*") == 0) {
+            at = std::min(source.size(), source.find("*/", at + 2) + 2);
+            code += ' ';
+        } else if (source.compare(at, 2, "//") == 0) {
+            at = std::min(source.size(), source.find('\n', at));
+        } else if (source[at] == '"' || source[at] == '\'') {
+            const char quote = source[at++];
+            while (at < source.size() && source[at] != quote) at += source[at] == '\\' ? 2 : 1;
+            ++at;
+            code += "0";
+        } else {
+            code += source[at++];
+        }
+    }
+    return code;
+}
+
+// The names that C source (or the C# list, which is written alike) declares for the unit that
+// includes or compiles it: macros and include guards, tags, typedef names, enumerators, and the
+// functions and objects at file scope. Parameters and members are left out: an id of the same name
+// does not clash with them.
+std::set<std::string> DeclaredNames(const std::string& source) {
+    std::set<std::string> names;
+    std::istringstream lines(CodeOnly(source));
+    std::string code;
+    const std::regex directive(R"(^\s*#\s*(\w+)\s*(\w*))");
+    bool forCplusplus = false;
+    for (std::string line; std::getline(lines, line);) {
+        std::smatch match;
+        if (!std::regex_search(line, match, directive)) {
+            if (!forCplusplus) code += line + '\n';
+            continue;
+        }
+        // The extern "C" braces for C++ are no scope of their own.
+        if (match[1] == "ifdef" && match[2] == "__cplusplus") forCplusplus = true;
+        if (match[1] == "endif") forCplusplus = false;
+        if (match[1] == "define" || match[1] == "ifndef") names.insert(match[2]);
+    }
+    const auto collect = [&](const std::string& text, const std::regex& pattern) {
+        for (std::sregex_iterator it(text.begin(), text.end(), pattern), end; it != end; ++it)
+            names.insert((*it)[1]);
+    };
+    collect(code, std::regex(R"(\b(?:struct|union|enum)\s+(\w+))"));
+    const std::regex enumeration(R"(\benum\b[^{;]*\{([^}]*)\})");
+    for (std::sregex_iterator it(code.begin(), code.end(), enumeration), end; it != end; ++it) {
+        std::istringstream members((*it)[1].str());
+        for (std::string member; std::getline(members, member, ',');)
+            collect(member, std::regex(R"(^\s*(\w+))"));
+    }
+    // What stands at file scope, bodies and initialisers left out: a declaration names what stands
+    // before its first parenthesis, bracket or equals sign, or else its last word.
+    std::string fileScope;
+    int depth = 0;
+    for (char c : code) {
+        if (c == '{' && depth++ == 0) fileScope += ';';
+        if (depth == 0) fileScope += c;
+        if (c == '}') --depth;
+    }
+    std::istringstream declarations(fileScope);
+    for (std::string declaration; std::getline(declarations, declaration, ';');) {
+        std::smatch match;
+        const std::string head = declaration.substr(0, declaration.find_first_of("([="));
+        if (std::regex_search(head, match, std::regex(R"((\w+)\s*$)"))) names.insert(match[1]);
+    }
+    names.erase("");
+    return names;
+}
+
+// The names of the Visual Basic list: its module, its enumeration and their members.
+std::set<std::string> DeclaredVisualBasicNames(const std::string& source) {
+    std::set<std::string> names;
+    std::istringstream lines(source);
+    bool inEnum = false;
+    const std::regex word(R"(^\s*(\w+)(?:\s+(\w+))?)");
+    for (std::string line; std::getline(lines, line);) {
+        line = line.substr(0, line.find('\''));
+        std::smatch match;
+        if (!std::regex_search(line, match, word)) continue;
+        if (match[1] == "Module" || match[1] == "Enum") names.insert(match[2]);
+        if (match[1] == "End")
+            inEnum = false;
+        else if (inEnum)
+            names.insert(match[1]);
+        if (match[1] == "Enum") inEnum = true;
+    }
+    return names;
+}
+
+// A name added to the runtime or to a generated file later is refused as an id without more ado.
+TEST(Identifiers, EveryNameTheGeneratedFilesAndTheRuntimeDeclareIsRefused) {
+    std::set<std::string> c;
+    const auto add = [&c](const std::set<std::string>& names) { c.insert(names.begin(), names.end()); };
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(LEXICORN_RUNTIME_DIR))
+        if (entry.path().extension() == ".h" || entry.path().extension() == ".c")
+            add(DeclaredNames(test::ReadFile(entry.path())));
+    add(DeclaredNames(CreateStringListEngine(TargetLanguage::kC, 0, std::nullopt, 0)->FormatFile()));
+    add(DeclaredNames(FormatCSource("LXN16 Engine v.1.0", 0, std::vector<std::uint8_t>{0x4F})));
+    add(DeclaredNames(FormatApiConfigHeader({})));
+    // The walk sees what it should: macros, guards, enumerators, typedef names, functions, objects.
+    for (const char* name : {"IS_LEXICORN_EMBEDDED", "LEXICORN_H", "STRINGLIST_H", "LXNCFG_SEARCH_STEP",
+                             "LXN_OK", "LXN_ERR_FILE", "lxn_result", "lxn_image", "STRING_ID",
+                             "NUMBER_OF_STRINGS", "lxn_get_string16", "read_word", "embeddedLexicorn"})
+        EXPECT_TRUE(c.contains(name)) << name;
+    for (const char* parameter : {"image", "capacity", "data"}) EXPECT_FALSE(c.contains(parameter));
+    for (const std::string& name : c) EXPECT_TRUE(IdentifierProblem(TargetLanguage::kC, name)) << name;
+
+    const std::set<std::string> cSharp =
+        DeclaredNames(CreateStringListEngine(TargetLanguage::kCSharp, 0, std::nullopt, 0)->FormatFile());
+    EXPECT_EQ(cSharp, (std::set<std::string>{"STRING_ID", "NUMBER_OF_STRINGS"}));
+    for (const std::string& name : cSharp)
+        EXPECT_TRUE(IdentifierProblem(TargetLanguage::kCSharp, name)) << name;
+
+    const std::set<std::string> visualBasic = DeclaredVisualBasicNames(
+        CreateStringListEngine(TargetLanguage::kVisualBasic, 0, std::nullopt, 0)->FormatFile());
+    EXPECT_EQ(visualBasic, (std::set<std::string>{"StringList", "STRING_ID", "NUMBER_OF_STRINGS"}));
+    for (const std::string& name : visualBasic)
+        EXPECT_TRUE(IdentifierProblem(TargetLanguage::kVisualBasic, name)) << name;
 }
 
 struct PlaceholderCase {
