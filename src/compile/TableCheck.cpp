@@ -321,11 +321,9 @@ class Checker {
         const TargetLanguage list = settings_.targetLanguage;
         const char marker = list == TargetLanguage::kC ? '%' : '{';
         if (knownList &&
-            (own.find(marker) != std::string_view::npos || standard.find(marker) != std::string_view::npos) &&
-            PlaceholderSignature(list, own) != PlaceholderSignature(list, standard))
-            Warning("placeholder-mismatch", row, column, language,
-                    fmt::format("the placeholders {} differ from the default string's {}",
-                                WrittenPlaceholders(list, own), WrittenPlaceholders(list, standard)));
+            (own.find(marker) != std::string_view::npos || standard.find(marker) != std::string_view::npos))
+            if (auto difference = PlaceholderDifference(list, own, standard))
+                Warning("placeholder-mismatch", row, column, language, std::move(*difference));
         if (LeadingSpace(own) != LeadingSpace(standard))
             Warning("whitespace-mismatch", row, column, language,
                     "leading white space differs from the default string");

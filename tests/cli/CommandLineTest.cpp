@@ -6,6 +6,7 @@
 #include <cctype>
 #include <sstream>
 
+#include "base/Unicode.h"
 #include "cli/CommandLine.h"
 #include "project/ProjectFile.h"
 #include "support/TestSupport.h"
@@ -206,7 +207,7 @@ TEST_F(CommandLine, CheckListsEveryFindingThenTheFiguresAndExitsByWhatItFound) {
     EXPECT_EQ(
         out,
         Path("strings.csv") +
-            ":C5: warning: placeholder-mismatch: the placeholders %s differ from the "
+            ":C5: warning: placeholder-mismatch: the placeholder %s (argument 1) differs from the "
             "default string's %d\n" +
             Path("strings.csv") +
             ":A6: error: duplicate-id: the string id 'OK_TEXT' is already the id in A3\n"
@@ -225,18 +226,30 @@ TEST_F(CommandLine, CheckListsEveryFindingThenTheFiguresAndExitsByWhatItFound) {
     EXPECT_EQ(
         out,
         R"({"errors":0,"warnings":1,"findings":[{"severity":"warning","rule":"placeholder-mismatch","sheet":null,)"
-        R"("cell":"C5","row":5,"column":3,"language":"de","message":"the placeholders %s differ from the default )"
-        R"(string's %d"}],"languages":[{"code":"de","strings":3,"translated":3,"bytes":16}],"imageSize":83,)"
+        R"("cell":"C5","row":5,"column":3,"language":"de","message":"the placeholder %s (argument 1) differs from )"
+        R"(the default string's %d"}],"languages":[{"code":"de","strings":3,"translated":3,"bytes":16}],"imageSize":83,)"
         R"("sharedBytesSaved":0,"capacityUsed":0.0004})"
         "\n");
+}
+
+TEST_F(CommandLine, CheckJsonIsValidUtf8WhateverTheTableHolds) {
+    test::WriteFile(dir / "strings.csv", std::string(kTable) +
+                                             "Gr\xC3\xB6\xC3\x9F"
+                                             "e,Size,Gr\xC3\xB6\xC3\x9F"
+                                             "e\r\n"
+                                             "OFF,%d%\xC3\xA9 off,%s%\xC3\xA9 Rabatt\r\n");
+    EXPECT_EQ(Run({"check", Path("strings.csv"), "--json"}), kExitFailure);
+    EXPECT_FALSE(FindInvalidUtf8(out)) << out;
+    EXPECT_NE(out.find("it holds '\xC3\xB6', which a name cannot"), std::string::npos) << out;
+    EXPECT_NE(out.find(R"("errors":1,"warnings":1)"), std::string::npos) << out;
 }
 
 TEST_F(CommandLine, BuildPrintsWarningsGoesOnAndRefusesThemWhenStrict) {
     test::WriteFile(dir / "strings.csv", std::string(kTable) + "VALUE,Value %d,Wert %s\r\n");
     EXPECT_EQ(Build(), kExitSuccess);
     EXPECT_EQ(err, Path("strings.csv") +
-                       ":C5: warning: placeholder-mismatch: the placeholders %s differ from the "
-                       "default string's %d\n");
+                       ":C5: warning: placeholder-mismatch: the placeholder %s (argument 1) differs "
+                       "from the default string's %d\n");
     EXPECT_EQ(Build({"-q"}), kExitSuccess);
     EXPECT_EQ(err, "");
     fs::remove_all(dir / "out");

@@ -4,6 +4,7 @@
 #include <set>
 #include <sstream>
 
+#include "base/Unicode.h"
 #include "compile/BuildRun.h"
 #include "compile/TableCheck.h"
 #include "generate/CSource.h"
@@ -352,12 +353,67 @@ TEST(Placeholders, CompareWhatTheArgumentsAre) {
         {TargetLanguage::kCSharp, "{1:N2}", "{1:N2}!", true},
         {TargetLanguage::kCSharp, "{1:N2}", "{1}", false},
         {TargetLanguage::kVisualBasic, "{{0}} {0}", "{0} {{1}}", true},
+        // A % before a character that is no conversion is text: printf has no %) nor %é.
+        {TargetLanguage::kC, "(50%)", "", true},
+        {TargetLanguage::kC, "10%\xC3\xA9", "10%!", true},
+        {TargetLanguage::kC, "%C", "%lc", true},
+        {TargetLanguage::kC, "%S", "%s", false},
     };
     for (const PlaceholderCase& c : cases)
-        EXPECT_EQ(
-            PlaceholderSignature(c.language, c.standard) == PlaceholderSignature(c.language, c.translated),
-            c.same)
+        EXPECT_EQ(!PlaceholderDifference(c.language, c.translated, c.standard).has_value(), c.same)
             << c.standard << " / " << c.translated;
+}
+
+struct DifferenceCase {
+    TargetLanguage language;
+    std::string standard;
+    std::string translated;
+    const char* message;
+};
+
+TEST(Placeholders, NameTheFirstDifference) {
+    std::string many, manyChanged;
+    for (int i = 0; i < 999; ++i) many += "%d ";
+    manyChanged = many + "%s";
+    many += "%d";
+    const DifferenceCase cases[] = {
+        {TargetLanguage::kC, "Value %d", "Wert %s",
+         "the placeholder %s (argument 1) differs from the default string's %d"},
+        {TargetLanguage::kC, "%s has %d", "%s hat",
+         "the default string's placeholder %d (argument 2) is missing"},
+        {TargetLanguage::kC, "%s", "%s %d", "the placeholder %d (argument 2) is not in the default string"},
+        {TargetLanguage::kC, "%d", "%*d", "the placeholder %*d (argument 2) is not in the default string"},
+        {TargetLanguage::kC, many, manyChanged,
+         "the placeholder %s (argument 1000) differs from the default string's %d"},
+        {TargetLanguage::kCSharp, "{0} of {1}", "{0} von {2}",
+         "the default string's placeholder {1} is missing"},
+        {TargetLanguage::kCSharp, "{1:N2}", "{1}",
+         "the placeholder {1} differs from the default string's {1:N2}"},
+    };
+    for (const DifferenceCase& c : cases)
+        EXPECT_EQ(PlaceholderDifference(c.language, c.translated, c.standard), c.message)
+            << c.standard.substr(0, 40) << " / " << c.translated.substr(0, 40);
+}
+
+// Messages quote what the table holds; a character is quoted whole, never cut after its first byte.
+TEST(TableCheck, MessagesNeverCutACharacter) {
+    const CheckReport report = Check({{"ID", "English", "Deutsch"},
+                                      {"", "en", "de"},
+                                      {"Gr\xC3\xB6\xC3\x9F"
+                                       "e",
+                                       "Size",
+                                       "Gr\xC3\xB6\xC3\x9F"
+                                       "e"},
+                                      {"OFF", "%d%\xC3\xA9 off", "%s%\xC3\xA9 Rabatt"}});
+    ASSERT_EQ(RulesAndCells(report),
+              (std::set<RuleAt>{{"invalid-identifier", "A3"}, {"placeholder-mismatch", "C4"}}));
+    EXPECT_EQ(report.findings[0].message,
+              "'Gr\xC3\xB6\xC3\x9F"
+              "e' is no name in C: it holds '\xC3\xB6', which a name cannot");
+    EXPECT_EQ(report.findings[1].message,
+              "the placeholder %s (argument 1) differs from the default string's %d");
+    for (const Finding& finding : report.findings)
+        EXPECT_FALSE(FindInvalidUtf8(finding.message)) << finding.message;
 }
 
 TEST(TableCheck, ABuildWithErrorsListsThemAllWritesNothingAndReportsTheFirstAsBefore) {
