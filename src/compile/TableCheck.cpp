@@ -380,6 +380,13 @@ std::string FiguresText(const CheckReport& report) {
     return text + "\n";
 }
 
+std::string CountsText(const CheckReport& report) {
+    const auto counted = [](std::size_t count, std::string_view what) {
+        return fmt::format("{} {}{}", count, what, count == 1 ? "" : "s");
+    };
+    return counted(report.Errors(), "error") + ", " + counted(report.Warnings(), "warning");
+}
+
 std::size_t CheckReport::Errors() const {
     return static_cast<std::size_t>(std::count_if(findings.begin(), findings.end(), [](const Finding& f) {
         return f.severity == Finding::Severity::kError;

@@ -64,4 +64,7 @@ std::string FindingLine(std::string_view fileName, const Finding& finding);
 /// The figures as a small table, one line per language, then the image; each line ends in a line feed.
 std::string FiguresText(const CheckReport& report);
 
+/// "1 error, 2 warnings".
+std::string CountsText(const CheckReport& report);
+
 }  // namespace lexicorn

@@ -593,7 +593,7 @@ void MainWindow::showTableInfo() {
                        .arg(table_.languages.size())
                        .arg(strings);
     if (!findings_.findings.empty())
-        info += QStringLiteral("; %1 errors, %2 warnings").arg(findings_.Errors()).arg(findings_.Warnings());
+        info += QStringLiteral("; ") + QString::fromStdString(CountsText(findings_));
     tableInfo_->setText(info);
     problemsButton_->setEnabled(!findings_.findings.empty());
 }

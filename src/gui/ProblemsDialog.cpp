@@ -46,10 +46,8 @@ ProblemsDialog::ProblemsDialog(QWidget* parent)
 }
 
 void ProblemsDialog::showReport(const CheckReport& report, const QString& path) {
-    summary_->setText(QStringLiteral("%1: %2 errors, %3 warnings")
-                          .arg(QFileInfo(path).fileName())
-                          .arg(report.Errors())
-                          .arg(report.Warnings()));
+    summary_->setText(
+        QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), QString::fromStdString(CountsText(report))));
     findings_->setRowCount(static_cast<int>(report.findings.size()));
     text_.clear();
     const std::string file = path.toStdString();

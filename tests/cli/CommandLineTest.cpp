@@ -215,7 +215,7 @@ TEST_F(CommandLine, CheckListsEveryFindingThenTheFiguresAndExitsByWhatItFound) {
             "en                4           4         21\n"
             "de                4           4         23\n"
             "image size 134 bytes, 3 bytes saved by sharing identical strings, 0% of a 16-bit table's 64 KB\n"
-            "1 errors, 1 warnings\n");
+            "1 error, 1 warning\n");
     test::WriteFile(dir / "strings.csv", std::string(kTable) + "VALUE,Value %d,Wert %s\r\n");
     EXPECT_EQ(Run({"check", Path("strings.csv")}), kExitSuccess);
     EXPECT_EQ(Run({"check", Path("strings.csv"), "--strict"}), kExitFailure);

@@ -416,6 +416,26 @@ TEST(TableCheck, MessagesNeverCutACharacter) {
         EXPECT_FALSE(FindInvalidUtf8(finding.message)) << finding.message;
 }
 
+struct CountsCase {
+    std::size_t errors;
+    std::size_t warnings;
+    const char* text;
+};
+
+TEST(TableCheck, CountsSayOneInTheSingular) {
+    const CountsCase cases[] = {{0, 0, "0 errors, 0 warnings"},
+                                {1, 1, "1 error, 1 warning"},
+                                {2, 1, "2 errors, 1 warning"},
+                                {1, 2, "1 error, 2 warnings"}};
+    for (const CountsCase& c : cases) {
+        CheckReport report;
+        report.findings.resize(c.errors + c.warnings);
+        for (std::size_t i = c.errors; i < report.findings.size(); ++i)
+            report.findings[i].severity = Finding::Severity::kWarning;
+        EXPECT_EQ(CountsText(report), c.text);
+    }
+}
+
 TEST(TableCheck, ABuildWithErrorsListsThemAllWritesNothingAndReportsTheFirstAsBefore) {
     test::TempDir dir;
     test::WriteFile(dir / "Lexicorn.bin", "earlier");

@@ -728,12 +728,14 @@ class MainWindowTest : public WizardFixture {
         LoadThroughButton("t.csv");
         dialogs_->Take();
         QCOMPARE(Find<QLabel>("tableInfo")->text(),
-                 QStringLiteral("t.csv: 2 languages, 4 strings; 2 errors, 1 warnings"));
+                 QStringLiteral("t.csv: 2 languages, 4 strings; 2 errors, 1 warning"));
         Find<QPushButton>("problemsButton")->click();
         gui::ProblemsDialog& problems = window_->problemsDialog();
         QVERIFY(problems.isVisible());
         auto* findings = problems.findChild<QTableWidget*>(QStringLiteral("findings"));
         QCOMPARE(findings->rowCount(), 3);
+        QCOMPARE(problems.findChild<QLabel*>(QStringLiteral("problemsSummary"))->text(),
+                 QStringLiteral("t.csv: 2 errors, 1 warning"));
         QCOMPARE(findings->item(0, 0)->text(), QStringLiteral("A4"));
         QCOMPARE(findings->item(1, 2)->text(), QStringLiteral("de"));
         QVERIFY(problems.text().startsWith(Path("t.csv") + ":A4: error: duplicate-id: "));
