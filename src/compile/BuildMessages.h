@@ -11,6 +11,9 @@ namespace lexicorn::messages {
 
 inline constexpr const char* kNoExcelFileSelected = "No Excel file selected!";
 inline constexpr const char* kNoLanguagesSelected = "No languages selected!";
+inline constexpr const char* kNoLanguageColumn =
+    "The string table has no language column!\r\rColumn 2 and the columns after it hold one language each: "
+    "its name in row 1, its code in row 2 and its strings from row 3 on.";
 inline constexpr const char* kCannotOpenExcelFile = "Cannot open Excel file!";
 inline constexpr const char* kCancelledByUser = "Cancelled by user!";
 inline constexpr const char* kNoStrings = "The string table holds no strings.";

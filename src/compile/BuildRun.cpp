@@ -300,9 +300,14 @@ class Build {
 
 BuildOutcome BuildLexicorn(BuildHost& host, LoadedTable& table, const ProjectSettings& settings,
                            const BuildOptions& options) {
-    if (table.tableLanguageCount == 0 || table.spreadsheetPath.empty() || !table.tableReader) {
+    if (table.spreadsheetPath.empty() || !table.tableReader) {
         host.ShowError(messages::kNoExcelFileSelected, kSuccess);
         host.OpenSpreadsheetChooser();
+        return {};
+    }
+    // A loaded table of one column: there is a file, but nothing in it to choose.
+    if (table.tableLanguageCount == 0) {
+        host.ShowError(messages::kNoLanguageColumn, kSuccess);
         return {};
     }
     if (table.SelectedCount() == 0) {

@@ -91,6 +91,11 @@ class Checker {
         sheet_ = reader_.SheetName();
         const std::size_t rows = reader_.GetRowCount();
         strings_ = rows > kHeaderRows ? rows - kHeaderRows : 0;
+        if (entries_.empty())
+            Error("no-language", kNameRow, kDefaultColumn, {},
+                  "the table has no language column: column 2 and the columns after it hold one language "
+                  "each, its name in row 1, its code in row 2 and its strings from row 3 on",
+                  kSuccess);
         CheckIds();
         CheckTexts();
         std::stable_sort(report_.findings.begin(), report_.findings.end(),

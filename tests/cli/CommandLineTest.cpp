@@ -244,6 +244,22 @@ TEST_F(CommandLine, CheckJsonIsValidUtf8WhateverTheTableHolds) {
     EXPECT_NE(out.find(R"("errors":1,"warnings":1)"), std::string::npos) << out;
 }
 
+// A table of one column has no language: check and build refuse it alike and say so.
+TEST_F(CommandLine, CheckAndBuildAgreeThatAOneColumnTableHoldsNoLanguage) {
+    test::WriteFile(dir / "strings.csv", "ID\r\n\r\nOK_TEXT\r\n");
+    EXPECT_EQ(Run({"check", Path("strings.csv")}), kExitFailure);
+    EXPECT_NE(out.find(Path("strings.csv") + ":B1: error: no-language: the table has no language column"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("1 error, 0 warnings\n"), std::string::npos) << out;
+    EXPECT_EQ(Build(), kExitFailure);
+    EXPECT_EQ(err,
+              "lexicorn: error: The string table has no language column!\n\nColumn 2 and the columns after "
+              "it hold one language each: its name in row 1, its code in row 2 and its strings from row 3 "
+              "on.\n");
+    EXPECT_FALSE(fs::exists(dir / "out" / "Lexicorn.bin"));
+}
+
 TEST_F(CommandLine, BuildPrintsWarningsGoesOnAndRefusesThemWhenStrict) {
     test::WriteFile(dir / "strings.csv", std::string(kTable) + "VALUE,Value %d,Wert %s\r\n");
     EXPECT_EQ(Build(), kExitSuccess);

@@ -138,6 +138,16 @@ TEST_F(BuildRun, NoTableLoadedOpensTheChooserAndNothingElse) {
               (std::vector<std::string>{"Error No Excel file selected!", "OpenSpreadsheetChooser"}));
 }
 
+// A table is loaded but holds nothing to choose: the build says what is missing, not that no file is.
+TEST_F(BuildRun, ATableWithoutALanguageColumnSaysSoAndStaysLoaded) {
+    EXPECT_EQ(Build({{"ID"}, {""}, {"OK_TEXT"}}, {}).kind, Kind::kRefused);
+    EXPECT_EQ(host.calls, (std::vector<std::string>{
+                              "Error The string table has no language column!\r\rColumn 2 and the columns "
+                              "after it hold one language each: its name in row 1, its code in row 2 and its "
+                              "strings from row 3 on."}));
+    EXPECT_EQ(table.spreadsheetPath, "memory.csv");
+}
+
 TEST_F(BuildRun, NoLanguageSelectedKeepsTheTable) {
     EXPECT_EQ(Build(FourLanguages(), {}).kind, Kind::kRefused);
     EXPECT_EQ(host.calls, (std::vector<std::string>{"Error No languages selected!"}));

@@ -416,6 +416,15 @@ TEST(TableCheck, MessagesNeverCutACharacter) {
         EXPECT_FALSE(FindInvalidUtf8(finding.message)) << finding.message;
 }
 
+TEST(TableCheck, ATableWithoutALanguageColumnIsAnError) {
+    const CheckReport report = Check({{"ID"}, {""}, {"OK_TEXT"}});
+    EXPECT_EQ(RulesAndCells(report), (std::set<RuleAt>{{"no-language", "B1"}}));
+    EXPECT_EQ(report.Errors(), 1u);
+    EXPECT_EQ(report.findings[0].message,
+              "the table has no language column: column 2 and the columns after it hold one language "
+              "each, its name in row 1, its code in row 2 and its strings from row 3 on");
+}
+
 struct CountsCase {
     std::size_t errors;
     std::size_t warnings;
