@@ -264,6 +264,7 @@ class Checker {
             if (const Stored stored = Measure(code); !stored.mappable)
                 Error("unmappable-character", kCodeRow, column, codes_[e],
                       codePage_.MissingCharacter(stored.missing), kSuccess);
+            CheckCode(column, codes_[e]);
             Store(name, measuredName.bytes, false, kNameRow, column, codes_[e]);
         }
 
@@ -312,6 +313,26 @@ class Checker {
                                                               slots, wideCapacity));
             report_.findings.push_back(std::move(*overflow_));
         }
+    }
+
+    // A table without its row of codes (ids and names, then the strings) takes its first strings
+    // for codes; a text that no code looks like tells.
+    void CheckCode(std::size_t column, const std::string& code) {
+        // Two letters, with a region or script no more than nine (en-US, zh-Hant), as a build holds.
+        constexpr std::size_t kMaxCodeLength = 9;
+        const std::size_t characters = static_cast<std::size_t>(std::count_if(
+            code.begin(), code.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+        std::string problem;
+        if (code.find_first_of(" \t\r\n") != std::string::npos)
+            problem = "it holds white space";
+        else if (characters > kMaxCodeLength)
+            problem = fmt::format("it has {} characters; a code has at most {}", characters, kMaxCodeLength);
+        else
+            return;
+        Warning("language-code", kCodeRow, column, code,
+                fmt::format("this is no language code ({}): row 2 holds each language's code, such as en; "
+                            "is that row missing?",
+                            problem));
     }
 
     std::string LanguageOf(std::size_t column) const {

@@ -16,9 +16,9 @@ namespace lexicorn {
 struct Finding {
     enum class Severity { kError, kWarning };
     Severity severity = Severity::kError;
-    std::string rule;     ///< empty-id, duplicate-id, id-too-long, cell-too-long, unmappable-character,
-                          ///< capacity, invalid-identifier, placeholder-mismatch, whitespace-mismatch,
-                          ///< control-character
+    std::string rule;     ///< no-language, empty-id, duplicate-id, id-too-long, cell-too-long,
+                          ///< unmappable-character, capacity, invalid-identifier, placeholder-mismatch,
+                          ///< whitespace-mismatch, control-character, language-code
     std::string sheet;    ///< the worksheet of a workbook; empty for text tables
     std::size_t row = 0;  ///< from 1
     std::size_t column = 0;

@@ -416,6 +416,39 @@ TEST(TableCheck, MessagesNeverCutACharacter) {
         EXPECT_FALSE(FindInvalidUtf8(finding.message)) << finding.message;
 }
 
+struct CodeCase {
+    const char* code;
+    const char* problem;  ///< what the warning says is wrong with it; none for a plausible code
+};
+
+// A table without its row of codes takes its first strings for codes.
+TEST(TableCheck, ARowTwoCellThatIsNoLanguageCodeIsNamed) {
+    const CodeCase cases[] = {
+        {"en", nullptr},
+        {"en-US", nullptr},
+        {"zh_Hans", nullptr},
+        {"abcdefghi", nullptr},
+        {"\xC3\xA9t\xC3\xA9", nullptr},
+        {"", nullptr},
+        {"Hello world", "it holds white space"},
+        {"de\t", "it holds white space"},
+        {"abcdefghij", "it has 10 characters; a code has at most 9"},
+        {"\xC3\xA9t\xC3\xA9 \xC3\xA9t\xC3\xA9", "it holds white space"},
+    };
+    for (const CodeCase& c : cases) {
+        const CheckReport report = Check({{"keys", "en"}, {"hello", c.code}, {"bye", "Bye"}});
+        if (!c.problem) {
+            EXPECT_TRUE(report.findings.empty()) << c.code;
+            continue;
+        }
+        ASSERT_EQ(RulesAndCells(report), (std::set<RuleAt>{{"language-code", "B2"}})) << c.code;
+        EXPECT_EQ(report.findings[0].severity, Finding::Severity::kWarning);
+        EXPECT_EQ(report.findings[0].message,
+                  std::string("this is no language code (") + c.problem +
+                      "): row 2 holds each language's code, such as en; is that row missing?");
+    }
+}
+
 TEST(TableCheck, ATableWithoutALanguageColumnIsAnError) {
     const CheckReport report = Check({{"ID"}, {""}, {"OK_TEXT"}});
     EXPECT_EQ(RulesAndCells(report), (std::set<RuleAt>{{"no-language", "B1"}}));
