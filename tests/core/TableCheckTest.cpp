@@ -68,7 +68,8 @@ TEST(TableCheck, FindsEveryProblemAtItsCell) {
     EXPECT_EQ(report.findings[1].message, "the string id 'OK_TEXT' is already the id in A3");
     EXPECT_EQ(
         FindingLine("t.csv", report.findings[5]),
-        "t.csv:C9: error: unmappable-character: the character U+03A9 '\xCE\xA9' is not in code page CP1252");
+        "t.csv:C9: error: unmappable-character: the character U+03A9 '\xCE\xA9' is not in code page CP1252; "
+        "the encodings utf8 and wide hold every character");
     EXPECT_EQ(report.findings[5].language, "de");
 }
 
