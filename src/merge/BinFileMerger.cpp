@@ -22,7 +22,10 @@ struct Range {
     bool Holds(std::uint64_t at) const { return at >= begin && at < end; }
 };
 
+// A binary's size is a 32-bit number, so a binary output ends below 4 GiB; an address space holds
+// every 32-bit address, FFFFFFFF included.
 constexpr std::uint64_t kMost32 = std::numeric_limits<std::uint32_t>::max();
+constexpr std::uint64_t kAddressSpaceEnd = kMost32 + 1;
 
 ResultCode Measure(FileHandle& file, const std::string& path, std::uint32_t& size) {
     file.SetFileName(path);
@@ -126,14 +129,13 @@ ResultCode BinFileMerger::PlaceInSpan(AddressSpan span, std::uint32_t sourceSize
             default:
                 return kPlacementNotInMode;
         }
-        if (at + sourceSize > kMost32) return kAddressOverflow;
     } else if (mergePlacement_ == MergePlacement::kBeginning) {
         if (span.low < sourceSize) return kBelowAddressZero;
         at = (span.low - sourceSize) / a * a;
     } else {
         at = (span.high + a - 1) / a * a;
-        if (at + sourceSize > kMost32) return kFileTooLarge;  // the image would reach 4 GiB
     }
+    if (at + sourceSize > kAddressSpaceEnd) return kAddressOverflow;
     address = static_cast<std::uint32_t>(at);
     return kSuccess;
 }

@@ -55,7 +55,8 @@ class BinFileMerger {
     /// Where the target and the source go for the stored parameters and the given sizes.
     ResultCode Layout(std::uint32_t targetSize, std::uint32_t sourceSize, MergeLayout& layout) const;
     /// Where the source goes in an address space whose data spans `span`: kSuccess,
-    /// kPlacementNotInMode, kBelowAddressZero, kAddressOverflow or kFileTooLarge.
+    /// kPlacementNotInMode, kBelowAddressZero, or kAddressOverflow when it would not end at address
+    /// FFFFFFFF or below.
     ResultCode PlaceInSpan(AddressSpan span, std::uint32_t sourceSize, std::uint32_t& address) const;
 
     /// After a merge that failed on its output: the file and the system's reason; else empty.

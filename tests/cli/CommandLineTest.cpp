@@ -722,6 +722,30 @@ TEST_F(MergeCommandLine, HexTargetsAreScannedAndMergedInTheirForm) {
         kExitUsage);
 }
 
+// Firmware whose data reaches the top of the address space, FFFFFFFF: the end of its data may take
+// the image, but nothing may be appended after it.
+TEST_F(MergeCommandLine, AnImageMayEndOnTheTopAddressButNotBeyond) {
+    FirmwareFile firmware;
+    firmware.format = FirmwareFormat::kIntelHex;
+    firmware.segments.push_back({0xFFFFFF00, std::vector<std::uint8_t>(0x100, 0x11)});
+    test::WriteFile(dir / "top.hex", test::FirmwareText(firmware));
+    ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("top.hex"), Path("m.hex"), "--mode", "overwrite"}),
+              kExitSuccess)
+        << err;
+    const FirmwareFile merged =
+        ReadFirmware(FirmwareFormat::kIntelHex, test::ReadFile(dir / "m.hex"), "m.hex");
+    ASSERT_EQ(merged.segments.size(), 1u);
+    EXPECT_EQ(merged.segments[0].End(), 0x100000000u);
+    const std::vector<std::uint8_t>& bytes = merged.segments[0].bytes;
+    EXPECT_EQ(std::string(bytes.end() - static_cast<long>(image.size()), bytes.end()), image);
+
+    EXPECT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("top.hex"), Path("m2.hex")}), kExitFailure);
+    EXPECT_EQ(err,
+              "lexicorn: Can not start merge operation.2000D024\n\nAt this address the Lexicorn would end "
+              "beyond 4 GB.\n");
+    EXPECT_FALSE(fs::exists(dir / "m2.hex"));
+}
+
 TEST_F(MergeCommandLine, ATargetEndingInsideAnOldHeaderIsRefused) {
     test::WriteFile(dir / "cut.bin",
                     std::string(100, 'x') + test::ReadFile(dir / "out" / "Lexicorn.bin").substr(0, 20));
