@@ -282,7 +282,7 @@ void MergePage::chooseOutput() {
     outputFile_->setText(*path);
     if (merger_.SetOutputFile(path->toStdString()) != kSuccess)
         dialogs_.Error(this, QString::fromLatin1(merge_messages::kCannotSetOutput));
-    merger_.SetOutputFormat(OutputFormatOfName(path->toStdString()));
+    merger_.SetOutputFormat(ChooseOutputForm(path->toStdString(), std::nullopt).format);
 }
 
 void MergePage::modeChosen() {

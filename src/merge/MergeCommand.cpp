@@ -79,6 +79,19 @@ const std::vector<FormNames> kFormNames = {
     {FirmwareFormat::kSRecord, "S-records", {"s19", "s28", "s37", "srec", "mot"}},
 };
 
+const char* NameOf(FirmwareFormat format) {
+    return std::find_if(kFormNames.begin(), kFormNames.end(),
+                        [&](const FormNames& form) { return form.format == format; })
+        ->name;
+}
+
+// What follows the last dot of the file's name; empty when the name has none.
+std::string_view Extension(std::string_view path) {
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string_view::npos || path.find('/', dot) != std::string_view::npos) return {};
+    return path.substr(dot + 1);
+}
+
 std::string Patterns(const std::vector<std::string_view>& extensions) {
     std::string patterns;
     for (std::string_view extension : extensions)
@@ -96,14 +109,21 @@ std::string EachForm() {
 }  // namespace
 
 std::optional<FirmwareFormat> OutputFormatOfName(std::string_view path) {
-    const std::size_t dot = path.rfind('.');
-    if (dot == std::string_view::npos || path.find('/', dot) != std::string_view::npos) return std::nullopt;
-    std::string extension(path.substr(dot + 1));
+    std::string extension(Extension(path));
     for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     for (const FormNames& form : kFormNames)
         if (std::find(form.extensions.begin(), form.extensions.end(), extension) != form.extensions.end())
             return form.format;
     return std::nullopt;
+}
+
+OutputForm ChooseOutputForm(std::string_view path, std::optional<FirmwareFormat> chosen) {
+    const std::optional<FirmwareFormat> named = OutputFormatOfName(path);
+    if (!chosen) return {named, {}};
+    if (named && *named != *chosen)
+        return {std::nullopt, fmt::format("{}: the extension .{} means {}, but the output form chosen is {}",
+                                          path, Extension(path), NameOf(*named), NameOf(*chosen))};
+    return {chosen, {}};
 }
 
 std::string TargetFileFilter() {

@@ -49,6 +49,16 @@ TargetInfo DescribeTarget(const LXNMerger& merger);
 /// The output form that a file name asks for by its extension (.bin; .hex, .ihx; .s19, .s28, .s37,
 /// .srec, .mot, any case); none for another name, which keeps the target's form.
 std::optional<FirmwareFormat> OutputFormatOfName(std::string_view path);
+
+/// The form an output is written in, by the one rule of every front end.
+struct OutputForm {
+    std::optional<FirmwareFormat> format;  ///< none: the target's own form
+    std::string refusal;                   ///< why the output's name does not fit the form; empty if it does
+};
+/// The form `chosen` when there is one, else the one the output's extension asks for, else the
+/// target's. A name whose extension asks for another form than the one chosen is refused: a file
+/// named .bin that holds S-records misleads every tool that opens it.
+OutputForm ChooseOutputForm(std::string_view path, std::optional<FirmwareFormat> chosen);
 /// What the file choosers offer, in Qt's filter form: every form a target may take, then each alone.
 std::string TargetFileFilter();
 /// Each form an output may take, then any file.

@@ -657,6 +657,10 @@ INSTANTIATE_TEST_SUITE_P(
                        "--fill 256: not a byte (0 to 255, or 0x00 to 0xFF)"},
         MergeUsageCase{"FillWithoutDigits", {"IMAGE", "FW", "OUT", "--fill", "0x"}, kExitUsage, "--fill 0x:"},
         MergeUsageCase{"FillNegative", {"IMAGE", "FW", "OUT", "--fill", "-1"}, kExitUsage, "--fill -1:"},
+        MergeUsageCase{"OutputNamedForAnotherForm",
+                       {"IMAGE", "FW", "OUT", "--output-format", "srec"},
+                       kExitUsage,
+                       "m.bin: the extension .bin means Binary, but the output form chosen is S-records"},
         MergeUsageCase{"UnknownMode",
                        {"IMAGE", "FW", "OUT", "--mode", "middle"},
                        kExitUsage,
@@ -703,11 +707,18 @@ TEST_F(MergeCommandLine, HexTargetsAreScannedAndMergedInTheirForm) {
               kExitSuccess)
         << err;
     EXPECT_EQ(test::ReadFile(dir / "m.bin"), std::string(0x20, '\0') + image);  // 0x08000020 is 16-aligned
-    ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.hex"), Path("m.bin"), "--mode", "append",
+    ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.hex"), Path("m.srec"), "--mode", "append",
                    "--place", "begin", "--output-format", "srec"}),
               kExitSuccess)
         << err;
-    EXPECT_TRUE(test::ReadFile(dir / "m.bin").starts_with("S3")) << test::ReadFile(dir / "m.bin");
+    EXPECT_TRUE(test::ReadFile(dir / "m.srec").starts_with("S3")) << test::ReadFile(dir / "m.srec");
+    // Without --output-format the output's extension chooses the form, as in the window.
+    ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.hex"), Path("named.bin")}), kExitSuccess)
+        << err;
+    EXPECT_EQ(test::ReadFile(dir / "named.bin"), std::string(0x20, '\0') + image);
+    ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.hex"), Path("named.s19")}), kExitSuccess)
+        << err;
+    EXPECT_TRUE(test::ReadFile(dir / "named.s19").starts_with("S3")) << test::ReadFile(dir / "named.s19");
 
     test::WriteFile(dir / "bad.hex", ":020000040800F3\n:00000001FF\n");
     EXPECT_EQ(Run({"scan", Path("bad.hex")}), kExitFailure);

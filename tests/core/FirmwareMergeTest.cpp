@@ -224,5 +224,47 @@ TEST(FirmwareMergeForms, OutputFormsFollowTheOutputsName) {
     EXPECT_EQ(OutputFormatOfName("dir.hex/firmware"), std::nullopt);
 }
 
+struct OutputFormCase {
+    const char* name;
+    const char* path;
+    std::optional<FirmwareFormat> chosen;
+    std::optional<FirmwareFormat> format;
+    const char* refusal;
+};
+void PrintTo(const OutputFormCase& c, std::ostream* os) { *os << c.name; }
+
+class OutputForms : public testing::TestWithParam<OutputFormCase> {};
+
+// One rule for the window and the command line: the form chosen, else the extension's, else the
+// target's; a name that says otherwise than the form chosen is refused.
+TEST_P(OutputForms, FollowTheChoiceThenTheName) {
+    const OutputFormCase& c = GetParam();
+    const OutputForm form = ChooseOutputForm(c.path, c.chosen);
+    EXPECT_EQ(form.format, c.format);
+    EXPECT_EQ(form.refusal, c.refusal);
+}
+
+constexpr auto kBinary = FirmwareFormat::kBinary;
+constexpr auto kIntelHex = FirmwareFormat::kIntelHex;
+constexpr auto kSRecord = FirmwareFormat::kSRecord;
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, OutputForms,
+    testing::Values(
+        OutputFormCase{"ExtensionChooses", "out/fw.bin", std::nullopt, kBinary, ""},
+        OutputFormCase{"ExtensionInAnyCase", "fw.S19", std::nullopt, kSRecord, ""},
+        OutputFormCase{"NoExtensionKeepsTheTargetsForm", "firmware", std::nullopt, std::nullopt, ""},
+        OutputFormCase{"UnknownExtensionKeepsTheTargetsForm", "fw.img", std::nullopt, std::nullopt, ""},
+        OutputFormCase{"ChosenWithoutExtension", "firmware", kIntelHex, kIntelHex, ""},
+        OutputFormCase{"ChosenWithAnUnknownExtension", "fw.img", kBinary, kBinary, ""},
+        OutputFormCase{"ChosenAndNamedAlike", "fw.mot", kSRecord, kSRecord, ""},
+        OutputFormCase{"ADotInAFolderIsNoExtension", "dir.hex/firmware", kBinary, kBinary, ""},
+        OutputFormCase{"NamedForAnotherForm", "out.bin", kSRecord, std::nullopt,
+                       "out.bin: the extension .bin means Binary, but the output form chosen is S-records"},
+        OutputFormCase{"NamedForAnotherFormInUpperCase", "dir/OUT.HEX", kBinary, std::nullopt,
+                       "dir/OUT.HEX: the extension .HEX means Intel HEX, but the output form chosen is "
+                       "Binary"}),
+    [](const auto& info) { return info.param.name; });
+
 }  // namespace
 }  // namespace lexicorn
