@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "merge/LXNMerger.h"
 #include "project/ProjectSettings.h"
@@ -27,6 +28,12 @@ inline constexpr const char* kCannotSetOutput = "Cannot set output file.";
 inline constexpr const char* kTargetHasLexicorn =
     "Target already has a Lexicorn. New Lexicorn will make this old Lexicorn obsolete.";
 inline constexpr const char* kNoLexicornInTarget = "No Lexicorn found in the target software.";
+/// An old image beyond the first, which a merge makes obsolete as well.
+std::string AlsoALexicorn(const OldImage& image);
+/// A signature with no image behind it, which a merge leaves as it is.
+std::string NoLexicornBehind(std::uint32_t position);
+/// The signatures with no image behind them that are not listed one by one.
+std::string MoreWithNoLexicornBehind(std::uint64_t count);
 /// "Can not start merge operation." with the code, and a sentence for the codes a user can act on.
 std::string CannotStartMerge(ResultCode code);
 /// "Invalid Lexicorn file.", then what is wrong with it when that is known.
@@ -40,9 +47,11 @@ std::optional<std::uint32_t> ParseHexAddress(std::string_view text);
 /// What the merger page shows of a scanned target.
 struct TargetInfo {
     std::string text;      ///< whether the target holds a Lexicorn
-    std::string size;      ///< the old image's size, 8 upper-case hexadecimal digits
+    std::string size;      ///< the first old image's size, 8 upper-case hexadecimal digits
     std::string position;  ///< its position (address) in the target, likewise
-    std::string span;      ///< for Intel HEX and S-records: the form and the span of the data
+    /// A sentence for each further old image and each signature with no image behind it.
+    std::vector<std::string> notes;
+    std::string span;  ///< for Intel HEX and S-records: the form and the span of the data
 };
 TargetInfo DescribeTarget(const LXNMerger& merger);
 
@@ -93,7 +102,8 @@ enum class MergeOutcome {
 };
 
 /// Checks the request, stores mode, placement and address in `settings`, asks when the address is
-/// not a multiple of `settings.searchStep`, merges, and shows the outcome's one message.
+/// not a multiple of `settings.searchStep`, merges, and shows the outcome's one message (after a
+/// merge, with the notes on what it found in the target).
 MergeOutcome RunMergeCommand(MergeHost& host, LXNMerger& merger, ProjectSettings& settings,
                              const MergeRequest& request);
 

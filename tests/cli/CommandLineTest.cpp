@@ -569,6 +569,29 @@ TEST_F(MergeCommandLine, ScanShowsTheOldImage) {
     EXPECT_EQ(err, "lexicorn: error: " + Path("none.bin") + ": the file cannot be read (error 20001006)\n");
 }
 
+// Every old image is retired; a signature with no image behind it is left alone; both are said.
+TEST_F(MergeCommandLine, EveryOldImageIsRetiredAndABareSignatureIsLeftAlone) {
+    const std::string twice = std::string(0x100, 'T') + image + std::string(0x20, 'U') + image.substr(0, 8) +
+                              std::string(0x18, 'V') + image + std::string(0x40, 'W');
+    test::WriteFile(dir / "twice.bin", twice);
+    const std::string notes =
+        "Also a Lexicorn at 0x000001A0: size 0x00000060, made obsolete as well.\n"
+        "A signature at 0x00000180 has no valid Lexicorn behind it: left as it is.\n";
+    ASSERT_EQ(Run({"scan", Path("twice.bin")}), kExitSuccess) << err;
+    EXPECT_EQ(out,
+              "Target already has a Lexicorn. New Lexicorn will make this old Lexicorn obsolete.\n"
+              "Lexicorn Size: 0x00000060\nLexicorn Position: 0x00000100\n" +
+                  notes);
+    ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("twice.bin"), Path("merged.bin")}), kExitSuccess)
+        << err;
+    EXPECT_EQ(out, "Merge operation done successfully.\n" + notes);
+    std::string expected = twice;
+    expected.replace(0x100, 8, std::string(8, '\0'));
+    expected.replace(0x1A0, 8, std::string(8, '\0'));
+    EXPECT_EQ(test::ReadFile(dir / "merged.bin"), expected + image);
+    EXPECT_EQ(test::ReadFile(dir / "twice.bin"), twice);
+}
+
 TEST_F(MergeCommandLine, MergeAppendsAtTheEndByDefault) {
     ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.bin"), Path("merged.bin")}), kExitSuccess)
         << err;

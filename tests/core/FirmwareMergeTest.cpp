@@ -224,6 +224,66 @@ TEST(FirmwareMergeForms, OutputFormsFollowTheOutputsName) {
     EXPECT_EQ(OutputFormatOfName("dir.hex/firmware"), std::nullopt);
 }
 
+struct OldImagesCase {
+    const char* name;
+    FirmwareFormat format;
+    const char* extension;
+    std::uint32_t base;  // the address of the target's first byte
+};
+void PrintTo(const OldImagesCase& c, std::ostream* os) { *os << c.name; }
+
+class OldImages : public testing::TestWithParam<OldImagesCase> {};
+
+// Two old images, of either byte order, beside a signature with nothing behind it and a damaged image:
+// both old images are retired, the rest of the target comes through byte for byte.
+TEST_P(OldImages, EveryOneIsRetiredAndBareSignaturesAreLeftAlone) {
+    const OldImagesCase& c = GetParam();
+    test::TempDir dir;
+    std::string damaged = ImageBytes(80);
+    damaged.back() = 'x';  // its last string runs on to its end
+    const std::string data = std::string(0x40, 'a') + ImageBytes(96) + std::string(0x20, 'b') +
+                             ImageBytes(60).substr(0, 8) + std::string(0x30, 'c') + damaged +
+                             std::string(0x10, 'd') + ImageBytes(120, ByteOrder::kBig) +
+                             std::string(0x40, 'e');
+    const fs::path target = dir / (std::string("target.") + c.extension);
+    const fs::path output = dir / (std::string("out.") + c.extension);
+    if (c.format == FirmwareFormat::kBinary) {
+        test::WriteFile(target, data);
+    } else {
+        FirmwareFile firmware;
+        firmware.format = c.format;
+        firmware.segments.push_back({c.base, std::vector<std::uint8_t>(data.begin(), data.end())});
+        test::WriteFile(target, test::FirmwareText(firmware));
+    }
+    test::WriteFile(dir / "image.bin", ImageBytes(100));
+
+    LXNMerger merger;
+    ASSERT_EQ(Merge(dir / "image.bin", target, output, kAppend, kEnd, 16, 0, std::nullopt, &merger),
+              kSuccess);
+    EXPECT_EQ(merger.Findings().images, (std::vector<OldImage>{{c.base + 0x40, 96}, {c.base + 0x158, 120}}));
+    EXPECT_EQ(merger.Findings().bareSignatures, (std::vector<std::uint32_t>{c.base + 0xC0, c.base + 0xF8}));
+    EXPECT_EQ(merger.Findings().bareSignatureCount, 2u);
+
+    std::string merged = test::ReadFile(output);
+    if (c.format != FirmwareFormat::kBinary) {
+        const FirmwareFile out = ReadFirmware(c.format, merged, output.string());
+        ASSERT_EQ(out.segments.size(), 1u);
+        EXPECT_EQ(out.segments[0].address, c.base);
+        merged.assign(out.segments[0].bytes.begin(), out.segments[0].bytes.end());
+    }
+    std::string expected = data;
+    expected.replace(0x40, 8, std::string(8, '\0'));
+    expected.replace(0x158, 8, std::string(8, '\0'));
+    EXPECT_EQ(merged, expected + ImageBytes(100));  // the target's 0x210 bytes end on a multiple of 16
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, OldImages,
+                         testing::Values(OldImagesCase{"Binary", FirmwareFormat::kBinary, "bin", 0},
+                                         OldImagesCase{"IntelHex", FirmwareFormat::kIntelHex, "hex",
+                                                       0x08000000},
+                                         OldImagesCase{"SRecords", FirmwareFormat::kSRecord, "s28", 0x10000}),
+                         [](const auto& info) { return info.param.name; });
+
 struct OutputFormCase {
     const char* name;
     const char* path;
