@@ -79,7 +79,7 @@ struct PieceScan {
 // Judges every signature that starts in [from, to) of `file`, in order, reading it in pieces so that
 // memory stays small whatever the target's size. Reads rather than a mapping: a target cut short
 // meanwhile gives an error, not a SIGBUS. A piece the size of a core's cache is searched while it is
-// still there; the bytes of an image found are not searched, nor read.
+// still there; the bytes of an image found are read to check it, but not searched.
 PieceScan ScanPieces(const FileHandle& file, std::uint64_t from, std::uint64_t to) {
     constexpr std::uint64_t kPiece = 1 << 18;
     PieceScan scan;
