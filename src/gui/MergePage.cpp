@@ -150,9 +150,12 @@ MergePage::MergePage(Dialogs& dialogs, LXNMerger& merger, ProjectSettings& setti
     info->addWidget(new QLabel(QStringLiteral("Lexicorn Position:"), infoBox), 2, 0);
     info->addWidget(new QLabel(QStringLiteral("0x"), infoBox), 2, 1);
     info->addWidget(oldImagePosition_, 2, 2);
+    targetNotes_ = new QLabel(infoBox);
+    targetNotes_->setObjectName(QStringLiteral("targetNotes"));
+    info->addWidget(targetNotes_, 3, 0, 1, 3);
     targetSpan_ = new QLabel(infoBox);
     targetSpan_->setObjectName(QStringLiteral("targetSpan"));
-    info->addWidget(targetSpan_, 3, 0, 1, 3);
+    info->addWidget(targetSpan_, 4, 0, 1, 3);
     info->setColumnStretch(2, 1);
 
     auto* optionsBox = new QGroupBox(QStringLiteral("Merge Options"), this);
@@ -272,6 +275,9 @@ void MergePage::showTargetInfo() {
     targetInfo_->setText(QString::fromStdString(info.text));
     oldImageSize_->setText(QString::fromStdString(info.size));
     oldImagePosition_->setText(QString::fromStdString(info.position));
+    QStringList notes;
+    for (const std::string& note : info.notes) notes << QString::fromStdString(note);
+    targetNotes_->setText(notes.join(QLatin1Char('\n')));
     targetSpan_->setText(QString::fromStdString(info.span));
 }
 
@@ -282,7 +288,7 @@ void MergePage::chooseOutput() {
     outputFile_->setText(*path);
     if (merger_.SetOutputFile(path->toStdString()) != kSuccess)
         dialogs_.Error(this, QString::fromLatin1(merge_messages::kCannotSetOutput));
-    merger_.SetOutputFormat(OutputFormatOfName(path->toStdString()));
+    merger_.SetOutputFormat(ChooseOutputForm(path->toStdString(), std::nullopt).format);
 }
 
 void MergePage::modeChosen() {

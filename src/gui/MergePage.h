@@ -76,6 +76,7 @@ class MergePage : public QWidget, private MergeHost {
     QLabel* targetInfo_;
     QLabel* oldImageSize_;
     QLabel* oldImagePosition_;
+    QLabel* targetNotes_;
     QLabel* targetSpan_;
     QComboBox* modeChoice_;
     QLabel* placementPicture_;

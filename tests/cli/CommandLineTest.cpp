@@ -598,6 +598,29 @@ TEST_F(MergeCommandLine, ScanShowsTheOldImage) {
     EXPECT_EQ(err, "lexicorn: error: " + Path("none.bin") + ": the file cannot be read (error 20001006)\n");
 }
 
+// Every old image is retired; a signature with no image behind it is left alone; both are said.
+TEST_F(MergeCommandLine, EveryOldImageIsRetiredAndABareSignatureIsLeftAlone) {
+    const std::string twice = std::string(0x100, 'T') + image + std::string(0x20, 'U') + image.substr(0, 8) +
+                              std::string(0x18, 'V') + image + std::string(0x40, 'W');
+    test::WriteFile(dir / "twice.bin", twice);
+    const std::string notes =
+        "Also a Lexicorn at 0x000001A0: size 0x00000060, made obsolete as well.\n"
+        "A signature at 0x00000180 has no valid Lexicorn behind it: left as it is.\n";
+    ASSERT_EQ(Run({"scan", Path("twice.bin")}), kExitSuccess) << err;
+    EXPECT_EQ(out,
+              "Target already has a Lexicorn. New Lexicorn will make this old Lexicorn obsolete.\n"
+              "Lexicorn Size: 0x00000060\nLexicorn Position: 0x00000100\n" +
+                  notes);
+    ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("twice.bin"), Path("merged.bin")}), kExitSuccess)
+        << err;
+    EXPECT_EQ(out, "Merge operation done successfully.\n" + notes);
+    std::string expected = twice;
+    expected.replace(0x100, 8, std::string(8, '\0'));
+    expected.replace(0x1A0, 8, std::string(8, '\0'));
+    EXPECT_EQ(test::ReadFile(dir / "merged.bin"), expected + image);
+    EXPECT_EQ(test::ReadFile(dir / "twice.bin"), twice);
+}
+
 TEST_F(MergeCommandLine, MergeAppendsAtTheEndByDefault) {
     ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.bin"), Path("merged.bin")}), kExitSuccess)
         << err;
@@ -686,6 +709,10 @@ INSTANTIATE_TEST_SUITE_P(
                        "--fill 256: not a byte (0 to 255, or 0x00 to 0xFF)"},
         MergeUsageCase{"FillWithoutDigits", {"IMAGE", "FW", "OUT", "--fill", "0x"}, kExitUsage, "--fill 0x:"},
         MergeUsageCase{"FillNegative", {"IMAGE", "FW", "OUT", "--fill", "-1"}, kExitUsage, "--fill -1:"},
+        MergeUsageCase{"OutputNamedForAnotherForm",
+                       {"IMAGE", "FW", "OUT", "--output-format", "srec"},
+                       kExitUsage,
+                       "m.bin: the extension .bin means Binary, but the output form chosen is S-records"},
         MergeUsageCase{"UnknownMode",
                        {"IMAGE", "FW", "OUT", "--mode", "middle"},
                        kExitUsage,
@@ -732,11 +759,18 @@ TEST_F(MergeCommandLine, HexTargetsAreScannedAndMergedInTheirForm) {
               kExitSuccess)
         << err;
     EXPECT_EQ(test::ReadFile(dir / "m.bin"), std::string(0x20, '\0') + image);  // 0x08000020 is 16-aligned
-    ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.hex"), Path("m.bin"), "--mode", "append",
+    ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.hex"), Path("m.srec"), "--mode", "append",
                    "--place", "begin", "--output-format", "srec"}),
               kExitSuccess)
         << err;
-    EXPECT_TRUE(test::ReadFile(dir / "m.bin").starts_with("S3")) << test::ReadFile(dir / "m.bin");
+    EXPECT_TRUE(test::ReadFile(dir / "m.srec").starts_with("S3")) << test::ReadFile(dir / "m.srec");
+    // Without --output-format the output's extension chooses the form, as in the window.
+    ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.hex"), Path("named.bin")}), kExitSuccess)
+        << err;
+    EXPECT_EQ(test::ReadFile(dir / "named.bin"), std::string(0x20, '\0') + image);
+    ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.hex"), Path("named.s19")}), kExitSuccess)
+        << err;
+    EXPECT_TRUE(test::ReadFile(dir / "named.s19").starts_with("S3")) << test::ReadFile(dir / "named.s19");
 
     test::WriteFile(dir / "bad.hex", ":020000040800F3\n:00000001FF\n");
     EXPECT_EQ(Run({"scan", Path("bad.hex")}), kExitFailure);
@@ -749,6 +783,30 @@ TEST_F(MergeCommandLine, HexTargetsAreScannedAndMergedInTheirForm) {
     EXPECT_EQ(
         Run({"merge", Path("out/Lexicorn.bin"), Path("fw.hex"), Path("m3.hex"), "--output-format", "elf"}),
         kExitUsage);
+}
+
+// Firmware whose data reaches the top of the address space, FFFFFFFF: the end of its data may take
+// the image, but nothing may be appended after it.
+TEST_F(MergeCommandLine, AnImageMayEndOnTheTopAddressButNotBeyond) {
+    FirmwareFile firmware;
+    firmware.format = FirmwareFormat::kIntelHex;
+    firmware.segments.push_back({0xFFFFFF00, std::vector<std::uint8_t>(0x100, 0x11)});
+    test::WriteFile(dir / "top.hex", test::FirmwareText(firmware));
+    ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("top.hex"), Path("m.hex"), "--mode", "overwrite"}),
+              kExitSuccess)
+        << err;
+    const FirmwareFile merged =
+        ReadFirmware(FirmwareFormat::kIntelHex, test::ReadFile(dir / "m.hex"), "m.hex");
+    ASSERT_EQ(merged.segments.size(), 1u);
+    EXPECT_EQ(merged.segments[0].End(), 0x100000000u);
+    const std::vector<std::uint8_t>& bytes = merged.segments[0].bytes;
+    EXPECT_EQ(std::string(bytes.end() - static_cast<long>(image.size()), bytes.end()), image);
+
+    EXPECT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("top.hex"), Path("m2.hex")}), kExitFailure);
+    EXPECT_EQ(err,
+              "lexicorn: Can not start merge operation.2000D024\n\nAt this address the Lexicorn would end "
+              "beyond 4 GB.\n");
+    EXPECT_FALSE(fs::exists(dir / "m2.hex"));
 }
 
 TEST_F(MergeCommandLine, ATargetEndingInsideAnOldHeaderIsRefused) {
