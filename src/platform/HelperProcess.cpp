@@ -38,6 +38,8 @@ struct Descriptor {
     }
 };
 
+// A helper leads a process group of its own: a helper that is a wrapper (a shell script, say) starts
+// children of its own, and they go with it.
 class Child {
   public:
     explicit Child(pid_t pid) : pid_(pid) {}
@@ -48,25 +50,32 @@ class Child {
         if (pid_ > 0) Kill();
     }
     void Kill() {
-        kill(pid_, SIGKILL);
+        EndGroup();
         Reap();
     }
-    void Reap() {
+    /// The exit status once the child has ended; none while it runs. What it left running in its
+    /// group is ended with it.
+    std::optional<int> TryReap() {
+        // Looked at without reaping: until it is reaped, its process id, and so its group's, cannot
+        // be given to another process.
+        siginfo_t ended{};
+        if (waitid(P_PID, static_cast<id_t>(pid_), &ended, WEXITED | WNOHANG | WNOWAIT) != 0 ||
+            ended.si_pid != pid_)
+            return std::nullopt;
+        EndGroup();
+        return Reap();
+    }
+
+  private:
+    void EndGroup() const { kill(-pid_, SIGKILL); }
+    int Reap() {
         int status = 0;
         while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
         }
         pid_ = -1;
-    }
-    /// The exit status once the child has ended; none while it runs.
-    std::optional<int> TryReap() {
-        int status = 0;
-        const pid_t ended = waitpid(pid_, &status, WNOHANG);
-        if (ended != pid_) return std::nullopt;
-        pid_ = -1;
         return status;
     }
 
-  private:
     pid_t pid_;
 };
 
@@ -75,7 +84,9 @@ pid_t Spawn(const HelperRun& run, int replyFd) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, replyFd, STDOUT_FILENO);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    // Signals the caller ignores or blocks (the window may) are the helper's again: Ctrl-C reaches it.
+    // Signals the caller ignores or blocks (the window may) are the helper's again. Its own process
+    // group keeps the terminal's Ctrl-C from it: the caller takes Ctrl-C in its wait hook and ends the
+    // whole group.
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     sigset_t all, none;
@@ -83,7 +94,9 @@ pid_t Spawn(const HelperRun& run, int replyFd) {
     sigemptyset(&none);
     posix_spawnattr_setsigdefault(&attributes, &all);
     posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes,
+                             POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
 
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(run.program.c_str()));

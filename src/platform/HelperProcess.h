@@ -27,11 +27,13 @@ struct HelperRun {
     std::size_t mostReplyBytes = 1u << 30;
 };
 
-/// Runs `run.program` as a process of its own (standard input from /dev/null, standard error shared)
-/// and returns what it wrote to its standard output. For libraries that are not safe against hostile
-/// input: whatever they do wrong, this process is not harmed. Throws HelperFailure when the helper
-/// cannot start, exits with another code than 0, dies of a signal, runs out of time or answers too
-/// much, and when the wait hook asks to stop; the helper is killed and reaped before.
+/// Runs `run.program` as a process of its own, in a process group of its own (standard input from
+/// /dev/null, standard error shared), and returns what it wrote to its standard output. For libraries
+/// that are not safe against hostile input: whatever they do wrong, this process is not harmed.
+/// Throws HelperFailure when the helper cannot start, exits with another code than 0, dies of a
+/// signal, runs out of time or answers too much, and when the wait hook asks to stop; the helper's
+/// whole group is killed and the helper reaped before. When the helper ends, whatever it left running
+/// in its group is killed too.
 std::string RunHelper(const HelperRun& run);
 
 /// Called about 20 times a second while a helper runs, in the thread that waits: a front end draws

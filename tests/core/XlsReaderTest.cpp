@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <thread>
 
@@ -59,7 +60,11 @@ class FakeReader : public testing::Test {
         test::WriteFile(program, "#!/bin/sh\n" + script + "\n");
         fs::permissions(program, fs::perms::owner_all);
         setenv("LEXICORN_XLS_READER", program.c_str(), 1);
-        if (timeLimit) setenv("LEXICORN_XLS_TIME_LIMIT", timeLimit, 1);
+        if (timeLimit)
+            setenv("LEXICORN_XLS_TIME_LIMIT", timeLimit, 1);
+        else
+            unsetenv("LEXICORN_XLS_TIME_LIMIT");
+        fs::remove(dir_ / "child");
     }
     void TearDown() override {
         unsetenv("LEXICORN_XLS_READER");
@@ -79,6 +84,25 @@ class FakeReader : public testing::Test {
         const std::string pid = test::ReadFile(dir_ / "pid");
         ASSERT_FALSE(pid.empty());
         EXPECT_NE(kill(std::stoi(pid), 0), 0) << "the reader still runs";
+    }
+    // A wrapper's child is reparented when the wrapper goes, and an ended child may stay a zombie that
+    // nobody reaps: that one runs no more.
+    static bool Runs(pid_t pid) {
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string line;
+        if (!std::getline(stat, line)) return false;
+        const std::size_t state = line.rfind(") ");
+        return state == std::string::npos || line.substr(state + 2, 1) != "Z";
+    }
+    // The child ends with the reader's group, though not within the call that ends the reader: it is
+    // given a moment.
+    void ExpectChildGone() {
+        const pid_t pid = std::stoi(test::ReadFile(dir_ / "child"));
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (Runs(pid) && std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_FALSE(Runs(pid)) << "the reader's child still runs";
+        if (Runs(pid)) kill(pid, SIGKILL);
     }
     test::TempDir dir_;
     const std::string table_ = (dir_ / "table.xls").string();
@@ -104,6 +128,29 @@ TEST_F(FakeReader, IsKilledWhenTheWaitIsCancelled) {
     SetHelperWaitHook([&] { return ++waits < 3; });
     EXPECT_EQ(MessageOfReading(), table_ + ": the .xls reader was stopped");
     ExpectReaderGone();
+}
+
+// A reader that is a wrapper (a shell script here) starts children of its own: however the reading
+// ends, none of them is left running.
+TEST_F(FakeReader, EndsTheChildrenOfAWrapperWithIt) {
+    // The child's process id is in place, whole, before the wrapper goes on.
+    const std::string startChild = "echo $! > '" + (dir_ / "child.new").string() + "' && mv '" +
+                                   (dir_ / "child.new").string() + "' '" + (dir_ / "child").string() + "'";
+    const std::string sleeper = "sleep 30 & " + startChild + "; wait";
+    Use(sleeper, "1");
+    EXPECT_EQ(MessageOfReading(), table_ + ": the .xls reader took longer than 1 s and was stopped");
+    ExpectChildGone();
+
+    Use(sleeper);
+    SetHelperWaitHook([&] { return !fs::exists(dir_ / "child"); });
+    EXPECT_EQ(MessageOfReading(), table_ + ": the .xls reader was stopped");
+    ExpectChildGone();
+    SetHelperWaitHook({});
+
+    // A child that lets go of the answer would outlive an answer given in time.
+    Use("(exec >&-; exec sleep 30) & " + startChild + "; printf 'R1:S1 1 2:ab'");
+    EXPECT_EQ(ReadXlsSheet(table_).Get(1, 1), "ab");
+    ExpectChildGone();
 }
 
 TEST_F(FakeReader, FailuresSayWhatHappened) {
