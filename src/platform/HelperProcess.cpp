@@ -120,7 +120,7 @@ std::string ExecutablePath() {
     return error ? std::string() : self.string();
 }
 
-std::string RunHelper(const HelperRun& run) {
+void RunHelper(const HelperRun& run, const std::function<void(std::string_view piece)>& takeAnswer) {
     int channel[2];
     if (pipe2(channel, O_CLOEXEC) != 0)
         throw HelperFailure("could not be started: " + WithSystemReason(run.program, errno));
@@ -135,7 +135,7 @@ std::string RunHelper(const HelperRun& run) {
         child.Kill();
         throw HelperFailure(why);
     };
-    std::string reply;
+    std::size_t answered = 0;
     char buffer[1 << 16];
     bool answering = true;  // until the helper closes its end of the pipe
     std::chrono::milliseconds nap{1};
@@ -164,9 +164,11 @@ std::string RunHelper(const HelperRun& run) {
         if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (got < 0) stop(WithSystemReason("could not be read", errno));
         answering = got > 0;
-        reply.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
-        if (reply.size() > run.mostReplyBytes)
+        const auto bytes = static_cast<std::size_t>(std::max<ssize_t>(got, 0));
+        if (bytes > run.mostReplyBytes - answered)
             stop(fmt::format("answered with more than {} MB and was stopped", run.mostReplyBytes >> 20));
+        answered += bytes;
+        if (bytes) takeAnswer(std::string_view(buffer, bytes));
     }
     if (WIFSIGNALED(*status))
         throw HelperFailure(
@@ -175,7 +177,6 @@ std::string RunHelper(const HelperRun& run) {
                         WTERMSIG(*status)));
     if (!WIFEXITED(*status) || WEXITSTATUS(*status) != 0)
         throw HelperFailure(fmt::format("failed on this file (exit code {})", WEXITSTATUS(*status)));
-    return reply;
 }
 
 }  // namespace lexicorn
