@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <xlsxwriter.h>
 #include <zip.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <map>
 
 #include "support/TestSupport.h"
@@ -451,6 +456,50 @@ INSTANTIATE_TEST_SUITE_P(
                     }(),
                     false}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// AddressSanitizer reserves terabytes of address space for its shadow: under a limit on it, the
+// sanitizer fails before the reader does.
+#if defined(__SANITIZE_ADDRESS__)
+#define LEXICORN_ADDRESS_SANITIZER
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define LEXICORN_ADDRESS_SANITIZER
+#endif
+#endif
+
+// A machine that does not overcommit refuses memory where this one would give it: met here with a
+// limit on the address space of a process of the test's own.
+TEST(WorkbookDeathTest, RunningOutOfMemoryNamesTheFile) {
+#ifdef LEXICORN_ADDRESS_SANITIZER
+    GTEST_SKIP() << "an address-space limit stops AddressSanitizer first";
+#endif
+    test::TempDir dir;
+    const fs::path path = dir / "big.ods";
+    // 256 MB of text, far below the cap, from a file of a few kilobytes.
+    WritePackage(
+        path, {{"content.xml", OdsContent("<table:table>" + OdsRow(OdsCell(std::string(1 << 20, 'x'), 256)) +
+                                          "</table:table>")}});
+    const auto readWithLittleMemory = [&] {
+        std::ifstream statm("/proc/self/statm");
+        std::size_t pages = 0;
+        statm >> pages;
+        const rlim_t bytes = pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (64 << 20);
+        const rlimit limit{bytes, bytes};
+        setrlimit(RLIMIT_AS, &limit);
+        try {
+            CreateTableReader(path.string());
+        } catch (const TableError& error) {
+            std::fputs(error.what(), stderr);
+            std::exit(0);
+        } catch (const std::exception& error) {
+            std::fputs(error.what(), stderr);
+            std::exit(1);
+        }
+        std::exit(2);
+    };
+    EXPECT_EXIT(readWithLittleMemory(), testing::ExitedWithCode(0),
+                "big.ods: out of memory while reading the workbook");
+}
 
 TEST(Workbook, HostileAndForeignFilesAreRefused) {
     EXPECT_THROW(CreateTableReader((kFixtures / "bomb.xlsx").string()), TableError);
