@@ -572,7 +572,9 @@ class MainWindowTest : public WizardFixture {
         Write("half.lxn", "LEXICORNPROJECTFILE\r\n0\r\n0\r\n");
         dialogs_->files.push_back(Path("half.lxn"));
         Find<QToolButton>("openProjectButton")->click();
-        QCOMPARE(dialogs_->Take().last(), QStringLiteral("Error: List index out of bounds (3)"));
+        QCOMPARE(dialogs_->Take().last(),
+                 "Error: " + Path("half.lxn") +
+                     ": line 4 is missing: the file ends after 3 lines\r\rList index out of bounds (3)");
         QCOMPARE(window_->settings().encoding, Encoding::kUtf8);  // nothing of a failed file is applied
     }
 
