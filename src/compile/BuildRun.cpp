@@ -4,7 +4,6 @@
 #include <memory>
 #include <type_traits>
 
-#include "base/Error.h"
 #include "compile/BuildMessages.h"
 #include "generate/CSource.h"
 #include "generate/StringListEngine.h"
@@ -78,7 +77,6 @@ class Build {
             if (StopRequested()) return kSuccess;
         }
         if (ResultCode listed = WriteStringList(outputs); listed || stopped_) return listed;
-        headerStage_ = true;
         if (ResultCode written = Written([&] {
                 WriteApiConfigHeader(ApiConfigOf(settings_), AddOutput(outputs, "LXNApiCfg.h"));
                 return kSuccess;
@@ -115,9 +113,7 @@ class Build {
             outcome.stringCount = stringCount_;
             return outcome;
         }
-        std::string message = FailureMessage(result);
-        if (!failedFile_.empty()) message += "\r\r" + failedFile_;
-        host_.ShowError(message, result);
+        host_.ShowError(FailureMessage(result), result);
         outcome.kind = BuildOutcome::Kind::kFailed;
         outcome.failedFile = failedFile_;
         return outcome;
@@ -151,14 +147,15 @@ class Build {
     }
 
     // Runs a write of an output file; a file that cannot be written ends the build with the
-    // error's code, and the file and the reason are kept for the outcome.
+    // error's code, and the file and the reason are kept for the message and the outcome.
     template <typename Write>
     ResultCode Written(Write&& write) {
         try {
             return write();
-        } catch (const Error& error) {
-            failedFile_ = error.what();
-            return error.Code();
+        } catch (const WriteFailure& failure) {
+            failedFile_ = failure.what();
+            failedOutput_ = failure.File();
+            return failure.Code();
         }
     }
 
@@ -249,12 +246,17 @@ class Build {
 
     std::string FailureMessage(ResultCode result) const {
         switch (result) {
-            case kCannotCreateFile:
-                // Lexicorn.bin and Lexicorn.c are written before the list exists; their failure is
-                // an internal error. Once the list exists, the message names the file that failed.
-                if (!stringList_) break;
-                return messages::CannotCreateStringList(headerStage_ ? "LXNApiCfg.h"
-                                                                     : stringList_->FileName());
+            case kCannotCreateFile: {
+                // Whichever file failed, and at whatever stage (the set is put in place last), the
+                // message names it and the system's reason.
+                if (failedOutput_.empty()) break;
+                const std::string name = failedOutput_.filename().string();
+                const bool isList = stringList_ && name == stringList_->FileName();
+                return messages::WriteFailed(
+                    failedFile_,
+                    isList ? messages::CannotCreateStringList(name) : messages::CannotCreateFile(name),
+                    result);
+            }
             case kEmptyStringId:
                 return messages::EmptyStringId(failure_.row);
             case kCapacityExceeded:
@@ -287,10 +289,10 @@ class Build {
     std::unique_ptr<StringListEngine> stringList_;
     std::uint32_t stringCount_ = 0;
     std::uint32_t languageCount_ = 0;
-    bool headerStage_ = false;
     bool stopped_ = false;
     FailurePlace failure_;
-    std::string failedFile_;
+    std::string failedFile_;              // the file that could not be written and the reason
+    std::filesystem::path failedOutput_;  // that file
     CheckReport check_;
     const Finding* refusal_ = nullptr;
     std::vector<std::filesystem::path> written_;  // the files of the set, in the order written

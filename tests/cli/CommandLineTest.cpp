@@ -194,8 +194,9 @@ TEST_F(CommandLine, AFileThatCannotBeWrittenIsNamedWithItsReason) {
     fs::create_directories(dir / "out" / "StringList.h");
     test::WriteFile(dir / "out" / "Lexicorn.bin", "earlier");
     EXPECT_EQ(Build(), kExitFailure);
-    EXPECT_EQ(err, "lexicorn: error 2000100B: Cannot create string list file StringList.h\n\n" +
-                       Path("out/StringList.h") + ": not a regular file\n");
+    EXPECT_EQ(err,
+              "lexicorn: error 2000100B: " + Path("out/StringList.h") +
+                  ": not a regular file\n\nCannot create string list file StringList.h\nError: 0x2000100B\n");
     EXPECT_EQ(test::ReadFile(dir / "out" / "Lexicorn.bin"), "earlier");
 }
 
