@@ -33,6 +33,12 @@ std::string WriteFailed(std::string_view failure, std::string_view consequence, 
     return fmt::format("{}\r\r{}\rError: 0x{}", failure, consequence, HexCode(code));
 }
 
+std::string OutputIsInput(std::string_view output, std::string_view role, std::string_view input) {
+    return fmt::format(
+        "{} is {} {}.\rA build does not write over its own input: please choose another output folder.",
+        output, role, input);
+}
+
 std::string EmptyStringId(std::size_t row) {
     return fmt::format(
         "Found empty cells inside the string list!\r\rCheck first column of your string table\rRow: {}", row);

@@ -9,12 +9,46 @@
 #include "generate/StringListEngine.h"
 #include "image/LexicornEngine.h"
 #include "platform/AtomicFile.h"
+#include "platform/InputFile.h"
 #include "table/TableLayout.h"
 
 namespace lexicorn {
 namespace {
 
 using namespace table_layout;
+
+constexpr const char* kImageFile = "Lexicorn.bin";
+constexpr const char* kCSourceFile = "Lexicorn.c";
+constexpr const char* kApiConfigFile = "LXNApiCfg.h";
+
+// A C target that compiles the API gets the image as C source too.
+bool WritesCSource(const ProjectSettings& settings) {
+    return settings.targetLanguage == TargetLanguage::kC && settings.targetPlatform == TargetPlatform::kApi;
+}
+
+// The names of the files a build writes into its output folder, in the order it writes them.
+std::vector<std::string> OutputNames(const ProjectSettings& settings) {
+    std::vector<std::string> names = {kImageFile};
+    if (WritesCSource(settings)) names.push_back(kCSourceFile);
+    if (const auto list = CreateStringListEngine(settings.targetLanguage, 0, std::nullopt, 0))
+        names.push_back(list->FileName());
+    names.push_back(kApiConfigFile);
+    return names;
+}
+
+// A build never writes over what it reads: an output that is, by whatever name or link, the table
+// or the project is found before anything is written. The message names both files.
+std::optional<std::string> OutputOverInput(const LoadedTable& table, const ProjectSettings& settings,
+                                           const BuildOptions& options) {
+    for (const std::string& name : OutputNames(settings)) {
+        const std::filesystem::path output = options.outputFolder / name;
+        if (IsSameFile(output, table.spreadsheetPath))
+            return messages::OutputIsInput(output.string(), "the string table", table.spreadsheetPath);
+        if (!options.projectFile.empty() && IsSameFile(output, options.projectFile))
+            return messages::OutputIsInput(output.string(), "the project file", options.projectFile.string());
+    }
+    return std::nullopt;
+}
 
 // Where an error of the build points to in the table, for its message.
 struct FailurePlace {
@@ -62,23 +96,21 @@ class Build {
         host_.Complete();
         host_.SetStatusText(messages::kCreatingImage);
         FileSet outputs;
-        if (ResultCode saved =
-                Written([&] { return engine_->SaveImage(AddOutput(outputs, "Lexicorn.bin")); }))
+        if (ResultCode saved = Written([&] { return engine_->SaveImage(AddOutput(outputs, kImageFile)); }))
             return saved;
         host_.Pause(kReadingPause);
         if (StopRequested()) return kSuccess;
-        if (settings_.targetLanguage == TargetLanguage::kC &&
-            settings_.targetPlatform == TargetPlatform::kApi) {
+        if (WritesCSource(settings_)) {
             host_.SetStatusText(messages::kCreatingCSource);
             if (ResultCode saved =
-                    Written([&] { return SaveCSource(*engine_, AddOutput(outputs, "Lexicorn.c")); }))
+                    Written([&] { return SaveCSource(*engine_, AddOutput(outputs, kCSourceFile)); }))
                 return saved;
             host_.Pause(kReadingPause);
             if (StopRequested()) return kSuccess;
         }
         if (ResultCode listed = WriteStringList(outputs); listed || stopped_) return listed;
         if (ResultCode written = Written([&] {
-                WriteApiConfigHeader(ApiConfigOf(settings_), AddOutput(outputs, "LXNApiCfg.h"));
+                WriteApiConfigHeader(ApiConfigOf(settings_), AddOutput(outputs, kApiConfigFile));
                 return kSuccess;
             }))
             return written;
@@ -310,6 +342,12 @@ BuildOutcome BuildLexicorn(BuildHost& host, LoadedTable& table, const ProjectSet
     if (table.SelectedCount() == 0) {
         host.ShowError(messages::kNoLanguagesSelected, kSuccess);
         return {};
+    }
+    if (const std::optional<std::string> clash = OutputOverInput(table, settings, options)) {
+        host.ShowError(*clash, kOutputIsInput);
+        BuildOutcome refused;
+        refused.result = kOutputIsInput;
+        return refused;
     }
     if (table.tableReader->Open() != kSuccess) {
         host.ShowError(messages::kCannotOpenExcelFile, kSuccess);

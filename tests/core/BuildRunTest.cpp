@@ -5,6 +5,7 @@
 
 #include "compile/BuildRun.h"
 #include "image/ImageReader.h"
+#include "project/ProjectFile.h"
 #include "support/TestSupport.h"
 
 namespace lexicorn {
@@ -343,6 +344,121 @@ TEST_F(BuildRun, ARenameThatFailsAfterAnotherPutsTheEarlierSetBack) {
     EXPECT_EQ(names, (std::vector<std::string>{"LXNApiCfg.h", "Lexicorn.bin", "Lexicorn.c", "StringList.h"}));
     for (const char* name : {"Lexicorn.bin", "StringList.h", "LXNApiCfg.h"})
         EXPECT_EQ(test::ReadFile(dir / name), std::string("earlier ") + name);
+}
+
+// Everything under a folder: each path with a file's content, a link's target or "(folder)".
+std::map<std::string, std::string> Tree(const fs::path& dir) {
+    std::map<std::string, std::string> tree;
+    for (const auto& entry : fs::recursive_directory_iterator(dir))
+        tree[entry.path().lexically_relative(dir).string()] =
+            entry.is_symlink()     ? "-> " + fs::read_symlink(entry).string()
+            : entry.is_directory() ? "(folder)"
+                                   : test::ReadFile(entry.path());
+    return tree;
+}
+
+struct InputAsOutput {
+    const char* name;
+    const char* table;           ///< where the table lies, in the test's folder
+    const char* workbook = "";   ///< the fixture the table is a copy of; empty: a small CSV table
+    const char* project = "";    ///< where the project lies; empty: the build has none
+    const char* output;          ///< the output, in the output folder "out", that is an input
+    const char* role;            ///< which input it is
+    const char* link = nullptr;  ///< the output is a symbolic link to this input
+    bool hardLink = false;       ///< ... or a second name of it
+};
+void PrintTo(const InputAsOutput& c, std::ostream* os) { *os << c.name; }
+
+class BuildInputs : public BuildRun, public testing::WithParamInterface<InputAsOutput> {};
+
+// A build reads its table and project and writes its outputs; an output that is one of those
+// inputs, by its own name or through a link, would replace it. The build is refused before
+// anything is opened or written, and the table stays loaded for another try.
+TEST_P(BuildInputs, AnOutputThatIsAnInputRefusesTheBuild) {
+    const InputAsOutput& c = GetParam();
+    fs::create_directories(dir / "out");
+    const fs::path tablePath = dir / c.table;
+    if (*c.workbook)
+        fs::copy_file(fs::path(LEXICORN_FIXTURES_DIR) / c.workbook, tablePath);
+    else
+        test::WriteFile(tablePath, "ID,English\r\n,en\r\nOK_TEXT,OK\r\n");
+    if (*c.project) {
+        options.projectFile = dir / c.project;
+        ASSERT_TRUE(SaveProjectFile(options.projectFile, settings));
+    }
+    const fs::path output = dir / "out" / c.output;
+    if (c.link && c.hardLink) fs::create_hard_link(dir / c.link, output);
+    if (c.link && !c.hardLink) fs::create_symlink(fs::path("..") / c.link, output);
+    options.outputFolder = dir / "out";
+    table = LoadTable(tablePath.string());
+    for (LanguageEntry& language : table.languages) language.selected = true;
+    const std::map<std::string, std::string> before = Tree(dir.path());
+
+    const BuildOutcome outcome = BuildLexicorn(host, table, settings, options);
+    EXPECT_EQ(outcome.kind, Kind::kRefused);
+    EXPECT_EQ(outcome.result, kOutputIsInput);
+    const fs::path input = *c.project ? options.projectFile : tablePath;
+    EXPECT_EQ(host.errors, std::vector<std::string>{output.string() + " is " + c.role + " " + input.string() +
+                                                    ".\rA build does not write over its own input: please "
+                                                    "choose another output folder."});
+    EXPECT_EQ(host.errorCodes, std::vector<ResultCode>{kOutputIsInput});
+    EXPECT_EQ(Tree(dir.path()), before);
+    EXPECT_GT(table.tableLanguageCount, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, BuildInputs,
+                         testing::Values(InputAsOutput{.name = "OutputLinkedToTable",
+                                                       .table = "t.csv",
+                                                       .output = "Lexicorn.c",
+                                                       .role = "the string table",
+                                                       .link = "t.csv"},
+                                         InputAsOutput{.name = "OutputLinkedToWorkbook",
+                                                       .table = "w.xlsx",
+                                                       .workbook = "table.xlsx",
+                                                       .output = "Lexicorn.bin",
+                                                       .role = "the string table",
+                                                       .link = "w.xlsx"},
+                                         InputAsOutput{.name = "OutputHardLinkedToTable",
+                                                       .table = "t.csv",
+                                                       .output = "LXNApiCfg.h",
+                                                       .role = "the string table",
+                                                       .link = "t.csv",
+                                                       .hardLink = true},
+                                         InputAsOutput{.name = "OutputLinkedToProject",
+                                                       .table = "t.csv",
+                                                       .project = "p.lxn",
+                                                       .output = "StringList.h",
+                                                       .role = "the project file",
+                                                       .link = "p.lxn"},
+                                         InputAsOutput{.name = "XlsWorkbookNamedAsOutput",
+                                                       .table = "out/Lexicorn.c",
+                                                       .workbook = "table.xls",
+                                                       .output = "Lexicorn.c",
+                                                       .role = "the string table"},
+                                         InputAsOutput{.name = "XlsxWorkbookNamedAsOutput",
+                                                       .table = "out/Lexicorn.bin",
+                                                       .workbook = "table.xlsx",
+                                                       .output = "Lexicorn.bin",
+                                                       .role = "the string table"},
+                                         InputAsOutput{.name = "ProjectNamedAsOutput",
+                                                       .table = "t.csv",
+                                                       .project = "out/StringList.h",
+                                                       .output = "StringList.h",
+                                                       .role = "the project file"}),
+                         [](const auto& info) { return info.param.name; });
+
+// Only the files a build will write count: a C# build writes no Lexicorn.c, so a workbook of that
+// name in the output folder is read as any other.
+TEST_F(BuildRun, ATableNamedAsAFileTheBuildDoesNotWriteIsBuiltFrom) {
+    fs::copy_file(LEXICORN_FIXTURES_DIR "/table.xlsx", dir / "Lexicorn.c");
+    const std::string workbook = test::ReadFile(dir / "Lexicorn.c");
+    table = LoadTable((dir / "Lexicorn.c").string());
+    table.languages[0].selected = true;
+    settings.targetLanguage = TargetLanguage::kCSharp;
+    settings.encoding = Encoding::kUtf8;  // the workbook holds more than one code page does
+    EXPECT_EQ(BuildLexicorn(host, table, settings, options).kind, Kind::kSucceeded);
+    EXPECT_EQ(test::ReadFile(dir / "Lexicorn.c"), workbook);
+    EXPECT_TRUE(Exists("StringList.cs"));
 }
 
 TEST_F(BuildRun, CancelDuringTheStringsWritesNothing) {

@@ -650,6 +650,34 @@ class MainWindowTest : public WizardFixture {
         QCOMPARE(Read("Lexicorn.bin"), QByteArray("earlier"));
     }
 
+    // The window's build keeps the core's rule: an output that is the table (here through a link)
+    // or the project saved last is refused, both files named, and the table stays loaded.
+    void ABuildThatWouldWriteOverItsTableOrProjectIsRefused() {
+        Start();
+        const QString refusal = QStringLiteral(
+            ".\rA build does not write over its own input: please choose another output folder.");
+        Write("t.csv", "ID,English\n,en\nA,a\n");
+        QFile::link(Path("t.csv"), Path("Lexicorn.bin"));
+        LoadThroughButton("t.csv");
+        Find<QPushButton>("addAllLanguagesButton")->click();
+        dialogs_->Take();
+        Find<QPushButton>("createButton")->click();
+        QCOMPARE(dialogs_->Take(), QStringList{"Error: " + Path("Lexicorn.bin") + " is the string table " +
+                                               Path("t.csv") + refusal});
+        QCOMPARE(Read("t.csv"), QByteArray("ID,English\n,en\nA,a\n"));
+
+        QFile::remove(Path("Lexicorn.bin"));
+        dialogs_->files.push_back(Path("StringList.h"));
+        Find<QToolButton>("saveProjectButton")->click();
+        const QByteArray project = Read("StringList.h");
+        dialogs_->Take();
+        Find<QPushButton>("createButton")->click();
+        QCOMPARE(dialogs_->Take(), QStringList{"Error: " + Path("StringList.h") + " is the project file " +
+                                               Path("StringList.h") + refusal});
+        QCOMPARE(Read("StringList.h"), project);
+        QVERIFY(!QFile::exists(Path("Lexicorn.bin")));
+    }
+
     void TheOutputFolderIsShownChosenAndKeptByProjects() {
         Start();
         QCOMPARE(Find<QLineEdit>("outputFolder")->text(), QDir::toNativeSeparators(dir_->path()));
