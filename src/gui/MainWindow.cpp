@@ -404,6 +404,7 @@ void MainWindow::projectWasLoaded(const QString& path) {
 }
 
 void MainWindow::showProjectFile(const QString& path) {
+    projectFile_ = path;
     setWindowTitle(QString::fromUtf8(texts::kApplicationTitle) + QStringLiteral(" - ") +
                    QFileInfo(path).fileName());
     rememberRecentProject(path);
@@ -683,6 +684,7 @@ void MainWindow::createImage() {
     cancelRequested_ = false;
     BuildOptions options;
     options.outputFolder = outputFolder().toStdString();
+    options.projectFile = projectFile_.toStdString();
     findings_ = {};
     BuildOutcome outcome;
     watchTableReading(QString::fromStdString(table_.spreadsheetPath));  // a changed table is read again

@@ -154,6 +154,7 @@ class MainWindow : public QMainWindow, private BuildHost {
     bool splashShown_ = false;
     QString currentFolder_;
     QString chosenOutputFolder_;  // empty: builds follow the folder of the file last chosen
+    QString projectFile_;         // the project opened or saved last, which a build must not write over
 
     QTabWidget* pages_ = nullptr;
     MergePage* mergePage_ = nullptr;

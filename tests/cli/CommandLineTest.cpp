@@ -195,9 +195,34 @@ TEST_F(CommandLine, AFileThatCannotBeWrittenIsNamedWithItsReason) {
     fs::create_directories(dir / "out" / "StringList.h");
     test::WriteFile(dir / "out" / "Lexicorn.bin", "earlier");
     EXPECT_EQ(Build(), kExitFailure);
-    EXPECT_EQ(err, "lexicorn: error 2000100B: Cannot create string list file StringList.h\n\n" +
-                       Path("out/StringList.h") + ": not a regular file\n");
+    EXPECT_EQ(err,
+              "lexicorn: error 2000100B: " + Path("out/StringList.h") +
+                  ": not a regular file\n\nCannot create string list file StringList.h\nError: 0x2000100B\n");
     EXPECT_EQ(test::ReadFile(dir / "out" / "Lexicorn.bin"), "earlier");
+}
+
+// A build never writes over what it reads: a workbook named as one of its outputs, or a project
+// named so, is refused with both files named, and nothing is written.
+TEST_F(CommandLine, BuildRefusesAnOutputThatIsItsTableOrItsProject) {
+    const std::string refusal =
+        ".\nA build does not write over its own input: please choose another output folder.\n";
+    fs::create_directories(dir / "out");
+    fs::copy_file(LEXICORN_FIXTURES_DIR "/table.xlsx", dir / "out" / "Lexicorn.c");
+    const std::string workbook = test::ReadFile(dir / "out" / "Lexicorn.c");
+    EXPECT_EQ(Run({"build", Path("out/Lexicorn.c"), "-o", Path("out")}), kExitFailure);
+    EXPECT_EQ(err, "lexicorn: error 20201004: " + Path("out/Lexicorn.c") + " is the string table " +
+                       Path("out/Lexicorn.c") + refusal);
+    EXPECT_EQ(test::ReadFile(dir / "out" / "Lexicorn.c"), workbook);
+    EXPECT_FALSE(fs::exists(dir / "out" / "Lexicorn.bin"));
+
+    ASSERT_TRUE(SaveProjectFile(dir / "StringList.h", ProjectSettings{}));
+    const std::string project = test::ReadFile(dir / "StringList.h");
+    EXPECT_EQ(Run({"build", Path("strings.csv"), "-p", Path("StringList.h"), "-o", dir.path().string()}),
+              kExitFailure);
+    EXPECT_EQ(err, "lexicorn: error 20201004: " + Path("StringList.h") + " is the project file " +
+                       Path("StringList.h") + refusal);
+    EXPECT_EQ(test::ReadFile(dir / "StringList.h"), project);
+    EXPECT_FALSE(fs::exists(dir / "Lexicorn.bin"));
 }
 
 TEST_F(CommandLine, CheckListsEveryFindingThenTheFiguresAndExitsByWhatItFound) {
