@@ -117,7 +117,8 @@ class BuildCommand final : public Subcommand {
         std::vector<LanguageEntry> chosen;
         std::copy_if(table.languages.begin(), table.languages.end(), std::back_inserter(chosen),
                      [](const LanguageEntry& language) { return language.selected; });
-        CliBuildHost host(table, console.out, console.err, console.showProgress, args.quiet || args.json);
+        CliBuildHost host(table, console.out, console.err, console.showProgress, args.quiet || args.json,
+                          options.strict);
         const BuildOutcome outcome = BuildLexicorn(host, table, settings, options);
         switch (outcome.kind) {
             case BuildOutcome::Kind::kSucceeded:
