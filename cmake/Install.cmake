@@ -1,15 +1,22 @@
-# What `make install` puts beside the programs for the projects that use them: the runtime's guide,
-# the CMake package (find_package(Lexicorn)) and the runtime's pkg-config file.
+# What `make install` puts beside the programs for the projects that use them: the README and the
+# runtime's guide with the examples that build with the CMake package (find_package(Lexicorn)), the
+# package itself and the runtime's pkg-config file.
 include(CMakePackageConfigHelpers)
 
-install(FILES docs/runtime.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES README.md docs/runtime.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(DIRECTORY examples/cmake examples/arm DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
-set(LEXICORN_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Lexicorn)
+# The package is found by the machine that builds, for its own programs and for firmware of any
+# processor: in share/, where a cross build looks as well, with a version that holds whatever the
+# target's pointer size.
+set(LEXICORN_CMAKE_DIR ${CMAKE_INSTALL_DATADIR}/cmake/Lexicorn)
+set(LEXICORN_RUNTIME_SOURCE_DIR ${CMAKE_INSTALL_DATADIR}/lexicorn/runtime)
 install(EXPORT LexicornTargets NAMESPACE Lexicorn:: DESTINATION ${LEXICORN_CMAKE_DIR})
 configure_package_config_file(cmake/LexicornConfig.cmake.in ${PROJECT_BINARY_DIR}/LexicornConfig.cmake
-                              INSTALL_DESTINATION ${LEXICORN_CMAKE_DIR})
+                              INSTALL_DESTINATION ${LEXICORN_CMAKE_DIR}
+                              PATH_VARS CMAKE_INSTALL_BINDIR LEXICORN_RUNTIME_SOURCE_DIR)
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/LexicornConfigVersion.cmake
-                                 COMPATIBILITY SameMajorVersion)
+                                 COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
 install(FILES ${PROJECT_BINARY_DIR}/LexicornConfig.cmake ${PROJECT_BINARY_DIR}/LexicornConfigVersion.cmake
               cmake/LexicornStrings.cmake
         DESTINATION ${LEXICORN_CMAKE_DIR})

@@ -25,6 +25,7 @@ struct RuntimeBuild {
     lxn_result (*getString)(const lxn_image*, std::uint32_t, std::uint32_t, char*, std::size_t, std::size_t*);
     lxn_result (*getString16)(const lxn_image*, std::uint32_t, std::uint32_t, std::uint16_t*, std::size_t,
                               std::size_t*);
+    lxn_result (*getStringRef)(const lxn_image*, std::uint32_t, std::uint32_t, const void**, std::size_t*);
 };
 
 #define LEXICORN_DECLARE_RUNTIME_BUILD(prefix)                                                          \
@@ -38,6 +39,7 @@ struct RuntimeBuild {
     lxn_result prefix##_language_name16(const lxn_image*, uint32_t, uint16_t*, size_t, size_t*);        \
     lxn_result prefix##_get_string(const lxn_image*, uint32_t, uint32_t, char*, size_t, size_t*);       \
     lxn_result prefix##_get_string16(const lxn_image*, uint32_t, uint32_t, uint16_t*, size_t, size_t*); \
+    lxn_result prefix##_get_string_ref(const lxn_image*, uint32_t, uint32_t, const void**, size_t*);    \
     }
 
 LEXICORN_DECLARE_RUNTIME_BUILD(lxnlib)
@@ -46,9 +48,10 @@ LEXICORN_DECLARE_RUNTIME_BUILD(lxn16u)
 LEXICORN_DECLARE_RUNTIME_BUILD(lxn32a)
 LEXICORN_DECLARE_RUNTIME_BUILD(lxn32u)
 
-#define LEXICORN_RUNTIME_FUNCTIONS(prefix, loadFile)                                          \
-    prefix##_attach, prefix##_find, loadFile, prefix##_language_code, prefix##_find_language, \
-        prefix##_language_name, prefix##_language_name16, prefix##_get_string, prefix##_get_string16
+#define LEXICORN_RUNTIME_FUNCTIONS(prefix, loadFile)                                                  \
+    prefix##_attach, prefix##_find, loadFile, prefix##_language_code, prefix##_find_language,         \
+        prefix##_language_name, prefix##_language_name16, prefix##_get_string, prefix##_get_string16, \
+        prefix##_get_string_ref
 
 // The library first: it reads every image, and the builds configured for one kind of image must
 // answer as it does for that kind. Keep in step with RuntimeBuilds.cmake.

@@ -135,6 +135,58 @@ inline void CheckTexts(const RuntimeBuild& build, const lxn_image& image,
     FUZZ_CHECK(string(nullptr, 0, 0, text.get(), 4, &length) == LXN_ERR_ARGUMENT, build.name);
 }
 
+// The zero-copy lookup points into the image at the units that the copy delivers, or refuses as
+// the copy does.
+inline void CheckStringRefs(const RuntimeBuild& build, const lxn_image& image,
+                            const std::vector<std::uint32_t>& languages,
+                            const std::vector<std::uint32_t>& ids, Transcript& out) {
+    const bool wide = image.encoding == 1;
+    const std::size_t unitSize = wide ? 2 : 1, large = image.size + 2;
+    for (std::uint32_t language : languages)
+        for (std::uint32_t id : ids) {
+            const void* text = nullptr;
+            std::size_t length = 12345, copiedLength = 0;
+            const lxn_result result = build.getStringRef(&image, language, id, &text, &length);
+            std::vector<std::uint32_t> copied;
+            lxn_result copyResult;
+            if (wide) {
+                auto buffer = Buffer<std::uint16_t>(large);
+                copyResult = build.getString16(&image, language, id, buffer.get(), large, &copiedLength);
+                if (copyResult == LXN_OK) copied.assign(buffer.get(), buffer.get() + copiedLength);
+            } else {
+                auto buffer = Buffer<unsigned char>(large);
+                copyResult = build.getString(&image, language, id, reinterpret_cast<char*>(buffer.get()),
+                                             large, &copiedLength);
+                if (copyResult == LXN_OK) copied.assign(buffer.get(), buffer.get() + copiedLength);
+            }
+            out.Add(result);
+            FUZZ_CHECK(result == copyResult, build.name);
+            const void* withoutLength = nullptr;
+            FUZZ_CHECK(build.getStringRef(&image, language, id, &withoutLength, nullptr) == result,
+                       build.name);
+            FUZZ_CHECK(build.getStringRef(&image, language, id, nullptr, &length) == LXN_ERR_ARGUMENT,
+                       build.name);
+            if (result != LXN_OK) continue;
+            const auto* bytes = static_cast<const std::uint8_t*>(text);
+            FUZZ_CHECK(withoutLength == text && length == copiedLength, build.name);
+            FUZZ_CHECK(bytes >= image.data && bytes + (length + 1) * unitSize <= image.data + image.size,
+                       build.name);
+            for (std::size_t i = 0; i <= length; ++i) {
+                const std::uint8_t* at = bytes + i * unitSize;
+                const std::uint32_t unit = !wide              ? at[0]
+                                           : image.big_endian ? at[0] << 8 | at[1]
+                                                              : at[1] << 8 | at[0];
+                FUZZ_CHECK(unit == (i < length ? copied[i] : 0), build.name);
+            }
+        }
+    const void* text = nullptr;
+    FUZZ_CHECK(build.getStringRef(&image, image.language_count, 0, &text, nullptr) == LXN_ERR_RANGE,
+               build.name);
+    FUZZ_CHECK(build.getStringRef(&image, 0, image.string_count, &text, nullptr) == LXN_ERR_RANGE,
+               build.name);
+    FUZZ_CHECK(build.getStringRef(nullptr, 0, 0, &text, nullptr) == LXN_ERR_ARGUMENT, build.name);
+}
+
 // A code in a heap block of exactly its characters and terminator.
 inline std::unique_ptr<char[]> Code(const std::string& code) {
     auto block = Buffer<char>(code.size() + 1);
@@ -214,6 +266,7 @@ inline std::string Lookups(const RuntimeBuild& build, const lxn_image& image, bo
     CheckLanguages(build, image, languages, out);
     CheckTexts<char>(build, image, languages, ids, mustRead, out);
     CheckTexts<std::uint16_t>(build, image, languages, ids, mustRead, out);
+    CheckStringRefs(build, image, languages, ids, out);
     return out.Text();
 }
 

@@ -1,8 +1,9 @@
 /*
  * Lexicorn runtime: reads Lexicorn string images on the target.
  *
- * Plain C99, no allocation, no dependency beyond the C library. Include "LXNApiCfg.h" (written by
- * every Lexicorn build; it includes this header) and compile lexicorn_runtime.c with it.
+ * Plain C99, no allocation, nothing of the C library but memcpy unless LXNApiCfg.h asks for the
+ * file system (LXNCFG_API_FOR_ROM 0). Include "LXNApiCfg.h" (written by every Lexicorn build; it
+ * includes this header) and compile lexicorn_runtime.c with it.
  *
  *   lxn_image image;
  *   char text[64];
@@ -69,8 +70,8 @@ extern unsigned char const embeddedLexicorn[];
 lxn_result lxn_attach_embedded(lxn_image* image);
 #endif
 
-/* Reads an image file into buffer (capacity bytes) and attaches it. Not available when
-   LXNCFG_API_FOR_ROM is 1 (no file system). */
+/* Reads an image file into buffer (capacity bytes) and attaches it. Compiled only where LXNApiCfg.h
+   says LXNCFG_API_FOR_ROM 0 (the target has a file system). */
 lxn_result lxn_load_file(lxn_image* image, const char* path, void* buffer, size_t capacity);
 
 /* The two-character code of a language (code must hold 3 chars) and the index of a code. */
@@ -88,6 +89,12 @@ lxn_result lxn_get_string(const lxn_image* image, uint32_t language, uint32_t id
                           size_t* length);
 lxn_result lxn_get_string16(const lxn_image* image, uint32_t language, uint32_t id, uint16_t* text,
                             size_t capacity, size_t* length);
+
+/* A string where the image holds it, nothing copied: for targets that print straight from flash.
+   *text receives its first byte and length, when not null, its length in units (bytes, or 16-bit
+   units in the image's byte order for UTF-16 images) without the terminator that follows it. */
+lxn_result lxn_get_string_ref(const lxn_image* image, uint32_t language, uint32_t id, const void** text,
+                              size_t* length);
 
 #ifdef __cplusplus
 }

@@ -1,9 +1,16 @@
 /* Lexicorn runtime: see Lexicorn.h. */
 
+#include <string.h>
+
 #include "LXNApiCfg.h"
 
-#if !LXNCFG_API_FOR_ROM
+/* The file-system code is compiled only where LXNApiCfg.h asks for it with LXNCFG_API_FOR_ROM 0: a
+   bare-metal program then links nothing of the C library through the runtime. */
+#if defined(LXNCFG_API_FOR_ROM) && LXNCFG_API_FOR_ROM == 0
+#define LXN_FILE_SYSTEM 1
 #include <stdio.h>
+#else
+#define LXN_FILE_SYSTEM 0
 #endif
 
 #if !defined(LXNCFG_SEARCH_STEP)
@@ -14,76 +21,120 @@
 #define LXN_SEARCH_STEP 1u
 #endif
 
-/*
- * The signature words are kept inverted. Firmware that holds this runtime must not look as if it
- * held an image: if the two words stood side by side in its constant data, a search would find
- * the runtime, and a merge would make its constants obsolete.
- */
-#define LXN_SIGNATURE1_INVERTED 0xEFD0CFB0UL
-#define LXN_SIGNATURE2_INVERTED 0xA09F807FUL
+/* lxn_attach refuses an image of another table type or encoding than LXNApiCfg.h configures, so
+   the readers take the configured ones as known when they are compiled: code for the others is
+   left out, which is what keeps the runtime small on a microcontroller. */
+#ifdef LXNCFG_STRTABLE_TYPE
+#define LXN_OFFSET_SIZE(image) (LXNCFG_STRTABLE_TYPE == LXN_STRTABLE_32 ? 4u : 2u)
+#else
+#define LXN_OFFSET_SIZE(image) ((image)->table_type == 1 ? 4u : 2u)
+#endif
+#ifdef LXNCFG_ENCODING_TYPE
+#define LXN_UNIT_SIZE(image) (LXNCFG_ENCODING_TYPE == LXN_ENCODING_UNICODE ? 2u : 1u)
+#else
+#define LXN_UNIT_SIZE(image) ((image)->encoding == 1 ? 2u : 1u)
+#endif
 
-#define LXN_HEADER_SIZE 44u
+/*
+ * The signature's bytes are kept inverted. Firmware that holds this runtime must not look as if it
+ * held an image: if the signature stood in its constant data, a search would find the runtime, and
+ * a merge would make its constants obsolete. In the order of a little-endian image; a big-endian
+ * one holds each of the two words' bytes the other way round.
+ */
+static const unsigned char signature_inverted[8] = {0xB0, 0xCF, 0xD0, 0xEF, 0x7F, 0x80, 0x9F, 0xA0};
+
+/* The header: eleven words, of which these are read by number. */
+#define LXN_HEADER_WORDS 11u
+#define LXN_HEADER_SIZE (4u * LXN_HEADER_WORDS)
+#define LXN_WORD_UNIQUE_ID 2u
+#define LXN_WORD_IMAGE_SIZE 3u
+#define LXN_WORD_LANGUAGES 4u
+#define LXN_WORD_STRINGS 5u
+#define LXN_WORD_BYTE_ORDER 6u
+#define LXN_WORD_ENCODING 7u
+#define LXN_WORD_TABLE_TYPE 8u
+#define LXN_WORD_OFFSET_TABLE 9u
+#define LXN_WORD_STRING_DATA 10u
 #define LXN_LANGUAGE_ENTRY_SIZE 8u
 
-static uint32_t read_word(const unsigned char* at, int big_endian) {
-    if (big_endian)
-        return (uint32_t)at[0] << 24 | (uint32_t)at[1] << 16 | (uint32_t)at[2] << 8 | (uint32_t)at[3];
-    return (uint32_t)at[3] << 24 | (uint32_t)at[2] << 16 | (uint32_t)at[1] << 8 | (uint32_t)at[0];
+/* A number of `size` bytes (1, 2 or 4) in the image's byte order. */
+static uint32_t read_number(const unsigned char* at, size_t size, int big_endian) {
+    uint32_t value = 0;
+    size_t i;
+    for (i = 0; i < size; ++i) value = value << 8 | at[big_endian ? i : size - 1 - i];
+    return value;
 }
 
-static uint32_t read_half(const unsigned char* at, int big_endian) {
-    return big_endian ? (uint32_t)at[0] << 8 | at[1] : (uint32_t)at[1] << 8 | at[0];
-}
+static uint32_t read_word(const unsigned char* at, int big_endian) { return read_number(at, 4u, big_endian); }
 
 /* 1 little endian, 2 big endian, 0 no signature at `at` (which holds at least 8 bytes). */
 static int signature_at(const unsigned char* at) {
-    uint32_t first = read_word(at, 0), second = read_word(at + 4, 0);
-    if ((~first & 0xFFFFFFFFUL) == LXN_SIGNATURE1_INVERTED &&
-        (~second & 0xFFFFFFFFUL) == LXN_SIGNATURE2_INVERTED)
-        return 1;
-    first = read_word(at, 1);
-    second = read_word(at + 4, 1);
-    if ((~first & 0xFFFFFFFFUL) == LXN_SIGNATURE1_INVERTED &&
-        (~second & 0xFFFFFFFFUL) == LXN_SIGNATURE2_INVERTED)
-        return 2;
+    unsigned reversed, i;
+    for (reversed = 0; reversed <= 3; reversed += 3) {
+        for (i = 0; i < 8 && (at[i ^ reversed] ^ signature_inverted[i]) == 0xFF; ++i) continue;
+        if (i == 8) return reversed ? 2 : 1;
+    }
     return 0;
+}
+
+/* Sets *product to a * b and answers 1, or answers 0 when that does not fit in 32 bits. Shifts and
+   adds: a microcontroller without a 64-bit multiply or a divide links no helper routine for it. */
+static int multiply(uint32_t a, uint32_t b, uint32_t* product) {
+    uint32_t sum = 0;
+    for (; a != 0; a >>= 1) {
+        if (a & 1) {
+            if (b > 0xFFFFFFFFUL - sum) return 0;
+            sum += b;
+        }
+        if (a > 1) {
+            if (b > 0x7FFFFFFFUL) return 0;
+            b <<= 1;
+        }
+    }
+    *product = sum;
+    return 1;
 }
 
 lxn_result lxn_attach(lxn_image* image, const void* data, size_t size) {
     const unsigned char* bytes = (const unsigned char*)data;
+    uint32_t header[LXN_HEADER_WORDS], room, languages_size, slots;
+    unsigned word, offset_shift;
     int order;
-    uint32_t image_size, offset_table, string_data;
-    uint64_t slots, data_start;
     if (image == NULL || data == NULL) return LXN_ERR_ARGUMENT;
     if (size < LXN_HEADER_SIZE) return size < 8 ? LXN_ERR_SIGNATURE : LXN_ERR_DAMAGED;
     order = signature_at(bytes);
     if (order == 0) return LXN_ERR_SIGNATURE;
-    image->big_endian = order == 2;
-    image->data = bytes;
-    image_size = read_word(bytes + 12, image->big_endian);
-    image->unique_id = read_word(bytes + 8, image->big_endian);
-    image->language_count = read_word(bytes + 16, image->big_endian);
-    image->string_count = read_word(bytes + 20, image->big_endian);
-    image->encoding = read_word(bytes + 28, image->big_endian);
-    image->table_type = read_word(bytes + 32, image->big_endian);
-    offset_table = read_word(bytes + 36, image->big_endian);
-    string_data = read_word(bytes + 40, image->big_endian);
-    if (image_size < LXN_HEADER_SIZE || image_size > size) return LXN_ERR_DAMAGED;
-    if (read_word(bytes + 24, image->big_endian) != (uint32_t)image->big_endian) return LXN_ERR_DAMAGED;
-    if (image->encoding > 2 || image->table_type > 1) return LXN_ERR_DAMAGED;
-    slots = (uint64_t)image->language_count * image->string_count;
-    data_start = (uint64_t)LXN_LANGUAGE_ENTRY_SIZE * image->language_count +
-                 (image->table_type == 1 ? 4u : 2u) * slots;
-    if ((uint64_t)offset_table != (uint64_t)LXN_LANGUAGE_ENTRY_SIZE * image->language_count ||
-        (uint64_t)string_data != data_start || LXN_HEADER_SIZE + data_start > image_size)
+    for (word = LXN_WORD_UNIQUE_ID; word < LXN_HEADER_WORDS; ++word)
+        header[word] = read_word(bytes + 4 * word, order == 2);
+    /* The language table, the offset table and the string data follow the header in this order,
+       each as long as the counts make it, all inside the image. */
+    if (header[LXN_WORD_IMAGE_SIZE] < LXN_HEADER_SIZE || header[LXN_WORD_IMAGE_SIZE] > size ||
+        header[LXN_WORD_BYTE_ORDER] != (uint32_t)(order == 2) || header[LXN_WORD_ENCODING] > 2 ||
+        header[LXN_WORD_TABLE_TYPE] > 1)
+        return LXN_ERR_DAMAGED;
+    room = header[LXN_WORD_IMAGE_SIZE] - LXN_HEADER_SIZE;
+    offset_shift = header[LXN_WORD_TABLE_TYPE] == 1 ? 2 : 1;
+    if (header[LXN_WORD_LANGUAGES] > room / LXN_LANGUAGE_ENTRY_SIZE) return LXN_ERR_DAMAGED;
+    languages_size = header[LXN_WORD_LANGUAGES] * LXN_LANGUAGE_ENTRY_SIZE;
+    if (!multiply(header[LXN_WORD_LANGUAGES], header[LXN_WORD_STRINGS], &slots) ||
+        slots > (room - languages_size) >> offset_shift || header[LXN_WORD_OFFSET_TABLE] != languages_size ||
+        header[LXN_WORD_STRING_DATA] != languages_size + (slots << offset_shift))
         return LXN_ERR_DAMAGED;
 #ifdef LXNCFG_STRTABLE_TYPE
-    if (image->table_type != (uint32_t)LXNCFG_STRTABLE_TYPE) return LXN_ERR_CONFIG;
+    if (header[LXN_WORD_TABLE_TYPE] != (uint32_t)LXNCFG_STRTABLE_TYPE) return LXN_ERR_CONFIG;
 #endif
 #ifdef LXNCFG_ENCODING_TYPE
-    if ((image->encoding == 1) != (LXNCFG_ENCODING_TYPE == LXN_ENCODING_UNICODE)) return LXN_ERR_CONFIG;
+    if ((header[LXN_WORD_ENCODING] == 1) != (LXNCFG_ENCODING_TYPE == LXN_ENCODING_UNICODE))
+        return LXN_ERR_CONFIG;
 #endif
-    image->size = image_size;
+    image->data = bytes;
+    image->size = header[LXN_WORD_IMAGE_SIZE];
+    image->unique_id = header[LXN_WORD_UNIQUE_ID];
+    image->language_count = header[LXN_WORD_LANGUAGES];
+    image->string_count = header[LXN_WORD_STRINGS];
+    image->encoding = header[LXN_WORD_ENCODING];
+    image->table_type = header[LXN_WORD_TABLE_TYPE];
+    image->big_endian = order == 2;
     return LXN_OK;
 }
 
@@ -91,21 +142,21 @@ lxn_result lxn_find(lxn_image* image, const void* start, size_t length) {
     const unsigned char* bytes = (const unsigned char*)start;
     size_t at;
     if (image == NULL || start == NULL) return LXN_ERR_ARGUMENT;
-    for (at = 0; length >= 8 && at <= length - 8; at += LXN_SEARCH_STEP)
-        if (signature_at(bytes + at) && lxn_attach(image, bytes + at, length - at) == LXN_OK) return LXN_OK;
+    /* lxn_attach reads nothing of fewer bytes than a signature takes. */
+    for (at = 0; at < length; at += LXN_SEARCH_STEP)
+        if (lxn_attach(image, bytes + at, length - at) == LXN_OK) return LXN_OK;
     return LXN_ERR_NOT_FOUND;
 }
 
 #if IS_LEXICORN_EMBEDDED
 lxn_result lxn_attach_embedded(lxn_image* image) {
-    /* The array's length is the image's own: take it from the header once the signature is there. */
-    int order = signature_at(embeddedLexicorn);
-    if (order == 0) return LXN_ERR_SIGNATURE;
-    return lxn_attach(image, embeddedLexicorn, read_word(embeddedLexicorn + 12, order == 2));
+    /* The array's length is the image's own, which lxn_attach takes from the header once the
+       signature is there. */
+    return lxn_attach(image, embeddedLexicorn, (size_t)0xFFFFFFFFu);
 }
 #endif
 
-#if !LXNCFG_API_FOR_ROM
+#if LXN_FILE_SYSTEM
 lxn_result lxn_load_file(lxn_image* image, const char* path, void* buffer, size_t capacity) {
     FILE* file;
     size_t got;
@@ -141,20 +192,53 @@ lxn_result lxn_language_code(const lxn_image* image, uint32_t language, char cod
 }
 
 lxn_result lxn_find_language(const lxn_image* image, const char* code, uint32_t* language) {
-    uint32_t i;
-    char candidate[3], first, second;
+    uint32_t i, wanted;
     if (image == NULL || code == NULL || language == NULL) return LXN_ERR_ARGUMENT;
     /* The code's second character is read only when it has a first: "" may be all there is. */
-    first = code[0];
-    second = first != '\0' ? code[1] : '\0';
-    for (i = 0; i < image->language_count; ++i) {
-        lxn_language_code(image, i, candidate);
-        if (candidate[0] == first && candidate[1] == second) {
+    wanted = (uint32_t)(unsigned char)code[0] << 8;
+    if (wanted != 0) wanted |= (unsigned char)code[1];
+    for (i = 0; i < image->language_count; ++i)
+        if ((read_word(language_entry(image, i), image->big_endian) & 0xFFFFu) == wanted) {
             *language = i;
             return LXN_OK;
         }
-    }
     return LXN_ERR_NOT_FOUND;
+}
+
+/* The data offset of a language's name (id NULL) or of a string. lxn_attach has checked that the
+   language table, the offset table and the string data follow the header in this order. */
+static lxn_result text_offset(const lxn_image* image, uint32_t language, const uint32_t* id,
+                              uint32_t* offset) {
+    const unsigned char* at;
+    size_t size = 4;
+    if (image == NULL) return LXN_ERR_ARGUMENT;
+    if (language >= image->language_count) return LXN_ERR_RANGE;
+    at = language_entry(image, language) + 4;
+    if (id != NULL) {
+        if (*id >= image->string_count) return LXN_ERR_RANGE;
+        size = LXN_OFFSET_SIZE(image);
+        at = language_entry(image, image->language_count) +
+             size * ((size_t)language * image->string_count + *id);
+    }
+    *offset = read_number(at, size, image->big_endian);
+    return LXN_OK;
+}
+
+/* The text at a data offset in the image: where it starts and its length in units without the
+   terminator, which must come before the image's end. Nothing past the image's end is read. */
+static lxn_result locate_text(const lxn_image* image, uint32_t offset, const void** text, size_t* length) {
+    const size_t unit = LXN_UNIT_SIZE(image);
+    const size_t data_start =
+        LXN_HEADER_SIZE + read_word(image->data + 4 * LXN_WORD_STRING_DATA, image->big_endian);
+    size_t position, count = 0;
+    if (offset >= image->size - data_start || (offset & (unit - 1)) != 0) return LXN_ERR_DAMAGED;
+    for (position = data_start + offset; position + unit <= image->size; position += unit, ++count)
+        if (read_number(image->data + position, unit, image->big_endian) == 0) {
+            *text = image->data + data_start + offset;
+            *length = count;
+            return LXN_OK;
+        }
+    return LXN_ERR_DAMAGED;
 }
 
 static void store_unit(void* target, size_t unit_size, size_t at, uint32_t unit) {
@@ -164,76 +248,59 @@ static void store_unit(void* target, size_t unit_size, size_t at, uint32_t unit)
         ((char*)target)[at] = (char)unit;
 }
 
-/* Copies the string at a data offset, unit by unit, never past the image's end nor past the
-   caller's capacity: a string that does not fit is cut to capacity - 1 units and terminated inside
-   the buffer, and the length still says how long the whole string is. */
-static lxn_result copy_text(const lxn_image* image, uint32_t offset, void* target, size_t unit_size,
-                            size_t capacity, size_t* length) {
-    const uint32_t data_start = LXN_HEADER_SIZE + read_word(image->data + 40, image->big_endian);
-    const size_t image_units = image->encoding == 1 ? 2u : 1u;
-    size_t position, count = 0;
+/* Copies a language's name (id NULL) or a string, never past the caller's capacity: a text that
+   does not fit is cut to capacity - 1 units and terminated inside the buffer, and the length still
+   says how long the whole text is. A damaged text leaves the buffer holding an empty one. */
+static lxn_result copy_text(const lxn_image* image, uint32_t language, const uint32_t* id, void* target,
+                            size_t unit_size, size_t capacity, size_t* length) {
+    const void* text = NULL;
+    size_t units = 0, kept, i;
+    uint32_t offset = 0;
+    lxn_result result = text_offset(image, language, id, &offset);
+    if (result != LXN_OK) return result;
     if (target == NULL || capacity == 0) return LXN_ERR_ARGUMENT;
-    if (image_units != unit_size) return LXN_ERR_CONFIG;
-    if (offset >= image->size - data_start || offset % image_units != 0) return LXN_ERR_DAMAGED;
-    for (position = (size_t)data_start + offset; position + image_units <= image->size;
-         position += image_units) {
-        const uint32_t unit =
-            image_units == 2 ? read_half(image->data + position, image->big_endian) : image->data[position];
-        if (unit == 0) {
-            store_unit(target, unit_size, count < capacity ? count : capacity - 1, 0);
-            if (length != NULL) *length = count;
-            return count < capacity ? LXN_OK : LXN_ERR_BUFFER;
-        }
-        if (count + 1 < capacity) store_unit(target, unit_size, count, unit);
-        ++count; /* counted on to the terminator: the length says what the whole string needs */
+    if (unit_size != LXN_UNIT_SIZE(image)) return LXN_ERR_CONFIG;
+    result = locate_text(image, offset, &text, &units);
+    if (result != LXN_OK) {
+        store_unit(target, unit_size, 0, 0);
+        return result;
     }
-    store_unit(target, unit_size, 0, 0);
-    return LXN_ERR_DAMAGED; /* no terminator before the image's end */
-}
-
-static lxn_result name_offset(const lxn_image* image, uint32_t language, uint32_t* offset) {
-    if (image == NULL) return LXN_ERR_ARGUMENT;
-    if (language >= image->language_count) return LXN_ERR_RANGE;
-    *offset = read_word(language_entry(image, language) + 4, image->big_endian);
-    return LXN_OK;
-}
-
-static lxn_result string_offset(const lxn_image* image, uint32_t language, uint32_t id, uint32_t* offset) {
-    const unsigned char* table;
-    size_t slot;
-    if (image == NULL) return LXN_ERR_ARGUMENT;
-    if (language >= image->language_count || id >= image->string_count) return LXN_ERR_RANGE;
-    table = image->data + LXN_HEADER_SIZE + read_word(image->data + 36, image->big_endian);
-    slot = (size_t)language * image->string_count + id;
-    *offset = image->table_type == 1 ? read_word(table + 4 * slot, image->big_endian)
-                                     : read_half(table + 2 * slot, image->big_endian);
-    return LXN_OK;
+    kept = units < capacity ? units : capacity - 1;
+    if (unit_size == 1)
+        memcpy(target, text, kept);
+    else
+        for (i = 0; i < kept; ++i)
+            ((uint16_t*)target)[i] =
+                (uint16_t)read_number((const unsigned char*)text + 2 * i, 2, image->big_endian);
+    store_unit(target, unit_size, kept, 0);
+    if (length != NULL) *length = units;
+    return units < capacity ? LXN_OK : LXN_ERR_BUFFER;
 }
 
 lxn_result lxn_language_name(const lxn_image* image, uint32_t language, char* name, size_t capacity,
                              size_t* length) {
-    uint32_t offset = 0;
-    lxn_result result = name_offset(image, language, &offset);
-    return result != LXN_OK ? result : copy_text(image, offset, name, 1, capacity, length);
+    return copy_text(image, language, NULL, name, 1, capacity, length);
 }
 
 lxn_result lxn_language_name16(const lxn_image* image, uint32_t language, uint16_t* name, size_t capacity,
                                size_t* length) {
-    uint32_t offset = 0;
-    lxn_result result = name_offset(image, language, &offset);
-    return result != LXN_OK ? result : copy_text(image, offset, name, 2, capacity, length);
+    return copy_text(image, language, NULL, name, 2, capacity, length);
 }
 
 lxn_result lxn_get_string(const lxn_image* image, uint32_t language, uint32_t id, char* text, size_t capacity,
                           size_t* length) {
-    uint32_t offset = 0;
-    lxn_result result = string_offset(image, language, id, &offset);
-    return result != LXN_OK ? result : copy_text(image, offset, text, 1, capacity, length);
+    return copy_text(image, language, &id, text, 1, capacity, length);
 }
 
 lxn_result lxn_get_string16(const lxn_image* image, uint32_t language, uint32_t id, uint16_t* text,
                             size_t capacity, size_t* length) {
+    return copy_text(image, language, &id, text, 2, capacity, length);
+}
+
+lxn_result lxn_get_string_ref(const lxn_image* image, uint32_t language, uint32_t id, const void** text,
+                              size_t* length) {
+    size_t units;
     uint32_t offset = 0;
-    lxn_result result = string_offset(image, language, id, &offset);
-    return result != LXN_OK ? result : copy_text(image, offset, text, 2, capacity, length);
+    lxn_result result = text == NULL ? LXN_ERR_ARGUMENT : text_offset(image, language, &id, &offset);
+    return result != LXN_OK ? result : locate_text(image, offset, text, length != NULL ? length : &units);
 }

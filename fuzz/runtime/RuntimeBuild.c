@@ -16,5 +16,6 @@
 #define lxn_language_name16 LXN_RENAME(language_name16)
 #define lxn_get_string LXN_RENAME(get_string)
 #define lxn_get_string16 LXN_RENAME(get_string16)
+#define lxn_get_string_ref LXN_RENAME(get_string_ref)
 
 #include "lexicorn_runtime.c"

@@ -22,7 +22,7 @@ struct BuildArguments {
     TableOptions table;
     std::optional<std::string> outputFolder;
     std::optional<ByteOrder> byteOrder;
-    bool noFileSystem = false;
+    std::optional<bool> noFileSystem;
     std::optional<std::uint8_t> searchStep;
     std::string uniqueId;
     bool quiet = false;
@@ -68,7 +68,15 @@ class BuildCommand final : public Subcommand {
             ->type_name("DIR");
         TakeWords(command->add_option("--byte-order", a.byteOrder, "Byte order: little or big"),
                   Words<ByteOrder>{{"little", ByteOrder::kLittle}, {"big", ByteOrder::kBig}});
-        command->add_flag("--no-file-system", a.noFileSystem, "The target platform has no file system");
+        // Neither: the project's choice, else no file system.
+        CLI::Option* noFileSystem = command->add_flag_callback(
+            "--no-file-system", [&a] { a.noFileSystem = true; },
+            "The target platform has no file system (the default unless the project says otherwise)");
+        command
+            ->add_flag_callback(
+                "--file-system", [&a] { a.noFileSystem = false; },
+                "The target platform has a file system: the runtime can read image files")
+            ->excludes(noFileSystem);
         TakeNumbers(
             command->add_option("--search-step", a.searchStep, "Image search step of the target runtime"),
             kMergeAlignments);
@@ -110,7 +118,8 @@ class BuildCommand final : public Subcommand {
         std::vector<LanguageEntry> chosen;
         std::copy_if(table.languages.begin(), table.languages.end(), std::back_inserter(chosen),
                      [](const LanguageEntry& language) { return language.selected; });
-        CliBuildHost host(table, console.out, console.err, console.showProgress, args.quiet || args.json);
+        CliBuildHost host(table, console.out, console.err, console.showProgress, args.quiet || args.json,
+                          options.strict);
         const BuildOutcome outcome = BuildLexicorn(host, table, settings, options);
         switch (outcome.kind) {
             case BuildOutcome::Kind::kSucceeded:

@@ -8,6 +8,7 @@
 
 #include "base/Text.h"
 #include "cli/CommandLine.h"
+#include "compile/BuildMessages.h"
 
 namespace lexicorn::cli {
 namespace {
@@ -25,8 +26,13 @@ void RequestCancel() { cancelRequested = true; }
 bool CancelRequested() { return cancelRequested; }
 
 CliBuildHost::CliBuildHost(LoadedTable& table, std::ostream& out, std::ostream& err, bool showProgress,
-                           bool quiet)
-    : table_(table), out_(out), err_(err), showProgress_(showProgress && !quiet), quiet_(quiet) {}
+                           bool quiet, bool warningsRefuse)
+    : table_(table),
+      out_(out),
+      err_(err),
+      showProgress_(showProgress && !quiet),
+      quiet_(quiet),
+      warningsRefuse_(warningsRefuse) {}
 
 void CliBuildHost::SetStatusText(const std::string& text) {
     // A new stage shows at once; the many texts within one stage only as often as the eye can follow.
@@ -80,13 +86,17 @@ void CliBuildHost::ShowError(const std::string& text, ResultCode code) {
 
 void CliBuildHost::ShowInformation(const std::string& text) {
     Hide();
-    if (!quiet_) out_ << WithLineFeeds(text) << (text.ends_with('\r') ? "" : "\n");
+    // A cancelled build is no result for standard output, and -q does not hide it.
+    if (text == messages::kCancelledByUser)
+        err_ << text << '\n';
+    else if (!quiet_)
+        out_ << WithLineFeeds(text) << (text.ends_with('\r') ? "" : "\n");
 }
 
 void CliBuildHost::ShowFindings(const CheckReport& report) {
     Hide();
     for (const Finding& finding : report.findings)
-        if (!quiet_ || finding.severity == Finding::Severity::kError)
+        if (!quiet_ || warningsRefuse_ || finding.severity == Finding::Severity::kError)
             err_ << FindingLine(table_.spreadsheetPath, finding) << '\n';
 }
 

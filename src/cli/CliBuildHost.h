@@ -13,7 +13,10 @@ namespace lexicorn::cli {
 /// RequestCancel (Ctrl-C).
 class CliBuildHost final : public BuildHost {
   public:
-    CliBuildHost(LoadedTable& table, std::ostream& out, std::ostream& err, bool showProgress, bool quiet);
+    /// `quiet` keeps the summary and the warnings back, but never a warning that refuses the build
+    /// (`warningsRefuse`).
+    CliBuildHost(LoadedTable& table, std::ostream& out, std::ostream& err, bool showProgress, bool quiet,
+                 bool warningsRefuse);
 
     void SetCaption(const std::string&) override {}
     void SetStatusText(const std::string& text) override;
@@ -29,7 +32,7 @@ class CliBuildHost final : public BuildHost {
     void ClearCancelRequest() override;
     void OpenSpreadsheetChooser() override {}
     void ResetStringTable() override { table_.Reset(); }
-    /// Errors, and warnings unless quiet, one line each on `err`.
+    /// Errors, and warnings unless quiet and harmless, one line each on `err`.
     void ShowFindings(const CheckReport& report) override;
 
   private:
@@ -40,6 +43,7 @@ class CliBuildHost final : public BuildHost {
     std::ostream& err_;
     bool showProgress_;
     bool quiet_;
+    bool warningsRefuse_;
     std::string status_;
     std::uint64_t range_ = 0;
     std::uint64_t position_ = 0;

@@ -41,14 +41,24 @@ std::string Lowered(std::string_view text) {
 }
 
 // The name nearest to `word`, where a difference of case counts less than any other; the first of
-// equally near ones.
-std::string Nearest(std::string_view word, const std::vector<std::string>& names) {
+// equally near ones. None when even the nearest needs more edits than a slip of the fingers makes
+// (one in three characters): a word that far off is no misspelling of it.
+std::optional<std::string> Nearest(std::string_view word, const std::vector<std::string>& names) {
     const auto distance = [word](const std::string& name) {
         return std::pair(Distance(Lowered(word), Lowered(name)), Distance(word, name));
     };
-    return *std::min_element(names.begin(), names.end(), [&](const std::string& x, const std::string& y) {
-        return distance(x) < distance(y);
-    });
+    const auto nearest = std::min_element(
+        names.begin(), names.end(),
+        [&](const std::string& x, const std::string& y) { return distance(x) < distance(y); });
+    if (nearest == names.end() || distance(*nearest).first > std::max<std::size_t>(1, word.size() / 3))
+        return std::nullopt;
+    return *nearest;
+}
+
+// "; did you mean 'name'?" for the nearest of `names`, or nothing.
+std::string Suggestion(std::string_view word, const std::vector<std::string>& names) {
+    const std::optional<std::string> nearest = Nearest(word, names);
+    return nearest ? fmt::format("; did you mean '{}'?", *nearest) : "";
 }
 
 std::vector<std::string> OptionNames(const CLI::App& command) {
@@ -62,8 +72,7 @@ std::vector<std::string> OptionNames(const CLI::App& command) {
 
 std::string UnknownOption(const CLI::App& command, const std::string& path, std::string word) {
     word = word.substr(0, word.find('='));  // --name=value
-    return fmt::format("{}: unknown option '{}'; did you mean '{}'?", path, word,
-                       Nearest(word, OptionNames(command)));
+    return fmt::format("{}: unknown option '{}'{}", path, word, Suggestion(word, OptionNames(command)));
 }
 
 // The first word of the command line that no command or option took, as a mistake to report, or
@@ -72,11 +81,13 @@ std::string UnknownOption(const CLI::App& command, const std::string& path, std:
 std::optional<std::string> UnknownWord(const CLI::App& app) {
     if (const std::vector<std::string> left = app.remaining(); !left.empty()) {
         if (left.front().starts_with('-')) return UnknownOption(app, "lexicorn", left.front());
-        std::vector<std::string> commands;
+        // A command, or an option of lexicorn written as a command (`lexicorn version`).
+        std::vector<std::string> names;
         for (const CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; }))
-            commands.push_back(command->get_name());
-        return fmt::format("lexicorn: unknown command '{}'; did you mean '{}'?", left.front(),
-                           Nearest(left.front(), commands));
+            names.push_back(command->get_name());
+        for (const std::string& option : OptionNames(app))
+            if (option.starts_with("--")) names.push_back(option);
+        return fmt::format("lexicorn: unknown command '{}'{}", left.front(), Suggestion(left.front(), names));
     }
     for (const CLI::App* command : app.get_subcommands())
         for (const std::string& word : command->remaining())
@@ -90,6 +101,27 @@ std::optional<CLI::ExtrasError> Leftovers(const CLI::App& app) {
     if (std::vector<std::string> left = app.remaining(true); !left.empty())
         return CLI::ExtrasError(std::move(left));
     return std::nullopt;
+}
+
+// The help of lexicorn, or of its command `topic`, as --help prints it.
+int PrintHelp(const CLI::App& app, const std::string& topic, const Console& console) {
+    if (topic.empty()) {
+        console.out << app.get_formatter()->make_help(&app, app.get_name(), CLI::AppFormatMode::Normal);
+        return kExitSuccess;
+    }
+    std::vector<std::string> names;
+    for (const CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
+        if (command->get_name() == topic) {
+            console.out << command->get_formatter()->make_help(command, app.get_name() + " " + topic,
+                                                               CLI::AppFormatMode::Normal);
+            return kExitSuccess;
+        }
+        names.push_back(command->get_name());
+    }
+    console.err << fmt::format(
+        "lexicorn help: unknown command '{}'{}\nRun with --help for more information.\n", topic,
+        Suggestion(topic, names));
+    return kExitUsage;
 }
 
 }  // namespace
@@ -142,6 +174,10 @@ int RunCommandLine(int argc, const char* const* argv, const Console& console) {
     subcommands.push_back(AddScanCommand(app));
     subcommands.push_back(AddMergeCommand(app));
     subcommands.push_back(AddTableCommand(app));
+    // `lexicorn help [COMMAND]` prints what `lexicorn [COMMAND] --help` prints.
+    CLI::App* help = app.add_subcommand("help", "Print the commands, or the options of one command");
+    std::string helpTopic;
+    help->add_option("COMMAND", helpTopic, "The command whose options to print");
 
     // Words that no command or option takes are kept, so that the report can name them.
     app.allow_extras();
@@ -149,9 +185,10 @@ int RunCommandLine(int argc, const char* const* argv, const Console& console) {
         command->allow_extras();
     const auto refuse = [&](const CLI::ParseError& e) {
         if (const std::optional<std::string> unknown = UnknownWord(app))
-            err << *unknown << "\nRun with --help for more information.\n";
+            err << *unknown;
         else
-            app.exit(e, out, err);
+            err << "lexicorn: " << e.what();
+        err << "\nRun with --help for more information.\n";
         return kExitUsage;
     };
     try {
@@ -166,6 +203,8 @@ int RunCommandLine(int argc, const char* const* argv, const Console& console) {
         return refuse(e);
     }
     if (const std::optional<CLI::ExtrasError> left = Leftovers(app)) return refuse(*left);
+
+    if (help->parsed()) return PrintHelp(app, helpTopic, console);
 
     try {
         for (const auto& subcommand : subcommands)

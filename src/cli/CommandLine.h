@@ -18,6 +18,8 @@ struct Console {
     bool showProgress = false;
     /// Questions are asked on `err` and answered from here (a terminal); none: nobody to ask.
     std::istream* answers = nullptr;
+    /// What a command reads where a file is named `-`; none: nothing to read.
+    std::istream* input = nullptr;
 };
 
 /// Runs `lexicorn` with its arguments.

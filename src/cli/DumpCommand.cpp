@@ -5,6 +5,7 @@
 
 #include "cli/Commands.h"
 #include "cli/Json.h"
+#include "cli/StandardStreams.h"
 #include "image/ImageReader.h"
 #include "platform/AtomicFile.h"
 
@@ -17,7 +18,7 @@ class DumpCommand final : public Subcommand {
         : Subcommand(app.add_subcommand("dump",
                                         "Check a Lexicorn image and print its header, languages "
                                         "and strings")) {
-        Command().add_option("IMAGE", file_, "The image (Lexicorn.bin)")->required();
+        Command().add_option("IMAGE", file_, "The image (Lexicorn.bin); - reads standard input")->required();
         Command().add_flag("--json", json_, "Print one JSON object");
         Command()
             .add_option("--code-page", codePage_, "Code page of single-byte text (default CP1252)")
@@ -26,14 +27,17 @@ class DumpCommand final : public Subcommand {
 
     int Run(const Console& console) override {
         CheckCodePage(codePage_);
+        const bool standardInput = file_ == kStandardStream;
         std::error_code missing;
-        if (!std::filesystem::exists(file_, missing)) throw std::runtime_error(file_ + ": no such file");
-        const std::string bytes = ReadWholeFile(file_);
+        if (!standardInput && !std::filesystem::exists(file_, missing))
+            throw std::runtime_error(file_ + ": no such file");
+        const std::string bytes = standardInput ? ReadStandardInput(console) : ReadWholeFile(file_);
         ImageContents image;
         try {
             image = ReadImage({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}, codePage_);
         } catch (const ImageError& error) {
-            throw std::runtime_error(fmt::format("{}: not a valid Lexicorn image: {}", file_, error.what()));
+            throw std::runtime_error(fmt::format("{}: not a valid Lexicorn image: {}",
+                                                 standardInput ? kStandardInputName : file_, error.what()));
         }
         if (json_)
             PrintJson(image, console.out);

@@ -1,10 +1,13 @@
 #include "merge/MergeCommand.h"
 
 #include <charconv>
+#include <optional>
 #include <ostream>
 
 #include "base/Text.h"
 #include "cli/Commands.h"
+#include "cli/StandardStreams.h"
+#include "platform/AtomicFile.h"
 
 namespace lexicorn::cli {
 namespace {
@@ -20,12 +23,15 @@ struct MergeArguments {
     std::optional<FirmwareFormat> outputFormat;
     std::string project;
     bool yes = false;
+    bool quiet = false;
 };
 
-// Messages of a merge go to standard output when it succeeds and to standard error otherwise.
+// Messages of a merge go to standard output when it succeeds, unless quiet or the output itself
+// goes there, and to standard error otherwise.
 class CliMergeHost final : public MergeHost {
   public:
-    CliMergeHost(const Console& console, bool yes) : console_(console), yes_(yes) {}
+    CliMergeHost(const Console& console, bool yes, bool quiet, bool outputToStandardOutput)
+        : console_(console), yes_(yes), quiet_(quiet), outputToStandardOutput_(outputToStandardOutput) {}
     void ShowError(const std::string& text) override { messages_ += WithLineFeeds(text) + '\n'; }
     void ShowInformation(const std::string& text) override { messages_ += WithLineFeeds(text) + '\n'; }
     bool Ask(const std::string& question) override {
@@ -41,15 +47,17 @@ class CliMergeHost final : public MergeHost {
         return answer == "y" || answer == "Y" || answer == "yes";
     }
     void Report(MergeOutcome outcome) const {
-        if (outcome == MergeOutcome::kDone)
-            console_.out << messages_;
-        else
+        if (outcome != MergeOutcome::kDone)
             console_.err << "lexicorn: " << messages_;
+        else if (!quiet_)
+            (outputToStandardOutput_ ? console_.err : console_.out) << messages_;
     }
 
   private:
     const Console& console_;
     bool yes_;
+    bool quiet_;
+    bool outputToStandardOutput_;
     std::string messages_;
 };
 
@@ -75,7 +83,7 @@ class MergeCommand final : public Subcommand {
         command.add_option("IMAGE", a.image, "The Lexicorn image (Lexicorn.bin)")->required();
         command.add_option("TARGET", a.target, "The target software file: binary, Intel HEX or S-records")
             ->required();
-        command.add_option("OUTPUT", a.output, "The file to write")->required();
+        command.add_option("OUTPUT", a.output, "The file to write; - writes standard output")->required();
         TakeWords(
             command.add_option("--mode", a.mode, "append (before or after the target, default) or overwrite"),
             Words<MergeMode>{{"append", MergeMode::kAppend}, {"overwrite", MergeMode::kOverwrite}});
@@ -101,6 +109,7 @@ class MergeCommand final : public Subcommand {
         command.add_flag("-y,--yes", a.yes,
                          "Merge at an address that is not a multiple of the alignment "
                          "without asking");
+        command.add_flag("-q,--quiet", a.quiet, "Print nothing but errors");
     }
 
     int Run(const Console& console) override {
@@ -130,12 +139,19 @@ class MergeCommand final : public Subcommand {
         // The merge itself scans the target for an old image, once.
         if (ResultCode result = merger.ChooseTarget(args.target))
             throw std::runtime_error(FileProblem(args.target, result));
-        merger.SetOutputFile(args.output);
+        // Standard output takes the merged file whole once it is complete, as a file would.
+        const bool toStandardOutput = args.output == kStandardStream;
+        std::optional<ScratchFolder> scratch;
+        if (toStandardOutput) scratch.emplace();
+        const std::string output = toStandardOutput ? (scratch->path() / "merged").string() : args.output;
+        merger.SetOutputFile(output);
         merger.SetOutputFormat(outputForm.format);
 
-        CliMergeHost host(console, args.yes);
+        CliMergeHost host(console, args.yes, args.quiet, toStandardOutput);
         const MergeOutcome outcome = RunMergeCommand(host, merger, settings, request);
         host.Report(outcome);
+        if (outcome == MergeOutcome::kDone && toStandardOutput)
+            console.out << ReadWholeFile(output) << std::flush;
         switch (outcome) {
             case MergeOutcome::kDone:
                 return kExitSuccess;

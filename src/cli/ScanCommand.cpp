@@ -1,6 +1,9 @@
+#include <fmt/format.h>
+
 #include <ostream>
 
 #include "cli/Commands.h"
+#include "cli/Json.h"
 #include "merge/MergeCommand.h"
 
 namespace lexicorn::cli {
@@ -11,6 +14,7 @@ class ScanCommand final : public Subcommand {
     explicit ScanCommand(CLI::App& app)
         : Subcommand(app.add_subcommand("scan", "Look for a Lexicorn embedded in a target software file")) {
         Command().add_option("TARGET", target_, "The target software file")->required();
+        Command().add_flag("--json", json_, "Print one JSON object");
     }
 
     int Run(const Console& console) override {
@@ -18,6 +22,10 @@ class ScanCommand final : public Subcommand {
         if (ResultCode result = merger.ScanTarget(target_))
             throw std::runtime_error(result == kDamagedTarget ? merger.TargetProblem()
                                                               : FileProblem(target_, result));
+        if (json_) {
+            PrintJson(merger, console.out);
+            return kExitSuccess;
+        }
         const TargetInfo info = DescribeTarget(merger);
         console.out << info.text << "\nLexicorn Size: 0x" << info.size << "\nLexicorn Position: 0x"
                     << info.position << '\n';
@@ -27,7 +35,24 @@ class ScanCommand final : public Subcommand {
     }
 
   private:
+    // Sizes and addresses as numbers; the span of the data for Intel HEX and S-records, else null.
+    void PrintJson(const LXNMerger& merger, std::ostream& out) const {
+        const bool found = merger.TargetHasLexicorn();
+        std::string form = R"("binary","span":null)";
+        if (const auto& target = merger.TargetFormRead())
+            form = fmt::format(
+                R"("{}","span":{})", target->format == FirmwareFormat::kIntelHex ? "ihex" : "srec",
+                target->span.high == 0
+                    ? "null"
+                    : fmt::format(R"({{"low":{},"high":{}}})", target->span.low, target->span.high - 1));
+        out << fmt::format(R"({{"target":{},"lexicorn":{},"size":{},"position":{},"form":{}}})"
+                           "\n",
+                           JsonString(target_), found, found ? merger.OldLexicornSize() : 0,
+                           found ? merger.OldLexicornPosition() : 0, form);
+    }
+
     std::string target_;
+    bool json_ = false;
 };
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include "cli/Commands.h"
 #include "cli/Csv.h"
 #include "cli/Json.h"
+#include "cli/StandardStreams.h"
+#include "platform/AtomicFile.h"
 #include "table/TableReaderFactory.h"
 
 namespace lexicorn::cli {
@@ -14,7 +16,9 @@ class TableCommand final : public Subcommand {
   public:
     explicit TableCommand(CLI::App& app)
         : Subcommand(app.add_subcommand("table", "Print a string table as the reader sees it")) {
-        Command().add_option("TABLE", file_, "The string table")->required();
+        Command()
+            .add_option("TABLE", file_, "The string table; - reads standard input (a workbook, or CSV)")
+            ->required();
         Command().add_flag("--json", json_, "Print one JSON object");
         Command().add_flag(
             "--csv", csv_,
@@ -27,16 +31,36 @@ class TableCommand final : public Subcommand {
     int Run(const Console& console) override {
         if (json_ && csv_) throw UsageError("--json and --csv: the table is printed in one form only");
         CheckCodePage(codePage_);
-        std::unique_ptr<TableReader> reader = CreateTableReader(file_);
-        if (reader->Open() != kSuccess) throw std::runtime_error(file_ + ": no such file");
-        reader->SetUtf8Mode(true);
-        // Tables run to hundreds of thousands of cells: the text is gathered and written in one piece.
-        console.out << (csv_ ? Csv(*reader) : Quoted(*reader));
-        reader->Close();
+        if (file_ != kStandardStream) {
+            Print(file_, console);
+            return kExitSuccess;
+        }
+        // The readers read files: standard input becomes one for as long as it is read, and its
+        // messages name standard input rather than that file.
+        ScratchFolder scratch;
+        const std::string copy = (scratch.path() / "input.csv").string();
+        WriteFileAtomically(copy, ReadStandardInput(console));
+        try {
+            Print(copy, console);
+        } catch (const std::exception& error) {
+            std::string message = error.what();
+            for (std::size_t at; (at = message.find(copy)) != std::string::npos;)
+                message.replace(at, copy.size(), kStandardInputName);
+            throw std::runtime_error(message);
+        }
         return kExitSuccess;
     }
 
   private:
+    void Print(const std::string& file, const Console& console) const {
+        std::unique_ptr<TableReader> reader = CreateTableReader(file);
+        if (reader->Open() != kSuccess) throw std::runtime_error(file + ": no such file");
+        reader->SetUtf8Mode(true);
+        // Tables run to hundreds of thousands of cells: the text is gathered and written in one piece.
+        console.out << (csv_ ? Csv(*reader) : Quoted(*reader));
+        reader->Close();
+    }
+
     static std::string Cell(TableReader& reader, std::uint32_t column, std::uint32_t row) {
         return reader.GetCell(static_cast<std::uint16_t>(column), static_cast<std::uint16_t>(row));
     }

@@ -71,7 +71,7 @@ void TableOptions::AddTo(CLI::App& command, const std::string& tableHelp) {
     command.add_flag("--strict", strict, "Warnings of the table check count as errors");
 }
 
-ProjectSettings TableOptions::Settings(bool noFileSystem) const {
+ProjectSettings TableOptions::Settings(std::optional<bool> noFileSystem) const {
     ProjectSettings settings = LoadSettings(project);
     if (targetPlatform) {
         // The platform is chosen first; an option that asks for what it rules out is a mistake.
@@ -82,7 +82,7 @@ ProjectSettings TableOptions::Settings(bool noFileSystem) const {
         };
         if (conflicts(encoding, fixed.encoding) || conflicts(tableType, fixed.tableType))
             throw UsageError("--target-platform dotnet builds --encoding wide and --table 32");
-        if (noFileSystem && fixed.hasFileSystem)
+        if (noFileSystem.value_or(false) && fixed.hasFileSystem)
             throw UsageError("--target-platform dotnet has a file system; drop --no-file-system");
         if (conflicts(targetLanguage, fixed.targetLanguage))
             throw UsageError("--target-platform api compiles the C API and takes --target-language c");
@@ -92,7 +92,7 @@ ProjectSettings TableOptions::Settings(bool noFileSystem) const {
     if (alignment) settings.alignment = *alignment;
     if (noDefaultStrings) settings.useDefaultString = false;
     if (targetLanguage) settings.targetLanguage = *targetLanguage;
-    if (noFileSystem) settings.noFileSystem = true;
+    if (noFileSystem) settings.noFileSystem = *noFileSystem;
     if (codePage) {
         CheckCodePage(*codePage);
         settings.codePage = *codePage;

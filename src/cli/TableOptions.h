@@ -29,7 +29,7 @@ struct TableOptions {
     /// The project's settings (the defaults without one) with these options applied. An option
     /// that contradicts the target platform, or `noFileSystem` for one that has a file system, is a
     /// UsageError.
-    ProjectSettings Settings(bool noFileSystem = false) const;
+    ProjectSettings Settings(std::optional<bool> noFileSystem = std::nullopt) const;
     /// The table (the option's, else the project's) loaded, its languages chosen (the option's,
     /// else the project's, else all).
     LoadedTable LoadChosenTable(const ProjectSettings& settings) const;

@@ -8,6 +8,6 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, [](int) { lexicorn::cli::RequestCancel(); });
     const bool terminal = lexicorn::StandardErrorIsTerminal();
     const bool canAsk = terminal && lexicorn::StandardInputIsTerminal();
-    return lexicorn::cli::RunCommandLine(argc, argv,
-                                         {std::cout, std::cerr, terminal, canAsk ? &std::cin : nullptr});
+    return lexicorn::cli::RunCommandLine(
+        argc, argv, {std::cout, std::cerr, terminal, canAsk ? &std::cin : nullptr, &std::cin});
 }

@@ -157,7 +157,10 @@ std::string FormatProjectFile(const ProjectSettings& settings, const std::filesy
         if (!value.empty()) text += fmt::format("{}{}\r\n", key, value);
     };
     if (settings.codePage != kDefaultCodePage) optional(kCodePageKey, settings.codePage);
-    if (settings.noFileSystem) optional(kNoFileSystemKey, "1");
+    // Said only where it differs from the default and the platform leaves it open.
+    if (settings.noFileSystem != ProjectSettings{}.noFileSystem &&
+        !ConstraintsOf(settings.targetPlatform).hasFileSystem)
+        optional(kNoFileSystemKey, settings.noFileSystem ? "1" : "0");
     if (!settings.table.empty()) optional(kTableKey, StoredPath(settings.table, projectFolder));
     optional(kLanguagesKey, JoinCodes(settings.languages));
     if (!settings.outputFolder.empty())
@@ -228,7 +231,7 @@ ProjectFileResult LoadProjectFile(const std::filesystem::path& path, ProjectSett
     if (failure) return *failure;
     // Optional lines are known by their keys; any other line is ignored.
     read.codePage = kDefaultCodePage;
-    read.noFileSystem = false;
+    read.noFileSystem = ProjectSettings{}.noFileSystem;
     read.table.clear();
     read.languages.clear();
     read.outputFolder.clear();

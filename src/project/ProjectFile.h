@@ -21,7 +21,7 @@ struct ProjectFileResult {
 };
 
 /// Text of a project file: the header line and eleven decimal values, then the optional lines that
-/// say something (code page, no file system, table, languages, output folder), CR LF line ends.
+/// say something (code page, file system, table, languages, output folder), CR LF line ends.
 /// Paths inside `projectFolder` are kept relative to it.
 std::string FormatProjectFile(const ProjectSettings& settings,
                               const std::filesystem::path& projectFolder = {});

@@ -17,7 +17,8 @@ void ChooseTargetPlatform(ProjectSettings& settings, TargetPlatform platform) {
 }
 
 ApiConfig ApiConfigOf(const ProjectSettings& settings) {
-    return {settings.tableType, settings.encoding, settings.searchStep, settings.noFileSystem};
+    const bool forRom = settings.noFileSystem && !ConstraintsOf(settings.targetPlatform).hasFileSystem;
+    return {settings.tableType, settings.encoding, settings.searchStep, forRom};
 }
 
 }  // namespace lexicorn

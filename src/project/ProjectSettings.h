@@ -53,7 +53,8 @@ struct ProjectSettings {
     TargetLanguage targetLanguage = TargetLanguage::kC;
     TargetPlatform targetPlatform = TargetPlatform::kApi;
     std::string codePage = kDefaultCodePage;  ///< of single-byte text
-    bool noFileSystem = false;                ///< "Target platform has no file system"
+    /// "Target platform has no file system": a firmware target has none unless its project says so.
+    bool noFileSystem = true;
 
     // The job a project may hold beyond the settings: empty when it holds none.
     std::string table;                   ///< the string table's path
@@ -77,7 +78,8 @@ PlatformConstraints ConstraintsOf(TargetPlatform platform);
 /// Chooses `platform` and applies what it fixes.
 void ChooseTargetPlatform(ProjectSettings& settings, TargetPlatform platform);
 
-/// What LXNApiCfg.h says for these settings.
+/// What LXNApiCfg.h says for these settings: a platform that has a file system gets its code,
+/// whatever `noFileSystem` holds.
 ApiConfig ApiConfigOf(const ProjectSettings& settings);
 
 }  // namespace lexicorn

@@ -34,7 +34,7 @@ class CommandLine : public testing::Test {
         for (const auto& arg : args) argv.push_back(arg.c_str());
         std::ostringstream outStream, errStream;
         const int code = RunCommandLine(static_cast<int>(argv.size()), argv.data(),
-                                        {outStream, errStream, false, answers});
+                                        {outStream, errStream, false, answers, &input});
         out = outStream.str();
         err = errStream.str();
         return code;
@@ -51,6 +51,7 @@ class CommandLine : public testing::Test {
     }
 
     test::TempDir dir;
+    std::istringstream input;  ///< standard input, for a file named -
     std::string out, err;
 };
 
@@ -301,6 +302,15 @@ TEST_F(CommandLine, BuildPrintsWarningsGoesOnAndRefusesThemWhenStrict) {
     EXPECT_TRUE(fs::is_empty(dir / "out"));
 }
 
+// A warning that refuses the build is an error: -q, which keeps warnings back, shows it with its cell.
+TEST_F(CommandLine, QuietNeverHidesAWarningThatRefusesTheBuild) {
+    test::WriteFile(dir / "strings.csv", std::string(kTable) + "VALUE,Value,Wert \r\n");
+    EXPECT_EQ(Build({"-q"}), kExitSuccess);
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(Build({"-q", "--strict"}), kExitFailure);
+    EXPECT_TRUE(err.starts_with(Path("strings.csv") + ":C5: warning: whitespace-mismatch: ")) << err;
+}
+
 struct HelpCase {
     const char* name;
     std::vector<std::string> args;
@@ -404,42 +414,55 @@ TEST_P(CommandLineUnknown, IsNamedWithTheNearestKnownName) {
 
 INSTANTIATE_TEST_SUITE_P(
     Mistakes, CommandLineUnknown,
-    testing::Values(UnknownCase{"Command",
-                                {"biuld", "TABLE"},
-                                "lexicorn: unknown command 'biuld'; did you mean 'build'?"},
-                    UnknownCase{"CommandWithOptions",
-                                {"tabel", "TABLE", "--json"},
-                                "lexicorn: unknown command 'tabel'; did you mean 'table'?"},
-                    UnknownCase{"CommandBeforeAKnownOne",
-                                {"dumb", "build", "TABLE"},
-                                "lexicorn: unknown command 'dumb'; did you mean 'dump'?"},
-                    UnknownCase{"OptionOfLexicorn",
-                                {"--verison", "build", "TABLE"},
-                                "lexicorn: unknown option '--verison'; did you mean '--version'?"},
-                    UnknownCase{"OptionOfBuild",
-                                {"build", "TABLE", "--encodng", "wide"},
-                                "lexicorn build: unknown option '--encodng'; did you mean '--encoding'?"},
-                    UnknownCase{"OptionWithItsValue",
-                                {"build", "TABLE", "--byteorder=big"},
-                                "lexicorn build: unknown option '--byteorder'; did you mean '--byte-order'?"},
-                    UnknownCase{"OptionBeforeAMissingArgument",
-                                {"build", "--quite"},
-                                "lexicorn build: unknown option '--quite'; did you mean '--quiet'?"},
-                    UnknownCase{"OptionBeforeABadValue",
-                                {"build", "TABLE", "--align", "3", "--langauges", "en"},
-                                "lexicorn build: unknown option '--langauges'; did you mean '--languages'?"},
-                    UnknownCase{"ShortOptionInAnotherCase",
-                                {"merge", "a", "b", "c", "-Y"},
-                                "lexicorn merge: unknown option '-Y'; did you mean '-y'?"},
-                    UnknownCase{"OptionOfTable",
-                                {"table", "TABLE", "--jsno"},
-                                "lexicorn table: unknown option '--jsno'; did you mean '--json'?"},
-                    UnknownCase{"SurplusWord",
-                                {"build", "TABLE", "extra"},
-                                "The following argument was not expected: extra"}),
+    testing::Values(
+        UnknownCase{
+            "Command", {"biuld", "TABLE"}, "lexicorn: unknown command 'biuld'; did you mean 'build'?"},
+        UnknownCase{"CommandWithOptions",
+                    {"tabel", "TABLE", "--json"},
+                    "lexicorn: unknown command 'tabel'; did you mean 'table'?"},
+        UnknownCase{"CommandBeforeAKnownOne",
+                    {"dumb", "build", "TABLE"},
+                    "lexicorn: unknown command 'dumb'; did you mean 'dump'?"},
+        UnknownCase{"OptionOfLexicorn",
+                    {"--verison", "build", "TABLE"},
+                    "lexicorn: unknown option '--verison'; did you mean '--version'?"},
+        UnknownCase{"OptionOfBuild",
+                    {"build", "TABLE", "--encodng", "wide"},
+                    "lexicorn build: unknown option '--encodng'; did you mean '--encoding'?"},
+        UnknownCase{"OptionWithItsValue",
+                    {"build", "TABLE", "--byteorder=big"},
+                    "lexicorn build: unknown option '--byteorder'; did you mean '--byte-order'?"},
+        UnknownCase{"OptionBeforeAMissingArgument",
+                    {"build", "--quite"},
+                    "lexicorn build: unknown option '--quite'; did you mean '--quiet'?"},
+        UnknownCase{"OptionBeforeABadValue",
+                    {"build", "TABLE", "--align", "3", "--langauges", "en"},
+                    "lexicorn build: unknown option '--langauges'; did you mean '--languages'?"},
+        UnknownCase{"ShortOptionInAnotherCase",
+                    {"merge", "a", "b", "c", "-Y"},
+                    "lexicorn merge: unknown option '-Y'; did you mean '-y'?"},
+        UnknownCase{"OptionOfTable",
+                    {"table", "TABLE", "--jsno"},
+                    "lexicorn table: unknown option '--jsno'; did you mean '--json'?"},
+        UnknownCase{"SurplusWord",
+                    {"build", "TABLE", "extra"},
+                    "lexicorn: The following argument was not expected: extra"},
+        UnknownCase{"FarFromEveryCommand", {"frobnicate", "TABLE"}, "lexicorn: unknown command 'frobnicate'"},
+        UnknownCase{"OptionWrittenAsACommand",
+                    {"version"},
+                    "lexicorn: unknown command 'version'; did you mean '--version'?"},
+        UnknownCase{"FarFromEveryOption",
+                    {"build", "TABLE", "--colourful"},
+                    "lexicorn build: unknown option '--colourful'"},
+        UnknownCase{"ExcludedOptions",
+                    {"build", "TABLE", "--file-system", "--no-file-system"},
+                    "lexicorn: --no-file-system excludes --file-system"}),
     [](const auto& info) { return info.param.name; });
 
 // The manual page names every option that the help of a command lists, in that command's section.
+// `text` as a JSON string, for the paths of the tests, which hold no character that JSON escapes.
+std::string JsonQuoted(const std::string& text) { return '"' + text + '"'; }
+
 class ManualPage : public CommandLine, public testing::WithParamInterface<std::string> {
   protected:
     // The section of the page (scdoc source) under `heading`, up to the next heading.
@@ -476,8 +499,27 @@ TEST_P(ManualPage, NamesEveryOptionOfTheHelp) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryCommand, ManualPage,
-                         testing::Values("", "build", "check", "dump", "table", "scan", "merge"),
+                         testing::Values("", "build", "check", "dump", "table", "scan", "merge", "help"),
                          [](const auto& info) { return info.param.empty() ? "Lexicorn" : info.param; });
+
+// `lexicorn help [COMMAND]` is --help by another name.
+TEST_F(CommandLine, HelpPrintsWhatHelpOptionsPrint) {
+    for (const std::vector<std::string>& asked : {std::vector<std::string>{}, {"build"}, {"merge"}}) {
+        std::vector<std::string> option = asked;
+        option.push_back("--help");
+        ASSERT_EQ(Run(option), kExitSuccess);
+        const std::string expected = out;
+        std::vector<std::string> command = {"help"};
+        command.insert(command.end(), asked.begin(), asked.end());
+        ASSERT_EQ(Run(command), kExitSuccess) << err;
+        EXPECT_EQ(out, expected);
+        EXPECT_EQ(err, "");
+    }
+    EXPECT_EQ(Run({"help", "biuld"}), kExitUsage);
+    EXPECT_EQ(err,
+              "lexicorn help: unknown command 'biuld'; did you mean 'build'?\nRun with --help for more "
+              "information.\n");
+}
 
 TEST_F(ManualPage, HasASectionForEveryCommand) {
     ASSERT_EQ(Run({"--help"}), kExitSuccess);
@@ -491,7 +533,7 @@ TEST_F(ManualPage, HasASectionForEveryCommand) {
         EXPECT_FALSE(Section("## " + command).empty()) << command;
         ++commands;
     }
-    EXPECT_EQ(commands, 6);
+    EXPECT_EQ(commands, 7);
 }
 
 TEST_F(CommandLine, MalformedSourceDateEpochIsAUsageError) {
@@ -523,8 +565,13 @@ TEST_F(CommandLine, DotnetTargetForcesWideThirtyTwoBitAndCSharpList) {
 TEST_F(CommandLine, CancellationStopsTheBuildWithExitCode130) {
     RequestCancel();
     EXPECT_EQ(Build(), kExitCancelled);
-    EXPECT_EQ(out, "Cancelled by user!\n");
+    // Standard output holds results only; -q keeps back what went right, not this.
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(err, "Cancelled by user!\n");
     EXPECT_FALSE(fs::exists(dir / "out" / "Lexicorn.bin"));
+    RequestCancel();
+    EXPECT_EQ(Build({"-q"}), kExitCancelled);
+    EXPECT_EQ(err, "Cancelled by user!\n");
     EXPECT_EQ(Build({"-q"}), kExitSuccess);  // the request is used up
 }
 
@@ -539,6 +586,18 @@ TEST_F(CommandLine, UnreadableInputsAreNamed) {
     EXPECT_EQ(Run({"table", Path("bad.csv")}), kExitFailure);
     EXPECT_EQ(err,
               "lexicorn: error: " + Path("bad.csv") + ": row 1, column 2: a quoted cell is never closed\n");
+}
+
+TEST_F(CommandLine, TableReadsStandardInputAndNamesItInItsErrors) {
+    ASSERT_EQ(Run({"table", Path("strings.csv"), "--csv"}), kExitSuccess) << err;
+    const std::string fromFile = out;
+    input.str(kTable);
+    ASSERT_EQ(Run({"table", "-", "--csv"}), kExitSuccess) << err;
+    EXPECT_EQ(out, fromFile);
+    input.str("a,\"open\n");
+    input.clear();
+    EXPECT_EQ(Run({"table", "-"}), kExitFailure);
+    EXPECT_EQ(err, "lexicorn: error: standard input: row 1, column 2: a quoted cell is never closed\n");
 }
 
 TEST_F(CommandLine, TablePrintsTheCellsAsJson) {
@@ -655,6 +714,51 @@ TEST_F(MergeCommandLine, MergeAppendsAtTheEndByDefault) {
     EXPECT_EQ(merged.substr(0x100, 8), std::string(8, '\0'));
     EXPECT_EQ(merged.substr(target.size()), image);
     EXPECT_EQ(test::ReadFile(dir / "fw.bin"), target);
+}
+
+TEST_F(MergeCommandLine, ScanJsonSumsTheTargetUpInOneObject) {
+    ASSERT_EQ(Run({"scan", Path("fw.bin"), "--json"}), kExitSuccess) << err;
+    EXPECT_EQ(out, R"({"target":)" + JsonQuoted(Path("fw.bin")) +
+                       R"(,"lexicorn":true,"size":96,"position":256,"form":"binary","span":null})"
+                       "\n");
+    test::WriteFile(dir / "fw.hex", ":0400100001020304E2\n:00000001FF\n");
+    ASSERT_EQ(Run({"scan", Path("fw.hex"), "--json"}), kExitSuccess) << err;
+    EXPECT_EQ(out, R"({"target":)" + JsonQuoted(Path("fw.hex")) +
+                       R"(,"lexicorn":false,"size":0,"position":0,"form":"ihex","span":{"low":16,"high":19}})"
+                       "\n");
+}
+
+// The merged file whole on standard output, the messages on standard error; -q keeps them back.
+TEST_F(MergeCommandLine, MergeWritesStandardOutputAndIsQuietWhenAsked) {
+    ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.bin"), Path("merged.bin"), "-q"}),
+              kExitSuccess)
+        << err;
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(err, "");
+    ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.bin"), "-"}), kExitSuccess) << err;
+    EXPECT_EQ(out, test::ReadFile(dir / "merged.bin"));
+    EXPECT_EQ(err, "Merge operation done successfully.\n");
+    ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.bin"), "-", "--quiet"}), kExitSuccess) << err;
+    EXPECT_EQ(out, test::ReadFile(dir / "merged.bin"));
+    EXPECT_EQ(err, "");
+    // A failed merge writes nothing there.
+    EXPECT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.bin"), "-", "--mode", "overwrite", "--place",
+                   "FFFFFFF0"}),
+              kExitFailure);
+    EXPECT_EQ(out, "");
+}
+
+TEST_F(MergeCommandLine, DumpReadsTheImageFromStandardInput) {
+    ASSERT_EQ(Run({"dump", Path("out/Lexicorn.bin"), "--json"}), kExitSuccess) << err;
+    const std::string fromFile = out;
+    input.str(image);
+    ASSERT_EQ(Run({"dump", "-", "--json"}), kExitSuccess) << err;
+    EXPECT_EQ(out, fromFile);
+    input.str(target);
+    EXPECT_EQ(Run({"dump", "-"}), kExitFailure);
+    EXPECT_EQ(
+        err,
+        "lexicorn: error: standard input: not a valid Lexicorn image: no Lexicorn signature at the start\n");
 }
 
 TEST_F(MergeCommandLine, UnalignedAddressNeedsAnAnswer) {

@@ -177,14 +177,14 @@ TEST(ProjectFile, MissingAndUnwritableFilesAreNamed) {
 TEST(ProjectFile, AJobTravelsWithTheProject) {
     test::TempDir dir;
     ProjectSettings saved;
-    saved.noFileSystem = true;
+    saved.noFileSystem = false;
     saved.table = (dir / "tables" / "strings.csv").string();
     saved.languages = {"en", "de"};
     saved.outputFolder = "/elsewhere/out";
     ASSERT_TRUE(SaveProjectFile(dir / "job.lxn", saved));
     const std::string text = test::ReadFile(dir / "job.lxn");
     EXPECT_TRUE(
-        text.ends_with("\r\n1\r\nNOFILESYSTEM=1\r\nTABLE=tables/strings.csv\r\nLANGUAGES=en,de\r\n"
+        text.ends_with("\r\n1\r\nNOFILESYSTEM=0\r\nTABLE=tables/strings.csv\r\nLANGUAGES=en,de\r\n"
                        "OUTPUT=/elsewhere/out\r\n"))
         << text;
     // Moved with its table, the project still finds it.
@@ -195,12 +195,63 @@ TEST(ProjectFile, AJobTravelsWithTheProject) {
     EXPECT_EQ(loaded.table, (dir / "moved" / "tables" / "strings.csv").string());
     EXPECT_EQ(loaded.languages, (std::vector<std::string>{"en", "de"}));
     EXPECT_EQ(loaded.outputFolder, "/elsewhere/out");
-    EXPECT_TRUE(loaded.noFileSystem);
+    EXPECT_FALSE(loaded.noFileSystem);
     // A project without the lines clears what an earlier one set.
     ASSERT_TRUE(LoadProjectFile(dir / "moved" / "job.lxn", loaded));
     test::WriteFile(dir / "plain.lxn", FormatProjectFile(ProjectSettings{}));
     ASSERT_TRUE(LoadProjectFile(dir / "plain.lxn", loaded));
     EXPECT_EQ(loaded, ProjectSettings{});
+}
+
+// A firmware target has no file system unless its project says so; a .NET target always has one,
+// so its project says nothing about it.
+struct FileSystemCase {
+    const char* name;
+    TargetPlatform platform;
+    bool noFileSystem;
+    const char* line;  ///< the project's optional line, empty for none
+};
+void PrintTo(const FileSystemCase& c, std::ostream* os) { *os << c.name; }
+
+class ProjectFileSystem : public testing::TestWithParam<FileSystemCase> {};
+
+TEST_P(ProjectFileSystem, IsSavedOnlyWhereItDiffersFromTheDefault) {
+    const FileSystemCase& c = GetParam();
+    test::TempDir dir;
+    ProjectSettings saved;
+    ChooseTargetPlatform(saved, c.platform);
+    saved.noFileSystem = c.noFileSystem;
+    ASSERT_TRUE(SaveProjectFile(dir / "p.lxn", saved));
+    const std::string text = test::ReadFile(dir / "p.lxn");
+    std::size_t optionalLines = 0;
+    for (int line = 0; line < 12; ++line) optionalLines = text.find("\r\n", optionalLines) + 2;
+    EXPECT_EQ(text.substr(optionalLines), c.line);
+    ProjectSettings loaded;
+    ASSERT_TRUE(LoadProjectFile(dir / "p.lxn", loaded));
+    EXPECT_EQ(loaded.noFileSystem, c.noFileSystem || c.platform == TargetPlatform::kDotNet);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Platforms, ProjectFileSystem,
+    testing::Values(FileSystemCase{"FirmwareWithoutIsTheDefault", TargetPlatform::kApi, true, ""},
+                    FileSystemCase{"FirmwareWithOne", TargetPlatform::kApi, false, "NOFILESYSTEM=0\r\n"},
+                    FileSystemCase{"DotNetAlwaysHasOne", TargetPlatform::kDotNet, false, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Projects saved before the default changed said NOFILESYSTEM=1 for a target without one, and
+// nothing for a target with one: the first keep their choice, the second now get the default.
+TEST(ProjectFile, OlderProjectsOfTargetsWithoutAFileSystemKeepIt) {
+    test::TempDir dir;
+    const std::string twelveLines = FormatProjectFile(ProjectSettings{});
+    test::WriteFile(dir / "old.lxn", twelveLines + "NOFILESYSTEM=1\r\n");
+    ProjectSettings loaded;
+    loaded.noFileSystem = false;
+    ASSERT_TRUE(LoadProjectFile(dir / "old.lxn", loaded));
+    EXPECT_TRUE(loaded.noFileSystem);
+    test::WriteFile(dir / "plain.lxn", twelveLines);
+    loaded.noFileSystem = false;
+    ASSERT_TRUE(LoadProjectFile(dir / "plain.lxn", loaded));
+    EXPECT_TRUE(loaded.noFileSystem);
 }
 
 TEST(ProjectFile, TheFillByteIsAnOptionalLine) {

@@ -515,13 +515,13 @@ class MainWindowTest : public WizardFixture {
         Start();
         WithSettingsWindow([](gui::BuildSettingsDialog& form) {
             Control<QComboBox>(form, "alignmentChoice")->setCurrentIndex(1);
-            Control<QCheckBox>(form, "noFileSystem")->setChecked(true);
+            Control<QCheckBox>(form, "noFileSystem")->setChecked(false);
             QTest::keyClick(Control<QComboBox>(form, "alignmentChoice"), Qt::Key_Escape);
             QVERIFY(!form.isVisible());
         });
         QCOMPARE(window_->settings(), ProjectSettings{});
         WithSettingsWindow([](gui::BuildSettingsDialog& form) {
-            QVERIFY(!Control<QCheckBox>(form, "noFileSystem")->isChecked());
+            QVERIFY(Control<QCheckBox>(form, "noFileSystem")->isChecked());
             QCOMPARE(Control<QComboBox>(form, "alignmentChoice")->currentText(), QStringLiteral("BYTE"));
             Control<QComboBox>(form, "alignmentChoice")->setCurrentIndex(1);
             QTest::keyClick(Group(form, "byteOrder")->button(0), Qt::Key_Return);

@@ -5,9 +5,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 
 #include "base/Unicode.h"
 #include "compile/BuildRun.h"
+#include "generate/CSource.h"
 #include "merge/LXNMerger.h"
 #include "platform/CodePage.h"
 #include "support/TestSupport.h"
@@ -45,6 +47,7 @@ std::vector<std::vector<std::string>> UnicodeTable() {
 struct Combination {
     std::int8_t tableType, encoding;
     std::uint8_t byteOrder, alignment;
+    bool fileSystem;  ///< the target has one: the runtime reads image files too
 };
 
 std::string Name(const Combination& c);
@@ -52,8 +55,8 @@ void PrintTo(const Combination& c, std::ostream* os) { *os << Name(c); }
 
 std::string Name(const Combination& c) {
     static const char* const kEncodings[] = {"Ascii", "Wide", "Utf8"};
-    return fmt::format("Lxn{}{}{}Align{}", c.tableType ? 32 : 16, kEncodings[c.encoding],
-                       c.byteOrder ? "Big" : "Little", c.alignment);
+    return fmt::format("Lxn{}{}{}Align{}{}", c.tableType ? 32 : 16, kEncodings[c.encoding],
+                       c.byteOrder ? "Big" : "Little", c.alignment, c.fileSystem ? "Files" : "");
 }
 
 // The text as the image holds it, as the check program prints it: hexadecimal units.
@@ -111,6 +114,7 @@ TEST_P(Runtime, ReadsEveryStringOfTheCompiledImage) {
     settings.encoding = static_cast<Encoding>(c.encoding);
     settings.byteOrder = static_cast<ByteOrder>(c.byteOrder);
     settings.alignment = c.alignment;
+    settings.noFileSystem = !c.fileSystem;
     settings.searchStep = 4;
     const BuildOutcome outcome = BuildLexicorn(host, table, settings, {dir.path(), 0x622B634C});
     ASSERT_EQ(outcome.kind, BuildOutcome::Kind::kSucceeded) << (host.errors.empty() ? "" : host.errors[0]);
@@ -146,7 +150,8 @@ std::vector<Combination> AllCombinations() {
     for (std::int8_t type : {0, 1})
         for (std::int8_t encoding : {0, 1, 2})
             for (std::uint8_t order : {0, 1})
-                for (std::uint8_t alignment : {1, 2, 4}) all.push_back({type, encoding, order, alignment});
+                for (std::uint8_t alignment : {1, 2, 4})
+                    all.push_back({type, encoding, order, alignment, alignment == 1});
     return all;
 }
 
@@ -190,6 +195,39 @@ TEST(RuntimeObject, HoldsNoSignature) {
             EXPECT_EQ(bytes.find("\x10\x2F\x30\x4F\x5F\x60\x7F\x80"), std::string::npos) << compiler;
         }
     }
+}
+
+// Where the target has no file system, the runtime needs nothing of the C library but memcpy, so
+// that a bare-metal program links without stdio or an allocator; the file-system code is compiled
+// only where LXNApiCfg.h asks for it.
+TEST(RuntimeObject, CallsNoCLibraryButMemcpyWithoutAFileSystem) {
+    test::TempDir dir;
+    for (TableType type : {TableType::k16Bit, TableType::k32Bit})
+        for (Encoding encoding : {Encoding::kSingleByte, Encoding::kUtf16})
+            for (bool fileSystem : {false, true}) {
+                ProjectSettings settings;  // a firmware target: no file system unless it says so
+                settings.tableType = type;
+                settings.encoding = encoding;
+                if (fileSystem) settings.noFileSystem = false;
+                test::WriteFile(dir / "LXNApiCfg.h", FormatApiConfigHeader(ApiConfigOf(settings)));
+                const fs::path object = dir / "runtime.o";
+                ASSERT_EQ(
+                    Shell(fmt::format("{} -Os -fno-stack-protector -std=c99 -Wall -Wextra -pedantic -Werror "
+                                      "-I{} -I{} -c {}/lexicorn_runtime.c -o {}",
+                                      LEXICORN_C_COMPILER, dir.path().string(), LEXICORN_RUNTIME_DIR,
+                                      LEXICORN_RUNTIME_DIR, object.string())),
+                    0);
+                std::string undefined;
+                ASSERT_EQ(Shell("nm -u " + object.string(), &undefined), 0);
+                std::istringstream symbols(undefined);
+                bool readsFiles = false;
+                for (std::string kind, name; symbols >> kind >> name;) {
+                    readsFiles |= name == "fopen";
+                    const bool allowed = fileSystem || name == "memcpy" || name == "embeddedLexicorn";
+                    EXPECT_TRUE(allowed) << name << " in " << FormatApiConfigHeader(ApiConfigOf(settings));
+                }
+                EXPECT_EQ(readsFiles, fileSystem) << undefined;
+            }
 }
 
 // An image of one string, GREETING, built into `folder` in the byte order given, search step 4.

@@ -1,5 +1,6 @@
 /* Compiled with the sources of one build: prints every language and string of the embedded image,
-   one line each, and checks the runtime's other ways in (file, memory search) and its refusals. */
+   one line each, and checks the runtime's other ways in (file where there is a file system, memory
+   search), its lookup without a copy and its refusals. */
 #include <stdio.h>
 #include <string.h>
 
@@ -35,6 +36,25 @@ static void print_units(const unit* text, size_t length) {
     printf("\n");
 }
 
+/* The string where the image holds it: the units that the copy delivers, then the terminator. */
+static void check_string_ref(const lxn_image* image, uint32_t language, uint32_t id, const unit* copied,
+                             size_t length) {
+    const void* text = NULL;
+    const unsigned char* bytes;
+    size_t ref_length = 0, i;
+    CHECK(lxn_get_string_ref(image, language, id, &text, &ref_length) == LXN_OK && ref_length == length);
+    bytes = (const unsigned char*)text;
+    CHECK(bytes >= image->data && bytes + (length + 1) * sizeof(unit) <= image->data + image->size);
+    for (i = 0; i <= length && bytes != NULL; ++i) {
+        const unsigned char* at = bytes + i * sizeof(unit);
+        const unsigned value = sizeof(unit) == 1   ? at[0]
+                               : image->big_endian ? (unsigned)at[0] << 8 | at[1]
+                                                   : (unsigned)at[1] << 8 | at[0];
+        CHECK(value ==
+              (i < length ? (unsigned)(sizeof(unit) == 1 ? (unsigned char)copied[i] : copied[i]) : 0u));
+    }
+}
+
 /* A string longer than the buffer is cut and terminated inside it: nothing is written past the
    capacity, whatever it is, and the length is the whole string's. */
 static void check_small_buffers(const lxn_image* image) {
@@ -55,6 +75,7 @@ static void check_small_buffers(const lxn_image* image) {
 
 int main(int argc, char** argv) {
     lxn_image image, loaded, found, damaged;
+    const void* found_text = NULL;
     unit text[1000];
     size_t length = 0;
     uint32_t language, id, index;
@@ -77,14 +98,22 @@ int main(int argc, char** argv) {
             CHECK(STRING(&image, language, id, text, sizeof text / sizeof text[0], &length) == LXN_OK);
             printf("string %u %u", (unsigned)language, (unsigned)id);
             print_units(text, length);
+            check_string_ref(&image, language, id, text, length);
         }
     }
 
-    /* The same image from its file, and found in memory at the search step. */
+#if LXNCFG_API_FOR_ROM == 0
+    /* The same image from its file. */
     CHECK(lxn_load_file(&loaded, argv[1], file_buffer, sizeof file_buffer) == LXN_OK);
     CHECK(loaded.size == image.size && memcmp(loaded.data, image.data, image.size) == 0);
     CHECK(lxn_load_file(&loaded, argv[1], file_buffer, 10) == LXN_ERR_BUFFER);
     CHECK(lxn_load_file(&loaded, "no-such-file.bin", file_buffer, sizeof file_buffer) == LXN_ERR_FILE);
+#else
+    (void)argv;
+    (void)loaded;
+    (void)file_buffer;
+#endif
+    /* Found in memory at the search step. */
     at = 3 * LXNCFG_SEARCH_STEP;
     memset(memory, 0x4F, sizeof memory);
     memcpy(memory + at, image.data, image.size);
@@ -96,6 +125,8 @@ int main(int argc, char** argv) {
     CHECK(STRING(&image, 0, NUMBER_OF_STRINGS, text, 1000, &length) == LXN_ERR_RANGE);
     CHECK(STRING(&image, 0, TITLE, text, 2, &length) == LXN_ERR_BUFFER && text[1] == 0 && length > 1);
     CHECK(STRING(&image, 0, TITLE, text, 0, &length) == LXN_ERR_ARGUMENT);
+    CHECK(lxn_get_string_ref(&image, 0, NUMBER_OF_STRINGS, &found_text, &length) == LXN_ERR_RANGE);
+    CHECK(lxn_get_string_ref(&image, 0, TITLE, NULL, &length) == LXN_ERR_ARGUMENT);
     check_small_buffers(&image);
     CHECK(lxn_attach(&damaged, image.data, image.size - 1) == LXN_ERR_DAMAGED);
     CHECK(lxn_attach(&damaged, image.data + 1, image.size - 1) == LXN_ERR_SIGNATURE);
@@ -108,6 +139,9 @@ int main(int argc, char** argv) {
     CHECK(lxn_attach(&damaged, memory, image.size) == LXN_OK);
     CHECK(STRING(&damaged, image.language_count - 1, NUMBER_OF_STRINGS - 1, text, 1000, &length) ==
           LXN_ERR_DAMAGED);
+    CHECK(text[0] == 0); /* a damaged string leaves an empty one */
+    CHECK(lxn_get_string_ref(&damaged, image.language_count - 1, NUMBER_OF_STRINGS - 1, &found_text,
+                             &length) == LXN_ERR_DAMAGED);
     /* A language whose code has no first character: an empty code finds it only if it has no
        second one either, and nothing past the empty code is read. */
     memset(memory + 44, 0, 4);
@@ -116,7 +150,8 @@ int main(int argc, char** argv) {
     memset(memory + 44, 0, 4);
     CHECK(lxn_find_language(&damaged, "", &index) == LXN_OK && index == 0);
     memset(memory + 44 + 8 * image.language_count, 0xFF, 4); /* an offset far outside */
-    CHECK(STRING(&damaged, 0, 0, text, 1000, &length) == LXN_ERR_DAMAGED);
+    text[0] = (unit)0x41;
+    CHECK(STRING(&damaged, 0, 0, text, 1000, &length) == LXN_ERR_DAMAGED && text[0] == 0);
     printf(failures ? "FAILED\n" : "OK\n");
     return failures ? 1 : 0;
 }

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# make package as Debian's tools see it: lintian finds no error; the package holds both programs,
-# the runtime, the CMake package, the manual, the manual pages, the completion and the desktop's
-# entry, icon and project file type, and they name each other rightly; the packaged program runs
-# and finds its .xls reader.
+# make package as Debian's tools see it: two packages, lexicorn (the command line, the runtime, the
+# CMake package, the manual, the manual page and the completion, without Qt) and lexicorn-wizard
+# (the window, its manual page, completion, desktop entry, icon and project file type, depending
+# on lexicorn); lintian -EI --pedantic finds no error and no warning; the files name each other
+# rightly; the packaged program runs and finds its .xls reader, and examples/cmake builds from the
+# packages' files alone.
 # Usage: debian-package.sh BUILD_DIR VERSION
 set -euo pipefail
 build=$(realpath "$1") version=$2
@@ -17,44 +19,60 @@ fail() {
 
 # What make package does, into a folder of its own.
 cpack --config "$build/CPackConfig.cmake" -B "$work" >/dev/null
-deb=$work/lexicorn-wizard_${version}_$(dpkg --print-architecture).deb
-[[ -f $deb ]] || { echo "FAILED: no $deb"; ls "$work"; exit 1; }
-
-lintian --fail-on error "$deb" || fail "lintian found errors"
-
-[[ $(dpkg-deb --field "$deb" Package) == lexicorn-wizard ]] || fail "the package's name"
-[[ $(dpkg-deb --field "$deb" Version) == "$version" ]] || fail "the package's version"
-depends=$(dpkg-deb --field "$deb" Depends)
-for library in libc6 libqt6widgets6 libzip4 libfreexl1; do
-    [[ $depends == *"$library "* ]] || fail "the package does not depend on $library: $depends"
+architecture=$(dpkg --print-architecture)
+multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+for package in lexicorn lexicorn-wizard; do
+    deb=$work/${package}_${version}_$architecture.deb
+    [[ -f $deb ]] || { echo "FAILED: no $deb"; ls "$work"; exit 1; }
+    # Informational notes may stay (the product's own spellings among them), nothing worse.
+    lintian -EI --pedantic --fail-on error,warning "$deb" || fail "lintian finds more than notes in $package"
+    [[ $(dpkg-deb --field "$deb" Package) == "$package" ]] || fail "the name of $package"
+    [[ $(dpkg-deb --field "$deb" Version) == "$version" ]] || fail "the version of $package"
+    [[ $(dpkg-deb --field "$deb" Recommends) == *bash-completion* ]] || fail "$package does not recommend bash-completion"
+    outside=$(dpkg-deb --contents "$deb" | awk '{ print $NF }' | grep -vE '^\./(usr/.*)?$' || true)
+    [[ -z $outside ]] || fail "$package holds files outside /usr: $outside"
+    dpkg-deb -x "$deb" "$work/root"
 done
+lexicorn=$work/lexicorn_${version}_$architecture.deb
+wizard=$work/lexicorn-wizard_${version}_$architecture.deb
 
-contents=$(dpkg-deb --contents "$deb" | awk '{ print $NF }')
-holds() { grep -qE "^\./usr/$1\$" <<<"$contents" || fail "the package holds no /usr/$1"; }
-holds bin/lexicorn
-holds bin/lexicorn-wizard
-holds libexec/lexicorn/lexicorn-xls-reader
-holds include/lexicorn/Lexicorn.h
-holds 'lib/(.*/)?liblexicorn_runtime\.a'
-holds 'lib/(.*/)?pkgconfig/lexicorn\.pc'
-holds 'lib/(.*/)?cmake/Lexicorn/LexicornConfig\.cmake'
-holds 'lib/(.*/)?cmake/Lexicorn/LexicornStrings\.cmake'
-holds share/lexicorn/runtime/lexicorn_runtime.c
-for document in manual.html release-notes.md runtime.md copyright changelog.gz; do
-    holds "share/doc/lexicorn-wizard/$document"
+depends=$(dpkg-deb --field "$lexicorn" Depends)
+for library in libc6 libzip4 libfreexl1; do
+    [[ $depends == *"$library "* ]] || fail "lexicorn does not depend on $library: $depends"
 done
-holds share/man/man1/lexicorn.1.gz
-holds share/man/man1/lexicorn-wizard.1.gz
-holds share/bash-completion/completions/lexicorn
-holds share/bash-completion/completions/lexicorn-wizard
-holds share/applications/lexicorn-wizard.desktop
-holds share/mime/packages/lexicorn-wizard.xml
-holds 'share/icons/hicolor/[^/]+/apps/lexicorn-wizard\.(svg|png)'
-outside=$(grep -vE '^\./(usr/.*)?$' <<<"$contents" || true)
-[[ -z $outside ]] || fail "files outside /usr: $outside"
+[[ $depends != *qt* ]] || fail "lexicorn depends on Qt: $depends"
+depends=$(dpkg-deb --field "$wizard" Depends)
+[[ $depends == *"lexicorn (= $version)"* && $depends == *"libqt6widgets6 "* ]] ||
+    fail "lexicorn-wizard does not depend on lexicorn and Qt: $depends"
+
+holds() { # PACKAGE PATH-PATTERN
+    dpkg-deb --contents "$1" | awk '{ print $NF }' | grep -qE "^\./usr/$2\$" || fail "$(basename "$1") holds no /usr/$2"
+}
+holds "$lexicorn" bin/lexicorn
+holds "$lexicorn" libexec/lexicorn/lexicorn-xls-reader
+holds "$lexicorn" include/lexicorn/Lexicorn.h
+holds "$lexicorn" "lib/$multiarch/liblexicorn_runtime\.a"
+holds "$lexicorn" "lib/$multiarch/pkgconfig/lexicorn\.pc"
+holds "$lexicorn" share/cmake/Lexicorn/LexicornConfig.cmake
+holds "$lexicorn" share/cmake/Lexicorn/LexicornStrings.cmake
+holds "$lexicorn" share/lexicorn/runtime/lexicorn_runtime.c
+for document in manual.html release-notes.md runtime.md README.md copyright changelog.gz \
+    examples/cmake/CMakeLists.txt examples/arm/CMakeLists.txt examples/arm/arm-none-eabi.cmake; do
+    holds "$lexicorn" "share/doc/lexicorn/$document"
+done
+holds "$lexicorn" share/man/man1/lexicorn.1.gz
+holds "$lexicorn" share/bash-completion/completions/lexicorn
+holds "$wizard" bin/lexicorn-wizard
+for document in copyright changelog.gz; do
+    holds "$wizard" "share/doc/lexicorn-wizard/$document"
+done
+holds "$wizard" share/man/man1/lexicorn-wizard.1.gz
+holds "$wizard" share/bash-completion/completions/lexicorn-wizard
+holds "$wizard" share/applications/lexicorn-wizard.desktop
+holds "$wizard" share/mime/packages/lexicorn-wizard.xml
+holds "$wizard" 'share/icons/hicolor/[^/]+/apps/lexicorn-wizard\.(svg|png)'
 
 # The desktop entry starts a packaged program with its icon, for a type the package declares.
-dpkg-deb -x "$deb" "$work/root"
 root=$work/root/usr
 entry=$root/share/applications/lexicorn-wizard.desktop
 program=$(sed -n 's/^Exec=\([^ ]*\) %f$/\1/p' "$entry")
@@ -71,8 +89,16 @@ grep -q '<glob pattern="\*\.lxn"/>' "$root/share/mime/packages/lexicorn-wizard.x
 # .xls workbooks are read by the packaged helper, found from wherever the package was unpacked.
 fixtures=$(dirname "$(realpath "$0")")/../fixtures
 "$root/bin/lexicorn" table "$fixtures/table.xls" | grep -q OK_TEXT || fail "the packaged lexicorn does not read .xls"
-MANWIDTH=80 man --warnings -l "$root/share/man/man1/lexicorn.1.gz" >/dev/null 2>"$work/man-warnings"
-[[ ! -s $work/man-warnings ]] || fail "man warns about lexicorn(1): $(cat "$work/man-warnings")"
+for page in lexicorn lexicorn-wizard; do
+    MANWIDTH=80 man --warnings -l "$root/share/man/man1/$page.1.gz" >/dev/null 2>"$work/man-warnings"
+    [[ ! -s $work/man-warnings ]] || fail "man warns about $page(1): $(cat "$work/man-warnings")"
+done
+
+# The example as the package documents it, built from the packages' files alone.
+example=$root/share/doc/lexicorn/examples/cmake
+cmake -S "$example" -B "$work/example" -DCMAKE_PREFIX_PATH="$root" >"$work/example.log" 2>&1 &&
+    cmake --build "$work/example" >>"$work/example.log" 2>&1 || fail "examples/cmake: $(cat "$work/example.log")"
+[[ $("$work/example/panel" 2>&1) == $'en: Ready\nde: Bereit' ]] || fail "examples/cmake does not print its texts"
 
 ((failures == 0)) || exit 1
-echo "The package passes lintian and holds what it should."
+echo "The packages pass lintian and hold what they should."
