@@ -127,7 +127,8 @@ MainWindow::MainWindow(Dialogs& dialogs, const WizardStartup& startup)
                                {[this](const QString& title, const QString& filter, bool forWriting) {
                                     return chooseMergeFile(title, filter, forWriting);
                                 },
-                                [this] { alignmentDialog_->edit(settings_); }},
+                                [this] { alignmentDialog_->edit(settings_); },
+                                {}},
                                pages_);
     pages_->addTab(mergePage_, style()->standardIcon(QStyle::SP_DriveHDIcon), QStringLiteral("Merger"));
     pages_->addTab(createAboutPage(), style()->standardIcon(QStyle::SP_MessageBoxInformation),

@@ -208,11 +208,19 @@ MergePage::MergePage(Dialogs& dialogs, LXNMerger& merger, ProjectSettings& setti
     enableAddress(false);
     showPicture(0);
 
-    connect(modeChoice_, &QComboBox::activated, this, [this] { modeChosen(); });
+    // What the user chooses is the project's at once: a project saved before any merge keeps it.
+    const auto chosenByUser = [this](void (MergePage::*show)()) {
+        return [this, show] {
+            (this->*show)();
+            storeChoices();
+        };
+    };
+    connect(modeChoice_, &QComboBox::activated, this, chosenByUser(&MergePage::modeChosen));
     connect(advanced, &QPushButton::clicked, this, [this] { hooks_.showAlignmentWindow(); });
-    connect(placeAtEnd_, &QRadioButton::clicked, this, [this] { endChosen(); });
-    connect(placeAtBeginning_, &QRadioButton::clicked, this, [this] { beginningChosen(); });
-    connect(placeAtAddress_, &QRadioButton::clicked, this, [this] { addressChosen(); });
+    connect(placeAtEnd_, &QRadioButton::clicked, this, chosenByUser(&MergePage::endChosen));
+    connect(placeAtBeginning_, &QRadioButton::clicked, this, chosenByUser(&MergePage::beginningChosen));
+    connect(placeAtAddress_, &QRadioButton::clicked, this, chosenByUser(&MergePage::addressChosen));
+    connect(address_, &QLineEdit::textEdited, this, [this] { storeChoices(); });
     connect(mergeButton, &QPushButton::clicked, this, [this] { merge(); });
 }
 
@@ -223,6 +231,11 @@ void MergePage::resetChoices() {
 }
 
 void MergePage::showProjectChoices() {
+    // A project saved before anything was chosen holds no placement either: the page as it starts.
+    if (settings_.mergeMode == MergeMode::kNone) {
+        resetChoices();
+        return;
+    }
     // The mode shows without returning the placement to the end; the placement as if the user chose it.
     modeChoice_->setCurrentIndex(settings_.mergeMode == MergeMode::kOverwrite ? 1 : 0);
     showMode();
@@ -234,6 +247,8 @@ void MergePage::showProjectChoices() {
         case MergePlacement::kAddress:
             placeAtAddress_->setChecked(true);
             addressChosen();
+            address_->setText(
+                QStringLiteral("%1").arg(settings_.mergeAddress, 8, 16, QLatin1Char('0')).toUpper());
             break;
         case MergePlacement::kEnd:
             placeAtEnd_->setChecked(true);
@@ -295,6 +310,26 @@ MergeMode MergePage::chosenMode() const {
     return modeChoice_->currentIndex() == 1 ? MergeMode::kOverwrite : MergeMode::kAppend;
 }
 
+MergePlacement MergePage::chosenPlacement() const {
+    return placeAtAddress_->isChecked()     ? MergePlacement::kAddress
+           : placeAtBeginning_->isChecked() ? MergePlacement::kBeginning
+                                            : MergePlacement::kEnd;
+}
+
+void MergePage::storeChoices() {
+    settings_.mergeMode = chosenMode();
+    settings_.mergePlacement = chosenPlacement();
+    // An address is kept once it reads as one; Merge still judges the text as it stands then.
+    if (chosenPlacement() == MergePlacement::kAddress) {
+        const std::string typed = address_->text().toUpper().toStdString();
+        if (typed.empty())
+            settings_.mergeAddress = 0;
+        else if (const std::optional<std::uint32_t> address = ParseHexAddress(typed))
+            settings_.mergeAddress = *address;
+    }
+    if (hooks_.choicesChanged) hooks_.choicesChanged();
+}
+
 void MergePage::showMode() {
     placeAtAddress_->setEnabled(PlacementAllowed(chosenMode(), MergePlacement::kAddress));
     pictureBase_ = chosenMode() == MergeMode::kOverwrite ? 2 : 0;
@@ -332,9 +367,7 @@ void MergePage::merge() {
     request.targetChosen = targetFile_->text() != QLatin1String(kNoTargetFile);
     request.imageChosen = imageFile_->text() != QLatin1String(kNoLexicornFile);
     request.mode = chosenMode();
-    request.placement = placeAtAddress_->isChecked()     ? MergePlacement::kAddress
-                        : placeAtBeginning_->isChecked() ? MergePlacement::kBeginning
-                                                         : MergePlacement::kEnd;
+    request.placement = chosenPlacement();
     request.addressText = address_->text().toStdString();
     const MergeOutcome outcome = RunMergeCommand(*this, merger_, settings_, request);
     // The merge scanned the target again as it is now: the information follows what it found.

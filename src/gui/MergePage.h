@@ -30,6 +30,8 @@ class MergePage : public QWidget, private MergeHost {
             chooseFile;
         /// Opens the alignment window.
         std::function<void()> showAlignmentWindow;
+        /// The user changed the mode, the placement or the address in the project's settings.
+        std::function<void()> choicesChanged;
     };
 
     MergePage(Dialogs& dialogs, LXNMerger& merger, ProjectSettings& settings, Hooks hooks,
@@ -62,6 +64,9 @@ class MergePage : public QWidget, private MergeHost {
     void showPicture(int index);
     void enableAddress(bool enabled);
     MergeMode chosenMode() const;
+    MergePlacement chosenPlacement() const;
+    /// Keeps what the page shows in the project's settings.
+    void storeChoices();
 
     Dialogs& dialogs_;
     LXNMerger& merger_;

@@ -368,6 +368,52 @@ class MergePageTest : public WizardFixture {
         QCOMPARE(Page().shownPicture(), 1);
     }
 
+    // What the user chose on the page, never merged, is what the project keeps and gives back.
+    void AProjectKeepsTheChosenModeAndPlacement_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("placement");
+        QTest::addColumn<QByteArray>("lines");  // mode, placement, search step and address
+        QTest::addColumn<int>("picture");
+        QTest::newRow("append end") << 0 << "placeAtEnd" << QByteArray("2\r\n2\r\n16\r\n0") << 0;
+        QTest::newRow("append beginning") << 0 << "placeAtBeginning" << QByteArray("2\r\n0\r\n16\r\n0") << 1;
+        QTest::newRow("overwrite end") << 1 << "placeAtEnd" << QByteArray("1\r\n2\r\n16\r\n0") << 2;
+        QTest::newRow("overwrite beginning")
+            << 1 << "placeAtBeginning" << QByteArray("1\r\n0\r\n16\r\n0") << 3;
+        QTest::newRow("overwrite address")
+            << 1 << "placeAtAddress" << QByteArray("1\r\n1\r\n16\r\n134234112") << 4;
+    }
+    void AProjectKeepsTheChosenModeAndPlacement() {
+        QFETCH(int, mode);
+        QFETCH(QString, placement);
+        QFETCH(QByteArray, lines);
+        QFETCH(int, picture);
+        StartOnMergerPage();
+        SetMode(mode);
+        Find<QRadioButton>(qPrintable(placement))->click();
+        if (placement == "placeAtAddress") {
+            auto* address = Find<QLineEdit>("address");
+            address->selectAll();
+            QTest::keyClicks(address, QStringLiteral("8004000"));
+        }
+        dialogs_->files.push_back(Path("p.lxn"));
+        Find<QToolButton>("saveProjectButton")->click();
+        QVERIFY2(Read("p.lxn").contains("\r\n0\r\n" + lines + "\r\n"), Read("p.lxn").constData());
+
+        StartOnMergerPage(Path("p.lxn"));
+        QCOMPARE(Find<QComboBox>("modeChoice")->currentIndex(), mode);
+        QVERIFY(Find<QRadioButton>(qPrintable(placement))->isChecked());
+        QCOMPARE(Page().shownPicture(), picture);
+        if (placement == "placeAtAddress") QCOMPARE(Text("address"), QStringLiteral("08004000"));
+    }
+
+    void AProjectSavedBeforeAnyChoiceOpensThePageAsItStarts() {
+        Write("p.lxn", "LEXICORNPROJECTFILE\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n16\r\n0\r\n0\r\n0\r\n1\r\n");
+        StartOnMergerPage(Path("p.lxn"));
+        QCOMPARE(Find<QComboBox>("modeChoice")->currentText(), QStringLiteral("Append Lexicorn"));
+        QVERIFY(Find<QRadioButton>("placeAtEnd")->isChecked());
+        QCOMPARE(Page().shownPicture(), 0);
+    }
+
     void AlignmentWindowAppliesOnlyWhatTheUserConfirms() {
         StartOnMergerPage();
         dialogs_->answers.push_back(false);
