@@ -1,6 +1,8 @@
 #include "gui/MergePage.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -14,6 +16,7 @@
 
 #include "gui/Dialogs.h"
 #include "gui/Look.h"
+#include "gui/WizardTexts.h"
 
 namespace lexicorn::gui {
 namespace {
@@ -294,6 +297,10 @@ void MergePage::chooseOutput() {
     const std::optional<QString> path = hooks_.chooseFile(QStringLiteral("Select Output File"),
                                                           QString::fromStdString(OutputFileFilter()), true);
     if (!path) return;
+    // A merge replaces its output: an existing file only once the user has said so.
+    if (QFileInfo::exists(*path) &&
+        !dialogs_.Question(this, QString::fromUtf8(texts::kReplaceFile).arg(QDir::toNativeSeparators(*path))))
+        return;
     outputFile_->setText(*path);
     if (merger_.SetOutputFile(path->toStdString()) != kSuccess)
         dialogs_.Error(this, QString::fromLatin1(merge_messages::kCannotSetOutput));

@@ -13,6 +13,9 @@ inline constexpr const char* kStringTableFilter =
     "String tables (*.xls *.xlsx *.ods *.csv *.tsv *.txt);;Excel Files (*.xls *.xlsx);;OpenDocument "
     "spreadsheets (*.ods);;CSV files (*.csv);;Tab-separated text (*.tsv *.txt);;All Files (*)";
 
+// Merger page
+inline constexpr const char* kReplaceFile = "%1 already exists.\rDo you want to replace it?";
+
 // Projects
 inline constexpr const char* kOpenProjectFile = "Open Project File";
 inline constexpr const char* kSaveProjectAs = "Save Project As";

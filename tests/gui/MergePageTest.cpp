@@ -312,6 +312,7 @@ class MergePageTest : public WizardFixture {
         QFile::setPermissions(Path("target.bin"), QFile::ReadOwner);
         ChooseFile("chooseImageButton", "image.bin");
         ChooseFile("chooseTargetButton", "target.bin");
+        dialogs_->answers.push_back(true);  // to replace target.bin
         ChooseFile("chooseOutputButton", "target.bin");
         dialogs_->Take();
         Merge();
@@ -323,6 +324,32 @@ class MergePageTest : public WizardFixture {
         ChooseFile("chooseOutputButton", "out.bin");
         Merge();
         QCOMPARE(dialogs_->Take().last(), QStringLiteral("Information: Merge operation done successfully."));
+    }
+
+    void AnExistingOutputIsReplacedOnlyWhenTheUserSaysSo() {
+        StartOnMergerPage();
+        Write("image.bin", kImage);
+        Write("target.bin", kTarget);
+        Write("out.bin", "an earlier output");
+        ChooseFile("chooseImageButton", "image.bin");
+        ChooseFile("chooseTargetButton", "target.bin");
+        dialogs_->Take();
+        dialogs_->answers.push_back(false);
+        ChooseFile("chooseOutputButton", "out.bin");
+        QCOMPARE(dialogs_->Take(), (QStringList{"SaveFile: Select Output File",
+                                                "Question: " + QDir::toNativeSeparators(Path("out.bin")) +
+                                                    " already exists.\rDo you want to replace it?"}));
+        QCOMPARE(Text("outputFile"), QStringLiteral("Select output file..."));
+        Merge();
+        QCOMPARE(dialogs_->Take(), QStringList{"Error: Error: Please select output file."});
+        QCOMPARE(Read("out.bin"), QByteArray("an earlier output"));
+
+        dialogs_->answers.push_back(true);
+        ChooseFile("chooseOutputButton", "out.bin");
+        QCOMPARE(Text("outputFile"), Path("out.bin"));
+        Merge();
+        QCOMPARE(dialogs_->Take().last(), QStringLiteral("Information: Merge operation done successfully."));
+        QCOMPARE(Read("out.bin"), kTarget + Zeros(8) + kImage);
     }
 
     void ChangingTheModeReturnsToTheEnd() {
