@@ -24,6 +24,7 @@ namespace {
 constexpr const char* kNoLexicornFile = "Select Lexicorn file...";
 constexpr const char* kNoTargetFile = "Select target file...";
 constexpr const char* kNoOutputFile = "Select output file...";
+constexpr const char* kNoTargetInfo = "No target file selected.";
 // What the address box shows after a merge and after an address it refused.
 constexpr const char* kAddressAfterMerge = "000001";
 
@@ -139,12 +140,12 @@ MergePage::MergePage(Dialogs& dialogs, LXNMerger& merger, ProjectSettings& setti
     auto* infoBox = new QGroupBox(QStringLiteral("Lexicorn Information"), this);
     infoBox->setToolTip(QStringLiteral("Shows the Lexicorn Information of  target file"));
     auto* info = new QGridLayout(infoBox);
-    targetInfo_ = new QLabel(QStringLiteral("No target file selected."), infoBox);
+    targetInfo_ = new QLabel(infoBox);
     targetInfo_->setObjectName(QStringLiteral("targetInfo"));
     targetInfo_->setWordWrap(true);
-    oldImageSize_ = new QLabel(QStringLiteral("0"), infoBox);
+    oldImageSize_ = new QLabel(infoBox);
     oldImageSize_->setObjectName(QStringLiteral("oldImageSize"));
-    oldImagePosition_ = new QLabel(QStringLiteral("0"), infoBox);
+    oldImagePosition_ = new QLabel(infoBox);
     oldImagePosition_->setObjectName(QStringLiteral("oldImagePosition"));
     info->addWidget(targetInfo_, 0, 0, 1, 3);
     info->addWidget(new QLabel(QStringLiteral("Lexicorn Size:"), infoBox), 1, 0);
@@ -155,6 +156,7 @@ MergePage::MergePage(Dialogs& dialogs, LXNMerger& merger, ProjectSettings& setti
     info->addWidget(oldImagePosition_, 2, 2);
     targetSpan_ = new QLabel(infoBox);
     targetSpan_->setObjectName(QStringLiteral("targetSpan"));
+    clearTargetInfo();
     info->addWidget(targetSpan_, 3, 0, 1, 3);
     info->setColumnStretch(2, 1);
 
@@ -281,8 +283,16 @@ void MergePage::chooseTarget() {
     const ResultCode scanned = merger_.ScanTarget(path->toStdString());
     if (scanned == kSuccess)
         showTargetInfo();
-    else if (scanned == kDamagedTarget)
-        dialogs_.Error(this, QString::fromStdString(merger_.TargetProblem()));
+    else
+        clearTargetInfo();  // nothing of an earlier target may seem to describe this one
+    if (scanned == kDamagedTarget) dialogs_.Error(this, QString::fromStdString(merger_.TargetProblem()));
+}
+
+void MergePage::clearTargetInfo() {
+    targetInfo_->setText(QString::fromLatin1(kNoTargetInfo));
+    oldImageSize_->setText(QStringLiteral("0"));
+    oldImagePosition_->setText(QStringLiteral("0"));
+    targetSpan_->clear();
 }
 
 void MergePage::showTargetInfo() {

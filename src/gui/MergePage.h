@@ -54,6 +54,8 @@ class MergePage : public QWidget, private MergeHost {
     void chooseOutput();
     /// What the merger found in the target when it last scanned it.
     void showTargetInfo();
+    /// The information as the page starts, for a target the merger could not take.
+    void clearTargetInfo();
     void modeChosen();
     /// What the mode allows: the address placement and the pictures.
     void showMode();

@@ -513,5 +513,26 @@ TEST_F(MergeCommandTest, UnreadyMergerReportsItsCode) {
     EXPECT_EQ(host.shown, std::vector<std::string>{"error: Can not start merge operation.20000024"});
 }
 
+// A target refused when it was chosen leaves the merger unready; Merge says why, as the chooser did,
+// and forgets the reason once another target is chosen, even one that cannot be opened.
+TEST_F(MergeCommandTest, AMergeAfterADamagedTargetNamesTheDamage) {
+    Prepare(Filler(100, 'a'), Image(64));
+    test::WriteFile(dir / "fw.hex", ":0400000001020304F3\n:00000001FF\n");
+    ASSERT_EQ(merger.ScanTarget(Path("fw.hex")), kDamagedTarget);
+    const std::string problem = merger.TargetProblem();
+    ASSERT_EQ(problem.rfind(Path("fw.hex") + ": line 1: ", 0), 0u) << problem;
+    EXPECT_EQ(Run(chosen), MergeOutcome::kFailed);
+    EXPECT_EQ(host.shown,
+              std::vector<std::string>{"error: Can not start merge operation.20000024\r\r" + problem});
+
+    EXPECT_EQ(merger.ScanTarget(Path("missing.hex")), kCannotOpenFile);
+    EXPECT_EQ(merger.TargetProblem(), "");
+    test::WriteFile(dir / "fw.hex", ":0400000001020304F2\n:00000001FF\n");
+    ASSERT_EQ(merger.ScanTarget(Path("fw.hex")), kSuccess);
+    ASSERT_TRUE(merger.TargetFormRead().has_value());
+    EXPECT_EQ(merger.ScanTarget(Path("missing.hex")), kCannotOpenFile);
+    EXPECT_FALSE(merger.TargetFormRead().has_value());
+}
+
 }  // namespace
 }  // namespace lexicorn

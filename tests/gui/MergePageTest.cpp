@@ -172,6 +172,32 @@ class MergePageTest : public WizardFixture {
         QCOMPARE(Text("targetSpan"), QString());  // a binary has no span to show
     }
 
+    // A damaged target after a good one: nothing of the good one stays on the page, and Merge says
+    // what the chooser said.
+    void ADamagedTargetClearsTheInformationAndMergeNamesTheDamage() {
+        StartOnMergerPage();
+        Write("image.bin", kImage);
+        Write("fw.hex", ":020000040800F2\n:1000000000000000000000000000000000000000F0\n:00000001FF\n");
+        Write("bad.hex", ":020000040800F3\n:00000001FF\n");
+        ChooseFile("chooseImageButton", "image.bin");
+        ChooseFile("chooseOutputButton", "out.hex");
+        ChooseFile("chooseTargetButton", "fw.hex");
+        QCOMPARE(Text("oldImageSize"), QStringLiteral("00000000"));
+        dialogs_->Take();
+
+        ChooseFile("chooseTargetButton", "bad.hex");
+        const QString damage = Path("bad.hex") + ": line 1: the checksum is F3, the record needs F2";
+        QCOMPARE(dialogs_->Take(), (QStringList{"OpenFile: Select Target File", "Error: " + damage}));
+        QCOMPARE(Text("targetInfo"), QStringLiteral("No target file selected."));
+        QCOMPARE(Text("oldImageSize"), QStringLiteral("0"));
+        QCOMPARE(Text("oldImagePosition"), QStringLiteral("0"));
+        QCOMPARE(Text("targetSpan"), QString());
+        SaveScreenshot(*window_, QStringLiteral("merger-page-damaged-target"));
+        Merge();
+        QCOMPARE(dialogs_->Take(), QStringList{"Error: Can not start merge operation.20000024\r\r" + damage});
+        QVERIFY(!QFile::exists(Path("out.hex")));
+    }
+
     void MergesAsTheModeAndPlacementSay_data() {
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("placement");
