@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "gui/Dialogs.h"
 #include "gui/Look.h"
@@ -25,6 +26,9 @@ constexpr const char* kNoLexicornFile = "Select Lexicorn file...";
 constexpr const char* kNoTargetFile = "Select target file...";
 constexpr const char* kNoOutputFile = "Select output file...";
 constexpr const char* kNoTargetInfo = "No target file selected.";
+// What an address is in the target's form.
+constexpr const char* kAbsoluteAddress = "absolute address";
+constexpr const char* kOffsetInFile = "offset in the file";
 // What the address box shows after a merge and after an address it refused.
 constexpr const char* kAddressAfterMerge = "000001";
 
@@ -156,7 +160,6 @@ MergePage::MergePage(Dialogs& dialogs, LXNMerger& merger, ProjectSettings& setti
     info->addWidget(oldImagePosition_, 2, 2);
     targetSpan_ = new QLabel(infoBox);
     targetSpan_->setObjectName(QStringLiteral("targetSpan"));
-    clearTargetInfo();
     info->addWidget(targetSpan_, 3, 0, 1, 3);
     info->setColumnStretch(2, 1);
 
@@ -187,10 +190,17 @@ MergePage::MergePage(Dialogs& dialogs, LXNMerger& merger, ProjectSettings& setti
     modeColumn->addWidget(modeChoice_);
     modeColumn->addWidget(advanced);
     modeColumn->addStretch();
+    // Whether the address counts from the file's start or is the target's own: that depends on its form.
+    addressMeaning_ = new QLabel(optionsBox);
+    addressMeaning_->setObjectName(QStringLiteral("addressMeaning"));
+    addressMeaning_->setMinimumWidth(
+        std::max(addressMeaning_->fontMetrics().horizontalAdvance(QLatin1String(kAbsoluteAddress)),
+                 addressMeaning_->fontMetrics().horizontalAdvance(QLatin1String(kOffsetInFile))));
     auto* address = new QHBoxLayout;
     address->addWidget(placeAtAddress_);
     address->addWidget(addressPrefix_);
     address->addWidget(address_);
+    address->addWidget(addressMeaning_);
     address->addStretch();
     options->addLayout(modeColumn, 0, 0);
     options->addWidget(placementPicture_, 0, 1);
@@ -207,7 +217,8 @@ MergePage::MergePage(Dialogs& dialogs, LXNMerger& merger, ProjectSettings& setti
     layout->addStretch();
     layout->addWidget(mergeButton, 0, Qt::AlignRight);
 
-    // The page as it starts: append at the end, no address.
+    // The page as it starts: no target, append at the end, no address.
+    clearTargetInfo();
     placeAtEnd_->setChecked(true);
     placeAtAddress_->setEnabled(false);
     enableAddress(false);
@@ -293,6 +304,7 @@ void MergePage::clearTargetInfo() {
     oldImageSize_->setText(QStringLiteral("0"));
     oldImagePosition_->setText(QStringLiteral("0"));
     targetSpan_->clear();
+    addressMeaning_->clear();
 }
 
 void MergePage::showTargetInfo() {
@@ -301,6 +313,7 @@ void MergePage::showTargetInfo() {
     oldImageSize_->setText(QString::fromStdString(info.size));
     oldImagePosition_->setText(QString::fromStdString(info.position));
     targetSpan_->setText(QString::fromStdString(info.span));
+    addressMeaning_->setText(QLatin1String(merger_.TargetFormRead() ? kAbsoluteAddress : kOffsetInFile));
 }
 
 void MergePage::chooseOutput() {

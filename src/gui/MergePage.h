@@ -91,6 +91,7 @@ class MergePage : public QWidget, private MergeHost {
     QRadioButton* placeAtAddress_;
     QLabel* addressPrefix_;
     QLineEdit* address_;
+    QLabel* addressMeaning_;
 };
 
 }  // namespace lexicorn::gui

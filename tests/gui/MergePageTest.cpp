@@ -198,6 +198,42 @@ class MergePageTest : public WizardFixture {
         QVERIFY(!QFile::exists(Path("out.hex")));
     }
 
+    // Data at 08000000, overwrite at F00: the user learns before the merge that the address is absolute
+    // and lies outside the data; No writes nothing.
+    void AnAddressOutsideTheDataOfAHexTargetIsReportedBeforeMerging() {
+        StartOnMergerPage();
+        QCOMPARE(Text("addressMeaning"), QString());
+        Write("image.bin", kImage);
+        Write("fw.hex", ":020000040800F2\n:1000000000000000000000000000000000000000F0\n:00000001FF\n");
+        ChooseFile("chooseImageButton", "image.bin");
+        ChooseFile("chooseTargetButton", "fw.hex");
+        ChooseFile("chooseOutputButton", "out.hex");
+        dialogs_->Take();
+        QCOMPARE(Text("addressMeaning"), QStringLiteral("absolute address"));
+        SetMode(1);
+        Find<QRadioButton>("placeAtAddress")->click();
+        Find<QLineEdit>("address")->setText(QStringLiteral("F00"));
+        SaveScreenshot(*window_, QStringLiteral("merger-page-absolute-address"));
+        dialogs_->answers.push_back(false);
+        Merge();
+        QCOMPARE(
+            dialogs_->Take(),
+            (QStringList{"Question: The address 00000F00 lies outside the target's data (08000000 to "
+                         "0800000F).\rAddresses of HEX and S-record targets are absolute, not offsets in "
+                         "the file. Are you sure you want to continue?",
+                         "Information: Aborting merge process."}));
+        QVERIFY(!QFile::exists(Path("out.hex")));
+
+        Find<QLineEdit>("address")->setText(QStringLiteral("08000000"));
+        Merge();
+        QCOMPARE(dialogs_->Take(), QStringList{"Information: Merge operation done successfully."});
+        QVERIFY(Read("out.hex").startsWith(":020000040800F2\n"));
+
+        Write("plain.bin", kTarget);
+        ChooseFile("chooseTargetButton", "plain.bin");
+        QCOMPARE(Text("addressMeaning"), QStringLiteral("offset in the file"));
+    }
+
     void MergesAsTheModeAndPlacementSay_data() {
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("placement");
