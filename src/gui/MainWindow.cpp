@@ -50,6 +50,7 @@ namespace lexicorn::gui {
 namespace {
 
 constexpr int kEntryRole = Qt::UserRole;  // list items carry the index of their language entry
+constexpr QSize kOpeningSize(611, 560);
 
 QString FromUtf8(const std::string& text) { return QString::fromStdString(text); }
 
@@ -108,11 +109,7 @@ QToolButton* AddToolButton(QToolBar* bar, const char* name, QStyle::StandardPixm
 }  // namespace
 
 MainWindow::MainWindow(Dialogs& dialogs, const WizardStartup& startup)
-    : QMainWindow(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowMinimizeButtonHint |
-                               Qt::WindowCloseButtonHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint),
-      dialogs_(dialogs),
-      startup_(startup),
-      currentFolder_(QDir::currentPath()) {
+    : QMainWindow(nullptr), dialogs_(dialogs), startup_(startup), currentFolder_(QDir::currentPath()) {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QString::fromUtf8(texts::kApplicationTitle));
     setAcceptDrops(true);
@@ -134,7 +131,6 @@ MainWindow::MainWindow(Dialogs& dialogs, const WizardStartup& startup)
     pages_->addTab(createAboutPage(), style()->standardIcon(QStyle::SP_MessageBoxInformation),
                    QStringLiteral("About"));
     setCentralWidget(pages_);
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(pages_, &QTabWidget::currentChanged, this, [this](int page) { pageChanged(page); });
 
@@ -184,7 +180,7 @@ QWidget* MainWindow::createBuildPage() {
     const auto makeList = [&](const char* name) {
         auto* list = new QListWidget(languagesBox);
         list->setObjectName(QString::fromLatin1(name));
-        list->setMinimumSize(180, 321);
+        list->setMinimumWidth(180);
         UseCreamBackground(*list);
         return list;
     };
@@ -291,7 +287,7 @@ QWidget* MainWindow::createAboutPage() {
 
     auto* logo = new QLabel(panel);
     logo->setObjectName(QStringLiteral("logo"));
-    logo->setPixmap(ProductLogo());
+    logo->setPixmap(ProductLogo(devicePixelRatioF()));
     auto* version = new QLabel(panel);
     version->setObjectName(QStringLiteral("version"));
     QPalette grey = version->palette();
@@ -312,7 +308,7 @@ QWidget* MainWindow::createAboutPage() {
     news->setObjectName(QStringLiteral("releaseNotes"));
     QFile notes(ReleaseNotesResource());
     if (notes.open(QIODevice::ReadOnly)) news->setMarkdown(QString::fromUtf8(notes.readAll()));
-    news->setMinimumSize(449, 241);
+    news->setMinimumHeight(news->fontMetrics().lineSpacing() * 4);
     auto* newsLayout = new QVBoxLayout(newsBox);
     newsLayout->addWidget(news);
 
@@ -501,7 +497,17 @@ void MainWindow::showEvent(QShowEvent* event) {
     if (!splashShown_) {
         splashShown_ = true;
         splash_->showFor(startup_.splashTime);
-        if (const QScreen* desktop = screen()) move(desktop->availableGeometry().center() - rect().center());
+        if (const QScreen* desktop = screen()) {
+            // The size it has always opened at where the screen has room for it and its title bar;
+            // smaller where not, down to what its pages need.
+            const QRect available = desktop->availableGeometry();
+            const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight);
+            QRect opening(QPoint(), kOpeningSize.boundedTo(available.size() - QSize(0, 2 * titleBar))
+                                        .expandedTo(minimumSizeHint()));
+            opening.moveCenter(available.center() + QPoint(0, titleBar / 2));
+            opening.moveTop(std::max(opening.top(), available.top() + titleBar));
+            setGeometry(opening);
+        }
     }
     QMainWindow::showEvent(event);
 }

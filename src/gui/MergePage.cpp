@@ -78,8 +78,10 @@ void DrawOverwrite(QPainter& painter, const QRectF& bar, qreal boxLeft) {
 
 }  // namespace
 
-QPixmap MergePicture(int index) {
-    QPixmap picture(kPictureWidth, kPictureHeight);
+QPixmap MergePicture(int index, qreal devicePixelRatio) {
+    // Drawn for the screen's pixels, so that it stays sharp on a scaled desktop.
+    QPixmap picture(QSize(kPictureWidth, kPictureHeight) * devicePixelRatio);
+    picture.setDevicePixelRatio(devicePixelRatio);
     picture.fill(Qt::white);
     QPainter painter(&picture);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -151,17 +153,20 @@ MergePage::MergePage(Dialogs& dialogs, LXNMerger& merger, ProjectSettings& setti
     oldImageSize_->setObjectName(QStringLiteral("oldImageSize"));
     oldImagePosition_ = new QLabel(infoBox);
     oldImagePosition_->setObjectName(QStringLiteral("oldImagePosition"));
-    info->addWidget(targetInfo_, 0, 0, 1, 3);
+    // Size and position side by side: the page keeps to a screen of 640 points across and 500 down.
+    constexpr int kColumns = 7;
+    info->addWidget(targetInfo_, 0, 0, 1, kColumns);
     info->addWidget(new QLabel(QStringLiteral("Lexicorn Size:"), infoBox), 1, 0);
     info->addWidget(new QLabel(QStringLiteral("0x"), infoBox), 1, 1);
     info->addWidget(oldImageSize_, 1, 2);
-    info->addWidget(new QLabel(QStringLiteral("Lexicorn Position:"), infoBox), 2, 0);
-    info->addWidget(new QLabel(QStringLiteral("0x"), infoBox), 2, 1);
-    info->addWidget(oldImagePosition_, 2, 2);
+    info->addItem(new QSpacerItem(24, 0), 1, 3);
+    info->addWidget(new QLabel(QStringLiteral("Lexicorn Position:"), infoBox), 1, 4);
+    info->addWidget(new QLabel(QStringLiteral("0x"), infoBox), 1, 5);
+    info->addWidget(oldImagePosition_, 1, 6);
     targetSpan_ = new QLabel(infoBox);
     targetSpan_->setObjectName(QStringLiteral("targetSpan"));
-    info->addWidget(targetSpan_, 3, 0, 1, 3);
-    info->setColumnStretch(2, 1);
+    info->addWidget(targetSpan_, 2, 0, 1, kColumns);
+    info->setColumnStretch(kColumns - 1, 1);
 
     auto* optionsBox = new QGroupBox(QStringLiteral("Merge Options"), this);
     auto* options = new QGridLayout(optionsBox);
@@ -186,10 +191,6 @@ MergePage::MergePage(Dialogs& dialogs, LXNMerger& merger, ProjectSettings& setti
     address_->setObjectName(QStringLiteral("address"));
     address_->setToolTip(QStringLiteral("Enter Specific Memory Address"));
     address_->setFixedWidth(address_->fontMetrics().horizontalAdvance(QStringLiteral("000000000")) + 12);
-    auto* modeColumn = new QVBoxLayout;
-    modeColumn->addWidget(modeChoice_);
-    modeColumn->addWidget(advanced);
-    modeColumn->addStretch();
     // Whether the address counts from the file's start or is the target's own: that depends on its form.
     addressMeaning_ = new QLabel(optionsBox);
     addressMeaning_->setObjectName(QStringLiteral("addressMeaning"));
@@ -202,11 +203,14 @@ MergePage::MergePage(Dialogs& dialogs, LXNMerger& merger, ProjectSettings& setti
     address->addWidget(address_);
     address->addWidget(addressMeaning_);
     address->addStretch();
-    options->addLayout(modeColumn, 0, 0);
-    options->addWidget(placementPicture_, 0, 1);
+    // The picture beside the mode and the first two placements, the address row below all of them.
+    options->addWidget(modeChoice_, 0, 0);
+    options->addWidget(advanced, 0, 1);
     options->addWidget(placeAtEnd_, 1, 0, 1, 2);
     options->addWidget(placeAtBeginning_, 2, 0, 1, 2);
-    options->addLayout(address, 3, 0, 1, 2);
+    options->addWidget(placementPicture_, 0, 3, 3, 1, Qt::AlignRight | Qt::AlignVCenter);
+    options->addLayout(address, 3, 0, 1, 4);
+    options->setColumnStretch(2, 1);
 
     auto* mergeButton = new QPushButton(QStringLiteral("Merge"), this);
     mergeButton->setObjectName(QStringLiteral("mergeButton"));
@@ -216,6 +220,11 @@ MergePage::MergePage(Dialogs& dialogs, LXNMerger& merger, ProjectSettings& setti
     layout->addWidget(optionsBox);
     layout->addStretch();
     layout->addWidget(mergeButton, 0, Qt::AlignRight);
+    // Rows a little closer than usual, so that the whole page fits 500 points down.
+    constexpr int kRowSpacing = 4;
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->setSpacing(kRowSpacing);
+    for (QGridLayout* grid : {files, info, options}) grid->setVerticalSpacing(kRowSpacing);
 
     // The page as it starts: no target, append at the end, no address.
     clearTargetInfo();
@@ -388,7 +397,7 @@ void MergePage::enableAddress(bool enabled) {
 
 void MergePage::showPicture(int index) {
     shownPicture_ = index;
-    placementPicture_->setPixmap(MergePicture(index));
+    placementPicture_->setPixmap(MergePicture(index, placementPicture_->devicePixelRatioF()));
 }
 
 void MergePage::merge() {

@@ -15,9 +15,9 @@ namespace lexicorn::gui {
 
 class Dialogs;
 
-/// The five merge pictures, 244 x 73: append at the end (0) or the beginning (1), overwrite at the
-/// end (2), the beginning (3) or an address (4).
-QPixmap MergePicture(int index);
+/// The five merge pictures, 244 x 73 points: append at the end (0) or the beginning (1), overwrite at
+/// the end (2), the beginning (3) or an address (4); `devicePixelRatio` pixels a point.
+QPixmap MergePicture(int index, qreal devicePixelRatio = 1);
 
 /// The main window's "Merger" page: the three files, what the target already holds, the merge
 /// mode and placement, and the Merge command.
