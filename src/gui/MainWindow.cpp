@@ -690,6 +690,9 @@ void MainWindow::createImage() {
     cancelRequested_ = false;
     BuildOptions options;
     options.outputFolder = outputFolder().toStdString();
+    // A folder that a project names may not exist yet: a build that will write makes it, as the
+    // command line does.
+    if (table_.SelectedCount() > 0) QDir().mkpath(outputFolder());
     findings_ = {};
     BuildOutcome outcome;
     watchTableReading(QString::fromStdString(table_.spreadsheetPath));  // a changed table is read again

@@ -199,6 +199,21 @@ class MainWindowTest : public WizardFixture {
         QVERIFY(dialogs_->Take().value(0).startsWith("Information: Lexicorn was created succesfully!"));
     }
 
+    // What `make run` shows: the example table loaded, its languages chosen, ready to build into out/.
+    void TheExampleProjectOpensReadyToBuild() {
+        QDir(dir_->path()).mkdir(QStringLiteral("examples"));
+        for (const char* name : {"example.lxn", "strings.csv"})
+            QFile::copy(QStringLiteral(LEXICORN_EXAMPLES_DIR "/") + QString::fromLatin1(name),
+                        Path(QStringLiteral("examples/") + QString::fromLatin1(name)));
+        Start(Path("examples/example.lxn"));
+        QVERIFY(dialogs_->shown.isEmpty());
+        QCOMPARE(Items("selectedLanguages"), (QStringList{"English", "Deutsch", "Français", "Español"}));
+        QCOMPARE(Find<QLineEdit>("outputFolder")->text(), QDir::toNativeSeparators(Path("out")));
+        Find<QPushButton>("createButton")->click();
+        QVERIFY(dialogs_->Take().value(0).startsWith("Information: Lexicorn was created succesfully!"));
+        QVERIFY(QFile::exists(Path("out/Lexicorn.bin")));
+    }
+
     void DoubleClicksChooseAndReturnLanguages() {
         Start();
         CopyFixture("table.xlsx");
