@@ -386,8 +386,11 @@ void MainWindow::projectWasLoaded(const QString& path) {
         settings_.outputFolder = chosenOutputFolder_.toStdString();
     showOutputFolder();
     // The project's job: its table with its languages chosen. A table that cannot be loaded is
-    // reported; the settings stand all the same.
-    if (settings_.table.empty()) return;
+    // reported; the settings stand all the same. A project without one judges the table loaded now.
+    if (settings_.table.empty()) {
+        checkTable();
+        return;
+    }
     const std::vector<std::string> codes = settings_.languages;
     try {
         loadTable(QString::fromStdString(settings_.table));
@@ -552,12 +555,19 @@ void MainWindow::loadTable(const QString& path) {
     // Reads every name before anything is shown: a table that cannot be read leaves none loaded.
     table_ = LoadTable(QDir::toNativeSeparators(path).toStdString(), settings_.codePage);
     settings_.table = table_.spreadsheetPath;
-    // The check of every language tells at once what a build of the table would meet.
-    table_.tableReader->Open();
-    findings_ = CheckTable(table_, settings_);
-    table_.tableReader->Close();
-    showTableInfo();
     showLanguages();
+}
+
+void MainWindow::checkTable() {
+    // What a build of the chosen languages (all of them while none is chosen) with the settings as
+    // they are now would meet: counted again whenever either changes, as the check is quick.
+    if (!table_.tableReader || table_.spreadsheetPath.empty()) return;
+    findings_ = {};
+    if (table_.tableReader->Open() == kSuccess) {
+        const auto close = qScopeGuard([this] { table_.tableReader->Close(); });
+        findings_ = CheckTable(table_, settings_);
+    }
+    showTableInfo();
 }
 
 void MainWindow::watchTableReading(const QString& path) {
@@ -626,6 +636,7 @@ void MainWindow::showLanguages() {
     settings_.languages.clear();
     for (const LanguageEntry& entry : table_.languages)
         if (entry.selected) settings_.languages.push_back(Utf16ToUtf8(entry.code));
+    checkTable();
 }
 
 void MainWindow::addLanguage() {
@@ -653,7 +664,10 @@ void MainWindow::removeAllLanguages() {
 // ---- Settings and projects
 
 void MainWindow::editSettings() {
-    if (settingsDialog_->edit(settings_) != BuildSettingsDialog::Outcome::kProcess) return;
+    const ProjectSettings before = settings_;
+    const BuildSettingsDialog::Outcome outcome = settingsDialog_->edit(settings_);
+    if (settings_ != before) checkTable();
+    if (outcome != BuildSettingsDialog::Outcome::kProcess) return;
     // The settings window is gone before the build begins.
     QApplication::processEvents();
     createImage();

@@ -113,6 +113,8 @@ class MainWindow : public QMainWindow, private BuildHost {
     void showRecentProjects();
     void showOutputFolder();
     void showTableInfo();
+    /// Checks the loaded table with the chosen languages and the settings, and shows what it found.
+    void checkTable();
     /// From here until stopWatchingTableReading, a table read by a helper program keeps the window
     /// drawn and can be cancelled.
     void watchTableReading(const QString& path);

@@ -763,6 +763,36 @@ class MainWindowTest : public WizardFixture {
         QVERIFY(!QFile::exists(Path("Lexicorn.bin")));
     }
 
+    // The count of problems is that of a build with the languages and settings as they stand now.
+    void TheProblemsCountFollowsTheLanguagesAndTheSettings() {
+        Start();
+        // 40 000 bytes of strings that differ a language: two of them pass the 64 KB of a 16-bit table.
+        // Only Deutsch has a placeholder that differs.
+        QByteArray table = "ID,English,Deutsch\n,en,de\nVALUE,Value %d,Wert %s\n";
+        for (int row = 0; row < 400; ++row)
+            table += "S" + QByteArray::number(row) + "," + QByteArray::number(row).rightJustified(100, 'e') +
+                     "," + QByteArray::number(row).rightJustified(100, 'd') + "\n";
+        Write("big.csv", table);
+        LoadThroughButton("big.csv");
+        const auto info = [this] { return Find<QLabel>("tableInfo")->text(); };
+        QCOMPARE(info(), QStringLiteral("big.csv: 2 languages, 401 strings; 1 errors, 1 warnings"));
+        Choose("availableLanguages", 0, "addLanguageButton");  // English alone: nothing to find
+        QCOMPARE(info(), QStringLiteral("big.csv: 2 languages, 401 strings"));
+        QVERIFY(!Find<QPushButton>("problemsButton")->isEnabled());
+        Choose("availableLanguages", 0, "addLanguageButton");
+        QCOMPARE(info(), QStringLiteral("big.csv: 2 languages, 401 strings; 1 errors, 1 warnings"));
+
+        dialogs_->Take();
+        WithSettingsWindow([](gui::BuildSettingsDialog& form) {
+            Group(form, "tableType")->button(1)->click();
+            Control<QPushButton>(form, "doneButton")->click();
+        });
+        QCOMPARE(info(), QStringLiteral("big.csv: 2 languages, 401 strings; 0 errors, 1 warnings"));
+        dialogs_->Take();
+        Find<QPushButton>("createButton")->click();
+        QVERIFY(dialogs_->Take().value(0).startsWith("Information: Lexicorn was created succesfully!"));
+    }
+
     void KeysMoveLanguagesAndBuild() {
         Start();
         Write("t.csv", "ID,English,Deutsch\n,en,de\nA,a,b\n");
