@@ -40,6 +40,7 @@
 #include "gui/Look.h"
 #include "gui/MergeAlignmentDialog.h"
 #include "gui/MergePage.h"
+#include "gui/Plural.h"
 #include "gui/ProblemsDialog.h"
 #include "gui/SplashScreen.h"
 #include "gui/WizardTexts.h"
@@ -713,8 +714,7 @@ void MainWindow::createImage() {
     guarded([&] { outcome = BuildLexicorn(*this, table_, settings_, options); });
     stopWatchingTableReading();
     problemsButton_->setEnabled(!findings_.findings.empty());
-    // A build refused for what the check found lists all of it after the first message.
-    if (outcome.kind == BuildOutcome::Kind::kFailed && findings_.Errors() > 0) showProblems();
+    showBuildMessage(outcome);
     cancelRequested_ = false;
     createButton_->setEnabled(true);
     pages_->setEnabled(true);
@@ -735,11 +735,33 @@ void MainWindow::Step() { progress_->step(); }
 void MainWindow::Complete() { progress_->complete(); }
 void MainWindow::Show() { progress_->present(); }
 void MainWindow::Hide() { progress_->hide(); }
-void MainWindow::ShowError(const std::string& text, ResultCode) {
-    dialogs_.Error(messageParent(), FromUtf8(text));
+// The build's one message waits until the build is over and its progress window gone.
+void MainWindow::ShowError(const std::string& text, ResultCode) { buildMessage_ = {true, FromUtf8(text)}; }
+void MainWindow::ShowInformation(const std::string& text) { buildMessage_ = {false, FromUtf8(text)}; }
+
+void MainWindow::OpenSpreadsheetChooser() {
+    showBuildMessage({});  // the reason comes before the chooser
+    chooseTable();
 }
-void MainWindow::ShowInformation(const std::string& text) {
-    dialogs_.Information(messageParent(), FromUtf8(text));
+
+void MainWindow::showBuildMessage(const BuildOutcome& outcome) {
+    if (!buildMessage_) return;
+    const BuildMessage message = *std::exchange(buildMessage_, std::nullopt);
+    if (message.isError) {
+        dialogs_.Error(this, message.text);
+        // A build refused for what the check found lists all of it after the first message.
+        if (findings_.Errors() > 0) showProblems();
+        return;
+    }
+    // Warnings do not stop a build, but the user hears of them with the summary.
+    if (outcome.kind == BuildOutcome::Kind::kSucceeded && findings_.Warnings() > 0) {
+        const QString warnings = Counted(static_cast<qsizetype>(findings_.Warnings()), "warning", "warnings");
+        if (dialogs_.Question(this,
+                              message.text + QString::fromUtf8(texts::kCreatedWithWarnings).arg(warnings)))
+            showProblems();
+        return;
+    }
+    dialogs_.Information(this, message.text);
 }
 
 void MainWindow::Pause(std::chrono::milliseconds duration) {

@@ -96,10 +96,12 @@ class MainWindow : public QMainWindow, private BuildHost {
     void Pause(std::chrono::milliseconds duration) override;
     bool CancelRequested() const override { return cancelRequested_; }
     void ClearCancelRequest() override { cancelRequested_ = false; }
-    void OpenSpreadsheetChooser() override { chooseTable(); }
+    void OpenSpreadsheetChooser() override;
     void ResetStringTable() override;
     void ShowFindings(const CheckReport& report) override { findings_ = report; }
 
+    /// The message the build gave, now that it is over; with the summary, what the check warned of.
+    void showBuildMessage(const BuildOutcome& outcome);
     QWidget* createBuildPage();
     QWidget* createAboutPage();
     void startWith(const QString& path);
@@ -148,6 +150,11 @@ class MainWindow : public QMainWindow, private BuildHost {
     bool projectLoaded_ = false;
     LoadedTable table_;
     CheckReport findings_;  // of the table loaded last, or of the last build's check
+    struct BuildMessage {
+        bool isError = false;
+        QString text;
+    };
+    std::optional<BuildMessage> buildMessage_;  // the running build's message, shown once it is over
     LXNMerger merger_;
     bool cancelRequested_ = false;
     QEventLoop* pause_ = nullptr;  // the reading pause that runs now, which a cancel ends

@@ -8,6 +8,8 @@ inline constexpr const char* kApplicationTitle = "Lexicorn Wizard";
 
 // Build page
 inline constexpr const char* kNoExcelFileLoaded = "No Excel file loaded!";
+/// After the build's summary; %1 counts the warnings.
+inline constexpr const char* kCreatedWithWarnings = "\rCreated with %1. Open the Problems window?";
 inline constexpr const char* kSelectExcelFile = "Select Excel File";
 inline constexpr const char* kStringTableFilter =
     "String tables (*.xls *.xlsx *.ods *.csv *.tsv *.txt);;Excel Files (*.xls *.xlsx);;OpenDocument "

@@ -353,10 +353,7 @@ class MainWindowTest : public WizardFixture {
 
     void CancelStopsTheBuildBeforeAnyFile() {
         Start();
-        CopyFixture("table.xlsx");
-        LoadThroughButton("table.xlsx");
-        Find<QPushButton>("addAllLanguagesButton")->click();
-        dialogs_->Take();
+        LoadAll("ID,English,Deutsch\n,en,de\nA,a,b\nB,c,d\n");
         // The click arrives while the build lets window events run.
         QTimer::singleShot(0, window_.get(), [this] {
             window_->progressDialog().findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
@@ -761,6 +758,8 @@ class MainWindowTest : public WizardFixture {
         QCOMPARE(dialogs_->Take(), QStringList{"Error: Duplicate string id !!!\r\rOK\rRow: 4"});
         QVERIFY(problems.isVisible());
         QVERIFY(!QFile::exists(Path("Lexicorn.bin")));
+        // The build never began: its progress window was not shown at all.
+        QCOMPARE(window_->progressDialog().windowTitle(), QStringLiteral("In Progress..."));
     }
 
     // The count of problems is that of a build with the languages and settings as they stand now.
@@ -788,9 +787,17 @@ class MainWindowTest : public WizardFixture {
             Control<QPushButton>(form, "doneButton")->click();
         });
         QCOMPARE(info(), QStringLiteral("big.csv: 2 languages, 401 strings; 0 errors, 1 warnings"));
+        // Built, and the summary, word for word, offers what the check warned of.
         dialogs_->Take();
+        dialogs_->answers.push_back(true);
         Find<QPushButton>("createButton")->click();
-        QVERIFY(dialogs_->Take().value(0).startsWith("Information: Lexicorn was created succesfully!"));
+        const QStringList shown = dialogs_->Take();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(
+            shown[0].startsWith("Question: Lexicorn was created succesfully!\r\rNumber of languages: 2\r") &&
+                shown[0].endsWith("\r\rCreated with 1 warning. Open the Problems window?"),
+            qPrintable(shown[0]));
+        QVERIFY(window_->problemsDialog().isVisible());
     }
 
     void KeysMoveLanguagesAndBuild() {
