@@ -1,5 +1,6 @@
 #include "gui/MainWindow.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -112,7 +113,6 @@ QToolButton* AddToolButton(QToolBar* bar, const char* name, QStyle::StandardPixm
 MainWindow::MainWindow(Dialogs& dialogs, const WizardStartup& startup)
     : QMainWindow(nullptr), dialogs_(dialogs), startup_(startup), currentFolder_(QDir::currentPath()) {
     setObjectName(QStringLiteral("mainWindow"));
-    setWindowTitle(QString::fromUtf8(texts::kApplicationTitle));
     setAcceptDrops(true);
 
     pages_ = new QTabWidget;
@@ -125,8 +125,11 @@ MainWindow::MainWindow(Dialogs& dialogs, const WizardStartup& startup)
                                {[this](const QString& title, const QString& filter, bool forWriting) {
                                     return chooseMergeFile(title, filter, forWriting);
                                 },
-                                [this] { alignmentDialog_->edit(settings_); },
-                                {}},
+                                [this] {
+                                    alignmentDialog_->edit(settings_);
+                                    showDocumentState();
+                                },
+                                [this] { showDocumentState(); }},
                                pages_);
     pages_->addTab(mergePage_, style()->standardIcon(QStyle::SP_DriveHDIcon), QStringLiteral("Merger"));
     pages_->addTab(createAboutPage(), style()->standardIcon(QStyle::SP_MessageBoxInformation),
@@ -142,6 +145,8 @@ MainWindow::MainWindow(Dialogs& dialogs, const WizardStartup& startup)
     problems_ = std::make_unique<ProblemsDialog>(this);
 
     startWith(startup.projectPath);
+    savedSettings_ = settings_;  // what the window starts with is nothing to save yet
+    showDocumentState();
 }
 
 MainWindow::~MainWindow() { SetHelperWaitHook({}); }
@@ -157,7 +162,6 @@ QWidget* MainWindow::createBuildPage() {
     auto* loadTable = AddToolButton(toolBar, "loadTableButton", QStyle::SP_DialogOpenButton,
                                     "Open Excel file to load the string table (Ctrl+O)");
     loadTable->setText(QStringLiteral("Load String Table"));
-    loadTable->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     auto* settings =
         AddToolButton(toolBar, "settingsButton", QStyle::SP_FileDialogContentsView, "Lexicorn Settings");
     toolBar->addSeparator();
@@ -168,12 +172,15 @@ QWidget* MainWindow::createBuildPage() {
     openProject->setPopupMode(QToolButton::MenuButtonPopup);
     auto* saveProject =
         AddToolButton(toolBar, "saveProjectButton", QStyle::SP_DialogSaveButton, "Save Project (Ctrl+S)");
-    saveProject->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    auto* saveMenu = new QMenu(saveProject);
+    saveProjectAs_ = saveMenu->addAction(QStringLiteral("Save Project As... (Ctrl+Shift+S)"));
+    saveProjectAs_->setObjectName(QStringLiteral("saveProjectAsAction"));
+    saveProject->setMenu(saveMenu);
+    saveProject->setPopupMode(QToolButton::MenuButtonPopup);
     auto* spacer = new QWidget(toolBar);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     toolBar->addWidget(spacer);
     auto* help = AddToolButton(toolBar, "helpButton", QStyle::SP_MessageBoxQuestion, "Onlne Help (F1)");
-    help->setShortcut(QKeySequence(Qt::Key_F1));
 
     auto* languagesBox = new QGroupBox(QStringLiteral("Select Languages"), page);
     languagesBox->setObjectName(QStringLiteral("languagesBox"));
@@ -233,7 +240,6 @@ QWidget* MainWindow::createBuildPage() {
     createButton_->setObjectName(QStringLiteral("createButton"));
     createButton_->setToolTip(QStringLiteral("Start creating Lexicorn (Ctrl+B)"));
     createButton_->setMinimumSize(84, 38);
-    createButton_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
     createButton_->setAutoDefault(true);  // Return on the focused button builds, as in a dialog
     problemsButton_ = new QPushButton(QStringLiteral("Problems..."), page);
     problemsButton_->setObjectName(QStringLiteral("problemsButton"));
@@ -265,6 +271,23 @@ QWidget* MainWindow::createBuildPage() {
     connect(settings, &QToolButton::clicked, this, handler(&MainWindow::editSettings));
     connect(openProject, &QToolButton::clicked, this, handler(&MainWindow::openProject));
     connect(saveProject, &QToolButton::clicked, this, handler(&MainWindow::saveProject));
+    connect(saveProjectAs_, &QAction::triggered, this, [this] { guarded([this] { saveProjectAs(); }); });
+    // The keys work on every page, as long as the build page's buttons would take a click.
+    const auto addShortcut = [this](QKeySequence keys, QAbstractButton* button) {
+        auto* action = new QAction(this);
+        action->setShortcut(keys);
+        connect(action, &QAction::triggered, this, [button] {
+            if (button->isEnabled()) button->click();
+        });
+        addAction(action);
+    };
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), loadTable);
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), saveProject);
+    addShortcut(QKeySequence(Qt::Key_F1), help);
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_B), createButton_);
+    saveProjectAs_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    saveProjectAs_->setShortcutContext(Qt::WindowShortcut);
+    addAction(saveProjectAs_);
     connect(help, &QToolButton::clicked, this, [this] { openLink(HelpUrl(HelpPage::kManual)); });
     // Activation is a double click or Enter on the current language.
     connect(availableLanguages_, &QListWidget::activated, this, handler(&MainWindow::addLanguage));
@@ -353,11 +376,10 @@ void MainWindow::startWith(const QString& path) {
 }
 
 void MainWindow::openFile(const QString& path) {
-    if (!IsProjectFile(path)) {
+    if (!IsProjectFile(path))
         loadTable(chosen(path));
-    } else if (openProjectFile(chosen(path))) {
-        dialogs_.Information(this, QString::fromUtf8(texts::kSettingsLoaded));
-    }
+    else if (settleUnsavedChanges())
+        openProjectFile(chosen(path));
 }
 
 bool MainWindow::openProjectFile(const QString& path) {
@@ -379,7 +401,8 @@ bool MainWindow::openProjectFile(const QString& path) {
 void MainWindow::projectWasLoaded(const QString& path) {
     projectLoaded_ = true;
     mergePage_->showProjectChoices();
-    showProjectFile(path);
+    // What is loaded below belongs to the project as it was opened: unchanged, not yet to be saved.
+    const auto opened = qScopeGuard([this, path] { showProjectFile(path); });
     // A folder the project names wins; without one, a folder the user chose stays.
     if (!settings_.outputFolder.empty())
         chosenOutputFolder_ = QString::fromStdString(settings_.outputFolder);
@@ -405,9 +428,17 @@ void MainWindow::projectWasLoaded(const QString& path) {
 }
 
 void MainWindow::showProjectFile(const QString& path) {
-    setWindowTitle(QString::fromUtf8(texts::kApplicationTitle) + QStringLiteral(" - ") +
-                   QFileInfo(path).fileName());
+    projectPath_ = path;
+    savedSettings_ = settings_;
+    showDocumentState();
     rememberRecentProject(path);
+}
+
+void MainWindow::showDocumentState() {
+    const QString project =
+        projectPath_.isEmpty() ? QString() : QStringLiteral(" - ") + QFileInfo(projectPath_).fileName();
+    setWindowTitle(QString::fromUtf8(texts::kApplicationTitle) + project + QStringLiteral("[*]"));
+    setWindowModified(settings_ != savedSettings_);
 }
 
 void MainWindow::rememberRecentProject(const QString& path) {
@@ -427,8 +458,7 @@ void MainWindow::showRecentProjects() {
     for (const QString& path : recent)
         recentProjects_->addAction(path, this, [this, path] {
             guarded([&] {
-                if (openProjectFile(chosen(path)))
-                    dialogs_.Information(this, QString::fromUtf8(texts::kSettingsLoaded));
+                if (settleUnsavedChanges()) openProjectFile(chosen(path));
             });
         });
     recentProjects_->setEnabled(!recent.isEmpty());
@@ -458,6 +488,7 @@ void MainWindow::guarded(const std::function<void()>& handler) {
     } catch (const std::exception& error) {
         reportError(error);
     }
+    showDocumentState();  // whatever the handler changed of the project
 }
 
 void MainWindow::reportError(const std::exception& error) {
@@ -519,7 +550,7 @@ void MainWindow::showEvent(QShowEvent* event) {
 void MainWindow::closeEvent(QCloseEvent* event) {
     // The build and a helper's reading run inside this window's event handling; they end before the
     // window may.
-    if (building_ || readingTable_)
+    if (building_ || readingTable_ || !settleUnsavedChanges())
         event->ignore();
     else
         QMainWindow::closeEvent(event);
@@ -675,24 +706,44 @@ void MainWindow::editSettings() {
 }
 
 void MainWindow::openProject() {
+    if (!settleUnsavedChanges()) return;
     const std::optional<QString> path = dialogs_.OpenFile(
         this, {QString::fromUtf8(texts::kOpenProjectFile), QString::fromUtf8(texts::kProjectFilter),
                QString::fromUtf8(texts::kProjectSuffix), currentFolder_});
-    if (path && openProjectFile(chosen(*path)))
-        dialogs_.Information(this, QString::fromUtf8(texts::kSettingsLoaded));
+    if (path) openProjectFile(chosen(*path));
 }
 
 void MainWindow::saveProject() {
+    if (projectPath_.isEmpty())
+        saveProjectAs();
+    else
+        writeProject(projectPath_);
+}
+
+bool MainWindow::saveProjectAs() {
     const std::optional<QString> path = dialogs_.SaveFile(
         this, {QString::fromUtf8(texts::kSaveProjectAs), QString::fromUtf8(texts::kProjectFilter),
                QString::fromUtf8(texts::kProjectSuffix), currentFolder_});
-    if (!path) return;
-    const ProjectFileResult saved = SaveProjectFile(chosen(*path).toStdString(), settings_);
+    return path && writeProject(chosen(*path));
+}
+
+bool MainWindow::writeProject(const QString& path) {
+    const ProjectFileResult saved = SaveProjectFile(path.toStdString(), settings_);
     if (!saved) {
         dialogs_.Error(this, FromUtf8(saved.message));
-        return;
+        return false;
     }
-    showProjectFile(*path);
+    showProjectFile(path);
+    return true;
+}
+
+bool MainWindow::settleUnsavedChanges() {
+    if (settings_ == savedSettings_) return true;
+    const QString name =
+        projectPath_.isEmpty() ? QStringLiteral("a new project") : QFileInfo(projectPath_).fileName();
+    // No leaves the changes behind; a save that does not happen keeps the user where they were.
+    if (!dialogs_.Question(this, QString::fromUtf8(texts::kSaveChanges).arg(name))) return true;
+    return projectPath_.isEmpty() ? saveProjectAs() : writeProject(projectPath_);
 }
 
 // ---- The build

@@ -12,6 +12,7 @@
 #include "project/ProjectSettings.h"
 #include "table/LoadedTable.h"
 
+class QAction;
 class QEventLoop;
 class QLabel;
 class QLineEdit;
@@ -137,7 +138,15 @@ class MainWindow : public QMainWindow, private BuildHost {
     void showProblems();
     void editSettings();
     void openProject();
+    /// Saves the open project; asks for a name when none is open.
     void saveProject();
+    /// Asks for a name and saves there: false when the user cancelled or the file cannot be written.
+    bool saveProjectAs();
+    bool writeProject(const QString& path);
+    /// Offers to save changes that would be lost: false when the user wants to stay where they are.
+    bool settleUnsavedChanges();
+    /// The project's name in the title, marked when it has changes not saved.
+    void showDocumentState();
     void showLanguages();
     void addLanguage();
     void removeLanguage();
@@ -148,6 +157,8 @@ class MainWindow : public QMainWindow, private BuildHost {
     WizardStartup startup_;
     ProjectSettings settings_;
     bool projectLoaded_ = false;
+    QString projectPath_;            // the project open now; empty before one is opened or saved
+    ProjectSettings savedSettings_;  // as the project file holds them, or as the window started
     LoadedTable table_;
     CheckReport findings_;  // of the table loaded last, or of the last build's check
     struct BuildMessage {
@@ -173,6 +184,7 @@ class MainWindow : public QMainWindow, private BuildHost {
     QPushButton* createButton_ = nullptr;
     QPushButton* problemsButton_ = nullptr;
     QMenu* recentProjects_ = nullptr;
+    QAction* saveProjectAs_ = nullptr;
 
     // The other windows of the application, created after this one in this order.
     std::unique_ptr<MergeAlignmentDialog> alignmentDialog_;

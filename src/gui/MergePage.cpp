@@ -409,6 +409,7 @@ void MergePage::merge() {
     request.placement = chosenPlacement();
     request.addressText = address_->text().toStdString();
     const MergeOutcome outcome = RunMergeCommand(*this, merger_, settings_, request);
+    if (hooks_.choicesChanged) hooks_.choicesChanged();  // the merge keeps what it was asked to do
     // The merge scanned the target again as it is now: the information follows what it found.
     if (merger_.IsReady()) showTargetInfo();
     if (outcome == MergeOutcome::kDone || outcome == MergeOutcome::kInvalidAddress)

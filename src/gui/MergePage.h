@@ -30,7 +30,7 @@ class MergePage : public QWidget, private MergeHost {
             chooseFile;
         /// Opens the alignment window.
         std::function<void()> showAlignmentWindow;
-        /// The user changed the mode, the placement or the address in the project's settings.
+        /// The mode, the placement or the address in the project's settings changed: chosen, or merged.
         std::function<void()> choicesChanged;
     };
 

@@ -23,7 +23,8 @@ inline constexpr const char* kOpenProjectFile = "Open Project File";
 inline constexpr const char* kSaveProjectAs = "Save Project As";
 inline constexpr const char* kProjectFilter = "Lexicorn Files (*.lxn)";
 inline constexpr const char* kProjectSuffix = "lxn";
-inline constexpr const char* kSettingsLoaded = "Settings loaded from project file.";
+/// Before closing or opening another project; %1 names the project.
+inline constexpr const char* kSaveChanges = "Save the changes to %1?";
 inline constexpr const char* kCorruptedProjectFile = "Corrupted project file.";
 
 // Settings window

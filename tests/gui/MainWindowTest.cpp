@@ -93,7 +93,8 @@ class MainWindowTest : public WizardFixture {
         gui::MainWindow& window = Start();
         QCOMPARE(window.settings(), ProjectSettings{});
         QVERIFY(!window.projectLoaded());
-        QCOMPARE(window.windowTitle(), QStringLiteral("Lexicorn Wizard"));
+        QCOMPARE(window.windowTitle(), QStringLiteral("Lexicorn Wizard[*]"));
+        QVERIFY(!window.isWindowModified());
         QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("No Excel file loaded!"));
         auto* pages = Find<QTabWidget>("pages");
         QCOMPARE(pages->count(), 3);
@@ -571,8 +572,7 @@ class MainWindowTest : public WizardFixture {
         Start();
         dialogs_->files.push_back(Path("saved.lxn"));
         Find<QToolButton>("openProjectButton")->click();
-        QCOMPARE(dialogs_->Take(), (QStringList{"OpenFile: Open Project File",
-                                                "Information: Settings loaded from project file."}));
+        QCOMPARE(dialogs_->Take(), QStringList{"OpenFile: Open Project File"});
         QCOMPARE(window_->settings().encoding, Encoding::kUtf8);
         QVERIFY(window_->projectLoaded());
 
@@ -586,6 +586,64 @@ class MainWindowTest : public WizardFixture {
         Find<QToolButton>("openProjectButton")->click();
         QCOMPARE(dialogs_->Take().last(), QStringLiteral("Error: List index out of bounds (3)"));
         QCOMPARE(window_->settings().encoding, Encoding::kUtf8);  // nothing of a failed file is applied
+    }
+
+    // Projects behave as documents: Ctrl+S saves the open one (asks for a name when there is none),
+    // Ctrl+Shift+S always asks, the title marks changes not saved, and closing with them asks.
+    void ProjectsAreSavedAsDocuments() {
+        Start().show();
+        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+        auto* pages = Find<QTabWidget>("pages");
+        WithSettingsWindow([](gui::BuildSettingsDialog& form) {
+            Control<QComboBox>(form, "encodingChoice")->setCurrentIndex(2);
+            Control<QPushButton>(form, "doneButton")->click();
+        });
+        QVERIFY(window_->isWindowModified());
+        QApplication::setActiveWindow(window_.get());  // the settings window has gone: the keys come here
+        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+
+        pages->setCurrentIndex(1);  // the keys work on every page
+        dialogs_->files.push_back(Path("p.lxn"));
+        QTest::keyClick(window_.get(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(dialogs_->Take(), QStringList{"SaveFile: Save Project As"});
+        QCOMPARE(window_->windowTitle(), QStringLiteral("Lexicorn Wizard - p.lxn[*]"));
+        QVERIFY(!window_->isWindowModified());
+
+        auto* mode = Find<QComboBox>("modeChoice");
+        mode->setCurrentIndex(1);
+        emit mode->activated(1);
+        QVERIFY(window_->isWindowModified());
+        QTest::keyClick(window_.get(), Qt::Key_S, Qt::ControlModifier);  // the open project, no question
+        QVERIFY(dialogs_->Take().isEmpty());
+        QVERIFY(!window_->isWindowModified());
+        QVERIFY(Read("p.lxn").startsWith("LEXICORNPROJECTFILE\r\n2\r\n0\r\n1\r\n0\r\n1\r\n2\r\n"));
+
+        dialogs_->files.push_back(Path("q.lxn"));
+        QTest::keyClick(window_.get(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(dialogs_->Take(), QStringList{"SaveFile: Save Project As"});
+        QCOMPARE(window_->windowTitle(), QStringLiteral("Lexicorn Wizard - q.lxn[*]"));
+        QCOMPARE(Read("q.lxn"), Read("p.lxn"));
+
+        // Closing with changes: Yes saves them first; No closes all the same.
+        mode->setCurrentIndex(0);
+        emit mode->activated(0);
+        dialogs_->answers.push_back(true);
+        QVERIFY(window_->close());
+        QCOMPARE(dialogs_->Take(), QStringList{"Question: Save the changes to q.lxn?"});
+        QVERIFY(Read("q.lxn").startsWith("LEXICORNPROJECTFILE\r\n2\r\n0\r\n1\r\n0\r\n2\r\n2\r\n"));
+
+        Start(Path("q.lxn")).show();
+        QVERIFY(window_->close());  // nothing changed: no question
+        Start(Path("q.lxn")).show();
+        Find<QPushButton>("addAllLanguagesButton")->click();
+        WithSettingsWindow([](gui::BuildSettingsDialog& form) {
+            Control<QComboBox>(form, "encodingChoice")->setCurrentIndex(0);
+            Control<QPushButton>(form, "doneButton")->click();
+        });
+        dialogs_->answers.push_back(false);
+        QVERIFY(window_->close());
+        QCOMPARE(dialogs_->Take(), QStringList{"Question: Save the changes to q.lxn?"});
+        QVERIFY(Read("q.lxn").startsWith("LEXICORNPROJECTFILE\r\n2\r\n"));
     }
 
     void SplashShowsTheVersionForItsTime() {
@@ -686,7 +744,7 @@ class MainWindowTest : public WizardFixture {
         dialogs_->Take();
         QVERIFY2(Read("job.lxn").endsWith("TABLE=tables/t.csv\r\nLANGUAGES=de\r\nOUTPUT=out\r\n"),
                  Read("job.lxn").constData());
-        QCOMPARE(window_->windowTitle(), QStringLiteral("Lexicorn Wizard - job.lxn"));
+        QCOMPARE(window_->windowTitle(), QStringLiteral("Lexicorn Wizard - job.lxn[*]"));
     }
 
     void AProjectWithItsJobBuildsWithOneClick() {
@@ -698,7 +756,8 @@ class MainWindowTest : public WizardFixture {
         Start(Path("job.lxn"));
         QCOMPARE(Items("selectedLanguages"), (QStringList{"Deutsch", "Polski"}));
         QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("t.csv: 3 languages, 1 strings"));
-        QCOMPARE(window_->windowTitle(), QStringLiteral("Lexicorn Wizard - job.lxn"));
+        QCOMPARE(window_->windowTitle(), QStringLiteral("Lexicorn Wizard - job.lxn[*]"));
+        QVERIFY(!window_->isWindowModified());
         Find<QPushButton>("createButton")->click();
         QVERIFY(dialogs_->Take().value(0).startsWith("Information: Lexicorn was created succesfully!"));
         QVERIFY(Read("out/LXNApiCfg.h").contains("LXNCFG_API_FOR_ROM 1"));
@@ -708,8 +767,7 @@ class MainWindowTest : public WizardFixture {
         dialogs_->files.push_back(Path("job.lxn"));
         Find<QToolButton>("openProjectButton")->click();
         QCOMPARE(dialogs_->Take(),
-                 (QStringList{"OpenFile: Open Project File", "Error: " + Path("t.csv") + ": no such file",
-                              "Information: Settings loaded from project file."}));
+                 (QStringList{"OpenFile: Open Project File", "Error: " + Path("t.csv") + ": no such file"}));
         QVERIFY(window_->settings().noFileSystem);
         // It is the first of the recent projects.
         auto* recent = Find<QMenu>("recentProjects");
@@ -729,7 +787,7 @@ class MainWindowTest : public WizardFixture {
         QApplication::sendEvent(window_.get(), &enter);
         QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(window_.get(), &drop);
-        QCOMPARE(dialogs_->Take(), QStringList{"Information: Settings loaded from project file."});
+        QVERIFY(dialogs_->Take().isEmpty());  // as from the command line: the title names the project
         QCOMPARE(window_->settings().encoding, Encoding::kUtf8);
         QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("t.csv: 1 languages, 1 strings"));
     }

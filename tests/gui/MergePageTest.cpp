@@ -439,6 +439,7 @@ class MergePageTest : public WizardFixture {
 
         Write("p.lxn", "LEXICORNPROJECTFILE\r\n0\r\n0\r\n0\r\n0\r\n1\r\n1\r\n16\r\n4096\r\n0\r\n0\r\n1\r\n");
         dialogs_->files.push_back(Path("p.lxn"));
+        dialogs_->answers.push_back(false);  // the choices made are not saved
         pages->setCurrentIndex(0);
         Find<QToolButton>("openProjectButton")->click();
         dialogs_->Take();
