@@ -167,6 +167,14 @@ BuildSettingsDialog::BuildSettingsDialog(Dialogs& dialogs, QWidget* parent)
         accept();
     });
 
+    // Tab follows the screen: the platform, the left column, then the right one and its buttons.
+    QList<QWidget*> order;
+    for (QButtonGroup* group : {targetPlatform_, targetLanguage_, byteOrder_, tableType_})
+        for (QAbstractButton* button : group->buttons()) order << button;
+    order << encodingChoice_ << codePageChoice_ << alignmentChoice_ << useDefaultStrings_ << noFileSystem_
+          << doneButton_ << processButton_;
+    for (qsizetype i = 0; i + 1 < order.size(); ++i) setTabOrder(order[i], order[i + 1]);
+
     // The window sees every key before its controls, as Escape and Enter act on the whole window.
     for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
 }

@@ -219,9 +219,7 @@ QWidget* MainWindow::createBuildPage() {
     auto* outputLabel = new QLabel(QStringLiteral("Output folder:"), page);
     outputFolderField_ = new QLineEdit(page);
     outputFolderField_->setObjectName(QStringLiteral("outputFolder"));
-    outputFolderField_->setReadOnly(true);
     outputFolderField_->setToolTip(QStringLiteral("The folder the Lexicorn files are written to"));
-    UseCreamBackground(*outputFolderField_);
     outputLabel->setBuddy(outputFolderField_);
     auto* chooseOutput = new QPushButton(QStringLiteral(". . ."), page);
     chooseOutput->setObjectName(QStringLiteral("chooseOutputFolderButton"));
@@ -263,7 +261,9 @@ QWidget* MainWindow::createBuildPage() {
                         languagesBox->findChild<QPushButton*>(QStringLiteral("removeLanguageButton")),
                         languagesBox->findChild<QPushButton*>(QStringLiteral("removeAllLanguagesButton")),
                         selectedLanguages_,
+                        outputFolderField_,
                         chooseOutput,
+                        problemsButton_,
                         createButton_};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i) QWidget::setTabOrder(order[i], order[i + 1]);
 
@@ -293,6 +293,7 @@ QWidget* MainWindow::createBuildPage() {
     connect(availableLanguages_, &QListWidget::activated, this, handler(&MainWindow::addLanguage));
     connect(selectedLanguages_, &QListWidget::activated, this, handler(&MainWindow::removeLanguage));
     connect(chooseOutput, &QPushButton::clicked, this, handler(&MainWindow::chooseOutputFolder));
+    connect(outputFolderField_, &QLineEdit::editingFinished, this, handler(&MainWindow::outputFolderTyped));
     connect(createButton_, &QPushButton::clicked, this, handler(&MainWindow::createImage));
     connect(problemsButton_, &QPushButton::clicked, this, handler(&MainWindow::showProblems));
     return page;
@@ -510,9 +511,26 @@ void MainWindow::showOutputFolder() { outputFolderField_->setText(QDir::toNative
 void MainWindow::chooseOutputFolder() {
     const std::optional<QString> folder =
         dialogs_.ChooseFolder(this, QStringLiteral("Select Output Folder"), outputFolder());
-    if (!folder) return;
+    if (folder) takeOutputFolder(*folder);
+}
+
+void MainWindow::outputFolderTyped() {
+    if (!outputFolderField_->isModified()) return;
+    outputFolderField_->setModified(false);
+    // A folder typed or pasted must exist, as the chooser's does; any other text gives way to the
+    // folder that stood there.
+    const QString typed = outputFolderField_->text().trimmed();
+    if (QFileInfo(typed).isDir())
+        takeOutputFolder(typed);
+    else {
+        if (!typed.isEmpty()) dialogs_.Error(this, QString::fromUtf8(texts::kNotAFolder).arg(typed));
+        showOutputFolder();
+    }
+}
+
+void MainWindow::takeOutputFolder(const QString& folder) {
     // Once chosen, the folder stays, whatever file is chosen next; a project keeps it.
-    chosenOutputFolder_ = QFileInfo(*folder).absoluteFilePath();
+    chosenOutputFolder_ = QFileInfo(folder).absoluteFilePath();
     settings_.outputFolder = chosenOutputFolder_.toStdString();
     showOutputFolder();
 }

@@ -135,6 +135,8 @@ class MainWindow : public QMainWindow, private BuildHost {
 
     void chooseTable();
     void chooseOutputFolder();
+    void outputFolderTyped();
+    void takeOutputFolder(const QString& folder);
     void showProblems();
     void editSettings();
     void openProject();

@@ -120,28 +120,36 @@ MergePage::MergePage(Dialogs& dialogs, LXNMerger& merger, ProjectSettings& setti
 
     auto* filesBox = new QGroupBox(QStringLiteral("Specify Files"), this);
     auto* files = new QGridLayout(filesBox);
-    const auto addFileRow = [&](int row, const char* name, const char* initial, const char* hint,
-                                const char* buttonName, void (MergePage::*click)()) {
-        auto* field = new QLineEdit(QString::fromLatin1(initial), filesBox);
+    // Each file is chosen with the button, or typed or pasted into its field and taken with Enter or on
+    // leaving the field: checked as the chooser's would be, and refused back to what the field held.
+    const auto addFileRow = [&](int row, const char* name, const char* placeholder, const char* hint,
+                                const char* buttonName, void (MergePage::*choose)(),
+                                bool (MergePage::*take)(const QString&), QString MergePage::*taken) {
+        auto* field = new QLineEdit(filesBox);
         field->setObjectName(QString::fromLatin1(name));
-        field->setReadOnly(true);
-        field->setFocusPolicy(Qt::NoFocus);
+        field->setPlaceholderText(QString::fromLatin1(placeholder));
         field->setToolTip(QString::fromLatin1(hint));
-        UseCreamBackground(*field);
         auto* button = new QPushButton(QStringLiteral(". . ."), filesBox);
         button->setObjectName(QString::fromLatin1(buttonName));
         button->setToolTip(field->toolTip());
-        connect(button, &QPushButton::clicked, this, [this, click] { (this->*click)(); });
+        connect(button, &QPushButton::clicked, this, [this, choose] { (this->*choose)(); });
+        connect(field, &QLineEdit::editingFinished, this, [this, field, take, taken] {
+            if (!field->isModified()) return;
+            field->setModified(false);
+            const QString typed = field->text().trimmed();
+            if (typed.isEmpty() || !(this->*take)(typed)) field->setText(this->*taken);
+        });
         files->addWidget(field, row, 0);
         files->addWidget(button, row, 1);
         return field;
     };
-    imageFile_ = addFileRow(0, "imageFile", kNoLexicornFile, "Select your Lexicorn file.",
-                            "chooseImageButton", &MergePage::chooseImage);
+    imageFile_ =
+        addFileRow(0, "imageFile", kNoLexicornFile, "Select your Lexicorn file.", "chooseImageButton",
+                   &MergePage::chooseImage, &MergePage::takeImage, &MergePage::imagePath_);
     targetFile_ = addFileRow(1, "targetFile", kNoTargetFile, "Select software binary.", "chooseTargetButton",
-                             &MergePage::chooseTarget);
+                             &MergePage::chooseTarget, &MergePage::takeTarget, &MergePage::targetPath_);
     outputFile_ = addFileRow(2, "outputFile", kNoOutputFile, "Select output file.", "chooseOutputButton",
-                             &MergePage::chooseOutput);
+                             &MergePage::chooseOutput, &MergePage::takeOutput, &MergePage::outputPath_);
 
     auto* infoBox = new QGroupBox(QStringLiteral("Lexicorn Information"), this);
     infoBox->setToolTip(QStringLiteral("Shows the Lexicorn Information of  target file"));
@@ -287,25 +295,38 @@ void MergePage::showProjectChoices() {
 void MergePage::chooseImage() {
     const std::optional<QString> path =
         hooks_.chooseFile(QStringLiteral("Select Lexicorn File"), QStringLiteral("All Files (*)"), false);
-    if (!path) return;
-    if (merger_.CheckLexicornFile(path->toStdString()) != kSuccess) {
+    if (path) takeImage(*path);
+}
+
+bool MergePage::takeImage(const QString& path) {
+    if (merger_.CheckLexicornFile(path.toStdString()) != kSuccess) {
         dialogs_.Error(this, QString::fromStdString(merge_messages::InvalidImage(merger_.ImageProblem())));
-        return;
+        // The field keeps the image taken before, and so does the merger.
+        if (!imagePath_.isEmpty()) merger_.CheckLexicornFile(imagePath_.toStdString());
+        return false;
     }
-    imageFile_->setText(*path);
+    imagePath_ = path;
+    imageFile_->setText(path);
+    return true;
 }
 
 void MergePage::chooseTarget() {
     const std::optional<QString> path = hooks_.chooseFile(QStringLiteral("Select Target File"),
                                                           QString::fromStdString(TargetFileFilter()), false);
-    if (!path) return;
-    targetFile_->setText(*path);
-    const ResultCode scanned = merger_.ScanTarget(path->toStdString());
+    if (path) takeTarget(*path);
+}
+
+bool MergePage::takeTarget(const QString& path) {
+    // A target is taken even when the merger cannot use it: Merge then says why.
+    targetPath_ = path;
+    targetFile_->setText(path);
+    const ResultCode scanned = merger_.ScanTarget(path.toStdString());
     if (scanned == kSuccess)
         showTargetInfo();
     else
         clearTargetInfo();  // nothing of an earlier target may seem to describe this one
     if (scanned == kDamagedTarget) dialogs_.Error(this, QString::fromStdString(merger_.TargetProblem()));
+    return true;
 }
 
 void MergePage::clearTargetInfo() {
@@ -328,15 +349,20 @@ void MergePage::showTargetInfo() {
 void MergePage::chooseOutput() {
     const std::optional<QString> path = hooks_.chooseFile(QStringLiteral("Select Output File"),
                                                           QString::fromStdString(OutputFileFilter()), true);
-    if (!path) return;
+    if (path) takeOutput(*path);
+}
+
+bool MergePage::takeOutput(const QString& path) {
     // A merge replaces its output: an existing file only once the user has said so.
-    if (QFileInfo::exists(*path) &&
-        !dialogs_.Question(this, QString::fromUtf8(texts::kReplaceFile).arg(QDir::toNativeSeparators(*path))))
-        return;
-    outputFile_->setText(*path);
-    if (merger_.SetOutputFile(path->toStdString()) != kSuccess)
+    if (QFileInfo::exists(path) &&
+        !dialogs_.Question(this, QString::fromUtf8(texts::kReplaceFile).arg(QDir::toNativeSeparators(path))))
+        return false;
+    outputPath_ = path;
+    outputFile_->setText(path);
+    if (merger_.SetOutputFile(path.toStdString()) != kSuccess)
         dialogs_.Error(this, QString::fromLatin1(merge_messages::kCannotSetOutput));
-    merger_.SetOutputFormat(OutputFormatOfName(path->toStdString()));
+    merger_.SetOutputFormat(OutputFormatOfName(path.toStdString()));
+    return true;
 }
 
 void MergePage::modeChosen() {
@@ -402,9 +428,9 @@ void MergePage::showPicture(int index) {
 
 void MergePage::merge() {
     MergeRequest request;
-    request.outputChosen = outputFile_->text() != QLatin1String(kNoOutputFile);
-    request.targetChosen = targetFile_->text() != QLatin1String(kNoTargetFile);
-    request.imageChosen = imageFile_->text() != QLatin1String(kNoLexicornFile);
+    request.outputChosen = !outputPath_.isEmpty();
+    request.targetChosen = !targetPath_.isEmpty();
+    request.imageChosen = !imagePath_.isEmpty();
     request.mode = chosenMode();
     request.placement = chosenPlacement();
     request.addressText = address_->text().toStdString();

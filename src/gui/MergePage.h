@@ -52,6 +52,11 @@ class MergePage : public QWidget, private MergeHost {
     void chooseImage();
     void chooseTarget();
     void chooseOutput();
+    // A file as its chooser or its field gives it: false when it is refused and the field keeps
+    // what it held.
+    bool takeImage(const QString& path);
+    bool takeTarget(const QString& path);
+    bool takeOutput(const QString& path);
     /// What the merger found in the target when it last scanned it.
     void showTargetInfo();
     /// The information as the page starts, for a target the merger could not take.
@@ -77,6 +82,10 @@ class MergePage : public QWidget, private MergeHost {
     int pictureBase_ = 0;
     int shownPicture_ = 0;
 
+    // The files taken; empty until one is.
+    QString imagePath_;
+    QString targetPath_;
+    QString outputPath_;
     QLineEdit* imageFile_;
     QLineEdit* targetFile_;
     QLineEdit* outputFile_;

@@ -8,6 +8,7 @@ inline constexpr const char* kApplicationTitle = "Lexicorn Wizard";
 
 // Build page
 inline constexpr const char* kNoExcelFileLoaded = "No Excel file loaded!";
+inline constexpr const char* kNotAFolder = "%1 is not a folder.";
 /// After the build's summary; %1 counts the warnings.
 inline constexpr const char* kCreatedWithWarnings = "\rCreated with %1. Open the Problems window?";
 inline constexpr const char* kSelectExcelFile = "Select Excel File";

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFile>
+#include <QFocusFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -745,6 +746,61 @@ class MainWindowTest : public WizardFixture {
         QVERIFY2(Read("job.lxn").endsWith("TABLE=tables/t.csv\r\nLANGUAGES=de\r\nOUTPUT=out\r\n"),
                  Read("job.lxn").constData());
         QCOMPARE(window_->windowTitle(), QStringLiteral("Lexicorn Wizard - job.lxn[*]"));
+    }
+
+    void ATypedOutputFolderIsTakenWhenItIsOne() {
+        Start();
+        QDir(dir_->path()).mkdir(QStringLiteral("out"));
+        auto* field = Find<QLineEdit>("outputFolder");
+        const auto type = [field](const QString& text) {
+            field->setFocus();
+            field->selectAll();
+            QTest::keyClicks(field, text);
+            QTest::keyClick(field, Qt::Key_Return);
+        };
+        type(Path("out"));
+        QCOMPARE(field->text(), QDir::toNativeSeparators(Path("out")));
+        QCOMPARE(window_->settings().outputFolder, Path("out").toStdString());
+        type(Path("missing"));
+        QCOMPARE(dialogs_->Take(), QStringList{"Error: " + Path("missing") + " is not a folder."});
+        QCOMPARE(field->text(), QDir::toNativeSeparators(Path("out")));
+    }
+
+    // Tab walks the build page as it reads: the lists and their buttons, the folder, then Create.
+    void TabFollowsTheScreen() {
+        Start().show();
+        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+        QStringList walked;
+        QWidget* at = Find<QListWidget>("availableLanguages");
+        for (int i = 0; i < 10; ++i, at = at->nextInFocusChain()) {
+            while (!(at->focusPolicy() & Qt::TabFocus) || !at->isVisibleTo(window_.get()))
+                at = at->nextInFocusChain();
+            walked << at->objectName();
+        }
+        QCOMPARE(walked,
+                 (QStringList{"availableLanguages", "addAllLanguagesButton", "addLanguageButton",
+                              "removeLanguageButton", "removeAllLanguagesButton", "selectedLanguages",
+                              "outputFolder", "chooseOutputFolderButton", "problemsButton", "createButton"}));
+    }
+
+    // The control with the keyboard focus has a frame in the highlight colour around it, on every page.
+    void TheKeyboardFocusIsVisible() {
+        Start().show();
+        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+        for (const char* name : {"createButton", "availableLanguages", "outputFolder"}) {
+            auto* control = Find(name);
+            control->setFocus();
+            auto* frame = window_->findChild<QFocusFrame*>();
+            QVERIFY(frame && frame->isVisible());
+            QCOMPARE(frame->widget(), control);
+            const QPoint left = frame->mapTo(window_.get(), QPoint(1, frame->height() / 2));
+            QCOMPARE(window_->grab().toImage().pixelColor(left * window_->devicePixelRatio()),
+                     window_->palette().color(QPalette::Highlight));
+        }
+        SaveScreenshot(*window_, QStringLiteral("main-window-focus"));
+        Find<QTabWidget>("pages")->setCurrentIndex(1);
+        Find("modeChoice")->setFocus();
+        QCOMPARE(window_->findChild<QFocusFrame*>()->widget(), Find("modeChoice"));
     }
 
     void AProjectWithItsJobBuildsWithOneClick() {

@@ -51,7 +51,9 @@ class MergePageTest : public WizardFixture {
         Find<QTabWidget>("pages")->setCurrentIndex(1);
     }
     QString Text(const char* name) const {
-        if (auto* edit = window_->findChild<QLineEdit*>(QString::fromLatin1(name))) return edit->text();
+        // What a field shows: its text, or the hint it shows while empty.
+        if (auto* edit = window_->findChild<QLineEdit*>(QString::fromLatin1(name)))
+            return edit->text().isEmpty() ? edit->placeholderText() : edit->text();
         return Find<QLabel>(name)->text();
     }
     // Image, target and output chosen through the page.
@@ -123,8 +125,9 @@ class MergePageTest : public WizardFixture {
         ChooseFile("chooseTargetButton", "target.bin");
         ChooseFile("chooseOutputButton", "out.bin");
         dialogs_->Take();
-        Merge();  // ...but the merger no longer takes it
-        QCOMPARE(dialogs_->Take(), QStringList{"Error: Can not start merge operation.20000024"});
+        Merge();  // ...and so does the merger
+        QCOMPARE(dialogs_->Take(), QStringList{"Information: Merge operation done successfully."});
+        QCOMPARE(Read("out.bin").right(kImage.size()), kImage);
     }
 
     void ShowsWhatTheTargetHolds() {
@@ -143,6 +146,38 @@ class MergePageTest : public WizardFixture {
         QCOMPARE(Text("oldImageSize"), QStringLiteral("00000030"));
         QCOMPARE(Text("oldImagePosition"), QStringLiteral("00000010"));
         SaveScreenshot(*window_, QStringLiteral("merger-page-old-image"));
+    }
+
+    // A path typed or pasted into a field is taken on Enter and checked as its chooser checks it; one
+    // refused leaves the field as it was.
+    void TypedPathsAreCheckedAsTheChoosersCheckThem() {
+        StartOnMergerPage();
+        Write("image.bin", kImage);
+        Write("other.bin", "not an image");
+        Write("old.bin", TargetWithOldImage());
+        Write("out.bin", "an earlier output");
+        const auto type = [this](const char* field, const QString& text) {
+            auto* edit = Find<QLineEdit>(field);
+            edit->setFocus();
+            edit->selectAll();
+            QTest::keyClicks(edit, text);
+            QTest::keyClick(edit, Qt::Key_Return);
+        };
+        type("imageFile", Path("image.bin"));
+        type("imageFile", Path("other.bin"));
+        QCOMPARE(dialogs_->Take(), QStringList{"Error: Invalid Lexicorn file."});
+        QCOMPARE(Text("imageFile"), Path("image.bin"));
+        type("targetFile", Path("old.bin"));
+        QCOMPARE(Text("oldImagePosition"), QStringLiteral("00000010"));
+        dialogs_->answers.push_back(false);
+        type("outputFile", Path("out.bin"));
+        QCOMPARE(dialogs_->Take().size(), 1);  // the question to replace it
+        QCOMPARE(Text("outputFile"), QStringLiteral("Select output file..."));
+        type("outputFile", Path("new.bin"));
+        Merge();
+        QCOMPARE(dialogs_->Take(), QStringList{"Information: Merge operation done successfully."});
+        QVERIFY(QFile::exists(Path("new.bin")));
+        QCOMPARE(Read("out.bin"), QByteArray("an earlier output"));
     }
 
     // Firmware in Intel HEX: the page shows its span, and an output named .hex is written as HEX.
