@@ -47,6 +47,7 @@
 #include "gui/WizardTexts.h"
 #include "platform/HelperProcess.h"
 #include "project/ProjectFile.h"
+#include "table/TableLayout.h"
 
 namespace lexicorn::gui {
 namespace {
@@ -772,6 +773,7 @@ void MainWindow::createImage() {
     pages_->setEnabled(false);
     createButton_->setEnabled(false);
     cancelRequested_ = false;
+    buildBarPlanned_ = false;
     BuildOptions options;
     options.outputFolder = outputFolder().toStdString();
     // A folder that a project names may not exist yet: a build that will write makes it, as the
@@ -798,7 +800,18 @@ void MainWindow::requestCancel() {
 void MainWindow::SetCaption(const std::string& text) { progress_->setCaption(FromUtf8(text)); }
 void MainWindow::SetStatusText(const std::string& text) { progress_->setStatusText(text); }
 void MainWindow::SetRange(std::uint32_t count) {
-    progress_->setRange(static_cast<int>(std::min<std::uint32_t>(count, INT32_MAX)));
+    const auto steps = [](std::uint64_t n) {
+        return static_cast<int>(std::min<std::uint64_t>(n, INT32_MAX));
+    };
+    // The languages and strings come first, then one step for each string id: the bar spans both.
+    if (!buildBarPlanned_) {
+        const std::size_t rows = table_.tableReader ? table_.tableReader->GetRowCount() : 0;
+        progress_->planWhole(
+            steps(std::uint64_t{count} +
+                  (rows > table_layout::kHeaderRows ? rows - table_layout::kHeaderRows : 0)));
+        buildBarPlanned_ = true;
+    }
+    progress_->setRange(steps(count));
 }
 void MainWindow::Step() { progress_->step(); }
 void MainWindow::Complete() { progress_->complete(); }

@@ -172,7 +172,8 @@ class MainWindow : public QMainWindow, private BuildHost {
     bool cancelRequested_ = false;
     QEventLoop* pause_ = nullptr;  // the reading pause that runs now, which a cancel ends
     bool building_ = false;
-    bool readingTable_ = false;  // a helper program reads the table while the window runs its events
+    bool buildBarPlanned_ = false;  // the progress bar of the running build spans all of it
+    bool readingTable_ = false;     // a helper program reads the table while the window runs its events
     bool splashShown_ = false;
     QString currentFolder_;
     QString chosenOutputFolder_;  // empty: builds follow the folder of the file last chosen

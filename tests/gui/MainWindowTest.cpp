@@ -328,8 +328,6 @@ class MainWindowTest : public WizardFixture {
         dialogs_->onMessage = [&] {
             disabledDuringTheBuild =
                 !Find<QPushButton>("createButton")->isEnabled() && !Find<QTabWidget>("pages")->isEnabled();
-            if (window_->progressDialog().isVisible())
-                SaveScreenshot(window_->progressDialog(), "progress-window");
         };
         Find<QPushButton>("createButton")->click();
         const QStringList shown = dialogs_->Take();
@@ -460,6 +458,47 @@ class MainWindowTest : public WizardFixture {
         QVERIFY(progress.isVisible());  // the build decides when to stop
         progress.hide();
         QVERIFY(!progress.isVisible());
+    }
+
+    // A build's ranges follow one another on one bar: the strings, then the string ids.
+    void ProgressShowsTheBuildAsAWhole() {
+        gui::BuildProgressDialog progress([] {});
+        auto* bar = progress.findChild<QProgressBar*>(QStringLiteral("progressBar"));
+        progress.planWhole(11);  // 2 languages of 3 strings: 2 + 2 x 3, then 3 ids
+        progress.setRange(8);
+        progress.present();
+        for (int i = 0; i < 8; ++i) progress.step();
+        progress.complete();
+        QCOMPARE(bar->value(), 8);
+        QCOMPARE(bar->maximum(), 11);
+        progress.setRange(3);
+        QCOMPARE(bar->value(), 8);  // not back to 0
+        progress.step();
+        progress.complete();
+        QCOMPARE(progress.position(), 3);
+        QCOMPARE(bar->value(), 11);
+        progress.hide();
+        progress.setRange(5);  // a later window of its own
+        QCOMPARE(bar->maximum(), 5);
+        QCOMPARE(bar->value(), 0);
+
+        Start();
+        LoadAll("ID,English,Deutsch\n,en,de\nA,a,b\nB,c,d\nC,e,f\n");
+        int maximumWhenShown = 0;
+        bool shownWithTheSummary = true;
+        QTimer sample;
+        connect(&sample, &QTimer::timeout, window_.get(), [&] {
+            if (window_->progressDialog().isVisible() && maximumWhenShown == 0) {
+                maximumWhenShown = window_->progressDialog().findChild<QProgressBar*>()->maximum();
+                SaveScreenshot(window_->progressDialog(), QStringLiteral("progress-window"));
+            }
+        });
+        sample.start(0);
+        dialogs_->onMessage = [&] { shownWithTheSummary = window_->progressDialog().isVisible(); };
+        Find<QPushButton>("createButton")->click();
+        QVERIFY(dialogs_->Take().value(0).startsWith("Information: Lexicorn was created succesfully!"));
+        QCOMPARE(maximumWhenShown, 11);
+        QVERIFY(!shownWithTheSummary);  // gone before the summary
     }
 
     void SettingsWindowShowsAndStoresTheRecord() {
