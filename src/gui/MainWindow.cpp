@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
@@ -59,6 +60,8 @@ QString FromUtf8(const std::string& text) { return QString::fromStdString(text);
 
 // Where the recent projects are kept between runs, and how many.
 constexpr const char* kRecentProjectsKey = "recentProjects";
+// Where the choice to keep the table after a build is kept between runs.
+constexpr const char* kKeepTableKey = "keepTableAfterBuild";
 constexpr int kMostRecentProjects = 5;
 
 // Dropped files and the file named at start-up: project files are known by their name, anything
@@ -233,7 +236,16 @@ QWidget* MainWindow::createBuildPage() {
     tableInfo_ = new QLabel(QString::fromUtf8(texts::kNoExcelFileLoaded), page);
     tableInfo_->setObjectName(QStringLiteral("tableInfo"));
     tableInfo_->setWordWrap(true);
-    tableInfo_->setMinimumHeight(41);
+    // Off, the window forgets the table after each build, as it always has; on, a user who changes a
+    // setting can build again at once.
+    keepTable_ = new QCheckBox(QStringLiteral("Keep the table after building"), page);
+    keepTable_->setObjectName(QStringLiteral("keepTable"));
+    keepTable_->setToolTip(
+        QStringLiteral("Build again after changing a setting, without loading the table again"));
+    keepTable_->setChecked(QSettings().value(QLatin1String(kKeepTableKey), false).toBool());
+    auto* tableState = new QVBoxLayout;
+    tableState->addWidget(tableInfo_);
+    tableState->addWidget(keepTable_);
     createButton_ =
         new QPushButton(style()->standardIcon(QStyle::SP_MediaPlay), QStringLiteral("Create"), page);
     createButton_->setObjectName(QStringLiteral("createButton"));
@@ -245,7 +257,7 @@ QWidget* MainWindow::createBuildPage() {
     problemsButton_->setToolTip(QStringLiteral("What the check of the table found"));
     problemsButton_->setEnabled(false);
     auto* bottom = new QHBoxLayout;
-    bottom->addWidget(tableInfo_, 1);
+    bottom->addLayout(tableState, 1);
     bottom->addWidget(problemsButton_);
     bottom->addWidget(createButton_);
 
@@ -264,6 +276,7 @@ QWidget* MainWindow::createBuildPage() {
                         selectedLanguages_,
                         outputFolderField_,
                         chooseOutput,
+                        keepTable_,
                         problemsButton_,
                         createButton_};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i) QWidget::setTabOrder(order[i], order[i + 1]);
@@ -297,6 +310,8 @@ QWidget* MainWindow::createBuildPage() {
     connect(outputFolderField_, &QLineEdit::editingFinished, this, handler(&MainWindow::outputFolderTyped));
     connect(createButton_, &QPushButton::clicked, this, handler(&MainWindow::createImage));
     connect(problemsButton_, &QPushButton::clicked, this, handler(&MainWindow::showProblems));
+    connect(keepTable_, &QCheckBox::toggled, this,
+            [](bool keep) { QSettings().setValue(QLatin1String(kKeepTableKey), keep); });
     return page;
 }
 
@@ -597,7 +612,7 @@ void MainWindow::chooseTable() {
 }
 
 void MainWindow::loadTable(const QString& path) {
-    ResetStringTable();
+    forgetTable();
     findings_ = {};
     problemsButton_->setEnabled(false);
     table_.tableReader.reset();
@@ -667,6 +682,10 @@ void MainWindow::showTableInfo() {
 }
 
 void MainWindow::ResetStringTable() {
+    if (!keepTable_->isChecked()) forgetTable();
+}
+
+void MainWindow::forgetTable() {
     availableLanguages_->clear();
     selectedLanguages_->clear();
     table_.Reset();
@@ -786,6 +805,7 @@ void MainWindow::createImage() {
     stopWatchingTableReading();
     problemsButton_->setEnabled(!findings_.findings.empty());
     showBuildMessage(outcome);
+    checkTable();  // a table kept after the build, as its file is now
     cancelRequested_ = false;
     createButton_->setEnabled(true);
     pages_->setEnabled(true);

@@ -13,6 +13,7 @@
 #include "table/LoadedTable.h"
 
 class QAction;
+class QCheckBox;
 class QEventLoop;
 class QLabel;
 class QLineEdit;
@@ -98,6 +99,7 @@ class MainWindow : public QMainWindow, private BuildHost {
     bool CancelRequested() const override { return cancelRequested_; }
     void ClearCancelRequest() override { cancelRequested_ = false; }
     void OpenSpreadsheetChooser() override;
+    /// After a build: forgets the table unless the user keeps it.
     void ResetStringTable() override;
     void ShowFindings(const CheckReport& report) override { findings_ = report; }
 
@@ -116,6 +118,8 @@ class MainWindow : public QMainWindow, private BuildHost {
     void showRecentProjects();
     void showOutputFolder();
     void showTableInfo();
+    /// Forgets the loaded table and empties every view of it.
+    void forgetTable();
     /// Checks the loaded table with the chosen languages and the settings, and shows what it found.
     void checkTable();
     /// From here until stopWatchingTableReading, a table read by a helper program keeps the window
@@ -186,6 +190,7 @@ class MainWindow : public QMainWindow, private BuildHost {
     QLineEdit* outputFolderField_ = nullptr;
     QPushButton* createButton_ = nullptr;
     QPushButton* problemsButton_ = nullptr;
+    QCheckBox* keepTable_ = nullptr;
     QMenu* recentProjects_ = nullptr;
     QAction* saveProjectAs_ = nullptr;
 

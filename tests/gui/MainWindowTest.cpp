@@ -351,6 +351,31 @@ class MainWindowTest : public WizardFixture {
                  QStringLiteral("Lexicorn creation in progress, Please wait..."));
     }
 
+    // Kept on request, the table and its chosen languages stay after a build, for building again at
+    // once; the choice is the user's, kept between runs, and off until made.
+    void TheTableIsKeptAfterBuildingWhenTheUserWishes() {
+        Start();
+        QVERIFY(!Find<QCheckBox>("keepTable")->isChecked());
+        Find<QCheckBox>("keepTable")->click();
+        LoadAll("ID,English,Deutsch\n,en,de\nA,a,b\n");
+        Find<QPushButton>("createButton")->click();
+        QVERIFY(dialogs_->Take().value(0).startsWith("Information: Lexicorn was created succesfully!"));
+        QCOMPARE(Items("selectedLanguages"), (QStringList{"English", "Deutsch"}));
+        QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("t.csv: 2 languages, 1 strings"));
+        Write("t.csv", "ID,English,Deutsch\n,en,de\nA,a,b\nA,c,d\n");  // changed since: read again
+        Find<QPushButton>("createButton")->click();
+        QCOMPARE(dialogs_->Take(), QStringList{"Error: Duplicate string id !!!\r\rA\rRow: 4"});
+
+        Start();
+        QVERIFY(Find<QCheckBox>("keepTable")->isChecked());
+        Find<QCheckBox>("keepTable")->click();
+        LoadAll("ID,English\n,en\nA,a\n");
+        Find<QPushButton>("createButton")->click();
+        dialogs_->Take();
+        QVERIFY(Items("selectedLanguages").isEmpty());
+        QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("No Excel file loaded!"));
+    }
+
     void CancelStopsTheBuildBeforeAnyFile() {
         Start();
         LoadAll("ID,English,Deutsch\n,en,de\nA,a,b\nB,c,d\n");
@@ -811,15 +836,15 @@ class MainWindowTest : public WizardFixture {
         QVERIFY(QTest::qWaitForWindowActive(window_.get()));
         QStringList walked;
         QWidget* at = Find<QListWidget>("availableLanguages");
-        for (int i = 0; i < 10; ++i, at = at->nextInFocusChain()) {
+        for (int i = 0; i < 11; ++i, at = at->nextInFocusChain()) {
             while (!(at->focusPolicy() & Qt::TabFocus) || !at->isVisibleTo(window_.get()))
                 at = at->nextInFocusChain();
             walked << at->objectName();
         }
-        QCOMPARE(walked,
-                 (QStringList{"availableLanguages", "addAllLanguagesButton", "addLanguageButton",
-                              "removeLanguageButton", "removeAllLanguagesButton", "selectedLanguages",
-                              "outputFolder", "chooseOutputFolderButton", "problemsButton", "createButton"}));
+        QCOMPARE(walked, (QStringList{"availableLanguages", "addAllLanguagesButton", "addLanguageButton",
+                                      "removeLanguageButton", "removeAllLanguagesButton", "selectedLanguages",
+                                      "outputFolder", "chooseOutputFolderButton", "keepTable",
+                                      "problemsButton", "createButton"}));
     }
 
     // The control with the keyboard focus has a frame in the highlight colour around it, on every page.
