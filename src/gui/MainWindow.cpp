@@ -670,13 +670,12 @@ void MainWindow::showProblems() { problems_->showReport(findings_, QString::from
 
 void MainWindow::showTableInfo() {
     const std::size_t rows = table_.tableReader ? table_.tableReader->GetRowCount() : 0;
-    const std::size_t strings = rows > 2 ? rows - 2 : 0;
-    QString info = QStringLiteral("%1: %2 languages, %3 strings")
-                       .arg(QFileInfo(QString::fromStdString(table_.spreadsheetPath)).fileName())
-                       .arg(table_.languages.size())
-                       .arg(strings);
-    if (!findings_.findings.empty())
-        info += QStringLiteral("; %1 errors, %2 warnings").arg(findings_.Errors()).arg(findings_.Warnings());
+    const std::size_t strings = rows > table_layout::kHeaderRows ? rows - table_layout::kHeaderRows : 0;
+    QString info = QStringLiteral("%1: %2, %3")
+                       .arg(QFileInfo(QString::fromStdString(table_.spreadsheetPath)).fileName(),
+                            Counted(static_cast<qsizetype>(table_.languages.size()), "language", "languages"),
+                            Counted(static_cast<qsizetype>(strings), "string", "strings"));
+    if (!findings_.findings.empty()) info += QStringLiteral("; ") + ProblemCounts(findings_);
     tableInfo_->setText(info);
     problemsButton_->setEnabled(!findings_.findings.empty());
 }

@@ -361,7 +361,7 @@ class MainWindowTest : public WizardFixture {
         Find<QPushButton>("createButton")->click();
         QVERIFY(dialogs_->Take().value(0).startsWith("Information: Lexicorn was created succesfully!"));
         QCOMPARE(Items("selectedLanguages"), (QStringList{"English", "Deutsch"}));
-        QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("t.csv: 2 languages, 1 strings"));
+        QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("t.csv: 2 languages, 1 string"));
         Write("t.csv", "ID,English,Deutsch\n,en,de\nA,a,b\nA,c,d\n");  // changed since: read again
         Find<QPushButton>("createButton")->click();
         QCOMPARE(dialogs_->Take(), QStringList{"Error: Duplicate string id !!!\r\rA\rRow: 4"});
@@ -875,7 +875,7 @@ class MainWindowTest : public WizardFixture {
               "NOFILESYSTEM=1\r\nTABLE=t.csv\r\nLANGUAGES=de,pl\r\nOUTPUT=out\r\n");
         Start(Path("job.lxn"));
         QCOMPARE(Items("selectedLanguages"), (QStringList{"Deutsch", "Polski"}));
-        QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("t.csv: 3 languages, 1 strings"));
+        QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("t.csv: 3 languages, 1 string"));
         QCOMPARE(window_->windowTitle(), QStringLiteral("Lexicorn Wizard - job.lxn[*]"));
         QVERIFY(!window_->isWindowModified());
         Find<QPushButton>("createButton")->click();
@@ -909,7 +909,7 @@ class MainWindowTest : public WizardFixture {
         QApplication::sendEvent(window_.get(), &drop);
         QVERIFY(dialogs_->Take().isEmpty());  // as from the command line: the title names the project
         QCOMPARE(window_->settings().encoding, Encoding::kUtf8);
-        QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("t.csv: 1 languages, 1 strings"));
+        QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("t.csv: 1 language, 1 string"));
     }
 
     void TheProblemsOfATableAreCountedListedAndShownWhenCreateIsRefused() {
@@ -918,10 +918,12 @@ class MainWindowTest : public WizardFixture {
         LoadThroughButton("t.csv");
         dialogs_->Take();
         QCOMPARE(Find<QLabel>("tableInfo")->text(),
-                 QStringLiteral("t.csv: 2 languages, 4 strings; 2 errors, 1 warnings"));
+                 QStringLiteral("t.csv: 2 languages, 4 strings; 2 errors, 1 warning"));
         Find<QPushButton>("problemsButton")->click();
         gui::ProblemsDialog& problems = window_->problemsDialog();
         QVERIFY(problems.isVisible());
+        QCOMPARE(problems.findChild<QLabel*>(QStringLiteral("problemsSummary"))->text(),
+                 QStringLiteral("t.csv: 2 errors, 1 warning"));
         auto* findings = problems.findChild<QTableWidget*>(QStringLiteral("findings"));
         QCOMPARE(findings->rowCount(), 3);
         QCOMPARE(findings->item(0, 0)->text(), QStringLiteral("A4"));
@@ -952,19 +954,19 @@ class MainWindowTest : public WizardFixture {
         Write("big.csv", table);
         LoadThroughButton("big.csv");
         const auto info = [this] { return Find<QLabel>("tableInfo")->text(); };
-        QCOMPARE(info(), QStringLiteral("big.csv: 2 languages, 401 strings; 1 errors, 1 warnings"));
+        QCOMPARE(info(), QStringLiteral("big.csv: 2 languages, 401 strings; 1 error, 1 warning"));
         Choose("availableLanguages", 0, "addLanguageButton");  // English alone: nothing to find
         QCOMPARE(info(), QStringLiteral("big.csv: 2 languages, 401 strings"));
         QVERIFY(!Find<QPushButton>("problemsButton")->isEnabled());
         Choose("availableLanguages", 0, "addLanguageButton");
-        QCOMPARE(info(), QStringLiteral("big.csv: 2 languages, 401 strings; 1 errors, 1 warnings"));
+        QCOMPARE(info(), QStringLiteral("big.csv: 2 languages, 401 strings; 1 error, 1 warning"));
 
         dialogs_->Take();
         WithSettingsWindow([](gui::BuildSettingsDialog& form) {
             Group(form, "tableType")->button(1)->click();
             Control<QPushButton>(form, "doneButton")->click();
         });
-        QCOMPARE(info(), QStringLiteral("big.csv: 2 languages, 401 strings; 0 errors, 1 warnings"));
+        QCOMPARE(info(), QStringLiteral("big.csv: 2 languages, 401 strings; 0 errors, 1 warning"));
         // Built, and the summary, word for word, offers what the check warned of.
         dialogs_->Take();
         dialogs_->answers.push_back(true);
