@@ -211,6 +211,8 @@ class MainWindowTest : public WizardFixture {
         QVERIFY(dialogs_->shown.isEmpty());
         QCOMPARE(Items("selectedLanguages"), (QStringList{"English", "Deutsch", "Français", "Español"}));
         QCOMPARE(Find<QLineEdit>("outputFolder")->text(), QDir::toNativeSeparators(Path("out")));
+        window_->show();
+        SaveScreenshot(*window_, QStringLiteral("main-window-example-project"));  // the README's
         Find<QPushButton>("createButton")->click();
         QVERIFY(dialogs_->Take().value(0).startsWith("Information: Lexicorn was created succesfully!"));
         QVERIFY(QFile::exists(Path("out/Lexicorn.bin")));
