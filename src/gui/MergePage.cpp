@@ -261,6 +261,8 @@ void MergePage::resetChoices() {
     modeChoice_->setCurrentIndex(0);
     placeAtEnd_->setChecked(true);
     modeChosen();
+    // Once something was chosen, a project saved now keeps what the page shows, not what it showed.
+    if (settings_.mergeMode != MergeMode::kNone) storeChoices();
 }
 
 void MergePage::showProjectChoices() {

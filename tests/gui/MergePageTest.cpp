@@ -471,6 +471,8 @@ class MergePageTest : public WizardFixture {
         pages->setCurrentIndex(1);
         QCOMPARE(Find<QComboBox>("modeChoice")->currentIndex(), 0);
         QVERIFY(Find<QRadioButton>("placeAtEnd")->isChecked());
+        QCOMPARE(window_->settings().mergeMode, MergeMode::kAppend);  // what a save would keep
+        QCOMPARE(window_->settings().mergePlacement, MergePlacement::kEnd);
 
         Write("p.lxn", "LEXICORNPROJECTFILE\r\n0\r\n0\r\n0\r\n0\r\n1\r\n1\r\n16\r\n4096\r\n0\r\n0\r\n1\r\n");
         dialogs_->files.push_back(Path("p.lxn"));
