@@ -45,6 +45,7 @@ bench: deps
 	bench/xlsx
 	bench/window
 	bench/hostile
+	bench/memory-readers
 
 install: all
 	cmake --install $(BUILD)

@@ -67,7 +67,7 @@ inline constexpr ResultCode kCannotOpenImage = 0x20201001;
 inline constexpr ResultCode kCannotOpenTarget = 0x20201002;
 /// The output file cannot be written.
 inline constexpr ResultCode kCannotCreateOutput = 0x20201003;
-/// The output file is the image file or the target file.
+/// An output file is an input: the merge's image or target, the build's table or project.
 inline constexpr ResultCode kOutputIsInput = 0x20201004;
 /// The target reads as Intel HEX or S-records but has a damaged record.
 inline constexpr ResultCode kDamagedTarget = 0x20201005;

@@ -87,6 +87,7 @@ class BuildCommand final : public Subcommand {
         ProjectSettings settings = args.table.Settings(args.noFileSystem);
         BuildOptions options;
         options.strict = args.table.strict;
+        options.projectFile = args.table.project;
         if (args.byteOrder) settings.byteOrder = *args.byteOrder;
         if (args.searchStep) settings.searchStep = *args.searchStep;
         if (!args.uniqueId.empty()) options.uniqueId = ParseUniqueId(args.uniqueId);

@@ -40,7 +40,7 @@ class CheckCommand final : public Subcommand {
         std::string text;
         for (const Finding& finding : report.findings) text += FindingLine(file, finding) + '\n';
         text += FiguresText(report);
-        text += fmt::format("{} errors, {} warnings\n", report.Errors(), report.Warnings());
+        text += CountsText(report) + '\n';
         out << text;
     }
 

@@ -91,7 +91,8 @@ class MergeCommand final : public Subcommand {
                         "(default: the project's, else 0)")
             ->type_name("BYTE");
         TakeWords(command.add_option("--output-format", a.outputFormat,
-                                     "bin, ihex (Intel HEX) or srec (S-records); default: the target's"),
+                                     "bin, ihex (Intel HEX) or srec (S-records); default: the one OUTPUT's "
+                                     "extension names, else the target's"),
                   Words<FirmwareFormat>{{"bin", FirmwareFormat::kBinary},
                                         {"ihex", FirmwareFormat::kIntelHex},
                                         {"srec", FirmwareFormat::kSRecord}});
@@ -104,6 +105,8 @@ class MergeCommand final : public Subcommand {
 
     int Run(const Console& console) override {
         const MergeArguments& args = args_;
+        const OutputForm outputForm = ChooseOutputForm(args.output, args.outputFormat);
+        if (!outputForm.refusal.empty()) throw UsageError(outputForm.refusal);
         ProjectSettings settings = LoadSettings(args.project);
         if (args.align) settings.searchStep = *args.align;
         if (args.fill) settings.fillByte = ParseFillByte(*args.fill);
@@ -128,7 +131,7 @@ class MergeCommand final : public Subcommand {
         if (ResultCode result = merger.ChooseTarget(args.target))
             throw std::runtime_error(FileProblem(args.target, result));
         merger.SetOutputFile(args.output);
-        merger.SetOutputFormat(args.outputFormat);
+        merger.SetOutputFormat(outputForm.format);
 
         CliMergeHost host(console, args.yes);
         const MergeOutcome outcome = RunMergeCommand(host, merger, settings, request);

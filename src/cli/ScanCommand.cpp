@@ -21,6 +21,7 @@ class ScanCommand final : public Subcommand {
         const TargetInfo info = DescribeTarget(merger);
         console.out << info.text << "\nLexicorn Size: 0x" << info.size << "\nLexicorn Position: 0x"
                     << info.position << '\n';
+        for (const std::string& note : info.notes) console.out << note << '\n';
         if (!info.span.empty()) console.out << info.span << '\n';
         return kExitSuccess;
     }

@@ -25,6 +25,20 @@ std::string CannotCreateStringList(std::string_view fileName) {
     return fmt::format("Cannot create string list file {}", fileName);
 }
 
+std::string CannotCreateFile(std::string_view fileName) {
+    return fmt::format("Cannot create file {}", fileName);
+}
+
+std::string WriteFailed(std::string_view failure, std::string_view consequence, ResultCode code) {
+    return fmt::format("{}\r\r{}\rError: 0x{}", failure, consequence, HexCode(code));
+}
+
+std::string OutputIsInput(std::string_view output, std::string_view role, std::string_view input) {
+    return fmt::format(
+        "{} is {} {}.\rA build does not write over its own input: please choose another output folder.",
+        output, role, input);
+}
+
 std::string EmptyStringId(std::size_t row) {
     return fmt::format(
         "Found empty cells inside the string list!\r\rCheck first column of your string table\rRow: {}", row);

@@ -11,6 +11,9 @@ namespace lexicorn::messages {
 
 inline constexpr const char* kNoExcelFileSelected = "No Excel file selected!";
 inline constexpr const char* kNoLanguagesSelected = "No languages selected!";
+inline constexpr const char* kNoLanguageColumn =
+    "The string table has no language column!\r\rColumn 2 and the columns after it hold one language each: "
+    "its name in row 1, its code in row 2 and its strings from row 3 on.";
 inline constexpr const char* kCannotOpenExcelFile = "Cannot open Excel file!";
 inline constexpr const char* kCancelledByUser = "Cancelled by user!";
 inline constexpr const char* kNoStrings = "The string table holds no strings.";
@@ -24,6 +27,12 @@ std::string CreatingStringList(std::string_view fileName);
 std::string Summary(std::size_t languages, std::size_t strings, std::uint32_t imageSize,
                     std::string_view folder);
 std::string CannotCreateStringList(std::string_view fileName);
+std::string CannotCreateFile(std::string_view fileName);
+/// A file of the build that could not be written: `failure` (the file and the system's reason)
+/// first, then `consequence` (which of the build's files it is) and the code.
+std::string WriteFailed(std::string_view failure, std::string_view consequence, ResultCode code);
+/// An output of the build that is one of its inputs: `role` says which ("the string table").
+std::string OutputIsInput(std::string_view output, std::string_view role, std::string_view input);
 std::string EmptyStringId(std::size_t row);
 std::string DuplicateStringId(std::string_view id, std::size_t row);
 std::string StringIdTooLong(std::string_view id, std::size_t row);

@@ -4,18 +4,51 @@
 #include <memory>
 #include <type_traits>
 
-#include "base/Error.h"
 #include "compile/BuildMessages.h"
 #include "generate/CSource.h"
 #include "generate/StringListEngine.h"
 #include "image/LexicornEngine.h"
 #include "platform/AtomicFile.h"
+#include "platform/InputFile.h"
 #include "table/TableLayout.h"
 
 namespace lexicorn {
 namespace {
 
 using namespace table_layout;
+
+constexpr const char* kImageFile = "Lexicorn.bin";
+constexpr const char* kCSourceFile = "Lexicorn.c";
+constexpr const char* kApiConfigFile = "LXNApiCfg.h";
+
+// A C target that compiles the API gets the image as C source too.
+bool WritesCSource(const ProjectSettings& settings) {
+    return settings.targetLanguage == TargetLanguage::kC && settings.targetPlatform == TargetPlatform::kApi;
+}
+
+// The names of the files a build writes into its output folder, in the order it writes them.
+std::vector<std::string> OutputNames(const ProjectSettings& settings) {
+    std::vector<std::string> names = {kImageFile};
+    if (WritesCSource(settings)) names.push_back(kCSourceFile);
+    if (const auto list = CreateStringListEngine(settings.targetLanguage, 0, std::nullopt, 0))
+        names.push_back(list->FileName());
+    names.push_back(kApiConfigFile);
+    return names;
+}
+
+// A build never writes over what it reads: an output that is, by whatever name or link, the table
+// or the project is found before anything is written. The message names both files.
+std::optional<std::string> OutputOverInput(const LoadedTable& table, const ProjectSettings& settings,
+                                           const BuildOptions& options) {
+    for (const std::string& name : OutputNames(settings)) {
+        const std::filesystem::path output = options.outputFolder / name;
+        if (IsSameFile(output, table.spreadsheetPath))
+            return messages::OutputIsInput(output.string(), "the string table", table.spreadsheetPath);
+        if (!options.projectFile.empty() && IsSameFile(output, options.projectFile))
+            return messages::OutputIsInput(output.string(), "the project file", options.projectFile.string());
+    }
+    return std::nullopt;
+}
 
 // Where an error of the build points to in the table, for its message.
 struct FailurePlace {
@@ -66,24 +99,21 @@ class Build {
         host_.Complete();
         host_.SetStatusText(messages::kCreatingImage);
         FileSet outputs;
-        if (ResultCode saved =
-                Written([&] { return engine_->SaveImage(AddOutput(outputs, "Lexicorn.bin")); }))
+        if (ResultCode saved = Written([&] { return engine_->SaveImage(AddOutput(outputs, kImageFile)); }))
             return saved;
         host_.Pause(kReadingPause);
         if (StopRequested()) return kSuccess;
-        if (settings_.targetLanguage == TargetLanguage::kC &&
-            settings_.targetPlatform == TargetPlatform::kApi) {
+        if (WritesCSource(settings_)) {
             host_.SetStatusText(messages::kCreatingCSource);
             if (ResultCode saved =
-                    Written([&] { return SaveCSource(*engine_, AddOutput(outputs, "Lexicorn.c")); }))
+                    Written([&] { return SaveCSource(*engine_, AddOutput(outputs, kCSourceFile)); }))
                 return saved;
             host_.Pause(kReadingPause);
             if (StopRequested()) return kSuccess;
         }
         if (ResultCode listed = WriteStringList(outputs); listed || stopped_) return listed;
-        headerStage_ = true;
         if (ResultCode written = Written([&] {
-                WriteApiConfigHeader(ApiConfigOf(settings_), AddOutput(outputs, "LXNApiCfg.h"));
+                WriteApiConfigHeader(ApiConfigOf(settings_), AddOutput(outputs, kApiConfigFile));
                 return kSuccess;
             }))
             return written;
@@ -116,9 +146,7 @@ class Build {
             outcome.stringCount = stringCount_;
             return outcome;
         }
-        std::string message = FailureMessage(result);
-        if (!failedFile_.empty()) message += "\r\r" + failedFile_;
-        host_.ShowError(message, result);
+        host_.ShowError(FailureMessage(result), result);
         outcome.kind = BuildOutcome::Kind::kFailed;
         outcome.failedFile = failedFile_;
         return outcome;
@@ -157,14 +185,15 @@ class Build {
     }
 
     // Runs a write of an output file; a file that cannot be written ends the build with the
-    // error's code, and the file and the reason are kept for the outcome.
+    // error's code, and the file and the reason are kept for the message and the outcome.
     template <typename Write>
     ResultCode Written(Write&& write) {
         try {
             return write();
-        } catch (const Error& error) {
-            failedFile_ = error.what();
-            return error.Code();
+        } catch (const WriteFailure& failure) {
+            failedFile_ = failure.what();
+            failedOutput_ = failure.File();
+            return failure.Code();
         }
     }
 
@@ -255,12 +284,17 @@ class Build {
 
     std::string FailureMessage(ResultCode result) const {
         switch (result) {
-            case kCannotCreateFile:
-                // Lexicorn.bin and Lexicorn.c are written before the list exists; their failure is
-                // an internal error. Once the list exists, the message names the file that failed.
-                if (!stringList_) break;
-                return messages::CannotCreateStringList(headerStage_ ? "LXNApiCfg.h"
-                                                                     : stringList_->FileName());
+            case kCannotCreateFile: {
+                // Whichever file failed, and at whatever stage (the set is put in place last), the
+                // message names it and the system's reason.
+                if (failedOutput_.empty()) break;
+                const std::string name = failedOutput_.filename().string();
+                const bool isList = stringList_ && name == stringList_->FileName();
+                return messages::WriteFailed(
+                    failedFile_,
+                    isList ? messages::CannotCreateStringList(name) : messages::CannotCreateFile(name),
+                    result);
+            }
             case kEmptyStringId:
                 return messages::EmptyStringId(failure_.row);
             case kCapacityExceeded:
@@ -298,10 +332,10 @@ class Build {
     std::unique_ptr<StringListEngine> stringList_;
     std::uint32_t stringCount_ = 0;
     std::uint32_t languageCount_ = 0;
-    bool headerStage_ = false;
     bool stopped_ = false;
     FailurePlace failure_;
-    std::string failedFile_;
+    std::string failedFile_;              // the file that could not be written and the reason
+    std::filesystem::path failedOutput_;  // that file
     CheckReport check_;
     const Finding* refusal_ = nullptr;
     std::vector<std::filesystem::path> written_;  // the files of the set, in the order written
@@ -311,14 +345,25 @@ class Build {
 
 BuildOutcome BuildLexicorn(BuildHost& host, LoadedTable& table, const ProjectSettings& settings,
                            const BuildOptions& options) {
-    if (table.tableLanguageCount == 0 || table.spreadsheetPath.empty() || !table.tableReader) {
+    if (table.spreadsheetPath.empty() || !table.tableReader) {
         host.ShowError(messages::kNoExcelFileSelected, kSuccess);
         host.OpenSpreadsheetChooser();
+        return {};
+    }
+    // A loaded table of one column: there is a file, but nothing in it to choose.
+    if (table.tableLanguageCount == 0) {
+        host.ShowError(messages::kNoLanguageColumn, kSuccess);
         return {};
     }
     if (table.SelectedCount() == 0) {
         host.ShowError(messages::kNoLanguagesSelected, kSuccess);
         return {};
+    }
+    if (const std::optional<std::string> clash = OutputOverInput(table, settings, options)) {
+        host.ShowError(*clash, kOutputIsInput);
+        BuildOutcome refused;
+        refused.result = kOutputIsInput;
+        return refused;
     }
     if (table.tableReader->Open() != kSuccess) {
         host.ShowError(messages::kCannotOpenExcelFile, kSuccess);

@@ -48,12 +48,13 @@ struct BuildOptions {
     std::filesystem::path outputFolder = ".";
     std::optional<std::uint32_t> uniqueId;  ///< replaces the id made from the clock
     bool strict = false;                    ///< warnings of the table check refuse the build too
+    std::filesystem::path projectFile{};    ///< the project the settings came from: never written over
 };
 
 /// How a build ended.
 struct BuildOutcome {
     enum class Kind {
-        kRefused,  ///< a check before the build failed; nothing was touched
+        kRefused,  ///< a check before the build failed (`result` 0, or kOutputIsInput); nothing was touched
         kSucceeded,
         kFailed,  ///< reported `result`
         kCancelled,
@@ -82,6 +83,8 @@ inline constexpr std::chrono::milliseconds kReadingPause{1000};
 /// warnings, when strict) nothing is written, and the first error is reported as the build meets
 /// it. Reports the outcome in exactly one message, then forgets the table. An exception of the table reader
 /// ends the build where it happens; the clean-up still runs and the exception goes on to the caller.
+/// An output that is the table or the project, by whatever name or link, refuses the build
+/// (kOutputIsInput) before the table is opened and anything is written.
 BuildOutcome BuildLexicorn(BuildHost& host, LoadedTable& table, const ProjectSettings& settings,
                            const BuildOptions& options);
 

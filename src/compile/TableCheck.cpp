@@ -91,6 +91,11 @@ class Checker {
         sheet_ = reader_.SheetName();
         const std::size_t rows = reader_.GetRowCount();
         strings_ = rows > kHeaderRows ? rows - kHeaderRows : 0;
+        if (entries_.empty())
+            Error("no-language", kNameRow, kDefaultColumn, {},
+                  "the table has no language column: column 2 and the columns after it hold one language "
+                  "each, its name in row 1, its code in row 2 and its strings from row 3 on",
+                  kSuccess);
         CheckIds();
         CheckTexts();
         std::stable_sort(report_.findings.begin(), report_.findings.end(),
@@ -259,6 +264,7 @@ class Checker {
             if (const Stored stored = Measure(code); !stored.mappable)
                 Error("unmappable-character", kCodeRow, column, codes_[e],
                       codePage_.MissingCharacter(stored.missing), kSuccess);
+            CheckCode(column, codes_[e]);
             Store(name, measuredName.bytes, false, kNameRow, column, codes_[e]);
         }
 
@@ -309,6 +315,26 @@ class Checker {
         }
     }
 
+    // A table without its row of codes (ids and names, then the strings) takes its first strings
+    // for codes; a text that no code looks like tells.
+    void CheckCode(std::size_t column, const std::string& code) {
+        // Two letters, with a region or script no more than nine (en-US, zh-Hant), as a build holds.
+        constexpr std::size_t kMaxCodeLength = 9;
+        const std::size_t characters = static_cast<std::size_t>(std::count_if(
+            code.begin(), code.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+        std::string problem;
+        if (code.find_first_of(" \t\r\n") != std::string::npos)
+            problem = "it holds white space";
+        else if (characters > kMaxCodeLength)
+            problem = fmt::format("it has {} characters; a code has at most {}", characters, kMaxCodeLength);
+        else
+            return;
+        Warning("language-code", kCodeRow, column, code,
+                fmt::format("this is no language code ({}): row 2 holds each language's code, such as en; "
+                            "is that row missing?",
+                            problem));
+    }
+
     std::string LanguageOf(std::size_t column) const {
         for (std::size_t e = 0; e < entries_.size(); ++e)
             if (entries_[e] + 2 == column) return codes_[e];
@@ -321,11 +347,9 @@ class Checker {
         const TargetLanguage list = settings_.targetLanguage;
         const char marker = list == TargetLanguage::kC ? '%' : '{';
         if (knownList &&
-            (own.find(marker) != std::string_view::npos || standard.find(marker) != std::string_view::npos) &&
-            PlaceholderSignature(list, own) != PlaceholderSignature(list, standard))
-            Warning("placeholder-mismatch", row, column, language,
-                    fmt::format("the placeholders {} differ from the default string's {}",
-                                WrittenPlaceholders(list, own), WrittenPlaceholders(list, standard)));
+            (own.find(marker) != std::string_view::npos || standard.find(marker) != std::string_view::npos))
+            if (auto difference = PlaceholderDifference(list, own, standard))
+                Warning("placeholder-mismatch", row, column, language, std::move(*difference));
         if (LeadingSpace(own) != LeadingSpace(standard))
             Warning("whitespace-mismatch", row, column, language,
                     "leading white space differs from the default string");
@@ -380,6 +404,13 @@ std::string FiguresText(const CheckReport& report) {
     if (report.capacityUsed)
         text += fmt::format(", {:.0f}% of a 16-bit table's 64 KB", *report.capacityUsed * 100);
     return text + "\n";
+}
+
+std::string CountsText(const CheckReport& report) {
+    const auto counted = [](std::size_t count, std::string_view what) {
+        return fmt::format("{} {}{}", count, what, count == 1 ? "" : "s");
+    };
+    return counted(report.Errors(), "error") + ", " + counted(report.Warnings(), "warning");
 }
 
 std::size_t CheckReport::Errors() const {

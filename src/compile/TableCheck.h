@@ -16,9 +16,9 @@ namespace lexicorn {
 struct Finding {
     enum class Severity { kError, kWarning };
     Severity severity = Severity::kError;
-    std::string rule;     ///< empty-id, duplicate-id, id-too-long, cell-too-long, unmappable-character,
-                          ///< capacity, invalid-identifier, placeholder-mismatch, whitespace-mismatch,
-                          ///< control-character
+    std::string rule;     ///< no-language, empty-id, duplicate-id, id-too-long, cell-too-long,
+                          ///< unmappable-character, capacity, invalid-identifier, placeholder-mismatch,
+                          ///< whitespace-mismatch, control-character, language-code
     std::string sheet;    ///< the worksheet of a workbook; empty for text tables
     std::size_t row = 0;  ///< from 1
     std::size_t column = 0;
@@ -63,5 +63,8 @@ std::string FindingLine(std::string_view fileName, const Finding& finding);
 
 /// The figures as a small table, one line per language, then the image; each line ends in a line feed.
 std::string FiguresText(const CheckReport& report);
+
+/// "1 error, 2 warnings".
+std::string CountsText(const CheckReport& report);
 
 }  // namespace lexicorn

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <unordered_set>
+
+#include "base/Unicode.h"
 
 namespace lexicorn {
 namespace {
@@ -234,6 +237,109 @@ constexpr std::array<std::string_view, 154> kVisualBasicKeywords = {"addhandler"
                                                                     "writeonly",
                                                                     "xor"};
 
+// C++ keywords that C lacks: the C list is compiled by C++ compilers too (Visual C++, and C++ units
+// that include Lexicorn.h, which is written for them).
+constexpr std::array<std::string_view, 44> kCppKeywords = {"and",
+                                                           "and_eq",
+                                                           "asm",
+                                                           "bitand",
+                                                           "bitor",
+                                                           "catch",
+                                                           "char16_t",
+                                                           "char32_t",
+                                                           "char8_t",
+                                                           "class",
+                                                           "co_await",
+                                                           "co_return",
+                                                           "co_yield",
+                                                           "compl",
+                                                           "concept",
+                                                           "const_cast",
+                                                           "consteval",
+                                                           "constinit",
+                                                           "decltype",
+                                                           "delete",
+                                                           "dynamic_cast",
+                                                           "explicit",
+                                                           "export",
+                                                           "friend",
+                                                           "mutable",
+                                                           "namespace",
+                                                           "new",
+                                                           "noexcept",
+                                                           "not",
+                                                           "not_eq",
+                                                           "operator",
+                                                           "or",
+                                                           "or_eq",
+                                                           "private",
+                                                           "protected",
+                                                           "public",
+                                                           "reinterpret_cast",
+                                                           "requires",
+                                                           "static_cast",
+                                                           "template",
+                                                           "this",
+                                                           "throw",
+                                                           "try",
+                                                           "typeid"};
+
+// The names that the C list meets in the unit that compiles it: its own, those of Lexicorn.c and
+// LXNApiCfg.h, and those of the runtime's header. Projects that compile lexicorn_runtime.c in one
+// unit with their own sources meet its internal names too.
+constexpr std::array<std::string_view, 48> kCDeclaredNames = {"IS_LEXICORN_EMBEDDED",
+                                                              "LEXICORN_H",
+                                                              "LXNAPICFG_H",
+                                                              "LXNCFG_API_FOR_ROM",
+                                                              "LXNCFG_ENCODING_TYPE",
+                                                              "LXNCFG_SEARCH_STEP",
+                                                              "LXNCFG_STRTABLE_TYPE",
+                                                              "LXN_ENCODING_ANSI",
+                                                              "LXN_ENCODING_UNICODE",
+                                                              "LXN_ERR_ARGUMENT",
+                                                              "LXN_ERR_BUFFER",
+                                                              "LXN_ERR_CONFIG",
+                                                              "LXN_ERR_DAMAGED",
+                                                              "LXN_ERR_FILE",
+                                                              "LXN_ERR_NOT_FOUND",
+                                                              "LXN_ERR_RANGE",
+                                                              "LXN_ERR_SIGNATURE",
+                                                              "LXN_HEADER_SIZE",
+                                                              "LXN_LANGUAGE_ENTRY_SIZE",
+                                                              "LXN_OK",
+                                                              "LXN_SEARCH_STEP",
+                                                              "LXN_SIGNATURE1_INVERTED",
+                                                              "LXN_SIGNATURE2_INVERTED",
+                                                              "LXN_STRTABLE_16",
+                                                              "LXN_STRTABLE_32",
+                                                              "STRINGLIST_H",
+                                                              "STRING_ID",
+                                                              "copy_text",
+                                                              "embeddedLexicorn",
+                                                              "language_entry",
+                                                              "lxn_attach",
+                                                              "lxn_attach_embedded",
+                                                              "lxn_find",
+                                                              "lxn_find_language",
+                                                              "lxn_get_string",
+                                                              "lxn_get_string16",
+                                                              "lxn_image",
+                                                              "lxn_language_code",
+                                                              "lxn_language_name",
+                                                              "lxn_language_name16",
+                                                              "lxn_load_file",
+                                                              "lxn_result",
+                                                              "name_offset",
+                                                              "read_half",
+                                                              "read_word",
+                                                              "signature_at",
+                                                              "store_unit",
+                                                              "string_offset"};
+
+// The names that the C# and Visual Basic lists declare beside the ids (the latter in lower case).
+constexpr std::array<std::string_view, 1> kCSharpDeclaredNames = {"STRING_ID"};
+constexpr std::array<std::string_view, 2> kVisualBasicDeclaredNames = {"string_id", "stringlist"};
+
 bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 // C# and Visual Basic take letters of every script; a byte of a character beyond ASCII counts as one.
@@ -254,10 +360,46 @@ bool Contains(const std::array<std::string_view, N>& words, std::string_view wor
 std::optional<std::string> Characters(std::string_view id, bool (*letter)(char)) {
     if (id.empty()) return "it is empty";
     if (!letter(id.front()) && id.front() != '_') return "it must begin with a letter or an underscore";
-    for (char c : id)
-        if (!letter(c) && !IsDigit(c) && c != '_')
-            return std::string("it holds '") + c + "', which a name cannot";
+    for (std::size_t at = 0; at < id.size(); ++at)
+        if (!letter(id[at]) && !IsDigit(id[at]) && id[at] != '_')
+            // The whole character: its first byte alone is no text a message can show.
+            return "it holds '" + std::string(id.substr(at, Utf8SequenceLength(id, at))) +
+                   "', which a name cannot";
     return std::nullopt;
+}
+
+// The types and macros of stddef.h and stdint.h, which Lexicorn.h includes: an enumerator of the
+// same name clashes with them. Function-like macros (offsetof, INT8_C) are left out: a name without
+// parentheses after it does not call them.
+bool IsCHeaderName(std::string_view id) {
+    static const std::unordered_set<std::string> kNames = [] {
+        std::unordered_set<std::string> names = {
+            "NULL",           "size_t",           "ptrdiff_t",     "wchar_t",
+            "max_align_t",    "nullptr_t",        "intptr_t",      "uintptr_t",
+            "intmax_t",       "uintmax_t",        "INTPTR_MIN",    "INTPTR_MAX",
+            "INTPTR_WIDTH",   "UINTPTR_MAX",      "UINTPTR_WIDTH", "INTMAX_MIN",
+            "INTMAX_MAX",     "INTMAX_WIDTH",     "UINTMAX_MAX",   "UINTMAX_WIDTH",
+            "PTRDIFF_MIN",    "PTRDIFF_MAX",      "PTRDIFF_WIDTH", "SIG_ATOMIC_MIN",
+            "SIG_ATOMIC_MAX", "SIG_ATOMIC_WIDTH", "SIZE_MAX",      "SIZE_WIDTH",
+            "WCHAR_MIN",      "WCHAR_MAX",        "WCHAR_WIDTH",   "WINT_MIN",
+            "WINT_MAX",       "WINT_WIDTH"};
+        for (std::string bits : {"8", "16", "32", "64"})
+            for (std::string kind : {"", "_least", "_fast"}) {
+                const std::string lower = kind + bits;  // int_least8_t
+                std::string upper = lower;              // INT_LEAST8_MAX
+                for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+                names.insert({"int" + lower + "_t", "uint" + lower + "_t", "INT" + upper + "_MIN",
+                              "INT" + upper + "_MAX", "UINT" + upper + "_MAX", "INT" + upper + "_WIDTH",
+                              "UINT" + upper + "_WIDTH"});
+            }
+        return names;
+    }();
+    return kNames.contains(std::string(id));
+}
+
+// A leading @ makes a C# keyword a name; the name itself is what follows.
+std::string_view WithoutVerbatimMark(TargetLanguage language, std::string_view id) {
+    return language == TargetLanguage::kCSharp && id.starts_with('@') ? id.substr(1) : id;
 }
 
 }  // namespace
@@ -279,25 +421,38 @@ std::string NameKey(TargetLanguage language, std::string_view id) {
 }
 
 std::optional<std::string> IdentifierProblem(TargetLanguage language, std::string_view id) {
-    if (NameKey(language, id) == NameKey(language, kCountName))
+    if (NameKey(language, WithoutVerbatimMark(language, id)) == NameKey(language, kCountName))
         return std::string(kCountName) + " is the name of the count that ends the list";
     switch (language) {
         case TargetLanguage::kC:
             if (auto problem = Characters(id, IsAsciiLetter)) return problem;
             if (Contains(kCKeywords, id)) return "it is a keyword of C";
+            if (Contains(kCppKeywords, id)) return "it is a keyword of C++";
+            // The list declares its names at file scope, where these belong to the compiler and its
+            // library (__FILE__, _Bool, _WIN32, _open).
+            if (id.starts_with('_')) return "C reserves names that begin with an underscore";
+            if (id.find("__") != std::string_view::npos)
+                return "C++ reserves names with two underscores in a row";
+            if (Contains(kCDeclaredNames, id))
+                return "the generated files or the Lexicorn runtime declare it";
+            if (IsCHeaderName(id)) return "stddef.h or stdint.h, which Lexicorn.h includes, declare it";
             return std::nullopt;
         case TargetLanguage::kCSharp: {
-            // A leading @ makes a keyword a name.
             const bool verbatim = id.starts_with('@');
-            if (verbatim) id.remove_prefix(1);
+            id = WithoutVerbatimMark(language, id);
             if (auto problem = Characters(id, IsWideLetter)) return problem;
             if (!verbatim && Contains(kCSharpKeywords, id)) return "it is a keyword of C#";
+            // __arglist and its kind.
+            if (id.find("__") != std::string_view::npos)
+                return "C# reserves names with two underscores in a row";
+            if (Contains(kCSharpDeclaredNames, id)) return "the list itself declares it";
             return std::nullopt;
         }
         case TargetLanguage::kVisualBasic:
             if (auto problem = Characters(id, IsWideLetter)) return problem;
             if (id == "_") return "an underscore alone is no name";
             if (Contains(kVisualBasicKeywords, Lower(id))) return "it is a keyword of Visual Basic";
+            if (Contains(kVisualBasicDeclaredNames, Lower(id))) return "the list itself declares it";
             return std::nullopt;
     }
     return std::nullopt;

@@ -12,8 +12,8 @@ namespace lexicorn {
 /// The name the lists give the count of the ids after the last one.
 inline constexpr std::string_view kCountName = "NUMBER_OF_STRINGS";
 
-/// Why `id` is no name the list of `language` can hold (not an identifier, a keyword, the count's
-/// name); none when it can.
+/// Why `id` is no name the list of `language` can hold (not an identifier, a keyword, a name the
+/// language reserves, a name that the generated files or the runtime declare); none when it can.
 std::optional<std::string> IdentifierProblem(TargetLanguage language, std::string_view id);
 
 /// The form of `id` under which two ids of the list of `language` are the same name: Visual Basic

@@ -1,8 +1,12 @@
 #include "generate/Placeholders.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
-#include <map>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace lexicorn {
 namespace {
@@ -21,8 +25,10 @@ std::size_t Number(std::string_view text, std::size_t& at) {
     return value;
 }
 
-// The type of the argument a conversion takes; arguments of the same type pass the same way.
-std::string ConversionType(std::string_view length, char conversion) {
+// The type of the argument a conversion takes, arguments of the same type passing the same way;
+// none for a character that is no conversion (such as the ) of "(50%)"), which printf does not
+// take as one.
+std::optional<std::string> ConversionType(std::string_view length, char conversion) {
     std::string type;
     switch (conversion) {
         case 'd':
@@ -55,8 +61,13 @@ std::string ConversionType(std::string_view length, char conversion) {
         case 'n':
             type = "count";
             break;
+        // %C and %S are %lc and %ls.
+        case 'C':
+            return "lchar";
+        case 'S':
+            return "lstring";
         default:
-            type = std::string("unknown ") + conversion;
+            return std::nullopt;
     }
     return std::string(length) + type;
 }
@@ -68,6 +79,7 @@ std::vector<Placeholder> PrintfPlaceholders(std::string_view text) {
         if (text[at] != '%') continue;
         const std::size_t start = at++;
         if (at < text.size() && text[at] == '%') continue;
+        const std::size_t nextBefore = next;
         Placeholder placeholder;
         // %n$ takes argument n.
         std::size_t position = 0;
@@ -109,7 +121,14 @@ std::vector<Placeholder> PrintfPlaceholders(std::string_view text) {
             found.push_back(std::move(placeholder));
             break;
         }
-        placeholder.arguments.emplace_back(position ? position : next++, ConversionType(length, text[at]));
+        const std::optional<std::string> type = ConversionType(length, text[at]);
+        if (!type) {
+            // Text after all: what follows the % is read again as text.
+            next = nextBefore;
+            at = start;
+            continue;
+        }
+        placeholder.arguments.emplace_back(position ? position : next++, *type);
         placeholder.written = std::string(text.substr(start, at + 1 - start));
         found.push_back(std::move(placeholder));
     }
@@ -149,26 +168,54 @@ std::vector<Placeholder> Placeholders(TargetLanguage language, std::string_view 
     return language == TargetLanguage::kC ? PrintfPlaceholders(text) : DotNetPlaceholders(text);
 }
 
-}  // namespace
+// One argument that a text's placeholders take, with the placeholder that takes it.
+struct Argument {
+    std::size_t position;  ///< from 1
+    std::string type;
+    std::string written;
+};
 
-std::vector<std::string> PlaceholderSignature(TargetLanguage language, std::string_view text) {
-    std::multimap<std::size_t, std::string> byPosition;
-    for (const Placeholder& placeholder : Placeholders(language, text))
-        for (const auto& [position, type] : placeholder.arguments) byPosition.emplace(position, type);
-    std::vector<std::string> signature;
-    for (const auto& [position, type] : byPosition)
-        signature.push_back(std::to_string(position) + ":" + type);
-    // A .NET item may stand twice for one argument; printf takes each argument once.
-    if (language != TargetLanguage::kC)
-        signature.erase(std::unique(signature.begin(), signature.end()), signature.end());
-    return signature;
+bool SameArgument(const Argument& a, const Argument& b) {
+    return a.position == b.position && a.type == b.type;
 }
 
-std::string WrittenPlaceholders(TargetLanguage language, std::string_view text) {
-    std::string written;
+// The arguments of `text` by position, in a form where two strings that take the same arguments
+// compare equal: for printf the type of each argument (`%1$s` and `%s` alike); for .NET each item's
+// index and format.
+std::vector<Argument> Arguments(TargetLanguage language, std::string_view text) {
+    std::vector<Argument> arguments;
     for (const Placeholder& placeholder : Placeholders(language, text))
-        written += (written.empty() ? "" : " ") + placeholder.written;
-    return written.empty() ? "none" : written;
+        for (const auto& [position, type] : placeholder.arguments)
+            arguments.push_back({position, type, placeholder.written});
+    std::stable_sort(arguments.begin(), arguments.end(),
+                     [](const Argument& a, const Argument& b) { return a.position < b.position; });
+    // A .NET item may stand twice for one argument; printf takes each argument once.
+    if (language != TargetLanguage::kC)
+        arguments.erase(std::unique(arguments.begin(), arguments.end(), SameArgument), arguments.end());
+    return arguments;
+}
+
+}  // namespace
+
+std::optional<std::string> PlaceholderDifference(TargetLanguage language, std::string_view text,
+                                                 std::string_view standard) {
+    const std::vector<Argument> own = Arguments(language, text);
+    const std::vector<Argument> expected = Arguments(language, standard);
+    const auto [mine, theirs] =
+        std::mismatch(own.begin(), own.end(), expected.begin(), expected.end(), SameArgument);
+    if (mine == own.end() && theirs == expected.end()) return std::nullopt;
+    // A printf conversion does not show which argument it takes unless it is numbered.
+    const auto named = [language](const Argument& argument) {
+        return language == TargetLanguage::kC
+                   ? fmt::format("{} (argument {})", argument.written, argument.position)
+                   : argument.written;
+    };
+    if (mine != own.end() && theirs != expected.end() && mine->position == theirs->position)
+        return fmt::format("the placeholder {} differs from the default string's {}", named(*mine),
+                           theirs->written);
+    if (theirs == expected.end() || (mine != own.end() && mine->position < theirs->position))
+        return fmt::format("the placeholder {} is not in the default string", named(*mine));
+    return fmt::format("the default string's placeholder {} is missing", named(*theirs));
 }
 
 }  // namespace lexicorn

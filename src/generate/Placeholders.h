@@ -1,8 +1,8 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "generate/StringListEngine.h"
 
@@ -10,13 +10,12 @@
 // format items for .NET. A translation that changes them makes the device print garbage or crash.
 namespace lexicorn {
 
-/// The placeholders of `text` as the target language's formatting reads them, in a form where two
-/// strings that take the same arguments compare equal: for printf, the type of each argument by
-/// its position (`%1$s` and `%s` alike); for .NET, each item's index and format, in index order.
-/// `%%`, `{{` and `}}` are text.
-std::vector<std::string> PlaceholderSignature(TargetLanguage language, std::string_view text);
-
-/// The placeholders of `text` as they are written, for messages.
-std::string WrittenPlaceholders(TargetLanguage language, std::string_view text);
+/// The first difference between the arguments that the placeholders of `text` and of `standard`
+/// (the default string) take, as a message names it; none when they take the same arguments. For
+/// printf that is the type of each argument by its position (`%1$s` and `%s` alike); for .NET, each
+/// item's index and format. `%%`, `{{` and `}}` are text, and so is a % before a character that is
+/// no conversion.
+std::optional<std::string> PlaceholderDifference(TargetLanguage language, std::string_view text,
+                                                 std::string_view standard);
 
 }  // namespace lexicorn

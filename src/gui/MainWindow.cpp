@@ -675,7 +675,8 @@ void MainWindow::showTableInfo() {
                        .arg(QFileInfo(QString::fromStdString(table_.spreadsheetPath)).fileName(),
                             Counted(static_cast<qsizetype>(table_.languages.size()), "language", "languages"),
                             Counted(static_cast<qsizetype>(strings), "string", "strings"));
-    if (!findings_.findings.empty()) info += QStringLiteral("; ") + ProblemCounts(findings_);
+    if (!findings_.findings.empty())
+        info += QStringLiteral("; ") + QString::fromStdString(CountsText(findings_));
     tableInfo_->setText(info);
     problemsButton_->setEnabled(!findings_.findings.empty());
 }
@@ -794,6 +795,7 @@ void MainWindow::createImage() {
     buildBarPlanned_ = false;
     BuildOptions options;
     options.outputFolder = outputFolder().toStdString();
+    options.projectFile = projectPath_.toStdString();
     // A folder that a project names may not exist yet: a build that will write makes it, as the
     // command line does.
     if (table_.SelectedCount() > 0) QDir().mkpath(outputFolder());

@@ -163,7 +163,8 @@ class MainWindow : public QMainWindow, private BuildHost {
     WizardStartup startup_;
     ProjectSettings settings_;
     bool projectLoaded_ = false;
-    QString projectPath_;            // the project open now; empty before one is opened or saved
+    QString projectPath_;  // the project open now, which a build must not write over; empty before one is
+                           // opened or saved
     ProjectSettings savedSettings_;  // as the project file holds them, or as the window started
     LoadedTable table_;
     CheckReport findings_;  // of the table loaded last, or of the last build's check

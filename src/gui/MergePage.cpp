@@ -171,9 +171,12 @@ MergePage::MergePage(Dialogs& dialogs, LXNMerger& merger, ProjectSettings& setti
     info->addWidget(new QLabel(QStringLiteral("Lexicorn Position:"), infoBox), 1, 4);
     info->addWidget(new QLabel(QStringLiteral("0x"), infoBox), 1, 5);
     info->addWidget(oldImagePosition_, 1, 6);
+    targetNotes_ = new QLabel(infoBox);
+    targetNotes_->setObjectName(QStringLiteral("targetNotes"));
+    info->addWidget(targetNotes_, 2, 0, 1, kColumns);
     targetSpan_ = new QLabel(infoBox);
     targetSpan_->setObjectName(QStringLiteral("targetSpan"));
-    info->addWidget(targetSpan_, 2, 0, 1, kColumns);
+    info->addWidget(targetSpan_, 3, 0, 1, kColumns);
     info->setColumnStretch(kColumns - 1, 1);
 
     auto* optionsBox = new QGroupBox(QStringLiteral("Merge Options"), this);
@@ -206,6 +209,7 @@ MergePage::MergePage(Dialogs& dialogs, LXNMerger& merger, ProjectSettings& setti
         std::max(addressMeaning_->fontMetrics().horizontalAdvance(QLatin1String(kAbsoluteAddress)),
                  addressMeaning_->fontMetrics().horizontalAdvance(QLatin1String(kOffsetInFile))));
     auto* address = new QHBoxLayout;
+    address->setSpacing(6);
     address->addWidget(placeAtAddress_);
     address->addWidget(addressPrefix_);
     address->addWidget(address_);
@@ -335,8 +339,15 @@ void MergePage::clearTargetInfo() {
     targetInfo_->setText(QString::fromLatin1(kNoTargetInfo));
     oldImageSize_->setText(QStringLiteral("0"));
     oldImagePosition_->setText(QStringLiteral("0"));
+    showNotes({});
     targetSpan_->clear();
     addressMeaning_->clear();
+}
+
+void MergePage::showNotes(const QStringList& notes) {
+    targetNotes_->setText(notes.join(QLatin1Char('\n')));
+    // Most targets have none: the line takes no room then, which a small screen needs.
+    targetNotes_->setVisible(!notes.isEmpty());
 }
 
 void MergePage::showTargetInfo() {
@@ -344,6 +355,9 @@ void MergePage::showTargetInfo() {
     targetInfo_->setText(QString::fromStdString(info.text));
     oldImageSize_->setText(QString::fromStdString(info.size));
     oldImagePosition_->setText(QString::fromStdString(info.position));
+    QStringList notes;
+    for (const std::string& note : info.notes) notes << QString::fromStdString(note);
+    showNotes(notes);
     targetSpan_->setText(QString::fromStdString(info.span));
     addressMeaning_->setText(QLatin1String(merger_.TargetFormRead() ? kAbsoluteAddress : kOffsetInFile));
 }
@@ -363,7 +377,7 @@ bool MergePage::takeOutput(const QString& path) {
     outputFile_->setText(path);
     if (merger_.SetOutputFile(path.toStdString()) != kSuccess)
         dialogs_.Error(this, QString::fromLatin1(merge_messages::kCannotSetOutput));
-    merger_.SetOutputFormat(OutputFormatOfName(path.toStdString()));
+    merger_.SetOutputFormat(ChooseOutputForm(path.toStdString(), std::nullopt).format);
     return true;
 }
 

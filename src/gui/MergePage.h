@@ -61,6 +61,8 @@ class MergePage : public QWidget, private MergeHost {
     void showTargetInfo();
     /// The information as the page starts, for a target the merger could not take.
     void clearTargetInfo();
+    /// The lines on old images beyond the first and on signatures without one.
+    void showNotes(const QStringList& notes);
     void modeChosen();
     /// What the mode allows: the address placement and the pictures.
     void showMode();
@@ -92,6 +94,7 @@ class MergePage : public QWidget, private MergeHost {
     QLabel* targetInfo_;
     QLabel* oldImageSize_;
     QLabel* oldImagePosition_;
+    QLabel* targetNotes_;
     QLabel* targetSpan_;
     QComboBox* modeChoice_;
     QLabel* placementPicture_;

@@ -11,14 +11,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "gui/Plural.h"
-
 namespace lexicorn::gui {
-
-QString ProblemCounts(const CheckReport& report) {
-    return Counted(static_cast<qsizetype>(report.Errors()), "error", "errors") + QStringLiteral(", ") +
-           Counted(static_cast<qsizetype>(report.Warnings()), "warning", "warnings");
-}
 
 ProblemsDialog::ProblemsDialog(QWidget* parent)
     : QDialog(parent), summary_(new QLabel(this)), findings_(new QTableWidget(0, 4, this)) {
@@ -54,7 +47,8 @@ ProblemsDialog::ProblemsDialog(QWidget* parent)
 }
 
 void ProblemsDialog::showReport(const CheckReport& report, const QString& path) {
-    summary_->setText(QFileInfo(path).fileName() + QStringLiteral(": ") + ProblemCounts(report));
+    summary_->setText(
+        QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), QString::fromStdString(CountsText(report))));
     findings_->setRowCount(static_cast<int>(report.findings.size()));
     text_.clear();
     const std::string file = path.toStdString();

@@ -9,9 +9,6 @@ class QTableWidget;
 
 namespace lexicorn::gui {
 
-/// "2 errors, 1 warning": what the check found, counted.
-QString ProblemCounts(const CheckReport& report);
-
 /// What the check of a table found: every finding with its cell, severity, language and message,
 /// sorted by cell, and a button that copies them as text.
 class ProblemsDialog : public QDialog {

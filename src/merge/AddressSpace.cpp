@@ -45,12 +45,15 @@ void Paint(FirmwareFile& file, std::uint32_t address, std::span<const std::uint8
     segments.erase(std::next(first), last);
 }
 
-std::optional<SignatureMatch> FindSignature(const FirmwareFile& file) {
-    for (const Segment& segment : file.segments)
-        if (auto match = FindSignature(std::span<const std::uint8_t>(segment.bytes))) {
-            match->offset += segment.address;
+std::optional<SignatureMatch> FindSignature(const FirmwareFile& file, std::uint64_t from) {
+    for (auto segment = FirstEndingAfter(file.segments, from); segment != file.segments.end(); ++segment) {
+        const std::uint64_t start = std::max<std::uint64_t>(from, segment->address);
+        if (auto match = FindSignature(
+                std::span<const std::uint8_t>(segment->bytes).subspan(start - segment->address))) {
+            match->offset += start;
             return match;
         }
+    }
     return std::nullopt;
 }
 

@@ -22,7 +22,10 @@ struct Range {
     bool Holds(std::uint64_t at) const { return at >= begin && at < end; }
 };
 
+// A binary's size is a 32-bit number, so a binary output ends below 4 GiB; an address space holds
+// every 32-bit address, FFFFFFFF included.
 constexpr std::uint64_t kMost32 = std::numeric_limits<std::uint32_t>::max();
+constexpr std::uint64_t kAddressSpaceEnd = kMost32 + 1;
 
 ResultCode Measure(FileHandle& file, const std::string& path, std::uint32_t& size) {
     file.SetFileName(path);
@@ -129,14 +132,13 @@ ResultCode BinFileMerger::PlaceInSpan(AddressSpan span, std::uint32_t sourceSize
             default:
                 return kPlacementNotInMode;
         }
-        if (at + sourceSize > kMost32) return kAddressOverflow;
     } else if (mergePlacement_ == MergePlacement::kBeginning) {
         if (span.low < sourceSize) return kBelowAddressZero;
         at = (span.low - sourceSize) / a * a;
     } else {
         at = (span.high + a - 1) / a * a;
-        if (at + sourceSize > kMost32) return kFileTooLarge;  // the image would reach 4 GiB
     }
+    if (at + sourceSize > kAddressSpaceEnd) return kAddressOverflow;
     address = static_cast<std::uint32_t>(at);
     return kSuccess;
 }
@@ -211,7 +213,7 @@ ResultCode BinFileMerger::Assemble() {
     if (!output.Failed()) WriteOutput(layout, output);
     if (ResultCode scanned = scan.get()) return scanned;
     try {
-        ClearOldSignature(layout, output);
+        ClearOldSignatures(layout, output);
         output.Commit();
     } catch (const Error& error) {
         failedFile_ = error.what();
@@ -233,13 +235,14 @@ ResultCode BinFileMerger::AssembleInMemory(const MergeLayout* layout) {
         if (layout->outputSize > 0)
             output.segments.push_back({0, std::vector<std::uint8_t>(layout->outputSize, fillByte_)});
         Paint(output, layout->targetOffset, target);
-        if (clearedSignature_) Paint(output, layout->targetOffset + *clearedSignature_, kCleared);
+        for (std::uint32_t signature : clearedSignatures_)
+            Paint(output, layout->targetOffset + signature, kCleared);
         imageAddress = layout->imageOffset;
     } else {
         output = std::move(*targetFirmware_);  // painted in place: 16 MiB of firmware is not copied
         targetFirmware_.reset();
         if (ResultCode placed = PlaceInSpan(SpanOf(output), sourceSize_, imageAddress)) return placed;
-        if (clearedSignature_) Paint(output, *clearedSignature_, kCleared);
+        for (std::uint32_t signature : clearedSignatures_) Paint(output, signature, kCleared);
     }
     Paint(output, imageAddress, image);
 
@@ -258,7 +261,7 @@ ResultCode BinFileMerger::AssembleInMemory(const MergeLayout* layout) {
 void BinFileMerger::WriteOutput(const MergeLayout& layout, AtomicFile& output) const {
     // The output is painted from the bottom up: fill bytes, the target, the new image on top. It
     // is written range by range straight from the inputs, so no copy of the whole output is ever
-    // held in memory. The old image's signature is cleared afterwards (ClearOldSignature).
+    // held in memory. The old images' signatures are cleared afterwards (ClearOldSignatures).
     const Range imageRange{layout.imageOffset, std::uint64_t{layout.imageOffset} + sourceSize_};
     const Range targetRange{layout.targetOffset, std::uint64_t{layout.targetOffset} + targetSize_};
     std::vector<std::uint64_t> edges = {
@@ -283,14 +286,15 @@ void BinFileMerger::WriteOutput(const MergeLayout& layout, AtomicFile& output) c
     }
 }
 
-void BinFileMerger::ClearOldSignature(const MergeLayout& layout, AtomicFile& output) const {
-    if (!clearedSignature_ || std::uint64_t{*clearedSignature_} + layout::kSignatureSize > targetSize_)
-        return;
-    // Under the new image the old signature is gone already.
+void BinFileMerger::ClearOldSignatures(const MergeLayout& layout, AtomicFile& output) const {
+    // Under the new image an old signature is gone already.
     const Range imageRange{layout.imageOffset, std::uint64_t{layout.imageOffset} + sourceSize_};
-    const std::uint64_t at = layout.targetOffset + std::uint64_t{*clearedSignature_};
-    for (std::uint64_t byte = at; byte < at + layout::kSignatureSize; ++byte)
-        if (!imageRange.Holds(byte)) output.WriteAt(byte, std::string_view("\0", 1));
+    for (std::uint32_t signature : clearedSignatures_) {
+        if (std::uint64_t{signature} + layout::kSignatureSize > targetSize_) continue;
+        const std::uint64_t at = layout.targetOffset + std::uint64_t{signature};
+        for (std::uint64_t byte = at; byte < at + layout::kSignatureSize; ++byte)
+            if (!imageRange.Holds(byte)) output.WriteAt(byte, std::string_view("\0", 1));
+    }
 }
 
 }  // namespace lexicorn

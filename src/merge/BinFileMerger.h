@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/ResultCodes.h"
 #include "merge/AddressSpace.h"
@@ -55,7 +56,8 @@ class BinFileMerger {
     /// Where the target and the source go for the stored parameters and the given sizes.
     ResultCode Layout(std::uint32_t targetSize, std::uint32_t sourceSize, MergeLayout& layout) const;
     /// Where the source goes in an address space whose data spans `span`: kSuccess,
-    /// kPlacementNotInMode, kBelowAddressZero, kAddressOverflow or kFileTooLarge.
+    /// kPlacementNotInMode, kBelowAddressZero, or kAddressOverflow when it would not end at address
+    /// FFFFFFFF or below.
     ResultCode PlaceInSpan(AddressSpan span, std::uint32_t sourceSize, std::uint32_t& address) const;
 
     /// After a merge that failed on its output: the file and the system's reason; else empty.
@@ -78,9 +80,11 @@ class BinFileMerger {
     /// For a binary target it runs in a thread of its own while the output is written: it may read
     /// the target and call ClearInOutput, and touch nothing else of the merger.
     virtual ResultCode CheckTarget() { return kSuccess; }
-    /// The 8 bytes at this target offset (address in an address space) read as zero in the output
-    /// (an old image's signature).
-    void ClearInOutput(std::optional<std::uint32_t> targetOffset) { clearedSignature_ = targetOffset; }
+    /// The 8 bytes at each of these target offsets (addresses in an address space) read as zero in
+    /// the output (the signatures of old images).
+    void ClearInOutput(std::vector<std::uint32_t> targetOffsets) {
+        clearedSignatures_ = std::move(targetOffsets);
+    }
     /// Reads the open target as an address space when its content is Intel HEX or S-records: 0, or
     /// kDamagedTarget with TargetProblem saying why.
     ResultCode ReadOpenTarget();
@@ -98,8 +102,8 @@ class BinFileMerger {
     void CloseAll();
     std::uint32_t AlignDown(std::uint32_t n) const;
     void WriteOutput(const MergeLayout& layout, AtomicFile& output) const;
-    /// Zeroes the old image's signature in a written output, where the new image does not cover it.
-    void ClearOldSignature(const MergeLayout& layout, AtomicFile& output) const;
+    /// Zeroes the old images' signatures in a written output, where the new image does not cover them.
+    void ClearOldSignatures(const MergeLayout& layout, AtomicFile& output) const;
 
     MergeMode mergeMode_ = MergeMode::kNone;
     MergePlacement mergePlacement_ = MergePlacement::kBeginning;
@@ -112,7 +116,7 @@ class BinFileMerger {
     std::string targetProblem_;
     std::uint32_t sourceSize_ = 0;
     std::uint32_t targetSize_ = 0;
-    std::optional<std::uint32_t> clearedSignature_;
+    std::vector<std::uint32_t> clearedSignatures_;
     std::string failedFile_;
 };
 

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
-#include <cstring>
 #include <future>
+#include <new>
+#include <optional>
+#include <span>
+#include <utility>
 #include <vector>
 
 #include "base/Beside.h"
@@ -21,36 +23,108 @@ namespace {
 // whole in the second.
 constexpr std::size_t kPieceOverlap = layout::kSignatureSize - 1;
 
-struct PieceSearch {
-    ResultCode read = kSuccess;
-    std::optional<SignatureMatch> match;  // its offset in the whole file
+bool IsWholeImage(std::span<const std::uint8_t> bytes) {
+    try {
+        CheckImage(bytes);
+        return true;
+    } catch (const ImageError&) {
+        return false;
+    }
+}
+
+std::uint32_t ClaimedSize(std::span<const std::uint8_t> header, ByteOrder order) {
+    return GetUnsigned(header.data() + layout::kImageSizeAt, 4, order);
+}
+
+// What stands behind a signature of a binary target: `imageSize` is set when a whole image does.
+// An image is read whole to be checked, into `buffer`, so that memory holds one image at most.
+ResultCode JudgeInFile(const FileHandle& file, const SignatureMatch& match, std::vector<std::uint8_t>& buffer,
+                       std::optional<std::uint32_t>& imageSize) {
+    imageSize.reset();
+    const auto position = static_cast<std::uint32_t>(match.offset);
+    std::array<std::uint8_t, layout::kHeaderSize> header{};
+    if (std::uint64_t{position} + header.size() > file.Size()) return kOutOfRange;
+    if (ResultCode read = file.ReadAt(position, header.size(), header.data())) return read;
+    const std::uint32_t claimed = ClaimedSize(header, match.order);
+    if (std::uint64_t{position} + claimed > file.Size()) return kSuccess;  // it would run past the end
+    try {
+        buffer.resize(claimed);
+    } catch (const std::bad_alloc&) {
+        return kNoStorage;
+    }
+    if (ResultCode read = file.ReadAt(position, claimed, buffer.data())) return read;
+    if (IsWholeImage(buffer)) imageSize = claimed;
+    return kSuccess;
+}
+
+// The same for a target read as an address space: an image stands whole in the data, without a gap.
+ResultCode JudgeInData(const FirmwareFile& file, const SignatureMatch& match,
+                       std::optional<std::uint32_t>& imageSize) {
+    imageSize.reset();
+    const auto position = static_cast<std::uint32_t>(match.offset);
+    const auto header = DataAt(file, position, layout::kHeaderSize);
+    if (!header) return kOutOfRange;
+    const std::uint32_t claimed = ClaimedSize(*header, match.order);
+    const auto image = DataAt(file, position, claimed);
+    if (image && IsWholeImage(*image)) imageSize = claimed;
+    return kSuccess;
+}
+
+struct PieceScan {
+    ResultCode result = kSuccess;
+    TargetFindings findings;
+    std::uint64_t resumeAt = 0;  // where the search goes on after the stretch: past its last image
 };
 
-// The first signature that stands whole in the bytes [from, to) of `file`, read in pieces so that
+// Judges every signature that starts in [from, to) of `file`, in order, reading it in pieces so that
 // memory stays small whatever the target's size. Reads rather than a mapping: a target cut short
-// meanwhile gives an error, not a SIGBUS. A piece the size of a core's cache is searched while it
-// is still there. Gives up, finding nothing, once `stop` is set.
-PieceSearch SearchPieces(const FileHandle& file, std::uint32_t from, std::uint32_t to,
-                         const std::atomic<bool>* stop = nullptr) {
-    constexpr std::size_t kPiece = 1 << 18;
-    std::vector<std::uint8_t> buffer(kPieceOverlap + std::min<std::size_t>(kPiece, to - from));
-    std::size_t kept = 0;  // bytes carried over from the previous piece, at the buffer's start
-    for (std::uint32_t next = from; next < to && !(stop && *stop);) {
-        const auto count = static_cast<std::uint32_t>(std::min<std::size_t>(kPiece, to - next));
-        if (ResultCode read = file.ReadAt(next, count, buffer.data() + kept)) return {read, {}};
-        const std::span<const std::uint8_t> window(buffer.data(), kept + count);
-        if (auto match = FindSignature(window)) {
-            match->offset += next - kept;
-            return {kSuccess, match};
+// meanwhile gives an error, not a SIGBUS. A piece the size of a core's cache is searched while it is
+// still there; the bytes of an image found are read to check it, but not searched.
+PieceScan ScanPieces(const FileHandle& file, std::uint64_t from, std::uint64_t to) {
+    constexpr std::uint64_t kPiece = 1 << 18;
+    PieceScan scan;
+    std::vector<std::uint8_t> piece(kPieceOverlap + std::min(kPiece, to - std::min(from, to)));
+    std::vector<std::uint8_t> image;
+    std::uint64_t next = from;
+    while (next < to) {
+        // Signatures that start before `starts` are judged in this piece.
+        const std::uint64_t starts = std::min(to, next + kPiece);
+        const std::uint64_t end = std::min<std::uint64_t>(file.Size(), starts + kPieceOverlap);
+        const auto count = static_cast<std::uint32_t>(end - next);
+        if ((scan.result = file.ReadAt(static_cast<std::uint32_t>(next), count, piece.data()))) return scan;
+        std::uint64_t at = next;
+        while (at < starts) {
+            auto match = FindSignature(std::span(piece.data() + (at - next), end - at));
+            if (!match || at + match->offset >= starts) break;
+            match->offset += at;
+            std::optional<std::uint32_t> imageSize;
+            if ((scan.result = JudgeInFile(file, *match, image, imageSize))) return scan;
+            at = scan.findings.Record(static_cast<std::uint32_t>(match->offset), imageSize);
         }
-        next += count;
-        kept = std::min(kPieceOverlap, window.size());
-        std::memmove(buffer.data(), window.data() + window.size() - kept, kept);
+        next = std::max(at, starts);
     }
-    return {};
+    scan.resumeAt = next;
+    return scan;
 }
 
 }  // namespace
+
+std::uint64_t TargetFindings::Record(std::uint32_t position, std::optional<std::uint32_t> imageSize) {
+    if (imageSize) {
+        images.push_back({position, *imageSize});
+        return std::uint64_t{position} + *imageSize;
+    }
+    if (bareSignatures.size() < kListedBareSignatures) bareSignatures.push_back(position);
+    ++bareSignatureCount;
+    return std::uint64_t{position} + 1;
+}
+
+void TargetFindings::Append(const TargetFindings& later) {
+    images.insert(images.end(), later.images.begin(), later.images.end());
+    for (std::uint32_t position : later.bareSignatures)
+        if (bareSignatures.size() < kListedBareSignatures) bareSignatures.push_back(position);
+    bareSignatureCount += later.bareSignatureCount;
+}
 
 ResultCode LXNMerger::CheckLexicornFile(const std::string& path) {
     sourceValid_ = false;
@@ -82,8 +156,7 @@ ResultCode LXNMerger::CheckOpenSource() {
 
 ResultCode LXNMerger::ChooseTarget(const std::string& path) {
     targetChosen_ = false;
-    targetHasLexicorn_ = false;
-    oldLexicornSize_ = 0;
+    findings_ = {};
     if (ResultCode measured = SetTargetFile(path)) return measured;
     targetChosen_ = true;
     return kSuccess;
@@ -102,44 +175,33 @@ ResultCode LXNMerger::ScanTarget(const std::string& path) {
 }
 
 ResultCode LXNMerger::ScanOpenTarget() {
-    targetHasLexicorn_ = false;
-    oldLexicornSize_ = 0;
+    findings_ = {};
     if (const auto& firmware = TargetFirmware()) {
-        const auto match = FindSignature(*firmware);
-        return match ? FoundOldImage(static_cast<std::uint32_t>(match->offset), match->order) : kSuccess;
+        TargetFindings found;
+        for (std::uint64_t from = 0;;) {
+            const auto match = FindSignature(*firmware, from);
+            if (!match) break;
+            std::optional<std::uint32_t> imageSize;
+            if (ResultCode judged = JudgeInData(*firmware, *match, imageSize)) return judged;
+            from = found.Record(static_cast<std::uint32_t>(match->offset), imageSize);
+        }
+        findings_ = std::move(found);
+        return kSuccess;
     }
-    // Two cores search the two halves: most of a scan is the copy of the file out of the system's
-    // cache, and each core copies at its own speed. A match in the first half is the first; the
-    // second half's counts only when the first half has none and could be read, and is not looked
-    // for any longer once the first half has decided.
+    // Two cores judge the two halves: most of a scan is the copy of the file out of the system's
+    // cache, and each core copies at its own speed. An image of the first half that runs on into the
+    // second holds what the second half judged from its start: then the rest is judged again from
+    // the image's end.
     const std::uint32_t size = targetFile_.Size();
     const std::uint32_t half = size / 2;
-    std::atomic<bool> firstHalfDecided = false;
-    auto secondHalf = RunBeside([&] { return SearchPieces(targetFile_, half, size, &firstHalfDecided); });
-    const PieceSearch firstHalf =
-        SearchPieces(targetFile_, 0, std::min<std::uint32_t>(size, half + kPieceOverlap));
-    firstHalfDecided = firstHalf.read != kSuccess || firstHalf.match.has_value();
-    const PieceSearch secondHalfFound = secondHalf.get();
-    const PieceSearch& found = firstHalfDecided ? firstHalf : secondHalfFound;
-    if (found.read != kSuccess) return found.read;
-    return found.match ? FoundOldImage(static_cast<std::uint32_t>(found.match->offset), found.match->order)
-                       : kSuccess;
-}
-
-ResultCode LXNMerger::FoundOldImage(std::uint32_t position, ByteOrder order) {
-    // The whole header must stand there: the target may not end, nor a gap start, inside it.
-    std::array<std::uint8_t, layout::kHeaderSize> header{};
-    if (const auto& firmware = TargetFirmware()) {
-        const auto data = DataAt(*firmware, position, header.size());
-        if (!data) return kOutOfRange;
-        std::copy(data->begin(), data->end(), header.begin());
-    } else {
-        if (std::uint64_t{position} + header.size() > targetFile_.Size()) return kOutOfRange;
-        if (ResultCode read = targetFile_.ReadAt(position, header.size(), header.data())) return read;
-    }
-    targetHasLexicorn_ = true;
-    oldLexicornPosition_ = position;
-    oldLexicornSize_ = GetUnsigned(header.data() + layout::kImageSizeAt, 4, order);
+    auto secondHalf = RunBeside([&] { return ScanPieces(targetFile_, half, size); });
+    const PieceScan firstHalf = ScanPieces(targetFile_, 0, half);
+    PieceScan rest = secondHalf.get();
+    if (firstHalf.result != kSuccess) return firstHalf.result;
+    if (firstHalf.resumeAt > half) rest = ScanPieces(targetFile_, firstHalf.resumeAt, size);
+    if (rest.result != kSuccess) return rest.result;
+    findings_ = firstHalf.findings;
+    findings_.Append(rest.findings);
     return kSuccess;
 }
 
@@ -162,7 +224,9 @@ ResultCode LXNMerger::CheckSource() {
 
 ResultCode LXNMerger::CheckTarget() {
     const ResultCode scanned = ScanOpenTarget();
-    ClearInOutput(targetHasLexicorn_ ? std::optional<std::uint32_t>(oldLexicornPosition_) : std::nullopt);
+    std::vector<std::uint32_t> signatures;
+    for (const OldImage& image : findings_.images) signatures.push_back(image.position);
+    ClearInOutput(std::move(signatures));
     return scanned;
 }
 

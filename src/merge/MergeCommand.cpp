@@ -29,6 +29,19 @@ std::string merge_messages::CannotStartMerge(ResultCode code) {
     }
 }
 
+std::string merge_messages::AlsoALexicorn(const OldImage& image) {
+    return fmt::format("Also a Lexicorn at 0x{:08X}: size 0x{:08X}, made obsolete as well.", image.position,
+                       image.size);
+}
+
+std::string merge_messages::NoLexicornBehind(std::uint32_t position) {
+    return fmt::format("A signature at 0x{:08X} has no valid Lexicorn behind it: left as it is.", position);
+}
+
+std::string merge_messages::MoreWithNoLexicornBehind(std::uint64_t count) {
+    return fmt::format("{} more signatures have no valid Lexicorn behind them: left as they are.", count);
+}
+
 std::string merge_messages::InvalidImage(const std::string& problem) {
     return problem.empty() ? kInvalidImage : std::string(kInvalidImage) + "\r\r" + problem;
 }
@@ -61,8 +74,17 @@ std::optional<std::uint32_t> ParseHexAddress(std::string_view text) {
 }
 
 TargetInfo DescribeTarget(const LXNMerger& merger) {
-    const std::uint32_t size = merger.TargetHasLexicorn() ? merger.OldLexicornSize() : 0;
-    const std::uint32_t position = merger.TargetHasLexicorn() ? merger.OldLexicornPosition() : 0;
+    const std::uint32_t size = merger.OldLexicornSize();
+    const std::uint32_t position = merger.OldLexicornPosition();
+    const TargetFindings& found = merger.Findings();
+    std::vector<std::string> notes;
+    for (std::size_t i = 1; i < found.images.size(); ++i)
+        notes.push_back(merge_messages::AlsoALexicorn(found.images[i]));
+    for (std::uint32_t signature : found.bareSignatures)
+        notes.push_back(merge_messages::NoLexicornBehind(signature));
+    if (found.bareSignatureCount > found.bareSignatures.size())
+        notes.push_back(
+            merge_messages::MoreWithNoLexicornBehind(found.bareSignatureCount - found.bareSignatures.size()));
     std::string span;
     if (const auto& target = merger.TargetFormRead()) {
         const char* form = target->format == FirmwareFormat::kIntelHex ? "Intel HEX" : "S-records";
@@ -70,8 +92,9 @@ TargetInfo DescribeTarget(const LXNMerger& merger) {
                                       : fmt::format("{}, data from {:08X} to {:08X}", form, target->span.low,
                                                     target->span.high - 1);
     }
-    return {size != 0 ? merge_messages::kTargetHasLexicorn : merge_messages::kNoLexicornInTarget,
-            fmt::format("{:08X}", size), fmt::format("{:08X}", position), span};
+    return {
+        merger.TargetHasLexicorn() ? merge_messages::kTargetHasLexicorn : merge_messages::kNoLexicornInTarget,
+        fmt::format("{:08X}", size), fmt::format("{:08X}", position), std::move(notes), span};
 }
 
 namespace {
@@ -87,6 +110,19 @@ const std::vector<FormNames> kFormNames = {
     {FirmwareFormat::kIntelHex, "Intel HEX", {"hex", "ihx"}},
     {FirmwareFormat::kSRecord, "S-records", {"s19", "s28", "s37", "srec", "mot"}},
 };
+
+const char* NameOf(FirmwareFormat format) {
+    return std::find_if(kFormNames.begin(), kFormNames.end(),
+                        [&](const FormNames& form) { return form.format == format; })
+        ->name;
+}
+
+// What follows the last dot of the file's name; empty when the name has none.
+std::string_view Extension(std::string_view path) {
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string_view::npos || path.find('/', dot) != std::string_view::npos) return {};
+    return path.substr(dot + 1);
+}
 
 std::string Patterns(const std::vector<std::string_view>& extensions) {
     std::string patterns;
@@ -105,14 +141,21 @@ std::string EachForm() {
 }  // namespace
 
 std::optional<FirmwareFormat> OutputFormatOfName(std::string_view path) {
-    const std::size_t dot = path.rfind('.');
-    if (dot == std::string_view::npos || path.find('/', dot) != std::string_view::npos) return std::nullopt;
-    std::string extension(path.substr(dot + 1));
+    std::string extension(Extension(path));
     for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     for (const FormNames& form : kFormNames)
         if (std::find(form.extensions.begin(), form.extensions.end(), extension) != form.extensions.end())
             return form.format;
     return std::nullopt;
+}
+
+OutputForm ChooseOutputForm(std::string_view path, std::optional<FirmwareFormat> chosen) {
+    const std::optional<FirmwareFormat> named = OutputFormatOfName(path);
+    if (!chosen) return {named, {}};
+    if (named && *named != *chosen)
+        return {std::nullopt, fmt::format("{}: the extension .{} means {}, but the output form chosen is {}",
+                                          path, Extension(path), NameOf(*named), NameOf(*chosen))};
+    return {chosen, {}};
 }
 
 std::string TargetFileFilter() {
@@ -181,7 +224,9 @@ MergeOutcome RunMergeCommand(MergeHost& host, LXNMerger& merger, ProjectSettings
         host.ShowError(text::CannotStartMerge(result) + (detail.empty() ? "" : "\r\r" + detail));
         return MergeOutcome::kFailed;
     }
-    host.ShowInformation(text::kDone);
+    std::string done = text::kDone;
+    for (const std::string& note : DescribeTarget(merger).notes) done += "\r" + note;
+    host.ShowInformation(done);
     return MergeOutcome::kDone;
 }
 

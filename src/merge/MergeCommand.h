@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "merge/LXNMerger.h"
 #include "project/ProjectSettings.h"
@@ -27,6 +28,12 @@ inline constexpr const char* kCannotSetOutput = "Cannot set output file.";
 inline constexpr const char* kTargetHasLexicorn =
     "Target already has a Lexicorn. New Lexicorn will make this old Lexicorn obsolete.";
 inline constexpr const char* kNoLexicornInTarget = "No Lexicorn found in the target software.";
+/// An old image beyond the first, which a merge makes obsolete as well.
+std::string AlsoALexicorn(const OldImage& image);
+/// A signature with no image behind it, which a merge leaves as it is.
+std::string NoLexicornBehind(std::uint32_t position);
+/// The signatures with no image behind them that are not listed one by one.
+std::string MoreWithNoLexicornBehind(std::uint64_t count);
 /// "Can not start merge operation." with the code, and a sentence for the codes a user can act on.
 std::string CannotStartMerge(ResultCode code);
 /// "Invalid Lexicorn file.", then what is wrong with it when that is known.
@@ -42,15 +49,27 @@ std::optional<std::uint32_t> ParseHexAddress(std::string_view text);
 /// What the merger page shows of a scanned target.
 struct TargetInfo {
     std::string text;      ///< whether the target holds a Lexicorn
-    std::string size;      ///< the old image's size, 8 upper-case hexadecimal digits
+    std::string size;      ///< the first old image's size, 8 upper-case hexadecimal digits
     std::string position;  ///< its position (address) in the target, likewise
-    std::string span;      ///< for Intel HEX and S-records: the form and the span of the data
+    /// A sentence for each further old image and each signature with no image behind it.
+    std::vector<std::string> notes;
+    std::string span;  ///< for Intel HEX and S-records: the form and the span of the data
 };
 TargetInfo DescribeTarget(const LXNMerger& merger);
 
 /// The output form that a file name asks for by its extension (.bin; .hex, .ihx; .s19, .s28, .s37,
 /// .srec, .mot, any case); none for another name, which keeps the target's form.
 std::optional<FirmwareFormat> OutputFormatOfName(std::string_view path);
+
+/// The form an output is written in, by the one rule of every front end.
+struct OutputForm {
+    std::optional<FirmwareFormat> format;  ///< none: the target's own form
+    std::string refusal;                   ///< why the output's name does not fit the form; empty if it does
+};
+/// The form `chosen` when there is one, else the one the output's extension asks for, else the
+/// target's. A name whose extension asks for another form than the one chosen is refused: a file
+/// named .bin that holds S-records misleads every tool that opens it.
+OutputForm ChooseOutputForm(std::string_view path, std::optional<FirmwareFormat> chosen);
 /// What the file choosers offer, in Qt's filter form: every form a target may take, then each alone.
 std::string TargetFileFilter();
 /// Each form an output may take, then any file.
@@ -87,7 +106,8 @@ enum class MergeOutcome {
 /// Checks the request, stores mode, placement and address in `settings`, asks when the address is
 /// not a multiple of `settings.searchStep` and when it lies outside the data of a HEX or S-record
 /// target that the merger has read (an address there is absolute: the image would overwrite
-/// nothing), merges, and shows the outcome's one message.
+/// nothing), merges, and shows the outcome's one message (after a merge, with the notes on what it
+/// found in the target).
 MergeOutcome RunMergeCommand(MergeHost& host, LXNMerger& merger, ProjectSettings& settings,
                              const MergeRequest& request);
 

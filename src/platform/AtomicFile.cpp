@@ -85,6 +85,8 @@ void AtomicFile::Fail(const std::string& why) {
     Abandon();
 }
 
+void AtomicFile::ThrowFailure() const { throw WriteFailure(requested_, failure_); }
+
 void AtomicFile::Abandon() {
     if (fd_ >= 0) close(fd_);
     fd_ = -1;
@@ -149,7 +151,7 @@ void AtomicFile::Finish() {
         fd_ = -1;
         if (closed != 0) Fail(std::strerror(errno));
     }
-    if (!failure_.empty()) throw Error(kCannotCreateFile, failure_);
+    if (!failure_.empty()) ThrowFailure();
 }
 
 void AtomicFile::Stage() {
@@ -162,9 +164,55 @@ void AtomicFile::Commit() {
     if (temporary_.empty()) return;  // already in place
     if (rename(temporary_.c_str(), target_.c_str()) != 0) {
         Fail(std::strerror(errno));
-        throw Error(kCannotCreateFile, failure_);
+        ThrowFailure();
     }
     temporary_.clear();
+    placed_ = true;
+}
+
+void AtomicFile::KeepOldFile() {
+    struct stat existing {};
+    // Nothing to put back: no old file, or one that no rename can replace (a folder).
+    if (stat(target_.c_str(), &existing) != 0 || !S_ISREG(existing.st_mode)) return;
+    for (unsigned attempt = 0; kept_.empty(); ++attempt) {
+        std::string name = HiddenName(target_, std::to_string(getpid()) + ".old" + std::to_string(attempt));
+        if (link(target_.c_str(), name.c_str()) == 0) {
+            kept_ = std::move(name);
+        } else if (errno == EEXIST && attempt < 100) {
+            continue;
+        } else if (errno != EEXIST && rename(target_.c_str(), name.c_str()) == 0) {
+            // A file system without hard links: the old file steps aside until the new one is in place.
+            kept_ = std::move(name);
+            keptByMoving_ = true;
+        } else {
+            Fail(std::strerror(errno));
+            ThrowFailure();
+        }
+    }
+}
+
+std::string AtomicFile::PutBackOldFile() {
+    if (placed_ || keptByMoving_) {
+        const bool back =
+            kept_.empty() ? unlink(target_.c_str()) == 0 : rename(kept_.c_str(), target_.c_str()) == 0;
+        if (!back) {
+            const std::string reason = std::strerror(errno);
+            return kept_.empty()
+                       ? requested_.string() + ": the new file could not be removed again: " + reason
+                       : requested_.string() + ": the earlier file could not be put back and is kept as " +
+                             kept_ + ": " + reason;
+        }
+        kept_.clear();
+        placed_ = keptByMoving_ = false;
+    }
+    DropOldFile();  // a second link to an old file that never left its name
+    return {};
+}
+
+void AtomicFile::DropOldFile() {
+    if (!kept_.empty()) unlink(kept_.c_str());
+    kept_.clear();
+    keptByMoving_ = false;
 }
 
 void AtomicFile::Name() {
@@ -177,14 +225,14 @@ void AtomicFile::Name() {
             temporary_ = std::move(name);
         else if (errno != EEXIST || attempt == 100) {
             Fail(std::strerror(errno));
-            throw Error(kCannotCreateFile, failure_);
+            ThrowFailure();
         }
     }
     const int closed = close(fd_);
     fd_ = -1;
     if (closed != 0) {
         Fail(std::strerror(errno));
-        throw Error(kCannotCreateFile, failure_);
+        ThrowFailure();
     }
 }
 
@@ -199,7 +247,20 @@ AtomicFile& FileSet::Add(const std::filesystem::path& path) {
 void FileSet::Commit() {
     // Everything that can fail happens to every member before the first one replaces its old file.
     for (const auto& file : files_) file->Stage();
-    for (const auto& file : files_) file->Commit();
+    // Only a rename is left to fail (a file made immutable, a folder put in a member's place): the
+    // old files wait aside until every new one is in place.
+    try {
+        for (const auto& file : files_) file->KeepOldFile();
+        for (const auto& file : files_) file->Commit();
+    } catch (const WriteFailure& error) {
+        std::string message = error.what();
+        for (auto file = files_.rbegin(); file != files_.rend(); ++file) {
+            if (const std::string left = (*file)->PutBackOldFile(); !left.empty()) message += "\r" + left;
+            (*file)->Abandon();
+        }
+        throw WriteFailure(error.File(), message);
+    }
+    for (const auto& file : files_) file->DropOldFile();
 }
 
 std::string ReadWholeFile(const fs::path& path) {

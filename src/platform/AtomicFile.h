@@ -7,11 +7,24 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/Error.h"
 
 namespace lexicorn {
+
+/// A file that could not be written or put in place: the message names it and gives the system's
+/// reason; File is the name it was asked for by, for a caller that has to say which of several failed.
+class WriteFailure : public Error {
+  public:
+    WriteFailure(std::filesystem::path file, const std::string& message)
+        : Error(kCannotCreateFile, message), file_(std::move(file)) {}
+    const std::filesystem::path& File() const { return file_; }
+
+  private:
+    std::filesystem::path file_;
+};
 
 /// Replaces a file whole or not at all: the bytes go to a temporary file in the same folder, every
 /// write is checked and flushed to disk, and only Commit renames the temporary file over the old
@@ -41,7 +54,7 @@ class AtomicFile {
     void WriteFrom(std::FILE* source, std::uint64_t offset, std::uint64_t length);
     /// Completes the file without putting it in place: the bytes are flushed (once, however often
     /// this is called).
-    /// Throws Error (kCannotCreateFile), naming the file and the system's reason, when it cannot.
+    /// Throws WriteFailure (kCannotCreateFile), naming the file and the system's reason, when it cannot.
     void Finish();
     /// Finishes the file and gives it its hidden name beside the target: all that is left is the
     /// rename. Throws as Finish.
@@ -50,7 +63,19 @@ class AtomicFile {
     void Commit();
 
   private:
+    // A set replaces its members' old files one rename at a time and must be able to undo them.
+    friend class FileSet;
+    /// Keeps the file that Commit will replace under a hidden name beside it: a second link where
+    /// the file system has them, else the file itself moved aside. Throws as Finish.
+    void KeepOldFile();
+    /// Undoes Commit (and a KeepOldFile that moved the old file aside): the old file has its name
+    /// again, or a file that was new is gone. Empty when so, else what is left where.
+    std::string PutBackOldFile();
+    /// Lets the kept old file go: the new one stays.
+    void DropOldFile();
+
     void Fail(const std::string& why);
+    [[noreturn]] void ThrowFailure() const;
     void Abandon();
     /// Writes all of `bytes`, at `offset` or else at the end, retrying after signals.
     void Put(std::string_view bytes, std::optional<std::uint64_t> offset);
@@ -62,6 +87,9 @@ class AtomicFile {
     std::string temporary_;  // the temporary file's name; empty while it has none
     int fd_ = -1;
     bool finished_ = false;
+    bool placed_ = false;        // Commit has renamed the new file over the target
+    std::string kept_;           // the old file's hidden name while a set may still put it back
+    bool keptByMoving_ = false;  // the old file left its name for kept_ (no second link possible)
     unsigned mode_ = 0;
     Flush flush_;
     std::string failure_;
@@ -69,7 +97,9 @@ class AtomicFile {
 
 /// Files that belong together, replaced together: each is written whole to a temporary file
 /// beside it, and only when every one of them is complete are they put in place, one rename each.
-/// Anything short of a successful Commit leaves every old file as it was and no temporary file.
+/// The old files are kept aside until every rename has succeeded, so that a rename that fails
+/// after others puts theirs back. Anything short of a successful Commit leaves every old file as
+/// it was and no temporary file.
 class FileSet {
   public:
     FileSet() = default;
@@ -80,7 +110,8 @@ class FileSet {
     /// A new member; write to it and Finish it. Throws as AtomicFile::Finish when the file cannot
     /// even be started (a read-only file or folder, a folder in its place).
     AtomicFile& Add(const std::filesystem::path& path);
-    /// Finishes every member, then puts them all in place; throws as AtomicFile::Finish.
+    /// Finishes every member, then puts them all in place; throws as AtomicFile::Finish, naming the
+    /// member that failed (and an old file that could not be put back, should that happen too).
     void Commit();
 
   private:

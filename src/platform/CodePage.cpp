@@ -114,7 +114,9 @@ std::string CodePage::ToUtf8(std::string_view text) const {
 }
 
 std::string CodePage::MissingCharacter(char32_t missing) const {
-    return "the character " + DescribeCharacter(missing) + " is not in code page " + name_;
+    // Most tables that fail here hold languages beyond the code page's: say what holds them all.
+    return "the character " + DescribeCharacter(missing) + " is not in code page " + name_ +
+           "; the encodings utf8 and wide hold every character";
 }
 
 }  // namespace lexicorn

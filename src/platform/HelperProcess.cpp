@@ -38,6 +38,8 @@ struct Descriptor {
     }
 };
 
+// A helper leads a process group of its own: a helper that is a wrapper (a shell script, say) starts
+// children of its own, and they go with it.
 class Child {
   public:
     explicit Child(pid_t pid) : pid_(pid) {}
@@ -48,25 +50,32 @@ class Child {
         if (pid_ > 0) Kill();
     }
     void Kill() {
-        kill(pid_, SIGKILL);
+        EndGroup();
         Reap();
     }
-    void Reap() {
+    /// The exit status once the child has ended; none while it runs. What it left running in its
+    /// group is ended with it.
+    std::optional<int> TryReap() {
+        // Looked at without reaping: until it is reaped, its process id, and so its group's, cannot
+        // be given to another process.
+        siginfo_t ended{};
+        if (waitid(P_PID, static_cast<id_t>(pid_), &ended, WEXITED | WNOHANG | WNOWAIT) != 0 ||
+            ended.si_pid != pid_)
+            return std::nullopt;
+        EndGroup();
+        return Reap();
+    }
+
+  private:
+    void EndGroup() const { kill(-pid_, SIGKILL); }
+    int Reap() {
         int status = 0;
         while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
         }
         pid_ = -1;
-    }
-    /// The exit status once the child has ended; none while it runs.
-    std::optional<int> TryReap() {
-        int status = 0;
-        const pid_t ended = waitpid(pid_, &status, WNOHANG);
-        if (ended != pid_) return std::nullopt;
-        pid_ = -1;
         return status;
     }
 
-  private:
     pid_t pid_;
 };
 
@@ -75,7 +84,9 @@ pid_t Spawn(const HelperRun& run, int replyFd) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, replyFd, STDOUT_FILENO);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    // Signals the caller ignores or blocks (the window may) are the helper's again: Ctrl-C reaches it.
+    // Signals the caller ignores or blocks (the window may) are the helper's again. Its own process
+    // group keeps the terminal's Ctrl-C from it: the caller takes Ctrl-C in its wait hook and ends the
+    // whole group.
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     sigset_t all, none;
@@ -83,7 +94,9 @@ pid_t Spawn(const HelperRun& run, int replyFd) {
     sigemptyset(&none);
     posix_spawnattr_setsigdefault(&attributes, &all);
     posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes,
+                             POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
 
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(run.program.c_str()));
@@ -107,7 +120,7 @@ std::string ExecutablePath() {
     return error ? std::string() : self.string();
 }
 
-std::string RunHelper(const HelperRun& run) {
+void RunHelper(const HelperRun& run, const std::function<void(std::string_view piece)>& takeAnswer) {
     int channel[2];
     if (pipe2(channel, O_CLOEXEC) != 0)
         throw HelperFailure("could not be started: " + WithSystemReason(run.program, errno));
@@ -122,7 +135,7 @@ std::string RunHelper(const HelperRun& run) {
         child.Kill();
         throw HelperFailure(why);
     };
-    std::string reply;
+    std::size_t answered = 0;
     char buffer[1 << 16];
     bool answering = true;  // until the helper closes its end of the pipe
     std::chrono::milliseconds nap{1};
@@ -151,9 +164,11 @@ std::string RunHelper(const HelperRun& run) {
         if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (got < 0) stop(WithSystemReason("could not be read", errno));
         answering = got > 0;
-        reply.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
-        if (reply.size() > run.mostReplyBytes)
+        const auto bytes = static_cast<std::size_t>(std::max<ssize_t>(got, 0));
+        if (bytes > run.mostReplyBytes - answered)
             stop(fmt::format("answered with more than {} MB and was stopped", run.mostReplyBytes >> 20));
+        answered += bytes;
+        if (bytes) takeAnswer(std::string_view(buffer, bytes));
     }
     if (WIFSIGNALED(*status))
         throw HelperFailure(
@@ -162,7 +177,6 @@ std::string RunHelper(const HelperRun& run) {
                         WTERMSIG(*status)));
     if (!WIFEXITED(*status) || WEXITSTATUS(*status) != 0)
         throw HelperFailure(fmt::format("failed on this file (exit code {})", WEXITSTATUS(*status)));
-    return reply;
 }
 
 }  // namespace lexicorn

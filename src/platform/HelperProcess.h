@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/Error.h"
@@ -27,12 +28,16 @@ struct HelperRun {
     std::size_t mostReplyBytes = 1u << 30;
 };
 
-/// Runs `run.program` as a process of its own (standard input from /dev/null, standard error shared)
-/// and returns what it wrote to its standard output. For libraries that are not safe against hostile
-/// input: whatever they do wrong, this process is not harmed. Throws HelperFailure when the helper
-/// cannot start, exits with another code than 0, dies of a signal, runs out of time or answers too
-/// much, and when the wait hook asks to stop; the helper is killed and reaped before.
-std::string RunHelper(const HelperRun& run);
+/// Runs `run.program` as a process of its own, in a process group of its own (standard input from
+/// /dev/null, standard error shared), and hands what it writes to its standard output to
+/// `takeAnswer` in pieces as they arrive: the answer is never held here, and nothing past
+/// `run.mostReplyBytes` is handed on. For libraries that are not safe against hostile input: whatever
+/// they do wrong, this process is not harmed. Throws HelperFailure when the helper cannot start, exits
+/// with another code than 0, dies of a signal, runs out of time or answers too much, and when the wait
+/// hook asks to stop; what `takeAnswer` throws ends the run as well and goes on to the caller. Either
+/// way the helper's whole group is killed and the helper reaped before. When the helper ends, whatever
+/// it left running in its group is killed too.
+void RunHelper(const HelperRun& run, const std::function<void(std::string_view piece)>& takeAnswer);
 
 /// Called about 20 times a second while a helper runs, in the thread that waits: a front end draws
 /// itself and takes its Cancel there. Returning false stops the helper. One for the whole process,

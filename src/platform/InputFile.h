@@ -13,4 +13,8 @@ std::FILE* OpenRegularFile(const std::filesystem::path& path);
 /// `open` reads: the same device and the same file on it, whatever the names.
 bool IsOpenFile(const std::filesystem::path& path, std::FILE* open);
 
+/// True when `a` and `b`, with their links followed, name one existing file: the same device and
+/// the same file on it, whatever the names (a symbolic or hard link, /proc/self/fd, "..").
+bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
 }  // namespace lexicorn

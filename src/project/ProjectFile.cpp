@@ -186,8 +186,15 @@ ProjectFileResult LoadProjectFile(const std::filesystem::path& path, ProjectSett
     }
     const std::vector<std::string> lines = SplitLines(content);
 
-    const auto missingLine = [](std::size_t index) {
-        return ProjectFileResult{Status::kError, fmt::format("List index out of bounds ({})", index)};
+    // A file that ends early says where; the index (counted from 0) is the text the message has
+    // always ended with.
+    const auto missingLine = [&](std::size_t index) {
+        const std::string end = lines.empty() ? "the file is empty"
+                                              : fmt::format("the file ends after {} line{}", lines.size(),
+                                                            lines.size() == 1 ? "" : "s");
+        return ProjectFileResult{Status::kError,
+                                 fmt::format("{}: line {} is missing: {}\r\rList index out of bounds ({})",
+                                             path.string(), index + 1, end, index)};
     };
     if (lines.empty()) return missingLine(0);
     if (lines[0] != kHeader) return {Status::kNotAProject, {}};

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <fstream>
+#include <new>
 
 #include "table/WorkbookFormats.h"
 #include "table/ZipXml.h"
@@ -19,7 +20,7 @@ std::string FirstBytes(const std::string& fileName) {
 const std::string kZipMagic("PK\x03\x04", 4);
 const std::string kCompoundFileMagic("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
 
-SheetCells ReadFirstSheet(const std::string& fileName) {
+SheetCells ReadSheetByContent(const std::string& fileName) {
     const std::string start = FirstBytes(fileName);
     if (start.starts_with(kCompoundFileMagic) || start.starts_with("\x09\x08") ||
         start.starts_with("\x09\x04") || start.starts_with("\x09\x02") || start.starts_with("\x09\x00"))
@@ -33,6 +34,17 @@ SheetCells ReadFirstSheet(const std::string& fileName) {
         return isOds ? ReadOdsSheet(fileName) : ReadXlsxSheet(fileName);
     }
     throw TableError(fileName + ": not a workbook (.xls, .xlsx, .ods) nor a table this program can read");
+}
+
+// The readers hold a table to caps of their own, but a machine that does not overcommit (Windows
+// does not) or a limit on the process may refuse memory below them: the user learns which file
+// needed too much, not a bare std::bad_alloc.
+SheetCells ReadFirstSheet(const std::string& fileName) {
+    try {
+        return ReadSheetByContent(fileName);
+    } catch (const std::bad_alloc&) {
+        throw TableError(fileName + ": out of memory while reading the workbook");
+    }
 }
 
 }  // namespace

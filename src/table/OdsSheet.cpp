@@ -48,7 +48,7 @@ class ContentHandler final : public XmlHandler {
         if (tableDepth_ != 1) return;
         if (name == "table-row") {
             rowRepeat_ = RepeatCount(Attribute(attributes, "number-rows-repeated"));
-            rowCells_.clear();
+            rowSpans_.clear();
             column_ = 0;
         } else if (name == "table-cell" || name == "covered-table-cell") {
             cellRepeat_ = RepeatCount(Attribute(attributes, "number-columns-repeated"));
@@ -74,15 +74,14 @@ class ContentHandler final : public XmlHandler {
         } else if (annotation_) {
             return;
         } else if (name == "p" || name == "h") {
-            if (paragraphs_++ > 0) text_ += '\n';  // several paragraphs in one cell are lines
+            if (paragraphs_++ > 0) Gather("\n");  // several paragraphs in one cell are lines
         } else if (name == "s") {
-            const std::size_t spaces = std::min<std::size_t>(RepeatCount(Attribute(attributes, "c")), 1000);
-            cells_.CountText(spaces);
-            text_.append(spaces, ' ');
+            static const std::string kSpaces(1000, ' ');
+            Gather(std::string_view(kSpaces).substr(0, RepeatCount(Attribute(attributes, "c"))));
         } else if (name == "tab") {
-            text_ += '\t';
+            Gather("\t");
         } else if (name == "line-break") {
-            text_ += '\n';
+            Gather("\n");
         }
     }
 
@@ -97,31 +96,40 @@ class ContentHandler final : public XmlHandler {
             --annotation_;
         } else if ((name == "table-cell" || name == "covered-table-cell") && inCell_) {
             inCell_ = false;
-            std::string text = value_ ? *value_ : text_;
+            std::string& text = value_ ? *value_ : text_;
             if (text.empty()) {
                 column_ += cellRepeat_;
-            } else {
-                for (std::size_t i = 0; i < cellRepeat_; ++i) {
-                    cells_.CountText(text.size());  // every copy of a repeated cell is memory
-                    rowCells_.emplace_back(++column_, text);
-                    if (column_ > SheetCells::kMostRowsOrColumns) break;  // SheetCells refuses it
-                }
+                return;
             }
+            // The cell goes into the table at once, so that its text is held once. Every copy of a
+            // repeated cell is memory: each is checked before it is made; the last takes the text.
+            rowSpans_.emplace_back(column_ + 1, cellRepeat_);
+            for (std::size_t copies = cellRepeat_; copies > 1; --copies) {
+                cells_.CheckTextRoom(text.size());
+                cells_.Set(row_ + 1, ++column_, text);
+            }
+            cells_.Set(row_ + 1, ++column_, std::move(text));
         } else if (name == "table-row") {
-            if (rowCells_.empty()) {
+            if (rowSpans_.empty()) {
                 row_ += rowRepeat_;
                 return;
             }
-            for (std::size_t i = 0; i < rowRepeat_; ++i) {
+            // A repeated row is copied from the one already in the table, each copy checked first.
+            const std::size_t written = ++row_;
+            for (std::size_t copies = rowRepeat_; copies > 1; --copies) {
                 ++row_;
-                for (auto& [column, text] : rowCells_) cells_.Set(row_, column, text);
-                if (row_ > SheetCells::kMostRowsOrColumns) break;
+                for (const auto& [first, count] : rowSpans_)
+                    for (std::size_t column = first; column < first + count; ++column) {
+                        const std::string_view text = cells_.Get(written, column);
+                        cells_.CheckTextRoom(text.size());
+                        cells_.Set(row_, column, std::string(text));
+                    }
             }
         }
     }
 
     void Text(std::string_view text) override {
-        if (!done_ && inCell_ && !annotation_ && paragraphs_ > 0) text_ += text;
+        if (!done_ && inCell_ && !annotation_ && paragraphs_ > 0) Gather(text);
     }
 
     bool FoundTable() const { return done_; }
@@ -129,6 +137,13 @@ class ContentHandler final : public XmlHandler {
 
   private:
     static std::string Value(const char* text) { return text ? text : ""; }
+
+    // A cell's text is checked against the table's room as it grows: a cell of gigabytes is refused
+    // before it is held.
+    void Gather(std::string_view text) {
+        cells_.CheckTextRoom(text_.size() + text.size());
+        text_ += text;
+    }
 
     std::string NumberValue(const char* text) const {
         double number = 0;
@@ -145,7 +160,7 @@ class ContentHandler final : public XmlHandler {
     int tableDepth_ = 0;
     bool done_ = false;
     std::size_t row_ = 0, column_ = 0, rowRepeat_ = 1, cellRepeat_ = 1;
-    std::vector<std::pair<std::size_t, std::string>> rowCells_;
+    std::vector<std::pair<std::size_t, std::size_t>> rowSpans_;  // first column, count: cells with text
     std::optional<std::string> value_;
     std::string text_;
     bool inCell_ = false;
@@ -154,16 +169,20 @@ class ContentHandler final : public XmlHandler {
 
 }  // namespace
 
-SheetCells ReadOdsSheet(const std::string& fileName) {
+SheetCells ReadOdsSheet(const std::string& fileName, std::size_t mostTextBytes) {
     ZipArchive zip(fileName);
     if (!zip.Has("content.xml"))
         throw TableError(fileName + ": not an OpenDocument spreadsheet (no content.xml)");
-    SheetCells cells(fileName);
+    SheetCells cells(fileName, {}, mostTextBytes);
     ContentHandler handler(cells);
     zip.Parse("content.xml", handler);
     if (!handler.FoundTable()) throw TableError(fileName + ": the spreadsheet has no table");
     cells.NameSheet(handler.TableName());
     return cells;
+}
+
+SheetCells ReadOdsSheet(const std::string& fileName) {
+    return ReadOdsSheet(fileName, SheetCells::kMostTextBytes);
 }
 
 }  // namespace lexicorn

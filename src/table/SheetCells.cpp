@@ -11,11 +11,10 @@
 
 namespace lexicorn {
 
-void SheetCells::CountText(std::size_t bytes) {
-    textBytes_ += bytes;
-    if (textBytes_ > kMostTextBytes)
+void SheetCells::CheckTextRoom(std::size_t bytes) const {
+    if (bytes > mostTextBytes_ - textBytes_)
         throw TableError(fmt::format("{}: the table unpacks to more than {} MB of text; refused", fileName_,
-                                     kMostTextBytes >> 20));
+                                     mostTextBytes_ >> 20));
 }
 
 void SheetCells::Set(std::size_t row, std::size_t column, std::string text) {
@@ -37,7 +36,8 @@ void SheetCells::Set(std::size_t row, std::size_t column, std::string text) {
     if (!cells.empty() && cells.back().first >= column16)
         at = std::lower_bound(cells.begin(), cells.end(), column16,
                               [](const auto& cell, std::uint16_t c) { return cell.first < c; });
-    CountText(text.size());
+    CheckTextRoom(text.size());
+    textBytes_ += text.size();
     if (at != cells.end() && at->first == column16) {
         at->second = std::move(text);
     } else {

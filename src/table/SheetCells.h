@@ -20,14 +20,18 @@ class SheetCells {
     /// describe gigabytes.
     static constexpr std::size_t kMostTextBytes = 512u << 20;
 
-    explicit SheetCells(std::string fileName, std::string sheetName = {})
-        : fileName_(std::move(fileName)), sheetName_(std::move(sheetName)) {}
+    /// `mostTextBytes`: kMostTextBytes, or less where a test wants to meet the cap.
+    explicit SheetCells(std::string fileName, std::string sheetName = {},
+                        std::size_t mostTextBytes = kMostTextBytes)
+        : fileName_(std::move(fileName)), sheetName_(std::move(sheetName)), mostTextBytes_(mostTextBytes) {}
 
     /// Sets the cell in `row` and `column` (from 1). Empty text is ignored. Throws TableError for a
-    /// cell beyond 65535 rows or columns or beyond the most cells, invalid UTF-8 or a NUL character.
+    /// cell beyond 65535 rows or columns or beyond the most cells, text beyond the most text bytes,
+    /// invalid UTF-8 or a NUL character.
     void Set(std::size_t row, std::size_t column, std::string text);
-    /// Counts `bytes` more of unpacked text against kMostTextBytes; throws TableError beyond it.
-    void CountText(std::size_t bytes);
+    /// Throws TableError when the table has no room for `bytes` more of text. For a reader that
+    /// gathers a text before it sets it, or copies one: the text is refused before it is held.
+    void CheckTextRoom(std::size_t bytes) const;
     /// Empty for a cell without a value.
     std::string_view Get(std::size_t row, std::size_t column) const;
     std::size_t RowCount() const { return rows_.size(); }
@@ -44,7 +48,8 @@ class SheetCells {
     std::vector<Row> rows_;
     std::size_t columnCount_ = 0;
     std::size_t cellCount_ = 0;
-    std::size_t textBytes_ = 0;
+    std::size_t mostTextBytes_;
+    std::size_t textBytes_ = 0;  // never more than mostTextBytes_
 };
 
 /// Throws TableError, naming the file, row and column, when a cell's text is not valid UTF-8 (then

@@ -12,6 +12,8 @@ namespace lexicorn {
 SheetCells ReadXlsxSheet(const std::string& fileName);
 /// OpenDocument (.ods): the first table.
 SheetCells ReadOdsSheet(const std::string& fileName);
+/// The same with a lower cap on the table's text, for tests (see SheetCells).
+SheetCells ReadOdsSheet(const std::string& fileName, std::size_t mostTextBytes);
 /// Excel 97-2003 and older BIFF workbooks (.xls), through FreeXL.
 SheetCells ReadXlsSheet(const std::string& fileName);
 

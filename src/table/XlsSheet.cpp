@@ -39,13 +39,13 @@ std::chrono::seconds TimeLimit() {
 
 SheetCells ReadXlsSheet(const std::string& fileName) {
     HelperRun run{ReaderProgram(), {fileName}, TimeLimit()};
-    std::string reply;
+    XlsReplyDecoder answer(fileName);
     try {
-        reply = RunHelper(run);
+        RunHelper(run, [&](std::string_view piece) { answer.Take(piece); });
     } catch (const HelperFailure& failure) {
         throw TableError(fmt::format("{}: the .xls reader {}", fileName, failure.what()));
     }
-    return DecodeXlsReply(fileName, reply);
+    return answer.Finish();
 }
 
 }  // namespace lexicorn

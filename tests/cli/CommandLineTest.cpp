@@ -6,6 +6,7 @@
 #include <cctype>
 #include <sstream>
 
+#include "base/Unicode.h"
 #include "cli/CommandLine.h"
 #include "project/ProjectFile.h"
 #include "support/TestSupport.h"
@@ -194,9 +195,34 @@ TEST_F(CommandLine, AFileThatCannotBeWrittenIsNamedWithItsReason) {
     fs::create_directories(dir / "out" / "StringList.h");
     test::WriteFile(dir / "out" / "Lexicorn.bin", "earlier");
     EXPECT_EQ(Build(), kExitFailure);
-    EXPECT_EQ(err, "lexicorn: error 2000100B: Cannot create string list file StringList.h\n\n" +
-                       Path("out/StringList.h") + ": not a regular file\n");
+    EXPECT_EQ(err,
+              "lexicorn: error 2000100B: " + Path("out/StringList.h") +
+                  ": not a regular file\n\nCannot create string list file StringList.h\nError: 0x2000100B\n");
     EXPECT_EQ(test::ReadFile(dir / "out" / "Lexicorn.bin"), "earlier");
+}
+
+// A build never writes over what it reads: a workbook named as one of its outputs, or a project
+// named so, is refused with both files named, and nothing is written.
+TEST_F(CommandLine, BuildRefusesAnOutputThatIsItsTableOrItsProject) {
+    const std::string refusal =
+        ".\nA build does not write over its own input: please choose another output folder.\n";
+    fs::create_directories(dir / "out");
+    fs::copy_file(LEXICORN_FIXTURES_DIR "/table.xlsx", dir / "out" / "Lexicorn.c");
+    const std::string workbook = test::ReadFile(dir / "out" / "Lexicorn.c");
+    EXPECT_EQ(Run({"build", Path("out/Lexicorn.c"), "-o", Path("out")}), kExitFailure);
+    EXPECT_EQ(err, "lexicorn: error 20201004: " + Path("out/Lexicorn.c") + " is the string table " +
+                       Path("out/Lexicorn.c") + refusal);
+    EXPECT_EQ(test::ReadFile(dir / "out" / "Lexicorn.c"), workbook);
+    EXPECT_FALSE(fs::exists(dir / "out" / "Lexicorn.bin"));
+
+    ASSERT_TRUE(SaveProjectFile(dir / "StringList.h", ProjectSettings{}));
+    const std::string project = test::ReadFile(dir / "StringList.h");
+    EXPECT_EQ(Run({"build", Path("strings.csv"), "-p", Path("StringList.h"), "-o", dir.path().string()}),
+              kExitFailure);
+    EXPECT_EQ(err, "lexicorn: error 20201004: " + Path("StringList.h") + " is the project file " +
+                       Path("StringList.h") + refusal);
+    EXPECT_EQ(test::ReadFile(dir / "StringList.h"), project);
+    EXPECT_FALSE(fs::exists(dir / "Lexicorn.bin"));
 }
 
 TEST_F(CommandLine, CheckListsEveryFindingThenTheFiguresAndExitsByWhatItFound) {
@@ -206,7 +232,7 @@ TEST_F(CommandLine, CheckListsEveryFindingThenTheFiguresAndExitsByWhatItFound) {
     EXPECT_EQ(
         out,
         Path("strings.csv") +
-            ":C5: warning: placeholder-mismatch: the placeholders %s differ from the "
+            ":C5: warning: placeholder-mismatch: the placeholder %s (argument 1) differs from the "
             "default string's %d\n" +
             Path("strings.csv") +
             ":A6: error: duplicate-id: the string id 'OK_TEXT' is already the id in A3\n"
@@ -214,7 +240,7 @@ TEST_F(CommandLine, CheckListsEveryFindingThenTheFiguresAndExitsByWhatItFound) {
             "en                4           4         21\n"
             "de                4           4         23\n"
             "image size 134 bytes, 3 bytes saved by sharing identical strings, 0% of a 16-bit table's 64 KB\n"
-            "1 errors, 1 warnings\n");
+            "1 error, 1 warning\n");
     test::WriteFile(dir / "strings.csv", std::string(kTable) + "VALUE,Value %d,Wert %s\r\n");
     EXPECT_EQ(Run({"check", Path("strings.csv")}), kExitSuccess);
     EXPECT_EQ(Run({"check", Path("strings.csv"), "--strict"}), kExitFailure);
@@ -225,18 +251,46 @@ TEST_F(CommandLine, CheckListsEveryFindingThenTheFiguresAndExitsByWhatItFound) {
     EXPECT_EQ(
         out,
         R"({"errors":0,"warnings":1,"findings":[{"severity":"warning","rule":"placeholder-mismatch","sheet":null,)"
-        R"("cell":"C5","row":5,"column":3,"language":"de","message":"the placeholders %s differ from the default )"
-        R"(string's %d"}],"languages":[{"code":"de","strings":3,"translated":3,"bytes":16}],"imageSize":83,)"
+        R"("cell":"C5","row":5,"column":3,"language":"de","message":"the placeholder %s (argument 1) differs from )"
+        R"(the default string's %d"}],"languages":[{"code":"de","strings":3,"translated":3,"bytes":16}],"imageSize":83,)"
         R"("sharedBytesSaved":0,"capacityUsed":0.0004})"
         "\n");
+}
+
+TEST_F(CommandLine, CheckJsonIsValidUtf8WhateverTheTableHolds) {
+    test::WriteFile(dir / "strings.csv", std::string(kTable) +
+                                             "Gr\xC3\xB6\xC3\x9F"
+                                             "e,Size,Gr\xC3\xB6\xC3\x9F"
+                                             "e\r\n"
+                                             "OFF,%d%\xC3\xA9 off,%s%\xC3\xA9 Rabatt\r\n");
+    EXPECT_EQ(Run({"check", Path("strings.csv"), "--json"}), kExitFailure);
+    EXPECT_FALSE(FindInvalidUtf8(out)) << out;
+    EXPECT_NE(out.find("it holds '\xC3\xB6', which a name cannot"), std::string::npos) << out;
+    EXPECT_NE(out.find(R"("errors":1,"warnings":1)"), std::string::npos) << out;
+}
+
+// A table of one column has no language: check and build refuse it alike and say so.
+TEST_F(CommandLine, CheckAndBuildAgreeThatAOneColumnTableHoldsNoLanguage) {
+    test::WriteFile(dir / "strings.csv", "ID\r\n\r\nOK_TEXT\r\n");
+    EXPECT_EQ(Run({"check", Path("strings.csv")}), kExitFailure);
+    EXPECT_NE(out.find(Path("strings.csv") + ":B1: error: no-language: the table has no language column"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("1 error, 0 warnings\n"), std::string::npos) << out;
+    EXPECT_EQ(Build(), kExitFailure);
+    EXPECT_EQ(err,
+              "lexicorn: error: The string table has no language column!\n\nColumn 2 and the columns after "
+              "it hold one language each: its name in row 1, its code in row 2 and its strings from row 3 "
+              "on.\n");
+    EXPECT_FALSE(fs::exists(dir / "out" / "Lexicorn.bin"));
 }
 
 TEST_F(CommandLine, BuildPrintsWarningsGoesOnAndRefusesThemWhenStrict) {
     test::WriteFile(dir / "strings.csv", std::string(kTable) + "VALUE,Value %d,Wert %s\r\n");
     EXPECT_EQ(Build(), kExitSuccess);
     EXPECT_EQ(err, Path("strings.csv") +
-                       ":C5: warning: placeholder-mismatch: the placeholders %s differ from the "
-                       "default string's %d\n");
+                       ":C5: warning: placeholder-mismatch: the placeholder %s (argument 1) differs "
+                       "from the default string's %d\n");
     EXPECT_EQ(Build({"-q"}), kExitSuccess);
     EXPECT_EQ(err, "");
     fs::remove_all(dir / "out");
@@ -569,6 +623,29 @@ TEST_F(MergeCommandLine, ScanShowsTheOldImage) {
     EXPECT_EQ(err, "lexicorn: error: " + Path("none.bin") + ": the file cannot be read (error 20001006)\n");
 }
 
+// Every old image is retired; a signature with no image behind it is left alone; both are said.
+TEST_F(MergeCommandLine, EveryOldImageIsRetiredAndABareSignatureIsLeftAlone) {
+    const std::string twice = std::string(0x100, 'T') + image + std::string(0x20, 'U') + image.substr(0, 8) +
+                              std::string(0x18, 'V') + image + std::string(0x40, 'W');
+    test::WriteFile(dir / "twice.bin", twice);
+    const std::string notes =
+        "Also a Lexicorn at 0x000001A0: size 0x00000060, made obsolete as well.\n"
+        "A signature at 0x00000180 has no valid Lexicorn behind it: left as it is.\n";
+    ASSERT_EQ(Run({"scan", Path("twice.bin")}), kExitSuccess) << err;
+    EXPECT_EQ(out,
+              "Target already has a Lexicorn. New Lexicorn will make this old Lexicorn obsolete.\n"
+              "Lexicorn Size: 0x00000060\nLexicorn Position: 0x00000100\n" +
+                  notes);
+    ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("twice.bin"), Path("merged.bin")}), kExitSuccess)
+        << err;
+    EXPECT_EQ(out, "Merge operation done successfully.\n" + notes);
+    std::string expected = twice;
+    expected.replace(0x100, 8, std::string(8, '\0'));
+    expected.replace(0x1A0, 8, std::string(8, '\0'));
+    EXPECT_EQ(test::ReadFile(dir / "merged.bin"), expected + image);
+    EXPECT_EQ(test::ReadFile(dir / "twice.bin"), twice);
+}
+
 TEST_F(MergeCommandLine, MergeAppendsAtTheEndByDefault) {
     ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.bin"), Path("merged.bin")}), kExitSuccess)
         << err;
@@ -657,6 +734,10 @@ INSTANTIATE_TEST_SUITE_P(
                        "--fill 256: not a byte (0 to 255, or 0x00 to 0xFF)"},
         MergeUsageCase{"FillWithoutDigits", {"IMAGE", "FW", "OUT", "--fill", "0x"}, kExitUsage, "--fill 0x:"},
         MergeUsageCase{"FillNegative", {"IMAGE", "FW", "OUT", "--fill", "-1"}, kExitUsage, "--fill -1:"},
+        MergeUsageCase{"OutputNamedForAnotherForm",
+                       {"IMAGE", "FW", "OUT", "--output-format", "srec"},
+                       kExitUsage,
+                       "m.bin: the extension .bin means Binary, but the output form chosen is S-records"},
         MergeUsageCase{"UnknownMode",
                        {"IMAGE", "FW", "OUT", "--mode", "middle"},
                        kExitUsage,
@@ -703,11 +784,18 @@ TEST_F(MergeCommandLine, HexTargetsAreScannedAndMergedInTheirForm) {
               kExitSuccess)
         << err;
     EXPECT_EQ(test::ReadFile(dir / "m.bin"), std::string(0x20, '\0') + image);  // 0x08000020 is 16-aligned
-    ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.hex"), Path("m.bin"), "--mode", "append",
+    ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.hex"), Path("m.srec"), "--mode", "append",
                    "--place", "begin", "--output-format", "srec"}),
               kExitSuccess)
         << err;
-    EXPECT_TRUE(test::ReadFile(dir / "m.bin").starts_with("S3")) << test::ReadFile(dir / "m.bin");
+    EXPECT_TRUE(test::ReadFile(dir / "m.srec").starts_with("S3")) << test::ReadFile(dir / "m.srec");
+    // Without --output-format the output's extension chooses the form, as in the window.
+    ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.hex"), Path("named.bin")}), kExitSuccess)
+        << err;
+    EXPECT_EQ(test::ReadFile(dir / "named.bin"), std::string(0x20, '\0') + image);
+    ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.hex"), Path("named.s19")}), kExitSuccess)
+        << err;
+    EXPECT_TRUE(test::ReadFile(dir / "named.s19").starts_with("S3")) << test::ReadFile(dir / "named.s19");
 
     test::WriteFile(dir / "bad.hex", ":020000040800F3\n:00000001FF\n");
     EXPECT_EQ(Run({"scan", Path("bad.hex")}), kExitFailure);
@@ -720,6 +808,30 @@ TEST_F(MergeCommandLine, HexTargetsAreScannedAndMergedInTheirForm) {
     EXPECT_EQ(
         Run({"merge", Path("out/Lexicorn.bin"), Path("fw.hex"), Path("m3.hex"), "--output-format", "elf"}),
         kExitUsage);
+}
+
+// Firmware whose data reaches the top of the address space, FFFFFFFF: the end of its data may take
+// the image, but nothing may be appended after it.
+TEST_F(MergeCommandLine, AnImageMayEndOnTheTopAddressButNotBeyond) {
+    FirmwareFile firmware;
+    firmware.format = FirmwareFormat::kIntelHex;
+    firmware.segments.push_back({0xFFFFFF00, std::vector<std::uint8_t>(0x100, 0x11)});
+    test::WriteFile(dir / "top.hex", test::FirmwareText(firmware));
+    ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("top.hex"), Path("m.hex"), "--mode", "overwrite"}),
+              kExitSuccess)
+        << err;
+    const FirmwareFile merged =
+        ReadFirmware(FirmwareFormat::kIntelHex, test::ReadFile(dir / "m.hex"), "m.hex");
+    ASSERT_EQ(merged.segments.size(), 1u);
+    EXPECT_EQ(merged.segments[0].End(), 0x100000000u);
+    const std::vector<std::uint8_t>& bytes = merged.segments[0].bytes;
+    EXPECT_EQ(std::string(bytes.end() - static_cast<long>(image.size()), bytes.end()), image);
+
+    EXPECT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("top.hex"), Path("m2.hex")}), kExitFailure);
+    EXPECT_EQ(err,
+              "lexicorn: Can not start merge operation.2000D024\n\nAt this address the Lexicorn would end "
+              "beyond 4 GB.\n");
+    EXPECT_FALSE(fs::exists(dir / "m2.hex"));
 }
 
 TEST_F(MergeCommandLine, ATargetEndingInsideAnOldHeaderIsRefused) {

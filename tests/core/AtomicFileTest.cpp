@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <map>
 
 #include "platform/AtomicFile.h"
 #include "support/TestSupport.h"
@@ -130,6 +131,62 @@ TEST(AtomicFile, ASetWhoseLastMemberCannotBeNamedReplacesNothing) {
     EXPECT_EQ(test::ReadFile(dir / "a"), "old a");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
+
+// What a folder holds: each name with a regular file's content, "(folder)" or "-> target".
+std::map<std::string, std::string> Listing(const fs::path& dir) {
+    std::map<std::string, std::string> listing;
+    for (const auto& entry : fs::directory_iterator(dir))
+        listing[entry.path().filename()] = entry.is_symlink()     ? "-> " + fs::read_symlink(entry).string()
+                                           : entry.is_directory() ? "(folder)"
+                                                                  : test::ReadFile(entry.path());
+    return listing;
+}
+
+struct FailingRename {
+    const char* name;
+    std::size_t failing;        ///< the member whose rename fails: 1 or 2 of "a", "b", "c"
+    std::vector<bool> existed;  ///< which members had an old file
+    bool firstThroughLink;      ///< "a" is a symbolic link to the file "real-a"
+};
+void PrintTo(const FailingRename& c, std::ostream* os) { *os << c.name; }
+
+class ASetWhoseRenameFails : public testing::TestWithParam<FailingRename> {};
+
+// A rename can fail after others have succeeded (an immutable file, a folder put in a member's
+// place meanwhile): the members already in place give way to their old files again, and members
+// that were new go, so that a set never ends half new and half old.
+TEST_P(ASetWhoseRenameFails, PutsBackTheOldFilesOfTheMembersAlreadyInPlace) {
+    const FailingRename& c = GetParam();
+    test::TempDir dir;
+    const std::vector<std::string> names = {"a", "b", "c"};
+    if (c.firstThroughLink) fs::create_symlink("real-a", dir / "a");
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (c.existed[i]) test::WriteFile(dir / (c.firstThroughLink && i == 0 ? "real-a" : names[i]), "old");
+    FileSet set;
+    for (const std::string& name : names) set.Add(dir / name).Write("new " + name);
+    const fs::path failing = dir / names[c.failing];
+    fs::remove(failing);
+    fs::create_directories(failing / "inside");
+    const std::map<std::string, std::string> before = Listing(dir.path());
+
+    try {
+        set.Commit();
+        ADD_FAILURE() << "the set was put in place";
+    } catch (const WriteFailure& error) {
+        EXPECT_EQ(error.Code(), kCannotCreateFile);
+        EXPECT_EQ(error.File(), failing);
+        EXPECT_EQ(std::string(error.what()), failing.string() + ": Is a directory");
+    }
+    EXPECT_EQ(Listing(dir.path()), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Members, ASetWhoseRenameFails,
+    testing::Values(FailingRename{"SecondOfThree", 1, {true, true, true}, false},
+                    FailingRename{"ThirdAfterANewOne", 2, {true, false, true}, false},
+                    FailingRename{"ThirdAfterNewOnesOnly", 2, {false, false, false}, false},
+                    FailingRename{"ThirdAfterOneNamedThroughALink", 2, {true, true, false}, true}),
+    [](const auto& info) { return info.param.name; });
 
 TEST(AtomicFile, ASetPutInPlaceKeepsEveryFilesModeAndNoOtherName) {
     test::TempDir dir;

@@ -5,6 +5,7 @@
 
 #include "compile/BuildRun.h"
 #include "image/ImageReader.h"
+#include "project/ProjectFile.h"
 #include "support/TestSupport.h"
 
 namespace lexicorn {
@@ -138,6 +139,16 @@ TEST_F(BuildRun, NoTableLoadedOpensTheChooserAndNothingElse) {
               (std::vector<std::string>{"Error No Excel file selected!", "OpenSpreadsheetChooser"}));
 }
 
+// A table is loaded but holds nothing to choose: the build says what is missing, not that no file is.
+TEST_F(BuildRun, ATableWithoutALanguageColumnSaysSoAndStaysLoaded) {
+    EXPECT_EQ(Build({{"ID"}, {""}, {"OK_TEXT"}}, {}).kind, Kind::kRefused);
+    EXPECT_EQ(host.calls, (std::vector<std::string>{
+                              "Error The string table has no language column!\r\rColumn 2 and the columns "
+                              "after it hold one language each: its name in row 1, its code in row 2 and its "
+                              "strings from row 3 on."}));
+    EXPECT_EQ(table.spreadsheetPath, "memory.csv");
+}
+
 TEST_F(BuildRun, NoLanguageSelectedKeepsTheTable) {
     EXPECT_EQ(Build(FourLanguages(), {}).kind, Kind::kRefused);
     EXPECT_EQ(host.calls, (std::vector<std::string>{"Error No languages selected!"}));
@@ -220,8 +231,8 @@ struct FailureCase {
     const char* name;
     std::function<void(Rows&, ProjectSettings&, const fs::path& dir)> arrange;
     ResultCode code;
-    std::string message;
-    std::string failedFile = {};  ///< the file (in the output folder) and the reason after the message
+    std::string message;          ///< "{dir}" stands for the output folder
+    std::string failedFile = {};  ///< the file (in the output folder) and the reason
 };
 void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 
@@ -242,10 +253,11 @@ TEST_P(BuildFailures, ReportTheirMessageAndKeepTheEarlierSet) {
     const BuildOutcome outcome = Build(rows, {0});
     EXPECT_EQ(outcome.kind, Kind::kFailed);
     EXPECT_EQ(outcome.result, c.code);
-    const std::string failedFile = c.failedFile.empty() ? "" : (dir / "").string() + c.failedFile;
-    EXPECT_EQ(outcome.failedFile, failedFile);
-    EXPECT_EQ(host.errors,
-              (std::vector<std::string>{c.message + (failedFile.empty() ? "" : "\r\r" + failedFile)}));
+    const std::string folder = (dir / "").string();
+    EXPECT_EQ(outcome.failedFile, c.failedFile.empty() ? "" : folder + c.failedFile);
+    std::string message = c.message;
+    if (const std::size_t at = message.find("{dir}"); at != std::string::npos) message.replace(at, 5, folder);
+    EXPECT_EQ(host.errors, (std::vector<std::string>{message}));
     EXPECT_EQ(host.errorCodes, (std::vector<ResultCode>{c.code}));
     EXPECT_TRUE(host.information.empty());
     std::map<std::string, std::string> after;
@@ -292,20 +304,172 @@ INSTANTIATE_TEST_SUITE_P(
                         test::WriteFile(dir / "Lexicorn.bin", "old");
                         fs::permissions(dir / "Lexicorn.bin", fs::perms::owner_read);
                     },
-                    kCannotCreateFile, kInternal + "2000100B", "Lexicorn.bin: the file is read-only"},
+                    kCannotCreateFile,
+                    "{dir}Lexicorn.bin: the file is read-only\r\rCannot create file Lexicorn.bin\r"
+                    "Error: 0x2000100B",
+                    "Lexicorn.bin: the file is read-only"},
+        FailureCase{"CSourceCannotBeWritten",
+                    [](Rows&, auto&, const fs::path& dir) { fs::create_directory(dir / "Lexicorn.c"); },
+                    kCannotCreateFile,
+                    "{dir}Lexicorn.c: not a regular file\r\rCannot create file Lexicorn.c\rError: 0x2000100B",
+                    "Lexicorn.c: not a regular file"},
         FailureCase{"ListCannotBeWritten",
                     [](Rows&, auto&, const fs::path& dir) { fs::create_directory(dir / "StringList.h"); },
-                    kCannotCreateFile, "Cannot create string list file StringList.h",
+                    kCannotCreateFile,
+                    "{dir}StringList.h: not a regular file\r\rCannot create string list file StringList.h\r"
+                    "Error: 0x2000100B",
                     "StringList.h: not a regular file"},
-        FailureCase{"HeaderCannotBeWritten",
-                    [](Rows&, auto&, const fs::path& dir) { fs::create_directory(dir / "LXNApiCfg.h"); },
-                    kCannotCreateFile, "Cannot create string list file LXNApiCfg.h",
-                    "LXNApiCfg.h: not a regular file"},
+        FailureCase{
+            "HeaderCannotBeWritten",
+            [](Rows&, auto&, const fs::path& dir) { fs::create_directory(dir / "LXNApiCfg.h"); },
+            kCannotCreateFile,
+            "{dir}LXNApiCfg.h: not a regular file\r\rCannot create file LXNApiCfg.h\rError: 0x2000100B",
+            "LXNApiCfg.h: not a regular file"},
         FailureCase{
             "UnknownTargetLanguage",
             [](Rows&, ProjectSettings& s, auto&) { s.targetLanguage = static_cast<TargetLanguage>(5); },
             kUnknownTargetLanguage, kInternal + "20003029"}),
     [](const auto& info) { return info.param.name; });
+
+// The last step, putting the set in place, can still fail after some files are in place (a file
+// made immutable, a folder put in a member's place meanwhile): the earlier set comes back whole,
+// and the message names the file that failed.
+TEST_F(BuildRun, ARenameThatFailsAfterAnotherPutsTheEarlierSetBack) {
+    for (const char* name : {"Lexicorn.bin", "StringList.h", "LXNApiCfg.h"})
+        test::WriteFile(dir / name, std::string("earlier ") + name);
+    host.onStep = [&](int step) {
+        // One language, two strings, then the first id: Lexicorn.c is written but not yet in place.
+        if (step == 1 + 2 + 1) fs::create_directories(dir / "Lexicorn.c" / "inside");
+    };
+    const BuildOutcome outcome = Build({{"ID", "English"}, {"", "en"}, {"A", "a"}, {"B", "b"}}, {0});
+    EXPECT_EQ(outcome.kind, Kind::kFailed);
+    EXPECT_EQ(outcome.result, kCannotCreateFile);
+    const std::string failed = (dir / "Lexicorn.c").string() + ": Is a directory";
+    EXPECT_EQ(outcome.failedFile, failed);
+    EXPECT_EQ(host.errors,
+              std::vector<std::string>{failed + "\r\rCannot create file Lexicorn.c\rError: 0x2000100B"});
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir.path())) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"LXNApiCfg.h", "Lexicorn.bin", "Lexicorn.c", "StringList.h"}));
+    for (const char* name : {"Lexicorn.bin", "StringList.h", "LXNApiCfg.h"})
+        EXPECT_EQ(test::ReadFile(dir / name), std::string("earlier ") + name);
+}
+
+// Everything under a folder: each path with a file's content, a link's target or "(folder)".
+std::map<std::string, std::string> Tree(const fs::path& dir) {
+    std::map<std::string, std::string> tree;
+    for (const auto& entry : fs::recursive_directory_iterator(dir))
+        tree[entry.path().lexically_relative(dir).string()] =
+            entry.is_symlink()     ? "-> " + fs::read_symlink(entry).string()
+            : entry.is_directory() ? "(folder)"
+                                   : test::ReadFile(entry.path());
+    return tree;
+}
+
+struct InputAsOutput {
+    const char* name;
+    const char* table;           ///< where the table lies, in the test's folder
+    const char* workbook = "";   ///< the fixture the table is a copy of; empty: a small CSV table
+    const char* project = "";    ///< where the project lies; empty: the build has none
+    const char* output;          ///< the output, in the output folder "out", that is an input
+    const char* role;            ///< which input it is
+    const char* link = nullptr;  ///< the output is a symbolic link to this input
+    bool hardLink = false;       ///< ... or a second name of it
+};
+void PrintTo(const InputAsOutput& c, std::ostream* os) { *os << c.name; }
+
+class BuildInputs : public BuildRun, public testing::WithParamInterface<InputAsOutput> {};
+
+// A build reads its table and project and writes its outputs; an output that is one of those
+// inputs, by its own name or through a link, would replace it. The build is refused before
+// anything is opened or written, and the table stays loaded for another try.
+TEST_P(BuildInputs, AnOutputThatIsAnInputRefusesTheBuild) {
+    const InputAsOutput& c = GetParam();
+    fs::create_directories(dir / "out");
+    const fs::path tablePath = dir / c.table;
+    if (*c.workbook)
+        fs::copy_file(fs::path(LEXICORN_FIXTURES_DIR) / c.workbook, tablePath);
+    else
+        test::WriteFile(tablePath, "ID,English\r\n,en\r\nOK_TEXT,OK\r\n");
+    if (*c.project) {
+        options.projectFile = dir / c.project;
+        ASSERT_TRUE(SaveProjectFile(options.projectFile, settings));
+    }
+    const fs::path output = dir / "out" / c.output;
+    if (c.link && c.hardLink) fs::create_hard_link(dir / c.link, output);
+    if (c.link && !c.hardLink) fs::create_symlink(fs::path("..") / c.link, output);
+    options.outputFolder = dir / "out";
+    table = LoadTable(tablePath.string());
+    for (LanguageEntry& language : table.languages) language.selected = true;
+    const std::map<std::string, std::string> before = Tree(dir.path());
+
+    const BuildOutcome outcome = BuildLexicorn(host, table, settings, options);
+    EXPECT_EQ(outcome.kind, Kind::kRefused);
+    EXPECT_EQ(outcome.result, kOutputIsInput);
+    const fs::path input = *c.project ? options.projectFile : tablePath;
+    EXPECT_EQ(host.errors, std::vector<std::string>{output.string() + " is " + c.role + " " + input.string() +
+                                                    ".\rA build does not write over its own input: please "
+                                                    "choose another output folder."});
+    EXPECT_EQ(host.errorCodes, std::vector<ResultCode>{kOutputIsInput});
+    EXPECT_EQ(Tree(dir.path()), before);
+    EXPECT_GT(table.tableLanguageCount, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, BuildInputs,
+                         testing::Values(InputAsOutput{.name = "OutputLinkedToTable",
+                                                       .table = "t.csv",
+                                                       .output = "Lexicorn.c",
+                                                       .role = "the string table",
+                                                       .link = "t.csv"},
+                                         InputAsOutput{.name = "OutputLinkedToWorkbook",
+                                                       .table = "w.xlsx",
+                                                       .workbook = "table.xlsx",
+                                                       .output = "Lexicorn.bin",
+                                                       .role = "the string table",
+                                                       .link = "w.xlsx"},
+                                         InputAsOutput{.name = "OutputHardLinkedToTable",
+                                                       .table = "t.csv",
+                                                       .output = "LXNApiCfg.h",
+                                                       .role = "the string table",
+                                                       .link = "t.csv",
+                                                       .hardLink = true},
+                                         InputAsOutput{.name = "OutputLinkedToProject",
+                                                       .table = "t.csv",
+                                                       .project = "p.lxn",
+                                                       .output = "StringList.h",
+                                                       .role = "the project file",
+                                                       .link = "p.lxn"},
+                                         InputAsOutput{.name = "XlsWorkbookNamedAsOutput",
+                                                       .table = "out/Lexicorn.c",
+                                                       .workbook = "table.xls",
+                                                       .output = "Lexicorn.c",
+                                                       .role = "the string table"},
+                                         InputAsOutput{.name = "XlsxWorkbookNamedAsOutput",
+                                                       .table = "out/Lexicorn.bin",
+                                                       .workbook = "table.xlsx",
+                                                       .output = "Lexicorn.bin",
+                                                       .role = "the string table"},
+                                         InputAsOutput{.name = "ProjectNamedAsOutput",
+                                                       .table = "t.csv",
+                                                       .project = "out/StringList.h",
+                                                       .output = "StringList.h",
+                                                       .role = "the project file"}),
+                         [](const auto& info) { return info.param.name; });
+
+// Only the files a build will write count: a C# build writes no Lexicorn.c, so a workbook of that
+// name in the output folder is read as any other.
+TEST_F(BuildRun, ATableNamedAsAFileTheBuildDoesNotWriteIsBuiltFrom) {
+    fs::copy_file(LEXICORN_FIXTURES_DIR "/table.xlsx", dir / "Lexicorn.c");
+    const std::string workbook = test::ReadFile(dir / "Lexicorn.c");
+    table = LoadTable((dir / "Lexicorn.c").string());
+    table.languages[0].selected = true;
+    settings.targetLanguage = TargetLanguage::kCSharp;
+    settings.encoding = Encoding::kUtf8;  // the workbook holds more than one code page does
+    EXPECT_EQ(BuildLexicorn(host, table, settings, options).kind, Kind::kSucceeded);
+    EXPECT_EQ(test::ReadFile(dir / "Lexicorn.c"), workbook);
+    EXPECT_TRUE(Exists("StringList.cs"));
+}
 
 TEST_F(BuildRun, CancelDuringTheStringsWritesNothing) {
     test::WriteFile(dir / "StringList.h", "earlier build");
@@ -374,7 +538,8 @@ TEST_F(BuildRun, ATableTheCheckRefusesIsNotBuiltAndTheFirstProblemIsNamed) {
         {"a duplicate", [](Rows& rows) { rows[4][0] = "OK_TEXT"; }, kDuplicateStringId,
          "Duplicate string id !!!\r\rOK_TEXT\rRow: 5"},
         {"a character the code page lacks", [](Rows& rows) { rows[3][1] = "\xCE\xA9"; }, kInvalidStringId,
-         "memory.csv: row 4, column 2: the character U+03A9 '\xCE\xA9' is not in code page CP1252"},
+         "memory.csv: row 4, column 2: the character U+03A9 '\xCE\xA9' is not in code page CP1252; the "
+         "encodings utf8 and wide hold every character"},
     };
     for (const Refusal& refusal : refusals) {
         SCOPED_TRACE(refusal.name);

@@ -224,5 +224,107 @@ TEST(FirmwareMergeForms, OutputFormsFollowTheOutputsName) {
     EXPECT_EQ(OutputFormatOfName("dir.hex/firmware"), std::nullopt);
 }
 
+struct OldImagesCase {
+    const char* name;
+    FirmwareFormat format;
+    const char* extension;
+    std::uint32_t base;  // the address of the target's first byte
+};
+void PrintTo(const OldImagesCase& c, std::ostream* os) { *os << c.name; }
+
+class OldImages : public testing::TestWithParam<OldImagesCase> {};
+
+// Two old images, of either byte order, beside a signature with nothing behind it and a damaged image:
+// both old images are retired, the rest of the target comes through byte for byte.
+TEST_P(OldImages, EveryOneIsRetiredAndBareSignaturesAreLeftAlone) {
+    const OldImagesCase& c = GetParam();
+    test::TempDir dir;
+    std::string damaged = ImageBytes(80);
+    damaged.back() = 'x';  // its last string runs on to its end
+    const std::string data = std::string(0x40, 'a') + ImageBytes(96) + std::string(0x20, 'b') +
+                             ImageBytes(60).substr(0, 8) + std::string(0x30, 'c') + damaged +
+                             std::string(0x10, 'd') + ImageBytes(120, ByteOrder::kBig) +
+                             std::string(0x40, 'e');
+    const fs::path target = dir / (std::string("target.") + c.extension);
+    const fs::path output = dir / (std::string("out.") + c.extension);
+    if (c.format == FirmwareFormat::kBinary) {
+        test::WriteFile(target, data);
+    } else {
+        FirmwareFile firmware;
+        firmware.format = c.format;
+        firmware.segments.push_back({c.base, std::vector<std::uint8_t>(data.begin(), data.end())});
+        test::WriteFile(target, test::FirmwareText(firmware));
+    }
+    test::WriteFile(dir / "image.bin", ImageBytes(100));
+
+    LXNMerger merger;
+    ASSERT_EQ(Merge(dir / "image.bin", target, output, kAppend, kEnd, 16, 0, std::nullopt, &merger),
+              kSuccess);
+    EXPECT_EQ(merger.Findings().images, (std::vector<OldImage>{{c.base + 0x40, 96}, {c.base + 0x158, 120}}));
+    EXPECT_EQ(merger.Findings().bareSignatures, (std::vector<std::uint32_t>{c.base + 0xC0, c.base + 0xF8}));
+    EXPECT_EQ(merger.Findings().bareSignatureCount, 2u);
+
+    std::string merged = test::ReadFile(output);
+    if (c.format != FirmwareFormat::kBinary) {
+        const FirmwareFile out = ReadFirmware(c.format, merged, output.string());
+        ASSERT_EQ(out.segments.size(), 1u);
+        EXPECT_EQ(out.segments[0].address, c.base);
+        merged.assign(out.segments[0].bytes.begin(), out.segments[0].bytes.end());
+    }
+    std::string expected = data;
+    expected.replace(0x40, 8, std::string(8, '\0'));
+    expected.replace(0x158, 8, std::string(8, '\0'));
+    EXPECT_EQ(merged, expected + ImageBytes(100));  // the target's 0x210 bytes end on a multiple of 16
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, OldImages,
+                         testing::Values(OldImagesCase{"Binary", FirmwareFormat::kBinary, "bin", 0},
+                                         OldImagesCase{"IntelHex", FirmwareFormat::kIntelHex, "hex",
+                                                       0x08000000},
+                                         OldImagesCase{"SRecords", FirmwareFormat::kSRecord, "s28", 0x10000}),
+                         [](const auto& info) { return info.param.name; });
+
+struct OutputFormCase {
+    const char* name;
+    const char* path;
+    std::optional<FirmwareFormat> chosen;
+    std::optional<FirmwareFormat> format;
+    const char* refusal;
+};
+void PrintTo(const OutputFormCase& c, std::ostream* os) { *os << c.name; }
+
+class OutputForms : public testing::TestWithParam<OutputFormCase> {};
+
+// One rule for the window and the command line: the form chosen, else the extension's, else the
+// target's; a name that says otherwise than the form chosen is refused.
+TEST_P(OutputForms, FollowTheChoiceThenTheName) {
+    const OutputFormCase& c = GetParam();
+    const OutputForm form = ChooseOutputForm(c.path, c.chosen);
+    EXPECT_EQ(form.format, c.format);
+    EXPECT_EQ(form.refusal, c.refusal);
+}
+
+constexpr auto kBinary = FirmwareFormat::kBinary;
+constexpr auto kIntelHex = FirmwareFormat::kIntelHex;
+constexpr auto kSRecord = FirmwareFormat::kSRecord;
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, OutputForms,
+    testing::Values(
+        OutputFormCase{"ExtensionChooses", "out/fw.bin", std::nullopt, kBinary, ""},
+        OutputFormCase{"ExtensionInAnyCase", "fw.S19", std::nullopt, kSRecord, ""},
+        OutputFormCase{"NoExtensionKeepsTheTargetsForm", "firmware", std::nullopt, std::nullopt, ""},
+        OutputFormCase{"UnknownExtensionKeepsTheTargetsForm", "fw.img", std::nullopt, std::nullopt, ""},
+        OutputFormCase{"ChosenWithoutExtension", "firmware", kIntelHex, kIntelHex, ""},
+        OutputFormCase{"ChosenWithAnUnknownExtension", "fw.img", kBinary, kBinary, ""},
+        OutputFormCase{"ChosenAndNamedAlike", "fw.mot", kSRecord, kSRecord, ""},
+        OutputFormCase{"ADotInAFolderIsNoExtension", "dir.hex/firmware", kBinary, kBinary, ""},
+        OutputFormCase{"NamedForAnotherForm", "out.bin", kSRecord, std::nullopt,
+                       "out.bin: the extension .bin means Binary, but the output form chosen is S-records"},
+        OutputFormCase{"NamedForAnotherFormInUpperCase", "dir/OUT.HEX", kBinary, std::nullopt,
+                       "dir/OUT.HEX: the extension .HEX means Intel HEX, but the output form chosen is "
+                       "Binary"}),
+    [](const auto& info) { return info.param.name; });
+
 }  // namespace
 }  // namespace lexicorn

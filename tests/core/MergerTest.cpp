@@ -333,12 +333,13 @@ struct ScanCase {
     bool found;
     std::uint32_t position;
     const char* text;
+    std::vector<std::string> notes = {};  ///< what the scan says beyond the first old image
 };
 void PrintTo(const ScanCase& c, std::ostream* os) { *os << c.name; }
 
 class TargetScan : public testing::TestWithParam<ScanCase> {};
 
-TEST_P(TargetScan, FindsTheFirstWholeSignature) {
+TEST_P(TargetScan, JudgesEverySignature) {
     const ScanCase& c = GetParam();
     test::TempDir dir;
     test::WriteFile(dir / "t.bin", c.target);
@@ -350,6 +351,7 @@ TEST_P(TargetScan, FindsTheFirstWholeSignature) {
         const TargetInfo info = DescribeTarget(merger);
         EXPECT_EQ(info.text, c.text);
         EXPECT_EQ(info.position, fmt::format("{:08X}", c.position));
+        EXPECT_EQ(info.notes, c.notes);
     }
 }
 
@@ -370,6 +372,40 @@ Bytes WithSizeWordZero(Bytes image) {
     return image;
 }
 
+// An image whose last string runs on to its end: its signature stands, but it is no image.
+Bytes Unterminated(Bytes image) {
+    image.back() = 'x';
+    return image;
+}
+
+// A whole image of 200 bytes whose language name holds `inside` from byte 60 on: data of the image,
+// whatever it looks like.
+Bytes ImageHolding(const Bytes& inside) {
+    Bytes image = Image(200);
+    image.replace(60, inside.size(), inside);
+    return image;
+}
+
+std::string AlsoAt(std::uint32_t position, std::uint32_t size) {
+    return merge_messages::AlsoALexicorn({position, size});
+}
+std::string BareAt(std::uint32_t position) { return merge_messages::NoLexicornBehind(position); }
+
+// Twenty signatures with nothing behind them, 50 bytes apart.
+Bytes ManyBareSignatures() {
+    Bytes target;
+    for (int i = 0; i < 20; ++i) target += kSignature + Filler(42, 'a');
+    return target;
+}
+std::vector<std::string> ManyBareSignaturesNotes() {
+    std::vector<std::string> notes;
+    for (std::uint32_t i = 0; i < 16; ++i) notes.push_back(BareAt(i * 50));
+    notes.push_back("4 more signatures have no valid Lexicorn behind them: left as they are.");
+    return notes;
+}
+
+constexpr std::uint32_t kHalf = 1 << 20;
+
 INSTANTIATE_TEST_SUITE_P(
     Targets, TargetScan,
     testing::Values(
@@ -386,8 +422,12 @@ INSTANTIATE_TEST_SUITE_P(
         ScanCase{"BigEndianImage", Filler(10, 'a') + Image(96, ByteOrder::kBig) + Filler(40, 'c'), kSuccess,
                  true, 10, merge_messages::kTargetHasLexicorn},
         ScanCase{"TheFirstOfTwoOrders",
-                 Filler(10, 'a') + Image(96, ByteOrder::kBig) + Image(96) + Filler(40, 'c'), kSuccess, true,
-                 10, merge_messages::kTargetHasLexicorn},
+                 Filler(10, 'a') + Image(96, ByteOrder::kBig) + Image(96) + Filler(40, 'c'),
+                 kSuccess,
+                 true,
+                 10,
+                 merge_messages::kTargetHasLexicorn,
+                 {AlsoAt(106, 96)}},
         // A scan reads the target in pieces of 256 KiB, its two halves side by side: a signature
         // across two pieces or across the halves is found, and the first half's match comes first
         // even when the second half has one near its start.
@@ -398,9 +438,68 @@ INSTANTIATE_TEST_SUITE_P(
         ScanCase{"TheFirstHalfBeforeTheSecond",
                  Filler((1 << 20) - 200, 'a') + Image(96) + Filler(154, 'b') + Image(96, ByteOrder::kBig) +
                      Filler((1 << 20) - 146, 'c'),
-                 kSuccess, true, (1 << 20) - 200, merge_messages::kTargetHasLexicorn},
-        ScanCase{"SizeWordZero", Filler(16, 'a') + WithSizeWordZero(Image(96)), kSuccess, true, 16,
-                 merge_messages::kNoLexicornInTarget},
+                 kSuccess,
+                 true,
+                 (1 << 20) - 200,
+                 merge_messages::kTargetHasLexicorn,
+                 {AlsoAt((1 << 20) + 50, 96)}},
+        // A signature is an old image only when a whole image stands behind it.
+        ScanCase{"SizeWordZero",
+                 Filler(16, 'a') + WithSizeWordZero(Image(96)),
+                 kSuccess,
+                 false,
+                 0,
+                 merge_messages::kNoLexicornInTarget,
+                 {BareAt(16)}},
+        ScanCase{"ABareSignatureBeforeAnImage",
+                 Filler(10, 'a') + kSignature + Filler(60, 'b') + Image(96),
+                 kSuccess,
+                 true,
+                 78,
+                 merge_messages::kTargetHasLexicorn,
+                 {BareAt(10)}},
+        ScanCase{"ADamagedImage",
+                 Filler(10, 'a') + Unterminated(Image(96)) + Filler(10, 'b'),
+                 kSuccess,
+                 false,
+                 0,
+                 merge_messages::kNoLexicornInTarget,
+                 {BareAt(10)}},
+        ScanCase{"AnImageRunningPastTheEnd",
+                 Filler(10, 'a') + Image(96).substr(0, 95),
+                 kSuccess,
+                 false,
+                 0,
+                 merge_messages::kNoLexicornInTarget,
+                 {BareAt(10)}},
+        ScanCase{"EveryImageAndEveryBareSignature",
+                 Image(60) + kSignature + Image(80, ByteOrder::kBig) + Filler(7, 'a') +
+                     Unterminated(Image(70)) + Image(100),
+                 kSuccess,
+                 true,
+                 0,
+                 merge_messages::kTargetHasLexicorn,
+                 {AlsoAt(68, 80), AlsoAt(225, 100), BareAt(60), BareAt(155)}},
+        // Images do not overlap: what stands inside one, a signature or a whole image, is its data.
+        ScanCase{"ASignatureInsideAnImage", Filler(3, 'a') + ImageHolding(kSignature), kSuccess, true, 3,
+                 merge_messages::kTargetHasLexicorn},
+        ScanCase{"AnImageInsideAnImage", Filler(3, 'a') + ImageHolding(Image(60)), kSuccess, true, 3,
+                 merge_messages::kTargetHasLexicorn},
+        // The halves are judged side by side; an image across the middle holds what the second half
+        // saw of its data, and what follows it counts.
+        ScanCase{"AnImageAcrossTheHalvesHoldsWhatFollowsTheMiddle",
+                 Filler(kHalf - 50, 'a') + ImageHolding(kSignature) + Filler(850, 'b') + Image(96) +
+                     kSignature + Filler(kHalf - 1104, 'c'),
+                 kSuccess,
+                 true,
+                 kHalf - 50,
+                 merge_messages::kTargetHasLexicorn,
+                 {AlsoAt(kHalf + 1000, 96), BareAt(kHalf + 1096)}},
+        ScanCase{"ListsSixteenBareSignaturesAndCountsTheRest", ManyBareSignatures(), kSuccess, false, 0,
+                 merge_messages::kNoLexicornInTarget, ManyBareSignaturesNotes()},
+        // A signature whose header does not stand whole cannot be judged: the target is refused.
+        ScanCase{"SignatureInTheLastBytesAfterAnImage", Image(96) + kSignature + Filler(35, 'b'), kOutOfRange,
+                 false, 0, ""},
         ScanCase{"SignatureInTheLastBytes", Filler(100, 'a') + kSignature + Filler(35, 'b'), kOutOfRange,
                  false, 0, ""}),
     [](const auto& info) { return info.param.name; });
@@ -497,6 +596,17 @@ TEST_F(MergeCommandTest, AddressesAreCheckedBeforeAnythingIsWritten) {
                   "error: Can not start merge operation.2000D024\r\rAt this address the Lexicorn would "
                   "end beyond 4 GB.",
                   "info: Merge operation done successfully."}));
+}
+
+// One old image goes without saying, as ever; what else the target held is said after the success.
+TEST_F(MergeCommandTest, TheSuccessMessageSaysWhatElseTheTargetHeld) {
+    Prepare(Filler(16, 'a') + Image(64) + kSignature + Filler(50, 'b') + Image(80), Image(64));
+    const MergeRequest atTheEnd{true, true, true, kAppend, kEnd, ""};
+    EXPECT_EQ(Run(atTheEnd), MergeOutcome::kDone);
+    EXPECT_EQ(host.shown, std::vector<std::string>{
+                              "info: Merge operation done successfully.\r"
+                              "Also a Lexicorn at 0x0000008A: size 0x00000050, made obsolete as well.\r"
+                              "A signature at 0x00000050 has no valid Lexicorn behind it: left as it is."});
 }
 
 TEST_F(MergeCommandTest, AnOutputThatCannotBeWrittenIsNamedWithItsReason) {

@@ -42,7 +42,7 @@ struct LoadCase {
     const char* name;
     std::string content;
     Status status;
-    std::string message;
+    std::string message;  ///< how the message begins; "{file}" stands for the project file's path
 };
 void PrintTo(const LoadCase& c, std::ostream* os) { *os << c.name; }
 
@@ -57,7 +57,10 @@ TEST_P(ProjectFileLoad, ReportsAndChangesNothingOnFailure) {
     const ProjectSettings before = settings;
     const ProjectFileResult result = LoadProjectFile(dir / "p.lxn", settings);
     EXPECT_EQ(result.status, c.status);
-    EXPECT_EQ(result.message.substr(0, c.message.size()), c.message);
+    std::string expected = c.message;
+    if (const std::size_t file = expected.find("{file}"); file != std::string::npos)
+        expected.replace(file, 6, (dir / "p.lxn").string());
+    EXPECT_EQ(result.message.substr(0, expected.size()), expected);
     if (c.status != Status::kOk) {
         EXPECT_EQ(settings, before);
     }
@@ -68,10 +71,17 @@ const std::string kHeader = "LEXICORNPROJECTFILE\r\n";
 INSTANTIATE_TEST_SUITE_P(
     Files, ProjectFileLoad,
     testing::Values(
-        LoadCase{"Empty", "", Status::kError, "List index out of bounds (0)"},
+        LoadCase{"Empty", "", Status::kError,
+                 "{file}: line 1 is missing: the file is empty\r\rList index out of bounds (0)"},
         LoadCase{"LowerCaseHeader", "lexicornprojectfile\r\n0\r\n", Status::kNotAProject, ""},
         LoadCase{"HeaderWithBlank", "LEXICORNPROJECTFILE \r\n", Status::kNotAProject, ""},
-        LoadCase{"TooFewLines", kHeader + "0\r\n0\r\n", Status::kError, "List index out of bounds (3)"},
+        LoadCase{"TooFewLines", kHeader + "0\r\n0\r\n", Status::kError,
+                 "{file}: line 4 is missing: the file ends after 3 lines\r\rList index out of bounds (3)"},
+        LoadCase{"OnlyTheHeader", kHeader, Status::kError,
+                 "{file}: line 2 is missing: the file ends after 1 line\r\rList index out of bounds (1)"},
+        LoadCase{"LastLineMissing", kHeader + "0\r\n0\r\n1\r\n0\r\n0\r\n0\r\n16\r\n0\r\n0\r\n0\r\n",
+                 Status::kError,
+                 "{file}: line 12 is missing: the file ends after 11 lines\r\rList index out of bounds (11)"},
         LoadCase{"BadNumberHalfWay", kHeader + "1\r\n1\r\n4\r\n1\r\n1\r\nabc\r\n8\r\n0\r\n0\r\n0\r\n1\r\n",
                  Status::kError, "'abc' is not a valid integer value"},
         LoadCase{"NumberBeyondInt32",

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <set>
+#include <sstream>
 
+#include "base/Unicode.h"
 #include "compile/BuildRun.h"
 #include "compile/TableCheck.h"
+#include "generate/CSource.h"
 #include "generate/Identifiers.h"
 #include "generate/Placeholders.h"
 #include "support/TestSupport.h"
@@ -64,7 +68,8 @@ TEST(TableCheck, FindsEveryProblemAtItsCell) {
     EXPECT_EQ(report.findings[1].message, "the string id 'OK_TEXT' is already the id in A3");
     EXPECT_EQ(
         FindingLine("t.csv", report.findings[5]),
-        "t.csv:C9: error: unmappable-character: the character U+03A9 '\xCE\xA9' is not in code page CP1252");
+        "t.csv:C9: error: unmappable-character: the character U+03A9 '\xCE\xA9' is not in code page CP1252; "
+        "the encodings utf8 and wide hold every character");
     EXPECT_EQ(report.findings[5].language, "de");
 }
 
@@ -140,7 +145,31 @@ struct IdentifierCase {
 TEST(Identifiers, FollowTheRulesOfEachListLanguage) {
     const IdentifierCase cases[] = {
         {TargetLanguage::kC, "OK_TEXT", true},
-        {TargetLanguage::kC, "_x1", true},
+        // The list declares its names at file scope, where C reserves every name that begins with an
+        // underscore; Visual C++ reserves any two underscores in a row.
+        {TargetLanguage::kC, "_x1", false},
+        {TargetLanguage::kC, "_Text", false},
+        {TargetLanguage::kC, "__FILE__", false},
+        {TargetLanguage::kC, "OK__TEXT", false},
+        {TargetLanguage::kC, "x_1", true},
+        {TargetLanguage::kC, "class", false},
+        {TargetLanguage::kC, "delete", false},
+        // Names of the generated files and the runtime that they are compiled with.
+        {TargetLanguage::kC, "STRING_ID", false},
+        {TargetLanguage::kC, "LXN_OK", false},
+        {TargetLanguage::kC, "lxn_image", false},
+        {TargetLanguage::kC, "embeddedLexicorn", false},
+        {TargetLanguage::kC, "IS_LEXICORN_EMBEDDED", false},
+        {TargetLanguage::kC, "LXN_TITLE", true},
+        // Names of stddef.h and stdint.h, which Lexicorn.h includes.
+        {TargetLanguage::kC, "NULL", false},
+        {TargetLanguage::kC, "size_t", false},
+        {TargetLanguage::kC, "uint32_t", false},
+        {TargetLanguage::kC, "int_least8_t", false},
+        {TargetLanguage::kC, "SIZE_MAX", false},
+        {TargetLanguage::kC, "UINT_FAST16_MAX", false},
+        {TargetLanguage::kC, "INTRO_TEXT_MAX", true},
+        {TargetLanguage::kC, "uint32", true},
         {TargetLanguage::kC, "OK TEXT", false},
         {TargetLanguage::kC, "1ABC", false},
         {TargetLanguage::kC, "int", false},
@@ -150,11 +179,19 @@ TEST(Identifiers, FollowTheRulesOfEachListLanguage) {
         {TargetLanguage::kCSharp, "class", false},
         {TargetLanguage::kCSharp, "@class", true},
         {TargetLanguage::kCSharp, "a-b", false},
+        {TargetLanguage::kCSharp, "STRING_ID", false},
+        {TargetLanguage::kCSharp, "@STRING_ID", false},
+        {TargetLanguage::kCSharp, "@NUMBER_OF_STRINGS", false},
+        {TargetLanguage::kCSharp, "__arglist", false},
+        {TargetLanguage::kCSharp, "LXN_OK", true},
         {TargetLanguage::kVisualBasic, "Value", true},
         {TargetLanguage::kVisualBasic, "END", false},
         {TargetLanguage::kVisualBasic, "_", false},
         {TargetLanguage::kVisualBasic, "number_of_strings", false},
         {TargetLanguage::kVisualBasic, "int", true},
+        {TargetLanguage::kVisualBasic, "string_id", false},
+        {TargetLanguage::kVisualBasic, "StringList", false},
+        {TargetLanguage::kVisualBasic, "LXN_OK", true},
     };
     for (const IdentifierCase& c : cases)
         EXPECT_EQ(!IdentifierProblem(c.language, c.id).has_value(), c.valid)
@@ -167,6 +204,130 @@ TEST(Identifiers, VisualBasicNamesCollideWhateverTheirCase) {
     const Rows rows = {{"ID", "English"}, {"", "en"}, {"OK_TEXT", "a"}, {"ok_text", "b"}};
     EXPECT_EQ(RulesAndCells(Check(rows, vb)), (std::set<RuleAt>{{"invalid-identifier", "A4"}}));
     EXPECT_TRUE(Check(rows).findings.empty());  // C tells them apart
+}
+
+// C source without its comments, and with string and character literals emptied: neither declares
+// anything.
+std::string CodeOnly(const std::string& source) {
+    std::string code;
+    for (std::size_t at = 0; at < source.size();) {
+        if (source.compare(at, 2, "/*") == 0) {
+            at = std::min(source.size(), source.find("*/", at + 2) + 2);
+            code += ' ';
+        } else if (source.compare(at, 2, "//") == 0) {
+            at = std::min(source.size(), source.find('\n', at));
+        } else if (source[at] == '"' || source[at] == '\'') {
+            const char quote = source[at++];
+            while (at < source.size() && source[at] != quote) at += source[at] == '\\' ? 2 : 1;
+            ++at;
+            code += "0";
+        } else {
+            code += source[at++];
+        }
+    }
+    return code;
+}
+
+// The names that C source (or the C# list, which is written alike) declares for the unit that
+// includes or compiles it: macros and include guards, tags, typedef names, enumerators, and the
+// functions and objects at file scope. Parameters and members are left out: an id of the same name
+// does not clash with them.
+std::set<std::string> DeclaredNames(const std::string& source) {
+    std::set<std::string> names;
+    std::istringstream lines(CodeOnly(source));
+    std::string code;
+    const std::regex directive(R"(^\s*#\s*(\w+)\s*(\w*))");
+    bool forCplusplus = false;
+    for (std::string line; std::getline(lines, line);) {
+        std::smatch match;
+        if (!std::regex_search(line, match, directive)) {
+            if (!forCplusplus) code += line + '\n';
+            continue;
+        }
+        // The extern "C" braces for C++ are no scope of their own.
+        if (match[1] == "ifdef" && match[2] == "__cplusplus") forCplusplus = true;
+        if (match[1] == "endif") forCplusplus = false;
+        if (match[1] == "define" || match[1] == "ifndef") names.insert(match[2]);
+    }
+    const auto collect = [&](const std::string& text, const std::regex& pattern) {
+        for (std::sregex_iterator it(text.begin(), text.end(), pattern), end; it != end; ++it)
+            names.insert((*it)[1]);
+    };
+    collect(code, std::regex(R"(\b(?:struct|union|enum)\s+(\w+))"));
+    const std::regex enumeration(R"(\benum\b[^{;]*\{([^}]*)\})");
+    for (std::sregex_iterator it(code.begin(), code.end(), enumeration), end; it != end; ++it) {
+        std::istringstream members((*it)[1].str());
+        for (std::string member; std::getline(members, member, ',');)
+            collect(member, std::regex(R"(^\s*(\w+))"));
+    }
+    // What stands at file scope, bodies and initialisers left out: a declaration names what stands
+    // before its first parenthesis, bracket or equals sign, or else its last word.
+    std::string fileScope;
+    int depth = 0;
+    for (char c : code) {
+        if (c == '{' && depth++ == 0) fileScope += ';';
+        if (depth == 0) fileScope += c;
+        if (c == '}') --depth;
+    }
+    std::istringstream declarations(fileScope);
+    for (std::string declaration; std::getline(declarations, declaration, ';');) {
+        std::smatch match;
+        const std::string head = declaration.substr(0, declaration.find_first_of("([="));
+        if (std::regex_search(head, match, std::regex(R"((\w+)\s*$)"))) names.insert(match[1]);
+    }
+    names.erase("");
+    return names;
+}
+
+// The names of the Visual Basic list: its module, its enumeration and their members.
+std::set<std::string> DeclaredVisualBasicNames(const std::string& source) {
+    std::set<std::string> names;
+    std::istringstream lines(source);
+    bool inEnum = false;
+    const std::regex word(R"(^\s*(\w+)(?:\s+(\w+))?)");
+    for (std::string line; std::getline(lines, line);) {
+        line = line.substr(0, line.find('\''));
+        std::smatch match;
+        if (!std::regex_search(line, match, word)) continue;
+        if (match[1] == "Module" || match[1] == "Enum") names.insert(match[2]);
+        if (match[1] == "End")
+            inEnum = false;
+        else if (inEnum)
+            names.insert(match[1]);
+        if (match[1] == "Enum") inEnum = true;
+    }
+    return names;
+}
+
+// A name added to the runtime or to a generated file later is refused as an id without more ado.
+TEST(Identifiers, EveryNameTheGeneratedFilesAndTheRuntimeDeclareIsRefused) {
+    std::set<std::string> c;
+    const auto add = [&c](const std::set<std::string>& names) { c.insert(names.begin(), names.end()); };
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(LEXICORN_RUNTIME_DIR))
+        if (entry.path().extension() == ".h" || entry.path().extension() == ".c")
+            add(DeclaredNames(test::ReadFile(entry.path())));
+    add(DeclaredNames(CreateStringListEngine(TargetLanguage::kC, 0, std::nullopt, 0)->FormatFile()));
+    add(DeclaredNames(FormatCSource("LXN16 Engine v.1.0", 0, std::vector<std::uint8_t>{0x4F})));
+    add(DeclaredNames(FormatApiConfigHeader({})));
+    // The walk sees what it should: macros, guards, enumerators, typedef names, functions, objects.
+    for (const char* name : {"IS_LEXICORN_EMBEDDED", "LEXICORN_H", "STRINGLIST_H", "LXNCFG_SEARCH_STEP",
+                             "LXN_OK", "LXN_ERR_FILE", "lxn_result", "lxn_image", "STRING_ID",
+                             "NUMBER_OF_STRINGS", "lxn_get_string16", "read_word", "embeddedLexicorn"})
+        EXPECT_TRUE(c.contains(name)) << name;
+    for (const char* parameter : {"image", "capacity", "data"}) EXPECT_FALSE(c.contains(parameter));
+    for (const std::string& name : c) EXPECT_TRUE(IdentifierProblem(TargetLanguage::kC, name)) << name;
+
+    const std::set<std::string> cSharp =
+        DeclaredNames(CreateStringListEngine(TargetLanguage::kCSharp, 0, std::nullopt, 0)->FormatFile());
+    EXPECT_EQ(cSharp, (std::set<std::string>{"STRING_ID", "NUMBER_OF_STRINGS"}));
+    for (const std::string& name : cSharp)
+        EXPECT_TRUE(IdentifierProblem(TargetLanguage::kCSharp, name)) << name;
+
+    const std::set<std::string> visualBasic = DeclaredVisualBasicNames(
+        CreateStringListEngine(TargetLanguage::kVisualBasic, 0, std::nullopt, 0)->FormatFile());
+    EXPECT_EQ(visualBasic, (std::set<std::string>{"StringList", "STRING_ID", "NUMBER_OF_STRINGS"}));
+    for (const std::string& name : visualBasic)
+        EXPECT_TRUE(IdentifierProblem(TargetLanguage::kVisualBasic, name)) << name;
 }
 
 struct PlaceholderCase {
@@ -193,12 +354,129 @@ TEST(Placeholders, CompareWhatTheArgumentsAre) {
         {TargetLanguage::kCSharp, "{1:N2}", "{1:N2}!", true},
         {TargetLanguage::kCSharp, "{1:N2}", "{1}", false},
         {TargetLanguage::kVisualBasic, "{{0}} {0}", "{0} {{1}}", true},
+        // A % before a character that is no conversion is text: printf has no %) nor %é.
+        {TargetLanguage::kC, "(50%)", "", true},
+        {TargetLanguage::kC, "10%\xC3\xA9", "10%!", true},
+        {TargetLanguage::kC, "%C", "%lc", true},
+        {TargetLanguage::kC, "%S", "%s", false},
     };
     for (const PlaceholderCase& c : cases)
-        EXPECT_EQ(
-            PlaceholderSignature(c.language, c.standard) == PlaceholderSignature(c.language, c.translated),
-            c.same)
+        EXPECT_EQ(!PlaceholderDifference(c.language, c.translated, c.standard).has_value(), c.same)
             << c.standard << " / " << c.translated;
+}
+
+struct DifferenceCase {
+    TargetLanguage language;
+    std::string standard;
+    std::string translated;
+    const char* message;
+};
+
+TEST(Placeholders, NameTheFirstDifference) {
+    std::string many, manyChanged;
+    for (int i = 0; i < 999; ++i) many += "%d ";
+    manyChanged = many + "%s";
+    many += "%d";
+    const DifferenceCase cases[] = {
+        {TargetLanguage::kC, "Value %d", "Wert %s",
+         "the placeholder %s (argument 1) differs from the default string's %d"},
+        {TargetLanguage::kC, "%s has %d", "%s hat",
+         "the default string's placeholder %d (argument 2) is missing"},
+        {TargetLanguage::kC, "%s", "%s %d", "the placeholder %d (argument 2) is not in the default string"},
+        {TargetLanguage::kC, "%d", "%*d", "the placeholder %*d (argument 2) is not in the default string"},
+        {TargetLanguage::kC, many, manyChanged,
+         "the placeholder %s (argument 1000) differs from the default string's %d"},
+        {TargetLanguage::kCSharp, "{0} of {1}", "{0} von {2}",
+         "the default string's placeholder {1} is missing"},
+        {TargetLanguage::kCSharp, "{1:N2}", "{1}",
+         "the placeholder {1} differs from the default string's {1:N2}"},
+    };
+    for (const DifferenceCase& c : cases)
+        EXPECT_EQ(PlaceholderDifference(c.language, c.translated, c.standard), c.message)
+            << c.standard.substr(0, 40) << " / " << c.translated.substr(0, 40);
+}
+
+// Messages quote what the table holds; a character is quoted whole, never cut after its first byte.
+TEST(TableCheck, MessagesNeverCutACharacter) {
+    const CheckReport report = Check({{"ID", "English", "Deutsch"},
+                                      {"", "en", "de"},
+                                      {"Gr\xC3\xB6\xC3\x9F"
+                                       "e",
+                                       "Size",
+                                       "Gr\xC3\xB6\xC3\x9F"
+                                       "e"},
+                                      {"OFF", "%d%\xC3\xA9 off", "%s%\xC3\xA9 Rabatt"}});
+    ASSERT_EQ(RulesAndCells(report),
+              (std::set<RuleAt>{{"invalid-identifier", "A3"}, {"placeholder-mismatch", "C4"}}));
+    EXPECT_EQ(report.findings[0].message,
+              "'Gr\xC3\xB6\xC3\x9F"
+              "e' is no name in C: it holds '\xC3\xB6', which a name cannot");
+    EXPECT_EQ(report.findings[1].message,
+              "the placeholder %s (argument 1) differs from the default string's %d");
+    for (const Finding& finding : report.findings)
+        EXPECT_FALSE(FindInvalidUtf8(finding.message)) << finding.message;
+}
+
+struct CodeCase {
+    const char* code;
+    const char* problem;  ///< what the warning says is wrong with it; none for a plausible code
+};
+
+// A table without its row of codes takes its first strings for codes.
+TEST(TableCheck, ARowTwoCellThatIsNoLanguageCodeIsNamed) {
+    const CodeCase cases[] = {
+        {"en", nullptr},
+        {"en-US", nullptr},
+        {"zh_Hans", nullptr},
+        {"abcdefghi", nullptr},
+        {"\xC3\xA9t\xC3\xA9", nullptr},
+        {"", nullptr},
+        {"Hello world", "it holds white space"},
+        {"de\t", "it holds white space"},
+        {"abcdefghij", "it has 10 characters; a code has at most 9"},
+        {"\xC3\xA9t\xC3\xA9 \xC3\xA9t\xC3\xA9", "it holds white space"},
+    };
+    for (const CodeCase& c : cases) {
+        const CheckReport report = Check({{"keys", "en"}, {"hello", c.code}, {"bye", "Bye"}});
+        if (!c.problem) {
+            EXPECT_TRUE(report.findings.empty()) << c.code;
+            continue;
+        }
+        ASSERT_EQ(RulesAndCells(report), (std::set<RuleAt>{{"language-code", "B2"}})) << c.code;
+        EXPECT_EQ(report.findings[0].severity, Finding::Severity::kWarning);
+        EXPECT_EQ(report.findings[0].message,
+                  std::string("this is no language code (") + c.problem +
+                      "): row 2 holds each language's code, such as en; is that row missing?");
+    }
+}
+
+TEST(TableCheck, ATableWithoutALanguageColumnIsAnError) {
+    const CheckReport report = Check({{"ID"}, {""}, {"OK_TEXT"}});
+    EXPECT_EQ(RulesAndCells(report), (std::set<RuleAt>{{"no-language", "B1"}}));
+    EXPECT_EQ(report.Errors(), 1u);
+    EXPECT_EQ(report.findings[0].message,
+              "the table has no language column: column 2 and the columns after it hold one language "
+              "each, its name in row 1, its code in row 2 and its strings from row 3 on");
+}
+
+struct CountsCase {
+    std::size_t errors;
+    std::size_t warnings;
+    const char* text;
+};
+
+TEST(TableCheck, CountsSayOneInTheSingular) {
+    const CountsCase cases[] = {{0, 0, "0 errors, 0 warnings"},
+                                {1, 1, "1 error, 1 warning"},
+                                {2, 1, "2 errors, 1 warning"},
+                                {1, 2, "1 error, 2 warnings"}};
+    for (const CountsCase& c : cases) {
+        CheckReport report;
+        report.findings.resize(c.errors + c.warnings);
+        for (std::size_t i = c.errors; i < report.findings.size(); ++i)
+            report.findings[i].severity = Finding::Severity::kWarning;
+        EXPECT_EQ(CountsText(report), c.text);
+    }
 }
 
 TEST(TableCheck, ABuildWithErrorsListsThemAllWritesNothingAndReportsTheFirstAsBefore) {

@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <xlsxwriter.h>
 #include <zip.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <map>
 
 #include "support/TestSupport.h"
@@ -366,6 +371,134 @@ TEST(Workbook, TextBeyondTheCapIsRefusedBeforeItFillsTheMemory) {
                       path.string() + ": the table unpacks to more than 512 MB of text; refused");
         }
     }
+}
+
+// The text cap counts what the table holds, each byte once, and a cell's text as it arrives: met
+// here with a cap of 1 MiB instead of 512 MB.
+constexpr std::size_t kSmallCap = 1 << 20;
+
+std::string OdsCell(const std::string& text, std::size_t repeat = 1) {
+    return "<table:table-cell table:number-columns-repeated=\"" + std::to_string(repeat) + "\"><text:p>" +
+           text + "</text:p></table:table-cell>";
+}
+std::string OdsRow(const std::string& cells, std::size_t repeat = 1) {
+    return "<table:table-row table:number-rows-repeated=\"" + std::to_string(repeat) + "\">" + cells +
+           "</table:table-row>";
+}
+std::string OdsSpaces(std::size_t count) {
+    std::string spaces;
+    for (; count >= 1000; count -= 1000) spaces += "<text:s text:c=\"1000\"/>";
+    return spaces + "<text:s text:c=\"" + std::to_string(count) + "\"/>";
+}
+
+struct TextCapCase {
+    const char* name;
+    std::string content;  // of content.xml
+    bool taken;
+};
+void PrintTo(const TextCapCase& c, std::ostream* os) { *os << c.name; }
+
+class OdsTextCap : public testing::TestWithParam<TextCapCase> {};
+
+TEST_P(OdsTextCap, HoldsTheTableToItsTextCap) {
+    test::TempDir dir;
+    const fs::path path = dir / "cap.ods";
+    WritePackage(path, {{"content.xml", GetParam().content}});
+    try {
+        const SheetCells cells = ReadOdsSheet(path.string(), kSmallCap);
+        EXPECT_TRUE(GetParam().taken) << "taken with " << cells.ColumnCount() << " columns";
+    } catch (const TableError& error) {
+        EXPECT_FALSE(GetParam().taken) << error.what();
+        EXPECT_EQ(std::string(error.what()),
+                  path.string() + ": the table unpacks to more than 1 MB of text; refused");
+    }
+}
+
+const std::string kQuarter(kSmallCap / 4, 'q');
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OdsTextCap,
+    testing::Values(
+        TextCapCase{
+            "OneCellOfTheCap",
+            OdsContent("<table:table>" + OdsRow(OdsCell(std::string(kSmallCap, 'x'))) + "</table:table>"),
+            true},
+        TextCapCase{"OneByteMore",
+                    OdsContent("<table:table>" + OdsRow(OdsCell(std::string(kSmallCap, 'x'))) +
+                               OdsRow(OdsCell("y")) + "</table:table>"),
+                    false},
+        TextCapCase{"CellRepeatedToTheCap",
+                    OdsContent("<table:table>" + OdsRow(OdsCell(kQuarter, 4)) + "</table:table>"), true},
+        TextCapCase{"CellRepeatedPastTheCap",
+                    OdsContent("<table:table>" + OdsRow(OdsCell(kQuarter, 5)) + "</table:table>"), false},
+        TextCapCase{"RowRepeatedToTheCap",
+                    OdsContent("<table:table>" + OdsRow(OdsCell(kQuarter, 2), 2) + "</table:table>"), true},
+        TextCapCase{"RowRepeatedPastTheCap",
+                    OdsContent("<table:table>" + OdsRow(OdsCell(kQuarter, 2), 3) + "</table:table>"), false},
+        TextCapCase{"SpacesAndLinesToTheCap",
+                    OdsContent("<table:table>" +
+                               OdsRow(OdsCell(OdsSpaces(kSmallCap / 2) + "</text:p><text:p>" +
+                                              OdsSpaces(kSmallCap / 2 - 1))) +
+                               "</table:table>"),
+                    true},
+        TextCapCase{"SpacesPastTheCap",
+                    OdsContent("<table:table>" + OdsRow(OdsCell(OdsSpaces(kSmallCap) + "<text:tab/>")) +
+                               "</table:table>"),
+                    false},
+        // The file breaks off inside a cell whose text is already past the cap: refused for its text,
+        // before the cell's end is looked for.
+        TextCapCase{"TextRefusedAsItArrives",
+                    [] {
+                        const std::string whole =
+                            OdsContent("<table:table><table:table-row><table:table-cell><text:p>" +
+                                       std::string(kSmallCap + 1, 'x') + "</text:p>");
+                        return whole.substr(0, whole.rfind('x') + 1);
+                    }(),
+                    false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// AddressSanitizer reserves terabytes of address space for its shadow: under a limit on it, the
+// sanitizer fails before the reader does.
+#if defined(__SANITIZE_ADDRESS__)
+#define LEXICORN_ADDRESS_SANITIZER
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define LEXICORN_ADDRESS_SANITIZER
+#endif
+#endif
+
+// A machine that does not overcommit refuses memory where this one would give it: met here with a
+// limit on the address space of a process of the test's own.
+TEST(WorkbookDeathTest, RunningOutOfMemoryNamesTheFile) {
+#ifdef LEXICORN_ADDRESS_SANITIZER
+    GTEST_SKIP() << "an address-space limit stops AddressSanitizer first";
+#endif
+    test::TempDir dir;
+    const fs::path path = dir / "big.ods";
+    // 256 MB of text, far below the cap, from a file of a few kilobytes.
+    WritePackage(
+        path, {{"content.xml", OdsContent("<table:table>" + OdsRow(OdsCell(std::string(1 << 20, 'x'), 256)) +
+                                          "</table:table>")}});
+    const auto readWithLittleMemory = [&] {
+        std::ifstream statm("/proc/self/statm");
+        std::size_t pages = 0;
+        statm >> pages;
+        const rlim_t bytes = pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (64 << 20);
+        const rlimit limit{bytes, bytes};
+        setrlimit(RLIMIT_AS, &limit);
+        try {
+            CreateTableReader(path.string());
+        } catch (const TableError& error) {
+            std::fputs(error.what(), stderr);
+            std::exit(0);
+        } catch (const std::exception& error) {
+            std::fputs(error.what(), stderr);
+            std::exit(1);
+        }
+        std::exit(2);
+    };
+    EXPECT_EXIT(readWithLittleMemory(), testing::ExitedWithCode(0),
+                "big.ods: out of memory while reading the workbook");
 }
 
 TEST(Workbook, HostileAndForeignFilesAreRefused) {

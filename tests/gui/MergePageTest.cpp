@@ -180,6 +180,36 @@ class MergePageTest : public WizardFixture {
         QCOMPARE(Read("out.bin"), QByteArray("an earlier output"));
     }
 
+    // Two old images and a signature with nothing behind it between them: the page names what is
+    // beyond the first image, and the merge says it again after its success.
+    void ShowsEveryOldImageAndEveryBareSignature() {
+        StartOnMergerPage();
+        const QByteArray target =
+            TargetWithOldImage() + kSignature + QByteArray(40, 'B') + TargetWithOldImage();
+        ChooseAll(target);
+        QCOMPARE(Text("targetInfo"),
+                 QStringLiteral(
+                     "Target already has a Lexicorn. New Lexicorn will make this old Lexicorn obsolete."));
+        QCOMPARE(Text("oldImagePosition"), QStringLiteral("00000010"));
+        const QString notes = QStringLiteral(
+            "Also a Lexicorn at 0x00000088: size 0x00000030, made obsolete as well.\n"
+            "A signature at 0x00000048 has no valid Lexicorn behind it: left as it is.");
+        QCOMPARE(Text("targetNotes"), notes);
+        QCoreApplication::processEvents();  // the page grows to hold the notes
+        SaveScreenshot(*window_, QStringLiteral("merger-page-old-images"));
+        Merge();
+        QCOMPARE(dialogs_->Take(), QStringList{"Information: Merge operation done successfully.\r" +
+                                               QString(notes).replace('\n', '\r')});
+        QByteArray expected = target;
+        expected.replace(0x10, 8, Zeros(8));
+        expected.replace(0x88, 8, Zeros(8));
+        QCOMPARE(Read("out.bin"), expected + kImage);  // 192 bytes: aligned already
+
+        Write("plain.bin", kTarget);
+        ChooseFile("chooseTargetButton", "plain.bin");
+        QCOMPARE(Text("targetNotes"), QString());
+    }
+
     // Firmware in Intel HEX: the page shows its span, and an output named .hex is written as HEX.
     void TakesHexTargetsAndWritesTheOutputsForm() {
         StartOnMergerPage();

@@ -192,39 +192,23 @@ TEST(RuntimeObject, HoldsNoSignature) {
     }
 }
 
-// A big-endian image merged into firmware that holds an old one: the old one's signature is cleared,
-// so the device's runtime, searching the firmware, finds the new image.
-TEST(RuntimeMerge, FindsTheNewBigEndianImageAndNotTheOldOne) {
-    test::TempDir dir;
-    const auto build = [&](const char* greeting, const fs::path& folder) {
-        fs::create_directories(folder);
-        LoadedTable table =
-            test::MakeLoadedTable({{"ID", "English"}, {"", "en"}, {"GREETING", greeting}}, {0});
-        test::RecordingHost host(table);
-        ProjectSettings settings;
-        settings.byteOrder = ByteOrder::kBig;
-        settings.searchStep = 4;
-        EXPECT_EQ(BuildLexicorn(host, table, settings, {folder, 0x622B634C}).kind,
-                  BuildOutcome::Kind::kSucceeded);
-    };
-    build("old greeting", dir / "old");
-    build("new greeting", dir / "new");
-    const std::string oldImage = test::ReadFile(dir / "old" / "Lexicorn.bin");
-    test::WriteFile(dir / "firmware.bin", std::string(1000, '\xAA') + oldImage + std::string(61, '\xBB'));
+// An image of one string, GREETING, built into `folder` in the byte order given, search step 4.
+std::string BuildGreeting(const char* greeting, const fs::path& folder, ByteOrder order) {
+    fs::create_directories(folder);
+    LoadedTable table = test::MakeLoadedTable({{"ID", "English"}, {"", "en"}, {"GREETING", greeting}}, {0});
+    test::RecordingHost host(table);
+    ProjectSettings settings;
+    settings.byteOrder = order;
+    settings.searchStep = 4;
+    EXPECT_EQ(BuildLexicorn(host, table, settings, {folder, 0x622B634C}).kind,
+              BuildOutcome::Kind::kSucceeded);
+    return test::ReadFile(folder / "Lexicorn.bin");
+}
 
-    LXNMerger merger;
-    ASSERT_EQ(merger.CheckLexicornFile((dir / "new" / "Lexicorn.bin").string()), kSuccess);
-    ASSERT_EQ(merger.ScanTarget((dir / "firmware.bin").string()), kSuccess);
-    EXPECT_TRUE(merger.TargetHasLexicorn());
-    EXPECT_EQ(merger.OldLexicornPosition(), 1000u);
-    ASSERT_EQ(merger.SetMergeParameters(MergeMode::kAppend, MergePlacement::kEnd, 4, 0), kSuccess);
-    ASSERT_EQ(merger.SetOutputFile((dir / "merged.bin").string()), kSuccess);
-    ASSERT_EQ(merger.MergeLexicorn(), kSuccess);
-    const std::string merged = test::ReadFile(dir / "merged.bin");
-    const std::size_t newAt = (1000 + oldImage.size() + 61 + 3) / 4 * 4;
-    EXPECT_EQ(merged.substr(1000, 8), std::string(8, '\0'));
-    EXPECT_EQ(merged.substr(newAt), test::ReadFile(dir / "new" / "Lexicorn.bin"));
-
+// What a device finds in `firmware` as the runtime searches it (lxn_find): the image's offset, its byte
+// order and its greeting, one line. The runtime is compiled with the configuration of the build in
+// `sources`.
+std::string DeviceFinds(const fs::path& dir, const fs::path& sources, const fs::path& firmware) {
     test::WriteFile(dir / "device.c",
                     "#include <stdio.h>\n#include \"Lexicorn.h\"\n"
                     "static unsigned char flash[1 << 16];\n"
@@ -240,15 +224,76 @@ TEST(RuntimeMerge, FindsTheNewBigEndianImageAndNotTheOldOne) {
                     "    return 0;\n"
                     "}\n");
     const fs::path program = dir / "device";
-    ASSERT_EQ(Shell(fmt::format("{} -std=c99 -Wall -Wextra -pedantic -Werror -I{} -I{} {}/lexicorn_runtime.c "
-                                "{}/new/Lexicorn.c {} -o {}",
-                                LEXICORN_C_COMPILER, (dir / "new").string(), LEXICORN_RUNTIME_DIR,
-                                LEXICORN_RUNTIME_DIR, dir.path().string(), (dir / "device.c").string(),
-                                program.string())),
-              0);
+    EXPECT_EQ(
+        Shell(fmt::format("{} -std=c99 -Wall -Wextra -pedantic -Werror -I{} -I{} {}/lexicorn_runtime.c "
+                          "{}/Lexicorn.c {} -o {}",
+                          LEXICORN_C_COMPILER, sources.string(), LEXICORN_RUNTIME_DIR, LEXICORN_RUNTIME_DIR,
+                          sources.string(), (dir / "device.c").string(), program.string())),
+        0);
     std::string output;
-    ASSERT_EQ(Shell(fmt::format("{} {}", program.string(), (dir / "merged.bin").string()), &output), 0);
-    EXPECT_EQ(output, fmt::format("{} 1 new greeting\n", newAt));
+    EXPECT_EQ(Shell(fmt::format("{} {}", program.string(), firmware.string()), &output), 0);
+    return output;
+}
+
+ResultCode MergeAtTheEnd(const fs::path& image, const fs::path& target, const fs::path& output,
+                         LXNMerger& merger) {
+    EXPECT_EQ(merger.CheckLexicornFile(image.string()), kSuccess);
+    EXPECT_EQ(merger.ScanTarget(target.string()), kSuccess);
+    EXPECT_EQ(merger.SetMergeParameters(MergeMode::kAppend, MergePlacement::kEnd, 4, 0), kSuccess);
+    EXPECT_EQ(merger.SetOutputFile(output.string()), kSuccess);
+    return merger.MergeLexicorn();
+}
+
+// A big-endian image merged into firmware that holds an old one: the old one's signature is cleared,
+// so the device's runtime, searching the firmware, finds the new image.
+TEST(RuntimeMerge, FindsTheNewBigEndianImageAndNotTheOldOne) {
+    test::TempDir dir;
+    const std::string oldImage = BuildGreeting("old greeting", dir / "old", ByteOrder::kBig);
+    const std::string newImage = BuildGreeting("new greeting", dir / "new", ByteOrder::kBig);
+    test::WriteFile(dir / "firmware.bin", std::string(1000, '\xAA') + oldImage + std::string(61, '\xBB'));
+
+    LXNMerger merger;
+    ASSERT_EQ(MergeAtTheEnd(dir / "new" / "Lexicorn.bin", dir / "firmware.bin", dir / "merged.bin", merger),
+              kSuccess);
+    EXPECT_TRUE(merger.TargetHasLexicorn());
+    EXPECT_EQ(merger.OldLexicornPosition(), 1000u);
+    const std::string merged = test::ReadFile(dir / "merged.bin");
+    const std::size_t newAt = (1000 + oldImage.size() + 61 + 3) / 4 * 4;
+    EXPECT_EQ(merged.substr(1000, 8), std::string(8, '\0'));
+    EXPECT_EQ(merged.substr(newAt), newImage);
+    EXPECT_EQ(DeviceFinds(dir.path(), dir / "new", dir / "merged.bin"),
+              fmt::format("{} 1 new greeting\n", newAt));
+}
+
+// Firmware that holds two old images, one of each byte order, with a signature between them that
+// has no image behind it: neither old image is found any more, and the signature stays as it was.
+TEST(RuntimeMerge, FindsNoneOfSeveralOldImages) {
+    test::TempDir dir;
+    const std::string first = BuildGreeting("first greeting", dir / "first", ByteOrder::kLittle);
+    const std::string second = BuildGreeting("second greeting", dir / "second", ByteOrder::kBig);
+    const std::string newImage = BuildGreeting("new greeting", dir / "new", ByteOrder::kLittle);
+    const std::string bare = first.substr(0, 8) + std::string(40, '\xCC');
+    // Everything at multiples of 4, where the device searches.
+    const std::string firmware = std::string(1000, '\xAA') + first +
+                                 std::string((4 - first.size() % 4) % 4, '\xAA') + bare + second +
+                                 std::string(60, '\xBB');
+    test::WriteFile(dir / "firmware.bin", firmware);
+    ASSERT_EQ(DeviceFinds(dir.path(), dir / "new", dir / "firmware.bin"), "1000 0 first greeting\n");
+
+    LXNMerger merger;
+    ASSERT_EQ(MergeAtTheEnd(dir / "new" / "Lexicorn.bin", dir / "firmware.bin", dir / "merged.bin", merger),
+              kSuccess);
+    const std::size_t bareAt = firmware.find(bare), secondAt = bareAt + bare.size();
+    EXPECT_EQ(merger.Findings().images,
+              (std::vector<OldImage>{
+                  {1000, static_cast<std::uint32_t>(first.size())},
+                  {static_cast<std::uint32_t>(secondAt), static_cast<std::uint32_t>(second.size())}}));
+    const std::string merged = test::ReadFile(dir / "merged.bin");
+    EXPECT_EQ(merged.substr(bareAt, bare.size()), bare);
+    const std::size_t newAt = (firmware.size() + 3) / 4 * 4;
+    EXPECT_EQ(merged.substr(newAt), newImage);
+    EXPECT_EQ(DeviceFinds(dir.path(), dir / "new", dir / "merged.bin"),
+              fmt::format("{} 0 new greeting\n", newAt));
 }
 
 }  // namespace
