@@ -67,6 +67,9 @@ class Build {
     ResultCode Run() {
         check_ = CheckTable(table_, settings_);
         if (!check_.findings.empty()) host_.ShowFindings(check_);
+        // A table the check refuses is not built at all: no progress shows, and the message names
+        // the first problem in cell order.
+        if (ResultCode refused = CheckRefusal()) return refused;
         const std::uint16_t rows = reader_.GetRowCount();
         stringCount_ = rows > kHeaderRows ? rows - kHeaderRows : 0;
         languageCount_ = static_cast<std::uint32_t>(table_.SelectedCount());
@@ -116,8 +119,6 @@ class Build {
             return written;
         // The last point where a cancel keeps the old files: after it, the new set takes their place.
         if (StopRequested()) return kSuccess;
-        // The check found what the build itself does not look for.
-        if (ResultCode refused = CheckRefusal()) return refused;
         return Written([&] {
             outputs.Commit();
             return kSuccess;
@@ -166,6 +167,11 @@ class Build {
         for (const Finding& finding : check_.findings)
             if (finding.severity == Finding::Severity::kError) {
                 refusal_ = &finding;
+                // The place as the build would have met it, for the message the build has always shown.
+                failure_ = {finding.row, finding.column,
+                            finding.column == kIdColumn
+                                ? reader_.GetCell(kIdColumn, static_cast<std::uint16_t>(finding.row))
+                                : std::string()};
                 return finding.code != kSuccess ? finding.code : kInvalidStringId;
             }
         return options_.strict && check_.Warnings() > 0 ? kCheckWarnings : kSuccess;
@@ -304,8 +310,13 @@ class Build {
             case kCellTooLong:
                 return messages::CellTooLong(failure_.row, failure_.column, kMaxCellLength);
             case kInvalidStringId:
-                if (refusal_) return messages::InvalidStringId(refusal_->message, refusal_->row);
-                break;
+                if (!refusal_) break;
+                // A cell the check refuses for what the build has no message of its own (a character
+                // the code page lacks): the file, the cell and the check's reason.
+                if (refusal_->code == kSuccess)
+                    return LocatedMessage(table_.spreadsheetPath, refusal_->row, refusal_->column,
+                                          refusal_->message);
+                return messages::InvalidStringId(refusal_->message, refusal_->row);
             case kCheckWarnings:
                 return messages::WarningsRefused(check_.Warnings());
         }

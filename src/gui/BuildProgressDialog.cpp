@@ -7,6 +7,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "base/Text.h"
 
@@ -58,9 +59,17 @@ void BuildProgressDialog::setStatusText(const std::string& text) {
     letEventsRun();
 }
 
+void BuildProgressDialog::planWhole(int total) {
+    wholeTotal_ = total;
+    rangeStart_ = 0;
+    rangeSet_ = false;
+}
+
 void BuildProgressDialog::setRange(int count) {
+    if (wholeTotal_ > 0 && rangeSet_) rangeStart_ += rangeMax_;
+    rangeSet_ = true;
     rangeMax_ = count;
-    progressBar_->setMaximum(count);
+    progressBar_->setMaximum(wholeTotal_ > 0 ? std::max(wholeTotal_, rangeStart_ + count) : count);
     resetPosition();
 }
 
@@ -71,12 +80,12 @@ void BuildProgressDialog::step() {
 
 void BuildProgressDialog::complete() {
     position_ = rangeMax_;
-    progressBar_->setValue(position_);
+    progressBar_->setValue(barValue());
 }
 
 void BuildProgressDialog::resetPosition() {
     position_ = 0;
-    progressBar_->setValue(0);
+    progressBar_->setValue(barValue());
 }
 
 void BuildProgressDialog::present() {
@@ -98,6 +107,7 @@ void BuildProgressDialog::showEvent(QShowEvent* event) {
 }
 
 void BuildProgressDialog::hideEvent(QHideEvent* event) {
+    planWhole(0);  // the next build plans its own bar
     resetPosition();
     QDialog::hideEvent(event);
 }
@@ -120,7 +130,7 @@ void BuildProgressDialog::letEventsRun(Redraw when) {
 
 void BuildProgressDialog::showState() {
     statusText_->setText(QString::fromStdString(WithLineFeeds(status_)));
-    progressBar_->setValue(position_);
+    progressBar_->setValue(barValue());
 }
 
 }  // namespace lexicorn::gui

@@ -26,6 +26,9 @@ class BuildProgressDialog : public QDialog {
     /// `requestCancel` is what the Cancel button does.
     BuildProgressDialog(std::function<void()> requestCancel, QWidget* parent = nullptr);
 
+    /// The bar stands for a whole build of `total` steps: each range set from now on follows the one
+    /// before on it, instead of starting the bar again. Until the window is hidden.
+    void planWhole(int total);
     void setCaption(const QString& text);
     /// `text` in UTF-8, as the build makes it; converted only when it is shown.
     void setStatusText(const std::string& text);
@@ -38,6 +41,7 @@ class BuildProgressDialog : public QDialog {
     /// Shows the latest text and position at once, as before a pause.
     void redrawNow();
 
+    /// Within the range set last.
     int position() const { return position_; }
     int rangeMax() const { return rangeMax_; }
 
@@ -53,12 +57,17 @@ class BuildProgressDialog : public QDialog {
     enum class Redraw { kNow, kThrottled };
     void letEventsRun(Redraw when = Redraw::kThrottled);
     void showState();
+    /// The bar's place for the position within the range.
+    int barValue() const { return rangeStart_ + position_; }
 
     QLabel* statusText_;
     QProgressBar* progressBar_;
     QPushButton* cancelButton_;
     int rangeMax_ = 0;
     int position_ = 0;
+    int wholeTotal_ = 0;  // 0: the bar shows each range alone
+    int rangeStart_ = 0;  // where on a whole build's bar the range set last begins
+    bool rangeSet_ = false;
     std::string status_;
     QElapsedTimer sinceRedraw_;
     int callsSinceClockRead_ = 0;

@@ -60,24 +60,28 @@ void Enable(QButtonGroup* group, bool enabled) {
 }  // namespace
 
 BuildSettingsDialog::BuildSettingsDialog(Dialogs& dialogs, QWidget* parent)
-    : QDialog(parent, kFixedDialogOnTop), dialogs_(dialogs) {
+    : QDialog(parent, kDialogOnTop), dialogs_(dialogs) {
     setObjectName(QStringLiteral("buildSettingsDialog"));
     setWindowTitle(QStringLiteral("Lexicorn Settings"));
     setModal(true);
 
-    auto* columns = new QHBoxLayout(this);
+    // The platform decides what else may be chosen, so it stands first, across the window; the
+    // choices follow in two columns, narrow enough for a screen of 640 points across.
+    auto* layout = new QVBoxLayout(this);
+    auto* top = new QVBoxLayout;
+    auto* columns = new QHBoxLayout;
     auto* left = new QVBoxLayout;
     auto* right = new QVBoxLayout;
-    columns->addLayout(left, 1);
+    layout->addLayout(top);
+    layout->addLayout(columns, 1);
+    columns->addLayout(left);
     columns->addLayout(right, 1);
-    columns->setSizeConstraint(QLayout::SetFixedSize);
 
     targetPlatform_ =
-        AddRadioGroup(this, left, "targetPlatform", QStringLiteral("Target Platform"),
+        AddRadioGroup(this, top, "targetPlatform", QStringLiteral("Target Platform"),
                       {"I compile LXN API files directly with my application", "I use .NET or lxnbase.dll"});
     targetLanguage_ = AddRadioGroup(this, left, "targetLanguage", QStringLiteral("Target Language"),
                                     {"Visual C++", "C Sharp", "Visual Basic"});
-    left->setStretch(1, 1);
     Enable(targetLanguage_, false);
 
     auto* encodingBox = new QGroupBox(QStringLiteral("String Encoding"), this);
@@ -100,13 +104,12 @@ BuildSettingsDialog::BuildSettingsDialog(Dialogs& dialogs, QWidget* parent)
     encodingLayout->addWidget(codePageChoice_, 1, 1);
     right->addWidget(encodingBox);
 
-    auto* orderAndType = new QHBoxLayout;
-    byteOrder_ = AddRadioGroup(this, orderAndType, "byteOrder", QStringLiteral("Byte Order"),
+    byteOrder_ = AddRadioGroup(this, left, "byteOrder", QStringLiteral("Byte Order"),
                                {"Little Endian (Intel)", "Big Endian (Motorola)"},
                                QStringLiteral("Byte order of the target platform"));
-    tableType_ = AddRadioGroup(this, orderAndType, "tableType", QStringLiteral("StringTable Type"),
+    tableType_ = AddRadioGroup(this, left, "tableType", QStringLiteral("StringTable Type"),
                                {"16 bit", "32 bit"}, QStringLiteral("Select Lexicorn type"));
-    right->addLayout(orderAndType);
+    left->addStretch();
 
     auto* alignmentBox = new QGroupBox(QStringLiteral("Lexicorn Alignment"), this);
     alignmentBox->setToolTip(
@@ -163,6 +166,14 @@ BuildSettingsDialog::BuildSettingsDialog(Dialogs& dialogs, QWidget* parent)
         outcome_ = Outcome::kProcess;
         accept();
     });
+
+    // Tab follows the screen: the platform, the left column, then the right one and its buttons.
+    QList<QWidget*> order;
+    for (QButtonGroup* group : {targetPlatform_, targetLanguage_, byteOrder_, tableType_})
+        for (QAbstractButton* button : group->buttons()) order << button;
+    order << encodingChoice_ << codePageChoice_ << alignmentChoice_ << useDefaultStrings_ << noFileSystem_
+          << doneButton_ << processButton_;
+    for (qsizetype i = 0; i + 1 < order.size(); ++i) setTabOrder(order[i], order[i + 1]);
 
     // The window sees every key before its controls, as Escape and Enter act on the whole window.
     for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);

@@ -5,11 +5,11 @@
 
 namespace lexicorn::gui {
 
-/// The frame of the settings and alignment windows: a fixed-size dialog above the main window,
-/// with a close box only.
-inline constexpr Qt::WindowFlags kFixedDialogOnTop = Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint |
-                                                     Qt::WindowStaysOnTopHint | Qt::WindowCloseButtonHint |
-                                                     Qt::WindowTitleHint;
+/// The frame of the settings window: a dialog above the main window, with a close box only.
+inline constexpr Qt::WindowFlags kDialogOnTop =
+    Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowCloseButtonHint | Qt::WindowTitleHint;
+/// The frame of the alignment window, which has nothing to gain from more room: it keeps its size.
+inline constexpr Qt::WindowFlags kFixedDialogOnTop = kDialogOnTop | Qt::MSWindowsFixedSizeDialogHint;
 
 /// The cream background of the fields that only show what the program found: the language lists
 /// and the merger's file paths.

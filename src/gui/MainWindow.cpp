@@ -1,6 +1,8 @@
 #include "gui/MainWindow.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
@@ -40,21 +42,26 @@
 #include "gui/Look.h"
 #include "gui/MergeAlignmentDialog.h"
 #include "gui/MergePage.h"
+#include "gui/Plural.h"
 #include "gui/ProblemsDialog.h"
 #include "gui/SplashScreen.h"
 #include "gui/WizardTexts.h"
 #include "platform/HelperProcess.h"
 #include "project/ProjectFile.h"
+#include "table/TableLayout.h"
 
 namespace lexicorn::gui {
 namespace {
 
 constexpr int kEntryRole = Qt::UserRole;  // list items carry the index of their language entry
+constexpr QSize kOpeningSize(611, 560);
 
 QString FromUtf8(const std::string& text) { return QString::fromStdString(text); }
 
 // Where the recent projects are kept between runs, and how many.
 constexpr const char* kRecentProjectsKey = "recentProjects";
+// Where the choice to keep the table after a build is kept between runs.
+constexpr const char* kKeepTableKey = "keepTableAfterBuild";
 constexpr int kMostRecentProjects = 5;
 
 // Dropped files and the file named at start-up: project files are known by their name, anything
@@ -108,13 +115,8 @@ QToolButton* AddToolButton(QToolBar* bar, const char* name, QStyle::StandardPixm
 }  // namespace
 
 MainWindow::MainWindow(Dialogs& dialogs, const WizardStartup& startup)
-    : QMainWindow(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowMinimizeButtonHint |
-                               Qt::WindowCloseButtonHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint),
-      dialogs_(dialogs),
-      startup_(startup),
-      currentFolder_(QDir::currentPath()) {
+    : QMainWindow(nullptr), dialogs_(dialogs), startup_(startup), currentFolder_(QDir::currentPath()) {
     setObjectName(QStringLiteral("mainWindow"));
-    setWindowTitle(QString::fromUtf8(texts::kApplicationTitle));
     setAcceptDrops(true);
 
     pages_ = new QTabWidget;
@@ -127,13 +129,16 @@ MainWindow::MainWindow(Dialogs& dialogs, const WizardStartup& startup)
                                {[this](const QString& title, const QString& filter, bool forWriting) {
                                     return chooseMergeFile(title, filter, forWriting);
                                 },
-                                [this] { alignmentDialog_->edit(settings_); }},
+                                [this] {
+                                    alignmentDialog_->edit(settings_);
+                                    showDocumentState();
+                                },
+                                [this] { showDocumentState(); }},
                                pages_);
     pages_->addTab(mergePage_, style()->standardIcon(QStyle::SP_DriveHDIcon), QStringLiteral("Merger"));
     pages_->addTab(createAboutPage(), style()->standardIcon(QStyle::SP_MessageBoxInformation),
                    QStringLiteral("About"));
     setCentralWidget(pages_);
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(pages_, &QTabWidget::currentChanged, this, [this](int page) { pageChanged(page); });
 
@@ -144,6 +149,8 @@ MainWindow::MainWindow(Dialogs& dialogs, const WizardStartup& startup)
     problems_ = std::make_unique<ProblemsDialog>(this);
 
     startWith(startup.projectPath);
+    savedSettings_ = settings_;  // what the window starts with is nothing to save yet
+    showDocumentState();
 }
 
 MainWindow::~MainWindow() { SetHelperWaitHook({}); }
@@ -159,7 +166,6 @@ QWidget* MainWindow::createBuildPage() {
     auto* loadTable = AddToolButton(toolBar, "loadTableButton", QStyle::SP_DialogOpenButton,
                                     "Open Excel file to load the string table (Ctrl+O)");
     loadTable->setText(QStringLiteral("Load String Table"));
-    loadTable->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     auto* settings =
         AddToolButton(toolBar, "settingsButton", QStyle::SP_FileDialogContentsView, "Lexicorn Settings");
     toolBar->addSeparator();
@@ -170,12 +176,15 @@ QWidget* MainWindow::createBuildPage() {
     openProject->setPopupMode(QToolButton::MenuButtonPopup);
     auto* saveProject =
         AddToolButton(toolBar, "saveProjectButton", QStyle::SP_DialogSaveButton, "Save Project (Ctrl+S)");
-    saveProject->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    auto* saveMenu = new QMenu(saveProject);
+    saveProjectAs_ = saveMenu->addAction(QStringLiteral("Save Project As... (Ctrl+Shift+S)"));
+    saveProjectAs_->setObjectName(QStringLiteral("saveProjectAsAction"));
+    saveProject->setMenu(saveMenu);
+    saveProject->setPopupMode(QToolButton::MenuButtonPopup);
     auto* spacer = new QWidget(toolBar);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     toolBar->addWidget(spacer);
     auto* help = AddToolButton(toolBar, "helpButton", QStyle::SP_MessageBoxQuestion, "Onlne Help (F1)");
-    help->setShortcut(QKeySequence(Qt::Key_F1));
 
     auto* languagesBox = new QGroupBox(QStringLiteral("Select Languages"), page);
     languagesBox->setObjectName(QStringLiteral("languagesBox"));
@@ -183,7 +192,7 @@ QWidget* MainWindow::createBuildPage() {
     const auto makeList = [&](const char* name) {
         auto* list = new QListWidget(languagesBox);
         list->setObjectName(QString::fromLatin1(name));
-        list->setMinimumSize(180, 321);
+        list->setMinimumWidth(180);
         UseCreamBackground(*list);
         return list;
     };
@@ -214,9 +223,7 @@ QWidget* MainWindow::createBuildPage() {
     auto* outputLabel = new QLabel(QStringLiteral("Output folder:"), page);
     outputFolderField_ = new QLineEdit(page);
     outputFolderField_->setObjectName(QStringLiteral("outputFolder"));
-    outputFolderField_->setReadOnly(true);
     outputFolderField_->setToolTip(QStringLiteral("The folder the Lexicorn files are written to"));
-    UseCreamBackground(*outputFolderField_);
     outputLabel->setBuddy(outputFolderField_);
     auto* chooseOutput = new QPushButton(QStringLiteral(". . ."), page);
     chooseOutput->setObjectName(QStringLiteral("chooseOutputFolderButton"));
@@ -229,20 +236,28 @@ QWidget* MainWindow::createBuildPage() {
     tableInfo_ = new QLabel(QString::fromUtf8(texts::kNoExcelFileLoaded), page);
     tableInfo_->setObjectName(QStringLiteral("tableInfo"));
     tableInfo_->setWordWrap(true);
-    tableInfo_->setMinimumHeight(41);
+    // Off, the window forgets the table after each build, as it always has; on, a user who changes a
+    // setting can build again at once.
+    keepTable_ = new QCheckBox(QStringLiteral("Keep the table after building"), page);
+    keepTable_->setObjectName(QStringLiteral("keepTable"));
+    keepTable_->setToolTip(
+        QStringLiteral("Build again after changing a setting, without loading the table again"));
+    keepTable_->setChecked(QSettings().value(QLatin1String(kKeepTableKey), false).toBool());
+    auto* tableState = new QVBoxLayout;
+    tableState->addWidget(tableInfo_);
+    tableState->addWidget(keepTable_);
     createButton_ =
         new QPushButton(style()->standardIcon(QStyle::SP_MediaPlay), QStringLiteral("Create"), page);
     createButton_->setObjectName(QStringLiteral("createButton"));
     createButton_->setToolTip(QStringLiteral("Start creating Lexicorn (Ctrl+B)"));
     createButton_->setMinimumSize(84, 38);
-    createButton_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
     createButton_->setAutoDefault(true);  // Return on the focused button builds, as in a dialog
     problemsButton_ = new QPushButton(QStringLiteral("Problems..."), page);
     problemsButton_->setObjectName(QStringLiteral("problemsButton"));
     problemsButton_->setToolTip(QStringLiteral("What the check of the table found"));
     problemsButton_->setEnabled(false);
     auto* bottom = new QHBoxLayout;
-    bottom->addWidget(tableInfo_, 1);
+    bottom->addLayout(tableState, 1);
     bottom->addWidget(problemsButton_);
     bottom->addWidget(createButton_);
 
@@ -259,7 +274,10 @@ QWidget* MainWindow::createBuildPage() {
                         languagesBox->findChild<QPushButton*>(QStringLiteral("removeLanguageButton")),
                         languagesBox->findChild<QPushButton*>(QStringLiteral("removeAllLanguagesButton")),
                         selectedLanguages_,
+                        outputFolderField_,
                         chooseOutput,
+                        keepTable_,
+                        problemsButton_,
                         createButton_};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i) QWidget::setTabOrder(order[i], order[i + 1]);
 
@@ -267,13 +285,33 @@ QWidget* MainWindow::createBuildPage() {
     connect(settings, &QToolButton::clicked, this, handler(&MainWindow::editSettings));
     connect(openProject, &QToolButton::clicked, this, handler(&MainWindow::openProject));
     connect(saveProject, &QToolButton::clicked, this, handler(&MainWindow::saveProject));
+    connect(saveProjectAs_, &QAction::triggered, this, [this] { guarded([this] { saveProjectAs(); }); });
+    // The keys work on every page, as long as the build page's buttons would take a click.
+    const auto addShortcut = [this](QKeySequence keys, QAbstractButton* button) {
+        auto* action = new QAction(this);
+        action->setShortcut(keys);
+        connect(action, &QAction::triggered, this, [button] {
+            if (button->isEnabled()) button->click();
+        });
+        addAction(action);
+    };
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), loadTable);
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), saveProject);
+    addShortcut(QKeySequence(Qt::Key_F1), help);
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_B), createButton_);
+    saveProjectAs_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    saveProjectAs_->setShortcutContext(Qt::WindowShortcut);
+    addAction(saveProjectAs_);
     connect(help, &QToolButton::clicked, this, [this] { openLink(HelpUrl(HelpPage::kManual)); });
     // Activation is a double click or Enter on the current language.
     connect(availableLanguages_, &QListWidget::activated, this, handler(&MainWindow::addLanguage));
     connect(selectedLanguages_, &QListWidget::activated, this, handler(&MainWindow::removeLanguage));
     connect(chooseOutput, &QPushButton::clicked, this, handler(&MainWindow::chooseOutputFolder));
+    connect(outputFolderField_, &QLineEdit::editingFinished, this, handler(&MainWindow::outputFolderTyped));
     connect(createButton_, &QPushButton::clicked, this, handler(&MainWindow::createImage));
     connect(problemsButton_, &QPushButton::clicked, this, handler(&MainWindow::showProblems));
+    connect(keepTable_, &QCheckBox::toggled, this,
+            [](bool keep) { QSettings().setValue(QLatin1String(kKeepTableKey), keep); });
     return page;
 }
 
@@ -290,7 +328,7 @@ QWidget* MainWindow::createAboutPage() {
 
     auto* logo = new QLabel(panel);
     logo->setObjectName(QStringLiteral("logo"));
-    logo->setPixmap(ProductLogo());
+    logo->setPixmap(ProductLogo(devicePixelRatioF()));
     auto* version = new QLabel(panel);
     version->setObjectName(QStringLiteral("version"));
     QPalette grey = version->palette();
@@ -311,7 +349,7 @@ QWidget* MainWindow::createAboutPage() {
     news->setObjectName(QStringLiteral("releaseNotes"));
     QFile notes(ReleaseNotesResource());
     if (notes.open(QIODevice::ReadOnly)) news->setMarkdown(QString::fromUtf8(notes.readAll()));
-    news->setMinimumSize(449, 241);
+    news->setMinimumHeight(news->fontMetrics().lineSpacing() * 4);
     auto* newsLayout = new QVBoxLayout(newsBox);
     newsLayout->addWidget(news);
 
@@ -355,11 +393,10 @@ void MainWindow::startWith(const QString& path) {
 }
 
 void MainWindow::openFile(const QString& path) {
-    if (!IsProjectFile(path)) {
+    if (!IsProjectFile(path))
         loadTable(chosen(path));
-    } else if (openProjectFile(chosen(path))) {
-        dialogs_.Information(this, QString::fromUtf8(texts::kSettingsLoaded));
-    }
+    else if (settleUnsavedChanges())
+        openProjectFile(chosen(path));
 }
 
 bool MainWindow::openProjectFile(const QString& path) {
@@ -381,7 +418,8 @@ bool MainWindow::openProjectFile(const QString& path) {
 void MainWindow::projectWasLoaded(const QString& path) {
     projectLoaded_ = true;
     mergePage_->showProjectChoices();
-    showProjectFile(path);
+    // What is loaded below belongs to the project as it was opened: unchanged, not yet to be saved.
+    const auto opened = qScopeGuard([this, path] { showProjectFile(path); });
     // A folder the project names wins; without one, a folder the user chose stays.
     if (!settings_.outputFolder.empty())
         chosenOutputFolder_ = QString::fromStdString(settings_.outputFolder);
@@ -389,8 +427,11 @@ void MainWindow::projectWasLoaded(const QString& path) {
         settings_.outputFolder = chosenOutputFolder_.toStdString();
     showOutputFolder();
     // The project's job: its table with its languages chosen. A table that cannot be loaded is
-    // reported; the settings stand all the same.
-    if (settings_.table.empty()) return;
+    // reported; the settings stand all the same. A project without one judges the table loaded now.
+    if (settings_.table.empty()) {
+        checkTable();
+        return;
+    }
     const std::vector<std::string> codes = settings_.languages;
     try {
         loadTable(QString::fromStdString(settings_.table));
@@ -404,10 +445,17 @@ void MainWindow::projectWasLoaded(const QString& path) {
 }
 
 void MainWindow::showProjectFile(const QString& path) {
-    projectFile_ = path;
-    setWindowTitle(QString::fromUtf8(texts::kApplicationTitle) + QStringLiteral(" - ") +
-                   QFileInfo(path).fileName());
+    projectPath_ = path;
+    savedSettings_ = settings_;
+    showDocumentState();
     rememberRecentProject(path);
+}
+
+void MainWindow::showDocumentState() {
+    const QString project =
+        projectPath_.isEmpty() ? QString() : QStringLiteral(" - ") + QFileInfo(projectPath_).fileName();
+    setWindowTitle(QString::fromUtf8(texts::kApplicationTitle) + project + QStringLiteral("[*]"));
+    setWindowModified(settings_ != savedSettings_);
 }
 
 void MainWindow::rememberRecentProject(const QString& path) {
@@ -427,8 +475,7 @@ void MainWindow::showRecentProjects() {
     for (const QString& path : recent)
         recentProjects_->addAction(path, this, [this, path] {
             guarded([&] {
-                if (openProjectFile(chosen(path)))
-                    dialogs_.Information(this, QString::fromUtf8(texts::kSettingsLoaded));
+                if (settleUnsavedChanges()) openProjectFile(chosen(path));
             });
         });
     recentProjects_->setEnabled(!recent.isEmpty());
@@ -458,6 +505,7 @@ void MainWindow::guarded(const std::function<void()>& handler) {
     } catch (const std::exception& error) {
         reportError(error);
     }
+    showDocumentState();  // whatever the handler changed of the project
 }
 
 void MainWindow::reportError(const std::exception& error) {
@@ -479,9 +527,26 @@ void MainWindow::showOutputFolder() { outputFolderField_->setText(QDir::toNative
 void MainWindow::chooseOutputFolder() {
     const std::optional<QString> folder =
         dialogs_.ChooseFolder(this, QStringLiteral("Select Output Folder"), outputFolder());
-    if (!folder) return;
+    if (folder) takeOutputFolder(*folder);
+}
+
+void MainWindow::outputFolderTyped() {
+    if (!outputFolderField_->isModified()) return;
+    outputFolderField_->setModified(false);
+    // A folder typed or pasted must exist, as the chooser's does; any other text gives way to the
+    // folder that stood there.
+    const QString typed = outputFolderField_->text().trimmed();
+    if (QFileInfo(typed).isDir())
+        takeOutputFolder(typed);
+    else {
+        if (!typed.isEmpty()) dialogs_.Error(this, QString::fromUtf8(texts::kNotAFolder).arg(typed));
+        showOutputFolder();
+    }
+}
+
+void MainWindow::takeOutputFolder(const QString& folder) {
     // Once chosen, the folder stays, whatever file is chosen next; a project keeps it.
-    chosenOutputFolder_ = QFileInfo(*folder).absoluteFilePath();
+    chosenOutputFolder_ = QFileInfo(folder).absoluteFilePath();
     settings_.outputFolder = chosenOutputFolder_.toStdString();
     showOutputFolder();
 }
@@ -501,7 +566,17 @@ void MainWindow::showEvent(QShowEvent* event) {
     if (!splashShown_) {
         splashShown_ = true;
         splash_->showFor(startup_.splashTime);
-        if (const QScreen* desktop = screen()) move(desktop->availableGeometry().center() - rect().center());
+        if (const QScreen* desktop = screen()) {
+            // The size it has always opened at where the screen has room for it and its title bar;
+            // smaller where not, down to what its pages need.
+            const QRect available = desktop->availableGeometry();
+            const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight);
+            QRect opening(QPoint(), kOpeningSize.boundedTo(available.size() - QSize(0, 2 * titleBar))
+                                        .expandedTo(minimumSizeHint()));
+            opening.moveCenter(available.center() + QPoint(0, titleBar / 2));
+            opening.moveTop(std::max(opening.top(), available.top() + titleBar));
+            setGeometry(opening);
+        }
     }
     QMainWindow::showEvent(event);
 }
@@ -509,7 +584,7 @@ void MainWindow::showEvent(QShowEvent* event) {
 void MainWindow::closeEvent(QCloseEvent* event) {
     // The build and a helper's reading run inside this window's event handling; they end before the
     // window may.
-    if (building_ || readingTable_)
+    if (building_ || readingTable_ || !settleUnsavedChanges())
         event->ignore();
     else
         QMainWindow::closeEvent(event);
@@ -537,7 +612,7 @@ void MainWindow::chooseTable() {
 }
 
 void MainWindow::loadTable(const QString& path) {
-    ResetStringTable();
+    forgetTable();
     findings_ = {};
     problemsButton_->setEnabled(false);
     table_.tableReader.reset();
@@ -546,12 +621,19 @@ void MainWindow::loadTable(const QString& path) {
     // Reads every name before anything is shown: a table that cannot be read leaves none loaded.
     table_ = LoadTable(QDir::toNativeSeparators(path).toStdString(), settings_.codePage);
     settings_.table = table_.spreadsheetPath;
-    // The check of every language tells at once what a build of the table would meet.
-    table_.tableReader->Open();
-    findings_ = CheckTable(table_, settings_);
-    table_.tableReader->Close();
-    showTableInfo();
     showLanguages();
+}
+
+void MainWindow::checkTable() {
+    // What a build of the chosen languages (all of them while none is chosen) with the settings as
+    // they are now would meet: counted again whenever either changes, as the check is quick.
+    if (!table_.tableReader || table_.spreadsheetPath.empty()) return;
+    findings_ = {};
+    if (table_.tableReader->Open() == kSuccess) {
+        const auto close = qScopeGuard([this] { table_.tableReader->Close(); });
+        findings_ = CheckTable(table_, settings_);
+    }
+    showTableInfo();
 }
 
 void MainWindow::watchTableReading(const QString& path) {
@@ -588,11 +670,11 @@ void MainWindow::showProblems() { problems_->showReport(findings_, QString::from
 
 void MainWindow::showTableInfo() {
     const std::size_t rows = table_.tableReader ? table_.tableReader->GetRowCount() : 0;
-    const std::size_t strings = rows > 2 ? rows - 2 : 0;
-    QString info = QStringLiteral("%1: %2 languages, %3 strings")
-                       .arg(QFileInfo(QString::fromStdString(table_.spreadsheetPath)).fileName())
-                       .arg(table_.languages.size())
-                       .arg(strings);
+    const std::size_t strings = rows > table_layout::kHeaderRows ? rows - table_layout::kHeaderRows : 0;
+    QString info = QStringLiteral("%1: %2, %3")
+                       .arg(QFileInfo(QString::fromStdString(table_.spreadsheetPath)).fileName(),
+                            Counted(static_cast<qsizetype>(table_.languages.size()), "language", "languages"),
+                            Counted(static_cast<qsizetype>(strings), "string", "strings"));
     if (!findings_.findings.empty())
         info += QStringLiteral("; ") + QString::fromStdString(CountsText(findings_));
     tableInfo_->setText(info);
@@ -600,6 +682,10 @@ void MainWindow::showTableInfo() {
 }
 
 void MainWindow::ResetStringTable() {
+    if (!keepTable_->isChecked()) forgetTable();
+}
+
+void MainWindow::forgetTable() {
     availableLanguages_->clear();
     selectedLanguages_->clear();
     table_.Reset();
@@ -620,6 +706,7 @@ void MainWindow::showLanguages() {
     settings_.languages.clear();
     for (const LanguageEntry& entry : table_.languages)
         if (entry.selected) settings_.languages.push_back(Utf16ToUtf8(entry.code));
+    checkTable();
 }
 
 void MainWindow::addLanguage() {
@@ -647,31 +734,54 @@ void MainWindow::removeAllLanguages() {
 // ---- Settings and projects
 
 void MainWindow::editSettings() {
-    if (settingsDialog_->edit(settings_) != BuildSettingsDialog::Outcome::kProcess) return;
+    const ProjectSettings before = settings_;
+    const BuildSettingsDialog::Outcome outcome = settingsDialog_->edit(settings_);
+    if (settings_ != before) checkTable();
+    if (outcome != BuildSettingsDialog::Outcome::kProcess) return;
     // The settings window is gone before the build begins.
     QApplication::processEvents();
     createImage();
 }
 
 void MainWindow::openProject() {
+    if (!settleUnsavedChanges()) return;
     const std::optional<QString> path = dialogs_.OpenFile(
         this, {QString::fromUtf8(texts::kOpenProjectFile), QString::fromUtf8(texts::kProjectFilter),
                QString::fromUtf8(texts::kProjectSuffix), currentFolder_});
-    if (path && openProjectFile(chosen(*path)))
-        dialogs_.Information(this, QString::fromUtf8(texts::kSettingsLoaded));
+    if (path) openProjectFile(chosen(*path));
 }
 
 void MainWindow::saveProject() {
+    if (projectPath_.isEmpty())
+        saveProjectAs();
+    else
+        writeProject(projectPath_);
+}
+
+bool MainWindow::saveProjectAs() {
     const std::optional<QString> path = dialogs_.SaveFile(
         this, {QString::fromUtf8(texts::kSaveProjectAs), QString::fromUtf8(texts::kProjectFilter),
                QString::fromUtf8(texts::kProjectSuffix), currentFolder_});
-    if (!path) return;
-    const ProjectFileResult saved = SaveProjectFile(chosen(*path).toStdString(), settings_);
+    return path && writeProject(chosen(*path));
+}
+
+bool MainWindow::writeProject(const QString& path) {
+    const ProjectFileResult saved = SaveProjectFile(path.toStdString(), settings_);
     if (!saved) {
         dialogs_.Error(this, FromUtf8(saved.message));
-        return;
+        return false;
     }
-    showProjectFile(*path);
+    showProjectFile(path);
+    return true;
+}
+
+bool MainWindow::settleUnsavedChanges() {
+    if (settings_ == savedSettings_) return true;
+    const QString name =
+        projectPath_.isEmpty() ? QStringLiteral("a new project") : QFileInfo(projectPath_).fileName();
+    // No leaves the changes behind; a save that does not happen keeps the user where they were.
+    if (!dialogs_.Question(this, QString::fromUtf8(texts::kSaveChanges).arg(name))) return true;
+    return projectPath_.isEmpty() ? saveProjectAs() : writeProject(projectPath_);
 }
 
 // ---- The build
@@ -682,17 +792,21 @@ void MainWindow::createImage() {
     pages_->setEnabled(false);
     createButton_->setEnabled(false);
     cancelRequested_ = false;
+    buildBarPlanned_ = false;
     BuildOptions options;
     options.outputFolder = outputFolder().toStdString();
-    options.projectFile = projectFile_.toStdString();
+    options.projectFile = projectPath_.toStdString();
+    // A folder that a project names may not exist yet: a build that will write makes it, as the
+    // command line does.
+    if (table_.SelectedCount() > 0) QDir().mkpath(outputFolder());
     findings_ = {};
     BuildOutcome outcome;
     watchTableReading(QString::fromStdString(table_.spreadsheetPath));  // a changed table is read again
     guarded([&] { outcome = BuildLexicorn(*this, table_, settings_, options); });
     stopWatchingTableReading();
     problemsButton_->setEnabled(!findings_.findings.empty());
-    // A build refused for what the check found lists all of it after the first message.
-    if (outcome.kind == BuildOutcome::Kind::kFailed && findings_.Errors() > 0) showProblems();
+    showBuildMessage(outcome);
+    checkTable();  // a table kept after the build, as its file is now
     cancelRequested_ = false;
     createButton_->setEnabled(true);
     pages_->setEnabled(true);
@@ -707,17 +821,50 @@ void MainWindow::requestCancel() {
 void MainWindow::SetCaption(const std::string& text) { progress_->setCaption(FromUtf8(text)); }
 void MainWindow::SetStatusText(const std::string& text) { progress_->setStatusText(text); }
 void MainWindow::SetRange(std::uint32_t count) {
-    progress_->setRange(static_cast<int>(std::min<std::uint32_t>(count, INT32_MAX)));
+    const auto steps = [](std::uint64_t n) {
+        return static_cast<int>(std::min<std::uint64_t>(n, INT32_MAX));
+    };
+    // The languages and strings come first, then one step for each string id: the bar spans both.
+    if (!buildBarPlanned_) {
+        const std::size_t rows = table_.tableReader ? table_.tableReader->GetRowCount() : 0;
+        progress_->planWhole(
+            steps(std::uint64_t{count} +
+                  (rows > table_layout::kHeaderRows ? rows - table_layout::kHeaderRows : 0)));
+        buildBarPlanned_ = true;
+    }
+    progress_->setRange(steps(count));
 }
 void MainWindow::Step() { progress_->step(); }
 void MainWindow::Complete() { progress_->complete(); }
 void MainWindow::Show() { progress_->present(); }
 void MainWindow::Hide() { progress_->hide(); }
-void MainWindow::ShowError(const std::string& text, ResultCode) {
-    dialogs_.Error(messageParent(), FromUtf8(text));
+// The build's one message waits until the build is over and its progress window gone.
+void MainWindow::ShowError(const std::string& text, ResultCode) { buildMessage_ = {true, FromUtf8(text)}; }
+void MainWindow::ShowInformation(const std::string& text) { buildMessage_ = {false, FromUtf8(text)}; }
+
+void MainWindow::OpenSpreadsheetChooser() {
+    showBuildMessage({});  // the reason comes before the chooser
+    chooseTable();
 }
-void MainWindow::ShowInformation(const std::string& text) {
-    dialogs_.Information(messageParent(), FromUtf8(text));
+
+void MainWindow::showBuildMessage(const BuildOutcome& outcome) {
+    if (!buildMessage_) return;
+    const BuildMessage message = *std::exchange(buildMessage_, std::nullopt);
+    if (message.isError) {
+        dialogs_.Error(this, message.text);
+        // A build refused for what the check found lists all of it after the first message.
+        if (findings_.Errors() > 0) showProblems();
+        return;
+    }
+    // Warnings do not stop a build, but the user hears of them with the summary.
+    if (outcome.kind == BuildOutcome::Kind::kSucceeded && findings_.Warnings() > 0) {
+        const QString warnings = Counted(static_cast<qsizetype>(findings_.Warnings()), "warning", "warnings");
+        if (dialogs_.Question(this,
+                              message.text + QString::fromUtf8(texts::kCreatedWithWarnings).arg(warnings)))
+            showProblems();
+        return;
+    }
+    dialogs_.Information(this, message.text);
 }
 
 void MainWindow::Pause(std::chrono::milliseconds duration) {

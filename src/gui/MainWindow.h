@@ -12,6 +12,8 @@
 #include "project/ProjectSettings.h"
 #include "table/LoadedTable.h"
 
+class QAction;
+class QCheckBox;
 class QEventLoop;
 class QLabel;
 class QLineEdit;
@@ -96,10 +98,13 @@ class MainWindow : public QMainWindow, private BuildHost {
     void Pause(std::chrono::milliseconds duration) override;
     bool CancelRequested() const override { return cancelRequested_; }
     void ClearCancelRequest() override { cancelRequested_ = false; }
-    void OpenSpreadsheetChooser() override { chooseTable(); }
+    void OpenSpreadsheetChooser() override;
+    /// After a build: forgets the table unless the user keeps it.
     void ResetStringTable() override;
     void ShowFindings(const CheckReport& report) override { findings_ = report; }
 
+    /// The message the build gave, now that it is over; with the summary, what the check warned of.
+    void showBuildMessage(const BuildOutcome& outcome);
     QWidget* createBuildPage();
     QWidget* createAboutPage();
     void startWith(const QString& path);
@@ -113,6 +118,10 @@ class MainWindow : public QMainWindow, private BuildHost {
     void showRecentProjects();
     void showOutputFolder();
     void showTableInfo();
+    /// Forgets the loaded table and empties every view of it.
+    void forgetTable();
+    /// Checks the loaded table with the chosen languages and the settings, and shows what it found.
+    void checkTable();
     /// From here until stopWatchingTableReading, a table read by a helper program keeps the window
     /// drawn and can be cancelled.
     void watchTableReading(const QString& path);
@@ -130,10 +139,20 @@ class MainWindow : public QMainWindow, private BuildHost {
 
     void chooseTable();
     void chooseOutputFolder();
+    void outputFolderTyped();
+    void takeOutputFolder(const QString& folder);
     void showProblems();
     void editSettings();
     void openProject();
+    /// Saves the open project; asks for a name when none is open.
     void saveProject();
+    /// Asks for a name and saves there: false when the user cancelled or the file cannot be written.
+    bool saveProjectAs();
+    bool writeProject(const QString& path);
+    /// Offers to save changes that would be lost: false when the user wants to stay where they are.
+    bool settleUnsavedChanges();
+    /// The project's name in the title, marked when it has changes not saved.
+    void showDocumentState();
     void showLanguages();
     void addLanguage();
     void removeLanguage();
@@ -144,17 +163,25 @@ class MainWindow : public QMainWindow, private BuildHost {
     WizardStartup startup_;
     ProjectSettings settings_;
     bool projectLoaded_ = false;
+    QString projectPath_;  // the project open now, which a build must not write over; empty before one is
+                           // opened or saved
+    ProjectSettings savedSettings_;  // as the project file holds them, or as the window started
     LoadedTable table_;
     CheckReport findings_;  // of the table loaded last, or of the last build's check
+    struct BuildMessage {
+        bool isError = false;
+        QString text;
+    };
+    std::optional<BuildMessage> buildMessage_;  // the running build's message, shown once it is over
     LXNMerger merger_;
     bool cancelRequested_ = false;
     QEventLoop* pause_ = nullptr;  // the reading pause that runs now, which a cancel ends
     bool building_ = false;
-    bool readingTable_ = false;  // a helper program reads the table while the window runs its events
+    bool buildBarPlanned_ = false;  // the progress bar of the running build spans all of it
+    bool readingTable_ = false;     // a helper program reads the table while the window runs its events
     bool splashShown_ = false;
     QString currentFolder_;
     QString chosenOutputFolder_;  // empty: builds follow the folder of the file last chosen
-    QString projectFile_;         // the project opened or saved last, which a build must not write over
 
     QTabWidget* pages_ = nullptr;
     MergePage* mergePage_ = nullptr;
@@ -164,7 +191,9 @@ class MainWindow : public QMainWindow, private BuildHost {
     QLineEdit* outputFolderField_ = nullptr;
     QPushButton* createButton_ = nullptr;
     QPushButton* problemsButton_ = nullptr;
+    QCheckBox* keepTable_ = nullptr;
     QMenu* recentProjects_ = nullptr;
+    QAction* saveProjectAs_ = nullptr;
 
     // The other windows of the application, created after this one in this order.
     std::unique_ptr<MergeAlignmentDialog> alignmentDialog_;

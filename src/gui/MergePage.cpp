@@ -1,6 +1,8 @@
 #include "gui/MergePage.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -11,9 +13,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "gui/Dialogs.h"
 #include "gui/Look.h"
+#include "gui/WizardTexts.h"
 
 namespace lexicorn::gui {
 namespace {
@@ -21,6 +25,10 @@ namespace {
 constexpr const char* kNoLexicornFile = "Select Lexicorn file...";
 constexpr const char* kNoTargetFile = "Select target file...";
 constexpr const char* kNoOutputFile = "Select output file...";
+constexpr const char* kNoTargetInfo = "No target file selected.";
+// What an address is in the target's form.
+constexpr const char* kAbsoluteAddress = "absolute address";
+constexpr const char* kOffsetInFile = "offset in the file";
 // What the address box shows after a merge and after an address it refused.
 constexpr const char* kAddressAfterMerge = "000001";
 
@@ -70,8 +78,10 @@ void DrawOverwrite(QPainter& painter, const QRectF& bar, qreal boxLeft) {
 
 }  // namespace
 
-QPixmap MergePicture(int index) {
-    QPixmap picture(kPictureWidth, kPictureHeight);
+QPixmap MergePicture(int index, qreal devicePixelRatio) {
+    // Drawn for the screen's pixels, so that it stays sharp on a scaled desktop.
+    QPixmap picture(QSize(kPictureWidth, kPictureHeight) * devicePixelRatio);
+    picture.setDevicePixelRatio(devicePixelRatio);
     picture.fill(Qt::white);
     QPainter painter(&picture);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -110,53 +120,64 @@ MergePage::MergePage(Dialogs& dialogs, LXNMerger& merger, ProjectSettings& setti
 
     auto* filesBox = new QGroupBox(QStringLiteral("Specify Files"), this);
     auto* files = new QGridLayout(filesBox);
-    const auto addFileRow = [&](int row, const char* name, const char* initial, const char* hint,
-                                const char* buttonName, void (MergePage::*click)()) {
-        auto* field = new QLineEdit(QString::fromLatin1(initial), filesBox);
+    // Each file is chosen with the button, or typed or pasted into its field and taken with Enter or on
+    // leaving the field: checked as the chooser's would be, and refused back to what the field held.
+    const auto addFileRow = [&](int row, const char* name, const char* placeholder, const char* hint,
+                                const char* buttonName, void (MergePage::*choose)(),
+                                bool (MergePage::*take)(const QString&), QString MergePage::*taken) {
+        auto* field = new QLineEdit(filesBox);
         field->setObjectName(QString::fromLatin1(name));
-        field->setReadOnly(true);
-        field->setFocusPolicy(Qt::NoFocus);
+        field->setPlaceholderText(QString::fromLatin1(placeholder));
         field->setToolTip(QString::fromLatin1(hint));
-        UseCreamBackground(*field);
         auto* button = new QPushButton(QStringLiteral(". . ."), filesBox);
         button->setObjectName(QString::fromLatin1(buttonName));
         button->setToolTip(field->toolTip());
-        connect(button, &QPushButton::clicked, this, [this, click] { (this->*click)(); });
+        connect(button, &QPushButton::clicked, this, [this, choose] { (this->*choose)(); });
+        connect(field, &QLineEdit::editingFinished, this, [this, field, take, taken] {
+            if (!field->isModified()) return;
+            field->setModified(false);
+            const QString typed = field->text().trimmed();
+            if (typed.isEmpty() || !(this->*take)(typed)) field->setText(this->*taken);
+        });
         files->addWidget(field, row, 0);
         files->addWidget(button, row, 1);
         return field;
     };
-    imageFile_ = addFileRow(0, "imageFile", kNoLexicornFile, "Select your Lexicorn file.",
-                            "chooseImageButton", &MergePage::chooseImage);
+    imageFile_ =
+        addFileRow(0, "imageFile", kNoLexicornFile, "Select your Lexicorn file.", "chooseImageButton",
+                   &MergePage::chooseImage, &MergePage::takeImage, &MergePage::imagePath_);
     targetFile_ = addFileRow(1, "targetFile", kNoTargetFile, "Select software binary.", "chooseTargetButton",
-                             &MergePage::chooseTarget);
+                             &MergePage::chooseTarget, &MergePage::takeTarget, &MergePage::targetPath_);
     outputFile_ = addFileRow(2, "outputFile", kNoOutputFile, "Select output file.", "chooseOutputButton",
-                             &MergePage::chooseOutput);
+                             &MergePage::chooseOutput, &MergePage::takeOutput, &MergePage::outputPath_);
 
     auto* infoBox = new QGroupBox(QStringLiteral("Lexicorn Information"), this);
     infoBox->setToolTip(QStringLiteral("Shows the Lexicorn Information of  target file"));
     auto* info = new QGridLayout(infoBox);
-    targetInfo_ = new QLabel(QStringLiteral("No target file selected."), infoBox);
+    targetInfo_ = new QLabel(infoBox);
     targetInfo_->setObjectName(QStringLiteral("targetInfo"));
     targetInfo_->setWordWrap(true);
-    oldImageSize_ = new QLabel(QStringLiteral("0"), infoBox);
+    oldImageSize_ = new QLabel(infoBox);
     oldImageSize_->setObjectName(QStringLiteral("oldImageSize"));
-    oldImagePosition_ = new QLabel(QStringLiteral("0"), infoBox);
+    oldImagePosition_ = new QLabel(infoBox);
     oldImagePosition_->setObjectName(QStringLiteral("oldImagePosition"));
-    info->addWidget(targetInfo_, 0, 0, 1, 3);
+    // Size and position side by side: the page keeps to a screen of 640 points across and 500 down.
+    constexpr int kColumns = 7;
+    info->addWidget(targetInfo_, 0, 0, 1, kColumns);
     info->addWidget(new QLabel(QStringLiteral("Lexicorn Size:"), infoBox), 1, 0);
     info->addWidget(new QLabel(QStringLiteral("0x"), infoBox), 1, 1);
     info->addWidget(oldImageSize_, 1, 2);
-    info->addWidget(new QLabel(QStringLiteral("Lexicorn Position:"), infoBox), 2, 0);
-    info->addWidget(new QLabel(QStringLiteral("0x"), infoBox), 2, 1);
-    info->addWidget(oldImagePosition_, 2, 2);
+    info->addItem(new QSpacerItem(24, 0), 1, 3);
+    info->addWidget(new QLabel(QStringLiteral("Lexicorn Position:"), infoBox), 1, 4);
+    info->addWidget(new QLabel(QStringLiteral("0x"), infoBox), 1, 5);
+    info->addWidget(oldImagePosition_, 1, 6);
     targetNotes_ = new QLabel(infoBox);
     targetNotes_->setObjectName(QStringLiteral("targetNotes"));
-    info->addWidget(targetNotes_, 3, 0, 1, 3);
+    info->addWidget(targetNotes_, 2, 0, 1, kColumns);
     targetSpan_ = new QLabel(infoBox);
     targetSpan_->setObjectName(QStringLiteral("targetSpan"));
-    info->addWidget(targetSpan_, 4, 0, 1, 3);
-    info->setColumnStretch(2, 1);
+    info->addWidget(targetSpan_, 3, 0, 1, kColumns);
+    info->setColumnStretch(kColumns - 1, 1);
 
     auto* optionsBox = new QGroupBox(QStringLiteral("Merge Options"), this);
     auto* options = new QGridLayout(optionsBox);
@@ -181,20 +202,27 @@ MergePage::MergePage(Dialogs& dialogs, LXNMerger& merger, ProjectSettings& setti
     address_->setObjectName(QStringLiteral("address"));
     address_->setToolTip(QStringLiteral("Enter Specific Memory Address"));
     address_->setFixedWidth(address_->fontMetrics().horizontalAdvance(QStringLiteral("000000000")) + 12);
-    auto* modeColumn = new QVBoxLayout;
-    modeColumn->addWidget(modeChoice_);
-    modeColumn->addWidget(advanced);
-    modeColumn->addStretch();
+    // Whether the address counts from the file's start or is the target's own: that depends on its form.
+    addressMeaning_ = new QLabel(optionsBox);
+    addressMeaning_->setObjectName(QStringLiteral("addressMeaning"));
+    addressMeaning_->setMinimumWidth(
+        std::max(addressMeaning_->fontMetrics().horizontalAdvance(QLatin1String(kAbsoluteAddress)),
+                 addressMeaning_->fontMetrics().horizontalAdvance(QLatin1String(kOffsetInFile))));
     auto* address = new QHBoxLayout;
+    address->setSpacing(6);
     address->addWidget(placeAtAddress_);
     address->addWidget(addressPrefix_);
     address->addWidget(address_);
+    address->addWidget(addressMeaning_);
     address->addStretch();
-    options->addLayout(modeColumn, 0, 0);
-    options->addWidget(placementPicture_, 0, 1);
+    // The picture beside the mode and the first two placements, the address row below all of them.
+    options->addWidget(modeChoice_, 0, 0);
+    options->addWidget(advanced, 0, 1);
     options->addWidget(placeAtEnd_, 1, 0, 1, 2);
     options->addWidget(placeAtBeginning_, 2, 0, 1, 2);
-    options->addLayout(address, 3, 0, 1, 2);
+    options->addWidget(placementPicture_, 0, 3, 3, 1, Qt::AlignRight | Qt::AlignVCenter);
+    options->addLayout(address, 3, 0, 1, 4);
+    options->setColumnStretch(2, 1);
 
     auto* mergeButton = new QPushButton(QStringLiteral("Merge"), this);
     mergeButton->setObjectName(QStringLiteral("mergeButton"));
@@ -204,18 +232,32 @@ MergePage::MergePage(Dialogs& dialogs, LXNMerger& merger, ProjectSettings& setti
     layout->addWidget(optionsBox);
     layout->addStretch();
     layout->addWidget(mergeButton, 0, Qt::AlignRight);
+    // Rows a little closer than usual, so that the whole page fits 500 points down.
+    constexpr int kRowSpacing = 4;
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->setSpacing(kRowSpacing);
+    for (QGridLayout* grid : {files, info, options}) grid->setVerticalSpacing(kRowSpacing);
 
-    // The page as it starts: append at the end, no address.
+    // The page as it starts: no target, append at the end, no address.
+    clearTargetInfo();
     placeAtEnd_->setChecked(true);
     placeAtAddress_->setEnabled(false);
     enableAddress(false);
     showPicture(0);
 
-    connect(modeChoice_, &QComboBox::activated, this, [this] { modeChosen(); });
+    // What the user chooses is the project's at once: a project saved before any merge keeps it.
+    const auto chosenByUser = [this](void (MergePage::*show)()) {
+        return [this, show] {
+            (this->*show)();
+            storeChoices();
+        };
+    };
+    connect(modeChoice_, &QComboBox::activated, this, chosenByUser(&MergePage::modeChosen));
     connect(advanced, &QPushButton::clicked, this, [this] { hooks_.showAlignmentWindow(); });
-    connect(placeAtEnd_, &QRadioButton::clicked, this, [this] { endChosen(); });
-    connect(placeAtBeginning_, &QRadioButton::clicked, this, [this] { beginningChosen(); });
-    connect(placeAtAddress_, &QRadioButton::clicked, this, [this] { addressChosen(); });
+    connect(placeAtEnd_, &QRadioButton::clicked, this, chosenByUser(&MergePage::endChosen));
+    connect(placeAtBeginning_, &QRadioButton::clicked, this, chosenByUser(&MergePage::beginningChosen));
+    connect(placeAtAddress_, &QRadioButton::clicked, this, chosenByUser(&MergePage::addressChosen));
+    connect(address_, &QLineEdit::textEdited, this, [this] { storeChoices(); });
     connect(mergeButton, &QPushButton::clicked, this, [this] { merge(); });
 }
 
@@ -223,9 +265,16 @@ void MergePage::resetChoices() {
     modeChoice_->setCurrentIndex(0);
     placeAtEnd_->setChecked(true);
     modeChosen();
+    // Once something was chosen, a project saved now keeps what the page shows, not what it showed.
+    if (settings_.mergeMode != MergeMode::kNone) storeChoices();
 }
 
 void MergePage::showProjectChoices() {
+    // A project saved before anything was chosen holds no placement either: the page as it starts.
+    if (settings_.mergeMode == MergeMode::kNone) {
+        resetChoices();
+        return;
+    }
     // The mode shows without returning the placement to the end; the placement as if the user chose it.
     modeChoice_->setCurrentIndex(settings_.mergeMode == MergeMode::kOverwrite ? 1 : 0);
     showMode();
@@ -237,6 +286,8 @@ void MergePage::showProjectChoices() {
         case MergePlacement::kAddress:
             placeAtAddress_->setChecked(true);
             addressChosen();
+            address_->setText(
+                QStringLiteral("%1").arg(settings_.mergeAddress, 8, 16, QLatin1Char('0')).toUpper());
             break;
         case MergePlacement::kEnd:
             placeAtEnd_->setChecked(true);
@@ -250,24 +301,53 @@ void MergePage::showProjectChoices() {
 void MergePage::chooseImage() {
     const std::optional<QString> path =
         hooks_.chooseFile(QStringLiteral("Select Lexicorn File"), QStringLiteral("All Files (*)"), false);
-    if (!path) return;
-    if (merger_.CheckLexicornFile(path->toStdString()) != kSuccess) {
+    if (path) takeImage(*path);
+}
+
+bool MergePage::takeImage(const QString& path) {
+    if (merger_.CheckLexicornFile(path.toStdString()) != kSuccess) {
         dialogs_.Error(this, QString::fromStdString(merge_messages::InvalidImage(merger_.ImageProblem())));
-        return;
+        // The field keeps the image taken before, and so does the merger.
+        if (!imagePath_.isEmpty()) merger_.CheckLexicornFile(imagePath_.toStdString());
+        return false;
     }
-    imageFile_->setText(*path);
+    imagePath_ = path;
+    imageFile_->setText(path);
+    return true;
 }
 
 void MergePage::chooseTarget() {
     const std::optional<QString> path = hooks_.chooseFile(QStringLiteral("Select Target File"),
                                                           QString::fromStdString(TargetFileFilter()), false);
-    if (!path) return;
-    targetFile_->setText(*path);
-    const ResultCode scanned = merger_.ScanTarget(path->toStdString());
+    if (path) takeTarget(*path);
+}
+
+bool MergePage::takeTarget(const QString& path) {
+    // A target is taken even when the merger cannot use it: Merge then says why.
+    targetPath_ = path;
+    targetFile_->setText(path);
+    const ResultCode scanned = merger_.ScanTarget(path.toStdString());
     if (scanned == kSuccess)
         showTargetInfo();
-    else if (scanned == kDamagedTarget)
-        dialogs_.Error(this, QString::fromStdString(merger_.TargetProblem()));
+    else
+        clearTargetInfo();  // nothing of an earlier target may seem to describe this one
+    if (scanned == kDamagedTarget) dialogs_.Error(this, QString::fromStdString(merger_.TargetProblem()));
+    return true;
+}
+
+void MergePage::clearTargetInfo() {
+    targetInfo_->setText(QString::fromLatin1(kNoTargetInfo));
+    oldImageSize_->setText(QStringLiteral("0"));
+    oldImagePosition_->setText(QStringLiteral("0"));
+    showNotes({});
+    targetSpan_->clear();
+    addressMeaning_->clear();
+}
+
+void MergePage::showNotes(const QStringList& notes) {
+    targetNotes_->setText(notes.join(QLatin1Char('\n')));
+    // Most targets have none: the line takes no room then, which a small screen needs.
+    targetNotes_->setVisible(!notes.isEmpty());
 }
 
 void MergePage::showTargetInfo() {
@@ -277,18 +357,28 @@ void MergePage::showTargetInfo() {
     oldImagePosition_->setText(QString::fromStdString(info.position));
     QStringList notes;
     for (const std::string& note : info.notes) notes << QString::fromStdString(note);
-    targetNotes_->setText(notes.join(QLatin1Char('\n')));
+    showNotes(notes);
     targetSpan_->setText(QString::fromStdString(info.span));
+    addressMeaning_->setText(QLatin1String(merger_.TargetFormRead() ? kAbsoluteAddress : kOffsetInFile));
 }
 
 void MergePage::chooseOutput() {
     const std::optional<QString> path = hooks_.chooseFile(QStringLiteral("Select Output File"),
                                                           QString::fromStdString(OutputFileFilter()), true);
-    if (!path) return;
-    outputFile_->setText(*path);
-    if (merger_.SetOutputFile(path->toStdString()) != kSuccess)
+    if (path) takeOutput(*path);
+}
+
+bool MergePage::takeOutput(const QString& path) {
+    // A merge replaces its output: an existing file only once the user has said so.
+    if (QFileInfo::exists(path) &&
+        !dialogs_.Question(this, QString::fromUtf8(texts::kReplaceFile).arg(QDir::toNativeSeparators(path))))
+        return false;
+    outputPath_ = path;
+    outputFile_->setText(path);
+    if (merger_.SetOutputFile(path.toStdString()) != kSuccess)
         dialogs_.Error(this, QString::fromLatin1(merge_messages::kCannotSetOutput));
-    merger_.SetOutputFormat(ChooseOutputForm(path->toStdString(), std::nullopt).format);
+    merger_.SetOutputFormat(ChooseOutputForm(path.toStdString(), std::nullopt).format);
+    return true;
 }
 
 void MergePage::modeChosen() {
@@ -299,6 +389,26 @@ void MergePage::modeChosen() {
 
 MergeMode MergePage::chosenMode() const {
     return modeChoice_->currentIndex() == 1 ? MergeMode::kOverwrite : MergeMode::kAppend;
+}
+
+MergePlacement MergePage::chosenPlacement() const {
+    return placeAtAddress_->isChecked()     ? MergePlacement::kAddress
+           : placeAtBeginning_->isChecked() ? MergePlacement::kBeginning
+                                            : MergePlacement::kEnd;
+}
+
+void MergePage::storeChoices() {
+    settings_.mergeMode = chosenMode();
+    settings_.mergePlacement = chosenPlacement();
+    // An address is kept once it reads as one; Merge still judges the text as it stands then.
+    if (chosenPlacement() == MergePlacement::kAddress) {
+        const std::string typed = address_->text().toUpper().toStdString();
+        if (typed.empty())
+            settings_.mergeAddress = 0;
+        else if (const std::optional<std::uint32_t> address = ParseHexAddress(typed))
+            settings_.mergeAddress = *address;
+    }
+    if (hooks_.choicesChanged) hooks_.choicesChanged();
 }
 
 void MergePage::showMode() {
@@ -329,20 +439,19 @@ void MergePage::enableAddress(bool enabled) {
 
 void MergePage::showPicture(int index) {
     shownPicture_ = index;
-    placementPicture_->setPixmap(MergePicture(index));
+    placementPicture_->setPixmap(MergePicture(index, placementPicture_->devicePixelRatioF()));
 }
 
 void MergePage::merge() {
     MergeRequest request;
-    request.outputChosen = outputFile_->text() != QLatin1String(kNoOutputFile);
-    request.targetChosen = targetFile_->text() != QLatin1String(kNoTargetFile);
-    request.imageChosen = imageFile_->text() != QLatin1String(kNoLexicornFile);
+    request.outputChosen = !outputPath_.isEmpty();
+    request.targetChosen = !targetPath_.isEmpty();
+    request.imageChosen = !imagePath_.isEmpty();
     request.mode = chosenMode();
-    request.placement = placeAtAddress_->isChecked()     ? MergePlacement::kAddress
-                        : placeAtBeginning_->isChecked() ? MergePlacement::kBeginning
-                                                         : MergePlacement::kEnd;
+    request.placement = chosenPlacement();
     request.addressText = address_->text().toStdString();
     const MergeOutcome outcome = RunMergeCommand(*this, merger_, settings_, request);
+    if (hooks_.choicesChanged) hooks_.choicesChanged();  // the merge keeps what it was asked to do
     // The merge scanned the target again as it is now: the information follows what it found.
     if (merger_.IsReady()) showTargetInfo();
     if (outcome == MergeOutcome::kDone || outcome == MergeOutcome::kInvalidAddress)

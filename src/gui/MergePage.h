@@ -15,9 +15,9 @@ namespace lexicorn::gui {
 
 class Dialogs;
 
-/// The five merge pictures, 244 x 73: append at the end (0) or the beginning (1), overwrite at the
-/// end (2), the beginning (3) or an address (4).
-QPixmap MergePicture(int index);
+/// The five merge pictures, 244 x 73 points: append at the end (0) or the beginning (1), overwrite at
+/// the end (2), the beginning (3) or an address (4); `devicePixelRatio` pixels a point.
+QPixmap MergePicture(int index, qreal devicePixelRatio = 1);
 
 /// The main window's "Merger" page: the three files, what the target already holds, the merge
 /// mode and placement, and the Merge command.
@@ -30,6 +30,8 @@ class MergePage : public QWidget, private MergeHost {
             chooseFile;
         /// Opens the alignment window.
         std::function<void()> showAlignmentWindow;
+        /// The mode, the placement or the address in the project's settings changed: chosen, or merged.
+        std::function<void()> choicesChanged;
     };
 
     MergePage(Dialogs& dialogs, LXNMerger& merger, ProjectSettings& settings, Hooks hooks,
@@ -50,8 +52,17 @@ class MergePage : public QWidget, private MergeHost {
     void chooseImage();
     void chooseTarget();
     void chooseOutput();
+    // A file as its chooser or its field gives it: false when it is refused and the field keeps
+    // what it held.
+    bool takeImage(const QString& path);
+    bool takeTarget(const QString& path);
+    bool takeOutput(const QString& path);
     /// What the merger found in the target when it last scanned it.
     void showTargetInfo();
+    /// The information as the page starts, for a target the merger could not take.
+    void clearTargetInfo();
+    /// The lines on old images beyond the first and on signatures without one.
+    void showNotes(const QStringList& notes);
     void modeChosen();
     /// What the mode allows: the address placement and the pictures.
     void showMode();
@@ -62,6 +73,9 @@ class MergePage : public QWidget, private MergeHost {
     void showPicture(int index);
     void enableAddress(bool enabled);
     MergeMode chosenMode() const;
+    MergePlacement chosenPlacement() const;
+    /// Keeps what the page shows in the project's settings.
+    void storeChoices();
 
     Dialogs& dialogs_;
     LXNMerger& merger_;
@@ -70,6 +84,10 @@ class MergePage : public QWidget, private MergeHost {
     int pictureBase_ = 0;
     int shownPicture_ = 0;
 
+    // The files taken; empty until one is.
+    QString imagePath_;
+    QString targetPath_;
+    QString outputPath_;
     QLineEdit* imageFile_;
     QLineEdit* targetFile_;
     QLineEdit* outputFile_;
@@ -85,6 +103,7 @@ class MergePage : public QWidget, private MergeHost {
     QRadioButton* placeAtAddress_;
     QLabel* addressPrefix_;
     QLineEdit* address_;
+    QLabel* addressMeaning_;
 };
 
 }  // namespace lexicorn::gui

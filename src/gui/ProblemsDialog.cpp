@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -24,7 +25,7 @@ ProblemsDialog::ProblemsDialog(QWidget* parent)
     findings_->verticalHeader()->setVisible(false);
     findings_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     findings_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    findings_->setMinimumSize(640, 260);
+    findings_->setMinimumSize(320, 120);
 
     auto* copy = new QPushButton(QStringLiteral("Copy"), this);
     copy->setObjectName(QStringLiteral("copyButton"));
@@ -68,6 +69,11 @@ void ProblemsDialog::showReport(const CheckReport& report, const QString& path) 
         text_ += QString::fromStdString(FindingLine(file, finding)) + QLatin1Char('\n');
     }
     findings_->resizeColumnsToContents();
+    if (!isVisible()) {
+        // Room for the findings' columns where the screen has it.
+        const QSize opening(680, 340);
+        resize(screen() ? opening.boundedTo(screen()->availableGeometry().size() * 9 / 10) : opening);
+    }
     show();
     raise();
 }

@@ -12,14 +12,18 @@
 namespace lexicorn::gui {
 namespace {
 
-// White, the logo in the middle, room for the version below it.
+// White, the logo in the middle, room for the version below it; in the pixels of the screen it
+// shows on, so that it is sharp on a scaled desktop.
 QPixmap SplashPicture() {
-    QPixmap picture(287, 149);
+    const QSize size(287, 149);
+    const QScreen* screen = QApplication::primaryScreen();
+    const qreal pixelRatio = screen ? screen->devicePixelRatio() : 1;
+    QPixmap picture(size * pixelRatio);
+    picture.setDevicePixelRatio(pixelRatio);
     picture.fill(Qt::white);
-    const QPixmap logo = ProductLogo();
     QPainter painter(&picture);
-    painter.drawPixmap((picture.width() - logo.width()) / 2, (picture.height() - logo.height()) / 2 - 12,
-                       logo);
+    painter.drawPixmap((size.width() - kLogoSize.width()) / 2, (size.height() - kLogoSize.height()) / 2 - 12,
+                       ProductLogo(pixelRatio));
     return picture;
 }
 

@@ -8,17 +8,24 @@ inline constexpr const char* kApplicationTitle = "Lexicorn Wizard";
 
 // Build page
 inline constexpr const char* kNoExcelFileLoaded = "No Excel file loaded!";
+inline constexpr const char* kNotAFolder = "%1 is not a folder.";
+/// After the build's summary; %1 counts the warnings.
+inline constexpr const char* kCreatedWithWarnings = "\rCreated with %1. Open the Problems window?";
 inline constexpr const char* kSelectExcelFile = "Select Excel File";
 inline constexpr const char* kStringTableFilter =
     "String tables (*.xls *.xlsx *.ods *.csv *.tsv *.txt);;Excel Files (*.xls *.xlsx);;OpenDocument "
     "spreadsheets (*.ods);;CSV files (*.csv);;Tab-separated text (*.tsv *.txt);;All Files (*)";
+
+// Merger page
+inline constexpr const char* kReplaceFile = "%1 already exists.\rDo you want to replace it?";
 
 // Projects
 inline constexpr const char* kOpenProjectFile = "Open Project File";
 inline constexpr const char* kSaveProjectAs = "Save Project As";
 inline constexpr const char* kProjectFilter = "Lexicorn Files (*.lxn)";
 inline constexpr const char* kProjectSuffix = "lxn";
-inline constexpr const char* kSettingsLoaded = "Settings loaded from project file.";
+/// Before closing or opening another project; %1 names the project.
+inline constexpr const char* kSaveChanges = "Save the changes to %1?";
 inline constexpr const char* kCorruptedProjectFile = "Corrupted project file.";
 
 // Settings window

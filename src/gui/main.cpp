@@ -2,6 +2,7 @@
 #include <QMessageBox>
 
 #include "gui/Dialogs.h"
+#include "gui/FocusStyle.h"
 #include "gui/MainWindow.h"
 #include "gui/WizardTexts.h"
 
@@ -29,6 +30,7 @@ class LexicornApplication : public QApplication {
 int main(int argc, char** argv) {
     LexicornApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(lexicorn::gui::texts::kApplicationTitle));
+    lexicorn::gui::ShowKeyboardFocus(application);
     const std::unique_ptr<lexicorn::gui::Dialogs> dialogs = lexicorn::gui::CreateQtDialogs();
 
     lexicorn::gui::WizardStartup startup;

@@ -14,6 +14,9 @@ namespace lexicorn {
 struct AddressSpan {
     std::uint64_t low = 0;
     std::uint64_t high = 0;
+
+    /// Whether `address` lies between the lowest and the highest address of the data.
+    bool Holds(std::uint64_t address) const { return address >= low && address < high; }
 };
 
 /// The span of the file's data; {0, 0} when it holds none.

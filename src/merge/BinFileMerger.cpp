@@ -46,6 +46,9 @@ ResultCode BinFileMerger::SetSourceFile(const std::string& path) {
 }
 
 ResultCode BinFileMerger::SetTargetFile(const std::string& path) {
+    // What was read of an earlier target does not describe this one, even when it cannot be opened.
+    targetForm_.reset();
+    targetProblem_.clear();
     return Measure(targetFile_, path, targetSize_);
 }
 

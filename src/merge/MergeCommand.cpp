@@ -46,6 +46,15 @@ std::string merge_messages::InvalidImage(const std::string& problem) {
     return problem.empty() ? kInvalidImage : std::string(kInvalidImage) + "\r\r" + problem;
 }
 
+std::string merge_messages::AddressOutsideData(std::uint32_t address, AddressSpan span) {
+    const std::string data = span.high == 0 ? std::string("it holds none")
+                                            : fmt::format("{:08X} to {:08X}", span.low, span.high - 1);
+    return fmt::format(
+        "The address {:08X} lies outside the target's data ({}).\rAddresses of HEX and S-record targets are "
+        "absolute, not offsets in the file. Are you sure you want to continue?",
+        address, data);
+}
+
 std::optional<std::uint32_t> ParseHexAddress(std::string_view text) {
     std::uint64_t value = 0;
     if (text.empty()) return std::nullopt;
@@ -193,6 +202,12 @@ MergeOutcome RunMergeCommand(MergeHost& host, LXNMerger& merger, ProjectSettings
                 return MergeOutcome::kAborted;
             }
         }
+        const auto& form = merger.TargetFormRead();
+        if (form && !form->span.Holds(settings.mergeAddress) &&
+            !host.Ask(text::AddressOutsideData(settings.mergeAddress, form->span))) {
+            host.ShowInformation(text::kAborting);
+            return MergeOutcome::kAborted;
+        }
     }
     if (merger.SetMergeParameters(settings.mergeMode, settings.mergePlacement, settings.searchStep,
                                   settings.mergeAddress)) {
@@ -203,7 +218,9 @@ MergeOutcome RunMergeCommand(MergeHost& host, LXNMerger& merger, ProjectSettings
     if (ResultCode result = merger.MergeLexicorn()) {
         std::string detail = merger.FailedFile();
         if (detail.empty() && result == kNotALexicorn) detail = merger.ImageProblem();
-        if (detail.empty() && result == kDamagedTarget) detail = merger.TargetProblem();
+        // Not ready because the target was refused when chosen: the reason its chooser showed.
+        if (detail.empty() && (result == kDamagedTarget || result == kMergeNotReady))
+            detail = merger.TargetProblem();
         host.ShowError(text::CannotStartMerge(result) + (detail.empty() ? "" : "\r\r" + detail));
         return MergeOutcome::kFailed;
     }

@@ -38,6 +38,8 @@ std::string MoreWithNoLexicornBehind(std::uint64_t count);
 std::string CannotStartMerge(ResultCode code);
 /// "Invalid Lexicorn file.", then what is wrong with it when that is known.
 std::string InvalidImage(const std::string& problem);
+/// The question before overwriting at an address where a HEX or S-record target holds no data.
+std::string AddressOutsideData(std::uint32_t address, AddressSpan span);
 }  // namespace merge_messages
 
 /// A hexadecimal address as typed (digits 0-9 and A-F, upper case): none for any other character,
@@ -102,8 +104,10 @@ enum class MergeOutcome {
 };
 
 /// Checks the request, stores mode, placement and address in `settings`, asks when the address is
-/// not a multiple of `settings.searchStep`, merges, and shows the outcome's one message (after a
-/// merge, with the notes on what it found in the target).
+/// not a multiple of `settings.searchStep` and when it lies outside the data of a HEX or S-record
+/// target that the merger has read (an address there is absolute: the image would overwrite
+/// nothing), merges, and shows the outcome's one message (after a merge, with the notes on what it
+/// found in the target).
 MergeOutcome RunMergeCommand(MergeHost& host, LXNMerger& merger, ProjectSettings& settings,
                              const MergeRequest& request);
 

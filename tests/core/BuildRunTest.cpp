@@ -506,13 +506,56 @@ TEST_F(BuildRun, CancelAtTheLastCheckKeepsTheEarlierSet) {
 }
 
 TEST_F(BuildRun, ReaderErrorsEndTheBuildButTheCleanUpRuns) {
-    Rows rows = FourLanguages();
-    rows[3][1] = "\xCE\xA9";  // not in CP1252
-    EXPECT_THROW(Build(rows, {0}), TableError);
+    // A table that changes under the build: its reader fails half way.
+    host.onStep = [this](int step) {
+        if (step == 2) throw TableError(table.spreadsheetPath + ": row 4, column 2: cannot be read");
+    };
+    EXPECT_THROW(Build(FourLanguages(), {0}), TableError);
     EXPECT_EQ(host.Count("Hide"), 1);
     EXPECT_EQ(host.calls.back(), "ResetStringTable");
     EXPECT_TRUE(host.errors.empty());
     EXPECT_FALSE(table.tableReader->IsOpen());
+}
+
+// A table with errors is not built: no progress shows, nothing is written, and the one message names
+// the problem that comes first in cell order in the words the build has for it.
+TEST_F(BuildRun, ATableTheCheckRefusesIsNotBuiltAndTheFirstProblemIsNamed) {
+    struct Refusal {
+        const char* name;
+        std::function<void(Rows&)> damage;
+        ResultCode code;
+        std::string message;
+    };
+    const std::vector<Refusal> refusals = {
+        {"an invalid id before a duplicate",
+         [](Rows& rows) {
+             rows[2][0] = "1ABC";
+             rows[4][0] = "NO_TEXT";
+         },
+         kInvalidStringId,
+         "Invalid string id !!!\r\r'1ABC' is no name in C: it must begin with a letter or an "
+         "underscore\rRow: 3"},
+        {"a duplicate", [](Rows& rows) { rows[4][0] = "OK_TEXT"; }, kDuplicateStringId,
+         "Duplicate string id !!!\r\rOK_TEXT\rRow: 5"},
+        {"a character the code page lacks", [](Rows& rows) { rows[3][1] = "\xCE\xA9"; }, kInvalidStringId,
+         "memory.csv: row 4, column 2: the character U+03A9 '\xCE\xA9' is not in code page CP1252; the "
+         "encodings utf8 and wide hold every character"},
+    };
+    for (const Refusal& refusal : refusals) {
+        SCOPED_TRACE(refusal.name);
+        host.calls.clear();
+        host.errors.clear();
+        Rows rows = FourLanguages();
+        refusal.damage(rows);
+        const BuildOutcome outcome = Build(rows, {0});
+        EXPECT_EQ(outcome.kind, Kind::kFailed);
+        EXPECT_EQ(outcome.result, refusal.code);
+        EXPECT_EQ(host.errors, std::vector<std::string>{refusal.message});
+        EXPECT_EQ(host.Count("Show"), 0);
+        EXPECT_EQ(host.Count("Pause 1000"), 0);
+        EXPECT_FALSE(Exists("Lexicorn.bin"));
+        EXPECT_EQ(host.calls.back(), "ResetStringTable");
+    }
 }
 
 TEST_F(BuildRun, ShortTablesHaveNoStrings) {

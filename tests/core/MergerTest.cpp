@@ -623,5 +623,56 @@ TEST_F(MergeCommandTest, UnreadyMergerReportsItsCode) {
     EXPECT_EQ(host.shown, std::vector<std::string>{"error: Can not start merge operation.20000024"});
 }
 
+// An address of a HEX target is absolute: one outside the target's data would overwrite nothing,
+// which the user confirms first. A binary target takes an address as an offset, beyond its end too.
+TEST_F(MergeCommandTest, AnAddressOutsideTheDataOfAHexTargetIsQuestioned) {
+    Prepare(Filler(100, 'a'), Image(64));
+    test::WriteFile(dir / "fw.hex", ":020000040800F2\n:0400000001020304F2\n:00000001FF\n");
+    ASSERT_EQ(merger.ScanTarget(Path("fw.hex")), kSuccess);
+    merger.SetOutputFile(Path("out.hex"));
+    const std::string question =
+        "ask: The address 00000F00 lies outside the target's data (08000000 to 08000003).\rAddresses of HEX "
+        "and S-record targets are absolute, not offsets in the file. Are you sure you want to continue?";
+    MergeRequest outside = chosen;
+    outside.addressText = "F00";
+    host.answers = {false, true};
+    EXPECT_EQ(Run(outside), MergeOutcome::kAborted);
+    EXPECT_FALSE(fs::exists(dir / "out.hex"));
+    EXPECT_EQ(Run(outside), MergeOutcome::kDone);
+    MergeRequest inside = chosen;
+    inside.addressText = "08000000";
+    EXPECT_EQ(Run(inside), MergeOutcome::kDone);
+    EXPECT_EQ(host.shown, (std::vector<std::string>{question, "info: Aborting merge process.", question,
+                                                    "info: Merge operation done successfully.",
+                                                    "info: Merge operation done successfully."}));
+
+    ASSERT_EQ(merger.ScanTarget(Path("target.bin")), kSuccess);
+    merger.SetOutputFile(Path("out.bin"));
+    host.shown.clear();
+    EXPECT_EQ(Run(outside), MergeOutcome::kDone);  // beyond the binary's 100 bytes, without a question
+    EXPECT_EQ(host.shown, std::vector<std::string>{"info: Merge operation done successfully."});
+}
+
+// A target refused when it was chosen leaves the merger unready; Merge says why, as the chooser did,
+// and forgets the reason once another target is chosen, even one that cannot be opened.
+TEST_F(MergeCommandTest, AMergeAfterADamagedTargetNamesTheDamage) {
+    Prepare(Filler(100, 'a'), Image(64));
+    test::WriteFile(dir / "fw.hex", ":0400000001020304F3\n:00000001FF\n");
+    ASSERT_EQ(merger.ScanTarget(Path("fw.hex")), kDamagedTarget);
+    const std::string problem = merger.TargetProblem();
+    ASSERT_EQ(problem.rfind(Path("fw.hex") + ": line 1: ", 0), 0u) << problem;
+    EXPECT_EQ(Run(chosen), MergeOutcome::kFailed);
+    EXPECT_EQ(host.shown,
+              std::vector<std::string>{"error: Can not start merge operation.20000024\r\r" + problem});
+
+    EXPECT_EQ(merger.ScanTarget(Path("missing.hex")), kCannotOpenFile);
+    EXPECT_EQ(merger.TargetProblem(), "");
+    test::WriteFile(dir / "fw.hex", ":0400000001020304F2\n:00000001FF\n");
+    ASSERT_EQ(merger.ScanTarget(Path("fw.hex")), kSuccess);
+    ASSERT_TRUE(merger.TargetFormRead().has_value());
+    EXPECT_EQ(merger.ScanTarget(Path("missing.hex")), kCannotOpenFile);
+    EXPECT_FALSE(merger.TargetFormRead().has_value());
+}
+
 }  // namespace
 }  // namespace lexicorn

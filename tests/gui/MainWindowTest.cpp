@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFile>
+#include <QFocusFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -93,7 +94,8 @@ class MainWindowTest : public WizardFixture {
         gui::MainWindow& window = Start();
         QCOMPARE(window.settings(), ProjectSettings{});
         QVERIFY(!window.projectLoaded());
-        QCOMPARE(window.windowTitle(), QStringLiteral("Lexicorn Wizard"));
+        QCOMPARE(window.windowTitle(), QStringLiteral("Lexicorn Wizard[*]"));
+        QVERIFY(!window.isWindowModified());
         QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("No Excel file loaded!"));
         auto* pages = Find<QTabWidget>("pages");
         QCOMPARE(pages->count(), 3);
@@ -197,6 +199,23 @@ class MainWindowTest : public WizardFixture {
         dialogs_->Take();
         Find<QPushButton>("createButton")->click();
         QVERIFY(dialogs_->Take().value(0).startsWith("Information: Lexicorn was created succesfully!"));
+    }
+
+    // What `make run` shows: the example table loaded, its languages chosen, ready to build into out/.
+    void TheExampleProjectOpensReadyToBuild() {
+        QDir(dir_->path()).mkdir(QStringLiteral("examples"));
+        for (const char* name : {"example.lxn", "strings.csv"})
+            QFile::copy(QStringLiteral(LEXICORN_EXAMPLES_DIR "/") + QString::fromLatin1(name),
+                        Path(QStringLiteral("examples/") + QString::fromLatin1(name)));
+        Start(Path("examples/example.lxn"));
+        QVERIFY(dialogs_->shown.isEmpty());
+        QCOMPARE(Items("selectedLanguages"), (QStringList{"English", "Deutsch", "Français", "Español"}));
+        QCOMPARE(Find<QLineEdit>("outputFolder")->text(), QDir::toNativeSeparators(Path("out")));
+        window_->show();
+        SaveScreenshot(*window_, QStringLiteral("main-window-example-project"));  // the README's
+        Find<QPushButton>("createButton")->click();
+        QVERIFY(dialogs_->Take().value(0).startsWith("Information: Lexicorn was created succesfully!"));
+        QVERIFY(QFile::exists(Path("out/Lexicorn.bin")));
     }
 
     void DoubleClicksChooseAndReturnLanguages() {
@@ -311,8 +330,6 @@ class MainWindowTest : public WizardFixture {
         dialogs_->onMessage = [&] {
             disabledDuringTheBuild =
                 !Find<QPushButton>("createButton")->isEnabled() && !Find<QTabWidget>("pages")->isEnabled();
-            if (window_->progressDialog().isVisible())
-                SaveScreenshot(window_->progressDialog(), "progress-window");
         };
         Find<QPushButton>("createButton")->click();
         const QStringList shown = dialogs_->Take();
@@ -336,12 +353,34 @@ class MainWindowTest : public WizardFixture {
                  QStringLiteral("Lexicorn creation in progress, Please wait..."));
     }
 
+    // Kept on request, the table and its chosen languages stay after a build, for building again at
+    // once; the choice is the user's, kept between runs, and off until made.
+    void TheTableIsKeptAfterBuildingWhenTheUserWishes() {
+        Start();
+        QVERIFY(!Find<QCheckBox>("keepTable")->isChecked());
+        Find<QCheckBox>("keepTable")->click();
+        LoadAll("ID,English,Deutsch\n,en,de\nA,a,b\n");
+        Find<QPushButton>("createButton")->click();
+        QVERIFY(dialogs_->Take().value(0).startsWith("Information: Lexicorn was created succesfully!"));
+        QCOMPARE(Items("selectedLanguages"), (QStringList{"English", "Deutsch"}));
+        QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("t.csv: 2 languages, 1 string"));
+        Write("t.csv", "ID,English,Deutsch\n,en,de\nA,a,b\nA,c,d\n");  // changed since: read again
+        Find<QPushButton>("createButton")->click();
+        QCOMPARE(dialogs_->Take(), QStringList{"Error: Duplicate string id !!!\r\rA\rRow: 4"});
+
+        Start();
+        QVERIFY(Find<QCheckBox>("keepTable")->isChecked());
+        Find<QCheckBox>("keepTable")->click();
+        LoadAll("ID,English\n,en\nA,a\n");
+        Find<QPushButton>("createButton")->click();
+        dialogs_->Take();
+        QVERIFY(Items("selectedLanguages").isEmpty());
+        QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("No Excel file loaded!"));
+    }
+
     void CancelStopsTheBuildBeforeAnyFile() {
         Start();
-        CopyFixture("table.xlsx");
-        LoadThroughButton("table.xlsx");
-        Find<QPushButton>("addAllLanguagesButton")->click();
-        dialogs_->Take();
+        LoadAll("ID,English,Deutsch\n,en,de\nA,a,b\nB,c,d\n");
         // The click arrives while the build lets window events run.
         QTimer::singleShot(0, window_.get(), [this] {
             window_->progressDialog().findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
@@ -446,6 +485,47 @@ class MainWindowTest : public WizardFixture {
         QVERIFY(progress.isVisible());  // the build decides when to stop
         progress.hide();
         QVERIFY(!progress.isVisible());
+    }
+
+    // A build's ranges follow one another on one bar: the strings, then the string ids.
+    void ProgressShowsTheBuildAsAWhole() {
+        gui::BuildProgressDialog progress([] {});
+        auto* bar = progress.findChild<QProgressBar*>(QStringLiteral("progressBar"));
+        progress.planWhole(11);  // 2 languages of 3 strings: 2 + 2 x 3, then 3 ids
+        progress.setRange(8);
+        progress.present();
+        for (int i = 0; i < 8; ++i) progress.step();
+        progress.complete();
+        QCOMPARE(bar->value(), 8);
+        QCOMPARE(bar->maximum(), 11);
+        progress.setRange(3);
+        QCOMPARE(bar->value(), 8);  // not back to 0
+        progress.step();
+        progress.complete();
+        QCOMPARE(progress.position(), 3);
+        QCOMPARE(bar->value(), 11);
+        progress.hide();
+        progress.setRange(5);  // a later window of its own
+        QCOMPARE(bar->maximum(), 5);
+        QCOMPARE(bar->value(), 0);
+
+        Start();
+        LoadAll("ID,English,Deutsch\n,en,de\nA,a,b\nB,c,d\nC,e,f\n");
+        int maximumWhenShown = 0;
+        bool shownWithTheSummary = true;
+        QTimer sample;
+        connect(&sample, &QTimer::timeout, window_.get(), [&] {
+            if (window_->progressDialog().isVisible() && maximumWhenShown == 0) {
+                maximumWhenShown = window_->progressDialog().findChild<QProgressBar*>()->maximum();
+                SaveScreenshot(window_->progressDialog(), QStringLiteral("progress-window"));
+            }
+        });
+        sample.start(0);
+        dialogs_->onMessage = [&] { shownWithTheSummary = window_->progressDialog().isVisible(); };
+        Find<QPushButton>("createButton")->click();
+        QVERIFY(dialogs_->Take().value(0).startsWith("Information: Lexicorn was created succesfully!"));
+        QCOMPARE(maximumWhenShown, 11);
+        QVERIFY(!shownWithTheSummary);  // gone before the summary
     }
 
     void SettingsWindowShowsAndStoresTheRecord() {
@@ -559,8 +639,7 @@ class MainWindowTest : public WizardFixture {
         Start();
         dialogs_->files.push_back(Path("saved.lxn"));
         Find<QToolButton>("openProjectButton")->click();
-        QCOMPARE(dialogs_->Take(), (QStringList{"OpenFile: Open Project File",
-                                                "Information: Settings loaded from project file."}));
+        QCOMPARE(dialogs_->Take(), QStringList{"OpenFile: Open Project File"});
         QCOMPARE(window_->settings().encoding, Encoding::kUtf8);
         QVERIFY(window_->projectLoaded());
 
@@ -576,6 +655,64 @@ class MainWindowTest : public WizardFixture {
                  "Error: " + Path("half.lxn") +
                      ": line 4 is missing: the file ends after 3 lines\r\rList index out of bounds (3)");
         QCOMPARE(window_->settings().encoding, Encoding::kUtf8);  // nothing of a failed file is applied
+    }
+
+    // Projects behave as documents: Ctrl+S saves the open one (asks for a name when there is none),
+    // Ctrl+Shift+S always asks, the title marks changes not saved, and closing with them asks.
+    void ProjectsAreSavedAsDocuments() {
+        Start().show();
+        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+        auto* pages = Find<QTabWidget>("pages");
+        WithSettingsWindow([](gui::BuildSettingsDialog& form) {
+            Control<QComboBox>(form, "encodingChoice")->setCurrentIndex(2);
+            Control<QPushButton>(form, "doneButton")->click();
+        });
+        QVERIFY(window_->isWindowModified());
+        QApplication::setActiveWindow(window_.get());  // the settings window has gone: the keys come here
+        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+
+        pages->setCurrentIndex(1);  // the keys work on every page
+        dialogs_->files.push_back(Path("p.lxn"));
+        QTest::keyClick(window_.get(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(dialogs_->Take(), QStringList{"SaveFile: Save Project As"});
+        QCOMPARE(window_->windowTitle(), QStringLiteral("Lexicorn Wizard - p.lxn[*]"));
+        QVERIFY(!window_->isWindowModified());
+
+        auto* mode = Find<QComboBox>("modeChoice");
+        mode->setCurrentIndex(1);
+        emit mode->activated(1);
+        QVERIFY(window_->isWindowModified());
+        QTest::keyClick(window_.get(), Qt::Key_S, Qt::ControlModifier);  // the open project, no question
+        QVERIFY(dialogs_->Take().isEmpty());
+        QVERIFY(!window_->isWindowModified());
+        QVERIFY(Read("p.lxn").startsWith("LEXICORNPROJECTFILE\r\n2\r\n0\r\n1\r\n0\r\n1\r\n2\r\n"));
+
+        dialogs_->files.push_back(Path("q.lxn"));
+        QTest::keyClick(window_.get(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(dialogs_->Take(), QStringList{"SaveFile: Save Project As"});
+        QCOMPARE(window_->windowTitle(), QStringLiteral("Lexicorn Wizard - q.lxn[*]"));
+        QCOMPARE(Read("q.lxn"), Read("p.lxn"));
+
+        // Closing with changes: Yes saves them first; No closes all the same.
+        mode->setCurrentIndex(0);
+        emit mode->activated(0);
+        dialogs_->answers.push_back(true);
+        QVERIFY(window_->close());
+        QCOMPARE(dialogs_->Take(), QStringList{"Question: Save the changes to q.lxn?"});
+        QVERIFY(Read("q.lxn").startsWith("LEXICORNPROJECTFILE\r\n2\r\n0\r\n1\r\n0\r\n2\r\n2\r\n"));
+
+        Start(Path("q.lxn")).show();
+        QVERIFY(window_->close());  // nothing changed: no question
+        Start(Path("q.lxn")).show();
+        Find<QPushButton>("addAllLanguagesButton")->click();
+        WithSettingsWindow([](gui::BuildSettingsDialog& form) {
+            Control<QComboBox>(form, "encodingChoice")->setCurrentIndex(0);
+            Control<QPushButton>(form, "doneButton")->click();
+        });
+        dialogs_->answers.push_back(false);
+        QVERIFY(window_->close());
+        QCOMPARE(dialogs_->Take(), QStringList{"Question: Save the changes to q.lxn?"});
+        QVERIFY(Read("q.lxn").startsWith("LEXICORNPROJECTFILE\r\n2\r\n"));
     }
 
     void SplashShowsTheVersionForItsTime() {
@@ -704,7 +841,62 @@ class MainWindowTest : public WizardFixture {
         dialogs_->Take();
         QVERIFY2(Read("job.lxn").endsWith("TABLE=tables/t.csv\r\nLANGUAGES=de\r\nOUTPUT=out\r\n"),
                  Read("job.lxn").constData());
-        QCOMPARE(window_->windowTitle(), QStringLiteral("Lexicorn Wizard - job.lxn"));
+        QCOMPARE(window_->windowTitle(), QStringLiteral("Lexicorn Wizard - job.lxn[*]"));
+    }
+
+    void ATypedOutputFolderIsTakenWhenItIsOne() {
+        Start();
+        QDir(dir_->path()).mkdir(QStringLiteral("out"));
+        auto* field = Find<QLineEdit>("outputFolder");
+        const auto type = [field](const QString& text) {
+            field->setFocus();
+            field->selectAll();
+            QTest::keyClicks(field, text);
+            QTest::keyClick(field, Qt::Key_Return);
+        };
+        type(Path("out"));
+        QCOMPARE(field->text(), QDir::toNativeSeparators(Path("out")));
+        QCOMPARE(window_->settings().outputFolder, Path("out").toStdString());
+        type(Path("missing"));
+        QCOMPARE(dialogs_->Take(), QStringList{"Error: " + Path("missing") + " is not a folder."});
+        QCOMPARE(field->text(), QDir::toNativeSeparators(Path("out")));
+    }
+
+    // Tab walks the build page as it reads: the lists and their buttons, the folder, then Create.
+    void TabFollowsTheScreen() {
+        Start().show();
+        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+        QStringList walked;
+        QWidget* at = Find<QListWidget>("availableLanguages");
+        for (int i = 0; i < 11; ++i, at = at->nextInFocusChain()) {
+            while (!(at->focusPolicy() & Qt::TabFocus) || !at->isVisibleTo(window_.get()))
+                at = at->nextInFocusChain();
+            walked << at->objectName();
+        }
+        QCOMPARE(walked, (QStringList{"availableLanguages", "addAllLanguagesButton", "addLanguageButton",
+                                      "removeLanguageButton", "removeAllLanguagesButton", "selectedLanguages",
+                                      "outputFolder", "chooseOutputFolderButton", "keepTable",
+                                      "problemsButton", "createButton"}));
+    }
+
+    // The control with the keyboard focus has a frame in the highlight colour around it, on every page.
+    void TheKeyboardFocusIsVisible() {
+        Start().show();
+        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+        for (const char* name : {"createButton", "availableLanguages", "outputFolder"}) {
+            auto* control = Find(name);
+            control->setFocus();
+            auto* frame = window_->findChild<QFocusFrame*>();
+            QVERIFY(frame && frame->isVisible());
+            QCOMPARE(frame->widget(), control);
+            const QPoint left = frame->mapTo(window_.get(), QPoint(1, frame->height() / 2));
+            QCOMPARE(window_->grab().toImage().pixelColor(left * window_->devicePixelRatio()),
+                     window_->palette().color(QPalette::Highlight));
+        }
+        SaveScreenshot(*window_, QStringLiteral("main-window-focus"));
+        Find<QTabWidget>("pages")->setCurrentIndex(1);
+        Find("modeChoice")->setFocus();
+        QCOMPARE(window_->findChild<QFocusFrame*>()->widget(), Find("modeChoice"));
     }
 
     void AProjectWithItsJobBuildsWithOneClick() {
@@ -715,8 +907,9 @@ class MainWindowTest : public WizardFixture {
               "NOFILESYSTEM=1\r\nTABLE=t.csv\r\nLANGUAGES=de,pl\r\nOUTPUT=out\r\n");
         Start(Path("job.lxn"));
         QCOMPARE(Items("selectedLanguages"), (QStringList{"Deutsch", "Polski"}));
-        QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("t.csv: 3 languages, 1 strings"));
-        QCOMPARE(window_->windowTitle(), QStringLiteral("Lexicorn Wizard - job.lxn"));
+        QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("t.csv: 3 languages, 1 string"));
+        QCOMPARE(window_->windowTitle(), QStringLiteral("Lexicorn Wizard - job.lxn[*]"));
+        QVERIFY(!window_->isWindowModified());
         Find<QPushButton>("createButton")->click();
         QVERIFY(dialogs_->Take().value(0).startsWith("Information: Lexicorn was created succesfully!"));
         QVERIFY(Read("out/LXNApiCfg.h").contains("LXNCFG_API_FOR_ROM 1"));
@@ -726,8 +919,7 @@ class MainWindowTest : public WizardFixture {
         dialogs_->files.push_back(Path("job.lxn"));
         Find<QToolButton>("openProjectButton")->click();
         QCOMPARE(dialogs_->Take(),
-                 (QStringList{"OpenFile: Open Project File", "Error: " + Path("t.csv") + ": no such file",
-                              "Information: Settings loaded from project file."}));
+                 (QStringList{"OpenFile: Open Project File", "Error: " + Path("t.csv") + ": no such file"}));
         QVERIFY(window_->settings().noFileSystem);
         // It is the first of the recent projects.
         auto* recent = Find<QMenu>("recentProjects");
@@ -747,9 +939,9 @@ class MainWindowTest : public WizardFixture {
         QApplication::sendEvent(window_.get(), &enter);
         QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(window_.get(), &drop);
-        QCOMPARE(dialogs_->Take(), QStringList{"Information: Settings loaded from project file."});
+        QVERIFY(dialogs_->Take().isEmpty());  // as from the command line: the title names the project
         QCOMPARE(window_->settings().encoding, Encoding::kUtf8);
-        QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("t.csv: 1 languages, 1 strings"));
+        QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("t.csv: 1 language, 1 string"));
     }
 
     void TheProblemsOfATableAreCountedListedAndShownWhenCreateIsRefused() {
@@ -762,6 +954,8 @@ class MainWindowTest : public WizardFixture {
         Find<QPushButton>("problemsButton")->click();
         gui::ProblemsDialog& problems = window_->problemsDialog();
         QVERIFY(problems.isVisible());
+        QCOMPARE(problems.findChild<QLabel*>(QStringLiteral("problemsSummary"))->text(),
+                 QStringLiteral("t.csv: 2 errors, 1 warning"));
         auto* findings = problems.findChild<QTableWidget*>(QStringLiteral("findings"));
         QCOMPARE(findings->rowCount(), 3);
         QCOMPARE(problems.findChild<QLabel*>(QStringLiteral("problemsSummary"))->text(),
@@ -778,6 +972,46 @@ class MainWindowTest : public WizardFixture {
         QCOMPARE(dialogs_->Take(), QStringList{"Error: Duplicate string id !!!\r\rOK\rRow: 4"});
         QVERIFY(problems.isVisible());
         QVERIFY(!QFile::exists(Path("Lexicorn.bin")));
+        // The build never began: its progress window was not shown at all.
+        QCOMPARE(window_->progressDialog().windowTitle(), QStringLiteral("In Progress..."));
+    }
+
+    // The count of problems is that of a build with the languages and settings as they stand now.
+    void TheProblemsCountFollowsTheLanguagesAndTheSettings() {
+        Start();
+        // 40 000 bytes of strings that differ a language: two of them pass the 64 KB of a 16-bit table.
+        // Only Deutsch has a placeholder that differs.
+        QByteArray table = "ID,English,Deutsch\n,en,de\nVALUE,Value %d,Wert %s\n";
+        for (int row = 0; row < 400; ++row)
+            table += "S" + QByteArray::number(row) + "," + QByteArray::number(row).rightJustified(100, 'e') +
+                     "," + QByteArray::number(row).rightJustified(100, 'd') + "\n";
+        Write("big.csv", table);
+        LoadThroughButton("big.csv");
+        const auto info = [this] { return Find<QLabel>("tableInfo")->text(); };
+        QCOMPARE(info(), QStringLiteral("big.csv: 2 languages, 401 strings; 1 error, 1 warning"));
+        Choose("availableLanguages", 0, "addLanguageButton");  // English alone: nothing to find
+        QCOMPARE(info(), QStringLiteral("big.csv: 2 languages, 401 strings"));
+        QVERIFY(!Find<QPushButton>("problemsButton")->isEnabled());
+        Choose("availableLanguages", 0, "addLanguageButton");
+        QCOMPARE(info(), QStringLiteral("big.csv: 2 languages, 401 strings; 1 error, 1 warning"));
+
+        dialogs_->Take();
+        WithSettingsWindow([](gui::BuildSettingsDialog& form) {
+            Group(form, "tableType")->button(1)->click();
+            Control<QPushButton>(form, "doneButton")->click();
+        });
+        QCOMPARE(info(), QStringLiteral("big.csv: 2 languages, 401 strings; 0 errors, 1 warning"));
+        // Built, and the summary, word for word, offers what the check warned of.
+        dialogs_->Take();
+        dialogs_->answers.push_back(true);
+        Find<QPushButton>("createButton")->click();
+        const QStringList shown = dialogs_->Take();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(
+            shown[0].startsWith("Question: Lexicorn was created succesfully!\r\rNumber of languages: 2\r") &&
+                shown[0].endsWith("\r\rCreated with 1 warning. Open the Problems window?"),
+            qPrintable(shown[0]));
+        QVERIFY(window_->problemsDialog().isVisible());
     }
 
     void KeysMoveLanguagesAndBuild() {

@@ -51,7 +51,9 @@ class MergePageTest : public WizardFixture {
         Find<QTabWidget>("pages")->setCurrentIndex(1);
     }
     QString Text(const char* name) const {
-        if (auto* edit = window_->findChild<QLineEdit*>(QString::fromLatin1(name))) return edit->text();
+        // What a field shows: its text, or the hint it shows while empty.
+        if (auto* edit = window_->findChild<QLineEdit*>(QString::fromLatin1(name)))
+            return edit->text().isEmpty() ? edit->placeholderText() : edit->text();
         return Find<QLabel>(name)->text();
     }
     // Image, target and output chosen through the page.
@@ -123,8 +125,9 @@ class MergePageTest : public WizardFixture {
         ChooseFile("chooseTargetButton", "target.bin");
         ChooseFile("chooseOutputButton", "out.bin");
         dialogs_->Take();
-        Merge();  // ...but the merger no longer takes it
-        QCOMPARE(dialogs_->Take(), QStringList{"Error: Can not start merge operation.20000024"});
+        Merge();  // ...and so does the merger
+        QCOMPARE(dialogs_->Take(), QStringList{"Information: Merge operation done successfully."});
+        QCOMPARE(Read("out.bin").right(kImage.size()), kImage);
     }
 
     void ShowsWhatTheTargetHolds() {
@@ -143,6 +146,38 @@ class MergePageTest : public WizardFixture {
         QCOMPARE(Text("oldImageSize"), QStringLiteral("00000030"));
         QCOMPARE(Text("oldImagePosition"), QStringLiteral("00000010"));
         SaveScreenshot(*window_, QStringLiteral("merger-page-old-image"));
+    }
+
+    // A path typed or pasted into a field is taken on Enter and checked as its chooser checks it; one
+    // refused leaves the field as it was.
+    void TypedPathsAreCheckedAsTheChoosersCheckThem() {
+        StartOnMergerPage();
+        Write("image.bin", kImage);
+        Write("other.bin", "not an image");
+        Write("old.bin", TargetWithOldImage());
+        Write("out.bin", "an earlier output");
+        const auto type = [this](const char* field, const QString& text) {
+            auto* edit = Find<QLineEdit>(field);
+            edit->setFocus();
+            edit->selectAll();
+            QTest::keyClicks(edit, text);
+            QTest::keyClick(edit, Qt::Key_Return);
+        };
+        type("imageFile", Path("image.bin"));
+        type("imageFile", Path("other.bin"));
+        QCOMPARE(dialogs_->Take(), QStringList{"Error: Invalid Lexicorn file."});
+        QCOMPARE(Text("imageFile"), Path("image.bin"));
+        type("targetFile", Path("old.bin"));
+        QCOMPARE(Text("oldImagePosition"), QStringLiteral("00000010"));
+        dialogs_->answers.push_back(false);
+        type("outputFile", Path("out.bin"));
+        QCOMPARE(dialogs_->Take().size(), 1);  // the question to replace it
+        QCOMPARE(Text("outputFile"), QStringLiteral("Select output file..."));
+        type("outputFile", Path("new.bin"));
+        Merge();
+        QCOMPARE(dialogs_->Take(), QStringList{"Information: Merge operation done successfully."});
+        QVERIFY(QFile::exists(Path("new.bin")));
+        QCOMPARE(Read("out.bin"), QByteArray("an earlier output"));
     }
 
     // Two old images and a signature with nothing behind it between them: the page names what is
@@ -200,6 +235,68 @@ class MergePageTest : public WizardFixture {
         Write("plain.bin", kTarget);
         ChooseFile("chooseTargetButton", "plain.bin");
         QCOMPARE(Text("targetSpan"), QString());  // a binary has no span to show
+    }
+
+    // A damaged target after a good one: nothing of the good one stays on the page, and Merge says
+    // what the chooser said.
+    void ADamagedTargetClearsTheInformationAndMergeNamesTheDamage() {
+        StartOnMergerPage();
+        Write("image.bin", kImage);
+        Write("fw.hex", ":020000040800F2\n:1000000000000000000000000000000000000000F0\n:00000001FF\n");
+        Write("bad.hex", ":020000040800F3\n:00000001FF\n");
+        ChooseFile("chooseImageButton", "image.bin");
+        ChooseFile("chooseOutputButton", "out.hex");
+        ChooseFile("chooseTargetButton", "fw.hex");
+        QCOMPARE(Text("oldImageSize"), QStringLiteral("00000000"));
+        dialogs_->Take();
+
+        ChooseFile("chooseTargetButton", "bad.hex");
+        const QString damage = Path("bad.hex") + ": line 1: the checksum is F3, the record needs F2";
+        QCOMPARE(dialogs_->Take(), (QStringList{"OpenFile: Select Target File", "Error: " + damage}));
+        QCOMPARE(Text("targetInfo"), QStringLiteral("No target file selected."));
+        QCOMPARE(Text("oldImageSize"), QStringLiteral("0"));
+        QCOMPARE(Text("oldImagePosition"), QStringLiteral("0"));
+        QCOMPARE(Text("targetSpan"), QString());
+        SaveScreenshot(*window_, QStringLiteral("merger-page-damaged-target"));
+        Merge();
+        QCOMPARE(dialogs_->Take(), QStringList{"Error: Can not start merge operation.20000024\r\r" + damage});
+        QVERIFY(!QFile::exists(Path("out.hex")));
+    }
+
+    // Data at 08000000, overwrite at F00: the user learns before the merge that the address is absolute
+    // and lies outside the data; No writes nothing.
+    void AnAddressOutsideTheDataOfAHexTargetIsReportedBeforeMerging() {
+        StartOnMergerPage();
+        QCOMPARE(Text("addressMeaning"), QString());
+        Write("image.bin", kImage);
+        Write("fw.hex", ":020000040800F2\n:1000000000000000000000000000000000000000F0\n:00000001FF\n");
+        ChooseFile("chooseImageButton", "image.bin");
+        ChooseFile("chooseTargetButton", "fw.hex");
+        ChooseFile("chooseOutputButton", "out.hex");
+        dialogs_->Take();
+        QCOMPARE(Text("addressMeaning"), QStringLiteral("absolute address"));
+        SetMode(1);
+        Find<QRadioButton>("placeAtAddress")->click();
+        Find<QLineEdit>("address")->setText(QStringLiteral("F00"));
+        SaveScreenshot(*window_, QStringLiteral("merger-page-absolute-address"));
+        dialogs_->answers.push_back(false);
+        Merge();
+        QCOMPARE(
+            dialogs_->Take(),
+            (QStringList{"Question: The address 00000F00 lies outside the target's data (08000000 to "
+                         "0800000F).\rAddresses of HEX and S-record targets are absolute, not offsets in "
+                         "the file. Are you sure you want to continue?",
+                         "Information: Aborting merge process."}));
+        QVERIFY(!QFile::exists(Path("out.hex")));
+
+        Find<QLineEdit>("address")->setText(QStringLiteral("08000000"));
+        Merge();
+        QCOMPARE(dialogs_->Take(), QStringList{"Information: Merge operation done successfully."});
+        QVERIFY(Read("out.hex").startsWith(":020000040800F2\n"));
+
+        Write("plain.bin", kTarget);
+        ChooseFile("chooseTargetButton", "plain.bin");
+        QCOMPARE(Text("addressMeaning"), QStringLiteral("offset in the file"));
     }
 
     void MergesAsTheModeAndPlacementSay_data() {
@@ -342,6 +439,7 @@ class MergePageTest : public WizardFixture {
         QFile::setPermissions(Path("target.bin"), QFile::ReadOwner);
         ChooseFile("chooseImageButton", "image.bin");
         ChooseFile("chooseTargetButton", "target.bin");
+        dialogs_->answers.push_back(true);  // to replace target.bin
         ChooseFile("chooseOutputButton", "target.bin");
         dialogs_->Take();
         Merge();
@@ -353,6 +451,32 @@ class MergePageTest : public WizardFixture {
         ChooseFile("chooseOutputButton", "out.bin");
         Merge();
         QCOMPARE(dialogs_->Take().last(), QStringLiteral("Information: Merge operation done successfully."));
+    }
+
+    void AnExistingOutputIsReplacedOnlyWhenTheUserSaysSo() {
+        StartOnMergerPage();
+        Write("image.bin", kImage);
+        Write("target.bin", kTarget);
+        Write("out.bin", "an earlier output");
+        ChooseFile("chooseImageButton", "image.bin");
+        ChooseFile("chooseTargetButton", "target.bin");
+        dialogs_->Take();
+        dialogs_->answers.push_back(false);
+        ChooseFile("chooseOutputButton", "out.bin");
+        QCOMPARE(dialogs_->Take(), (QStringList{"SaveFile: Select Output File",
+                                                "Question: " + QDir::toNativeSeparators(Path("out.bin")) +
+                                                    " already exists.\rDo you want to replace it?"}));
+        QCOMPARE(Text("outputFile"), QStringLiteral("Select output file..."));
+        Merge();
+        QCOMPARE(dialogs_->Take(), QStringList{"Error: Error: Please select output file."});
+        QCOMPARE(Read("out.bin"), QByteArray("an earlier output"));
+
+        dialogs_->answers.push_back(true);
+        ChooseFile("chooseOutputButton", "out.bin");
+        QCOMPARE(Text("outputFile"), Path("out.bin"));
+        Merge();
+        QCOMPARE(dialogs_->Take().last(), QStringLiteral("Information: Merge operation done successfully."));
+        QCOMPARE(Read("out.bin"), kTarget + Zeros(8) + kImage);
     }
 
     void ChangingTheModeReturnsToTheEnd() {
@@ -377,9 +501,12 @@ class MergePageTest : public WizardFixture {
         pages->setCurrentIndex(1);
         QCOMPARE(Find<QComboBox>("modeChoice")->currentIndex(), 0);
         QVERIFY(Find<QRadioButton>("placeAtEnd")->isChecked());
+        QCOMPARE(window_->settings().mergeMode, MergeMode::kAppend);  // what a save would keep
+        QCOMPARE(window_->settings().mergePlacement, MergePlacement::kEnd);
 
         Write("p.lxn", "LEXICORNPROJECTFILE\r\n0\r\n0\r\n0\r\n0\r\n1\r\n1\r\n16\r\n4096\r\n0\r\n0\r\n1\r\n");
         dialogs_->files.push_back(Path("p.lxn"));
+        dialogs_->answers.push_back(false);  // the choices made are not saved
         pages->setCurrentIndex(0);
         Find<QToolButton>("openProjectButton")->click();
         dialogs_->Take();
@@ -396,6 +523,52 @@ class MergePageTest : public WizardFixture {
         QCOMPARE(Find<QComboBox>("modeChoice")->currentText(), QStringLiteral("Append Lexicorn"));
         QVERIFY(Find<QRadioButton>("placeAtBeginning")->isChecked());
         QCOMPARE(Page().shownPicture(), 1);
+    }
+
+    // What the user chose on the page, never merged, is what the project keeps and gives back.
+    void AProjectKeepsTheChosenModeAndPlacement_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("placement");
+        QTest::addColumn<QByteArray>("lines");  // mode, placement, search step and address
+        QTest::addColumn<int>("picture");
+        QTest::newRow("append end") << 0 << "placeAtEnd" << QByteArray("2\r\n2\r\n16\r\n0") << 0;
+        QTest::newRow("append beginning") << 0 << "placeAtBeginning" << QByteArray("2\r\n0\r\n16\r\n0") << 1;
+        QTest::newRow("overwrite end") << 1 << "placeAtEnd" << QByteArray("1\r\n2\r\n16\r\n0") << 2;
+        QTest::newRow("overwrite beginning")
+            << 1 << "placeAtBeginning" << QByteArray("1\r\n0\r\n16\r\n0") << 3;
+        QTest::newRow("overwrite address")
+            << 1 << "placeAtAddress" << QByteArray("1\r\n1\r\n16\r\n134234112") << 4;
+    }
+    void AProjectKeepsTheChosenModeAndPlacement() {
+        QFETCH(int, mode);
+        QFETCH(QString, placement);
+        QFETCH(QByteArray, lines);
+        QFETCH(int, picture);
+        StartOnMergerPage();
+        SetMode(mode);
+        Find<QRadioButton>(qPrintable(placement))->click();
+        if (placement == "placeAtAddress") {
+            auto* address = Find<QLineEdit>("address");
+            address->selectAll();
+            QTest::keyClicks(address, QStringLiteral("8004000"));
+        }
+        dialogs_->files.push_back(Path("p.lxn"));
+        Find<QToolButton>("saveProjectButton")->click();
+        QVERIFY2(Read("p.lxn").contains("\r\n0\r\n" + lines + "\r\n"), Read("p.lxn").constData());
+
+        StartOnMergerPage(Path("p.lxn"));
+        QCOMPARE(Find<QComboBox>("modeChoice")->currentIndex(), mode);
+        QVERIFY(Find<QRadioButton>(qPrintable(placement))->isChecked());
+        QCOMPARE(Page().shownPicture(), picture);
+        if (placement == "placeAtAddress") QCOMPARE(Text("address"), QStringLiteral("08004000"));
+    }
+
+    void AProjectSavedBeforeAnyChoiceOpensThePageAsItStarts() {
+        Write("p.lxn", "LEXICORNPROJECTFILE\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n16\r\n0\r\n0\r\n0\r\n1\r\n");
+        StartOnMergerPage(Path("p.lxn"));
+        QCOMPARE(Find<QComboBox>("modeChoice")->currentText(), QStringLiteral("Append Lexicorn"));
+        QVERIFY(Find<QRadioButton>("placeAtEnd")->isChecked());
+        QCOMPARE(Page().shownPicture(), 0);
     }
 
     void AlignmentWindowAppliesOnlyWhatTheUserConfirms() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
@@ -10,6 +11,7 @@
 #include <memory>
 
 #include "ScriptedDialogs.h"
+#include "gui/FocusStyle.h"
 #include "gui/MainWindow.h"
 
 namespace lexicorn::test {
@@ -57,6 +59,7 @@ class WizardFixture : public QObject {
     }
 
   private slots:
+    void initTestCase() { gui::ShowKeyboardFocus(*qApp); }  // as the application starts
     void init() {
         // The recent projects are kept in the settings of a test profile, never the user's.
         QStandardPaths::setTestModeEnabled(true);
