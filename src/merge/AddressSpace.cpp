@@ -45,12 +45,14 @@ void Paint(FirmwareFile& file, std::uint32_t address, std::span<const std::uint8
     segments.erase(std::next(first), last);
 }
 
-std::optional<SignatureMatch> FindSignature(const FirmwareFile& file) {
-    for (const Segment& segment : file.segments)
-        if (auto match = FindSignature(std::span<const std::uint8_t>(segment.bytes))) {
-            match->offset += segment.address;
+std::optional<SignatureMatch> FindSignature(const FirmwareFile& file, std::uint64_t from) {
+    for (auto segment = FirstEndingAfter(file.segments, from); segment != file.segments.end(); ++segment) {
+        const std::size_t skipped = from > segment->address ? from - segment->address : 0;
+        if (auto match = FindSignature(std::span<const std::uint8_t>(segment->bytes).subspan(skipped))) {
+            match->offset += segment->address + skipped;
             return match;
         }
+    }
     return std::nullopt;
 }
 

@@ -23,9 +23,9 @@ AddressSpan SpanOf(const FirmwareFile& file);
 /// The bytes must end at 4 GiB at the latest.
 void Paint(FirmwareFile& file, std::uint32_t address, std::span<const std::uint8_t> bytes);
 
-/// The first whole image signature in the data, in address order: a signature may run across
-/// records, but not across a gap, which is no data. `offset` is the address.
-std::optional<SignatureMatch> FindSignature(const FirmwareFile& file);
+/// The first whole image signature in the data at or after address `from`, in address order: a
+/// signature may run across records, but not across a gap, which is no data. `offset` is the address.
+std::optional<SignatureMatch> FindSignature(const FirmwareFile& file, std::uint64_t from = 0);
 
 /// `count` bytes of data from `address` when they all stand there without a gap.
 std::optional<std::span<const std::uint8_t>> DataAt(const FirmwareFile& file, std::uint32_t address,

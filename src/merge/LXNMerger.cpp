@@ -93,7 +93,7 @@ ResultCode LXNMerger::ScanTarget(const std::string& path) {
     if (ResultCode chosen = ChooseTarget(path)) return chosen;
     ResultCode scanned = targetFile_.OpenForReading();
     if (scanned == kSuccess) {
-        scanned = ReadOpenTarget();
+        scanned = ReadOpenTarget(TargetReading::kScan);
         if (scanned == kSuccess) scanned = ScanOpenTarget();
         targetFile_.CloseFile();
     }
@@ -104,8 +104,9 @@ ResultCode LXNMerger::ScanTarget(const std::string& path) {
 ResultCode LXNMerger::ScanOpenTarget() {
     targetHasLexicorn_ = false;
     oldLexicornSize_ = 0;
-    if (const auto& firmware = TargetFirmware()) {
-        const auto match = FindSignature(*firmware);
+    if (TargetIsFirmware()) {
+        std::optional<SignatureMatch> match;
+        if (ResultCode searched = FindInTargetData(0, match)) return searched;
         return match ? FoundOldImage(static_cast<std::uint32_t>(match->offset), match->order) : kSuccess;
     }
     // Two cores search the two halves: most of a scan is the copy of the file out of the system's
@@ -129,8 +130,9 @@ ResultCode LXNMerger::ScanOpenTarget() {
 ResultCode LXNMerger::FoundOldImage(std::uint32_t position, ByteOrder order) {
     // The whole header must stand there: the target may not end, nor a gap start, inside it.
     std::array<std::uint8_t, layout::kHeaderSize> header{};
-    if (const auto& firmware = TargetFirmware()) {
-        const auto data = DataAt(*firmware, position, header.size());
+    if (TargetIsFirmware()) {
+        std::optional<std::vector<std::uint8_t>> data;
+        if (ResultCode read = TargetDataAt(position, header.size(), data)) return read;
         if (!data) return kOutOfRange;
         std::copy(data->begin(), data->end(), header.begin());
     } else {

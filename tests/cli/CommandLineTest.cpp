@@ -707,7 +707,8 @@ TEST_F(MergeCommandLine, HexTargetsAreScannedAndMergedInTheirForm) {
                    "--place", "begin", "--output-format", "srec"}),
               kExitSuccess)
         << err;
-    EXPECT_TRUE(test::ReadFile(dir / "m.bin").starts_with("S3")) << test::ReadFile(dir / "m.bin");
+    EXPECT_TRUE(test::ReadFile(dir / "m.bin").starts_with("S00600004844521B\nS3"))
+        << test::ReadFile(dir / "m.bin");
 
     test::WriteFile(dir / "bad.hex", ":020000040800F3\n:00000001FF\n");
     EXPECT_EQ(Run({"scan", Path("bad.hex")}), kExitFailure);
@@ -720,6 +721,39 @@ TEST_F(MergeCommandLine, HexTargetsAreScannedAndMergedInTheirForm) {
     EXPECT_EQ(
         Run({"merge", Path("out/Lexicorn.bin"), Path("fw.hex"), Path("m3.hex"), "--output-format", "elf"}),
         kExitUsage);
+}
+
+// A HEX or S-record target is refused with the line of what is wrong with it: a record after the end
+// (which was dropped) or a damaged first record (which made the target a binary, the records merged
+// as its bytes). A byte-order mark and blank lines before the records are passed over.
+TEST_F(MergeCommandLine, TextTargetsAreRefusedWithTheLineOfTheirFault) {
+    const std::string records = ":020000040800F2\n:1000000000000000000000000000000000000000F0\n:00000001FF\n";
+    const struct {
+        const char* name;
+        std::string text;
+        std::string problem;
+    } cases[] = {
+        {"after.hex", records + ":1000100000000000000000000000000000000000E0\n",
+         "line 4: the file goes on after its end-of-file record (line 3)"},
+        {"first.hex", ":020000040800F3\n" + records.substr(16),
+         "line 1: the checksum is F3, the record needs F2"},
+        {"mark.hex", "\xEF\xBB\xBF" + std::string(2000, '\n') + ":02000004080G00F2\n" + records.substr(16),
+         "line 2001: 'G' is not a hexadecimal digit (column 13)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::WriteFile(dir / c.name, c.text);
+        EXPECT_EQ(Run({"scan", Path(c.name)}), kExitFailure);
+        EXPECT_EQ(err, "lexicorn: error: " + Path(c.name) + ": " + c.problem + "\n");
+        EXPECT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path(c.name), Path("m.hex")}), kExitFailure);
+        EXPECT_EQ(err, "lexicorn: Can not start merge operation.20201005\n\n" + Path(c.name) + ": " +
+                           c.problem + "\n");
+        EXPECT_FALSE(fs::exists(dir / "m.hex"));
+    }
+    test::WriteFile(dir / "mark.hex", "\xEF\xBB\xBF" + std::string(2000, '\n') + records);
+    ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("mark.hex"), Path("m.hex")}), kExitSuccess) << err;
+    EXPECT_TRUE(test::ReadFile(dir / "m.hex").starts_with(":020000040800F2\n:10000000"))
+        << test::ReadFile(dir / "m.hex");
 }
 
 TEST_F(MergeCommandLine, ATargetEndingInsideAnOldHeaderIsRefused) {
