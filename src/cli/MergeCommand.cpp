@@ -132,6 +132,7 @@ class MergeCommand final : public Subcommand {
 
         CliMergeHost host(console, args.yes);
         const MergeOutcome outcome = RunMergeCommand(host, merger, settings, request);
+        ShowWarnings(console, merger.TargetWarnings());
         host.Report(outcome);
         switch (outcome) {
             case MergeOutcome::kDone:

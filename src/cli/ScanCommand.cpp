@@ -16,8 +16,9 @@ class ScanCommand final : public Subcommand {
     int Run(const Console& console) override {
         LXNMerger merger;
         if (ResultCode result = merger.ScanTarget(target_))
-            throw std::runtime_error(result == kDamagedTarget ? merger.TargetProblem()
-                                                              : FileProblem(target_, result));
+            throw std::runtime_error(!merger.TargetProblem().empty() ? merger.TargetProblem()
+                                                                     : FileProblem(target_, result));
+        ShowWarnings(console, merger.TargetWarnings());
         const TargetInfo info = DescribeTarget(merger);
         console.out << info.text << "\nLexicorn Size: 0x" << info.size << "\nLexicorn Position: 0x"
                     << info.position << '\n';

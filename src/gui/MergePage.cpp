@@ -263,7 +263,7 @@ void MergePage::chooseTarget() {
     const ResultCode scanned = merger_.ScanTarget(path->toStdString());
     if (scanned == kSuccess)
         showTargetInfo();
-    else if (scanned == kDamagedTarget)
+    else if (!merger_.TargetProblem().empty())
         dialogs_.Error(this, QString::fromStdString(merger_.TargetProblem()));
 }
 
@@ -272,7 +272,10 @@ void MergePage::showTargetInfo() {
     targetInfo_->setText(QString::fromStdString(info.text));
     oldImageSize_->setText(QString::fromStdString(info.size));
     oldImagePosition_->setText(QString::fromStdString(info.position));
-    targetSpan_->setText(QString::fromStdString(info.span));
+    QString span = QString::fromStdString(info.span);
+    for (const std::string& warning : merger_.TargetWarnings())
+        span += QStringLiteral("\nWarning: ") + QString::fromStdString(warning);
+    targetSpan_->setText(span);
 }
 
 void MergePage::chooseOutput() {

@@ -756,6 +756,24 @@ TEST_F(MergeCommandLine, TextTargetsAreRefusedWithTheLineOfTheirFault) {
         << test::ReadFile(dir / "m.hex");
 }
 
+// What the reading of a target lets pass with a warning goes to standard error, and the command
+// succeeds.
+TEST_F(MergeCommandLine, WarningsOfTheTargetsReadingGoToStandardError) {
+    test::WriteFile(dir / "fw.hex",
+                    ":0400000001020304F2\n:0400000508000131BD\n:0400000508000200ED\n:00000001FF\n");
+    const std::string warning =
+        "lexicorn: warning: " + Path("fw.hex") +
+        ": line 3: a second start address record (type 05): the one of line 2 is kept\n";
+    ASSERT_EQ(Run({"scan", Path("fw.hex")}), kExitSuccess) << err;
+    EXPECT_EQ(err, warning);
+    EXPECT_EQ(out,
+              "No Lexicorn found in the target software.\nLexicorn Size: 0x00000000\nLexicorn Position: "
+              "0x00000000\nIntel HEX, data from 00000000 to 00000003\n");
+    ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.hex"), Path("m.hex")}), kExitSuccess) << err;
+    EXPECT_EQ(err, warning);
+    EXPECT_EQ(out, "Merge operation done successfully.\n");
+}
+
 TEST_F(MergeCommandLine, ATargetEndingInsideAnOldHeaderIsRefused) {
     test::WriteFile(dir / "cut.bin",
                     std::string(100, 'x') + test::ReadFile(dir / "out" / "Lexicorn.bin").substr(0, 20));

@@ -168,45 +168,6 @@ class MergePageTest : public WizardFixture {
         ChooseFile("chooseTargetButton", "bad.hex");
         QCOMPARE(dialogs_->Take().last(),
                  "Error: " + Path("bad.hex") + ": line 1: the checksum is F3, the record needs F2");
-        Write("plain.bin", kTarget);
-        ChooseFile("chooseTargetButton", "plain.bin");
-        QCOMPARE(Text("targetFile"), Path("plain.bin"));
-        QCOMPARE(Text("targetInfo"), QStringLiteral("No Lexicorn found in the target software."));
-        QCOMPARE(Text("oldImageSize"), QStringLiteral("00000000"));
-        QCOMPARE(Text("oldImagePosition"), QStringLiteral("00000000"));
-        Write("old.bin", TargetWithOldImage());
-        ChooseFile("chooseTargetButton", "old.bin");
-        QCOMPARE(Text("targetInfo"),
-                 QStringLiteral(
-                     "Target already has a Lexicorn. New Lexicorn will make this old Lexicorn obsolete."));
-        QCOMPARE(Text("oldImageSize"), QStringLiteral("00000030"));
-        QCOMPARE(Text("oldImagePosition"), QStringLiteral("00000010"));
-        SaveScreenshot(*window_, QStringLiteral("merger-page-old-image"));
-    }
-
-    // Firmware in Intel HEX: the page shows its span, and an output named .hex is written as HEX.
-    void TakesHexTargetsAndWritesTheOutputsForm() {
-        StartOnMergerPage();
-        Write("image.bin", kImage);
-        Write("fw.hex", ":020000040800F2\n:1000000000000000000000000000000000000000F0\n:00000001FF\n");
-        ChooseFile("chooseImageButton", "image.bin");
-        ChooseFile("chooseTargetButton", "fw.hex");
-        QCOMPARE(Text("targetSpan"), QStringLiteral("Intel HEX, data from 08000000 to 0800000F"));
-        QVERIFY(dialogs_->filters.last().contains("Intel HEX (*.hex *.ihx)"));
-        QVERIFY(dialogs_->filters.last().contains("S-records (*.s19 *.s28 *.s37 *.srec *.mot)"));
-        SaveScreenshot(*window_, QStringLiteral("merger-page-hex-target"));
-        ChooseFile("chooseOutputButton", "out.s19");
-        QVERIFY(dialogs_->filters.last().startsWith("Binary (*.bin);;Intel HEX"));
-        dialogs_->Take();
-        Merge();
-        QCOMPARE(dialogs_->Take(), QStringList{"Information: Merge operation done successfully."});
-        // A header record, then data records with 32-bit addresses.
-        QVERIFY2(Read("out.s19").startsWith("S00600004844521B\nS3"), Read("out.s19").constData());
-
-        Write("bad.hex", ":020000040800F3\n:00000001FF\n");
-        ChooseFile("chooseTargetButton", "bad.hex");
-        QCOMPARE(dialogs_->Take().last(),
-                 "Error: " + Path("bad.hex") + ": line 1: the checksum is F3, the record needs F2");
         // What the reading let pass with a warning is shown under the span.
         Write("twice.hex", ":0400000001020304F2\n:0400000508000131BD\n:0400000508000200ED\n:00000001FF\n");
         ChooseFile("chooseTargetButton", "twice.hex");
