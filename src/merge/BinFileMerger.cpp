@@ -192,7 +192,10 @@ ResultCode BinFileMerger::ReadOpenTarget(TargetReading reading) {
             targetWarnings_ = targetScan_->Records().warnings;
             targetForm_ = TargetForm{format, targetScan_->Span()};
         } else {
-            targetFirmware_ = ReadFirmware(format, text, targetFile_.FileName());
+            // Room beside each segment for the image and the widest alignment gap: painted there,
+            // the image moves no data.
+            const std::size_t room = std::size_t{sourceSize_} + std::numeric_limits<std::uint8_t>::max();
+            targetFirmware_ = ReadFirmware(format, text, targetFile_.FileName(), room);
             targetWarnings_ = targetFirmware_->warnings;
             targetForm_ = TargetForm{format, SpanOf(*targetFirmware_)};
         }

@@ -43,9 +43,9 @@ bool IsHexDigit(char c) { return firmware::kHexValue[static_cast<unsigned char>(
 // ranges are kept, for a second reading to fill.
 class OneRunSink final : public firmware::DataSink {
   public:
-    explicit OneRunSink(std::uint64_t textSize) {
+    OneRunSink(std::uint64_t textSize, std::size_t room) {
         // Two digits a byte: more than the data can be. Only what is used is ever touched.
-        data_.reserve(textSize / 2);
+        data_.reserve(textSize / 2 + room);
         PreferLargePages(data_.data(), data_.capacity());
     }
     void Add(std::uint32_t address, std::span<const std::uint8_t> data, std::size_t line) override {
@@ -76,11 +76,12 @@ class OneRunSink final : public firmware::DataSink {
 // The second reading: every record's data into its place in segments made at their sizes.
 class FillSink final : public firmware::DataSink {
   public:
-    FillSink(const firmware::Extents& extents, const std::string& fileName) : fileName_(fileName) {
+    FillSink(const firmware::Extents& extents, std::size_t room, const std::string& fileName)
+        : fileName_(fileName) {
         for (const auto& [start, end] : extents.Ranges()) {
             Segment& segment = segments_.emplace_back();
             segment.address = start;
-            segment.bytes.reserve(end - start);
+            segment.bytes.reserve(end - start + room);
             PreferLargePages(segment.bytes.data(), segment.bytes.capacity());
             segment.bytes.resize(end - start);
         }
@@ -171,14 +172,15 @@ FirmwareFormat DetectFirmwareFormat(std::string_view text) {
     return DetectFirmwareFormat(TextSource::Of(text));
 }
 
-FirmwareFile ReadFirmware(FirmwareFormat format, const TextSource& text, const std::string& fileName) {
-    OneRunSink first(text.size);
+FirmwareFile ReadFirmware(FirmwareFormat format, const TextSource& text, const std::string& fileName,
+                          std::size_t room) {
+    OneRunSink first(text.size, room);
     FirmwareFile file = firmware::ReadRecords(format, text, fileName, first);
     if (first.OneRun()) {
         file.segments = first.TakeSegments();
         return file;
     }
-    FillSink fill(first.Extents(), fileName);
+    FillSink fill(first.Extents(), room, fileName);
     file = firmware::ReadRecords(format, text, fileName, fill);
     if (fill.Extents().Ranges() != first.Extents().Ranges())
         throw FirmwareError(fileName + ": the file changed while it was read");

@@ -83,8 +83,10 @@ struct TextSource {
 /// The firmware that Intel HEX or S-record text holds (`format` is not binary); as ReadIntelHex and
 /// ReadSRecord. The text is read in pieces, and its data is held once: when it fills one range of
 /// addresses in the order of the file (as tools write it), in one pass; otherwise a first pass finds
-/// the ranges and a second fills each, given its memory at its size.
-FirmwareFile ReadFirmware(FirmwareFormat format, const TextSource& text, const std::string& fileName);
+/// the ranges and a second fills each, given its memory at its size. Each segment has `room` bytes
+/// more reserved, so that as much painted beside it (a merge's image) does not move its data.
+FirmwareFile ReadFirmware(FirmwareFormat format, const TextSource& text, const std::string& fileName,
+                          std::size_t room = 0);
 FirmwareFile ReadFirmware(FirmwareFormat format, std::string_view text, const std::string& fileName);
 
 /// `file` in `format`: Intel HEX or S-records as WriteIntelHex and WriteSRecord write them, or a

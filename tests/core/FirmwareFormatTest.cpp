@@ -824,6 +824,21 @@ TEST(FirmwareRead, TakesTheTextInPiecesAndReadsItOnceOrTwice) {
     }
 }
 
+// Each segment has the room asked for reserved beyond its data, so that what a merge paints beside
+// it does not move the data: in one pass and in two.
+TEST(FirmwareRead, GivesEachSegmentTheRoomAskedFor) {
+    for (FirmwareFormat format : {kHex, kSrec}) {
+        FirmwareFile oneRange;
+        oneRange.format = format;
+        oneRange.segments = {{0x100, Random(5000, 25)}};
+        for (const FirmwareFile& file : {oneRange, SeveralRanges(format, 2000)})
+            for (const std::size_t room : {std::size_t{0}, std::size_t{100000}})
+                for (const Segment& segment :
+                     ReadFirmware(format, TextSource::Of(Write(file)), "fw", room).segments)
+                    EXPECT_GE(segment.bytes.capacity(), segment.bytes.size() + room);
+    }
+}
+
 // A file that changes between the two passes is refused, not read half old, half new.
 TEST(FirmwareRead, AFileThatChangesBetweenItsPassesIsRefused) {
     const std::string before = Lines({":0400100001020304E2", ":0400000001020304F2", ":00000001FF"});
