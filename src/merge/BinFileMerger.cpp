@@ -57,6 +57,8 @@ ResultCode BinFileMerger::SetSourceFile(const std::string& path) {
 }
 
 ResultCode BinFileMerger::SetTargetFile(const std::string& path) {
+    targetProblem_.clear();
+    targetWarnings_.clear();
     return Measure(targetFile_, path, targetSize_);
 }
 

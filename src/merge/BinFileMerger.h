@@ -39,6 +39,7 @@ class BinFileMerger {
 
     /// Records the file and measures it (opened read-only): 0, kCannotOpenFile or kFileTooLarge.
     ResultCode SetSourceFile(const std::string& path);
+    /// As SetSourceFile; what was read of the target before (its problem, its warnings) is forgotten.
     ResultCode SetTargetFile(const std::string& path);
     /// Records the output path; touches no file.
     ResultCode SetOutputFile(const std::string& path);

@@ -160,7 +160,8 @@ MergeOutcome RunMergeCommand(MergeHost& host, LXNMerger& merger, ProjectSettings
     if (ResultCode result = merger.MergeLexicorn()) {
         std::string detail = merger.FailedFile();
         if (detail.empty() && result == kNotALexicorn) detail = merger.ImageProblem();
-        if (detail.empty()) detail = merger.TargetProblem();
+        if (detail.empty() && (result == kDamagedTarget || result == kNoStorage))
+            detail = merger.TargetProblem();
         host.ShowError(text::CannotStartMerge(result) + (detail.empty() ? "" : "\r\r" + detail));
         return MergeOutcome::kFailed;
     }

@@ -209,8 +209,12 @@ TEST(FirmwareMergeForms, DamagedTargetsAreRefusedWithTheirLine) {
                   kDamagedTarget);
         EXPECT_FALSE(fs::exists(dir / "out.hex"));
     }
-    test::WriteFile(dir / "fw.hex", good);
+    // A problem belongs to the target it was found in: choosing another forgets it.
     LXNMerger merger;
+    EXPECT_EQ(merger.ScanTarget((dir / "fw.hex").string()), kDamagedTarget);
+    EXPECT_EQ(merger.ScanTarget((dir / "missing.hex").string()), kCannotOpenFile);
+    EXPECT_EQ(merger.TargetProblem(), "");
+    test::WriteFile(dir / "fw.hex", good);
     EXPECT_EQ(merger.ScanTarget((dir / "fw.hex").string()), kSuccess);
     EXPECT_EQ(DescribeTarget(merger).span, "Intel HEX, data from 00000000 to 00000003");
     ASSERT_EQ(merger.CheckLexicornFile((dir / "image.bin").string()), kSuccess);
