@@ -42,6 +42,7 @@ test: all
 bench: deps
 	bench/run
 	bench/merge
+	bench/memory
 	bench/xlsx
 	bench/window
 	bench/hostile

@@ -155,6 +155,10 @@ std::string FileProblem(const std::string& path, ResultCode code) {
     }
 }
 
+void ShowWarnings(const Console& console, const std::vector<std::string>& warnings) {
+    for (const std::string& warning : warnings) console.err << "lexicorn: warning: " << warning << '\n';
+}
+
 int RunCommandLine(int argc, const char* const* argv, const Console& console) {
     std::ostream& out = console.out;
     std::ostream& err = console.err;

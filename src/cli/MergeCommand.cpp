@@ -149,6 +149,7 @@ class MergeCommand final : public Subcommand {
 
         CliMergeHost host(console, args.yes, args.quiet, toStandardOutput);
         const MergeOutcome outcome = RunMergeCommand(host, merger, settings, request);
+        ShowWarnings(console, merger.TargetWarnings());
         host.Report(outcome);
         if (outcome == MergeOutcome::kDone && toStandardOutput)
             console.out << ReadWholeFile(output) << std::flush;

@@ -331,7 +331,8 @@ bool MergePage::takeTarget(const QString& path) {
         showTargetInfo();
     else
         clearTargetInfo();  // nothing of an earlier target may seem to describe this one
-    if (scanned == kDamagedTarget) dialogs_.Error(this, QString::fromStdString(merger_.TargetProblem()));
+    if (scanned != kSuccess && !merger_.TargetProblem().empty())
+        dialogs_.Error(this, QString::fromStdString(merger_.TargetProblem()));
     return true;
 }
 
@@ -358,7 +359,10 @@ void MergePage::showTargetInfo() {
     QStringList notes;
     for (const std::string& note : info.notes) notes << QString::fromStdString(note);
     showNotes(notes);
-    targetSpan_->setText(QString::fromStdString(info.span));
+    QString span = QString::fromStdString(info.span);
+    for (const std::string& warning : merger_.TargetWarnings())
+        span += QStringLiteral("\nWarning: ") + QString::fromStdString(warning);
+    targetSpan_->setText(span);
     addressMeaning_->setText(QLatin1String(merger_.TargetFormRead() ? kAbsoluteAddress : kOffsetInFile));
 }
 

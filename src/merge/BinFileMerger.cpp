@@ -1,5 +1,7 @@
 #include "merge/BinFileMerger.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <array>
 #include <future>
@@ -11,8 +13,8 @@
 #include "base/Beside.h"
 #include "base/Error.h"
 #include "image/ImageLayout.h"
+#include "merge/FirmwareScan.h"
 #include "platform/AtomicFile.h"
-#include "platform/LargeMemory.h"
 
 namespace lexicorn {
 namespace {
@@ -27,6 +29,15 @@ struct Range {
 constexpr std::uint64_t kMost32 = std::numeric_limits<std::uint32_t>::max();
 constexpr std::uint64_t kAddressSpaceEnd = kMost32 + 1;
 
+// What the target's text source throws when the target cannot be read.
+struct TargetReadFailed {
+    ResultCode code;
+};
+
+std::string NoMemoryFor(const std::string& target) {
+    return fmt::format("{}: not enough memory to hold its data", target);
+}
+
 ResultCode Measure(FileHandle& file, const std::string& path, std::uint32_t& size) {
     file.SetFileName(path);
     if (ResultCode opened = file.OpenForReading()) return opened;
@@ -36,6 +47,9 @@ ResultCode Measure(FileHandle& file, const std::string& path, std::uint32_t& siz
 }
 
 }  // namespace
+
+BinFileMerger::BinFileMerger() = default;
+BinFileMerger::~BinFileMerger() = default;
 
 bool PlacementAllowed(MergeMode mode, MergePlacement placement) {
     return mode == MergeMode::kOverwrite || placement != MergePlacement::kAddress;
@@ -49,6 +63,7 @@ ResultCode BinFileMerger::SetTargetFile(const std::string& path) {
     // What was read of an earlier target does not describe this one, even when it cannot be opened.
     targetForm_.reset();
     targetProblem_.clear();
+    targetWarnings_.clear();
     return Measure(targetFile_, path, targetSize_);
 }
 
@@ -143,34 +158,78 @@ ResultCode BinFileMerger::PlaceInSpan(AddressSpan span, std::uint32_t sourceSize
     return kSuccess;
 }
 
-ResultCode BinFileMerger::ReadOpenTarget() {
-    targetFirmware_.reset();
-    targetForm_.reset();
-    targetProblem_.clear();
-    std::string start(std::min<std::uint32_t>(targetSize_, 1024), '\0');
-    if (ResultCode read = targetFile_.ReadAt(0, static_cast<std::uint32_t>(start.size()), start.data()))
-        return read;
-    const FirmwareFormat format = DetectFirmwareFormat(start);
-    if (format == FirmwareFormat::kBinary) return kSuccess;
-    // The text is read whole into memory of large pages rather than walked through a mapping:
-    // read once from start to end, it comes through faster so.
-    const std::unique_ptr<char[]> buffer(new (std::nothrow) char[targetSize_]);
-    if (!buffer) return kNoStorage;
-    PreferLargePages(buffer.get(), targetSize_);
-    if (ResultCode read = targetFile_.ReadAt(0, targetSize_, buffer.get())) return read;
-    const std::string_view text(buffer.get(), targetSize_);
+TextSource BinFileMerger::TargetText() const {
+    return {targetFile_.Size(), [this](std::uint64_t offset, std::span<char> buffer) {
+                if (ResultCode read =
+                        targetFile_.ReadAt(static_cast<std::uint32_t>(offset),
+                                           static_cast<std::uint32_t>(buffer.size()), buffer.data()))
+                    throw TargetReadFailed{read};
+            }};
+}
+
+template <typename Read>
+ResultCode BinFileMerger::ReadingTarget(const Read& read) {
     try {
-        targetFirmware_ = ReadFirmware(format, text, targetFile_.FileName());
+        read();
+    } catch (const TargetReadFailed& failed) {
+        return failed.code;
     } catch (const FirmwareError& error) {
         targetProblem_ = error.what();
         return kDamagedTarget;
+    } catch (const std::bad_alloc&) {
+        targetProblem_ = NoMemoryFor(targetFile_.FileName());
+        return kNoStorage;
     }
-    targetForm_ = TargetForm{format, SpanOf(*targetFirmware_)};
     return kSuccess;
+}
+
+ResultCode BinFileMerger::ReadOpenTarget(TargetReading reading) {
+    targetFirmware_.reset();
+    targetScan_.reset();
+    targetForm_.reset();
+    targetProblem_.clear();
+    targetWarnings_.clear();
+    return ReadingTarget([&] {
+        const TextSource text = TargetText();
+        const FirmwareFormat format = DetectFirmwareFormat(text);
+        if (format == FirmwareFormat::kBinary) return;
+        if (reading == TargetReading::kScan) {
+            targetScan_ = std::make_unique<FirmwareScan>(format, text, targetFile_.FileName());
+            targetWarnings_ = targetScan_->Records().warnings;
+            targetForm_ = TargetForm{format, targetScan_->Span()};
+        } else {
+            // Room beside each segment for the image and the widest alignment gap: painted there,
+            // the image moves no data.
+            const std::size_t room = std::size_t{sourceSize_} + std::numeric_limits<std::uint8_t>::max();
+            targetFirmware_ = ReadFirmware(format, text, targetFile_.FileName(), room);
+            targetWarnings_ = targetFirmware_->warnings;
+            targetForm_ = TargetForm{format, SpanOf(*targetFirmware_)};
+        }
+    });
+}
+
+ResultCode BinFileMerger::FindInTargetData(std::uint64_t from, std::optional<SignatureMatch>& match) {
+    return ReadingTarget([&] {
+        match = targetScan_ ? targetScan_->FindSignature(from) : FindSignature(*targetFirmware_, from);
+    });
+}
+
+ResultCode BinFileMerger::TargetDataAt(std::uint32_t address, std::size_t count,
+                                       std::optional<std::vector<std::uint8_t>>& bytes) {
+    return ReadingTarget([&] {
+        if (targetScan_) {
+            bytes = targetScan_->DataAt(address, count);
+        } else if (const auto data = DataAt(*targetFirmware_, address, count)) {
+            bytes.emplace(data->begin(), data->end());
+        } else {
+            bytes.reset();
+        }
+    });
 }
 
 ResultCode BinFileMerger::Merge() {
     failedFile_.clear();
+    targetProblem_.clear();
     const ResultCode result = Assemble();
     CloseAll();
     return result;
@@ -189,7 +248,7 @@ ResultCode BinFileMerger::Assemble() {
     // The image is checked while the target is read: the two are independent, and a firmware
     // file takes its time to read. The target's outcome still comes first.
     std::future<ResultCode> sourceChecked = RunBeside([this] { return CheckSource(); });
-    const ResultCode read = ReadOpenTarget();
+    const ResultCode read = ReadOpenTarget(TargetReading::kMerge);
     const ResultCode checked = sourceChecked.get();
     if (read) return read;
     if (checked) return checked;
@@ -224,36 +283,42 @@ ResultCode BinFileMerger::Assemble() {
 
 ResultCode BinFileMerger::AssembleInMemory(const MergeLayout* layout) {
     static const std::array<std::uint8_t, layout::kSignatureSize> kCleared{};
-    std::vector<std::uint8_t> image(sourceSize_);
-    if (ResultCode read = sourceFile_.ReadAt(0, sourceSize_, image.data())) return read;
-    FirmwareFile output;
-    std::uint32_t imageAddress = 0;
-    if (layout) {
-        // A binary target keeps its meaning: the merge as a binary, then written in another form.
-        std::vector<std::uint8_t> target(targetSize_);
-        if (ResultCode read = targetFile_.ReadAt(0, targetSize_, target.data())) return read;
-        if (layout->outputSize > 0)
-            output.segments.push_back({0, std::vector<std::uint8_t>(layout->outputSize, fillByte_)});
-        Paint(output, layout->targetOffset, target);
-        for (std::uint32_t signature : clearedSignatures_)
-            Paint(output, layout->targetOffset + signature, kCleared);
-        imageAddress = layout->imageOffset;
-    } else {
-        output = std::move(*targetFirmware_);  // painted in place: 16 MiB of firmware is not copied
-        targetFirmware_.reset();
-        if (ResultCode placed = PlaceInSpan(SpanOf(output), sourceSize_, imageAddress)) return placed;
-        for (std::uint32_t signature : clearedSignatures_) Paint(output, signature, kCleared);
-    }
-    Paint(output, imageAddress, image);
-
-    AtomicFile file(outputFile_.FileName(), AtomicFile::Flush::kLeaveToSystem);
+    // The output is made in memory: memory that cannot be had is said with the file whose data it is.
     try {
-        WriteFirmware(output, outputFormat_.value_or(output.format), fillByte_,
-                      [&](std::string_view bytes) { file.Write(bytes); });
-        file.Commit();
-    } catch (const Error& error) {
-        failedFile_ = error.what();
-        return kCannotCreateOutput;
+        std::vector<std::uint8_t> image(sourceSize_);
+        if (ResultCode read = sourceFile_.ReadAt(0, sourceSize_, image.data())) return read;
+        FirmwareFile output;
+        std::uint32_t imageAddress = 0;
+        if (layout) {
+            // A binary target keeps its meaning: the merge as a binary, then written in another form.
+            std::vector<std::uint8_t> target(targetSize_);
+            if (ResultCode read = targetFile_.ReadAt(0, targetSize_, target.data())) return read;
+            if (layout->outputSize > 0)
+                output.segments.push_back({0, std::vector<std::uint8_t>(layout->outputSize, fillByte_)});
+            Paint(output, layout->targetOffset, target);
+            for (std::uint32_t signature : clearedSignatures_)
+                Paint(output, layout->targetOffset + signature, kCleared);
+            imageAddress = layout->imageOffset;
+        } else {
+            output = std::move(*targetFirmware_);  // painted in place: 16 MiB of firmware is not copied
+            targetFirmware_.reset();
+            if (ResultCode placed = PlaceInSpan(SpanOf(output), sourceSize_, imageAddress)) return placed;
+            for (std::uint32_t signature : clearedSignatures_) Paint(output, signature, kCleared);
+        }
+        Paint(output, imageAddress, image);
+
+        AtomicFile file(outputFile_.FileName(), AtomicFile::Flush::kLeaveToSystem);
+        try {
+            WriteFirmware(output, outputFormat_.value_or(output.format), fillByte_,
+                          [&](std::string_view bytes) { file.Write(bytes); });
+            file.Commit();
+        } catch (const Error& error) {
+            failedFile_ = error.what();
+            return kCannotCreateOutput;
+        }
+    } catch (const std::bad_alloc&) {
+        targetProblem_ = NoMemoryFor(targetFile_.FileName());
+        return kNoStorage;
     }
     return kSuccess;
 }

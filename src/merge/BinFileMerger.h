@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 namespace lexicorn {
 
 class AtomicFile;
+class FirmwareScan;
 
 /// Where the parts of a merge output go. Every offset is within the output.
 struct MergeLayout {
@@ -32,10 +34,12 @@ bool PlacementAllowed(MergeMode mode, MergePlacement placement);
 /// written whole or not at all.
 class BinFileMerger {
   public:
-    virtual ~BinFileMerger() = default;
+    BinFileMerger();
+    virtual ~BinFileMerger();
 
     /// Records the file and measures it (opened read-only): 0, kCannotOpenFile or kFileTooLarge.
     ResultCode SetSourceFile(const std::string& path);
+    /// As SetSourceFile; what was read of the target before (its problem, its warnings) is forgotten.
     ResultCode SetTargetFile(const std::string& path);
     /// Records the output path; touches no file.
     ResultCode SetOutputFile(const std::string& path);
@@ -62,8 +66,12 @@ class BinFileMerger {
 
     /// After a merge that failed on its output: the file and the system's reason; else empty.
     const std::string& FailedFile() const { return failedFile_; }
-    /// After kDamagedTarget: the file, the line and what is wrong with it; else empty.
+    /// After kDamagedTarget: the file, the line and what is wrong with it; after kNoStorage when the
+    /// target's data did not fit in memory: the file and so; else empty.
     const std::string& TargetProblem() const { return targetProblem_; }
+    /// What reading an Intel HEX or S-record target let pass but a person should know, as read last:
+    /// "<file>: line <n>: <what>" each.
+    const std::vector<std::string>& TargetWarnings() const { return targetWarnings_; }
     /// What a target in Intel HEX or S-records holds, as read last; none for a binary.
     struct TargetForm {
         FirmwareFormat format;
@@ -85,11 +93,23 @@ class BinFileMerger {
     void ClearInOutput(std::vector<std::uint32_t> targetOffsets) {
         clearedSignatures_ = std::move(targetOffsets);
     }
-    /// Reads the open target as an address space when its content is Intel HEX or S-records: 0, or
-    /// kDamagedTarget with TargetProblem saying why.
-    ResultCode ReadOpenTarget();
-    /// The target read by ReadOpenTarget, until a merge takes it; none for a binary.
-    const std::optional<FirmwareFile>& TargetFirmware() const { return targetFirmware_; }
+    /// What a target in Intel HEX or S-records is read for: a scan, which never holds its data, or a
+    /// merge, which does.
+    enum class TargetReading { kScan, kMerge };
+    /// Reads the open target as an address space when its content is Intel HEX or S-records: 0, the
+    /// code of a failed read, kDamagedTarget or kNoStorage (its data does not fit in memory) with
+    /// TargetProblem saying why.
+    ResultCode ReadOpenTarget(TargetReading reading);
+    /// Whether ReadOpenTarget found Intel HEX or S-records; the target must stay open while the two
+    /// below are asked after a scan.
+    bool TargetIsFirmware() const { return targetFirmware_ || targetScan_; }
+    /// In such a target: the first whole signature at or after address `from`, in address order,
+    /// across records and never across a gap. 0, or the codes of ReadOpenTarget.
+    ResultCode FindInTargetData(std::uint64_t from, std::optional<SignatureMatch>& match);
+    /// In such a target: `count` bytes of data from `address`, none when they do not all stand there
+    /// without a gap. 0, or the codes of ReadOpenTarget.
+    ResultCode TargetDataAt(std::uint32_t address, std::size_t count,
+                            std::optional<std::vector<std::uint8_t>>& bytes);
 
     FileHandle sourceFile_;
     FileHandle targetFile_;
@@ -97,6 +117,12 @@ class BinFileMerger {
 
   private:
     ResultCode Assemble();
+    /// The open target as text for the firmware readers.
+    TextSource TargetText() const;
+    /// Runs `read`, a reading of the target, and turns what it throws into a result code with
+    /// TargetProblem saying why.
+    template <typename Read>
+    ResultCode ReadingTarget(const Read& read);
     /// The output made in memory, for targets that are address spaces and outputs of another form.
     ResultCode AssembleInMemory(const MergeLayout* layout);
     void CloseAll();
@@ -112,8 +138,10 @@ class BinFileMerger {
     std::uint8_t fillByte_ = 0;
     std::optional<FirmwareFormat> outputFormat_;
     std::optional<FirmwareFile> targetFirmware_;
+    std::unique_ptr<FirmwareScan> targetScan_;
     std::optional<TargetForm> targetForm_;
     std::string targetProblem_;
+    std::vector<std::string> targetWarnings_;
     std::uint32_t sourceSize_ = 0;
     std::uint32_t targetSize_ = 0;
     std::vector<std::uint32_t> clearedSignatures_;

@@ -18,38 +18,178 @@
 
 namespace lexicorn {
 
-FirmwareFormat DetectFirmwareFormat(std::string_view start) {
-    std::size_t at = 0;
-    while (at < start.size() &&
-           (start[at] == ' ' || start[at] == '\t' || start[at] == '\r' || start[at] == '\n'))
-        ++at;
-    if (at + 1 >= start.size()) return FirmwareFormat::kBinary;
-    const char first = start[at];
-    const auto second = static_cast<unsigned char>(start[at + 1]);
-    FirmwareFormat format;
-    if (first == ':' && firmware::kHexValue[second] != 0xFF)
-        format = FirmwareFormat::kIntelHex;
-    else if (first == 'S' && second >= '0' && second <= '9')
-        format = FirmwareFormat::kSRecord;
-    else
-        return FirmwareFormat::kBinary;
-    // A binary may start with ":0" or "S1" too; a record's first line is hexadecimal digits to its
-    // end (a damaged record still is, and is refused with its line rather than taken as a binary).
-    std::size_t digits = 0;
-    for (at += format == FirmwareFormat::kSRecord ? 2 : 1; at < start.size(); ++at) {
-        const auto c = static_cast<unsigned char>(start[at]);
-        if (c == '\r' || c == '\n') break;
-        if (firmware::kHexValue[c] != 0xFF)
-            ++digits;
-        else if (c != ' ' && c != '\t')
-            return FirmwareFormat::kBinary;
+namespace {
+
+// A record's line is at most 521 characters (Intel HEX: ':' and 260 bytes' digits).
+constexpr std::size_t kLongestFirstLine = 1024;
+// How far blank lines and a byte-order mark may push the first line.
+constexpr std::size_t kLongestLead = 1 << 20;
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// The characters [offset, offset + count) of the text, fewer at its end.
+std::string ReadSome(const TextSource& text, std::uint64_t offset, std::size_t count) {
+    std::string characters(offset < text.size ? std::min<std::uint64_t>(count, text.size - offset) : 0, '\0');
+    if (!characters.empty()) text.read(offset, characters);
+    return characters;
+}
+
+bool IsHexDigit(char c) { return firmware::kHexValue[static_cast<unsigned char>(c)] != 0xFF; }
+
+// The ranges of data and their data, as ReadFirmware gathers them. While the records follow one
+// another in the file without a gap, their data goes straight into one buffer that becomes the
+// file's one segment; at the first record that does not follow, the buffer is given up and only the
+// ranges are kept, for a second reading to fill.
+class OneRunSink final : public firmware::DataSink {
+  public:
+    OneRunSink(std::uint64_t textSize, std::size_t room) {
+        // Two digits a byte: more than the data can be. Only what is used is ever touched.
+        data_.reserve(textSize / 2 + room);
+        PreferLargePages(data_.data(), data_.capacity());
     }
-    constexpr std::size_t kShortestRecordDigits = 8;  // S9 030000FC
-    return digits >= kShortestRecordDigits ? format : FirmwareFormat::kBinary;
+    void Add(std::uint32_t address, std::span<const std::uint8_t> data, std::size_t line) override {
+        if (oneRun_ && !extents_.Ranges().empty() && address != start_ + data_.size()) {
+            oneRun_ = false;
+            std::vector<std::uint8_t>().swap(data_);
+        }
+        extents_.Add(address, data.size(), line);
+        if (!oneRun_) return;
+        if (data_.empty()) start_ = address;
+        data_.insert(data_.end(), data.begin(), data.end());
+    }
+    bool OneRun() const { return oneRun_; }
+    const firmware::Extents& Extents() const { return extents_; }
+    std::vector<Segment> TakeSegments() {
+        std::vector<Segment> segments;
+        if (!data_.empty()) segments.push_back({start_, std::move(data_)});
+        return segments;
+    }
+
+  private:
+    firmware::Extents extents_;
+    bool oneRun_ = true;
+    std::uint32_t start_ = 0;
+    std::vector<std::uint8_t> data_;
+};
+
+// The second reading: every record's data into its place in segments made at their sizes.
+class FillSink final : public firmware::DataSink {
+  public:
+    FillSink(const firmware::Extents& extents, std::size_t room, const std::string& fileName)
+        : fileName_(fileName) {
+        for (const auto& [start, end] : extents.Ranges()) {
+            Segment& segment = segments_.emplace_back();
+            segment.address = start;
+            segment.bytes.reserve(end - start + room);
+            PreferLargePages(segment.bytes.data(), segment.bytes.capacity());
+            segment.bytes.resize(end - start);
+        }
+    }
+    void Add(std::uint32_t address, std::span<const std::uint8_t> data, std::size_t line) override {
+        extents_.Add(address, data.size(), line);
+        if (current_ >= segments_.size() || address < segments_[current_].address ||
+            address + data.size() > segments_[current_].End())
+            current_ = static_cast<std::size_t>(
+                std::partition_point(segments_.begin(), segments_.end(),
+                                     [&](const Segment& segment) { return segment.End() <= address; }) -
+                segments_.begin());
+        // The ranges were found by the first reading; a file that changed since may not fit them.
+        if (current_ >= segments_.size() || address < segments_[current_].address ||
+            address + data.size() > segments_[current_].End())
+            throw FirmwareError(fileName_ + ": the file changed while it was read");
+        std::copy(data.begin(), data.end(),
+                  segments_[current_].bytes.begin() + (address - segments_[current_].address));
+    }
+    const firmware::Extents& Extents() const { return extents_; }
+    std::vector<Segment> TakeSegments() { return std::move(segments_); }
+
+  private:
+    const std::string& fileName_;
+    std::vector<Segment> segments_;
+    std::size_t current_ = 0;
+    firmware::Extents extents_;
+};
+
+// Looks for the earlier record whose data a later one overlaps: the first before line `before` that
+// holds `address`.
+class HolderSink final : public firmware::DataSink {
+  public:
+    HolderSink(std::uint32_t address, std::size_t before) : address_(address), before_(before) {}
+    void Add(std::uint32_t address, std::span<const std::uint8_t> data, std::size_t line) override {
+        if (line >= before_) throw firmware::StopReading();
+        if (address_ >= address && address_ - address < data.size()) {
+            line_ = line;
+            throw firmware::StopReading();
+        }
+    }
+    std::size_t Line() const { return line_; }
+
+  private:
+    std::uint32_t address_;
+    std::size_t before_;
+    std::size_t line_ = 0;
+};
+
+}  // namespace
+
+TextSource TextSource::Of(std::string_view text) {
+    return {text.size(), [text](std::uint64_t offset, std::span<char> buffer) {
+                std::copy_n(text.data() + offset, buffer.size(), buffer.data());
+            }};
+}
+
+FirmwareFormat DetectFirmwareFormat(const TextSource& text) {
+    // The first character that is not blank, looked for piece by piece.
+    constexpr std::size_t kPiece = 1 << 16;
+    std::uint64_t at = 0;
+    std::string piece = ReadSome(text, 0, kPiece);
+    if (std::string_view(piece).starts_with(kByteOrderMark)) at = kByteOrderMark.size();
+    for (std::uint64_t pieceStart = 0;;) {
+        while (at - pieceStart < piece.size() && IsBlank(piece[at - pieceStart])) ++at;
+        if (at - pieceStart < piece.size()) break;
+        pieceStart += piece.size();
+        if (piece.empty() || pieceStart >= kLongestLead) return FirmwareFormat::kBinary;
+        piece = ReadSome(text, pieceStart, kPiece);
+    }
+    const std::string line = ReadSome(text, at, kLongestFirstLine + 1);
+    const std::size_t length = std::min(line.find_first_of("\r\n"), line.size());
+    if (length > kLongestFirstLine) return FirmwareFormat::kBinary;
+    for (std::size_t i = 0; i < length; ++i) {
+        const auto c = static_cast<unsigned char>(line[i]);
+        if ((c < 0x20 || c >= 0x7F) && c != '\t') return FirmwareFormat::kBinary;
+    }
+    const auto hexDigitsFrom = [&](std::size_t from) {
+        return length >= from + 2 && IsHexDigit(line[from]) && IsHexDigit(line[from + 1]);
+    };
+    if (line[0] == ':' && hexDigitsFrom(1)) return FirmwareFormat::kIntelHex;
+    if (line[0] == 'S' && length > 1 && line[1] >= '0' && line[1] <= '9' && hexDigitsFrom(2))
+        return FirmwareFormat::kSRecord;
+    return FirmwareFormat::kBinary;
+}
+
+FirmwareFormat DetectFirmwareFormat(std::string_view text) {
+    return DetectFirmwareFormat(TextSource::Of(text));
+}
+
+FirmwareFile ReadFirmware(FirmwareFormat format, const TextSource& text, const std::string& fileName,
+                          std::size_t room) {
+    OneRunSink first(text.size, room);
+    FirmwareFile file = firmware::ReadRecords(format, text, fileName, first);
+    if (first.OneRun()) {
+        file.segments = first.TakeSegments();
+        return file;
+    }
+    FillSink fill(first.Extents(), room, fileName);
+    file = firmware::ReadRecords(format, text, fileName, fill);
+    if (fill.Extents().Ranges() != first.Extents().Ranges())
+        throw FirmwareError(fileName + ": the file changed while it was read");
+    file.segments = fill.TakeSegments();
+    return file;
 }
 
 FirmwareFile ReadFirmware(FirmwareFormat format, std::string_view text, const std::string& fileName) {
-    return format == FirmwareFormat::kIntelHex ? ReadIntelHex(text, fileName) : ReadSRecord(text, fileName);
+    return ReadFirmware(format, TextSource::Of(text), fileName);
 }
 
 void WriteFirmware(const FirmwareFile& file, FirmwareFormat format, std::uint8_t fill,
@@ -73,15 +213,45 @@ void ThrowAt(const std::string& fileName, std::size_t line, const std::string& w
     throw FirmwareError(fmt::format("{}: line {}: {}", fileName, line, what));
 }
 
-bool LineWalker::Next(std::string_view& line) {
-    if (position_ >= text_.size()) return false;
-    const char* begin = text_.data() + position_;
-    const auto* end = static_cast<const char*>(std::memchr(begin, '\n', text_.size() - position_));
-    const std::size_t length = end ? static_cast<std::size_t>(end - begin) : text_.size() - position_;
-    position_ += length + 1;
+TextLines::TextLines(const TextSource& text, const std::string& fileName)
+    : text_(text),
+      fileName_(fileName),
+      // A line that did not end in one piece, and the next piece behind it; a small text needs less.
+      buffer_(std::make_unique_for_overwrite<char[]>(std::min<std::uint64_t>(text.size, 2 * kPiece))) {}
+
+bool TextLines::Next(std::string_view& line) {
+    const char* newline;
+    for (;;) {
+        newline = static_cast<const char*>(std::memchr(buffer_.get() + begin_, '\n', end_ - begin_));
+        if (newline || offset_ == text_.size) break;
+        // The line goes on beyond what is read: it moves to the front, and the next piece follows it.
+        const std::size_t unfinished = end_ - begin_;
+        if (unfinished >= kPiece)
+            ThrowAt(fileName_, number_ + 1, "the line is longer than 1 MiB, which no record is");
+        std::memmove(buffer_.get(), buffer_.get() + begin_, unfinished);
+        begin_ = 0;
+        end_ = unfinished;
+        const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, text_.size - offset_));
+        text_.read(offset_, std::span<char>(buffer_.get() + end_, count));
+        offset_ += count;
+        end_ += count;
+    }
+    if (!newline && begin_ == end_) return false;
+    const char* begin = buffer_.get() + begin_;
+    const std::size_t length = newline ? static_cast<std::size_t>(newline - begin) : end_ - begin_;
+    begin_ += length + (newline ? 1 : 0);
     ++number_;
+    if (newline && !lineEnded_) {
+        lineEnded_ = true;
+        crLf_ = length > 0 && begin[length - 1] == '\r';
+    }
     std::size_t first = 0;
     std::size_t last = length;
+    // An editor shows no byte-order mark: columns are counted after it.
+    if (number_ == 1 && std::string_view(begin, length).starts_with(kByteOrderMark)) {
+        begin += kByteOrderMark.size();
+        last -= kByteOrderMark.size();
+    }
     const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
     while (first < last && blank(begin[first])) ++first;
     while (last > first && blank(begin[last - 1])) --last;
@@ -90,9 +260,8 @@ bool LineWalker::Next(std::string_view& line) {
     return true;
 }
 
-bool LineWalker::EndsWithCrLf(std::string_view text) {
-    const std::size_t newline = text.find('\n');
-    return newline != std::string_view::npos && newline > 0 && text[newline - 1] == '\r';
+bool IsEndOfTextMark(std::string_view line) {
+    return !line.empty() && line.find_first_not_of('\x1A') == std::string_view::npos;
 }
 
 std::string HexByte(std::uint8_t value) {
@@ -162,77 +331,79 @@ void DecodeHex(std::string_view digits, std::size_t firstColumn, const std::stri
         ThrowAt(fileName, line, fmt::format("an odd number of hexadecimal digits ({})", digits.size()));
 }
 
-void SegmentBuilder::ReserveFor(std::size_t textSize) {
-    // Pieces keep their lines and offsets in 32 bits; targets that large are refused before.
-    if (textSize > std::numeric_limits<std::uint32_t>::max())
-        throw FirmwareError(fmt::format("{}: a file of 4 GiB or more is not read", fileName_));
-    // Two digits a byte, and no record with data takes less than 12 characters and its line end:
-    // more than a file can hold. Only what is used is ever touched.
-    data_.reserve(textSize / 2);
-    pieces_.reserve(textSize / 13);
-    PreferLargePages(data_.data(), data_.capacity());
-    PreferLargePages(pieces_.data(), pieces_.capacity() * sizeof(Piece));
-}
-
-void SegmentBuilder::Add(std::uint64_t address, const std::uint8_t* data, std::size_t length,
-                         std::size_t line) {
+void AddData(DataSink& sink, std::uint64_t address, const std::uint8_t* data, std::size_t length,
+             const std::string& fileName, std::size_t line) {
     if (length == 0) return;
     if (address + length > std::uint64_t{1} << 32)
-        ThrowAt(fileName_, line,
+        ThrowAt(fileName, line,
                 fmt::format("{} bytes at 0x{:X} pass the end of the 4 GiB address space", length, address));
-    if (!pieces_.empty()) {
-        ordered_ = ordered_ && address >= pieces_.back().End();
-        oneRun_ = oneRun_ && address == pieces_.back().End();
-    }
-    pieces_.push_back(
-        Piece{static_cast<std::uint32_t>(address), static_cast<std::uint32_t>(length),
-              static_cast<std::uint32_t>(data_.size()), static_cast<std::uint32_t>(line)});
-    data_.insert(data_.end(), data, data + length);
+    sink.Add(static_cast<std::uint32_t>(address), std::span<const std::uint8_t>(data, length), line);
 }
 
-std::vector<Segment> SegmentBuilder::Finish() {
-    if (!ordered_) {
-        // Stable, so that records at one address stay in the order of their lines.
-        std::stable_sort(pieces_.begin(), pieces_.end(),
-                         [](const Piece& a, const Piece& b) { return a.address < b.address; });
-        // The piece reaching furthest so far; a piece that starts before its end overlaps it. Of
-        // all overlaps found, the one whose later line comes first in the file is reported.
-        std::optional<std::pair<std::uint32_t, std::string>> first;
-        std::uint64_t reach = 0;
-        std::uint32_t reachLine = 0;
-        for (const Piece& piece : pieces_) {
-            if (piece.address < reach) {
-                const std::uint32_t later = std::max(piece.line, reachLine);
-                if (!first || later < first->first)
-                    first.emplace(later, fmt::format("data at 0x{:X} overlaps the data of line {}",
-                                                     piece.address, std::min(piece.line, reachLine)));
-            }
-            if (piece.End() > reach) {
-                reach = piece.End();
-                reachLine = piece.line;
-            }
-        }
-        if (first) ThrowAt(fileName_, first->first, first->second);
+namespace {
+
+FirmwareFile ReadAll(FirmwareFormat format, const TextSource& text, const std::string& fileName,
+                     DataSink& sink) {
+    TextLines lines(text, fileName);
+    try {
+        return format == FirmwareFormat::kIntelHex ? ReadIntelHexRecords(lines, fileName, sink)
+                                                   : ReadSRecordRecords(lines, fileName, sink);
+    } catch (const StopReading&) {
+        FirmwareFile file;
+        file.format = format;
+        return file;
     }
-    std::vector<Segment> segments;
-    // Records one after the other, as tools write them: the data is the segment as it stands.
-    if (oneRun_ && !pieces_.empty()) {
-        segments.push_back({pieces_.front().address, std::move(data_)});
-        return segments;
+}
+
+}  // namespace
+
+FirmwareFile ReadRecords(FirmwareFormat format, const TextSource& text, const std::string& fileName,
+                         DataSink& sink) {
+    try {
+        return ReadAll(format, text, fileName, sink);
+    } catch (const OverlapFound& overlap) {
+        // Only the ranges were kept: the earlier record is found by reading the text again up to
+        // the later one.
+        HolderSink holder(overlap.address, overlap.line);
+        ReadAll(format, text, fileName, holder);
+        ThrowAt(fileName, overlap.line,
+                holder.Line() ? fmt::format("data at 0x{:X} overlaps the data of line {}", overlap.address,
+                                            holder.Line())
+                              : fmt::format("data at 0x{:X} overlaps earlier data", overlap.address));
     }
-    for (std::size_t i = 0; i < pieces_.size();) {
-        std::size_t j = i + 1;
-        std::size_t size = pieces_[i].length;
-        while (j < pieces_.size() && pieces_[j].address == pieces_[j - 1].End()) size += pieces_[j++].length;
-        Segment& segment = segments.emplace_back();
-        segment.address = pieces_[i].address;
-        segment.bytes.reserve(size);
-        for (; i < j; ++i) {
-            const std::uint8_t* from = data_.data() + pieces_[i].offset;
-            segment.bytes.insert(segment.bytes.end(), from, from + pieces_[i].length);
-        }
+}
+
+void Extents::Add(std::uint32_t address, std::size_t length, std::size_t line) {
+    const std::uint64_t end = std::uint64_t{address} + length;
+    inOrder_ = inOrder_ && address >= lastEnd_;
+    lastEnd_ = end;
+    // The first range that starts after the record; straight after the last record's range, as
+    // records mostly come, it is the one after that.
+    auto next =
+        last_ != ranges_.end() && last_->second == address ? std::next(last_) : ranges_.upper_bound(address);
+    const auto before = next == ranges_.begin() ? ranges_.end() : std::prev(next);
+    if (before != ranges_.end() && before->second > address) throw OverlapFound{line, address};
+    if (next != ranges_.end() && next->first < end) throw OverlapFound{line, next->first};
+    if (before != ranges_.end() && before->second == address) {
+        before->second = end;
+        last_ = before;
+    } else {
+        last_ = ranges_.emplace_hint(next, address, end);
     }
-    return segments;
+    if (next != ranges_.end() && next->first == end) {
+        last_->second = next->second;
+        ranges_.erase(next);
+    }
+}
+
+std::optional<std::pair<std::uint32_t, std::uint64_t>> Extents::RangeHolding(std::uint64_t address,
+                                                                             std::uint64_t length) const {
+    if (address > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
+    auto next = ranges_.upper_bound(static_cast<std::uint32_t>(address));
+    if (next == ranges_.begin()) return std::nullopt;
+    const auto range = *std::prev(next);
+    if (address + length > range.second) return std::nullopt;
+    return range;
 }
 
 }  // namespace firmware

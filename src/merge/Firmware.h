@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +46,9 @@ struct FirmwareFile {
     /// Intel HEX and S-records: the lines end with CR LF, as the file's first line does; the
     /// writers end them so, and with LF otherwise.
     bool crLf = false;
+    /// What the reader let pass but a person should know, "<fileName>: line <n>: <what>" each (a
+    /// second start address, of which the first is kept).
+    std::vector<std::string> warnings;
 
     /// The execution start as a linear address: a segment start is CS * 16 + IP.
     std::optional<std::uint32_t> LinearStart() const {
@@ -65,18 +69,38 @@ class FirmwareError : public Error {
 /// Text handed on piece by piece, so that a large file is never held whole.
 using TextSink = std::function<void(std::string_view)>;
 
+/// Text taken piece by piece, so that a large file is never held whole: its size, and `read`, which
+/// fills `buffer` with the characters from `offset` (within the size) or throws. A reader may go
+/// through a text more than once.
+struct TextSource {
+    std::uint64_t size = 0;
+    std::function<void(std::uint64_t offset, std::span<char> buffer)> read;
+
+    /// A text held in memory, which must outlive the source.
+    static TextSource Of(std::string_view text);
+};
+
 /// The firmware that Intel HEX or S-record text holds (`format` is not binary); as ReadIntelHex and
-/// ReadSRecord.
+/// ReadSRecord. The text is read in pieces, and its data is held once: when it fills one range of
+/// addresses in the order of the file (as tools write it), in one pass; otherwise a first pass finds
+/// the ranges and a second fills each, given its memory at its size. Each segment has `room` bytes
+/// more reserved, so that as much painted beside it (a merge's image) does not move its data.
+FirmwareFile ReadFirmware(FirmwareFormat format, const TextSource& text, const std::string& fileName,
+                          std::size_t room = 0);
 FirmwareFile ReadFirmware(FirmwareFormat format, std::string_view text, const std::string& fileName);
 
 /// `file` in `format`: Intel HEX or S-records as WriteIntelHex and WriteSRecord write them, or a
 /// binary from the lowest address with the gaps filled with `fill`.
 void WriteFirmware(const FirmwareFile& file, FirmwareFormat format, std::uint8_t fill, const TextSink& write);
 
-/// Intel HEX when the text starts with ':' and a hexadecimal digit, S-records when it starts with
-/// 'S' and a digit, and the rest of that first line is hexadecimal digits (8 or more; spaces
-/// allowed); binary otherwise (leading blank lines and spaces skipped). `start` should hold the
-/// first line whole: 1 KiB does.
-FirmwareFormat DetectFirmwareFormat(std::string_view start);
+/// The form of a text by its first line, which is what follows a UTF-8 byte-order mark and any
+/// blank lines, spaces and tabs within the text's first MiB. Intel HEX when that line starts with
+/// ':' and two hexadecimal digits, S-records when it starts with 'S', a decimal digit and two
+/// hexadecimal digits, and in either case the line, up to its first CR or LF or the end of the text,
+/// is at most 1 KiB of printable ASCII characters and tabs: a record's line, damaged or not, which
+/// the reader then reads or refuses with its line. Binary otherwise: a binary may start with ':' or
+/// "S1" too, but hardly with a line of text.
+FirmwareFormat DetectFirmwareFormat(const TextSource& text);
+FirmwareFormat DetectFirmwareFormat(std::string_view text);
 
 }  // namespace lexicorn

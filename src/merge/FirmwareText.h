@@ -1,16 +1,21 @@
 #pragma once
 
 // What the Intel HEX and S-record readers and writers share: the hexadecimal digit tables, the
-// walk over a text's lines, the decoding of a record's digits and the joining of records' data
-// into segments. Only the merge layer's own sources include this.
+// walk over a text's lines, the decoding of a record's digits, the handing on of records' data and
+// the ranges it fills. Only the merge layer's own sources include this.
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <future>
+#include <map>
+#include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/Beside.h"
@@ -52,26 +57,40 @@ inline char* PutHexByte(char* out, std::uint8_t value) {
 [[noreturn]] void ThrowAt(const std::string& fileName, std::size_t line, const std::string& what);
 
 /// The lines of a text one by one, numbered from 1, with the spaces, tabs and carriage returns
-/// around them cut off. Lines end with LF (a CR before it is cut as a space would be).
-class LineWalker {
+/// around them cut off, and a UTF-8 byte-order mark before the first. Lines end with LF (a CR before
+/// it is cut as a space would be). The text is read in pieces of 1 MiB: a line of more than that is
+/// refused, as no record is nearly so long.
+class TextLines {
   public:
-    explicit LineWalker(std::string_view text) : text_(text) {}
+    TextLines(const TextSource& text, const std::string& fileName);
 
-    /// The next line, false at the end of the text.
+    /// The next line, valid until the next call; false at the end of the text.
     bool Next(std::string_view& line);
     /// The number of the line Next gave last (0 before the first).
     std::size_t Number() const { return number_; }
     /// How many spaces and tabs were cut from the start of that line, for columns in messages.
     std::size_t Indent() const { return indent_; }
-    /// Whether the first line that ends at all ends with CR LF.
-    static bool EndsWithCrLf(std::string_view text);
+    /// Whether the first line that ends at all ends with CR LF, once Next has given it.
+    bool CrLf() const { return crLf_; }
 
   private:
-    std::string_view text_;
-    std::size_t position_ = 0;
+    static constexpr std::size_t kPiece = 1 << 20;
+
+    const TextSource& text_;
+    const std::string& fileName_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t begin_ = 0;  ///< the characters read and not yet given are [begin_, end_) of buffer_
+    std::size_t end_ = 0;
+    std::uint64_t offset_ = 0;  ///< where in the text the next piece starts
     std::size_t number_ = 0;
     std::size_t indent_ = 0;
+    bool lineEnded_ = false;
+    bool crLf_ = false;
 };
+
+/// Whether a line after a file's end record is nothing but the end-of-text mark (Ctrl-Z, 0x1A) that
+/// old tools append: such a line is left alone like a blank one.
+bool IsEndOfTextMark(std::string_view line);
 
 /// The bytes a record's digits stand for, into `bytes` (its size set to the count). `digits` begins
 /// at column `firstColumn` of line `line`; a character that is not a digit and an odd number of
@@ -132,35 +151,61 @@ class PieceWriter {
     std::future<void> writing_;
 };
 
-/// Collects the data of a file's records and makes the file's segments of it: sorted by address,
-/// touching records joined, overlapping records refused with the later one's line.
-class SegmentBuilder {
+/// Where a reader hands the data of its records, record by record in the order of the file.
+class DataSink {
   public:
-    explicit SegmentBuilder(const std::string& fileName) : fileName_(fileName) {}
+    virtual ~DataSink() = default;
+    /// The data of the record on line `line` for the addresses from `address`; never empty, and it
+    /// ends at 4 GiB at the latest. A sink that has what it needs throws StopReading.
+    virtual void Add(std::uint32_t address, std::span<const std::uint8_t> data, std::size_t line) = 0;
+};
 
-    /// Room for the records of a text of this size, so that a large file's data is not moved as it
-    /// grows. A text of 4 GiB or more is refused.
-    void ReserveFor(std::size_t textSize);
-    /// The data of the record on line `line`; refused when it passes the end of the 4 GiB space.
-    void Add(std::uint64_t address, const std::uint8_t* data, std::size_t length, std::size_t line);
-    /// The segments of everything added; once.
-    std::vector<Segment> Finish();
+/// Thrown by a DataSink to end the reading of a text early: ReadRecords then returns.
+struct StopReading {};
+
+/// Hands `length` bytes at `address` of line `line` to `sink`: nothing when there are none, a
+/// FirmwareError when they pass the end of the 4 GiB address space.
+void AddData(DataSink& sink, std::uint64_t address, const std::uint8_t* data, std::size_t length,
+             const std::string& fileName, std::size_t line);
+
+/// The readers of each form behind ReadRecords: every line of `lines` read, the data handed to `sink`.
+FirmwareFile ReadIntelHexRecords(TextLines& lines, const std::string& fileName, DataSink& sink);
+FirmwareFile ReadSRecordRecords(TextLines& lines, const std::string& fileName, DataSink& sink);
+
+/// Reads every record of `text` in `format` (Intel HEX or S-records, as ReadIntelHex and ReadSRecord
+/// check them), hands the data to `sink` and returns the rest of what the records say, without
+/// segments. Errors are FirmwareErrors "<fileName>: line <n>: <what>". When the sink stops the
+/// reading, what was read up to there is returned and no error of the rest is met.
+FirmwareFile ReadRecords(FirmwareFormat format, const TextSource& text, const std::string& fileName,
+                         DataSink& sink);
+
+/// The ranges of addresses that a file's records fill, records that touch joined into one range. A
+/// record that overlaps data of an earlier one is refused, with its line and the earlier one's. Its
+/// memory grows with the number of separate ranges, never with the data.
+class Extents {
+  public:
+    /// The range of the record on line `line`; throws when it overlaps a range taken before.
+    void Add(std::uint32_t address, std::size_t length, std::size_t line);
+    /// Every record so far started at or after the end of the one before it in the file.
+    bool InOrder() const { return inOrder_; }
+    /// From the first address of each range to one past its last.
+    const std::map<std::uint32_t, std::uint64_t>& Ranges() const { return ranges_; }
+    /// The range that holds [address, address + length) whole, if one does.
+    std::optional<std::pair<std::uint32_t, std::uint64_t>> RangeHolding(std::uint64_t address,
+                                                                        std::uint64_t length) const;
 
   private:
-    struct Piece {
-        std::uint32_t address;
-        std::uint32_t length;
-        // 16 bytes: a large file has millions of records.
-        std::uint32_t offset;  ///< into data_
-        std::uint32_t line;
-        std::uint64_t End() const { return std::uint64_t{address} + length; }
-    };
+    std::map<std::uint32_t, std::uint64_t> ranges_;
+    std::map<std::uint32_t, std::uint64_t>::iterator last_ = ranges_.end();  ///< where the last record went
+    std::uint64_t lastEnd_ = 0;
+    bool inOrder_ = true;
+};
 
-    const std::string& fileName_;
-    std::vector<std::uint8_t> data_;  ///< every record's data in the order of the file
-    std::vector<Piece> pieces_;
-    bool ordered_ = true;  ///< every piece starts at or after the end of the one before
-    bool oneRun_ = true;   ///< every piece starts at the end of the one before
+/// What Extents::Add throws: the record on line `line` overlaps earlier data from `address` on.
+/// ReadRecords turns it into the FirmwareError that names both lines.
+struct OverlapFound {
+    std::size_t line;
+    std::uint32_t address;
 };
 
 }  // namespace lexicorn::firmware

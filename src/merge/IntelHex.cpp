@@ -10,6 +10,7 @@ namespace lexicorn {
 namespace {
 
 using firmware::HexByte;
+using firmware::IsEndOfTextMark;
 using firmware::ThrowAt;
 
 enum RecordType : std::uint8_t {
@@ -56,12 +57,12 @@ std::uint16_t Word(const std::uint8_t* at) { return static_cast<std::uint16_t>(a
 }  // namespace
 
 FirmwareFile ReadIntelHex(std::string_view text, const std::string& fileName) {
+    return ReadFirmware(FirmwareFormat::kIntelHex, text, fileName);
+}
+
+FirmwareFile firmware::ReadIntelHexRecords(TextLines& lines, const std::string& fileName, DataSink& sink) {
     FirmwareFile file;
     file.format = FirmwareFormat::kIntelHex;
-    file.crLf = firmware::LineWalker::EndsWithCrLf(text);
-    firmware::SegmentBuilder builder(fileName);
-    builder.ReserveFor(text.size());
-    firmware::LineWalker lines(text);
     std::vector<std::uint8_t> record;
     record.reserve(kRecordOverhead + 2 * 255);
     std::uint32_t base = 0;
@@ -69,11 +70,18 @@ FirmwareFile ReadIntelHex(std::string_view text, const std::string& fileName) {
     // without either) a record runs on linearly, as other tools read it too.
     bool segmentAddressing = false;
     std::size_t longest = 0;
-    bool ended = false;
+    std::size_t startLine = 0;
+    std::size_t endLine = 0;
     std::string_view line;
-    while (!ended && lines.Next(line)) {
+    while (lines.Next(line)) {
         if (line.empty()) continue;
         const std::size_t number = lines.Number();
+        // Nothing may follow the end: a record there would be lost without a word.
+        if (endLine) {
+            if (IsEndOfTextMark(line)) continue;
+            ThrowAt(fileName, number,
+                    fmt::format("the file goes on after its end-of-file record (line {})", endLine));
+        }
         if (line[0] != ':') ThrowAt(fileName, number, "the line does not start with ':'");
         firmware::DecodeHex(line.substr(1), lines.Indent() + 2, fileName, number, record);
         if (record.size() < 5)
@@ -100,41 +108,53 @@ FirmwareFile ReadIntelHex(std::string_view text, const std::string& fileName) {
             ThrowAt(fileName, number,
                     fmt::format("a record of type {} has {} data bytes, this one has {}", HexByte(type),
                                 kFixedLength[type], length));
+        // Address records say their address in their data; another in the address field is a
+        // record that means something else than it seems.
+        if (type >= kExtendedSegmentAddress && offset != 0)
+            ThrowAt(fileName, number,
+                    fmt::format("a record of type {} has the address 0000, this one has {:04X}",
+                                HexByte(type), offset));
+        const bool start = type == kStartSegmentAddress || type == kStartLinearAddress;
+        if (start && startLine) {
+            // As srec_cat does, the first start address stands.
+            file.warnings.push_back(fmt::format(
+                "{}: line {}: a second start address record (type {}): the one of line {} is kept", fileName,
+                number, HexByte(type), startLine));
+            continue;
+        }
         switch (type) {
             case kData:
                 longest = std::max(longest, length);
                 if (segmentAddressing && offset + length > 0x10000) {
                     const std::size_t first = 0x10000 - offset;
-                    builder.Add(std::uint64_t{base} + offset, data, first, number);
-                    builder.Add(base, data + first, length - first, number);
+                    firmware::AddData(sink, std::uint64_t{base} + offset, data, first, fileName, number);
+                    firmware::AddData(sink, base, data + first, length - first, fileName, number);
                 } else {
-                    builder.Add(std::uint64_t{base} + offset, data, length, number);
+                    firmware::AddData(sink, std::uint64_t{base} + offset, data, length, fileName, number);
                 }
                 break;
             case kEndOfFile:
-                ended = true;
+                endLine = number;
                 break;
             case kExtendedSegmentAddress:
                 base = std::uint32_t{Word(data)} << 4;
                 segmentAddressing = true;
                 break;
             case kStartSegmentAddress:
+            case kStartLinearAddress:
                 file.startAddress = std::uint32_t{Word(data)} << 16 | Word(data + 2);
-                file.segmentStart = true;
+                file.segmentStart = type == kStartSegmentAddress;
+                startLine = number;
                 break;
             case kExtendedLinearAddress:
                 base = std::uint32_t{Word(data)} << 16;
                 segmentAddressing = false;
                 break;
-            case kStartLinearAddress:
-                file.startAddress = std::uint32_t{Word(data)} << 16 | Word(data + 2);
-                file.segmentStart = false;
-                break;
         }
     }
-    if (!ended)
+    if (!endLine)
         ThrowAt(fileName, std::max<std::size_t>(lines.Number(), 1), "no end-of-file record (type 01)");
-    file.segments = builder.Finish();
+    file.crLf = lines.CrLf();
     file.recordLength = longest ? longest : 16;
     return file;
 }

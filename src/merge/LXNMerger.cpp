@@ -57,19 +57,6 @@ ResultCode JudgeInFile(const FileHandle& file, const SignatureMatch& match, std:
     return kSuccess;
 }
 
-// The same for a target read as an address space: an image stands whole in the data, without a gap.
-ResultCode JudgeInData(const FirmwareFile& file, const SignatureMatch& match,
-                       std::optional<std::uint32_t>& imageSize) {
-    imageSize.reset();
-    const auto position = static_cast<std::uint32_t>(match.offset);
-    const auto header = DataAt(file, position, layout::kHeaderSize);
-    if (!header) return kOutOfRange;
-    const std::uint32_t claimed = ClaimedSize(*header, match.order);
-    const auto image = DataAt(file, position, claimed);
-    if (image && IsWholeImage(*image)) imageSize = claimed;
-    return kSuccess;
-}
-
 struct PieceScan {
     ResultCode result = kSuccess;
     TargetFindings findings;
@@ -166,7 +153,7 @@ ResultCode LXNMerger::ScanTarget(const std::string& path) {
     if (ResultCode chosen = ChooseTarget(path)) return chosen;
     ResultCode scanned = targetFile_.OpenForReading();
     if (scanned == kSuccess) {
-        scanned = ReadOpenTarget();
+        scanned = ReadOpenTarget(TargetReading::kScan);
         if (scanned == kSuccess) scanned = ScanOpenTarget();
         targetFile_.CloseFile();
     }
@@ -176,13 +163,14 @@ ResultCode LXNMerger::ScanTarget(const std::string& path) {
 
 ResultCode LXNMerger::ScanOpenTarget() {
     findings_ = {};
-    if (const auto& firmware = TargetFirmware()) {
+    if (TargetIsFirmware()) {
         TargetFindings found;
         for (std::uint64_t from = 0;;) {
-            const auto match = FindSignature(*firmware, from);
+            std::optional<SignatureMatch> match;
+            if (ResultCode searched = FindInTargetData(from, match)) return searched;
             if (!match) break;
             std::optional<std::uint32_t> imageSize;
-            if (ResultCode judged = JudgeInData(*firmware, *match, imageSize)) return judged;
+            if (ResultCode judged = JudgeInTargetData(*match, imageSize)) return judged;
             from = found.Record(static_cast<std::uint32_t>(match->offset), imageSize);
         }
         findings_ = std::move(found);
@@ -202,6 +190,20 @@ ResultCode LXNMerger::ScanOpenTarget() {
     if (rest.result != kSuccess) return rest.result;
     findings_ = firstHalf.findings;
     findings_.Append(rest.findings);
+    return kSuccess;
+}
+
+// The same for a target read as an address space: an image stands whole in the data, without a gap.
+ResultCode LXNMerger::JudgeInTargetData(const SignatureMatch& match,
+                                        std::optional<std::uint32_t>& imageSize) {
+    imageSize.reset();
+    const auto position = static_cast<std::uint32_t>(match.offset);
+    std::optional<std::vector<std::uint8_t>> header, image;
+    if (ResultCode read = TargetDataAt(position, layout::kHeaderSize, header)) return read;
+    if (!header) return kOutOfRange;
+    const std::uint32_t claimed = ClaimedSize(*header, match.order);
+    if (ResultCode read = TargetDataAt(position, claimed, image)) return read;
+    if (image && IsWholeImage(*image)) imageSize = claimed;
     return kSuccess;
 }
 

@@ -80,6 +80,9 @@ class LXNMerger final : public BinFileMerger {
   private:
     ResultCode CheckOpenSource();
     ResultCode ScanOpenTarget();
+    /// Whether a whole image stands behind the signature `match` in a HEX or S-record target's data:
+    /// `imageSize` is its size then. kOutOfRange when its header does not stand there whole.
+    ResultCode JudgeInTargetData(const SignatureMatch& match, std::optional<std::uint32_t>& imageSize);
     OldImage FirstOldImage() const {
         return findings_.images.empty() ? OldImage{} : findings_.images.front();
     }

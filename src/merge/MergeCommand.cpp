@@ -219,7 +219,7 @@ MergeOutcome RunMergeCommand(MergeHost& host, LXNMerger& merger, ProjectSettings
         std::string detail = merger.FailedFile();
         if (detail.empty() && result == kNotALexicorn) detail = merger.ImageProblem();
         // Not ready because the target was refused when chosen: the reason its chooser showed.
-        if (detail.empty() && (result == kDamagedTarget || result == kMergeNotReady))
+        if (detail.empty() && (result == kDamagedTarget || result == kMergeNotReady || result == kNoStorage))
             detail = merger.TargetProblem();
         host.ShowError(text::CannotStartMerge(result) + (detail.empty() ? "" : "\r\r" + detail));
         return MergeOutcome::kFailed;

@@ -10,6 +10,7 @@ namespace lexicorn {
 namespace {
 
 using firmware::HexByte;
+using firmware::IsEndOfTextMark;
 using firmware::ThrowAt;
 
 // The address bytes of each record type S0 to S9; 0 for S4, which no file may have.
@@ -53,22 +54,29 @@ int WidthFor(std::uint32_t value) { return value > 0xFFFFFF ? 4 : value > 0xFFFF
 }  // namespace
 
 FirmwareFile ReadSRecord(std::string_view text, const std::string& fileName) {
+    return ReadFirmware(FirmwareFormat::kSRecord, text, fileName);
+}
+
+FirmwareFile firmware::ReadSRecordRecords(TextLines& lines, const std::string& fileName, DataSink& sink) {
     FirmwareFile file;
     file.format = FirmwareFormat::kSRecord;
-    file.crLf = firmware::LineWalker::EndsWithCrLf(text);
     file.addressBytes = 0;
-    firmware::SegmentBuilder builder(fileName);
-    builder.ReserveFor(text.size());
-    firmware::LineWalker lines(text);
     std::vector<std::uint8_t> record;
     record.reserve(256);
     std::size_t dataRecords = 0;
     std::size_t longest = 0;
     int endWidth = 0;
+    std::size_t endLine = 0;
     std::string_view line;
-    while (!endWidth && lines.Next(line)) {
+    while (lines.Next(line)) {
         if (line.empty()) continue;
         const std::size_t number = lines.Number();
+        // Nothing may follow the termination: a record there would be lost without a word.
+        if (endLine) {
+            if (IsEndOfTextMark(line)) continue;
+            ThrowAt(fileName, number,
+                    fmt::format("the file goes on after its termination record (line {})", endLine));
+        }
         if (line[0] != 'S') ThrowAt(fileName, number, "the line does not start with 'S'");
         if (line.size() < 2 || line[1] < '0' || line[1] > '9' || line[1] == '4')
             ThrowAt(fileName, number,
@@ -108,7 +116,7 @@ FirmwareFile ReadSRecord(std::string_view text, const std::string& fileName) {
             ++dataRecords;
             longest = std::max(longest, length);
             file.addressBytes = std::max(file.addressBytes, width);
-            builder.Add(address, bytes, length, number);
+            firmware::AddData(sink, address, bytes, length, fileName, number);
         } else if (type == 5 || type == 6) {
             if (address != dataRecords)
                 ThrowAt(fileName, number,
@@ -118,12 +126,13 @@ FirmwareFile ReadSRecord(std::string_view text, const std::string& fileName) {
         } else {
             file.startAddress = address;
             endWidth = width;
+            endLine = number;
         }
     }
     // A file may end without a termination record: srec_cat writes none when it has no start
     // address. A file cut off inside a record is still caught by that record's count and checksum;
     // one cut off between records is not.
-    file.segments = builder.Finish();
+    file.crLf = lines.CrLf();
     file.recordLength = longest ? longest : 16;
     // A file without data says its width by its termination record alone.
     if (!file.addressBytes) file.addressBytes = endWidth ? endWidth : 2;
@@ -143,8 +152,10 @@ void WriteSRecord(const FirmwareFile& file, const TextSink& write) {
 
     firmware::PieceWriter out(write);
 
-    if (file.header) {
-        const std::vector<std::uint8_t>& header = *file.header;
+    // A file made of another form has no header of its own; S-record readers expect one.
+    static const std::vector<std::uint8_t> kPlainHeader = {'H', 'D', 'R'};
+    if (file.header || file.format != FirmwareFormat::kSRecord) {
+        const std::vector<std::uint8_t>& header = file.header ? *file.header : kPlainHeader;
         if (header.size() > MostData(2))
             throw FirmwareError(fmt::format("The S0 header has {} bytes, a record holds at most {}",
                                             header.size(), MostData(2)));

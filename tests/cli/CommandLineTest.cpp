@@ -892,7 +892,8 @@ TEST_F(MergeCommandLine, HexTargetsAreScannedAndMergedInTheirForm) {
                    "--place", "begin", "--output-format", "srec"}),
               kExitSuccess)
         << err;
-    EXPECT_TRUE(test::ReadFile(dir / "m.srec").starts_with("S3")) << test::ReadFile(dir / "m.srec");
+    EXPECT_TRUE(test::ReadFile(dir / "m.srec").starts_with("S00600004844521B\nS3"))
+        << test::ReadFile(dir / "m.srec");
     // Without --output-format the output's extension chooses the form, as in the window.
     ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.hex"), Path("named.bin")}), kExitSuccess)
         << err;
@@ -936,6 +937,57 @@ TEST_F(MergeCommandLine, AnImageMayEndOnTheTopAddressButNotBeyond) {
               "lexicorn: Can not start merge operation.2000D024\n\nAt this address the Lexicorn would end "
               "beyond 4 GB.\n");
     EXPECT_FALSE(fs::exists(dir / "m2.hex"));
+}
+
+// A HEX or S-record target is refused with the line of what is wrong with it: a record after the end
+// (which was dropped) or a damaged first record (which made the target a binary, the records merged
+// as its bytes). A byte-order mark and blank lines before the records are passed over.
+TEST_F(MergeCommandLine, TextTargetsAreRefusedWithTheLineOfTheirFault) {
+    const std::string records = ":020000040800F2\n:1000000000000000000000000000000000000000F0\n:00000001FF\n";
+    const struct {
+        const char* name;
+        std::string text;
+        std::string problem;
+    } cases[] = {
+        {"after.hex", records + ":1000100000000000000000000000000000000000E0\n",
+         "line 4: the file goes on after its end-of-file record (line 3)"},
+        {"first.hex", ":020000040800F3\n" + records.substr(16),
+         "line 1: the checksum is F3, the record needs F2"},
+        {"mark.hex", "\xEF\xBB\xBF" + std::string(2000, '\n') + ":02000004080G00F2\n" + records.substr(16),
+         "line 2001: 'G' is not a hexadecimal digit (column 13)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::WriteFile(dir / c.name, c.text);
+        EXPECT_EQ(Run({"scan", Path(c.name)}), kExitFailure);
+        EXPECT_EQ(err, "lexicorn: error: " + Path(c.name) + ": " + c.problem + "\n");
+        EXPECT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path(c.name), Path("m.hex")}), kExitFailure);
+        EXPECT_EQ(err, "lexicorn: Can not start merge operation.20201005\n\n" + Path(c.name) + ": " +
+                           c.problem + "\n");
+        EXPECT_FALSE(fs::exists(dir / "m.hex"));
+    }
+    test::WriteFile(dir / "mark.hex", "\xEF\xBB\xBF" + std::string(2000, '\n') + records);
+    ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("mark.hex"), Path("m.hex")}), kExitSuccess) << err;
+    EXPECT_TRUE(test::ReadFile(dir / "m.hex").starts_with(":020000040800F2\n:10000000"))
+        << test::ReadFile(dir / "m.hex");
+}
+
+// What the reading of a target lets pass with a warning goes to standard error, and the command
+// succeeds.
+TEST_F(MergeCommandLine, WarningsOfTheTargetsReadingGoToStandardError) {
+    test::WriteFile(dir / "fw.hex",
+                    ":0400000001020304F2\n:0400000508000131BD\n:0400000508000200ED\n:00000001FF\n");
+    const std::string warning =
+        "lexicorn: warning: " + Path("fw.hex") +
+        ": line 3: a second start address record (type 05): the one of line 2 is kept\n";
+    ASSERT_EQ(Run({"scan", Path("fw.hex")}), kExitSuccess) << err;
+    EXPECT_EQ(err, warning);
+    EXPECT_EQ(out,
+              "No Lexicorn found in the target software.\nLexicorn Size: 0x00000000\nLexicorn Position: "
+              "0x00000000\nIntel HEX, data from 00000000 to 00000003\n");
+    ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.hex"), Path("m.hex")}), kExitSuccess) << err;
+    EXPECT_EQ(err, warning);
+    EXPECT_EQ(out, "Merge operation done successfully.\n");
 }
 
 TEST_F(MergeCommandLine, ATargetEndingInsideAnOldHeaderIsRefused) {

@@ -7,7 +7,9 @@
 #include <sstream>
 
 #include "base/Error.h"
+#include "merge/AddressSpace.h"
 #include "merge/Firmware.h"
+#include "merge/FirmwareScan.h"
 #include "merge/IntelHex.h"
 #include "merge/SRecord.h"
 #include "support/TestSupport.h"
@@ -82,10 +84,38 @@ std::string Show(const FirmwareFile& file) {
 }
 
 TEST(FirmwareFormat, IsKnownByTheStartOfTheText) {
+    const std::string manyBlankLines = std::string(5000, '\n');
+    const std::string blankBeyondAMebibyte = std::string((1 << 20) + 1, '\n') + ":00000001FF\n";
+    const std::string longLine = ":" + std::string(1024, '0') + "\n";
+    const std::string longestLine = ":" + std::string(1023, '0') + "\n";
     const struct {
-        std::string_view start;
+        std::string start;
         FirmwareFormat format;
     } cases[] = {
+        // A byte-order mark and any number of blank lines come before the first line.
+        {"\xEF\xBB\xBF:00000001FF\r\n", kHex},
+        {"\xEF\xBB\xBF\n\nS9030000FC", kSrec},
+        {manyBlankLines + ":00000001FF\n", kHex},
+        {manyBlankLines + "  \t S9030000FC", kSrec},
+        // A first record that is damaged still makes a text, refused with its line by the reader.
+        {":0400000001020G0304F3\n:00000001FF\n", kHex},
+        {":04\n", kHex},
+        {"S1130000\n", kSrec},
+        {":0400000001020304F3 ; reset vector\n", kHex},
+        {"S10400001234FF\r:00", kSrec},  // a line may end with CR alone
+        {longestLine, kHex},
+        // Nor so far on, nor such lines: binaries.
+        {blankBeyondAMebibyte, FirmwareFormat::kBinary},
+        {longLine, FirmwareFormat::kBinary},
+        {":10\x80\n", FirmwareFormat::kBinary},
+        {":10\x1A", FirmwareFormat::kBinary},
+        {"S1\n", FirmwareFormat::kBinary},
+        {":1\n", FirmwareFormat::kBinary},
+        {"S 113\n", FirmwareFormat::kBinary},
+        {"\xEF\xBB\xBF\x7F"
+         "ELF",
+         FirmwareFormat::kBinary},
+        {" \xEF\xBB\xBF:00000001FF", FirmwareFormat::kBinary},  // a mark only at the very start
         {":10000000", kHex},
         {":0400000001020304F3\n:00", kHex},  // a bad checksum is the reader's to refuse, with its line
         {":0a0000000102\r\n", kHex},
@@ -103,15 +133,15 @@ TEST(FirmwareFormat, IsKnownByTheStartOfTheText) {
         {"s1", FirmwareFormat::kBinary},
         // Binaries that start like records, but go on otherwise.
         {"S1 firmware header", FirmwareFormat::kBinary},
-        {std::string_view(":0123456789\0\x01\x02", 14), FirmwareFormat::kBinary},
+        {std::string(":0123456789\0\x01\x02", 14), FirmwareFormat::kBinary},
         {"S3000000000000\xFF\xFF", FirmwareFormat::kBinary},
         {"\x7F"
          "ELF",
          FirmwareFormat::kBinary},
-        {std::string_view("\0:10", 4), FirmwareFormat::kBinary},
+        {std::string("\0:10", 4), FirmwareFormat::kBinary},
         {"  \n", FirmwareFormat::kBinary},
     };
-    for (const auto& c : cases) EXPECT_EQ(DetectFirmwareFormat(c.start), c.format) << c.start;
+    for (const auto& c : cases) EXPECT_EQ(DetectFirmwareFormat(c.start), c.format) << c.start.substr(0, 40);
 }
 
 std::string FixtureFile(const std::string& name) {
@@ -147,7 +177,8 @@ std::vector<FirmwareFixture> Fixtures() {
         fixtures.push_back({"segment addresses and a segment start", kHex, FixtureFile("segment.hex"), file});
     }
     {
-        // Lower-case digits, CR LF, blank lines, spaces around records, text after the end.
+        // Lower-case digits, CR LF, blank lines, spaces around records, blank lines and the
+        // end-of-text mark after the end.
         FirmwareFile file;
         file.format = kHex;
         file.segments = {{0xFFF0, Counting(0, 64)}};
@@ -158,7 +189,7 @@ std::vector<FirmwareFixture> Fixtures() {
              Lines({"", "  :20fff000000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f01 \t",
                     "", ":020000040001F9",
                     ":20001000202122232425262728292A2B2C2D2E2F303132333435363738393A3B3C3D3E3FE0",
-                    ":00000001ff", "garbage after the end"},
+                    ":00000001ff", " \t", "", "\x1A"},
                    "\r\n"),
              file,
              // srec_cat passes over a line that starts with spaces and refuses one that ends so.
@@ -322,6 +353,113 @@ TEST(FirmwareFormat, DamagedFilesAreRefusedWithTheirLine) {
         SCOPED_TRACE(c.text);
         EXPECT_EQ(ReadError(c.format, c.text, "dir/fw.x"), "dir/fw.x: " + c.message);
     }
+}
+
+// Nothing but blank lines and the end-of-text mark may follow the end record: a record there would
+// be lost without a word.
+TEST(FirmwareFormat, WhatFollowsTheEndRecordIsRefusedWithItsLine) {
+    const std::string_view data = ":0400000001020304F2";
+    const std::string_view eof = ":00000001FF";
+    const std::string_view s1 = "S107101001020304CE";
+    const std::string_view s9 = "S9031000EC";
+    const struct {
+        FirmwareFormat format;
+        std::string text;
+        std::string message;  // "" when the text is read
+    } cases[] = {
+        {kHex, Lines({data, eof, data}), "line 3: the file goes on after its end-of-file record (line 2)"},
+        {kHex, Lines({eof, data}), "line 2: the file goes on after its end-of-file record (line 1)"},
+        {kHex, Lines({data, eof, "", " \t", "garbage"}),
+         "line 5: the file goes on after its end-of-file record (line 2)"},
+        {kHex, Lines({data, eof, eof}), "line 3: the file goes on after its end-of-file record (line 2)"},
+        {kHex, Lines({data, eof, "\x1A\x1A x"}),
+         "line 3: the file goes on after its end-of-file record (line 2)"},
+        {kSrec, Lines({s1, s9, s1}), "line 3: the file goes on after its termination record (line 2)"},
+        {kSrec, Lines({s9, s1}), "line 2: the file goes on after its termination record (line 1)"},
+        {kSrec, Lines({s1, "S70508000131C0", "S5030001FB"}),
+         "line 3: the file goes on after its termination record (line 2)"},
+        {kSrec, Lines({s1, s9, "", "S"}), "line 4: the file goes on after its termination record (line 2)"},
+        // Blank lines, spaces and the end-of-text mark of old tools are fine.
+        {kHex, Lines({data, eof, "", "  \t", "\x1A"}, "\r\n"), ""},
+        {kHex, std::string(data) + "\n" + std::string(eof) + "\n\x1A", ""},
+        {kSrec, Lines({s1, s9, "", "\t"}), ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(ReadError(c.format, c.text, "fw"), c.message.empty() ? "" : "fw: " + c.message);
+    }
+}
+
+// Records other than data say their address in their data: an address field that is not 0000 is
+// a record that means something other than it seems, and srec_cat refuses it too.
+TEST(FirmwareFormat, AddressRecordsWithAnAddressFieldAreRefused) {
+    const struct {
+        std::string record;
+        std::string message;
+    } cases[] = {
+        {":020010021000DC", "line 1: a record of type 02 has the address 0000, this one has 0010"},
+        {":0400010300001234B2", "line 1: a record of type 03 has the address 0000, this one has 0001"},
+        {":020010040800E2", "line 1: a record of type 04 has the address 0000, this one has 0010"},
+        {":04FFFF0508000131BF", "line 1: a record of type 05 has the address 0000, this one has FFFF"},
+    };
+    const bool haveSrecCat = std::system("command -v srec_cat > /dev/null 2>&1") == 0;
+    test::TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.record);
+        const std::string text = Lines({c.record, ":0400000001020304F2", ":00000001FF"});
+        EXPECT_EQ(ReadError(kHex, text, "fw"), "fw: " + c.message);
+        if (!haveSrecCat) continue;
+        test::WriteFile(dir / "fw.hex", text);
+        const std::string command =
+            fmt::format("srec_cat '{}' -intel -o /dev/null -intel 2> /dev/null", (dir / "fw.hex").string());
+        EXPECT_NE(std::system(command.c_str()), 0) << "srec_cat took it";
+    }
+}
+
+// Of two start addresses the first stands, as srec_cat keeps it, with a warning that names both lines.
+TEST(FirmwareFormat, ASecondStartAddressIsPassedOverWithAWarning) {
+    const struct {
+        std::vector<std::string_view> lines;
+        std::uint32_t start;
+        bool segmentStart;
+        std::vector<std::string> warnings;
+    } cases[] = {
+        {{":0400000508000131BD", ":0400000001020304F2", ":00000001FF"}, 0x08000131, false, {}},
+        {{":0400000508000131BD", ":0400000508000200ED", ":00000001FF"},
+         0x08000131,
+         false,
+         {"fw: line 2: a second start address record (type 05): the one of line 1 is kept"}},
+        {{":0400000001020304F2", ":0400000300001000E9", ":0400000508000131BD", ":0400000508000200ED",
+          ":00000001FF"},
+         0x00001000,
+         true,
+         {"fw: line 3: a second start address record (type 05): the one of line 2 is kept",
+          "fw: line 4: a second start address record (type 05): the one of line 2 is kept"}},
+    };
+    for (const auto& c : cases) {
+        std::string text;
+        for (std::string_view line : c.lines) (text += line) += "\n";
+        SCOPED_TRACE(text);
+        const FirmwareFile file = Read(kHex, text);
+        EXPECT_EQ(file.startAddress, c.start);
+        EXPECT_EQ(file.segmentStart, c.segmentStart);
+        EXPECT_EQ(file.warnings, c.warnings);
+    }
+}
+
+// A byte-order mark before the first record is passed over; columns in messages are counted as an
+// editor shows them, after it.
+TEST(FirmwareFormat, AByteOrderMarkIsPassedOver) {
+    const std::string mark = "\xEF\xBB\xBF";
+    for (const FirmwareFixture& fixture : Fixtures()) {
+        SCOPED_TRACE(fixture.name);
+        EXPECT_EQ(DetectFirmwareFormat(mark + fixture.text), fixture.format);
+        EXPECT_EQ(Read(fixture.format, mark + fixture.text), fixture.expected);
+    }
+    EXPECT_EQ(ReadError(kHex, mark + " :0400000001020G04F2\n:00000001FF\n", "fw"),
+              "fw: line 1: 'G' is not a hexadecimal digit (column 16)");
+    EXPECT_EQ(ReadError(kHex, ":00000001FF\n" + mark, "fw"),
+              "fw: line 2: the file goes on after its end-of-file record (line 1)");
 }
 
 // Digits of either case stand for their values, and any other character, wherever it stands in a
@@ -607,6 +745,187 @@ TEST(FirmwareFormat, ASinkThatFailsStopsTheWriterWithItsError) {
     }
 }
 
+// The text of `file` with its data records in a shuffled order: Intel HEX records each behind the
+// extended linear address record of their 64 KiB, S-records as they are; the rest stays in place.
+std::string Shuffled(const FirmwareFile& file, unsigned seed) {
+    std::vector<std::string> head, records, tail;
+    std::istringstream lines(Write(file));
+    std::string upper = file.format == kHex ? ":020000040000FA\n" : "";
+    for (std::string line; std::getline(lines, line);) {
+        const std::string_view type = std::string_view(line).substr(file.format == kHex ? 7 : 0, 2);
+        if (file.format == kHex && type == "04") {
+            upper = line + "\n";
+        } else if (type == "00" || type == "S1" || type == "S2" || type == "S3") {
+            records.push_back(upper + line + "\n");
+        } else {
+            (records.empty() ? head : tail).push_back(line + "\n");
+        }
+    }
+    std::shuffle(records.begin(), records.end(), std::mt19937(seed));
+    std::string text;
+    for (const auto* part : {&head, &records, &tail})
+        for (const std::string& line : *part) text += line;
+    return text;
+}
+
+// A source over a text that counts what it is asked for.
+struct CountingSource {
+    explicit CountingSource(std::string_view text) : text(text) {}
+    TextSource Source() {
+        return {text.size(), [this](std::uint64_t offset, std::span<char> buffer) {
+                    largest = std::max(largest, buffer.size());
+                    read += buffer.size();
+                    TextSource::Of(text).read(offset, buffer);
+                }};
+    }
+    std::string_view text;
+    std::size_t largest = 0;
+    std::uint64_t read = 0;
+};
+
+// Firmware of several ranges, some of them far apart, of records of 16 bytes.
+FirmwareFile SeveralRanges(FirmwareFormat format, std::size_t scale) {
+    FirmwareFile file;
+    file.format = format;
+    file.addressBytes = 4;
+    file.segments = {{0x1000, Random(3 * scale, 21)},
+                     {static_cast<std::uint32_t>(0x1000 + 3 * scale + 5), Random(scale, 22)},
+                     {0x08000000, Random(2 * scale, 23)}};
+    return file;
+}
+
+// A text is taken in pieces of at most 1 MiB, whatever its size. Its data is held once: read in one
+// pass when its records follow each other, in two (ranges, then data) when they do not.
+TEST(FirmwareRead, TakesTheTextInPiecesAndReadsItOnceOrTwice) {
+    for (FirmwareFormat format : {kHex, kSrec}) {
+        FirmwareFile oneRange;
+        oneRange.format = format;
+        oneRange.addressBytes = 4;
+        oneRange.segments = {{0x08000000, Random(3 << 19, 24)}};
+        const FirmwareFile severalRanges = SeveralRanges(format, 1 << 18);
+        const struct {
+            const char* name;
+            const FirmwareFile& file;
+            std::string text;
+            int passes;
+        } cases[] = {
+            {"one range", oneRange, Write(oneRange), 1},
+            {"one range, out of order", oneRange, Shuffled(oneRange, 1), 2},
+            {"several ranges", severalRanges, Write(severalRanges), 2},
+            {"several ranges, out of order", severalRanges, Shuffled(severalRanges, 2), 2},
+        };
+        for (const auto& c : cases) {
+            SCOPED_TRACE(fmt::format("{} {}", format == kHex ? "HEX" : "S-records", c.name));
+            CountingSource counting(c.text);
+            EXPECT_EQ(ReadFirmware(format, counting.Source(), "fw").segments, c.file.segments);
+            EXPECT_LE(counting.largest, std::size_t{1} << 20);
+            EXPECT_EQ(counting.read, c.passes * c.text.size());
+        }
+    }
+}
+
+// Each segment has the room asked for reserved beyond its data, so that what a merge paints beside
+// it does not move the data: in one pass and in two.
+TEST(FirmwareRead, GivesEachSegmentTheRoomAskedFor) {
+    for (FirmwareFormat format : {kHex, kSrec}) {
+        FirmwareFile oneRange;
+        oneRange.format = format;
+        oneRange.segments = {{0x100, Random(5000, 25)}};
+        for (const FirmwareFile& file : {oneRange, SeveralRanges(format, 2000)})
+            for (const std::size_t room : {std::size_t{0}, std::size_t{100000}})
+                for (const Segment& segment :
+                     ReadFirmware(format, TextSource::Of(Write(file)), "fw", room).segments)
+                    EXPECT_GE(segment.bytes.capacity(), segment.bytes.size() + room);
+    }
+}
+
+// A file that changes between the two passes is refused, not read half old, half new.
+TEST(FirmwareRead, AFileThatChangesBetweenItsPassesIsRefused) {
+    const std::string before = Lines({":0400100001020304E2", ":0400000001020304F2", ":00000001FF"});
+    const std::string after = Lines({":0400100001020304E2", ":0400200001020304D2", ":00000001FF"});
+    int passes = 0;
+    const TextSource source{before.size(), [&](std::uint64_t offset, std::span<char> buffer) {
+                                if (offset == 0) ++passes;
+                                TextSource::Of(passes == 1 ? before : after).read(offset, buffer);
+                            }};
+    try {
+        ReadFirmware(kHex, source, "fw");
+        ADD_FAILURE() << "read";
+    } catch (const FirmwareError& error) {
+        EXPECT_EQ(std::string(error.what()), "fw: the file changed while it was read");
+    }
+}
+
+// The scan answers what the data held whole answers: for records in order and out of order, with
+// signatures of both byte orders across records, before and after gaps, across the borders of the
+// windows it reads a text out of order by, and halves of signatures on either side of a gap.
+TEST(FirmwareScan, FindsWhatTheWholeDataShows) {
+    const Bytes little = test::Hex("4F 30 2F 10 80 7F 60 5F");
+    const Bytes big = test::Hex("10 2F 30 4F 5F 60 7F 80");
+    for (FirmwareFormat format : {kHex, kSrec}) {
+        FirmwareFile file = SeveralRanges(format, 300);
+        Bytes& first = file.segments[0].bytes;
+        Bytes& second = file.segments[1].bytes;
+        std::copy(little.begin(), little.begin() + 4, first.end() - 4);  // half before a gap
+        std::copy(little.begin() + 4, little.end(), second.begin());     // and half after it
+        for (std::size_t at : {std::size_t{13}, std::size_t{60}, std::size_t{252}, std::size_t{700}})
+            std::copy(little.begin(), little.end(), first.begin() + static_cast<std::ptrdiff_t>(at));
+        for (std::size_t at : {std::size_t{100}, std::size_t{290}})
+            std::copy(big.begin(), big.end(), second.begin() + static_cast<std::ptrdiff_t>(at));
+        std::copy(big.begin(), big.end(), file.segments[2].bytes.end() - 20);  // its header is cut short
+        // Every match, and the places just after them, as places to search from.
+        std::vector<std::uint64_t> froms = {0, 0x07FFFFFF, 0x08000000, 0xFFFFFFFF};
+        for (auto match = FindSignature(file); match; match = FindSignature(file, match->offset + 1))
+            froms.insert(froms.end(), {match->offset, match->offset + 1});
+        ASSERT_EQ(froms.size(), 4u + 2 * 7);
+
+        const std::pair<const char*, std::string> texts[] = {{"in order", Write(file)},
+                                                             {"out of order", Shuffled(file, 3)}};
+        for (const auto& [name, text] : texts)
+            for (std::size_t window : {std::size_t{64}, std::size_t{1000}, FirmwareScan::kWindow}) {
+                SCOPED_TRACE(
+                    fmt::format("{} {}, window {}", format == kHex ? "HEX" : "S-records", name, window));
+                const FirmwareScan scan(format, TextSource::Of(text), "fw", window);
+                EXPECT_EQ(scan.Span().low, SpanOf(file).low);
+                EXPECT_EQ(scan.Span().high, SpanOf(file).high);
+                EXPECT_TRUE(scan.Records().segments.empty());
+                for (std::uint64_t from : froms) {
+                    const auto expected = FindSignature(file, from);
+                    EXPECT_EQ(scan.FindSignature(from), expected) << from;
+                    if (!expected) continue;
+                    const auto address = static_cast<std::uint32_t>(expected->offset);
+                    for (std::size_t count :
+                         {std::size_t{8}, std::size_t{44}, std::size_t{45}, std::size_t{500}}) {
+                        const auto whole = DataAt(file, address, count);
+                        const auto scanned = scan.DataAt(address, count);
+                        ASSERT_EQ(scanned.has_value(), whole.has_value()) << address << " " << count;
+                        if (whole) {
+                            EXPECT_TRUE(
+                                std::equal(whole->begin(), whole->end(), scanned->begin(), scanned->end()));
+                        }
+                    }
+                }
+            }
+    }
+}
+
+// The scan of a text in order reads it once when that answers the scan's own question.
+TEST(FirmwareScan, ReadsATextInOrderOnceInPieces) {
+    for (FirmwareFormat format : {kHex, kSrec}) {
+        FirmwareFile file = SeveralRanges(format, 1 << 18);
+        const Bytes signature = test::Hex("4F 30 2F 10 80 7F 60 5F");
+        std::copy(signature.begin(), signature.end(), file.segments[0].bytes.begin() + 1000);
+        const std::string text = Write(file);
+        CountingSource counting(text);
+        const FirmwareScan scan(format, counting.Source(), "fw");
+        ASSERT_TRUE(scan.FindSignature().has_value());
+        EXPECT_EQ(scan.FindSignature()->offset, 0x1000u + 1000);
+        EXPECT_TRUE(scan.DataAt(0x1000 + 1000, 44).has_value());
+        EXPECT_EQ(counting.read, text.size());
+        EXPECT_LE(counting.largest, std::size_t{1} << 20);
+    }
+}
+
 class SrecCat : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -669,6 +988,16 @@ TEST_F(SrecCat, FilesItWritesAreReadToTheSameBytes) {
             EXPECT_TRUE(file.header.has_value());
         }
     }
+}
+
+TEST_F(SrecCat, KeepsTheFirstOfTwoStartAddressesAsWeDo) {
+    const std::string text =
+        Lines({":0400000001020304F2", ":0400000508000131BD", ":0400000508000200ED", ":00000001FF"});
+    test::WriteFile(dir / "fw.hex", text);
+    EXPECT_NE(Run(fmt::format("{} -intel -o {} -intel", Path("fw.hex"), Path("out.hex")))
+                  .find("redundant execution"),  // srec_cat breaks its long lines
+              std::string::npos);
+    EXPECT_EQ(Read(kHex, test::ReadFile(dir / "out.hex")).startAddress, Read(kHex, text).startAddress);
 }
 
 TEST_F(SrecCat, PiecesItJoinsAreReadAsItsSegments) {

@@ -2,8 +2,14 @@
 // HEX form of a target, converted to a binary, is the binary merge of the same target.
 #include <fmt/format.h>
 #include <gtest/gtest.h>
+#include <malloc.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <fstream>
 #include <random>
+#include <sstream>
 
 #include "image/LexicornEngine.h"
 #include "merge/IntelHex.h"
@@ -183,6 +189,16 @@ TEST(FirmwareMergeForms, DamagedTargetsAreRefusedWithTheirLine) {
              {":0400000001020304F3\n:00000001FF\n", "line 1"},
              {":0400000001020304F2\n:0400020001020304F0\n:00000001FF\n", "line 2"},  // overlaps line 1
              {":040000000102030F2\n:00000001FF\n", "line 1"},                        // an odd digit count
+             // Records after the end, which were dropped.
+             {":0400000001020304F2\n:00000001FF\n:0400100001020304E2\n", "line 3"},
+             {":00000001FF\n:0400000001020304F2\n", "line 2"},
+             {"S10800000102030400ED\nS9030000FC\nS10800100102030400DD\n", "line 3"},
+             // First records that made the target a binary.
+             {"\xEF\xBB\xBF:0400000001020304F3\n:00000001FF\n", "line 1"},
+             {std::string(3000, '\n') + ":0400000001020304F3\n:00000001FF\n", "line 3001"},
+             {":04000000010203G4F2\n:00000001FF\n", "line 1"},
+             {"S1080000010203G400ED\nS9030000FC\n", "line 1"},
+             {":020010040800E2\n:00000001FF\n", "line 1"},  // an address in an address record
          }) {
         test::WriteFile(dir / "fw.hex", text);
         LXNMerger merger;
@@ -193,8 +209,12 @@ TEST(FirmwareMergeForms, DamagedTargetsAreRefusedWithTheirLine) {
                   kDamagedTarget);
         EXPECT_FALSE(fs::exists(dir / "out.hex"));
     }
-    test::WriteFile(dir / "fw.hex", good);
+    // A problem belongs to the target it was found in: choosing another forgets it.
     LXNMerger merger;
+    EXPECT_EQ(merger.ScanTarget((dir / "fw.hex").string()), kDamagedTarget);
+    EXPECT_EQ(merger.ScanTarget((dir / "missing.hex").string()), kCannotOpenFile);
+    EXPECT_EQ(merger.TargetProblem(), "");
+    test::WriteFile(dir / "fw.hex", good);
     EXPECT_EQ(merger.ScanTarget((dir / "fw.hex").string()), kSuccess);
     EXPECT_EQ(DescribeTarget(merger).span, "Intel HEX, data from 00000000 to 00000003");
     ASSERT_EQ(merger.CheckLexicornFile((dir / "image.bin").string()), kSuccess);
@@ -202,6 +222,136 @@ TEST(FirmwareMergeForms, DamagedTargetsAreRefusedWithTheirLine) {
     merger.SetOutputFile((dir / "out.hex").string());
     EXPECT_EQ(merger.MergeLexicorn(), kBelowAddressZero);
     EXPECT_FALSE(fs::exists(dir / "out.hex"));
+}
+
+// A byte-order mark and blank lines before the records are passed over: the target is merged as the
+// same records without them.
+TEST(FirmwareMergeForms, AByteOrderMarkAndBlankLinesDoNotMakeABinary) {
+    test::TempDir dir;
+    test::WriteFile(dir / "image.bin", ImageBytes(100));
+    const std::string records = ":020000040800F2\n:0400000001020304F2\n:00000001FF\n";
+    test::WriteFile(dir / "plain.hex", records);
+    ASSERT_EQ(Merge(dir / "image.bin", dir / "plain.hex", dir / "plain-out.hex", kAppend, kEnd, 16, 0),
+              kSuccess);
+    for (const std::string& lead : {std::string("\xEF\xBB\xBF"), std::string(5000, '\n'),
+                                    "\xEF\xBB\xBF\n \t\n" + std::string(2000, ' ')}) {
+        test::WriteFile(dir / "fw.hex", lead + records);
+        ASSERT_EQ(Merge(dir / "image.bin", dir / "fw.hex", dir / "out.hex", kAppend, kEnd, 16, 0), kSuccess);
+        EXPECT_EQ(test::ReadFile(dir / "out.hex"), test::ReadFile(dir / "plain-out.hex"));
+    }
+}
+
+// Warnings of the reading reach the merger's user, after a scan and after a merge.
+TEST(FirmwareMergeForms, ASecondStartAddressIsPassedOverWithAWarning) {
+    test::TempDir dir;
+    test::WriteFile(dir / "image.bin", ImageBytes(100));
+    test::WriteFile(dir / "fw.hex",
+                    ":0400000001020304F2\n:0400000508000131BD\n:0400000508000200ED\n:00000001FF\n");
+    const std::vector<std::string> warnings = {
+        (dir / "fw.hex").string() +
+        ": line 3: a second start address record (type 05): the one of line 2 is kept"};
+    LXNMerger merger;
+    ASSERT_EQ(merger.ScanTarget((dir / "fw.hex").string()), kSuccess);
+    EXPECT_EQ(merger.TargetWarnings(), warnings);
+    ASSERT_EQ(Merge(dir / "image.bin", dir / "fw.hex", dir / "out.hex", kAppend, kEnd, 16, 0, std::nullopt,
+                    &merger),
+              kSuccess);
+    EXPECT_EQ(merger.TargetWarnings(), warnings);
+    EXPECT_EQ(ReadIntelHex(test::ReadFile(dir / "out.hex"), "out.hex").startAddress, 0x08000131u);
+    test::WriteFile(dir / "fw.hex", ":0400000001020304F2\n:00000001FF\n");
+    ASSERT_EQ(merger.ScanTarget((dir / "fw.hex").string()), kSuccess);
+    EXPECT_TRUE(merger.TargetWarnings().empty());
+}
+
+// S-records made of another form get a header record, which readers expect (srec_cat warns
+// without one); S-records keep what they have.
+TEST(FirmwareMergeForms, SRecordsMadeOfAnotherFormGetAHeader) {
+    if (!HaveSrecCat()) GTEST_SKIP() << "srec_cat is not installed";
+    test::TempDir dir;
+    test::WriteFile(dir / "image.bin", ImageBytes(100));
+    test::WriteFile(dir / "fw.hex", ":020000040800F2\n:0400000001020304F2\n:00000001FF\n");
+    test::WriteFile(dir / "fw.bin", std::string(64, 'x'));
+    for (const char* target : {"fw.hex", "fw.bin"}) {
+        SCOPED_TRACE(target);
+        ASSERT_EQ(Merge(dir / "image.bin", dir / target, dir / "out.s19", kAppend, kEnd, 16, 0,
+                        FirmwareFormat::kSRecord),
+                  kSuccess);
+        EXPECT_TRUE(test::ReadFile(dir / "out.s19").starts_with("S00600004844521B\n"));
+        SrecCat(dir.path(), "out.s19 -motorola -o back.bin -binary");
+    }
+}
+
+// A target whose records are out of address order is scanned in address order all the same: the
+// old image across records, not the later one, whose records come first.
+TEST(FirmwareMergeForms, ATargetOutOfOrderIsScannedInAddressOrder) {
+    test::TempDir dir;
+    const std::string old = ImageBytes(120);
+    const std::string data = std::string(0x41, 'a') + old + std::string(0x100, 'b') + ImageBytes(96);
+    FirmwareFile firmware;
+    firmware.format = FirmwareFormat::kSRecord;
+    firmware.addressBytes = 4;
+    firmware.segments.push_back({0x20000000, std::vector<std::uint8_t>(data.begin(), data.end())});
+    std::vector<std::string> lines;
+    std::istringstream written(test::FirmwareText(firmware));
+    for (std::string line; std::getline(written, line);) lines.push_back(line);
+    std::reverse(lines.begin(), lines.end() - 1);  // the termination stays last
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    test::WriteFile(dir / "fw.s37", text);
+    LXNMerger merger;
+    ASSERT_EQ(merger.ScanTarget((dir / "fw.s37").string()), kSuccess);
+    EXPECT_TRUE(merger.TargetHasLexicorn());
+    EXPECT_EQ(merger.OldLexicornPosition(), 0x20000041u);
+    EXPECT_EQ(merger.OldLexicornSize(), 120u);
+    EXPECT_EQ(DescribeTarget(merger).span,
+              fmt::format("S-records, data from 20000000 to {:08X}", 0x20000000 + data.size() - 1));
+}
+
+// Merges `target` with an address space limited to what the process has and a little more, and ends
+// the process: 0 when the merge is refused naming the target and made no output.
+[[noreturn]] void MergeWithLittleMemory(const fs::path& dir, const std::string& target) {
+    bool held = false;
+    try {
+        std::ifstream status("/proc/self/status");
+        std::size_t kib = 0;
+        for (std::string line; std::getline(status, line);)
+            if (line.starts_with("VmSize:")) kib = std::stoul(line.substr(7));
+        const rlimit limit{(kib << 10) + (4 << 20), (kib << 10) + (4 << 20)};
+        LXNMerger merger;
+        held = kib != 0 && setrlimit(RLIMIT_AS, &limit) == 0 &&
+               merger.CheckLexicornFile((dir / "image.bin").string()) == kSuccess &&
+               merger.ChooseTarget(target) == kSuccess &&
+               merger.SetMergeParameters(kAppend, kEnd, 16, 0) == kSuccess;
+        merger.SetOutputFile((dir / "out.hex").string());
+        held = held && merger.MergeLexicorn() == kNoStorage &&
+               merger.TargetProblem() == target + ": not enough memory to hold its data" &&
+               !fs::exists(dir / "out.hex");
+        fs::remove_all(dir);
+    } catch (...) {  // the process must end here, not in the test runner's own handling
+    }
+    _exit(held ? 0 : 1);
+}
+
+// A target whose data does not fit in the memory left is refused naming the file, and no output is
+// made. In a process of its own, whose memory holds nothing left over from other tests, and with one
+// arena of the C library's, which would otherwise keep address space in reserve for threads.
+TEST(FirmwareMergeForms, ATargetTooLargeForMemoryIsNamed) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP()
+        << "AddressSanitizer keeps terabytes of address space and ends the process when an allocation fails";
+#endif
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    mallopt(M_ARENA_MAX, 1);
+    test::TempDir dir;
+    test::WriteFile(dir / "image.bin", ImageBytes(100));
+    FirmwareFile firmware;
+    firmware.format = FirmwareFormat::kIntelHex;
+    firmware.segments.push_back({0, std::vector<std::uint8_t>(8 << 20, 0x5A)});
+    {
+        std::ofstream out(dir / "fw.hex", std::ios::binary);
+        WriteFirmware(firmware, firmware.format, 0, [&](std::string_view piece) { out << piece; });
+    }
+    EXPECT_EXIT(MergeWithLittleMemory(dir.path(), (dir / "fw.hex").string()), testing::ExitedWithCode(0), "");
 }
 
 // A binary may begin like a record: only a first line of hexadecimal digits makes a HEX or S-record file.

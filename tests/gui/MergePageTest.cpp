@@ -226,12 +226,19 @@ class MergePageTest : public WizardFixture {
         dialogs_->Take();
         Merge();
         QCOMPARE(dialogs_->Take(), QStringList{"Information: Merge operation done successfully."});
-        QVERIFY2(Read("out.s19").startsWith("S3"), Read("out.s19").constData());  // 32-bit addresses
+        // A header record, then data records with 32-bit addresses.
+        QVERIFY2(Read("out.s19").startsWith("S00600004844521B\nS3"), Read("out.s19").constData());
 
         Write("bad.hex", ":020000040800F3\n:00000001FF\n");
         ChooseFile("chooseTargetButton", "bad.hex");
         QCOMPARE(dialogs_->Take().last(),
                  "Error: " + Path("bad.hex") + ": line 1: the checksum is F3, the record needs F2");
+        // What the reading let pass with a warning is shown under the span.
+        Write("twice.hex", ":0400000001020304F2\n:0400000508000131BD\n:0400000508000200ED\n:00000001FF\n");
+        ChooseFile("chooseTargetButton", "twice.hex");
+        QCOMPARE(Text("targetSpan"),
+                 "Intel HEX, data from 00000000 to 00000003\nWarning: " + Path("twice.hex") +
+                     ": line 3: a second start address record (type 05): the one of line 2 is kept");
         Write("plain.bin", kTarget);
         ChooseFile("chooseTargetButton", "plain.bin");
         QCOMPARE(Text("targetSpan"), QString());  // a binary has no span to show
