@@ -53,6 +53,17 @@ std::string JsonSummary(const BuildOutcome& outcome, const std::vector<LanguageE
                        files, chosen, outcome.stringCount, outcome.imageSize, outcome.uniqueId);
 }
 
+// The folders that making `folder` creates, deepest first.
+std::vector<std::filesystem::path> FoldersMissingFor(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> missing;
+    std::filesystem::path at = std::filesystem::absolute(folder).lexically_normal();
+    if (!at.has_filename()) at = at.parent_path();
+    std::error_code error;
+    for (; at.has_relative_path() && !std::filesystem::exists(at, error); at = at.parent_path())
+        missing.push_back(at);
+    return missing;
+}
+
 class BuildCommand final : public Subcommand {
   public:
     explicit BuildCommand(CLI::App& app)
@@ -109,6 +120,7 @@ class BuildCommand final : public Subcommand {
         LoadedTable table = args.table.LoadChosenTable(settings);
         options.outputFolder =
             args.outputFolder.value_or(settings.outputFolder.empty() ? "." : settings.outputFolder);
+        const std::vector<std::filesystem::path> madeFolders = FoldersMissingFor(options.outputFolder);
         std::error_code error;
         std::filesystem::create_directories(options.outputFolder, error);
         if (error)
@@ -121,6 +133,9 @@ class BuildCommand final : public Subcommand {
         CliBuildHost host(table, console.out, console.err, console.showProgress, args.quiet || args.json,
                           options.strict);
         const BuildOutcome outcome = BuildLexicorn(host, table, settings, options);
+        // A build that wrote nothing leaves no trace: the folders made for it go again while empty.
+        if (outcome.kind != BuildOutcome::Kind::kSucceeded)
+            for (const std::filesystem::path& folder : madeFolders) std::filesystem::remove(folder, error);
         switch (outcome.kind) {
             case BuildOutcome::Kind::kSucceeded:
                 if (args.json) console.out << JsonSummary(outcome, chosen);

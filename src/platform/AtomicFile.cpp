@@ -215,6 +215,26 @@ void AtomicFile::DropOldFile() {
     keptByMoving_ = false;
 }
 
+bool AtomicFile::MatchesOldFile() const {
+    struct stat old {
+    }, fresh{};
+    if (temporary_.empty() || stat(target_.c_str(), &old) != 0 || !S_ISREG(old.st_mode) ||
+        stat(temporary_.c_str(), &fresh) != 0 || old.st_size != fresh.st_size ||
+        (old.st_mode & 07777) != (fresh.st_mode & 07777))
+        return false;
+    std::ifstream oldBytes(target_, std::ios::binary);
+    std::ifstream newBytes(temporary_, std::ios::binary);
+    std::vector<char> a(1 << 16), b(1 << 16);
+    while (oldBytes && newBytes) {
+        oldBytes.read(a.data(), static_cast<std::streamsize>(a.size()));
+        newBytes.read(b.data(), static_cast<std::streamsize>(b.size()));
+        if (oldBytes.gcount() != newBytes.gcount() ||
+            std::memcmp(a.data(), b.data(), static_cast<std::size_t>(oldBytes.gcount())) != 0)
+            return false;
+    }
+    return !oldBytes.bad() && !newBytes.bad() && oldBytes.eof() && newBytes.eof();
+}
+
 void AtomicFile::Name() {
     // A link cannot replace a file: the unnamed file gets a hidden name first, for the rename that
     // replaces the old file at once. Only between the two could a kill leave it behind.
@@ -247,11 +267,19 @@ AtomicFile& FileSet::Add(const std::filesystem::path& path) {
 void FileSet::Commit() {
     // Everything that can fail happens to every member before the first one replaces its old file.
     for (const auto& file : files_) file->Stage();
+    // A file rewritten with the same bytes would only make everything built from it out of date.
+    std::vector<AtomicFile*> changed;
+    for (const auto& file : files_) {
+        if (file->MatchesOldFile())
+            file->Abandon();
+        else
+            changed.push_back(file.get());
+    }
     // Only a rename is left to fail (a file made immutable, a folder put in a member's place): the
     // old files wait aside until every new one is in place.
     try {
-        for (const auto& file : files_) file->KeepOldFile();
-        for (const auto& file : files_) file->Commit();
+        for (AtomicFile* file : changed) file->KeepOldFile();
+        for (AtomicFile* file : changed) file->Commit();
     } catch (const WriteFailure& error) {
         std::string message = error.what();
         for (auto file = files_.rbegin(); file != files_.rend(); ++file) {
@@ -260,7 +288,7 @@ void FileSet::Commit() {
         }
         throw WriteFailure(error.File(), message);
     }
-    for (const auto& file : files_) file->DropOldFile();
+    for (AtomicFile* file : changed) file->DropOldFile();
 }
 
 std::string ReadWholeFile(const fs::path& path) {

@@ -73,6 +73,8 @@ class AtomicFile {
     std::string PutBackOldFile();
     /// Lets the kept old file go: the new one stays.
     void DropOldFile();
+    /// After Stage: the file in place holds exactly the bytes (and permissions) of the new one.
+    bool MatchesOldFile() const;
 
     void Fail(const std::string& why);
     [[noreturn]] void ThrowFailure() const;
@@ -98,8 +100,9 @@ class AtomicFile {
 /// Files that belong together, replaced together: each is written whole to a temporary file
 /// beside it, and only when every one of them is complete are they put in place, one rename each.
 /// The old files are kept aside until every rename has succeeded, so that a rename that fails
-/// after others puts theirs back. Anything short of a successful Commit leaves every old file as
-/// it was and no temporary file.
+/// after others puts theirs back. A member whose old file already holds its bytes is not replaced:
+/// the old file keeps its time stamp, so that a build tool sees nothing to do. Anything short of a
+/// successful Commit leaves every old file as it was and no temporary file.
 class FileSet {
   public:
     FileSet() = default;

@@ -226,6 +226,18 @@ TEST_F(CommandLine, BuildRefusesAnOutputThatIsItsTableOrItsProject) {
     EXPECT_FALSE(fs::exists(dir / "Lexicorn.bin"));
 }
 
+// A build that fails writes nothing, not even the output folder it would have made.
+TEST_F(CommandLine, AFailedBuildLeavesNoFolderItMade) {
+    test::WriteFile(dir / "strings.csv", std::string(kTable) + "OK_TEXT,Again,Wieder\r\n");
+    EXPECT_EQ(Run({"build", Path("strings.csv"), "-o", Path("new/out")}), kExitFailure);
+    EXPECT_NE(err.find("OK_TEXT"), std::string::npos) << err;
+    EXPECT_FALSE(fs::exists(dir / "new"));
+
+    fs::create_directories(dir / "kept");
+    EXPECT_EQ(Run({"build", Path("strings.csv"), "-q", "-o", Path("kept")}), kExitFailure);
+    EXPECT_TRUE(fs::is_empty(dir / "kept"));
+}
+
 TEST_F(CommandLine, CheckListsEveryFindingThenTheFiguresAndExitsByWhatItFound) {
     test::WriteFile(dir / "strings.csv",
                     std::string(kTable) + "VALUE,Value %d,Wert %s\r\nOK_TEXT,Again,Wieder\r\n");
@@ -900,7 +912,8 @@ TEST_F(MergeCommandLine, HexTargetsAreScannedAndMergedInTheirForm) {
     EXPECT_EQ(test::ReadFile(dir / "named.bin"), std::string(0x20, '\0') + image);
     ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.hex"), Path("named.s19")}), kExitSuccess)
         << err;
-    EXPECT_TRUE(test::ReadFile(dir / "named.s19").starts_with("S3")) << test::ReadFile(dir / "named.s19");
+    EXPECT_TRUE(test::ReadFile(dir / "named.s19").starts_with("S00600004844521B\nS3"))
+        << test::ReadFile(dir / "named.s19");
 
     test::WriteFile(dir / "bad.hex", ":020000040800F3\n:00000001FF\n");
     EXPECT_EQ(Run({"scan", Path("bad.hex")}), kExitFailure);

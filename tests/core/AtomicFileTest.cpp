@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -201,6 +202,41 @@ TEST(AtomicFile, ASetPutInPlaceKeepsEveryFilesModeAndNoOtherName) {
     EXPECT_EQ(fs::status(dir / "a").permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
+}
+
+// A member whose old file holds its bytes already stays that very file (the same inode, so the same
+// time stamp): a build tool then recompiles nothing that depends on it.
+TEST(AtomicFile, ASetLeavesAMemberWhoseBytesAreUnchanged) {
+    test::TempDir dir;
+    const auto inode = [&](const char* name) {
+        struct stat status {};
+        EXPECT_EQ(stat((dir / name).c_str(), &status), 0);
+        return status.st_ino;
+    };
+    const auto commit = [&](const char* a, const char* b, const char* c) {
+        FileSet set;
+        set.Add(dir / "a").Write(a);
+        set.Add(dir / "b").Write(b);
+        set.Add(dir / "c").Write(c);
+        set.Commit();
+    };
+    commit("same", "old b", "");
+    const auto a = inode("a"), b = inode("b"), c = inode("c");
+    commit("same", "new b", "");
+    EXPECT_EQ(inode("a"), a);
+    EXPECT_NE(inode("b"), b);
+    EXPECT_EQ(inode("c"), c);
+    EXPECT_EQ(test::ReadFile(dir / "b"), "new b");
+    // A longer or shorter file, or one of the same length with other bytes, is replaced.
+    commit("same!", "new b", "x");
+    EXPECT_NE(inode("a"), a);
+    EXPECT_EQ(test::ReadFile(dir / "a"), "same!");
+    EXPECT_EQ(test::ReadFile(dir / "c"), "x");
+    const auto b2 = inode("b");
+    commit("same!", "new B", "x");
+    EXPECT_NE(inode("b"), b2);
+    EXPECT_EQ(test::ReadFile(dir / "b"), "new B");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
 }
 
 }  // namespace

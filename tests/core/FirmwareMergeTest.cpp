@@ -346,7 +346,7 @@ TEST(FirmwareMergeForms, ATargetTooLargeForMemoryIsNamed) {
     test::WriteFile(dir / "image.bin", ImageBytes(100));
     FirmwareFile firmware;
     firmware.format = FirmwareFormat::kIntelHex;
-    firmware.segments.push_back({0, std::vector<std::uint8_t>(8 << 20, 0x5A)});
+    firmware.segments.push_back({0, std::vector<std::uint8_t>(32 << 20, 0x5A)});
     {
         std::ofstream out(dir / "fw.hex", std::ios::binary);
         WriteFirmware(firmware, firmware.format, 0, [&](std::string_view piece) { out << piece; });

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The installed package as another project meets it: examples/cmake is configured against a fresh
-# install prefix, built and run; it is built again when its table or project changes, and only
-# then; every keyword of lexicorn_add_strings reaches the build, the check is strict, the unique id
-# the same in every build, the program the one LEXICORN_EXECUTABLE names; the runtime's sources
-# build the program with its own flags, and the runtime's pkg-config file builds it by hand.
+# install prefix, built and run; a table or project touched without a change compiles nothing, a
+# changed string Lexicorn.c alone; every keyword of lexicorn_add_strings reaches the build, the
+# check is strict, the unique id the same in every build, the program the one LEXICORN_EXECUTABLE
+# names; the runtime's sources build the program with its own flags, and the runtime's pkg-config
+# file builds it by hand.
 # Usage: cmake-package.sh BUILD_DIR EXAMPLE_DIR GENERATOR C_COMPILER
 set -euo pipefail
 build=$(realpath "$1") example=$(realpath "$2") generator=$3 compiler=$4
@@ -38,12 +39,19 @@ rebuild
 touch "$work/panel/main.c"
 rebuild
 [[ $(image_time) == "$before" ]] || fail "the strings were built again for a change of main.c"
-touch "$work/panel/panel.lxn"
-rebuild
-[[ $(image_time) != "$before" ]] || fail "the strings were not built again for a changed project"
+# What the build compiles: a table or project touched without a change compiles nothing (the
+# outputs keep their bytes and their time stamps), one changed string compiles Lexicorn.c alone.
+compiled() { rebuild | sed -n 's/.*Building C object [^ ]*[/]\([^/ ]*\).*/\1/p' | sort | tr '\n' ' '; }
+for input in panel.lxn strings.csv; do
+    touch "$work/panel/$input"
+    got=$(compiled)
+    [[ -z $got ]] || fail "touching $input without a change compiled $got"
+    [[ $(image_time) == "$before" ]] || fail "touching $input without a change rewrote Lexicorn.bin"
+done
 
 sed -i 's/,Bereit,/,Betriebsbereit,/' "$work/panel/strings.csv"
-rebuild
+got=$(compiled)
+[[ $got == "Lexicorn.c.o " ]] || fail "one changed string compiled '$got', expected Lexicorn.c.o alone"
 expected=$'en: Ready\nde: Betriebsbereit'
 prints "$work/build/panel"
 
