@@ -132,7 +132,7 @@ configure_options -DLEXICORN_EXECUTABLE="$work/wrapper" && built || fail "LEXICO
 grep -q '^build ' "$work/wrapped" || fail "LEXICORN_EXECUTABLE did not build the strings"
 
 # pkg-config: the runtime's header and library, with the sources the CMake build generated.
-export PKG_CONFIG_PATH="$work/prefix/lib/pkgconfig"
+export PKG_CONFIG_PATH=$(dirname "$(find "$work/prefix" -name lexicorn.pc)")  # the multiarch folder
 generated=$work/build/lexicorn/panel
 # shellcheck disable=SC2046  # the flags are words
 "$compiler" -std=c99 -Wall -Wextra -pedantic -Werror $(pkg-config --cflags lexicorn) -I"$generated" \
