@@ -10,7 +10,7 @@ all: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 deps:
-	scripts/install-deps
+	scripts/install-deps $(BUILD)
 
 configure: deps
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)

@@ -35,6 +35,10 @@ inline constexpr ResultCode kUnknownTargetLanguage = 0x20003029;
 inline constexpr ResultCode kInvalidStringId = 0x2000302A;
 /// Warnings of the table check, refused because the build was asked to be strict.
 inline constexpr ResultCode kCheckWarnings = 0x2000302B;
+/// A string holds a character that the device's font lacks.
+inline constexpr ResultCode kGlyphMissing = 0x2000302C;
+/// A string is wider, or has more lines, than the device gives it.
+inline constexpr ResultCode kTooWide = 0x2000302D;
 /// The table file does not exist.
 inline constexpr ResultCode kTableFileMissing = 0x20001000;
 

@@ -49,17 +49,22 @@ class CheckCommand final : public Subcommand {
             fmt::format(R"({{"errors":{},"warnings":{},"findings":[)", report.Errors(), report.Warnings());
         for (std::size_t i = 0; i < report.findings.size(); ++i) {
             const Finding& f = report.findings[i];
+            // A finding in another file (the limits) names the file and its line; it has no cell.
+            const std::string place =
+                f.file.empty() ? fmt::format(R"("sheet":{},"cell":"{}")",
+                                             f.sheet.empty() ? "null" : JsonString(f.sheet), f.Cell())
+                               : fmt::format(R"("file":{},"cell":null)", JsonString(f.file));
             text += fmt::format(
-                R"({}{{"severity":"{}","rule":"{}","sheet":{},"cell":"{}","row":{},"column":{},"language":{},"message":{}}})",
-                i ? "," : "", f.severity == Finding::Severity::kError ? "error" : "warning", f.rule,
-                f.sheet.empty() ? "null" : JsonString(f.sheet), f.Cell(), f.row, f.column,
-                f.language.empty() ? "null" : JsonString(f.language), JsonString(f.message));
+                R"({}{{"severity":"{}","rule":"{}",{},"row":{},"column":{},"language":{},"message":{}}})",
+                i ? "," : "", f.severity == Finding::Severity::kError ? "error" : "warning", f.rule, place,
+                f.row, f.column, f.language.empty() ? "null" : JsonString(f.language), JsonString(f.message));
         }
         text += R"(],"languages":[)";
         for (std::size_t i = 0; i < report.languages.size(); ++i) {
             const LanguageFigures& l = report.languages[i];
-            text += fmt::format(R"({}{{"code":{},"strings":{},"translated":{},"bytes":{}}})", i ? "," : "",
-                                JsonString(l.code), l.strings, l.translated, l.bytes);
+            text += fmt::format(R"({}{{"code":{},"strings":{},"translated":{},"bytes":{},"glyphs":{}}})",
+                                i ? "," : "", JsonString(l.code), l.strings, l.translated, l.bytes,
+                                l.glyphs.Count());
         }
         text += fmt::format(R"(],"imageSize":{},"sharedBytesSaved":{},"capacityUsed":{}}})", report.imageSize,
                             report.sharedBytesSaved,

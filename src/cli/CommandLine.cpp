@@ -178,6 +178,8 @@ int RunCommandLine(int argc, const char* const* argv, const Console& console) {
     subcommands.push_back(AddScanCommand(app));
     subcommands.push_back(AddMergeCommand(app));
     subcommands.push_back(AddTableCommand(app));
+    subcommands.push_back(AddGlyphsCommand(app));
+    subcommands.push_back(AddPreviewCommand(app));
     // `lexicorn help [COMMAND]` prints what `lexicorn [COMMAND] --help` prints.
     CLI::App* help = app.add_subcommand("help", "Print the commands, or the options of one command");
     std::string helpTopic;

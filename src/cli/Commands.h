@@ -44,6 +44,8 @@ std::unique_ptr<Subcommand> AddDumpCommand(CLI::App& app);
 std::unique_ptr<Subcommand> AddScanCommand(CLI::App& app);
 std::unique_ptr<Subcommand> AddMergeCommand(CLI::App& app);
 std::unique_ptr<Subcommand> AddTableCommand(CLI::App& app);
+std::unique_ptr<Subcommand> AddGlyphsCommand(CLI::App& app);
+std::unique_ptr<Subcommand> AddPreviewCommand(CLI::App& app);
 
 /// The words an option takes, in the order its help lists them, with the setting each stands for.
 template <typename T>

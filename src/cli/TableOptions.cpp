@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "base/Unicode.h"
@@ -17,6 +18,18 @@ std::vector<std::string> SplitCodes(const std::string& text) {
     return codes;
 }
 
+std::string KnownCodes(const LoadedTable& table) {
+    std::string known;
+    for (const auto& language : table.languages)
+        known += (known.empty() ? "" : ", ") + Utf16ToUtf8(language.code);
+    return known;
+}
+
+bool HasLanguage(const LoadedTable& table, const std::string& code) {
+    return std::any_of(table.languages.begin(), table.languages.end(),
+                       [&](const LanguageEntry& language) { return Utf16ToUtf8(language.code) == code; });
+}
+
 void SelectLanguages(LoadedTable& table, const std::vector<std::string>& codes) {
     if (codes.empty() || codes == std::vector<std::string>{"all"}) {
         for (auto& language : table.languages) language.selected = true;
@@ -26,13 +39,9 @@ void SelectLanguages(LoadedTable& table, const std::vector<std::string>& codes) 
         bool found = false;
         for (auto& language : table.languages)
             if (Utf16ToUtf8(language.code) == code) language.selected = found = true;
-        if (!found) {
-            std::string known;
-            for (const auto& language : table.languages)
-                known += (known.empty() ? "" : ", ") + Utf16ToUtf8(language.code);
-            throw UsageError(
-                fmt::format("the table has no language with the code '{}' (its codes: {})", code, known));
-        }
+        if (!found)
+            throw UsageError(fmt::format("the table has no language with the code '{}' (its codes: {})", code,
+                                         KnownCodes(table)));
     }
 }
 
@@ -69,6 +78,24 @@ void TableOptions::AddTo(CLI::App& command, const std::string& tableHelp) {
                     "Code page of single-byte text (default: the project's, else CP1252)")
         ->type_name("NAME");
     command.add_flag("--strict", strict, "Warnings of the table check count as errors");
+    command
+        .add_option("--font", fonts,
+                    "The device's font (TrueType, OpenType, BDF, PCF): every string must be in it; "
+                    "CODES=FILE for languages of their own (ja,zh=NotoSansCJK.otf); may repeat")
+        ->type_name("[CODES=]FILE");
+    command.add_option("--font-size", fontSize, "Size of a scalable font, or which of a bitmap font's sizes")
+        ->type_name("PX")
+        ->check(CLI::Range(1, 1000));
+    command.add_flag(
+        "--anti-alias", antiAliased,
+        "The device draws shades of grey, not one bit a pixel (hinting and the preview follow it)");
+    command
+        .add_option("--limits", limits,
+                    "Table of string ids with their width in pixels and optionally their number of lines")
+        ->type_name("LIMITS.csv");
+    command
+        .add_option("--max-width", maxWidth, "Width in pixels for every string without a limit of its own")
+        ->type_name("PX");
 }
 
 ProjectSettings TableOptions::Settings(std::optional<bool> noFileSystem) const {
@@ -97,6 +124,16 @@ ProjectSettings TableOptions::Settings(std::optional<bool> noFileSystem) const {
         CheckCodePage(*codePage);
         settings.codePage = *codePage;
     }
+    if (!fonts.empty()) {
+        settings.fonts.clear();
+        for (const std::string& font : fonts) settings.fonts.push_back(ParseDeviceFont(font));
+    }
+    if (fontSize) settings.fontSize = *fontSize;
+    if (antiAliased) settings.antiAliased = true;
+    if (limits) settings.limits = *limits;
+    if (maxWidth) settings.maxWidth = *maxWidth;
+    if (settings.fonts.empty() && (!settings.limits.empty() || settings.maxWidth != 0))
+        throw UsageError("--limits and --max-width measure strings in the device's font: add --font");
     return settings;
 }
 
@@ -106,6 +143,12 @@ LoadedTable TableOptions::LoadChosenTable(const ProjectSettings& settings) const
     if (path.empty()) throw UsageError("TABLE is required (the project names no table)");
     LoadedTable loaded = LoadTable(path, settings.codePage);
     SelectLanguages(loaded, languages ? SplitCodes(*languages) : settings.languages);
+    for (const DeviceFont& font : settings.fonts)
+        for (const std::string& code : font.languages)
+            if (!HasLanguage(loaded, code))
+                throw UsageError(
+                    fmt::format("--font {}: the table has no language with the code '{}' (its codes: {})",
+                                DeviceFontText(font), code, KnownCodes(loaded)));
     return loaded;
 }
 

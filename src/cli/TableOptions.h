@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "project/ProjectSettings.h"
 #include "table/LoadedTable.h"
@@ -23,6 +24,12 @@ struct TableOptions {
     std::optional<TargetPlatform> targetPlatform;
     std::optional<std::string> codePage;
     bool strict = false;
+    // The device: its fonts and the room its strings have.
+    std::vector<std::string> fonts;
+    std::optional<std::uint16_t> fontSize;
+    bool antiAliased = false;
+    std::optional<std::string> limits;
+    std::optional<std::uint32_t> maxWidth;
 
     /// Registers the options with `command`; `tableHelp` says what the table is for.
     void AddTo(CLI::App& command, const std::string& tableHelp);
@@ -31,7 +38,7 @@ struct TableOptions {
     /// UsageError.
     ProjectSettings Settings(std::optional<bool> noFileSystem = std::nullopt) const;
     /// The table (the option's, else the project's) loaded, its languages chosen (the option's,
-    /// else the project's, else all).
+    /// else the project's, else all). A font for a language the table lacks is a UsageError.
     LoadedTable LoadChosenTable(const ProjectSettings& settings) const;
 };
 

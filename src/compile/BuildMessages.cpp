@@ -70,6 +70,14 @@ std::string WarningsRefused(std::size_t warnings) {
     return fmt::format("The string table check found {} warning(s); a strict build refuses them.", warnings);
 }
 
+std::string GlyphMissing(std::string_view why, std::string_view cell) {
+    return fmt::format("The device's font lacks a character!\r\r{}\rCell: {}", why, cell);
+}
+
+std::string TooWide(std::string_view why, std::string_view cell) {
+    return fmt::format("Text too wide for the device!\r\r{}\rCell: {}", why, cell);
+}
+
 std::string InternalError(ResultCode code) {
     return fmt::format(
         "Creation of Lexicrn file(s) failed due to an internal error!\rPlease restart the "

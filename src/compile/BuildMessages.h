@@ -40,6 +40,8 @@ std::string CellTooLong(std::size_t row, std::size_t column, std::size_t limit);
 std::string ImageTooLarge();
 std::string InvalidStringId(std::string_view why, std::size_t row);
 std::string WarningsRefused(std::size_t warnings);
+std::string GlyphMissing(std::string_view why, std::string_view cell);
+std::string TooWide(std::string_view why, std::string_view cell);
 std::string InternalError(ResultCode code);
 
 }  // namespace lexicorn::messages

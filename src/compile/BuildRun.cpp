@@ -319,6 +319,12 @@ class Build {
                 return messages::InvalidStringId(refusal_->message, refusal_->row);
             case kCheckWarnings:
                 return messages::WarningsRefused(check_.Warnings());
+            case kGlyphMissing:
+                if (refusal_) return messages::GlyphMissing(refusal_->message, refusal_->Cell());
+                break;
+            case kTooWide:
+                if (refusal_) return messages::TooWide(refusal_->message, refusal_->Cell());
+                break;
         }
         return messages::InternalError(result);
     }

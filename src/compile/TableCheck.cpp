@@ -3,12 +3,16 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <map>
 #include <stdexcept>
 #include <string_view>
+#include <tuple>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "base/Unicode.h"
 #include "compile/BuildRun.h"
+#include "compile/DeviceFit.h"
 #include "generate/Identifiers.h"
 #include "generate/Placeholders.h"
 #include "image/ImageLayout.h"
@@ -75,16 +79,15 @@ class Checker {
   public:
     Checker(const LoadedTable& table, const ProjectSettings& settings)
         : reader_(*table.tableReader), settings_(settings), codePage_(MakeCodePage(settings.codePage)) {
-        for (std::size_t i = 0; i < table.languages.size(); ++i)
-            if (table.languages[i].selected) entries_.push_back(i);
-        if (entries_.empty())
-            for (std::size_t i = 0; i < table.languages.size(); ++i) entries_.push_back(i);
+        entries_ = ChosenLanguages(table);
         for (std::size_t i : entries_) codes_.push_back(Utf16ToUtf8(table.languages[i].code));
         encoding_ = settings.encoding == Encoding::kUtf16 || settings.encoding == Encoding::kUtf8
                         ? settings.encoding
                         : Encoding::kSingleByte;
         terminator_ = encoding_ == Encoding::kUtf16 ? 2 : 1;
         alignment_ = settings.alignment == 2 || settings.alignment == 4 ? settings.alignment : 1;
+        if (!settings.fonts.empty()) fonts_.emplace(settings, codes_);
+        limits_ = WidthLimits(settings.limits, settings.maxWidth);
     }
 
     CheckReport Run() {
@@ -98,9 +101,12 @@ class Checker {
                   kSuccess);
         CheckIds();
         CheckTexts();
+        CheckLimitIds();
+        // The table's cells first, then the lines of the limits.
         std::stable_sort(report_.findings.begin(), report_.findings.end(),
                          [](const Finding& a, const Finding& b) {
-                             return std::tie(a.row, a.column) < std::tie(b.row, b.column);
+                             return std::tuple(!a.file.empty(), a.row, a.column) <
+                                    std::tuple(!b.file.empty(), b.row, b.column);
                          });
         return std::move(report_);
     }
@@ -121,7 +127,7 @@ class Checker {
     void Add(Finding::Severity severity, const char* rule, std::size_t row, std::size_t column,
              std::string language, std::string message, ResultCode code = kSuccess) {
         report_.findings.push_back(
-            {severity, rule, sheet_, row, column, std::move(language), std::move(message), code});
+            {severity, rule, sheet_, row, column, std::move(language), std::move(message), code, {}});
     }
     void Error(const char* rule, std::size_t row, std::size_t column, std::string language,
                std::string message, ResultCode code) {
@@ -242,7 +248,7 @@ class Checker {
         used_ = AlignUp(used_ + size, alignment_);
         if (used_ > capacity_ && !overflow_)
             overflow_ = Finding{Finding::Severity::kError, "capacity", sheet_, row, column, language, {},
-                                kCapacityExceeded};
+                                kCapacityExceeded,         {}};
     }
 
     void CheckTexts() {
@@ -274,12 +280,15 @@ class Checker {
         defaultChecked_.assign(strings_ + 1, false);
         for (std::size_t e = 0; e < entries_.size(); ++e) {
             const std::size_t column = entries_[e] + 2;
-            LanguageFigures figures{codes_[e], strings_, 0, 0};
+            LanguageFigures figures{codes_[e], strings_, 0, 0, {}};
+            Font* font = fonts_ ? fonts_->For(e) : nullptr;
             for (std::size_t s = 1; s <= strings_; ++s) {
                 const std::size_t row = s + kHeaderRows;
                 const std::string_view own = column == kDefaultColumn ? defaults[s] : Cell(row, column);
-                const bool useDefault = own == kUseDefault || (settings_.useDefaultString && own.empty());
+                const bool useDefault = TakesDefaultString(own, settings_);
                 const std::string_view text = useDefault ? defaults[s] : own;
+                glyphs_.Add(text);
+                if (font) CheckFit(e, row, useDefault ? kDefaultColumn : column, text, *font);
                 if (!own.empty() && own != kUseDefault) ++figures.translated;
                 const Stored stored = Measure(text);
                 if (useDefault)
@@ -291,8 +300,10 @@ class Checker {
                 figures.bytes += stored.bytes + terminator_;
                 Store(text, stored.bytes, true, row, useDefault ? kDefaultColumn : column, codes_[e]);
             }
+            figures.glyphs = glyphs_.Take();
             report_.languages.push_back(std::move(figures));
         }
+        ReportMissingGlyphs();
 
         const std::uint64_t width = wide ? 4 : 2;
         report_.imageSize =
@@ -313,6 +324,96 @@ class Checker {
                                                               slots, wideCapacity));
             report_.findings.push_back(std::move(*overflow_));
         }
+    }
+
+    // Whether the string of a cell shows on the device in `font`: its characters are in it, and it
+    // fits its limit. A default string is judged once for each font it is drawn with, in the
+    // default language's name where that language draws it with the same font.
+    void CheckFit(std::size_t entry, std::size_t row, std::size_t column, std::string_view text, Font& font) {
+        std::string language = codes_[entry];
+        if (column == kDefaultColumn) {
+            const std::size_t fonts = settings_.fonts.size() + 1;
+            if (!defaultFits_.insert(row * fonts + fonts_->NumberOf(entry)).second) return;
+            const std::size_t defaultEntry = DefaultEntry();
+            if (defaultEntry < entries_.size() && fonts_->For(defaultEntry) == &font)
+                language = codes_[defaultEntry];
+        }
+        TextFit& fit = fit_;
+        MeasureText(font, text, fit);
+        for (char32_t c : fit.missing) {
+            const auto [known, fresh] =
+                missingGlyphs_.try_emplace(std::tuple(language, font.Path(), c), missingGlyphs_.size());
+            if (fresh)
+                missingFindings_.push_back({{Finding::Severity::kError,
+                                             "missing-glyph",
+                                             sheet_,
+                                             row,
+                                             column,
+                                             language,
+                                             fmt::format("'{}' (U+{:04X}) is not in {}", CharacterText(c),
+                                                         static_cast<std::uint32_t>(c), font.Path()),
+                                             kGlyphMissing,
+                                             {}},
+                                            0});
+            else
+                ++missingFindings_[known->second].furtherCells;
+        }
+        const std::optional<WidthLimit> limit = limits_.For(Cell(row, kIdColumn));
+        if (!limit) return;
+        const std::size_t widest = fit.WidestLine();
+        const int width = fit.lineWidths[widest];
+        if (width > static_cast<int>(limit->width))
+            Error("too-wide", row, column, language,
+                  fmt::format("{} {} px wide in {}, {} px more than the {} px it may take",
+                              fit.lineWidths.size() == 1 ? std::string("the text is")
+                                                         : fmt::format("line {} is", widest + 1),
+                              width, font.Path(), width - static_cast<int>(limit->width), limit->width),
+                  kTooWide);
+        if (limit->lines != 0 && fit.lineWidths.size() > limit->lines)
+            Error("too-many-lines", row, column, language,
+                  fmt::format("the text has {} lines; it may take {}", fit.lineWidths.size(), limit->lines),
+                  kTooWide);
+    }
+
+    // The chosen language number of the default column, or entries_.size() when it is not chosen.
+    std::size_t DefaultEntry() const {
+        return static_cast<std::size_t>(std::find(entries_.begin(), entries_.end(), 0) - entries_.begin());
+    }
+
+    static std::string CharacterText(char32_t c) {
+        std::string text;
+        AppendUtf8(text, c);
+        return text;
+    }
+
+    // Each character a font lacks once per language, at the first cell it is in.
+    void ReportMissingGlyphs() {
+        for (auto& [finding, further] : missingFindings_) {
+            if (further > 0)
+                finding.message +=
+                    fmt::format("; {} more {} of {} {} it", further, further == 1 ? "cell" : "cells",
+                                finding.language, further == 1 ? "uses" : "use");
+            report_.findings.push_back(std::move(finding));
+        }
+    }
+
+    // A limit for an id that the table lacks is a limit for nothing: a renamed or deleted string.
+    void CheckLimitIds() {
+        if (limits_.Entries().empty()) return;
+        std::unordered_set<std::string_view> ids;
+        for (std::size_t s = 1; s <= strings_; ++s) ids.insert(Cell(s + kHeaderRows, kIdColumn));
+        for (const auto& [id, entry] : limits_.Entries())
+            if (!ids.contains(id)) {
+                report_.findings.push_back({Finding::Severity::kWarning,
+                                            "limit-unknown-id",
+                                            {},
+                                            entry.row,
+                                            kIdColumn,
+                                            {},
+                                            fmt::format("the table has no string with the id '{}'", id),
+                                            kSuccess,
+                                            limits_.Path()});
+            }
     }
 
     // A table without its row of codes (ids and names, then the strings) takes its first strings
@@ -373,6 +474,17 @@ class Checker {
     HashSet shared_;
     std::vector<bool> defaultChecked_;
     std::optional<Finding> overflow_;
+    std::optional<DeviceFonts> fonts_;
+    WidthLimits limits_;
+    GlyphCollector glyphs_;
+    TextFit fit_;                                  // of the string measured last, its room used again
+    std::unordered_set<std::size_t> defaultFits_;  // row and font of each default string judged
+    struct MissingGlyph {
+        Finding finding;
+        std::size_t furtherCells = 0;
+    };
+    std::map<std::tuple<std::string, std::string, char32_t>, std::size_t> missingGlyphs_;
+    std::vector<MissingGlyph> missingFindings_;
     CheckReport report_;
 };
 
@@ -388,17 +500,21 @@ std::string CellName(std::size_t row, std::size_t column) {
 std::string Finding::Cell() const { return CellName(row, column); }
 
 std::string FindingLine(std::string_view fileName, const Finding& finding) {
-    return fmt::format("{}:{}{}: {}: {}: {}", fileName, finding.sheet.empty() ? "" : finding.sheet + "!",
-                       finding.Cell(), finding.severity == Finding::Severity::kError ? "error" : "warning",
-                       finding.rule, finding.message);
+    const std::string place =
+        finding.file.empty() ? fmt::format("{}:{}{}", fileName,
+                                           finding.sheet.empty() ? "" : finding.sheet + "!", finding.Cell())
+                             : fmt::format("{}:{}", finding.file, finding.row);
+    return fmt::format("{}: {}: {}: {}", place,
+                       finding.severity == Finding::Severity::kError ? "error" : "warning", finding.rule,
+                       finding.message);
 }
 
 std::string FiguresText(const CheckReport& report) {
-    std::string text =
-        fmt::format("{:<10} {:>8} {:>11} {:>10}\n", "language", "strings", "translated", "bytes");
+    std::string text = fmt::format("{:<10} {:>8} {:>11} {:>10} {:>7}\n", "language", "strings", "translated",
+                                   "bytes", "glyphs");
     for (const LanguageFigures& language : report.languages)
-        text += fmt::format("{:<10} {:>8} {:>11} {:>10}\n", language.code, language.strings,
-                            language.translated, language.bytes);
+        text += fmt::format("{:<10} {:>8} {:>11} {:>10} {:>7}\n", language.code, language.strings,
+                            language.translated, language.bytes, language.glyphs.Count());
     text += fmt::format("image size {} bytes, {} bytes saved by sharing identical strings", report.imageSize,
                         report.sharedBytesSaved);
     if (report.capacityUsed)
@@ -423,6 +539,19 @@ std::size_t CheckReport::Warnings() const { return findings.size() - Errors(); }
 
 CheckReport CheckTable(const LoadedTable& table, const ProjectSettings& settings) {
     return Checker(table, settings).Run();
+}
+
+std::vector<std::size_t> ChosenLanguages(const LoadedTable& table) {
+    std::vector<std::size_t> entries;
+    for (std::size_t i = 0; i < table.languages.size(); ++i)
+        if (table.languages[i].selected) entries.push_back(i);
+    if (entries.empty())
+        for (std::size_t i = 0; i < table.languages.size(); ++i) entries.push_back(i);
+    return entries;
+}
+
+bool TakesDefaultString(std::string_view cell, const ProjectSettings& settings) {
+    return cell == kUseDefault || (settings.useDefaultString && cell.empty());
 }
 
 }  // namespace lexicorn

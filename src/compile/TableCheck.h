@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/ResultCodes.h"
+#include "font/GlyphSet.h"
 #include "project/ProjectSettings.h"
 #include "table/LoadedTable.h"
 
@@ -18,13 +19,15 @@ struct Finding {
     Severity severity = Severity::kError;
     std::string rule;     ///< no-language, empty-id, duplicate-id, id-too-long, cell-too-long,
                           ///< unmappable-character, capacity, invalid-identifier, placeholder-mismatch,
-                          ///< whitespace-mismatch, control-character, language-code
+                          ///< whitespace-mismatch, control-character, language-code, missing-glyph,
+                          ///< too-wide, too-many-lines, limit-unknown-id
     std::string sheet;    ///< the worksheet of a workbook; empty for text tables
-    std::size_t row = 0;  ///< from 1
+    std::size_t row = 0;  ///< from 1; the line in `file` for a finding there
     std::size_t column = 0;
     std::string language;  ///< the code of the language column it is in; empty for ids
     std::string message;
     ResultCode code = kSuccess;  ///< what a build reports for it; 0 for warnings
+    std::string file;            ///< another file than the table it is in (the limits), else empty
 
     /// "C7", the cell as a spreadsheet names it.
     std::string Cell() const;
@@ -37,6 +40,7 @@ struct LanguageFigures {
     std::size_t strings = 0;
     std::size_t translated = 0;  ///< cells with a string of their own (not empty, not [USE_DEFAULT])
     std::uint64_t bytes = 0;     ///< what its strings take in the image, before identical ones are shared
+    GlyphSet glyphs;             ///< the characters its strings draw
 };
 
 /// Everything the check of a table found, sorted by cell.
@@ -53,7 +57,16 @@ struct CheckReport {
 
 /// Checks what a build of `table` with `settings` would make of it: every problem at once, with its
 /// cell. The languages are those selected, all of them when none is. The table's reader is open.
+/// With the device's fonts in `settings`, every string must be in its language's font and fit its
+/// width limit. Throws FontError for a font, and TableError for a limits table, that cannot be read.
 CheckReport CheckTable(const LoadedTable& table, const ProjectSettings& settings);
+
+/// The languages a check (and a preview) looks at: the entries of `table.languages` that are
+/// selected, all of them when none is.
+std::vector<std::size_t> ChosenLanguages(const LoadedTable& table);
+
+/// Whether a cell takes the default language's string of its row instead of its own text.
+bool TakesDefaultString(std::string_view cell, const ProjectSettings& settings);
 
 /// "A7", the cell of a row and a column, both from 1.
 std::string CellName(std::size_t row, std::size_t column);

@@ -34,6 +34,7 @@
 
 #include "Version.h"
 #include "base/Unicode.h"
+#include "font/Font.h"
 #include "gui/BuildProgressDialog.h"
 #include "gui/BuildSettingsDialog.h"
 #include "gui/Dialogs.h"
@@ -43,6 +44,7 @@
 #include "gui/MergeAlignmentDialog.h"
 #include "gui/MergePage.h"
 #include "gui/Plural.h"
+#include "gui/PreviewPage.h"
 #include "gui/ProblemsDialog.h"
 #include "gui/SplashScreen.h"
 #include "gui/WizardTexts.h"
@@ -136,6 +138,17 @@ MainWindow::MainWindow(Dialogs& dialogs, const WizardStartup& startup)
                                 [this] { showDocumentState(); }},
                                pages_);
     pages_->addTab(mergePage_, style()->standardIcon(QStyle::SP_DriveHDIcon), QStringLiteral("Merger"));
+    previewPage_ = new PreviewPage(settings_,
+                                   {[this](const QString& title, const QString& filter) {
+                                        return chooseMergeFile(title, filter, false);
+                                    },
+                                    [this] {
+                                        refreshPreview();
+                                        showDocumentState();
+                                    }},
+                                   pages_);
+    pages_->addTab(previewPage_, style()->standardIcon(QStyle::SP_FileDialogContentsView),
+                   QStringLiteral("Preview"));
     pages_->addTab(createAboutPage(), style()->standardIcon(QStyle::SP_MessageBoxInformation),
                    QStringLiteral("About"));
     setCentralWidget(pages_);
@@ -147,6 +160,8 @@ MainWindow::MainWindow(Dialogs& dialogs, const WizardStartup& startup)
     settingsDialog_ = std::make_unique<BuildSettingsDialog>(dialogs_, this);
     splash_ = std::make_unique<SplashScreen>();
     problems_ = std::make_unique<ProblemsDialog>(this);
+    connect(problems_.get(), &ProblemsDialog::cellActivated, this,
+            [this](std::size_t row, std::size_t column) { showInPreview(row, column); });
 
     startWith(startup.projectPath);
     savedSettings_ = settings_;  // what the window starts with is nothing to save yet
@@ -418,6 +433,7 @@ bool MainWindow::openProjectFile(const QString& path) {
 void MainWindow::projectWasLoaded(const QString& path) {
     projectLoaded_ = true;
     mergePage_->showProjectChoices();
+    previewPage_->showSettings();
     // What is loaded below belongs to the project as it was opened: unchanged, not yet to be saved.
     const auto opened = qScopeGuard([this, path] { showProjectFile(path); });
     // A folder the project names wins; without one, a folder the user chose stays.
@@ -484,6 +500,38 @@ void MainWindow::showRecentProjects() {
 void MainWindow::pageChanged(int page) {
     // Until a project sets them, the merge choices start afresh each time the page is entered.
     if (page == pages_->indexOf(mergePage_) && !projectLoaded_) mergePage_->resetChoices();
+    if (page == pages_->indexOf(previewPage_)) refreshPreview();
+}
+
+void MainWindow::refreshPreview() {
+    if (!table_.tableReader || table_.languages.empty()) {
+        previewPage_->showHint(
+            QStringLiteral("Load a string table: its strings are drawn here as the device draws them."));
+        return;
+    }
+    if (settings_.fonts.empty()) {
+        previewPage_->showHint(QStringLiteral("Choose the device's font."));
+        return;
+    }
+    // A font or limits that cannot be read are said here, where they are chosen, without a box.
+    try {
+        table_.tableReader->Open();
+        const auto close = qScopeGuard([this] { table_.tableReader->Close(); });
+        const Preview preview = RenderPreview(table_, settings_);
+        findings_ = preview.report;
+        showTableInfo();
+        previewPage_->showPreview(preview);
+    } catch (const std::exception& error) {
+        previewPage_->showHint(QString::fromUtf8(error.what()));
+    }
+}
+
+void MainWindow::showInPreview(std::size_t row, std::size_t column) {
+    if (pages_->currentWidget() != previewPage_)
+        pages_->setCurrentWidget(previewPage_);  // draws it
+    else
+        refreshPreview();
+    previewPage_->scrollTo(row, column);
 }
 
 std::optional<QString> MainWindow::chooseMergeFile(const QString& title, const QString& filter,
@@ -631,7 +679,13 @@ void MainWindow::checkTable() {
     findings_ = {};
     if (table_.tableReader->Open() == kSuccess) {
         const auto close = qScopeGuard([this] { table_.tableReader->Close(); });
-        findings_ = CheckTable(table_, settings_);
+        // A device font that cannot be read is reported; the table stays loaded, and the preview
+        // page says it again.
+        try {
+            findings_ = CheckTable(table_, settings_);
+        } catch (const FontError& error) {
+            reportError(error);
+        }
     }
     showTableInfo();
 }

@@ -30,6 +30,7 @@ class BuildSettingsDialog;
 class Dialogs;
 class MergeAlignmentDialog;
 class MergePage;
+class PreviewPage;
 class ProblemsDialog;
 class SplashScreen;
 
@@ -75,6 +76,7 @@ class MainWindow : public QMainWindow, private BuildHost {
     BuildSettingsDialog& settingsDialog() { return *settingsDialog_; }
     MergeAlignmentDialog& alignmentDialog() { return *alignmentDialog_; }
     MergePage& mergePage() { return *mergePage_; }
+    PreviewPage& previewPage() { return *previewPage_; }
     SplashScreen& splashScreen() { return *splash_; }
     ProblemsDialog& problemsDialog() { return *problems_; }
 
@@ -128,6 +130,10 @@ class MainWindow : public QMainWindow, private BuildHost {
     void stopWatchingTableReading();
     void openLink(const QUrl& url);
     void pageChanged(int page);
+    /// The check of the loaded table with the device's settings, drawn on the preview page.
+    void refreshPreview();
+    /// The preview page, scrolled to the string of a finding.
+    void showInPreview(std::size_t row, std::size_t column);
     std::optional<QString> chooseMergeFile(const QString& title, const QString& filter, bool forWriting);
     /// Runs an event handler; what it throws goes to the general error report.
     void guarded(const std::function<void()>& handler);
@@ -185,6 +191,7 @@ class MainWindow : public QMainWindow, private BuildHost {
 
     QTabWidget* pages_ = nullptr;
     MergePage* mergePage_ = nullptr;
+    PreviewPage* previewPage_ = nullptr;
     QListWidget* availableLanguages_ = nullptr;
     QListWidget* selectedLanguages_ = nullptr;
     QLabel* tableInfo_ = nullptr;

@@ -44,19 +44,29 @@ ProblemsDialog::ProblemsDialog(QWidget* parent)
 
     connect(copy, &QPushButton::clicked, this, [this] { QApplication::clipboard()->setText(text_); });
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
+    connect(findings_, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
+        const Finding& finding = shown_.at(static_cast<std::size_t>(row));
+        if (finding.file.empty()) emit cellActivated(finding.row, finding.column);
+    });
 }
 
 void ProblemsDialog::showReport(const CheckReport& report, const QString& path) {
     summary_->setText(
         QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), QString::fromStdString(CountsText(report))));
     findings_->setRowCount(static_cast<int>(report.findings.size()));
+    shown_ = report.findings;
     text_.clear();
     const std::string file = path.toStdString();
     for (std::size_t i = 0; i < report.findings.size(); ++i) {
         const Finding& finding = report.findings[i];
         const int row = static_cast<int>(i);
-        const QString cell = QString::fromStdString(
-            finding.sheet.empty() ? finding.Cell() : finding.sheet + "!" + finding.Cell());
+        const QString cell =
+            !finding.file.empty()
+                ? QStringLiteral("%1:%2")
+                      .arg(QFileInfo(QString::fromStdString(finding.file)).fileName())
+                      .arg(finding.row)
+                : QString::fromStdString(finding.sheet.empty() ? finding.Cell()
+                                                               : finding.sheet + "!" + finding.Cell());
         const bool error = finding.severity == Finding::Severity::kError;
         findings_->setItem(row, 0, new QTableWidgetItem(cell));
         findings_->setItem(row, 1,

@@ -21,10 +21,15 @@ class ProblemsDialog : public QDialog {
     /// The findings as the command line prints them, one a line.
     QString text() const;
 
+  signals:
+    /// A finding in a cell of the table was double-clicked.
+    void cellActivated(std::size_t row, std::size_t column);
+
   private:
     QLabel* summary_;
     QTableWidget* findings_;
     QString text_;
+    std::vector<Finding> shown_;
 };
 
 }  // namespace lexicorn::gui

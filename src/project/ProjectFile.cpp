@@ -25,6 +25,12 @@ constexpr std::string_view kTableKey = "TABLE=";
 constexpr std::string_view kLanguagesKey = "LANGUAGES=";
 constexpr std::string_view kOutputKey = "OUTPUT=";
 constexpr std::string_view kFillKey = "FILL=";
+// The device's fonts (one line each) and the limits their strings must fit.
+constexpr std::string_view kFontKey = "FONT=";
+constexpr std::string_view kFontSizeKey = "FONTSIZE=";
+constexpr std::string_view kAntiAliasedKey = "ANTIALIAS=";
+constexpr std::string_view kLimitsKey = "LIMITS=";
+constexpr std::string_view kMaxWidthKey = "MAXWIDTH=";
 
 // A path as the file keeps it: relative to the project's folder when it lies inside it, so that
 // a project and its table can move together.
@@ -166,6 +172,14 @@ std::string FormatProjectFile(const ProjectSettings& settings, const std::filesy
     if (!settings.outputFolder.empty())
         optional(kOutputKey, StoredPath(settings.outputFolder, projectFolder));
     if (settings.fillByte != 0) optional(kFillKey, std::to_string(settings.fillByte));
+    for (DeviceFont font : settings.fonts) {
+        font.path = StoredPath(font.path, projectFolder);
+        optional(kFontKey, DeviceFontText(font));
+    }
+    if (settings.fontSize != 0) optional(kFontSizeKey, std::to_string(settings.fontSize));
+    if (settings.antiAliased) optional(kAntiAliasedKey, "1");
+    if (!settings.limits.empty()) optional(kLimitsKey, StoredPath(settings.limits, projectFolder));
+    if (settings.maxWidth != 0) optional(kMaxWidthKey, std::to_string(settings.maxWidth));
     return text;
 }
 
@@ -236,6 +250,11 @@ ProjectFileResult LoadProjectFile(const std::filesystem::path& path, ProjectSett
     read.languages.clear();
     read.outputFolder.clear();
     read.fillByte = 0;
+    read.fonts.clear();
+    read.fontSize = 0;
+    read.antiAliased = false;
+    read.limits.clear();
+    read.maxWidth = 0;
     const std::filesystem::path folder = path.parent_path();
     for (std::size_t line = kFirstOptionalLine; line < lines.size(); ++line) {
         const std::string_view text = lines[line];
@@ -259,6 +278,22 @@ ProjectFileResult LoadProjectFile(const std::filesystem::path& path, ProjectSett
                 return {Status::kError, fmt::format("{}\r\rLine {}: '{}' is no fill byte (0 to 255)",
                                                     kCorrupted, line + 1, ShownLine(value(kFillKey)))};
             read.fillByte = static_cast<std::uint8_t>(fill);
+        } else if (text.starts_with(kFontKey)) {
+            DeviceFont font = ParseDeviceFont(value(kFontKey));
+            font.path = LoadedPath(font.path, folder);
+            read.fonts.push_back(std::move(font));
+        } else if (text.starts_with(kFontSizeKey)) {
+            if (!ParseDecimal(value(kFontSizeKey), read.fontSize) || read.fontSize == 0)
+                return {Status::kError, fmt::format("{}\r\rLine {}: '{}' is no font size in pixels",
+                                                    kCorrupted, line + 1, ShownLine(value(kFontSizeKey)))};
+        } else if (text.starts_with(kAntiAliasedKey)) {
+            read.antiAliased = value(kAntiAliasedKey) != "0";
+        } else if (text.starts_with(kLimitsKey)) {
+            read.limits = LoadedPath(value(kLimitsKey), folder);
+        } else if (text.starts_with(kMaxWidthKey)) {
+            if (!ParseDecimal(value(kMaxWidthKey), read.maxWidth))
+                return {Status::kError, fmt::format("{}\r\rLine {}: '{}' is no width in pixels", kCorrupted,
+                                                    line + 1, ShownLine(value(kMaxWidthKey)))};
         }
     }
     settings = read;

@@ -21,7 +21,8 @@ struct ProjectFileResult {
 };
 
 /// Text of a project file: the header line and eleven decimal values, then the optional lines that
-/// say something (code page, file system, table, languages, output folder), CR LF line ends.
+/// say something (code page, file system, table, languages, output folder, fill byte, the
+/// device's fonts, font size, rendering and width limits), CR LF line ends.
 /// Paths inside `projectFolder` are kept relative to it.
 std::string FormatProjectFile(const ProjectSettings& settings,
                               const std::filesystem::path& projectFolder = {});

@@ -1,6 +1,32 @@
 #include "project/ProjectSettings.h"
 
+#include <algorithm>
+
 namespace lexicorn {
+
+DeviceFont ParseDeviceFont(std::string_view text) {
+    const std::size_t equals = text.find('=');
+    const std::string_view head = text.substr(0, equals);
+    const bool codes = equals != std::string_view::npos && !head.empty() &&
+                       std::all_of(head.begin(), head.end(), [](char c) {
+                           return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                                  (c >= '0' && c <= '9') || c == '-' || c == '_' || c == ',';
+                       });
+    if (!codes) return {{}, std::string(text)};
+    DeviceFont font{{}, std::string(text.substr(equals + 1))};
+    for (std::size_t start = 0; start <= head.size();) {
+        const std::size_t comma = std::min(head.find(',', start), head.size());
+        if (comma > start) font.languages.emplace_back(head.substr(start, comma - start));
+        start = comma + 1;
+    }
+    return font;
+}
+
+std::string DeviceFontText(const DeviceFont& font) {
+    std::string text;
+    for (const std::string& code : font.languages) text += (text.empty() ? "" : ",") + code;
+    return text.empty() ? font.path : text + "=" + font.path;
+}
 
 PlatformConstraints ConstraintsOf(TargetPlatform platform) {
     if (platform == TargetPlatform::kDotNet) return {Encoding::kUtf16, TableType::k32Bit, std::nullopt, true};

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/Bytes.h"
@@ -37,6 +38,20 @@ enum class MergePlacement : std::uint8_t {
 /// The merge alignments in bytes, which are also the image search steps of the target runtime.
 inline constexpr std::array<std::uint8_t, 5> kMergeAlignments = {1, 2, 4, 8, 16};
 
+/// A font the device draws text with: its file, and the language codes it draws (none: every
+/// language without a font of its own).
+struct DeviceFont {
+    std::vector<std::string> languages;
+    std::string path;
+    bool operator==(const DeviceFont&) const = default;
+};
+
+/// A font as the command line and project files write it: "ja,zh=NotoSansCJK.otf" for the
+/// languages ja and zh, "Device12.bdf" for the rest. Text before the first '=' names languages
+/// only when it is made of codes (letters, digits, '-', '_') and commas.
+DeviceFont ParseDeviceFont(std::string_view text);
+std::string DeviceFontText(const DeviceFont& font);
+
 /// The build and merge options that a project file keeps, with their start-up defaults. A project
 /// file may hold any number for a choice; the fields keep it as it is.
 struct ProjectSettings {
@@ -55,6 +70,14 @@ struct ProjectSettings {
     std::string codePage = kDefaultCodePage;  ///< of single-byte text
     /// "Target platform has no file system": a firmware target has none unless its project says so.
     bool noFileSystem = true;
+
+    // What the device draws with, for the check of glyphs and widths and for the preview; nothing
+    // of it is checked while `fonts` is empty.
+    std::vector<DeviceFont> fonts;
+    std::uint16_t fontSize = 0;  ///< pixels, for scalable fonts; 0: a bitmap font's own size
+    bool antiAliased = false;    ///< the device draws shades of coverage, not one bit a pixel
+    std::string limits;          ///< a table of string ids with their width in pixels and lines
+    std::uint32_t maxWidth = 0;  ///< pixels, for every string without a limit of its own; 0: none
 
     // The job a project may hold beyond the settings: empty when it holds none.
     std::string table;                   ///< the string table's path

@@ -8,7 +8,9 @@
 
 #include "base/Unicode.h"
 #include "cli/CommandLine.h"
+#include "cli/Json.h"
 #include "project/ProjectFile.h"
+#include "support/FontFixtures.h"
 #include "support/TestSupport.h"
 
 namespace lexicorn::cli {
@@ -172,7 +174,13 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"DotnetWithSingleByte",
                   {"--target-platform", "dotnet", "--encoding", "ascii"},
                   "--target-platform dotnet builds --encoding wide and --table 32"},
-        UsageCase{"UnknownOption", {"--colour"}, "--colour"}),
+        UsageCase{"UnknownOption", {"--colour"}, "--colour"},
+        UsageCase{"WidthWithoutFont",
+                  {"--max-width", "80"},
+                  "--limits and --max-width measure strings in the device's font: add --font"},
+        UsageCase{"FontOfAnUnknownLanguage",
+                  {"--font", "ja=Noto.otf"},
+                  "--font ja=Noto.otf: the table has no language with the code 'ja' (its codes: en, de)"}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(CommandLine, AProjectWithAJobBuildsItsTableIntoItsFolder) {
@@ -249,9 +257,9 @@ TEST_F(CommandLine, CheckListsEveryFindingThenTheFiguresAndExitsByWhatItFound) {
             "default string's %d\n" +
             Path("strings.csv") +
             ":A6: error: duplicate-id: the string id 'OK_TEXT' is already the id in A3\n"
-            "language    strings  translated      bytes\n"
-            "en                4           4         21\n"
-            "de                4           4         23\n"
+            "language    strings  translated      bytes  glyphs\n"
+            "en                4           4         21      16\n"
+            "de                4           4         23      13\n"
             "image size 134 bytes, 3 bytes saved by sharing identical strings, 0% of a 16-bit table's 64 KB\n"
             "1 error, 1 warning\n");
     test::WriteFile(dir / "strings.csv", std::string(kTable) + "VALUE,Value %d,Wert %s\r\n");
@@ -265,9 +273,135 @@ TEST_F(CommandLine, CheckListsEveryFindingThenTheFiguresAndExitsByWhatItFound) {
         out,
         R"({"errors":0,"warnings":1,"findings":[{"severity":"warning","rule":"placeholder-mismatch","sheet":null,)"
         R"("cell":"C5","row":5,"column":3,"language":"de","message":"the placeholder %s (argument 1) differs from )"
-        R"(the default string's %d"}],"languages":[{"code":"de","strings":3,"translated":3,"bytes":16}],"imageSize":83,)"
+        R"(the default string's %d"}],"languages":[{"code":"de","strings":3,"translated":3,"bytes":16,"glyphs":12}],)"
+        R"("imageSize":83,)"
         R"("sharedBytesSaved":0,"capacityUsed":0.0004})"
         "\n");
+}
+
+TEST_F(CommandLine, CheckWithTheDevicesFontsNamesWhatDoesNotShow) {
+    test::WriteFile(dir / "Device12.bdf", test::BdfFont(test::DeviceGlyphs()));
+    test::WriteFile(dir / "limits.csv", "OK_TEXT,10\nNO_TEXT,30,1\nOLD_TEXT,40\n");
+    test::WriteFile(dir / "strings.csv", std::string(kTable) +
+                                             "SIZE,Size,Grö\xC5\x91"
+                                             "e\r\n");
+    const std::vector<std::string> check = {"check",  Path("strings.csv"),  "--encoding", "utf8",
+                                            "--font", Path("Device12.bdf"), "--limits",   Path("limits.csv")};
+    EXPECT_EQ(Run(check), kExitFailure);
+    const std::string overflow = " error: too-wide: the text is 12 px wide in " + Path("Device12.bdf") +
+                                 ", 2 px more than the 10 px it may take\n";
+    EXPECT_EQ(
+        out,
+        Path("strings.csv") + ":B3:" + overflow + Path("strings.csv") + ":C3:" + overflow +
+            Path("strings.csv") + ":C5: error: missing-glyph: '\xC5\x91' (U+0151) is not in " +
+            Path("Device12.bdf") + "\n" + Path("limits.csv") +
+            ":3: warning: limit-unknown-id: the table has no string with the id 'OLD_TEXT'\n"
+            "language    strings  translated      bytes  glyphs\n"
+            "en                3           3         11       8\n"
+            "de                3           3         16      10\n"
+            "image size 113 bytes, 3 bytes saved by sharing identical strings, 0% of a 16-bit table's 64 KB\n"
+            "3 errors, 1 warning\n");
+    std::vector<std::string> json = check;
+    json.push_back("--json");
+    EXPECT_EQ(Run(json), kExitFailure);
+    EXPECT_NE(
+        out.find(R"({"severity":"warning","rule":"limit-unknown-id","file":)" +
+                 JsonString(Path("limits.csv")) + R"(,"cell":null,"row":3,"column":1,"language":null,)"),
+        std::string::npos)
+        << out;
+    // A project keeps the device; the build refuses what does not show, and writes nothing.
+    test::WriteFile(dir / "device.lxn",
+                    "LEXICORNPROJECTFILE\r\n2\r\n0\r\n0\r\n0\r\n0\r\n0\r\n16\r\n0\r\n0\r\n0\r\n1\r\n"
+                    "FONT=Device12.bdf\r\nMAXWIDTH=100\r\n");
+    EXPECT_EQ(Build({"-p", Path("device.lxn")}), kExitFailure);
+    EXPECT_NE(err.find("The device's font lacks a character!\n\n'\xC5\x91' (U+0151) is not in " +
+                       Path("Device12.bdf") + "\nCell: C5"),
+              std::string::npos)
+        << err;
+    EXPECT_FALSE(fs::exists(dir / "out" / "Lexicorn.bin"));
+    // A font that cannot be read is named.
+    EXPECT_EQ(Run({"check", Path("strings.csv"), "--font", Path("none.ttf")}), kExitFailure);
+    EXPECT_EQ(err, "lexicorn: error: " + Path("none.ttf") + ": No such file or directory\n");
+}
+
+struct GlyphsCase {
+    const char* name;
+    std::vector<std::string> options;
+    std::string output;
+};
+void PrintTo(const GlyphsCase& c, std::ostream* os) { *os << c.name; }
+
+class CommandLineGlyphs : public CommandLine, public testing::WithParamInterface<GlyphsCase> {};
+
+// de's empty cell takes the default string; fr draws « and » beside ASCII; tab and line feed are no
+// glyphs.
+TEST_P(CommandLineGlyphs, PrintEachLanguagesCharactersAndAllOfThem) {
+    test::WriteFile(dir / "strings.csv",
+                    "ID,English,Deutsch,Fran\xC3\xA7"
+                    "ais\r\n,en,de,fr\r\nA,ABC,\xC3\x84"
+                    "B\tC,\xC2\xAB"
+                    "AD\xC2\xBB\r\n"
+                    "B,\"b\nd\",,\r\n");
+    std::vector<std::string> args = {"glyphs", Path("strings.csv")};
+    args.insert(args.end(), GetParam().options.begin(), GetParam().options.end());
+    ASSERT_EQ(Run(args), kExitSuccess) << err;
+    EXPECT_EQ(out, GetParam().output);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, CommandLineGlyphs,
+    testing::Values(
+        GlyphsCase{
+            "LvFontConv",
+            {},
+            "en: 0x41-0x43,0x62,0x64\nde: 0x42-0x43,0x62,0x64,0xC4\nfr: 0x41,0x44,0x62,0x64,0xAB,0xBB\n"
+            "all: 0x41-0x44,0x62,0x64,0xAB,0xBB,0xC4\n"},
+        GlyphsCase{
+            "U8g2", {"--u8g2", "--languages", "de"}, "de: $42-$43,$62,$64,$C4\nall: $42-$43,$62,$64,$C4\n"},
+        GlyphsCase{"OnlyAll", {"--only", "all"}, "0x41-0x44,0x62,0x64,0xAB,0xBB,0xC4\n"},
+        GlyphsCase{"OnlySymbolsOfOne", {"--only", "fr", "--symbols"}, "ADbd\xC2\xAB\xC2\xBB\n"},
+        GlyphsCase{"NoDefaultStrings", {"--no-default-strings", "--only", "de"}, "0x42-0x43,0xC4\n"},
+        GlyphsCase{
+            "Json",
+            {"--json", "--languages", "en"},
+            R"({"languages":[{"code":"en","glyphs":5,"ranges":"0x41-0x43,0x62,0x64","u8g2":"$41-$43,$62,$64",)"
+            R"("symbols":"ABCbd"}],"all":{"glyphs":5,"ranges":"0x41-0x43,0x62,0x64","u8g2":"$41-$43,$62,$64",)"
+            R"("symbols":"ABCbd"}})"
+            "\n"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(CommandLine, GlyphsRefuseAnUnknownSetAndTwoForms) {
+    EXPECT_EQ(Run({"glyphs", Path("strings.csv"), "--only", "fr"}), kExitUsage);
+    EXPECT_EQ(err, "lexicorn: --only fr: no chosen language has this code\n");
+    EXPECT_EQ(Run({"glyphs", Path("strings.csv"), "--u8g2", "--symbols"}), kExitUsage);
+}
+
+TEST_F(CommandLine, PreviewWritesThePictureOrAPageWithIt) {
+    test::WriteFile(dir / "Device12.bdf", test::BdfFont(test::DeviceGlyphs()));
+    const std::vector<std::string> preview = {
+        "preview", Path("strings.csv"), "--font", Path("Device12.bdf"), "--max-width", "10"};
+    std::vector<std::string> png = preview;
+    png.insert(png.end(), {"-o", Path("preview.png")});
+    ASSERT_EQ(Run(png), kExitSuccess) << err;
+    // The ids (OK_TEXT: 42 px), en ("OK": 12), de ("Nein": 21), each with 4 px either side and a
+    // pixel of grid; a heading and two strings of 12 px.
+    const test::PngImage picture = test::ReadPng(dir / "preview.png");
+    EXPECT_EQ(picture.width, (42 + 9) + (12 + 9) + (21 + 9));
+    EXPECT_EQ(picture.height, 3 * 21);
+    std::vector<std::string> html = preview;
+    html.insert(html.end(), {"-o", Path("preview.html")});
+    ASSERT_EQ(Run(html), kExitSuccess) << err;
+    const std::string page = test::ReadFile(dir / "preview.html");
+    EXPECT_NE(page.find("<td>B3</td><td>en</td><td>too-wide</td>"), std::string::npos) << page;
+    EXPECT_NE(page.find("<p>4 errors, 0 warnings</p>"), std::string::npos);
+
+    std::vector<std::string> other = preview;
+    other.insert(other.end(), {"-o", Path("preview.gif")});
+    EXPECT_EQ(Run(other), kExitUsage);
+    EXPECT_EQ(err, "lexicorn: --output " + Path("preview.gif") +
+                       ": a preview is a .png picture or an .html page\n");
+    EXPECT_EQ(Run({"preview", Path("strings.csv"), "-o", Path("p.png")}), kExitUsage);
+    EXPECT_EQ(err, "lexicorn: the preview draws with the device's font: add --font\n");
 }
 
 TEST_F(CommandLine, CheckJsonIsValidUtf8WhateverTheTableHolds) {
@@ -511,7 +645,8 @@ TEST_P(ManualPage, NamesEveryOptionOfTheHelp) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryCommand, ManualPage,
-                         testing::Values("", "build", "check", "dump", "table", "scan", "merge", "help"),
+                         testing::Values("", "build", "check", "dump", "table", "glyphs", "preview", "scan",
+                                         "merge", "help"),
                          [](const auto& info) { return info.param.empty() ? "Lexicorn" : info.param; });
 
 // `lexicorn help [COMMAND]` is --help by another name.
@@ -545,7 +680,7 @@ TEST_F(ManualPage, HasASectionForEveryCommand) {
         EXPECT_FALSE(Section("## " + command).empty()) << command;
         ++commands;
     }
-    EXPECT_EQ(commands, 7);
+    EXPECT_EQ(commands, 9);
 }
 
 TEST_F(CommandLine, MalformedSourceDateEpochIsAUsageError) {

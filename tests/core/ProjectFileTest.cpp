@@ -277,5 +277,52 @@ TEST(ProjectFile, TheFillByteIsAnOptionalLine) {
     }
 }
 
+TEST(ProjectFile, TheDeviceTravelsWithTheProject) {
+    test::TempDir dir;
+    ProjectSettings saved;
+    saved.fonts = {{{}, (dir / "fonts" / "Device12.bdf").string()},
+                   {{"ja", "zh"}, "/usr/share/Noto=CJK.otf"}};
+    saved.fontSize = 16;
+    saved.antiAliased = true;
+    saved.limits = (dir / "limits.csv").string();
+    saved.maxWidth = 120;
+    ASSERT_TRUE(SaveProjectFile(dir / "device.lxn", saved));
+    const std::string text = test::ReadFile(dir / "device.lxn");
+    EXPECT_TRUE(
+        text.ends_with("\r\n1\r\nFONT=fonts/Device12.bdf\r\nFONT=ja,zh=/usr/share/Noto=CJK.otf\r\n"
+                       "FONTSIZE=16\r\nANTIALIAS=1\r\nLIMITS=limits.csv\r\nMAXWIDTH=120\r\n"))
+        << text;
+    ProjectSettings loaded;
+    ASSERT_TRUE(LoadProjectFile(dir / "device.lxn", loaded));
+    EXPECT_EQ(loaded, saved);
+    // Older files, and files without a device, load as before: no font, nothing checked.
+    EXPECT_EQ(FormatProjectFile(ProjectSettings{}).find("FONT"), std::string::npos);
+    test::WriteFile(dir / "plain.lxn", FormatProjectFile(ProjectSettings{}));
+    ASSERT_TRUE(LoadProjectFile(dir / "plain.lxn", loaded));
+    EXPECT_EQ(loaded, ProjectSettings{});
+    for (const char* bad : {"FONTSIZE=0", "FONTSIZE=big", "FONTSIZE=70000", "MAXWIDTH=-3"}) {
+        test::WriteFile(dir / "bad.lxn", FormatProjectFile(ProjectSettings{}) + bad + "\r\n");
+        ProjectSettings kept = saved;
+        const ProjectFileResult result = LoadProjectFile(dir / "bad.lxn", kept);
+        EXPECT_EQ(result.message.substr(0, 32), "Corrupted project file.\r\rLine 13") << bad;
+        EXPECT_EQ(kept, saved) << "all or nothing";
+    }
+}
+
+TEST(DeviceFonts, AreWrittenAsTheCommandLineTakesThem) {
+    const struct {
+        const char* text;
+        DeviceFont font;
+    } cases[] = {{"Device12.bdf", {{}, "Device12.bdf"}},
+                 {"ja,zh=NotoSansCJK.otf", {{"ja", "zh"}, "NotoSansCJK.otf"}},
+                 {"zh-Hant=fonts/a.ttf", {{"zh-Hant"}, "fonts/a.ttf"}},
+                 {"fonts/a=b.ttf", {{}, "fonts/a=b.ttf"}},  // a path before '=': no codes
+                 {"=b.ttf", {{}, "=b.ttf"}}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(ParseDeviceFont(c.text), c.font) << c.text;
+        EXPECT_EQ(DeviceFontText(c.font), c.text);
+    }
+}
+
 }  // namespace
 }  // namespace lexicorn

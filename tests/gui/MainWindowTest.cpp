@@ -15,6 +15,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -27,6 +30,7 @@
 #include "gui/BuildProgressDialog.h"
 #include "gui/BuildSettingsDialog.h"
 #include "gui/MainWindow.h"
+#include "gui/PreviewPage.h"
 #include "gui/ProblemsDialog.h"
 #include "gui/SplashScreen.h"
 
@@ -98,10 +102,11 @@ class MainWindowTest : public WizardFixture {
         QVERIFY(!window.isWindowModified());
         QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("No Excel file loaded!"));
         auto* pages = Find<QTabWidget>("pages");
-        QCOMPARE(pages->count(), 3);
+        QCOMPARE(pages->count(), 4);
         QCOMPARE(pages->tabText(0), QStringLiteral("LXN Engine"));
         QCOMPARE(pages->tabText(1), QStringLiteral("Merger"));
-        QCOMPARE(pages->tabText(2), QStringLiteral("About"));
+        QCOMPARE(pages->tabText(2), QStringLiteral("Preview"));
+        QCOMPARE(pages->tabText(3), QStringLiteral("About"));
         QCOMPARE(Find<QToolButton>("loadTableButton")->toolTip(),
                  QStringLiteral("Open Excel file to load the string table (Ctrl+O)"));
         QCOMPARE(Find<QToolButton>("helpButton")->toolTip(), QStringLiteral("Onlne Help (F1)"));
@@ -1012,6 +1017,63 @@ class MainWindowTest : public WizardFixture {
                 shown[0].endsWith("\r\rCreated with 1 warning. Open the Problems window?"),
             qPrintable(shown[0]));
         QVERIFY(window_->problemsDialog().isVisible());
+    }
+
+    // DejaVu Sans as the device's font: what it lacks and what is too wide are problems, drawn on
+    // the preview page, which a double click on a problem scrolls to.
+    void ThePreviewPageDrawsTheStringsAndProblemsLeadToThem() {
+        Start();
+        QByteArray table = "ID,English,Deutsch\n,en,de\nOK,OK,OK\nTITLE,Settings,Einstellungen\n";
+        for (int i = 0; i < 40; ++i) table += "FILL_" + QByteArray::number(i) + ",Fill,F\xC3\xBCllen\n";
+        table += "JAPANESE,Japanese,\xE6\x97\xA5\xE6\x9C\xAC\n";
+        Write("t.csv", table);
+        LoadThroughButton("t.csv");
+        dialogs_->Take();
+        window_->show();
+        auto* pages = Find<QTabWidget>("pages");
+        pages->setCurrentWidget(&window_->previewPage());
+        QCOMPARE(Find<QLabel>("previewInfo")->text(), QStringLiteral("Choose the device's font."));
+        dialogs_->files.push_back(QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"));
+        Find<QPushButton>("chooseFontButton")->click();
+        QCOMPARE(
+            Find<QLabel>("previewInfo")->text(),
+            QStringLiteral(
+                "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf: a scalable font needs a size in pixels"));
+        Find<QSpinBox>("fontSize")->setValue(16);
+        Find<QSpinBox>("maxWidth")->setValue(80);
+        QCOMPARE(window_->settings().fontSize, 16);
+        QCOMPARE(window_->settings().maxWidth, 80u);
+        QCOMPARE(Find<QLabel>("previewInfo")->text(),
+                 QStringLiteral("4 errors, 0 warnings; double-click a problem to see it here"));
+        QVERIFY(!Find<QLabel>("previewPicture")->pixmap().isNull());
+        QCOMPARE(Find<QLabel>("tableInfo")->text(),
+                 QStringLiteral("t.csv: 2 languages, 43 strings; 4 errors, 0 warnings"));
+
+        // The problems window lists the new findings beside the others (日 is in no single-byte code
+        // page either); a double click shows the string.
+        Find<QPushButton>("problemsButton")->click();
+        gui::ProblemsDialog& problems = window_->problemsDialog();
+        auto* findings = problems.findChild<QTableWidget*>(QStringLiteral("findings"));
+        QCOMPARE(findings->rowCount(), 4);
+        QCOMPARE(findings->item(0, 0)->text(), QStringLiteral("C4"));
+        QVERIFY(findings->item(0, 3)->text().startsWith(QStringLiteral("the text is ")));
+        QCOMPARE(findings->item(2, 0)->text(), QStringLiteral("C45"));
+        QCOMPARE(
+            findings->item(2, 3)->text(),
+            QStringLiteral("'\u65E5' (U+65E5) is not in /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"));
+        auto* area = Find<QScrollArea>("previewArea");
+        QCOMPARE(area->verticalScrollBar()->value(), 0);
+        pages->setCurrentIndex(0);
+        emit findings->cellDoubleClicked(2, 0);
+        QCOMPARE(pages->currentWidget(), &window_->previewPage());
+        QVERIFY(area->verticalScrollBar()->value() > 0);  // the last row, far below
+        problems.close();
+        SaveScreenshot(*window_, QStringLiteral("preview-page"));
+        // A project keeps the device.
+        dialogs_->files.push_back(Path("device.lxn"));
+        Find<QToolButton>("saveProjectButton")->click();
+        QVERIFY(Read("device.lxn")
+                    .contains("FONT=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf\r\nFONTSIZE=16\r\n"));
     }
 
     void KeysMoveLanguagesAndBuild() {

@@ -1,0 +1,108 @@
+#include "compile/DeviceFit.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <charconv>
+
+#include "table/TableReaderFactory.h"
+
+namespace lexicorn {
+namespace {
+
+bool ParsePixels(std::string_view text, std::uint32_t& value) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return !text.empty() && error == std::errc() && end == text.data() + text.size();
+}
+
+}  // namespace
+
+WidthLimits::WidthLimits(const std::string& path, std::uint32_t maxWidth) : path_(path), maxWidth_(maxWidth) {
+    if (path.empty()) return;
+    std::unique_ptr<TableReader> reader = CreateTableReader(path);
+    if (reader->Open() != kSuccess) throw TableError(path + ": no such file");
+    reader->SetUtf8Mode(true);
+    const auto cell = [&](std::size_t row, std::size_t column) {
+        return reader->CellUtf8(static_cast<std::uint16_t>(column), static_cast<std::uint16_t>(row));
+    };
+    for (std::size_t row = 1; row <= reader->GetRowCount(); ++row) {
+        const std::string_view id = cell(row, 1);
+        if (id.empty() && cell(row, 2).empty()) continue;
+        Entry entry{{}, row};
+        if (!ParsePixels(cell(row, 2), entry.limit.width)) {
+            if (row == 1) continue;  // a heading
+            throw TableError(
+                LocatedMessage(path, row, 2, fmt::format("'{}' is no width in pixels", cell(row, 2))));
+        }
+        if (!cell(row, 3).empty() &&
+            (!ParsePixels(cell(row, 3), entry.limit.lines) || entry.limit.lines == 0))
+            throw TableError(
+                LocatedMessage(path, row, 3, fmt::format("'{}' is no number of lines", cell(row, 3))));
+        if (id.empty()) throw TableError(LocatedMessage(path, row, 1, "the string id is empty"));
+        if (const auto [earlier, fresh] = entries_.emplace(id, entry); !fresh)
+            throw TableError(LocatedMessage(
+                path, row, 1,
+                fmt::format("the string id '{}' has a limit in row {} already", id, earlier->second.row)));
+    }
+}
+
+std::optional<WidthLimit> WidthLimits::For(std::string_view id) const {
+    if (!entries_.empty())
+        if (const auto found = entries_.find(std::string(id)); found != entries_.end())
+            return found->second.limit;
+    if (maxWidth_ != 0) return WidthLimit{maxWidth_, 0};
+    return std::nullopt;
+}
+
+DeviceFonts::DeviceFonts(const ProjectSettings& settings, const std::vector<std::string>& codes)
+    : ofLanguage_(codes.size(), nullptr) {
+    const Rendering rendering = settings.antiAliased ? Rendering::kAntiAliased : Rendering::kMonochrome;
+    // A font of its own for a language wins over the font for the rest, whatever their order.
+    for (const bool own : {false, true})
+        for (const DeviceFont& choice : settings.fonts) {
+            if (choice.languages.empty() == own) continue;
+            std::unique_ptr<Font> font;
+            for (std::size_t language = 0; language < codes.size(); ++language) {
+                const auto& named = choice.languages;
+                if (own && std::find(named.begin(), named.end(), codes[language]) == named.end()) continue;
+                if (!font) font = std::make_unique<Font>(choice.path, settings.fontSize, rendering);
+                ofLanguage_[language] = font.get();
+            }
+            if (font) fonts_.push_back(std::move(font));
+        }
+}
+
+std::size_t DeviceFonts::NumberOf(std::size_t language) const {
+    for (std::size_t i = 0; i < fonts_.size(); ++i)
+        if (fonts_[i].get() == ofLanguage_[language]) return i;
+    return fonts_.size();
+}
+
+std::size_t TextFit::WidestLine() const {
+    return static_cast<std::size_t>(std::max_element(lineWidths.begin(), lineWidths.end()) -
+                                    lineWidths.begin());
+}
+
+bool TextFit::Overflows(const std::optional<WidthLimit>& limit) const {
+    if (!limit) return false;
+    if (limit->lines != 0 && lineWidths.size() > limit->lines) return true;
+    return lineWidths[WidestLine()] > static_cast<int>(limit->width);
+}
+
+void MeasureText(Font& font, std::string_view text, TextFit& fit) {
+    fit.lineWidths.clear();
+    fit.missing.clear();
+    for (std::size_t start = 0;;) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        fit.lineWidths.push_back(
+            LayOutLine(font, text.substr(start, end - start), [&](char32_t c, const Font::Glyph& glyph, int) {
+                if (glyph.index == 0 &&
+                    std::find(fit.missing.begin(), fit.missing.end(), c) == fit.missing.end())
+                    fit.missing.push_back(c);
+            }));
+        if (end == text.size()) return;
+        start = end + 1;
+    }
+}
+
+}  // namespace lexicorn

@@ -1,0 +1,145 @@
+#include "font/Font.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_BITMAP_H
+
+#include <fmt/format.h>
+
+#include <algorithm>
+
+#include "platform/AtomicFile.h"
+
+namespace lexicorn {
+namespace {
+
+// FreeType keeps positions in 26.6 fixed point: 64 units a pixel.
+int WholePixels(FT_Pos position) { return static_cast<int>((position + 32) >> 6); }
+
+std::string FreeTypeProblem(FT_Error error) {
+    if (error == FT_Err_Out_Of_Memory) return "not enough memory";
+    if (const char* text = FT_Error_String(error)) return text;
+    return fmt::format("FreeType error {}", error);
+}
+
+}  // namespace
+
+struct Font::Face {
+    FT_Library library = nullptr;
+    FT_Face face = nullptr;
+    std::string bytes;  // FreeType reads the font from here for as long as the face lives
+
+    ~Face() {
+        if (face) FT_Done_Face(face);
+        if (library) FT_Done_FreeType(library);
+    }
+};
+
+Font::Font(const std::string& path, unsigned pixelSize, Rendering rendering)
+    : path_(path), rendering_(rendering), face_(std::make_unique<Face>()), direct_(kDirectCharacters) {
+    // Read here, so that a missing or unreadable file is named with the system's reason.
+    face_->bytes = ReadWholeFile(path);
+    const auto fail = [&](const std::string& problem) {
+        throw FontError(fmt::format("{}: {}", path, problem));
+    };
+    if (FT_Error error = FT_Init_FreeType(&face_->library)) fail(FreeTypeProblem(error));
+    // Each of FreeType's readers tries the file; the error is the last one's, whatever it met.
+    if (FT_Error error =
+            FT_New_Memory_Face(face_->library, reinterpret_cast<const FT_Byte*>(face_->bytes.data()),
+                               static_cast<FT_Long>(face_->bytes.size()), 0, &face_->face))
+        fail(error == FT_Err_Out_Of_Memory
+                 ? FreeTypeProblem(error)
+                 : "no font that FreeType reads (TrueType, OpenType, BDF, PCF), or a damaged one");
+    FT_Face face = face_->face;
+    if (FT_Select_Charmap(face, FT_ENCODING_UNICODE) != 0)
+        fail("the font has no Unicode character map, so its glyphs cannot be found by character");
+    if (FT_IS_SCALABLE(face)) {
+        if (pixelSize == 0) fail("a scalable font needs a size in pixels");
+        if (FT_Error error = FT_Set_Pixel_Sizes(face, 0, pixelSize)) fail(FreeTypeProblem(error));
+    } else {
+        // A bitmap font is drawn at its own size: the one asked for where it holds several, else
+        // its first. Scalable fonts beside it take the size.
+        std::vector<unsigned> sizes;
+        for (FT_Int i = 0; i < face->num_fixed_sizes; ++i)
+            sizes.push_back(static_cast<unsigned>(WholePixels(face->available_sizes[i].y_ppem)));
+        if (sizes.empty()) fail("the font has neither outlines nor bitmaps");
+        const auto chosen = std::find(sizes.begin(), sizes.end(), pixelSize);
+        const FT_Int strike = chosen == sizes.end() ? 0 : static_cast<FT_Int>(chosen - sizes.begin());
+        if (FT_Error error = FT_Select_Size(face, strike)) fail(FreeTypeProblem(error));
+    }
+    const FT_Size_Metrics& metrics = face->size->metrics;
+    ascent_ = WholePixels(metrics.ascender);
+    lineHeight_ = std::max(1, WholePixels(metrics.ascender - metrics.descender));
+    hasKerning_ = FT_HAS_KERNING(face);
+    if (hasKerning_) directKerning_.assign(kDirectGlyphs * kDirectGlyphs, kUnknownKerning);
+    // The box a renderer draws for a character the font lacks: glyph 0.
+    missingAdvance_ = FT_Load_Glyph(face, 0, LoadFlags()) == 0 ? WholePixels(face->glyph->advance.x) : 0;
+    if (missingAdvance_ <= 0) missingAdvance_ = std::max(1, lineHeight_ / 2);
+}
+
+Font::~Font() = default;
+
+std::int32_t Font::LoadFlags() const {
+    return rendering_ == Rendering::kMonochrome ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_NORMAL;
+}
+
+Font::Glyph Font::LoadGlyph(char32_t c) {
+    Glyph glyph{FT_Get_Char_Index(face_->face, c), missingAdvance_, true};
+    if (glyph.index != 0 && FT_Load_Glyph(face_->face, glyph.index, LoadFlags()) == 0)
+        glyph.advance = WholePixels(face_->face->glyph->advance.x);
+    return glyph;
+}
+
+const Font::Glyph& Font::Other(char32_t c) {
+    auto [at, fresh] = others_.try_emplace(c);
+    if (fresh) at->second = LoadGlyph(c);
+    return at->second;
+}
+
+int Font::CachedKerning(std::uint32_t left, std::uint32_t right) {
+    auto [at, fresh] = kerning_.try_emplace(std::uint64_t{left} << 32 | right, 0);
+    if (fresh) {
+        // Scaled but not fitted: FreeType's default shrinks kerning at small sizes, which font
+        // converters do not; they keep the font's value and the renderer adds it.
+        FT_Vector delta{};
+        if (FT_Get_Kerning(face_->face, left, right, FT_KERNING_UNFITTED, &delta) == 0)
+            at->second = std::clamp(WholePixels(delta.x), -127, 127);
+    }
+    return at->second;
+}
+
+GlyphImage Font::Render(char32_t c) {
+    GlyphImage image;
+    FT_Face face = face_->face;
+    const std::int32_t mode = rendering_ == Rendering::kMonochrome ? FT_LOAD_MONOCHROME : 0;
+    if (FT_Load_Glyph(face, GlyphOf(c).index, LoadFlags() | FT_LOAD_RENDER | mode) != 0) return image;
+    // Bitmap fonts bring their own pixel formats; one byte a pixel is what the picture takes.
+    FT_Bitmap gray;
+    FT_Bitmap_Init(&gray);
+    if (FT_Bitmap_Convert(face_->library, &face->glyph->bitmap, &gray, 1) == 0) {
+        const int levels = std::max(2, static_cast<int>(gray.num_grays));
+        image.left = face->glyph->bitmap_left;
+        image.top = face->glyph->bitmap_top;
+        image.width = static_cast<int>(gray.width);
+        image.rows = static_cast<int>(gray.rows);
+        image.coverage.resize(static_cast<std::size_t>(image.width) * image.rows);
+        for (int y = 0; y < image.rows; ++y)
+            for (int x = 0; x < image.width; ++x)
+                image.coverage[static_cast<std::size_t>(y) * image.width + x] =
+                    static_cast<std::uint8_t>(gray.buffer[y * gray.pitch + x] * 255 / (levels - 1));
+    }
+    FT_Bitmap_Done(face_->library, &gray);
+    return image;
+}
+
+std::vector<std::string_view> Lines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = text.find('\n', start);
+        lines.push_back(text.substr(start, end == std::string_view::npos ? end : end - start));
+        if (end == std::string_view::npos) return lines;
+        start = end + 1;
+    }
+}
+
+}  // namespace lexicorn
