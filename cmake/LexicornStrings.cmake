@@ -17,10 +17,11 @@
 # Each keyword is the option of `lexicorn build` of the same name, and wins over the project file
 # as on the command line; OPTIONS go to `lexicorn build` as they are. A value that `lexicorn
 # build` does not take is refused when CMake configures. The table check is strict: its warnings
-# (placeholders or white space that differ from the default language's) fail the build with
-# their cells named, unless NOT_STRICT. The unique id is the same for every build, so that a build
-# with no change of the table gives the same files: UNIQUE_ID, else SOURCE_DATE_EPOCH's when it is
-# set when CMake configures, else one made from the project's and the target's names.
+# (white space that differs from the default language's) fail the build with their cells named,
+# unless NOT_STRICT; its errors (placeholders that differ, ids that repeat) fail it always. The
+# unique id is the same for every build, so that a build with no change of the table gives the
+# same files: UNIQUE_ID, else SOURCE_DATE_EPOCH's when it is set when CMake configures, else one
+# made from the project's and the target's names.
 #
 # Relative paths of TABLE and PROJECT are taken from the current source folder, of OUTPUT_DIR from
 # the current binary folder. Call it in the folder (CMakeLists.txt) that creates <target>.

@@ -39,6 +39,9 @@ inline constexpr ResultCode kCheckWarnings = 0x2000302B;
 inline constexpr ResultCode kGlyphMissing = 0x2000302C;
 /// A string is wider, or has more lines, than the device gives it.
 inline constexpr ResultCode kTooWide = 0x2000302D;
+/// A translation's placeholders differ in type or count from the default string's: printing it
+/// would read its arguments wrongly.
+inline constexpr ResultCode kPlaceholderMismatch = 0x2000302E;
 /// The table file does not exist.
 inline constexpr ResultCode kTableFileMissing = 0x20001000;
 

@@ -78,6 +78,10 @@ std::string TooWide(std::string_view why, std::string_view cell) {
     return fmt::format("Text too wide for the device!\r\r{}\rCell: {}", why, cell);
 }
 
+std::string PlaceholderMismatch(std::string_view why, std::string_view cell) {
+    return fmt::format("Placeholders differ from the default string!\r\r{}\rCell: {}", why, cell);
+}
+
 std::string InternalError(ResultCode code) {
     return fmt::format(
         "Creation of Lexicrn file(s) failed due to an internal error!\rPlease restart the "

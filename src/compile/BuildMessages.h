@@ -42,6 +42,7 @@ std::string InvalidStringId(std::string_view why, std::size_t row);
 std::string WarningsRefused(std::size_t warnings);
 std::string GlyphMissing(std::string_view why, std::string_view cell);
 std::string TooWide(std::string_view why, std::string_view cell);
+std::string PlaceholderMismatch(std::string_view why, std::string_view cell);
 std::string InternalError(ResultCode code);
 
 }  // namespace lexicorn::messages

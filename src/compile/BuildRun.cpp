@@ -325,6 +325,9 @@ class Build {
             case kTooWide:
                 if (refusal_) return messages::TooWide(refusal_->message, refusal_->Cell());
                 break;
+            case kPlaceholderMismatch:
+                if (refusal_) return messages::PlaceholderMismatch(refusal_->message, refusal_->Cell());
+                break;
         }
         return messages::InternalError(result);
     }

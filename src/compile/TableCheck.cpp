@@ -450,7 +450,8 @@ class Checker {
         if (knownList &&
             (own.find(marker) != std::string_view::npos || standard.find(marker) != std::string_view::npos))
             if (auto difference = PlaceholderDifference(list, own, standard))
-                Warning("placeholder-mismatch", row, column, language, std::move(*difference));
+                Error("placeholder-mismatch", row, column, language, std::move(*difference),
+                      kPlaceholderMismatch);
         if (LeadingSpace(own) != LeadingSpace(standard))
             Warning("whitespace-mismatch", row, column, language,
                     "leading white space differs from the default string");

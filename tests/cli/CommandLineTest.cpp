@@ -253,7 +253,7 @@ TEST_F(CommandLine, CheckListsEveryFindingThenTheFiguresAndExitsByWhatItFound) {
     EXPECT_EQ(
         out,
         Path("strings.csv") +
-            ":C5: warning: placeholder-mismatch: the placeholder %s (argument 1) differs from the "
+            ":C5: error: placeholder-mismatch: the placeholder %s (argument 1) differs from the "
             "default string's %d\n" +
             Path("strings.csv") +
             ":A6: error: duplicate-id: the string id 'OK_TEXT' is already the id in A3\n"
@@ -261,20 +261,23 @@ TEST_F(CommandLine, CheckListsEveryFindingThenTheFiguresAndExitsByWhatItFound) {
             "en                4           4         21      16\n"
             "de                4           4         23      13\n"
             "image size 134 bytes, 3 bytes saved by sharing identical strings, 0% of a 16-bit table's 64 KB\n"
-            "1 error, 1 warning\n");
+            "2 errors, 0 warnings\n");
     test::WriteFile(dir / "strings.csv", std::string(kTable) + "VALUE,Value %d,Wert %s\r\n");
-    EXPECT_EQ(Run({"check", Path("strings.csv")}), kExitSuccess);
-    EXPECT_EQ(Run({"check", Path("strings.csv"), "--strict"}), kExitFailure);
+    EXPECT_EQ(Run({"check", Path("strings.csv")}), kExitFailure);
     EXPECT_EQ(
         Run({"check", Path("strings.csv"), "--target-language", "csharp", "--target-platform", "dotnet"}),
         kExitSuccess);  // .NET lists read no printf conversions
+    // Warnings alone pass, unless the check is strict.
+    test::WriteFile(dir / "strings.csv", std::string(kTable) + "SPACE,Space,Leer \r\n");
+    EXPECT_EQ(Run({"check", Path("strings.csv")}), kExitSuccess);
+    EXPECT_EQ(Run({"check", Path("strings.csv"), "--strict"}), kExitFailure);
     EXPECT_EQ(Run({"check", Path("strings.csv"), "--json", "--languages", "de"}), kExitSuccess);
     EXPECT_EQ(
         out,
-        R"({"errors":0,"warnings":1,"findings":[{"severity":"warning","rule":"placeholder-mismatch","sheet":null,)"
-        R"("cell":"C5","row":5,"column":3,"language":"de","message":"the placeholder %s (argument 1) differs from )"
-        R"(the default string's %d"}],"languages":[{"code":"de","strings":3,"translated":3,"bytes":16,"glyphs":12}],)"
-        R"("imageSize":83,)"
+        R"({"errors":0,"warnings":1,"findings":[{"severity":"warning","rule":"whitespace-mismatch","sheet":null,)"
+        R"("cell":"C5","row":5,"column":3,"language":"de","message":"trailing white space differs from )"
+        R"(the default string"}],"languages":[{"code":"de","strings":3,"translated":3,"bytes":14,"glyphs":9}],)"
+        R"("imageSize":81,)"
         R"("sharedBytesSaved":0,"capacityUsed":0.0004})"
         "\n");
 }
@@ -413,7 +416,7 @@ TEST_F(CommandLine, CheckJsonIsValidUtf8WhateverTheTableHolds) {
     EXPECT_EQ(Run({"check", Path("strings.csv"), "--json"}), kExitFailure);
     EXPECT_FALSE(FindInvalidUtf8(out)) << out;
     EXPECT_NE(out.find("it holds '\xC3\xB6', which a name cannot"), std::string::npos) << out;
-    EXPECT_NE(out.find(R"("errors":1,"warnings":1)"), std::string::npos) << out;
+    EXPECT_NE(out.find(R"("errors":2,"warnings":0)"), std::string::npos) << out;
 }
 
 // A table of one column has no language: check and build refuse it alike and say so.
@@ -433,11 +436,11 @@ TEST_F(CommandLine, CheckAndBuildAgreeThatAOneColumnTableHoldsNoLanguage) {
 }
 
 TEST_F(CommandLine, BuildPrintsWarningsGoesOnAndRefusesThemWhenStrict) {
-    test::WriteFile(dir / "strings.csv", std::string(kTable) + "VALUE,Value %d,Wert %s\r\n");
+    test::WriteFile(dir / "strings.csv", std::string(kTable) + "SPACE,Space,Leer \r\n");
     EXPECT_EQ(Build(), kExitSuccess);
     EXPECT_EQ(err, Path("strings.csv") +
-                       ":C5: warning: placeholder-mismatch: the placeholder %s (argument 1) differs "
-                       "from the default string's %d\n");
+                       ":C5: warning: whitespace-mismatch: trailing white space differs from the default "
+                       "string\n");
     EXPECT_EQ(Build({"-q"}), kExitSuccess);
     EXPECT_EQ(err, "");
     fs::remove_all(dir / "out");
@@ -446,6 +449,28 @@ TEST_F(CommandLine, BuildPrintsWarningsGoesOnAndRefusesThemWhenStrict) {
               std::string::npos)
         << err;
     EXPECT_FALSE(fs::exists(dir / "out"));  // the folder it made went with it
+}
+
+// A placeholder that differs would print its argument wrongly on the device: no build takes it, -q
+// does not hide it, and the files of an earlier build stay as they were.
+TEST_F(CommandLine, BuildRefusesAPlaceholderThatDiffersNamingItsCell) {
+    ASSERT_EQ(Build(), kExitSuccess) << err;
+    const std::string earlier = test::ReadFile(dir / "out" / "Lexicorn.bin");
+    test::WriteFile(dir / "strings.csv", std::string(kTable) + "VALUE,Value %d,Wert %s\r\n");
+    const std::string finding = Path("strings.csv") +
+                                ":C5: error: placeholder-mismatch: the placeholder %s (argument 1) differs "
+                                "from the default string's %d\n";
+    const std::string refusal =
+        "lexicorn: error 2000302E: Placeholders differ from the default string!\n\nthe placeholder %s "
+        "(argument 1) differs from the default string's %d\nCell: C5\n";
+    for (const std::vector<std::string>& extra : {std::vector<std::string>{}, {"-q"}}) {
+        EXPECT_EQ(Build(extra), kExitFailure);
+        EXPECT_EQ(err, finding + refusal);
+        EXPECT_EQ(test::ReadFile(dir / "out" / "Lexicorn.bin"), earlier);
+    }
+    fs::remove_all(dir / "out");
+    EXPECT_EQ(Build(), kExitFailure);
+    EXPECT_FALSE(fs::exists(dir / "out"));
 }
 
 // A warning that refuses the build is an error: -q, which keeps warnings back, shows it with its cell.

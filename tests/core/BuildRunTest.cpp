@@ -540,6 +540,14 @@ TEST_F(BuildRun, ATableTheCheckRefusesIsNotBuiltAndTheFirstProblemIsNamed) {
         {"a character the code page lacks", [](Rows& rows) { rows[3][1] = "\xCE\xA9"; }, kInvalidStringId,
          "memory.csv: row 4, column 2: the character U+03A9 '\xCE\xA9' is not in code page CP1252; the "
          "encodings utf8 and wide hold every character"},
+        {"a placeholder that differs",
+         [](Rows& rows) {
+             rows[3][1] = "No %d";
+             rows[3][2] = "Nein %s";
+         },
+         kPlaceholderMismatch,
+         "Placeholders differ from the default string!\r\rthe placeholder %s (argument 1) differs from the "
+         "default string's %d\rCell: C4"},
     };
     for (const Refusal& refusal : refusals) {
         SCOPED_TRACE(refusal.name);
@@ -547,7 +555,7 @@ TEST_F(BuildRun, ATableTheCheckRefusesIsNotBuiltAndTheFirstProblemIsNamed) {
         host.errors.clear();
         Rows rows = FourLanguages();
         refusal.damage(rows);
-        const BuildOutcome outcome = Build(rows, {0});
+        const BuildOutcome outcome = Build(rows, {0, 1});
         EXPECT_EQ(outcome.kind, Kind::kFailed);
         EXPECT_EQ(outcome.result, refusal.code);
         EXPECT_EQ(host.errors, std::vector<std::string>{refusal.message});

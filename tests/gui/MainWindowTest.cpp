@@ -955,18 +955,19 @@ class MainWindowTest : public WizardFixture {
         LoadThroughButton("t.csv");
         dialogs_->Take();
         QCOMPARE(Find<QLabel>("tableInfo")->text(),
-                 QStringLiteral("t.csv: 2 languages, 4 strings; 2 errors, 1 warning"));
+                 QStringLiteral("t.csv: 2 languages, 4 strings; 3 errors, 0 warnings"));
         Find<QPushButton>("problemsButton")->click();
         gui::ProblemsDialog& problems = window_->problemsDialog();
         QVERIFY(problems.isVisible());
         QCOMPARE(problems.findChild<QLabel*>(QStringLiteral("problemsSummary"))->text(),
-                 QStringLiteral("t.csv: 2 errors, 1 warning"));
+                 QStringLiteral("t.csv: 3 errors, 0 warnings"));
         auto* findings = problems.findChild<QTableWidget*>(QStringLiteral("findings"));
         QCOMPARE(findings->rowCount(), 3);
         QCOMPARE(problems.findChild<QLabel*>(QStringLiteral("problemsSummary"))->text(),
-                 QStringLiteral("t.csv: 2 errors, 1 warning"));
+                 QStringLiteral("t.csv: 3 errors, 0 warnings"));
         QCOMPARE(findings->item(0, 0)->text(), QStringLiteral("A4"));
         QCOMPARE(findings->item(1, 2)->text(), QStringLiteral("de"));
+        QCOMPARE(findings->item(1, 1)->text(), QStringLiteral("error"));  // the placeholder of C5
         QVERIFY(problems.text().startsWith(Path("t.csv") + ":A4: error: duplicate-id: "));
         QCOMPARE(problems.text().count(QLatin1Char('\n')), 3);
         SaveScreenshot(problems, QStringLiteral("problems-window"));
@@ -985,8 +986,8 @@ class MainWindowTest : public WizardFixture {
     void TheProblemsCountFollowsTheLanguagesAndTheSettings() {
         Start();
         // 40 000 bytes of strings that differ a language: two of them pass the 64 KB of a 16-bit table.
-        // Only Deutsch has a placeholder that differs.
-        QByteArray table = "ID,English,Deutsch\n,en,de\nVALUE,Value %d,Wert %s\n";
+        // Only Deutsch has white space that differs.
+        QByteArray table = "ID,English,Deutsch\n,en,de\nVALUE,Value,Wert \n";
         for (int row = 0; row < 400; ++row)
             table += "S" + QByteArray::number(row) + "," + QByteArray::number(row).rightJustified(100, 'e') +
                      "," + QByteArray::number(row).rightJustified(100, 'd') + "\n";

@@ -2,9 +2,9 @@
 # The installed package as another project meets it: examples/cmake is configured against a fresh
 # install prefix, built and run; a table or project touched without a change compiles nothing, a
 # changed string Lexicorn.c alone; every keyword of lexicorn_add_strings reaches the build, the
-# check is strict, the unique id the same in every build, the program the one LEXICORN_EXECUTABLE
-# names; the runtime's sources build the program with its own flags, and the runtime's pkg-config
-# file builds it by hand.
+# check is strict (a placeholder that differs fails every build), the unique id the same in every
+# build, the program the one LEXICORN_EXECUTABLE names; the runtime's sources build the program
+# with its own flags, and the runtime's pkg-config file builds it by hand.
 # Usage: cmake-package.sh BUILD_DIR EXAMPLE_DIR GENERATOR C_COMPILER
 set -euo pipefail
 build=$(realpath "$1") example=$(realpath "$2") generator=$3 compiler=$4
@@ -111,6 +111,11 @@ printf 'SPACE_TEXT,Space,Leerzeichen \n' >>"$options/strings.csv"
 configure_options && ! built || fail "a warning did not fail the build"
 grep -q 'strings.csv:C6: warning: whitespace-mismatch' "$options/log" || fail "the cell is not named: $(cat "$options/log")"
 configure_options NOT_STRICT && built || fail "NOT_STRICT: $(cat "$options/log")"
+sed -i '$d' "$options/strings.csv"
+# A placeholder that differs is an error: it fails the build with its cell named, NOT_STRICT or not.
+printf 'VALUE_TEXT,Value %%d,Wert %%s\n' >>"$options/strings.csv"
+configure_options NOT_STRICT && ! built || fail "a placeholder that differs did not fail the build"
+grep -q 'strings.csv:C6: error: placeholder-mismatch' "$options/log" || fail "the cell is not named: $(cat "$options/log")"
 sed -i '$d' "$options/strings.csv"
 
 # The unique id is the same in every build, SOURCE_DATE_EPOCH's when it is set.
