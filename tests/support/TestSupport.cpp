@@ -99,11 +99,6 @@ void RecordingHost::Pause(std::chrono::milliseconds duration) {
     calls.push_back("Pause " + std::to_string(duration.count()));
 }
 
-void RecordingHost::ResetStringTable() {
-    table_.Reset();
-    calls.push_back("ResetStringTable");
-}
-
 int RecordingHost::Count(const std::string& call) const {
     return static_cast<int>(std::count(calls.begin(), calls.end(), call));
 }

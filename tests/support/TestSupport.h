@@ -65,8 +65,6 @@ LoadedTable MakeLoadedTable(std::vector<std::vector<std::string>> rows, std::vec
 /// A build host that records what the build asks of it, one line per call.
 class RecordingHost final : public BuildHost {
   public:
-    explicit RecordingHost(LoadedTable& table) : table_(table) {}
-
     std::vector<std::string> calls;  ///< "SetRange 6", "Step", "Pause 1000", "Error ...", ...
     std::vector<std::string> errors;
     std::vector<ResultCode> errorCodes;
@@ -91,15 +89,10 @@ class RecordingHost final : public BuildHost {
     void Pause(std::chrono::milliseconds duration) override;
     bool CancelRequested() const override { return cancelRequested; }
     void ClearCancelRequest() override { cancelRequested = false; }
-    void OpenSpreadsheetChooser() override { calls.push_back("OpenSpreadsheetChooser"); }
-    void ResetStringTable() override;
     void ShowFindings(const CheckReport& shown) override { report = shown; }
     CheckReport report;  ///< what the check before the build found
 
     int Count(const std::string& call) const;
-
-  private:
-    LoadedTable& table_;
 };
 
 }  // namespace lexicorn::test
