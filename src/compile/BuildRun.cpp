@@ -127,8 +127,10 @@ class Build {
     BuildOutcome Report(ResultCode result) {
         BuildOutcome outcome;
         outcome.result = result;
-        // A cancel that came after the last check is too late: the new files stand, and say so.
+        // A cancel that came after the last check is too late: the new files stand, and the summary
+        // says that the cancel did not stop them.
         const bool cancelled = stopped_ && result == kSuccess;
+        const bool tooLate = !stopped_ && result == kSuccess && host_.CancelRequested();
         host_.ClearCancelRequest();
         if (cancelled) {
             host_.ShowInformation(messages::kCancelledByUser);
@@ -137,7 +139,8 @@ class Build {
         }
         if (result == kSuccess) {
             host_.ShowInformation(
-                messages::Summary(languageCount_, stringCount_, engine_->GetImageSize(), ShownFolder()));
+                messages::Summary(languageCount_, stringCount_, engine_->GetImageSize(), ShownFolder()) +
+                (tooLate ? messages::kCancelTooLate : ""));
             outcome.kind = BuildOutcome::Kind::kSucceeded;
             outcome.files = written_;
             outcome.imageSize = engine_->GetImageSize();

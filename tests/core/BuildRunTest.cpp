@@ -492,6 +492,40 @@ TEST_F(BuildRun, CancelDuringTheStringsWritesNothing) {
     EXPECT_EQ(host.Count("Step"), 2);
 }
 
+// Cancel is honoured at every point the build looks at it until the new set is in place; the look
+// after that finds a cancel too late to keep the old files, and the summary says so.
+TEST_F(BuildRun, CancelAtEveryCheckKeepsTheEarlierSetAndALaterOneSaysItCameTooLate) {
+    const std::vector<std::string> names = {"Lexicorn.bin", "Lexicorn.c", "StringList.h", "LXNApiCfg.h"};
+    const auto writeEarlierSet = [&] {
+        for (const std::string& name : names) test::WriteFile(dir / name, "earlier " + name);
+    };
+    writeEarlierSet();
+    ASSERT_EQ(Build(FourLanguages(), {0, 2}).kind, Kind::kSucceeded);
+    const int checks = host.checks;  // the last one is the look after the set is in place
+    ASSERT_GT(checks, 2);
+    for (int check = 1; check <= checks; ++check) {
+        SCOPED_TRACE(check);
+        writeEarlierSet();
+        host = {};
+        host.cancelAtCheck = check;
+        const BuildOutcome outcome = Build(FourLanguages(), {0, 2});
+        ASSERT_EQ(host.information.size(), 1u);
+        if (check < checks) {
+            EXPECT_EQ(outcome.kind, Kind::kCancelled);
+            EXPECT_EQ(host.information[0], "Cancelled by user!");
+            for (const std::string& name : names) EXPECT_EQ(test::ReadFile(dir / name), "earlier " + name);
+        } else {
+            EXPECT_EQ(outcome.kind, Kind::kSucceeded);
+            EXPECT_TRUE(host.information[0].ends_with(
+                "\r\rCancel came too late: the new files were already in place."))
+                << host.information[0];
+            EXPECT_NE(test::ReadFile(dir / "Lexicorn.bin"), "earlier Lexicorn.bin");
+        }
+        EXPECT_FALSE(host.cancelRequested);
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 4);
+    }
+}
+
 TEST_F(BuildRun, CancelAfterTheImageKeepsTheEarlierSet) {
     test::WriteFile(dir / "Lexicorn.bin", "earlier image");
     host.onStep = [&](int step) {

@@ -99,6 +99,11 @@ void RecordingHost::Pause(std::chrono::milliseconds duration) {
     calls.push_back("Pause " + std::to_string(duration.count()));
 }
 
+bool RecordingHost::CancelRequested() const {
+    if (++checks == cancelAtCheck) cancelRequested = true;
+    return cancelRequested;
+}
+
 int RecordingHost::Count(const std::string& call) const {
     return static_cast<int>(std::count(calls.begin(), calls.end(), call));
 }
