@@ -126,7 +126,7 @@ class BuildCommand final : public Subcommand {
         if (error)
             throw std::runtime_error(fmt::format("{}: {}", options.outputFolder.string(), error.message()));
 
-        // The build forgets the table; the summary names the languages as they were chosen.
+        // The summary names the languages as they were chosen.
         std::vector<LanguageEntry> chosen;
         std::copy_if(table.languages.begin(), table.languages.end(), std::back_inserter(chosen),
                      [](const LanguageEntry& language) { return language.selected; });

@@ -30,8 +30,6 @@ class CliBuildHost final : public BuildHost {
     void Pause(std::chrono::milliseconds) override {}
     bool CancelRequested() const override;
     void ClearCancelRequest() override;
-    void OpenSpreadsheetChooser() override {}
-    void ResetStringTable() override { table_.Reset(); }
     /// Errors, and warnings unless quiet and harmless, one line each on `err`.
     void ShowFindings(const CheckReport& report) override;
 

@@ -16,6 +16,8 @@ inline constexpr const char* kNoLanguageColumn =
     "its name in row 1, its code in row 2 and its strings from row 3 on.";
 inline constexpr const char* kCannotOpenExcelFile = "Cannot open Excel file!";
 inline constexpr const char* kCancelledByUser = "Cancelled by user!";
+/// Follows the summary when Cancel was pressed while the new files were being put in place.
+inline constexpr const char* kCancelTooLate = "\rCancel came too late: the new files were already in place.";
 inline constexpr const char* kNoStrings = "The string table holds no strings.";
 inline constexpr const char* kProgressCaption = "Lexicorn creation in progress, Please wait...";
 inline constexpr const char* kCreatingLanguageTable = "Now creating language table...";

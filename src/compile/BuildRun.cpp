@@ -50,7 +50,7 @@ std::optional<std::string> OutputOverInput(const LoadedTable& table, const Proje
     return std::nullopt;
 }
 
-// Where an error of the build points to in the table, for its message.
+// Where the check's first error points to in the table, for the message the build shows.
 struct FailurePlace {
     std::size_t row = 0;
     std::size_t column = 0;
@@ -70,8 +70,7 @@ class Build {
         // A table the check refuses is not built at all: no progress shows, and the message names
         // the first problem in cell order.
         if (ResultCode refused = CheckRefusal()) return refused;
-        const std::uint16_t rows = reader_.GetRowCount();
-        stringCount_ = rows > kHeaderRows ? rows - kHeaderRows : 0;
+        stringCount_ = static_cast<std::uint32_t>(StringCount(reader_.GetRowCount()));
         languageCount_ = static_cast<std::uint32_t>(table_.SelectedCount());
 
         engine_ = CreateLexicornEngine(settings_.tableType);
@@ -128,8 +127,10 @@ class Build {
     BuildOutcome Report(ResultCode result) {
         BuildOutcome outcome;
         outcome.result = result;
-        // A cancel that came after the last check is too late: the new files stand, and say so.
+        // A cancel that came after the last check is too late: the new files stand, and the summary
+        // says that the cancel did not stop them.
         const bool cancelled = stopped_ && result == kSuccess;
+        const bool tooLate = !stopped_ && result == kSuccess && host_.CancelRequested();
         host_.ClearCancelRequest();
         if (cancelled) {
             host_.ShowInformation(messages::kCancelledByUser);
@@ -138,7 +139,8 @@ class Build {
         }
         if (result == kSuccess) {
             host_.ShowInformation(
-                messages::Summary(languageCount_, stringCount_, engine_->GetImageSize(), ShownFolder()));
+                messages::Summary(languageCount_, stringCount_, engine_->GetImageSize(), ShownFolder()) +
+                (tooLate ? messages::kCancelTooLate : ""));
             outcome.kind = BuildOutcome::Kind::kSucceeded;
             outcome.files = written_;
             outcome.imageSize = engine_->GetImageSize();
@@ -155,7 +157,6 @@ class Build {
     void CleanUp() {
         host_.Hide();
         reader_.Close();
-        host_.ResetStringTable();
         stringList_.reset();
         engine_.reset();
     }
@@ -215,24 +216,17 @@ class Build {
     }
 
     template <typename Text>
-    ResultCode ReadText(std::uint16_t column, std::uint16_t row, Text& text) {
-        text = ReadCell<Text>(column, row);
-        if (text.size() <= kMaxCellLength) return kSuccess;
-        failure_ = {row, column, {}};
-        return kCellTooLong;
-    }
-
-    template <typename Text>
     ResultCode AddTable() {
         static const Text kUseDefaultText(kUseDefault.begin(), kUseDefault.end());
-        const auto languageColumn = [](std::size_t entry) { return static_cast<std::uint16_t>(entry + 2); };
+        const auto languageColumn = [](std::size_t entry) {
+            return static_cast<std::uint16_t>(LanguageColumn(entry));
+        };
         const std::size_t entries = static_cast<std::size_t>(std::max(table_.tableLanguageCount, 0));
 
         for (std::size_t i = 0; i < entries; ++i) {
             if (StopRequested()) return kSuccess;
             if (!table_.languages[i].selected) continue;
-            Text name;
-            if (ResultCode result = ReadText(languageColumn(i), kNameRow, name)) return result;
+            const Text name = ReadCell<Text>(languageColumn(i), kNameRow);
             const std::string code = reader_.GetCell(languageColumn(i), kCodeRow);
             if (ResultCode result = engine_->AddLanguage(code, name)) return result;
             host_.Step();
@@ -245,11 +239,10 @@ class Build {
             for (std::uint32_t s = 1; s <= stringCount_; ++s) {
                 if (StopRequested()) return kSuccess;
                 host_.SetStatusText(messages::AddingString(i + 1, s, engine_->GetImageSize()));
-                const auto row = static_cast<std::uint16_t>(s + kHeaderRows);
-                Text text;
-                if (ResultCode result = ReadText(languageColumn(i), row, text)) return result;
+                const auto row = static_cast<std::uint16_t>(StringRow(s));
+                Text text = ReadCell<Text>(languageColumn(i), row);
                 if (text == kUseDefaultText || (settings_.useDefaultString && text.empty()))
-                    if (ResultCode result = ReadText(kDefaultColumn, row, text)) return result;
+                    text = ReadCell<Text>(kDefaultColumn, row);
                 if (ResultCode result = engine_->AddString(text)) return result;
                 host_.Step();
             }
@@ -266,12 +259,8 @@ class Build {
         host_.SetStatusText(messages::CreatingStringList(stringList_->FileName()));
         for (std::uint32_t s = 1; s <= stringCount_; ++s) {
             if (StopRequested()) return kSuccess;
-            const auto row = static_cast<std::uint16_t>(s + kHeaderRows);
-            std::string id = reader_.GetCell(kIdColumn, row);
-            if (ResultCode result = stringList_->AddId(id)) {
-                failure_ = {row, kIdColumn, std::move(id)};
-                return result;
-            }
+            const auto row = static_cast<std::uint16_t>(StringRow(s));
+            if (ResultCode result = stringList_->AddId(reader_.GetCell(kIdColumn, row))) return result;
             host_.Step();
         }
         return Written([&] {
@@ -356,7 +345,6 @@ BuildOutcome BuildLexicorn(BuildHost& host, LoadedTable& table, const ProjectSet
                            const BuildOptions& options) {
     if (table.spreadsheetPath.empty() || !table.tableReader) {
         host.ShowError(messages::kNoExcelFileSelected, kSuccess);
-        host.OpenSpreadsheetChooser();
         return {};
     }
     // A loaded table of one column: there is a file, but nothing in it to choose.
@@ -388,6 +376,7 @@ BuildOutcome BuildLexicorn(BuildHost& host, LoadedTable& table, const ProjectSet
         throw;
     }
     build.CleanUp();
+    outcome.tableRead = true;
     return outcome;
 }
 

@@ -14,9 +14,10 @@
 
 namespace lexicorn {
 
-/// The side of a build that the front end provides: the progress display, message boxes, pauses,
-/// cancellation and the loaded table's views. The main window shows real windows; the command line
-/// writes to stderr and never pauses; tests record.
+/// The side of a build that the front end provides: the progress display, message boxes, pauses and
+/// cancellation. The build asks for nothing else: choosing a table and forgetting it afterwards are
+/// the front end's own steps. The main window shows real windows; the command line writes to stderr
+/// and never pauses; tests record.
 class BuildHost {
   public:
     virtual ~BuildHost() = default;
@@ -35,10 +36,6 @@ class BuildHost {
     virtual void Pause(std::chrono::milliseconds duration) = 0;
     virtual bool CancelRequested() const = 0;
     virtual void ClearCancelRequest() = 0;
-    /// Offers to load a table, as the string-table button does.
-    virtual void OpenSpreadsheetChooser() = 0;
-    /// Forgets the loaded table (LoadedTable::Reset) and empties every view of it.
-    virtual void ResetStringTable() = 0;
     /// What the check of the table found before the build, when it found anything.
     virtual void ShowFindings(const CheckReport& report) = 0;
 };
@@ -63,6 +60,9 @@ struct BuildOutcome {
     ResultCode result = kSuccess;
     /// For a file that could not be written: the file and the system's reason.
     std::string failedFile;
+    /// The table was opened and read (checked, and built unless the check refused it): a front end
+    /// that forgets its table after a build does so now. False for a build refused before that.
+    bool tableRead = false;
 
     // What a build that succeeded made, for front ends that summarise it.
     std::vector<std::filesystem::path> files;  ///< the files written, in the order they were written
@@ -79,9 +79,10 @@ inline constexpr std::chrono::milliseconds kReadingPause{1000};
 /// Builds Lexicorn.bin, Lexicorn.c (C target with the API compiled in), the string-id list and
 /// LXNApiCfg.h from the selected languages of `table` into `options.outputFolder`, as one set: the
 /// old files are replaced only when every new one is complete, and a failure or a cancel leaves
-/// the folder as it was. The table is checked first and the findings shown; with errors (or
-/// warnings, when strict) nothing is written, and the first error is reported as the build meets
-/// it. Reports the outcome in exactly one message, then forgets the table. An exception of the table reader
+/// the folder as it was. The table is checked first, once, and the findings shown; with errors (or
+/// warnings, when strict) nothing is written, and the first error is reported in the build's words.
+/// What the check passed is written as it is, without being judged again. Reports the outcome in
+/// exactly one message; the table stays loaded, closed. An exception of the table reader
 /// ends the build where it happens; the clean-up still runs and the exception goes on to the caller.
 /// An output that is the table or the project, by whatever name or link, refuses the build
 /// (kOutputIsInput) before the table is opened and anything is written.

@@ -43,7 +43,7 @@ class Painter {
             throw std::invalid_argument("the preview draws with the device's font, and there is none");
         limits_ = WidthLimits(settings.limits, settings.maxWidth);
         const std::size_t rows = reader_.GetRowCount();
-        strings_ = rows > kHeaderRows ? rows - kHeaderRows : 0;
+        strings_ = StringCount(rows);
     }
 
     Preview Paint() {
@@ -72,7 +72,7 @@ class Painter {
                     shown.checked && (!shown.fit.missing.empty() || shown.fit.Overflows(shown.limit));
                 if (marked) picture.Fill(box, kMarkedCellColour);
                 DrawString(picture, shown, box);
-                preview.cells.push_back({s + kHeaderRows, entries_[e] + 2, box, marked});
+                preview.cells.push_back({StringRow(s), LanguageColumn(entries_[e]), box, marked});
             }
         }
         DrawGrid(picture);
@@ -80,7 +80,7 @@ class Painter {
     }
 
   private:
-    std::string_view Id(std::size_t s) const { return Cell(s + kHeaderRows, kIdColumn); }
+    std::string_view Id(std::size_t s) const { return Cell(StringRow(s), kIdColumn); }
     std::string_view Cell(std::size_t row, std::size_t column) const {
         return reader_.CellUtf8(static_cast<std::uint16_t>(column), static_cast<std::uint16_t>(row));
     }
@@ -93,10 +93,10 @@ class Painter {
         for (std::size_t s = 1; s <= strings_; ++s) {
             widths[0] = std::max(widths[0], LineWidth(*label_, Id(s)));
             for (std::size_t e = 0; e < entries_.size(); ++e) {
-                const std::size_t column = entries_[e] + 2;
-                const std::string_view own = Cell(s + kHeaderRows, column);
+                const std::size_t column = LanguageColumn(entries_[e]);
+                const std::string_view own = Cell(StringRow(s), column);
                 Shown shown;
-                shown.text = TakesDefaultString(own, settings_) ? Cell(s + kHeaderRows, kDefaultColumn) : own;
+                shown.text = TakesDefaultString(own, settings_) ? Cell(StringRow(s), kDefaultColumn) : own;
                 shown.checked = fonts_->For(e) != nullptr;
                 shown.font = shown.checked ? fonts_->For(e) : label_;
                 MeasureText(*shown.font, shown.text, shown.fit);

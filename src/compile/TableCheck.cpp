@@ -93,7 +93,7 @@ class Checker {
     CheckReport Run() {
         sheet_ = reader_.SheetName();
         const std::size_t rows = reader_.GetRowCount();
-        strings_ = rows > kHeaderRows ? rows - kHeaderRows : 0;
+        strings_ = StringCount(rows);
         if (entries_.empty())
             Error("no-language", kNameRow, kDefaultColumn, {},
                   "the table has no language column: column 2 and the columns after it hold one language "
@@ -145,7 +145,7 @@ class Checker {
         std::unordered_map<std::string_view, std::size_t> exact;
         std::unordered_map<std::string, std::size_t> names;
         for (std::size_t s = 1; s <= strings_; ++s) {
-            const std::size_t row = s + kHeaderRows;
+            const std::size_t row = StringRow(s);
             const std::string_view id = Cell(row, kIdColumn);
             if (id.empty()) {
                 Error("empty-id", row, kIdColumn, {}, "the string id is empty", kEmptyStringId);
@@ -262,7 +262,7 @@ class Checker {
         shared_.Reserve(slots);
 
         for (std::size_t e = 0; e < entries_.size(); ++e) {
-            const std::size_t column = entries_[e] + 2;
+            const std::size_t column = LanguageColumn(entries_[e]);
             const std::string_view name = Cell(kNameRow, column);
             const Stored measuredName = Measure(name);
             CheckCell(kNameRow, column, codes_[e], name, measuredName);
@@ -276,14 +276,14 @@ class Checker {
 
         const std::string defaultLanguage = LanguageOf(kDefaultColumn);
         std::vector<std::string_view> defaults(strings_ + 1);
-        for (std::size_t s = 1; s <= strings_; ++s) defaults[s] = Cell(s + kHeaderRows, kDefaultColumn);
+        for (std::size_t s = 1; s <= strings_; ++s) defaults[s] = Cell(StringRow(s), kDefaultColumn);
         defaultChecked_.assign(strings_ + 1, false);
         for (std::size_t e = 0; e < entries_.size(); ++e) {
-            const std::size_t column = entries_[e] + 2;
+            const std::size_t column = LanguageColumn(entries_[e]);
             LanguageFigures figures{codes_[e], strings_, 0, 0, {}};
             Font* font = fonts_ ? fonts_->For(e) : nullptr;
             for (std::size_t s = 1; s <= strings_; ++s) {
-                const std::size_t row = s + kHeaderRows;
+                const std::size_t row = StringRow(s);
                 const std::string_view own = column == kDefaultColumn ? defaults[s] : Cell(row, column);
                 const bool useDefault = TakesDefaultString(own, settings_);
                 const std::string_view text = useDefault ? defaults[s] : own;
@@ -401,7 +401,7 @@ class Checker {
     void CheckLimitIds() {
         if (limits_.Entries().empty()) return;
         std::unordered_set<std::string_view> ids;
-        for (std::size_t s = 1; s <= strings_; ++s) ids.insert(Cell(s + kHeaderRows, kIdColumn));
+        for (std::size_t s = 1; s <= strings_; ++s) ids.insert(Cell(StringRow(s), kIdColumn));
         for (const auto& [id, entry] : limits_.Entries())
             if (!ids.contains(id)) {
                 report_.findings.push_back({Finding::Severity::kWarning,
@@ -438,7 +438,7 @@ class Checker {
 
     std::string LanguageOf(std::size_t column) const {
         for (std::size_t e = 0; e < entries_.size(); ++e)
-            if (entries_[e] + 2 == column) return codes_[e];
+            if (LanguageColumn(entries_[e]) == column) return codes_[e];
         return {};
     }
 

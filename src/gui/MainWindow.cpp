@@ -724,7 +724,7 @@ void MainWindow::showProblems() { problems_->showReport(findings_, QString::from
 
 void MainWindow::showTableInfo() {
     const std::size_t rows = table_.tableReader ? table_.tableReader->GetRowCount() : 0;
-    const std::size_t strings = rows > table_layout::kHeaderRows ? rows - table_layout::kHeaderRows : 0;
+    const std::size_t strings = table_layout::StringCount(rows);
     QString info = QStringLiteral("%1: %2, %3")
                        .arg(QFileInfo(QString::fromStdString(table_.spreadsheetPath)).fileName(),
                             Counted(static_cast<qsizetype>(table_.languages.size()), "language", "languages"),
@@ -733,10 +733,6 @@ void MainWindow::showTableInfo() {
         info += QStringLiteral("; ") + QString::fromStdString(CountsText(findings_));
     tableInfo_->setText(info);
     problemsButton_->setEnabled(!findings_.findings.empty());
-}
-
-void MainWindow::ResetStringTable() {
-    if (!keepTable_->isChecked()) forgetTable();
 }
 
 void MainWindow::forgetTable() {
@@ -854,12 +850,17 @@ void MainWindow::createImage() {
     // command line does.
     if (table_.SelectedCount() > 0) QDir().mkpath(outputFolder());
     findings_ = {};
+    const bool tableLoaded = !table_.spreadsheetPath.empty() && table_.tableReader;
     BuildOutcome outcome;
     watchTableReading(QString::fromStdString(table_.spreadsheetPath));  // a changed table is read again
     guarded([&] { outcome = BuildLexicorn(*this, table_, settings_, options); });
     stopWatchingTableReading();
+    // A table that a build has read is forgotten, unless the user keeps it for the next build.
+    if (outcome.tableRead && !keepTable_->isChecked()) forgetTable();
     problemsButton_->setEnabled(!findings_.findings.empty());
     showBuildMessage(outcome);
+    // Without a table the build had nothing to do: its message says so, and the chooser follows.
+    if (!tableLoaded) guarded([this] { chooseTable(); });
     checkTable();  // a table kept after the build, as its file is now
     cancelRequested_ = false;
     createButton_->setEnabled(true);
@@ -881,9 +882,7 @@ void MainWindow::SetRange(std::uint32_t count) {
     // The languages and strings come first, then one step for each string id: the bar spans both.
     if (!buildBarPlanned_) {
         const std::size_t rows = table_.tableReader ? table_.tableReader->GetRowCount() : 0;
-        progress_->planWhole(
-            steps(std::uint64_t{count} +
-                  (rows > table_layout::kHeaderRows ? rows - table_layout::kHeaderRows : 0)));
+        progress_->planWhole(steps(std::uint64_t{count} + table_layout::StringCount(rows)));
         buildBarPlanned_ = true;
     }
     progress_->setRange(steps(count));
@@ -895,11 +894,6 @@ void MainWindow::Hide() { progress_->hide(); }
 // The build's one message waits until the build is over and its progress window gone.
 void MainWindow::ShowError(const std::string& text, ResultCode) { buildMessage_ = {true, FromUtf8(text)}; }
 void MainWindow::ShowInformation(const std::string& text) { buildMessage_ = {false, FromUtf8(text)}; }
-
-void MainWindow::OpenSpreadsheetChooser() {
-    showBuildMessage({});  // the reason comes before the chooser
-    chooseTable();
-}
 
 void MainWindow::showBuildMessage(const BuildOutcome& outcome) {
     if (!buildMessage_) return;

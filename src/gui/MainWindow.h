@@ -100,9 +100,6 @@ class MainWindow : public QMainWindow, private BuildHost {
     void Pause(std::chrono::milliseconds duration) override;
     bool CancelRequested() const override { return cancelRequested_; }
     void ClearCancelRequest() override { cancelRequested_ = false; }
-    void OpenSpreadsheetChooser() override;
-    /// After a build: forgets the table unless the user keeps it.
-    void ResetStringTable() override;
     void ShowFindings(const CheckReport& report) override { findings_ = report; }
 
     /// The message the build gave, now that it is over; with the summary, what the check warned of.

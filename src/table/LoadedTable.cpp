@@ -32,7 +32,7 @@ LoadedTable LoadTable(const std::string& path, const std::string& codePage) {
         throw TableError(fmt::format("{}: the table has {} language columns; at most {} are supported", path,
                                      languageCount, LoadedTable::kMaxLanguages));
     for (std::size_t i = 0; i < languageCount; ++i) {
-        const auto column = static_cast<std::uint16_t>(i + 2);
+        const auto column = static_cast<std::uint16_t>(table_layout::LanguageColumn(i));
         LanguageEntry entry{reader.GetCellW(column, table_layout::kNameRow),
                             reader.GetCellW(column, table_layout::kCodeRow), false};
         if (entry.name.size() > LoadedTable::kMaxLanguageNameLength)

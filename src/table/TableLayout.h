@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -12,6 +13,12 @@ inline constexpr std::uint16_t kCodeRow = 2;
 inline constexpr std::uint16_t kHeaderRows = 2;
 inline constexpr std::uint16_t kIdColumn = 1;
 inline constexpr std::uint16_t kDefaultColumn = 2;
+/// The strings of a table of `rows` rows: every row after the header rows.
+constexpr std::size_t StringCount(std::size_t rows) { return rows > kHeaderRows ? rows - kHeaderRows : 0; }
+/// The row of string `string`, from 1.
+constexpr std::size_t StringRow(std::size_t string) { return string + kHeaderRows; }
+/// The column of language entry `entry`, from 0: the languages begin with the default language.
+constexpr std::size_t LanguageColumn(std::size_t entry) { return entry + kDefaultColumn; }
 /// A cell that holds exactly this takes the default language's string of its row.
 inline constexpr std::string_view kUseDefault = "[USE_DEFAULT]";
 

@@ -40,7 +40,7 @@ class BuildRun : public testing::Test {
 
     test::TempDir dir;
     LoadedTable table;
-    test::RecordingHost host{table};
+    test::RecordingHost host;
     ProjectSettings settings;
     BuildOptions options{dir.path(), 0x622B634C};
 };
@@ -71,7 +71,7 @@ TEST_F(BuildRun, WritesEveryFileAndReportsTheSummary) {
 }
 
 TEST_F(BuildRun, ProgressFollowsTheStagesInOrder) {
-    Build(FourLanguages(), {1});
+    const BuildOutcome outcome = Build(FourLanguages(), {1});
     const std::vector<std::string> expected = {
         "SetCaption Lexicorn creation in progress, Please wait...",
         "SetStatusText Now creating language table...",
@@ -97,11 +97,12 @@ TEST_F(BuildRun, ProgressFollowsTheStagesInOrder) {
         "Step",
         "Information " + host.information.at(0),
         "Hide",
-        "ResetStringTable",
     };
     EXPECT_EQ(host.calls, expected);
-    EXPECT_EQ(table.tableLanguageCount, 0);
-    EXPECT_TRUE(table.spreadsheetPath.empty());
+    // Forgetting the table is the front end's step: the build leaves it loaded, and closed.
+    EXPECT_TRUE(outcome.tableRead);
+    EXPECT_EQ(table.tableLanguageCount, 4);
+    EXPECT_EQ(table.spreadsheetPath, "memory.csv");
     EXPECT_FALSE(table.tableReader->IsOpen());
 }
 
@@ -117,7 +118,8 @@ TEST_F(BuildRun, AMalformedSourceDateEpochEndsTheBuildWithItsReason) {
     ::setenv("SOURCE_DATE_EPOCH", "yesterday", 1);
     EXPECT_THROW(Build(FourLanguages(), {0}), std::invalid_argument);
     ::unsetenv("SOURCE_DATE_EPOCH");
-    EXPECT_EQ(host.calls.back(), "ResetStringTable");
+    EXPECT_EQ(host.calls.back(), "Hide");
+    EXPECT_FALSE(table.tableReader->IsOpen());
     EXPECT_FALSE(Exists("Lexicorn.bin"));
 }
 
@@ -132,11 +134,13 @@ TEST_F(BuildRun, OtherTargetsWriteNoCSourceAndPauseOnceLess) {
     EXPECT_EQ(host.Count("Pause 1000"), 2);
 }
 
-TEST_F(BuildRun, NoTableLoadedOpensTheChooserAndNothingElse) {
+// Offering the chooser is the window's step: the build only says what is missing.
+TEST_F(BuildRun, NoTableLoadedSaysSoAndNothingElse) {
     table.tableLanguageCount = 0;
-    EXPECT_EQ(BuildLexicorn(host, table, settings, options).kind, Kind::kRefused);
-    EXPECT_EQ(host.calls,
-              (std::vector<std::string>{"Error No Excel file selected!", "OpenSpreadsheetChooser"}));
+    const BuildOutcome outcome = BuildLexicorn(host, table, settings, options);
+    EXPECT_EQ(outcome.kind, Kind::kRefused);
+    EXPECT_FALSE(outcome.tableRead);
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"Error No Excel file selected!"}));
 }
 
 // A table is loaded but holds nothing to choose: the build says what is missing, not that no file is.
@@ -150,7 +154,9 @@ TEST_F(BuildRun, ATableWithoutALanguageColumnSaysSoAndStaysLoaded) {
 }
 
 TEST_F(BuildRun, NoLanguageSelectedKeepsTheTable) {
-    EXPECT_EQ(Build(FourLanguages(), {}).kind, Kind::kRefused);
+    const BuildOutcome outcome = Build(FourLanguages(), {});
+    EXPECT_EQ(outcome.kind, Kind::kRefused);
+    EXPECT_FALSE(outcome.tableRead);
     EXPECT_EQ(host.calls, (std::vector<std::string>{"Error No languages selected!"}));
     EXPECT_EQ(table.tableLanguageCount, 4);
 }
@@ -264,7 +270,8 @@ TEST_P(BuildFailures, ReportTheirMessageAndKeepTheEarlierSet) {
     for (const auto& entry : fs::directory_iterator(dir.path()))
         if (entry.is_regular_file()) after[entry.path().filename().string()] = test::ReadFile(entry.path());
     EXPECT_EQ(after, before);
-    EXPECT_EQ(host.calls.back(), "ResetStringTable");
+    EXPECT_EQ(host.calls.back(), "Hide");
+    EXPECT_TRUE(outcome.tableRead);
 }
 
 const std::string kInternal =
@@ -480,9 +487,43 @@ TEST_F(BuildRun, CancelDuringTheStringsWritesNothing) {
     EXPECT_FALSE(host.cancelRequested);
     EXPECT_FALSE(Exists("Lexicorn.bin"));
     EXPECT_EQ(test::ReadFile(dir / "StringList.h"), "earlier build");
-    EXPECT_EQ(table.tableLanguageCount, 0);
+    EXPECT_TRUE(outcome.tableRead);  // a cancelled build read the table too: the front end forgets it
     // The check before the next string stops the build: the third string is never added.
     EXPECT_EQ(host.Count("Step"), 2);
+}
+
+// Cancel is honoured at every point the build looks at it until the new set is in place; the look
+// after that finds a cancel too late to keep the old files, and the summary says so.
+TEST_F(BuildRun, CancelAtEveryCheckKeepsTheEarlierSetAndALaterOneSaysItCameTooLate) {
+    const std::vector<std::string> names = {"Lexicorn.bin", "Lexicorn.c", "StringList.h", "LXNApiCfg.h"};
+    const auto writeEarlierSet = [&] {
+        for (const std::string& name : names) test::WriteFile(dir / name, "earlier " + name);
+    };
+    writeEarlierSet();
+    ASSERT_EQ(Build(FourLanguages(), {0, 2}).kind, Kind::kSucceeded);
+    const int checks = host.checks;  // the last one is the look after the set is in place
+    ASSERT_GT(checks, 2);
+    for (int check = 1; check <= checks; ++check) {
+        SCOPED_TRACE(check);
+        writeEarlierSet();
+        host = {};
+        host.cancelAtCheck = check;
+        const BuildOutcome outcome = Build(FourLanguages(), {0, 2});
+        ASSERT_EQ(host.information.size(), 1u);
+        if (check < checks) {
+            EXPECT_EQ(outcome.kind, Kind::kCancelled);
+            EXPECT_EQ(host.information[0], "Cancelled by user!");
+            for (const std::string& name : names) EXPECT_EQ(test::ReadFile(dir / name), "earlier " + name);
+        } else {
+            EXPECT_EQ(outcome.kind, Kind::kSucceeded);
+            EXPECT_TRUE(host.information[0].ends_with(
+                "\r\rCancel came too late: the new files were already in place."))
+                << host.information[0];
+            EXPECT_NE(test::ReadFile(dir / "Lexicorn.bin"), "earlier Lexicorn.bin");
+        }
+        EXPECT_FALSE(host.cancelRequested);
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 4);
+    }
 }
 
 TEST_F(BuildRun, CancelAfterTheImageKeepsTheEarlierSet) {
@@ -512,7 +553,7 @@ TEST_F(BuildRun, ReaderErrorsEndTheBuildButTheCleanUpRuns) {
     };
     EXPECT_THROW(Build(FourLanguages(), {0}), TableError);
     EXPECT_EQ(host.Count("Hide"), 1);
-    EXPECT_EQ(host.calls.back(), "ResetStringTable");
+    EXPECT_EQ(host.calls.back(), "Hide");
     EXPECT_TRUE(host.errors.empty());
     EXPECT_FALSE(table.tableReader->IsOpen());
 }
@@ -562,7 +603,8 @@ TEST_F(BuildRun, ATableTheCheckRefusesIsNotBuiltAndTheFirstProblemIsNamed) {
         EXPECT_EQ(host.Count("Show"), 0);
         EXPECT_EQ(host.Count("Pause 1000"), 0);
         EXPECT_FALSE(Exists("Lexicorn.bin"));
-        EXPECT_EQ(host.calls.back(), "ResetStringTable");
+        EXPECT_EQ(host.calls.back(), "Hide");
+        EXPECT_TRUE(outcome.tableRead);  // checked: a front end forgets it as after any build
     }
 }
 

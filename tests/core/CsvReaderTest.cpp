@@ -2,6 +2,7 @@
 
 #include "support/TestSupport.h"
 #include "table/CsvReader.h"
+#include "table/TableLayout.h"
 #include "table/TableReaderFactory.h"
 
 namespace lexicorn {
@@ -94,6 +95,25 @@ TEST_F(CsvFile, CellsAreAddressedColumnFirstFromOne) {
     EXPECT_EQ(reader->GetCell(1, 3), "");
     EXPECT_EQ(reader->GetCell(0, 0), "");
     EXPECT_EQ(reader->GetCellW(2, 1), u"English");
+}
+
+// The layout's strings and language columns are the cells a reader gives: every front end and the
+// build count and address them through it.
+TEST_F(CsvFile, TheLayoutNamesTheStringsAndLanguageColumnsOfATable) {
+    using namespace table_layout;
+    auto reader = Reader("t.csv", "ID,English,Deutsch\nID,en,de\nOK_TEXT,OK,Gut\nNO_TEXT,No,Nein\n");
+    ASSERT_EQ(StringCount(reader->GetRowCount()), 2u);
+    const char* const expected[2][2] = {{"OK", "No"}, {"Gut", "Nein"}};
+    for (std::size_t entry = 0; entry < 2; ++entry) {
+        const auto column = static_cast<std::uint16_t>(LanguageColumn(entry));
+        EXPECT_EQ(reader->GetCell(column, kCodeRow), entry == 0 ? "en" : "de");
+        for (std::size_t s = 1; s <= 2; ++s)
+            EXPECT_EQ(reader->GetCell(column, static_cast<std::uint16_t>(StringRow(s))),
+                      expected[entry][s - 1])
+                << entry << ", " << s;
+    }
+    EXPECT_EQ(LanguageColumn(0), kDefaultColumn);
+    for (std::size_t rows : {0u, 1u, 2u}) EXPECT_EQ(StringCount(rows), 0u) << rows;  // headers only
 }
 
 TEST_F(CsvFile, ClosedReaderReadsEmptyAndKeepsItsCounts) {

@@ -312,7 +312,7 @@ TEST_F(DeviceFitTest, ABuildRefusesWhatDoesNotShowAndWritesNothing) {
     ProjectSettings settings = WithFont({{{}, device}});
     settings.maxWidth = 40;
     LoadedTable table = test::MakeLoadedTable(rows, {0});
-    test::RecordingHost host(table);
+    test::RecordingHost host;
     EXPECT_EQ(BuildLexicorn(host, table, settings, {dir.path(), 1}).kind, BuildOutcome::Kind::kFailed);
     ASSERT_EQ(host.errors.size(), 1u);
     EXPECT_EQ(host.errors[0], "Text too wide for the device!\r\rthe text is 50 px wide in " + device +
@@ -320,7 +320,7 @@ TEST_F(DeviceFitTest, ABuildRefusesWhatDoesNotShowAndWritesNothing) {
     EXPECT_FALSE(std::filesystem::exists(dir / "Lexicorn.bin"));
 
     LoadedTable again = test::MakeLoadedTable({{"ID", "English"}, {"", "en"}, {"A", "ő"}}, {0});
-    test::RecordingHost second(again);
+    test::RecordingHost second;
     settings.maxWidth = 0;
     EXPECT_EQ(BuildLexicorn(second, again, settings, {dir.path(), 1}).kind, BuildOutcome::Kind::kFailed);
     EXPECT_EQ(second.errors.at(0),

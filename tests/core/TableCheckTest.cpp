@@ -109,7 +109,7 @@ TEST(TableCheck, TheImageSizeIsTheBuildsForEveryForm) {
                                    {"D", "\xC3\xA9t\xC3\xA9", "No"}};
                 test::TempDir dir;
                 LoadedTable table = test::MakeLoadedTable(rows, {0, 1});
-                test::RecordingHost host(table);
+                test::RecordingHost host;
                 ASSERT_EQ(BuildLexicorn(host, table, settings, {dir.path(), 1}).kind,
                           BuildOutcome::Kind::kSucceeded);
                 EXPECT_EQ(Check(rows, settings).imageSize, std::filesystem::file_size(dir / "Lexicorn.bin"))
@@ -485,7 +485,7 @@ TEST(TableCheck, ABuildWithErrorsListsThemAllWritesNothingAndReportsTheFirstAsBe
     Rows rows = EveryProblem();
     rows.erase(rows.begin() + 7, rows.begin() + 9);  // the long cell and the Greek one stop the build earlier
     LoadedTable table = test::MakeLoadedTable(rows, {0, 1});
-    test::RecordingHost host(table);
+    test::RecordingHost host;
     const BuildOutcome outcome = BuildLexicorn(host, table, {}, {dir.path(), 1});
     EXPECT_EQ(outcome.result, kEmptyStringId);
     EXPECT_EQ(host.errors,
@@ -498,7 +498,7 @@ TEST(TableCheck, ABuildWithErrorsListsThemAllWritesNothingAndReportsTheFirstAsBe
 TEST(TableCheck, IdsTheListCannotTakeRefuseTheBuild) {
     test::TempDir dir;
     LoadedTable table = test::MakeLoadedTable({{"ID", "English"}, {"", "en"}, {"OK TEXT", "OK"}}, {0});
-    test::RecordingHost host(table);
+    test::RecordingHost host;
     const BuildOutcome outcome = BuildLexicorn(host, table, {}, {dir.path(), 1});
     EXPECT_EQ(outcome.result, kInvalidStringId);
     EXPECT_EQ(host.errors,
@@ -511,13 +511,13 @@ TEST(TableCheck, WarningsLetTheBuildGoOnUnlessItIsStrict) {
     const Rows rows = {{"ID", "English", "Deutsch"}, {"", "en", "de"}, {"VALUE", "Value", "Wert "}};
     test::TempDir dir;
     LoadedTable table = test::MakeLoadedTable(rows, {0, 1});
-    test::RecordingHost host(table);
+    test::RecordingHost host;
     EXPECT_EQ(BuildLexicorn(host, table, {}, {dir.path(), 1}).kind, BuildOutcome::Kind::kSucceeded);
     EXPECT_EQ(host.report.Warnings(), 1u);
 
     test::TempDir strictDir;
     LoadedTable again = test::MakeLoadedTable(rows, {0, 1});
-    test::RecordingHost strictHost(again);
+    test::RecordingHost strictHost;
     BuildOptions strict{strictDir.path(), 1};
     strict.strict = true;
     const BuildOutcome outcome = BuildLexicorn(strictHost, again, {}, strict);

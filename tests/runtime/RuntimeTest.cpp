@@ -108,7 +108,7 @@ TEST_P(Runtime, ReadsEveryStringOfTheCompiledImage) {
     std::vector<std::size_t> everyLanguage(rows[0].size() - 1);
     for (std::size_t i = 0; i < everyLanguage.size(); ++i) everyLanguage[i] = i;
     LoadedTable table = test::MakeLoadedTable(rows, everyLanguage);
-    test::RecordingHost host(table);
+    test::RecordingHost host;
     ProjectSettings settings;
     settings.tableType = static_cast<TableType>(c.tableType);
     settings.encoding = static_cast<Encoding>(c.encoding);
@@ -234,7 +234,7 @@ TEST(RuntimeObject, CallsNoCLibraryButMemcpyWithoutAFileSystem) {
 std::string BuildGreeting(const char* greeting, const fs::path& folder, ByteOrder order) {
     fs::create_directories(folder);
     LoadedTable table = test::MakeLoadedTable({{"ID", "English"}, {"", "en"}, {"GREETING", greeting}}, {0});
-    test::RecordingHost host(table);
+    test::RecordingHost host;
     ProjectSettings settings;
     settings.byteOrder = order;
     settings.searchStep = 4;

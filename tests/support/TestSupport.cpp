@@ -99,9 +99,9 @@ void RecordingHost::Pause(std::chrono::milliseconds duration) {
     calls.push_back("Pause " + std::to_string(duration.count()));
 }
 
-void RecordingHost::ResetStringTable() {
-    table_.Reset();
-    calls.push_back("ResetStringTable");
+bool RecordingHost::CancelRequested() const {
+    if (++checks == cancelAtCheck) cancelRequested = true;
+    return cancelRequested;
 }
 
 int RecordingHost::Count(const std::string& call) const {

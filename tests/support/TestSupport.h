@@ -65,8 +65,6 @@ LoadedTable MakeLoadedTable(std::vector<std::vector<std::string>> rows, std::vec
 /// A build host that records what the build asks of it, one line per call.
 class RecordingHost final : public BuildHost {
   public:
-    explicit RecordingHost(LoadedTable& table) : table_(table) {}
-
     std::vector<std::string> calls;  ///< "SetRange 6", "Step", "Pause 1000", "Error ...", ...
     std::vector<std::string> errors;
     std::vector<ResultCode> errorCodes;
@@ -77,7 +75,10 @@ class RecordingHost final : public BuildHost {
     int cancelAtStep = 0;
     /// Called at every step, for tests that look at the disk mid-build.
     std::function<void(int step)> onStep;
-    bool cancelRequested = false;
+    mutable bool cancelRequested = false;
+    /// Sets the cancel request when the build looks at it for this time (counted from 1); 0 never.
+    int cancelAtCheck = 0;
+    mutable int checks = 0;  ///< how often the build has looked at the cancel request
 
     void SetCaption(const std::string& text) override { calls.push_back("SetCaption " + text); }
     void SetStatusText(const std::string& text) override;
@@ -89,17 +90,12 @@ class RecordingHost final : public BuildHost {
     void ShowError(const std::string& text, ResultCode code) override;
     void ShowInformation(const std::string& text) override;
     void Pause(std::chrono::milliseconds duration) override;
-    bool CancelRequested() const override { return cancelRequested; }
+    bool CancelRequested() const override;
     void ClearCancelRequest() override { cancelRequested = false; }
-    void OpenSpreadsheetChooser() override { calls.push_back("OpenSpreadsheetChooser"); }
-    void ResetStringTable() override;
     void ShowFindings(const CheckReport& shown) override { report = shown; }
     CheckReport report;  ///< what the check before the build found
 
     int Count(const std::string& call) const;
-
-  private:
-    LoadedTable& table_;
 };
 
 }  // namespace lexicorn::test
