@@ -139,7 +139,7 @@ ProjectSettings LoadSettings(const std::string& project) {
     if (project.empty()) return settings;
     ProjectFileResult loaded = LoadProjectFile(project, settings);
     if (loaded.status == ProjectFileResult::Status::kNotAProject)
-        throw std::runtime_error(project + ": Corrupted project file.");
+        throw std::runtime_error(project + ": " + kCorruptedProjectFile);
     if (!loaded) throw std::runtime_error(loaded.message);
     return settings;
 }

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/SettingChoices.h"
 #include "cli/CommandLine.h"
 #include "project/ProjectSettings.h"
 
@@ -50,6 +51,14 @@ std::unique_ptr<Subcommand> AddPreviewCommand(CLI::App& app);
 /// The words an option takes, in the order its help lists them, with the setting each stands for.
 template <typename T>
 using Words = std::vector<std::pair<std::string, T>>;
+
+/// The words of a setting's choices, in the order its table lists them.
+template <typename Enum, std::size_t N>
+Words<Enum> WordsOf(const SettingChoice<Enum> (&choices)[N]) {
+    Words<Enum> words;
+    for (const SettingChoice<Enum>& choice : choices) words.emplace_back(choice.word, choice.value);
+    return words;
+}
 
 /// Lets `option` take one of `words`: its help shows them as `a|b|c`, another value is refused
 /// with the list of words, and the word becomes its setting.

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "merge/LXNMerger.h"
-#include "project/ProjectSettings.h"
+#include "merge/MergeSettings.h"
 
 // The Merge command's checks and texts, shared by the merger page and the command line so that the
 // two can never disagree.
@@ -108,7 +108,7 @@ enum class MergeOutcome {
 /// target that the merger has read (an address there is absolute: the image would overwrite
 /// nothing), merges, and shows the outcome's one message (after a merge, with the notes on what it
 /// found in the target).
-MergeOutcome RunMergeCommand(MergeHost& host, LXNMerger& merger, ProjectSettings& settings,
+MergeOutcome RunMergeCommand(MergeHost& host, LXNMerger& merger, MergeSettings& settings,
                              const MergeRequest& request);
 
 }  // namespace lexicorn
