@@ -144,17 +144,6 @@ ProjectSettings LoadSettings(const std::string& project) {
     return settings;
 }
 
-std::string FileProblem(const std::string& path, ResultCode code) {
-    switch (code) {
-        case kFileTooLarge:
-            return path + ": files of 4 GB or more cannot be merged";
-        case kOutOfRange:
-            return path + ": the file ends inside the header of the Lexicorn it holds";
-        default:
-            return fmt::format("{}: the file cannot be read (error {})", path, HexCode(code));
-    }
-}
-
 void ShowWarnings(const Console& console, const std::vector<std::string>& warnings) {
     for (const std::string& warning : warnings) console.err << "lexicorn: warning: " << warning << '\n';
 }

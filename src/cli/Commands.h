@@ -98,9 +98,6 @@ void CheckCodePage(const std::string& name);
 /// The settings of a project file, the defaults without one. Throws when it cannot be read.
 ProjectSettings LoadSettings(const std::string& project);
 
-/// What went wrong with an input file of the merger, for a result code of its open or read.
-std::string FileProblem(const std::string& path, ResultCode code);
-
 /// Prints what reading a target let pass with a warning, "lexicorn: warning: <warning>" a line each,
 /// on standard error.
 void ShowWarnings(const Console& console, const std::vector<std::string>& warnings);

@@ -135,13 +135,13 @@ class MergeCommand final : public Subcommand {
 
         LXNMerger merger;
         if (ResultCode result = merger.CheckLexicornFile(args.image))
-            throw std::runtime_error(result == kNotALexicorn || result == kOutOfRange
+            throw std::runtime_error(merge_messages::IsInvalidImage(result)
                                          ? args.image + ": " +
                                                merge_messages::InvalidImage(merger.ImageProblem())
-                                         : FileProblem(args.image, result));
+                                         : merge_messages::FileProblem(args.image, result));
         // The merge itself scans the target for an old image, once.
         if (ResultCode result = merger.ChooseTarget(args.target))
-            throw std::runtime_error(FileProblem(args.target, result));
+            throw std::runtime_error(merge_messages::FileProblem(args.target, result));
         // Standard output takes the merged file whole once it is complete, as a file would.
         const bool toStandardOutput = args.output == kStandardStream;
         std::optional<ScratchFolder> scratch;

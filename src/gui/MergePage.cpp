@@ -310,8 +310,11 @@ void MergePage::chooseImage() {
 }
 
 bool MergePage::takeImage(const QString& path) {
-    if (merger_.CheckLexicornFile(path.toStdString()) != kSuccess) {
-        dialogs_.Error(this, QString::fromStdString(merge_messages::InvalidImage(merger_.ImageProblem())));
+    if (const ResultCode checked = merger_.CheckLexicornFile(path.toStdString())) {
+        dialogs_.Error(
+            this, QString::fromStdString(merge_messages::IsInvalidImage(checked)
+                                             ? merge_messages::InvalidImage(merger_.ImageProblem())
+                                             : merge_messages::FileProblem(path.toStdString(), checked)));
         // The field keeps the image taken before, and so does the merger.
         if (!imagePath_.isEmpty()) merger_.CheckLexicornFile(imagePath_.toStdString());
         return false;
@@ -328,7 +331,14 @@ void MergePage::chooseTarget() {
 }
 
 bool MergePage::takeTarget(const QString& path) {
-    // A target is taken even when the merger cannot use it: Merge then says why.
+    // A file that cannot be opened is refused; the field keeps the target taken before, and so does
+    // the merger.
+    if (const ResultCode opened = merger_.ChooseTarget(path.toStdString())) {
+        dialogs_.Error(this, QString::fromStdString(merge_messages::FileProblem(path.toStdString(), opened)));
+        if (!targetPath_.isEmpty()) merger_.ScanTarget(targetPath_.toStdString());
+        return false;
+    }
+    // A target is taken even when the merger cannot use what it holds: Merge then says why.
     targetPath_ = path;
     targetFile_->setText(path);
     const ResultCode scanned = merger_.ScanTarget(path.toStdString());

@@ -46,6 +46,19 @@ std::string merge_messages::InvalidImage(const std::string& problem) {
     return problem.empty() ? kInvalidImage : std::string(kInvalidImage) + "\r\r" + problem;
 }
 
+bool merge_messages::IsInvalidImage(ResultCode code) { return code == kNotALexicorn || code == kOutOfRange; }
+
+std::string merge_messages::FileProblem(const std::string& path, ResultCode code) {
+    switch (code) {
+        case kFileTooLarge:
+            return path + ": files of 4 GB or more cannot be merged";
+        case kOutOfRange:
+            return path + ": the file ends inside the header of the Lexicorn it holds";
+        default:
+            return fmt::format("{}: the file cannot be read (error {})", path, HexCode(code));
+    }
+}
+
 std::string merge_messages::AddressOutsideData(std::uint32_t address, AddressSpan span) {
     const std::string data = span.high == 0 ? std::string("it holds none")
                                             : fmt::format("{:08X} to {:08X}", span.low, span.high - 1);
