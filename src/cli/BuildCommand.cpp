@@ -78,7 +78,7 @@ class BuildCommand final : public Subcommand {
                          "Folder for the output files (default: the project's, else .)")
             ->type_name("DIR");
         TakeWords(command->add_option("--byte-order", a.byteOrder, "Byte order: little or big"),
-                  Words<ByteOrder>{{"little", ByteOrder::kLittle}, {"big", ByteOrder::kBig}});
+                  WordsOf(kByteOrders));
         // Neither: the project's choice, else no file system.
         CLI::Option* noFileSystem = command->add_flag_callback(
             "--no-file-system", [&a] { a.noFileSystem = true; },

@@ -139,20 +139,9 @@ ProjectSettings LoadSettings(const std::string& project) {
     if (project.empty()) return settings;
     ProjectFileResult loaded = LoadProjectFile(project, settings);
     if (loaded.status == ProjectFileResult::Status::kNotAProject)
-        throw std::runtime_error(project + ": Corrupted project file.");
+        throw std::runtime_error(project + ": " + kCorruptedProjectFile);
     if (!loaded) throw std::runtime_error(loaded.message);
     return settings;
-}
-
-std::string FileProblem(const std::string& path, ResultCode code) {
-    switch (code) {
-        case kFileTooLarge:
-            return path + ": files of 4 GB or more cannot be merged";
-        case kOutOfRange:
-            return path + ": the file ends inside the header of the Lexicorn it holds";
-        default:
-            return fmt::format("{}: the file cannot be read (error {})", path, HexCode(code));
-    }
 }
 
 void ShowWarnings(const Console& console, const std::vector<std::string>& warnings) {

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/SettingChoices.h"
 #include "cli/CommandLine.h"
 #include "project/ProjectSettings.h"
 
@@ -51,6 +52,14 @@ std::unique_ptr<Subcommand> AddPreviewCommand(CLI::App& app);
 template <typename T>
 using Words = std::vector<std::pair<std::string, T>>;
 
+/// The words of a setting's choices, in the order its table lists them.
+template <typename Enum, std::size_t N>
+Words<Enum> WordsOf(const SettingChoice<Enum> (&choices)[N]) {
+    Words<Enum> words;
+    for (const SettingChoice<Enum>& choice : choices) words.emplace_back(choice.word, choice.value);
+    return words;
+}
+
 /// Lets `option` take one of `words`: its help shows them as `a|b|c`, another value is refused
 /// with the list of words, and the word becomes its setting.
 template <typename T>
@@ -88,9 +97,6 @@ void CheckCodePage(const std::string& name);
 
 /// The settings of a project file, the defaults without one. Throws when it cannot be read.
 ProjectSettings LoadSettings(const std::string& project);
-
-/// What went wrong with an input file of the merger, for a result code of its open or read.
-std::string FileProblem(const std::string& path, ResultCode code);
 
 /// Prints what reading a target let pass with a warning, "lexicorn: warning: <warning>" a line each,
 /// on standard error.

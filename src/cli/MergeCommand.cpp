@@ -1,5 +1,6 @@
 #include "merge/MergeCommand.h"
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
 #include <ostream>
@@ -86,7 +87,7 @@ class MergeCommand final : public Subcommand {
         command.add_option("OUTPUT", a.output, "The file to write; - writes standard output")->required();
         TakeWords(
             command.add_option("--mode", a.mode, "append (before or after the target, default) or overwrite"),
-            Words<MergeMode>{{"append", MergeMode::kAppend}, {"overwrite", MergeMode::kOverwrite}});
+            WordsOf(kMergeModes));
         command
             .add_option("--place", a.place, "end (default), begin, or a hexadecimal address (overwrite only)")
             ->type_name("end|begin|HEX");
@@ -121,9 +122,11 @@ class MergeCommand final : public Subcommand {
         if (args.fill) settings.fillByte = ParseFillByte(*args.fill);
         MergeRequest request{true, true, true, args.mode, MergePlacement::kEnd, {}};
         if (args.place.empty()) throw UsageError("--place takes end, begin or a hexadecimal address");
-        if (args.place == "begin") {
-            request.placement = MergePlacement::kBeginning;
-        } else if (args.place != "end") {
+        const auto named = std::find_if(std::begin(kMergePlacements), std::end(kMergePlacements),
+                                        [&](const auto& choice) { return choice.word == args.place; });
+        if (named != std::end(kMergePlacements)) {
+            request.placement = named->value;
+        } else {
             if (!PlacementAllowed(args.mode, MergePlacement::kAddress))
                 throw UsageError("--place ADDRESS needs --mode overwrite");
             request.placement = MergePlacement::kAddress;
@@ -132,13 +135,13 @@ class MergeCommand final : public Subcommand {
 
         LXNMerger merger;
         if (ResultCode result = merger.CheckLexicornFile(args.image))
-            throw std::runtime_error(result == kNotALexicorn || result == kOutOfRange
+            throw std::runtime_error(merge_messages::IsInvalidImage(result)
                                          ? args.image + ": " +
                                                merge_messages::InvalidImage(merger.ImageProblem())
-                                         : FileProblem(args.image, result));
+                                         : merge_messages::FileProblem(args.image, result));
         // The merge itself scans the target for an old image, once.
         if (ResultCode result = merger.ChooseTarget(args.target))
-            throw std::runtime_error(FileProblem(args.target, result));
+            throw std::runtime_error(merge_messages::FileProblem(args.target, result));
         // Standard output takes the merged file whole once it is complete, as a file would.
         const bool toStandardOutput = args.output == kStandardStream;
         std::optional<ScratchFolder> scratch;
@@ -148,7 +151,8 @@ class MergeCommand final : public Subcommand {
         merger.SetOutputFormat(outputForm.format);
 
         CliMergeHost host(console, args.yes, args.quiet, toStandardOutput);
-        const MergeOutcome outcome = RunMergeCommand(host, merger, settings, request);
+        MergeSettings mergeSettings = MergeSettingsOf(settings);
+        const MergeOutcome outcome = RunMergeCommand(host, merger, mergeSettings, request);
         ShowWarnings(console, merger.TargetWarnings());
         host.Report(outcome);
         if (outcome == MergeOutcome::kDone && toStandardOutput)

@@ -20,8 +20,9 @@ class ScanCommand final : public Subcommand {
     int Run(const Console& console) override {
         LXNMerger merger;
         if (ResultCode result = merger.ScanTarget(target_))
-            throw std::runtime_error(!merger.TargetProblem().empty() ? merger.TargetProblem()
-                                                                     : FileProblem(target_, result));
+            throw std::runtime_error(!merger.TargetProblem().empty()
+                                         ? merger.TargetProblem()
+                                         : merge_messages::FileProblem(target_, result));
         ShowWarnings(console, merger.TargetWarnings());
         if (json_) {
             PrintJson(merger, console.out);

@@ -58,21 +58,18 @@ void TableOptions::AddTo(CLI::App& command, const std::string& tableHelp) {
             "Language codes (row 2), separated by commas, or 'all' (default: the project's, else all)")
         ->type_name("CODES|all");
     TakeWords(command.add_option("--encoding", encoding, "String encoding: ascii, wide or utf8"),
-              Words<Encoding>{
-                  {"ascii", Encoding::kSingleByte}, {"wide", Encoding::kUtf16}, {"utf8", Encoding::kUtf8}});
+              WordsOf(kEncodings));
     TakeWords(command.add_option("--table", tableType, "String table type: 16 or 32 (bit offsets)"),
-              Words<TableType>{{"16", TableType::k16Bit}, {"32", TableType::k32Bit}});
+              WordsOf(kTableTypes));
     TakeNumbers(command.add_option("--align", alignment, "Start alignment of strings: 1, 2 or 4 bytes"),
                 kStringAlignments);
     command.add_flag("--no-default-strings", noDefaultStrings,
                      "Keep empty cells empty instead of using the first language's string");
     TakeWords(command.add_option("--target-language", targetLanguage, "String-id list for: c, csharp or vb"),
-              Words<TargetLanguage>{{"c", TargetLanguage::kC},
-                                    {"csharp", TargetLanguage::kCSharp},
-                                    {"vb", TargetLanguage::kVisualBasic}});
+              WordsOf(kTargetLanguages));
     TakeWords(command.add_option("--target-platform", targetPlatform,
                                  "api: the target compiles the LXN API; dotnet: .NET or lxnbase.dll"),
-              Words<TargetPlatform>{{"api", TargetPlatform::kApi}, {"dotnet", TargetPlatform::kDotNet}});
+              WordsOf(kTargetPlatforms));
     command
         .add_option("--code-page", codePage,
                     "Code page of single-byte text (default: the project's, else CP1252)")

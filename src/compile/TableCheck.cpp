@@ -140,8 +140,7 @@ class Checker {
 
     void CheckIds() {
         const TargetLanguage list = settings_.targetLanguage;
-        const bool knownList = list == TargetLanguage::kC || list == TargetLanguage::kCSharp ||
-                               list == TargetLanguage::kVisualBasic;
+        const bool knownList = IsChoiceCode(kTargetLanguages, Code(list));
         std::unordered_map<std::string_view, std::size_t> exact;
         std::unordered_map<std::string, std::size_t> names;
         for (std::size_t s = 1; s <= strings_; ++s) {
@@ -253,8 +252,7 @@ class Checker {
 
     void CheckTexts() {
         const TargetLanguage list = settings_.targetLanguage;
-        const bool knownList = list == TargetLanguage::kC || list == TargetLanguage::kCSharp ||
-                               list == TargetLanguage::kVisualBasic;
+        const bool knownList = IsChoiceCode(kTargetLanguages, Code(list));
         const bool wide = settings_.tableType == TableType::k32Bit;
         const std::uint64_t slots = std::uint64_t{entries_.size()} * strings_;
         capacity_ = wide ? Lexicorn32Engine::kBytesPerSlot * slots : Lexicorn16Engine::kDataCapacity;
@@ -446,7 +444,7 @@ class Checker {
                             std::string_view own, std::string_view standard, bool knownList) {
         if (standard.empty()) return;
         const TargetLanguage list = settings_.targetLanguage;
-        const char marker = list == TargetLanguage::kC ? '%' : '{';
+        const char marker = PlaceholderMarker(list);
         if (knownList &&
             (own.find(marker) != std::string_view::npos || standard.find(marker) != std::string_view::npos))
             if (auto difference = PlaceholderDifference(list, own, standard))

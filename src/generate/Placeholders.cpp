@@ -164,8 +164,24 @@ std::vector<Placeholder> DotNetPlaceholders(std::string_view text) {
     return found;
 }
 
+// How each list language writes placeholders. A language without a rule here does not compile
+// (the switch names every one); a number no language stands for, which only damaged settings
+// hold, keeps the .NET rules it has always had.
+enum class PlaceholderRules { kPrintf, kDotNet };
+PlaceholderRules RulesOf(TargetLanguage language) {
+    switch (language) {
+        case TargetLanguage::kC:
+            return PlaceholderRules::kPrintf;
+        case TargetLanguage::kCSharp:
+        case TargetLanguage::kVisualBasic:
+            return PlaceholderRules::kDotNet;
+    }
+    return PlaceholderRules::kDotNet;
+}
+
 std::vector<Placeholder> Placeholders(TargetLanguage language, std::string_view text) {
-    return language == TargetLanguage::kC ? PrintfPlaceholders(text) : DotNetPlaceholders(text);
+    return RulesOf(language) == PlaceholderRules::kPrintf ? PrintfPlaceholders(text)
+                                                          : DotNetPlaceholders(text);
 }
 
 // One argument that a text's placeholders take, with the placeholder that takes it.
@@ -190,7 +206,7 @@ std::vector<Argument> Arguments(TargetLanguage language, std::string_view text) 
     std::stable_sort(arguments.begin(), arguments.end(),
                      [](const Argument& a, const Argument& b) { return a.position < b.position; });
     // A .NET item may stand twice for one argument; printf takes each argument once.
-    if (language != TargetLanguage::kC)
+    if (RulesOf(language) == PlaceholderRules::kDotNet)
         arguments.erase(std::unique(arguments.begin(), arguments.end(), SameArgument), arguments.end());
     return arguments;
 }
@@ -206,7 +222,7 @@ std::optional<std::string> PlaceholderDifference(TargetLanguage language, std::s
     if (mine == own.end() && theirs == expected.end()) return std::nullopt;
     // A printf conversion does not show which argument it takes unless it is numbered.
     const auto named = [language](const Argument& argument) {
-        return language == TargetLanguage::kC
+        return RulesOf(language) == PlaceholderRules::kPrintf
                    ? fmt::format("{} (argument {})", argument.written, argument.position)
                    : argument.written;
     };
@@ -216,6 +232,10 @@ std::optional<std::string> PlaceholderDifference(TargetLanguage language, std::s
     if (theirs == expected.end() || (mine != own.end() && mine->position < theirs->position))
         return fmt::format("the placeholder {} is not in the default string", named(*mine));
     return fmt::format("the default string's placeholder {} is missing", named(*theirs));
+}
+
+char PlaceholderMarker(TargetLanguage language) {
+    return RulesOf(language) == PlaceholderRules::kPrintf ? '%' : '{';
 }
 
 }  // namespace lexicorn

@@ -18,4 +18,7 @@ namespace lexicorn {
 std::optional<std::string> PlaceholderDifference(TargetLanguage language, std::string_view text,
                                                  std::string_view standard);
 
+/// The character that every placeholder of `language` starts with: a text without it has none.
+char PlaceholderMarker(TargetLanguage language);
+
 }  // namespace lexicorn

@@ -9,6 +9,7 @@
 #include <unordered_set>
 
 #include "base/ResultCodes.h"
+#include "base/SettingChoices.h"
 
 namespace lexicorn {
 
@@ -17,6 +18,12 @@ enum class TargetLanguage : std::int8_t {
     kC = 0,            ///< StringList.h
     kCSharp = 1,       ///< StringList.cs
     kVisualBasic = 2,  ///< StringList.vb
+};
+
+inline constexpr SettingChoice<TargetLanguage> kTargetLanguages[] = {
+    {TargetLanguage::kC, "c", "Visual C++"},
+    {TargetLanguage::kCSharp, "csharp", "C Sharp"},
+    {TargetLanguage::kVisualBasic, "vb", "Visual Basic"},
 };
 
 /// Collects the string ids of a build, refuses empty, over-long and repeated ids, and formats the

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "gui/ChoiceLabel.h"
 #include "gui/Dialogs.h"
 #include "gui/Look.h"
 #include "gui/WizardTexts.h"
@@ -21,23 +22,24 @@
 namespace lexicorn::gui {
 namespace {
 
-// A group box of radio buttons whose ids are their item indexes.
+// A group box of radio buttons, one for each of a setting's choices, whose ids are the choices'
+// codes.
+template <typename Enum, std::size_t N>
 QButtonGroup* AddRadioGroup(QWidget* owner, QBoxLayout* into, const char* name, const QString& caption,
-                            std::initializer_list<const char*> items, const QString& hint = {}) {
+                            const SettingChoice<Enum> (&choices)[N], const QString& hint = {}) {
     auto* box = new QGroupBox(caption, owner);
     box->setObjectName(QString::fromLatin1(name) + QStringLiteral("Box"));
     box->setToolTip(hint);
     auto* group = new QButtonGroup(owner);
     group->setObjectName(QString::fromLatin1(name));
     auto* layout = new QVBoxLayout(box);
-    int id = 0;
-    for (const char* item : items) {
-        auto* button = new QRadioButton(QString::fromUtf8(item), box);
-        group->addButton(button, id++);
+    for (const SettingChoice<Enum>& choice : choices) {
+        auto* button = new QRadioButton(Label(choice), box);
+        group->addButton(button, Code(choice.value));
         layout->addWidget(button);
     }
     layout->addStretch();
-    group->button(0)->setChecked(true);
+    group->buttons().front()->setChecked(true);
     into->addWidget(box);
     return group;
 }
@@ -78,18 +80,17 @@ BuildSettingsDialog::BuildSettingsDialog(Dialogs& dialogs, QWidget* parent)
     columns->addLayout(right, 1);
 
     targetPlatform_ =
-        AddRadioGroup(this, top, "targetPlatform", QStringLiteral("Target Platform"),
-                      {"I compile LXN API files directly with my application", "I use .NET or lxnbase.dll"});
-    targetLanguage_ = AddRadioGroup(this, left, "targetLanguage", QStringLiteral("Target Language"),
-                                    {"Visual C++", "C Sharp", "Visual Basic"});
+        AddRadioGroup(this, top, "targetPlatform", QStringLiteral("Target Platform"), kTargetPlatforms);
+    targetLanguage_ =
+        AddRadioGroup(this, left, "targetLanguage", QStringLiteral("Target Language"), kTargetLanguages);
     Enable(targetLanguage_, false);
 
     auto* encodingBox = new QGroupBox(QStringLiteral("String Encoding"), this);
     auto* encodingLayout = new QGridLayout(encodingBox);
     encodingChoice_ = new QComboBox(encodingBox);
     encodingChoice_->setObjectName(QStringLiteral("encodingChoice"));
-    encodingChoice_->addItems({QStringLiteral("ASCII (Single Byte)"), QStringLiteral("Unicode (Wide Char)"),
-                               QStringLiteral("UTF-8")});
+    // Item indexes are the encodings' codes, which the table lists in order.
+    for (const SettingChoice<Encoding>& choice : kEncodings) encodingChoice_->addItem(Label(choice));
     encodingChoice_->setCurrentIndex(-1);
     encodingChoice_->setToolTip(QStringLiteral("Select string encoding"));
     encodingLayout->addWidget(encodingChoice_, 0, 0, 1, 2);
@@ -104,11 +105,10 @@ BuildSettingsDialog::BuildSettingsDialog(Dialogs& dialogs, QWidget* parent)
     encodingLayout->addWidget(codePageChoice_, 1, 1);
     right->addWidget(encodingBox);
 
-    byteOrder_ = AddRadioGroup(this, left, "byteOrder", QStringLiteral("Byte Order"),
-                               {"Little Endian (Intel)", "Big Endian (Motorola)"},
+    byteOrder_ = AddRadioGroup(this, left, "byteOrder", QStringLiteral("Byte Order"), kByteOrders,
                                QStringLiteral("Byte order of the target platform"));
-    tableType_ = AddRadioGroup(this, left, "tableType", QStringLiteral("StringTable Type"),
-                               {"16 bit", "32 bit"}, QStringLiteral("Select Lexicorn type"));
+    tableType_ = AddRadioGroup(this, left, "tableType", QStringLiteral("StringTable Type"), kTableTypes,
+                               QStringLiteral("Select Lexicorn type"));
     left->addStretch();
 
     auto* alignmentBox = new QGroupBox(QStringLiteral("Lexicorn Alignment"), this);

@@ -74,7 +74,7 @@ bool IsProjectFile(const QString& path) {
 }
 
 QString CorruptedProjectMessage(const QString& path) {
-    return QString::fromUtf8(texts::kCorruptedProjectFile) + QStringLiteral("\r\r") + path;
+    return QString::fromUtf8(kCorruptedProjectFile) + QStringLiteral("\r\r") + path;
 }
 
 // A link on the About page: red under the mouse, navy once the mouse has left it.

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "gui/ChoiceLabel.h"
 #include "gui/Dialogs.h"
 #include "gui/Look.h"
 #include "gui/WizardTexts.h"
@@ -183,18 +184,18 @@ MergePage::MergePage(Dialogs& dialogs, LXNMerger& merger, ProjectSettings& setti
     auto* options = new QGridLayout(optionsBox);
     modeChoice_ = new QComboBox(optionsBox);
     modeChoice_->setObjectName(QStringLiteral("modeChoice"));
-    modeChoice_->addItems({QStringLiteral("Append Lexicorn"), QStringLiteral("Overwrite Lexicorn")});
+    for (const SettingChoice<MergeMode>& mode : kMergeModes) modeChoice_->addItem(Label(mode));
     modeChoice_->setToolTip(QStringLiteral("Select merge option."));
     auto* advanced = new QPushButton(QStringLiteral("Advanced..."), optionsBox);
     advanced->setObjectName(QStringLiteral("advancedButton"));
     placementPicture_ = new QLabel(optionsBox);
     placementPicture_->setObjectName(QStringLiteral("placementPicture"));
     placementPicture_->setFixedSize(kPictureWidth, kPictureHeight);
-    placeAtEnd_ = new QRadioButton(QStringLiteral("Merge to the end of target"), optionsBox);
+    placeAtEnd_ = new QRadioButton(LabelOf(kMergePlacements, MergePlacement::kEnd), optionsBox);
     placeAtEnd_->setObjectName(QStringLiteral("placeAtEnd"));
-    placeAtBeginning_ = new QRadioButton(QStringLiteral("Merge to the begninnig of target"), optionsBox);
+    placeAtBeginning_ = new QRadioButton(LabelOf(kMergePlacements, MergePlacement::kBeginning), optionsBox);
     placeAtBeginning_->setObjectName(QStringLiteral("placeAtBeginning"));
-    placeAtAddress_ = new QRadioButton(QStringLiteral("Specify an address to merge from:"), optionsBox);
+    placeAtAddress_ = new QRadioButton(LabelOf(kMergePlacements, MergePlacement::kAddress), optionsBox);
     placeAtAddress_->setObjectName(QStringLiteral("placeAtAddress"));
     addressPrefix_ = new QLabel(QStringLiteral("0x"), optionsBox);
     addressPrefix_->setObjectName(QStringLiteral("addressPrefix"));
@@ -276,7 +277,11 @@ void MergePage::showProjectChoices() {
         return;
     }
     // The mode shows without returning the placement to the end; the placement as if the user chose it.
-    modeChoice_->setCurrentIndex(settings_.mergeMode == MergeMode::kOverwrite ? 1 : 0);
+    const auto* shownMode =
+        std::find_if(std::begin(kMergeModes), std::end(kMergeModes),
+                     [this](const auto& mode) { return mode.value == settings_.mergeMode; });
+    modeChoice_->setCurrentIndex(
+        shownMode == std::end(kMergeModes) ? 0 : static_cast<int>(shownMode - std::begin(kMergeModes)));
     showMode();
     switch (settings_.mergePlacement) {
         case MergePlacement::kBeginning:
@@ -305,8 +310,11 @@ void MergePage::chooseImage() {
 }
 
 bool MergePage::takeImage(const QString& path) {
-    if (merger_.CheckLexicornFile(path.toStdString()) != kSuccess) {
-        dialogs_.Error(this, QString::fromStdString(merge_messages::InvalidImage(merger_.ImageProblem())));
+    if (const ResultCode checked = merger_.CheckLexicornFile(path.toStdString())) {
+        dialogs_.Error(
+            this, QString::fromStdString(merge_messages::IsInvalidImage(checked)
+                                             ? merge_messages::InvalidImage(merger_.ImageProblem())
+                                             : merge_messages::FileProblem(path.toStdString(), checked)));
         // The field keeps the image taken before, and so does the merger.
         if (!imagePath_.isEmpty()) merger_.CheckLexicornFile(imagePath_.toStdString());
         return false;
@@ -323,7 +331,14 @@ void MergePage::chooseTarget() {
 }
 
 bool MergePage::takeTarget(const QString& path) {
-    // A target is taken even when the merger cannot use it: Merge then says why.
+    // A file that cannot be opened is refused; the field keeps the target taken before, and so does
+    // the merger.
+    if (const ResultCode opened = merger_.ChooseTarget(path.toStdString())) {
+        dialogs_.Error(this, QString::fromStdString(merge_messages::FileProblem(path.toStdString(), opened)));
+        if (!targetPath_.isEmpty()) merger_.ScanTarget(targetPath_.toStdString());
+        return false;
+    }
+    // A target is taken even when the merger cannot use what it holds: Merge then says why.
     targetPath_ = path;
     targetFile_->setText(path);
     const ResultCode scanned = merger_.ScanTarget(path.toStdString());
@@ -392,7 +407,10 @@ void MergePage::modeChosen() {
 }
 
 MergeMode MergePage::chosenMode() const {
-    return modeChoice_->currentIndex() == 1 ? MergeMode::kOverwrite : MergeMode::kAppend;
+    const int index = modeChoice_->currentIndex();
+    return index >= 0 && index < static_cast<int>(std::size(kMergeModes))
+               ? kMergeModes[static_cast<std::size_t>(index)].value
+               : kMergeModes[0].value;
 }
 
 MergePlacement MergePage::chosenPlacement() const {
@@ -454,7 +472,9 @@ void MergePage::merge() {
     request.mode = chosenMode();
     request.placement = chosenPlacement();
     request.addressText = address_->text().toStdString();
-    const MergeOutcome outcome = RunMergeCommand(*this, merger_, settings_, request);
+    MergeSettings mergeSettings = MergeSettingsOf(settings_);
+    const MergeOutcome outcome = RunMergeCommand(*this, merger_, mergeSettings, request);
+    KeepMergeSettings(settings_, mergeSettings);
     if (hooks_.choicesChanged) hooks_.choicesChanged();  // the merge keeps what it was asked to do
     // The merge scanned the target again as it is now: the information follows what it found.
     if (merger_.IsReady()) showTargetInfo();

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "merge/MergeCommand.h"
+#include "project/ProjectSettings.h"
 
 class QComboBox;
 class QLabel;

@@ -26,7 +26,6 @@ inline constexpr const char* kProjectFilter = "Lexicorn Files (*.lxn)";
 inline constexpr const char* kProjectSuffix = "lxn";
 /// Before closing or opening another project; %1 names the project.
 inline constexpr const char* kSaveChanges = "Save the changes to %1?";
-inline constexpr const char* kCorruptedProjectFile = "Corrupted project file.";
 
 // Settings window
 inline constexpr const char* kTableTypeChanged =

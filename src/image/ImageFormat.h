@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-#include "base/Bytes.h"
+#include "base/SettingChoices.h"
 
 // The choices that shape an image. Their numbers are those of project files and image headers.
 namespace lexicorn {
@@ -19,6 +19,17 @@ enum class Encoding : std::int8_t {
 enum class TableType : std::int8_t {
     k16Bit = 0,  ///< LXN16: at most 64 KB of string data
     k32Bit = 1,  ///< LXN32
+};
+
+inline constexpr SettingChoice<Encoding> kEncodings[] = {
+    {Encoding::kSingleByte, "ascii", "ASCII (Single Byte)"},
+    {Encoding::kUtf16, "wide", "Unicode (Wide Char)"},
+    {Encoding::kUtf8, "utf8", "UTF-8"},
+};
+
+inline constexpr SettingChoice<TableType> kTableTypes[] = {
+    {TableType::k16Bit, "16", "16 bit"},
+    {TableType::k32Bit, "32", "32 bit"},
 };
 
 /// The start alignments, in bytes, that strings may have within the string data.

@@ -10,7 +10,7 @@
 #include "merge/AddressSpace.h"
 #include "merge/FileHandle.h"
 #include "merge/Firmware.h"
-#include "project/ProjectSettings.h"
+#include "merge/MergeSettings.h"
 
 namespace lexicorn {
 

@@ -346,8 +346,16 @@ FirmwareFile ReadAll(FirmwareFormat format, const TextSource& text, const std::s
                      DataSink& sink) {
     TextLines lines(text, fileName);
     try {
-        return format == FirmwareFormat::kIntelHex ? ReadIntelHexRecords(lines, fileName, sink)
-                                                   : ReadSRecordRecords(lines, fileName, sink);
+        // Each text form has its own reader: a form without one does not compile.
+        switch (format) {
+            case FirmwareFormat::kIntelHex:
+                return ReadIntelHexRecords(lines, fileName, sink);
+            case FirmwareFormat::kSRecord:
+                return ReadSRecordRecords(lines, fileName, sink);
+            case FirmwareFormat::kBinary:
+                break;
+        }
+        throw FirmwareError(fileName + ": a binary file holds no records");
     } catch (const StopReading&) {
         FirmwareFile file;
         file.format = format;

@@ -46,6 +46,19 @@ std::string merge_messages::InvalidImage(const std::string& problem) {
     return problem.empty() ? kInvalidImage : std::string(kInvalidImage) + "\r\r" + problem;
 }
 
+bool merge_messages::IsInvalidImage(ResultCode code) { return code == kNotALexicorn || code == kOutOfRange; }
+
+std::string merge_messages::FileProblem(const std::string& path, ResultCode code) {
+    switch (code) {
+        case kFileTooLarge:
+            return path + ": files of 4 GB or more cannot be merged";
+        case kOutOfRange:
+            return path + ": the file ends inside the header of the Lexicorn it holds";
+        default:
+            return fmt::format("{}: the file cannot be read (error {})", path, HexCode(code));
+    }
+}
+
 std::string merge_messages::AddressOutsideData(std::uint32_t address, AddressSpan span) {
     const std::string data = span.high == 0 ? std::string("it holds none")
                                             : fmt::format("{:08X} to {:08X}", span.low, span.high - 1);
@@ -73,30 +86,6 @@ std::optional<std::uint32_t> ParseHexAddress(std::string_view text) {
     return static_cast<std::uint32_t>(value);
 }
 
-TargetInfo DescribeTarget(const LXNMerger& merger) {
-    const std::uint32_t size = merger.OldLexicornSize();
-    const std::uint32_t position = merger.OldLexicornPosition();
-    const TargetFindings& found = merger.Findings();
-    std::vector<std::string> notes;
-    for (std::size_t i = 1; i < found.images.size(); ++i)
-        notes.push_back(merge_messages::AlsoALexicorn(found.images[i]));
-    for (std::uint32_t signature : found.bareSignatures)
-        notes.push_back(merge_messages::NoLexicornBehind(signature));
-    if (found.bareSignatureCount > found.bareSignatures.size())
-        notes.push_back(
-            merge_messages::MoreWithNoLexicornBehind(found.bareSignatureCount - found.bareSignatures.size()));
-    std::string span;
-    if (const auto& target = merger.TargetFormRead()) {
-        const char* form = target->format == FirmwareFormat::kIntelHex ? "Intel HEX" : "S-records";
-        span = target->span.high == 0 ? fmt::format("{}, no data", form)
-                                      : fmt::format("{}, data from {:08X} to {:08X}", form, target->span.low,
-                                                    target->span.high - 1);
-    }
-    return {
-        merger.TargetHasLexicorn() ? merge_messages::kTargetHasLexicorn : merge_messages::kNoLexicornInTarget,
-        fmt::format("{:08X}", size), fmt::format("{:08X}", position), std::move(notes), span};
-}
-
 namespace {
 
 // The extensions of each form, in the one place that the choosers and the output's name take them from.
@@ -116,6 +105,34 @@ const char* NameOf(FirmwareFormat format) {
                         [&](const FormNames& form) { return form.format == format; })
         ->name;
 }
+
+}  // namespace
+
+TargetInfo DescribeTarget(const LXNMerger& merger) {
+    const std::uint32_t size = merger.OldLexicornSize();
+    const std::uint32_t position = merger.OldLexicornPosition();
+    const TargetFindings& found = merger.Findings();
+    std::vector<std::string> notes;
+    for (std::size_t i = 1; i < found.images.size(); ++i)
+        notes.push_back(merge_messages::AlsoALexicorn(found.images[i]));
+    for (std::uint32_t signature : found.bareSignatures)
+        notes.push_back(merge_messages::NoLexicornBehind(signature));
+    if (found.bareSignatureCount > found.bareSignatures.size())
+        notes.push_back(
+            merge_messages::MoreWithNoLexicornBehind(found.bareSignatureCount - found.bareSignatures.size()));
+    std::string span;
+    if (const auto& target = merger.TargetFormRead()) {
+        const char* form = NameOf(target->format);
+        span = target->span.high == 0 ? fmt::format("{}, no data", form)
+                                      : fmt::format("{}, data from {:08X} to {:08X}", form, target->span.low,
+                                                    target->span.high - 1);
+    }
+    return {
+        merger.TargetHasLexicorn() ? merge_messages::kTargetHasLexicorn : merge_messages::kNoLexicornInTarget,
+        fmt::format("{:08X}", size), fmt::format("{:08X}", position), std::move(notes), span};
+}
+
+namespace {
 
 // What follows the last dot of the file's name; empty when the name has none.
 std::string_view Extension(std::string_view path) {
@@ -167,7 +184,7 @@ std::string TargetFileFilter() {
 
 std::string OutputFileFilter() { return EachForm(); }
 
-MergeOutcome RunMergeCommand(MergeHost& host, LXNMerger& merger, ProjectSettings& settings,
+MergeOutcome RunMergeCommand(MergeHost& host, LXNMerger& merger, MergeSettings& settings,
                              const MergeRequest& request) {
     namespace text = merge_messages;
     if (!request.outputChosen) {
@@ -182,10 +199,10 @@ MergeOutcome RunMergeCommand(MergeHost& host, LXNMerger& merger, ProjectSettings
         host.ShowError(text::kSelectImage);
         return MergeOutcome::kRefused;
     }
-    settings.mergeMode = request.mode;
-    settings.mergePlacement = request.placement;
+    settings.mode = request.mode;
+    settings.placement = request.placement;
     if (request.placement == MergePlacement::kAddress) {
-        settings.mergeAddress = 0;
+        settings.address = 0;
         if (!request.addressText.empty()) {
             std::string upper = request.addressText;
             for (char& c : upper) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
@@ -194,23 +211,22 @@ MergeOutcome RunMergeCommand(MergeHost& host, LXNMerger& merger, ProjectSettings
                 host.ShowInformation(text::kInvalidHex);
                 return MergeOutcome::kInvalidAddress;
             }
-            settings.mergeAddress = *address;
+            settings.address = *address;
             // A search step of 0 (only a damaged project file holds one) means no alignment to keep.
-            if (settings.searchStep != 0 && settings.mergeAddress % settings.searchStep != 0 &&
+            if (settings.searchStep != 0 && settings.address % settings.searchStep != 0 &&
                 !host.Ask(text::kAddressNotAligned)) {
                 host.ShowInformation(text::kAborting);
                 return MergeOutcome::kAborted;
             }
         }
         const auto& form = merger.TargetFormRead();
-        if (form && !form->span.Holds(settings.mergeAddress) &&
-            !host.Ask(text::AddressOutsideData(settings.mergeAddress, form->span))) {
+        if (form && !form->span.Holds(settings.address) &&
+            !host.Ask(text::AddressOutsideData(settings.address, form->span))) {
             host.ShowInformation(text::kAborting);
             return MergeOutcome::kAborted;
         }
     }
-    if (merger.SetMergeParameters(settings.mergeMode, settings.mergePlacement, settings.searchStep,
-                                  settings.mergeAddress)) {
+    if (merger.SetMergeParameters(settings.mode, settings.placement, settings.searchStep, settings.address)) {
         host.ShowError(text::kCannotSetParameters);
         return MergeOutcome::kRefused;
     }

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "merge/LXNMerger.h"
-#include "project/ProjectSettings.h"
+#include "merge/MergeSettings.h"
 
 // The Merge command's checks and texts, shared by the merger page and the command line so that the
 // two can never disagree.
@@ -38,6 +38,11 @@ std::string MoreWithNoLexicornBehind(std::uint64_t count);
 std::string CannotStartMerge(ResultCode code);
 /// "Invalid Lexicorn file.", then what is wrong with it when that is known.
 std::string InvalidImage(const std::string& problem);
+/// Whether the merger's check of an image refused what the file holds (rather than the file).
+bool IsInvalidImage(ResultCode code);
+/// What went wrong with an input file of the merger, naming it, for a result code of its open or
+/// read: the same words in every front end.
+std::string FileProblem(const std::string& path, ResultCode code);
 /// The question before overwriting at an address where a HEX or S-record target holds no data.
 std::string AddressOutsideData(std::uint32_t address, AddressSpan span);
 }  // namespace merge_messages
@@ -108,7 +113,7 @@ enum class MergeOutcome {
 /// target that the merger has read (an address there is absolute: the image would overwrite
 /// nothing), merges, and shows the outcome's one message (after a merge, with the notes on what it
 /// found in the target).
-MergeOutcome RunMergeCommand(MergeHost& host, LXNMerger& merger, ProjectSettings& settings,
+MergeOutcome RunMergeCommand(MergeHost& host, LXNMerger& merger, MergeSettings& settings,
                              const MergeRequest& request);
 
 }  // namespace lexicorn

@@ -67,21 +67,40 @@ std::vector<std::string> SplitCodes(std::string_view text) {
     return codes;
 }
 
-// The one table of the file's lines after the header, in their order (not the record's): both
-// reading and writing walk it. `Settings` is ProjectSettings, const for writing.
+// What a line of the file may hold: a value beyond it is a damaged file, refused rather than cut
+// to its low bits.
+bool AnyNumber(long long) { return true; }
+template <const auto& kChoices>
+bool OneOfChoices(long long value) {
+    return IsChoiceCode(kChoices, value);
+}
+template <const auto& kValues>
+bool OneOfValues(long long value) {
+    return std::find(kValues.begin(), kValues.end(), value) != kValues.end();
+}
+// 0 is a project saved before an alignment was chosen.
+bool StringAlignment(long long value) { return value == 0 || OneOfValues<kStringAlignments>(value); }
+// A project saved before a merge keeps no mode.
+bool MergeModeCode(long long value) {
+    return value == Code(MergeMode::kNone) || OneOfChoices<kMergeModes>(value);
+}
+
+// The one table of the file's lines after the header, in their order (not the record's), each
+// with the values it may hold: both reading and writing walk it. `Settings` is ProjectSettings,
+// const for writing.
 template <typename Settings, typename Visit>
 void ForEachLine(Settings& s, Visit&& visit) {
-    visit(s.encoding);
-    visit(s.tableType);
-    visit(s.alignment);
-    visit(s.byteOrder);
-    visit(s.mergeMode);
-    visit(s.mergePlacement);
-    visit(s.searchStep);
-    visit(s.mergeAddress);
-    visit(s.targetPlatform);
-    visit(s.targetLanguage);
-    visit(s.useDefaultString);
+    visit(s.encoding, OneOfChoices<kEncodings>);
+    visit(s.tableType, OneOfChoices<kTableTypes>);
+    visit(s.alignment, StringAlignment);
+    visit(s.byteOrder, OneOfChoices<kByteOrders>);
+    visit(s.mergeMode, MergeModeCode);
+    visit(s.mergePlacement, OneOfChoices<kMergePlacements>);
+    visit(s.searchStep, OneOfValues<kMergeAlignments>);
+    visit(s.mergeAddress, AnyNumber);
+    visit(s.targetPlatform, OneOfChoices<kTargetPlatforms>);
+    visit(s.targetLanguage, OneOfChoices<kTargetLanguages>);
+    visit(s.useDefaultString, AnyNumber);  // any number but 0 is on
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {
@@ -110,33 +129,6 @@ auto LineNumber(Field field) {
         return +field;
 }
 
-constexpr const char* kCorrupted = "Corrupted project file.";
-
-// Whether `value` is one that line `line` (1 the encoding ... 11 default strings) may hold. A value
-// beyond them is a damaged file: refused, not cut to its low bits.
-bool Allowed(std::size_t line, long long value) {
-    const auto oneOf = [value](const auto& values) {
-        return std::find(values.begin(), values.end(), value) != values.end();
-    };
-    switch (line) {
-        case 1:   // encoding
-        case 5:   // merge mode
-        case 6:   // merge placement
-        case 10:  // target language
-            return value >= 0 && value <= 2;
-        case 2:  // table type
-        case 4:  // byte order
-        case 9:  // target platform
-            return value == 0 || value == 1;
-        case 3:  // alignment; 0 is a project saved before one was chosen
-            return value == 0 || oneOf(kStringAlignments);
-        case 7:  // search step
-            return oneOf(kMergeAlignments);
-        default:  // the address, and the default-strings flag (any number but 0 is on)
-            return true;
-    }
-}
-
 // A line as a message may show it: printable, and not more than a line of a message box.
 std::string ShownLine(std::string_view line) {
     constexpr std::size_t kMost = 80;
@@ -158,7 +150,7 @@ bool ParseDecimal(const std::string& text, Number& value) {
 
 std::string FormatProjectFile(const ProjectSettings& settings, const std::filesystem::path& projectFolder) {
     std::string text = std::string(kHeader) + "\r\n";
-    ForEachLine(settings, [&](const auto& field) { text += fmt::format("{}\r\n", LineNumber(field)); });
+    ForEachLine(settings, [&](const auto& field, auto) { text += fmt::format("{}\r\n", LineNumber(field)); });
     const auto optional = [&](std::string_view key, const std::string& value) {
         if (!value.empty()) text += fmt::format("{}{}\r\n", key, value);
     };
@@ -221,7 +213,7 @@ ProjectFileResult LoadProjectFile(const std::filesystem::path& path, ProjectSett
     ProjectSettings read = settings;
     std::size_t index = 0;
     std::optional<ProjectFileResult> failure;
-    ForEachLine(read, [&](auto& field) {
+    ForEachLine(read, [&](auto& field, auto allowed) {
         if (failure) return;
         if (++index >= lines.size()) {
             failure = missingLine(index);
@@ -233,10 +225,10 @@ ProjectFileResult LoadProjectFile(const std::filesystem::path& path, ProjectSett
         if (!ParseDecimal(line, value))
             failure = ProjectFileResult{Status::kError,
                                         fmt::format("'{}' is not a valid integer value", ShownLine(line))};
-        else if (!Allowed(index, value))
-            failure = ProjectFileResult{
-                Status::kError,
-                fmt::format("{}\r\rLine {}: {} is no value of this line", kCorrupted, index + 1, value)};
+        else if (!allowed(value))
+            failure =
+                ProjectFileResult{Status::kError, fmt::format("{}\r\rLine {}: {} is no value of this line",
+                                                              kCorruptedProjectFile, index + 1, value)};
         else if constexpr (std::is_same_v<Field, bool>)
             field = value != 0;
         else
@@ -275,8 +267,9 @@ ProjectFileResult LoadProjectFile(const std::filesystem::path& path, ProjectSett
         } else if (text.starts_with(kFillKey)) {
             unsigned fill = 0;
             if (!ParseDecimal(value(kFillKey), fill) || fill > 0xFF)
-                return {Status::kError, fmt::format("{}\r\rLine {}: '{}' is no fill byte (0 to 255)",
-                                                    kCorrupted, line + 1, ShownLine(value(kFillKey)))};
+                return {Status::kError,
+                        fmt::format("{}\r\rLine {}: '{}' is no fill byte (0 to 255)", kCorruptedProjectFile,
+                                    line + 1, ShownLine(value(kFillKey)))};
             read.fillByte = static_cast<std::uint8_t>(fill);
         } else if (text.starts_with(kFontKey)) {
             DeviceFont font = ParseDeviceFont(value(kFontKey));
@@ -284,16 +277,18 @@ ProjectFileResult LoadProjectFile(const std::filesystem::path& path, ProjectSett
             read.fonts.push_back(std::move(font));
         } else if (text.starts_with(kFontSizeKey)) {
             if (!ParseDecimal(value(kFontSizeKey), read.fontSize) || read.fontSize == 0)
-                return {Status::kError, fmt::format("{}\r\rLine {}: '{}' is no font size in pixels",
-                                                    kCorrupted, line + 1, ShownLine(value(kFontSizeKey)))};
+                return {Status::kError,
+                        fmt::format("{}\r\rLine {}: '{}' is no font size in pixels", kCorruptedProjectFile,
+                                    line + 1, ShownLine(value(kFontSizeKey)))};
         } else if (text.starts_with(kAntiAliasedKey)) {
             read.antiAliased = value(kAntiAliasedKey) != "0";
         } else if (text.starts_with(kLimitsKey)) {
             read.limits = LoadedPath(value(kLimitsKey), folder);
         } else if (text.starts_with(kMaxWidthKey)) {
             if (!ParseDecimal(value(kMaxWidthKey), read.maxWidth))
-                return {Status::kError, fmt::format("{}\r\rLine {}: '{}' is no width in pixels", kCorrupted,
-                                                    line + 1, ShownLine(value(kMaxWidthKey)))};
+                return {Status::kError,
+                        fmt::format("{}\r\rLine {}: '{}' is no width in pixels", kCorruptedProjectFile,
+                                    line + 1, ShownLine(value(kMaxWidthKey)))};
         }
     }
     settings = read;

@@ -7,6 +7,9 @@
 
 namespace lexicorn {
 
+/// What every front end says of a project file it cannot use.
+inline constexpr const char* kCorruptedProjectFile = "Corrupted project file.";
+
 /// The outcome of reading or writing a project file.
 struct ProjectFileResult {
     enum class Status {

@@ -47,4 +47,17 @@ ApiConfig ApiConfigOf(const ProjectSettings& settings) {
     return {settings.tableType, settings.encoding, settings.searchStep, forRom};
 }
 
+MergeSettings MergeSettingsOf(const ProjectSettings& settings) {
+    return {settings.mergeMode, settings.mergePlacement, settings.mergeAddress, settings.searchStep,
+            settings.fillByte};
+}
+
+void KeepMergeSettings(ProjectSettings& settings, const MergeSettings& merge) {
+    settings.mergeMode = merge.mode;
+    settings.mergePlacement = merge.placement;
+    settings.mergeAddress = merge.address;
+    settings.searchStep = merge.searchStep;
+    settings.fillByte = merge.fillByte;
+}
+
 }  // namespace lexicorn

@@ -11,6 +11,7 @@
 #include "generate/CSource.h"
 #include "generate/StringListEngine.h"
 #include "image/ImageFormat.h"
+#include "merge/MergeSettings.h"
 #include "platform/CodePage.h"
 
 namespace lexicorn {
@@ -21,22 +22,10 @@ enum class TargetPlatform : std::int8_t {
     kDotNet = 1,  ///< it uses .NET or lxnbase.dll
 };
 
-/// How the merger places an image into target software.
-enum class MergeMode : std::uint8_t {
-    kNone = 0,  ///< none chosen yet
-    kOverwrite = 1,
-    kAppend = 2,
+inline constexpr SettingChoice<TargetPlatform> kTargetPlatforms[] = {
+    {TargetPlatform::kApi, "api", "I compile LXN API files directly with my application"},
+    {TargetPlatform::kDotNet, "dotnet", "I use .NET or lxnbase.dll"},
 };
-
-/// Where in the target the merger places the image.
-enum class MergePlacement : std::uint8_t {
-    kBeginning = 0,
-    kAddress = 1,  ///< at an explicit address
-    kEnd = 2,
-};
-
-/// The merge alignments in bytes, which are also the image search steps of the target runtime.
-inline constexpr std::array<std::uint8_t, 5> kMergeAlignments = {1, 2, 4, 8, 16};
 
 /// A font the device draws text with: its file, and the language codes it draws (none: every
 /// language without a font of its own).
@@ -104,5 +93,9 @@ void ChooseTargetPlatform(ProjectSettings& settings, TargetPlatform platform);
 /// What LXNApiCfg.h says for these settings: a platform that has a file system gets its code,
 /// whatever `noFileSystem` holds.
 ApiConfig ApiConfigOf(const ProjectSettings& settings);
+
+/// The merge choices these settings keep, and keeping those a merge was told.
+MergeSettings MergeSettingsOf(const ProjectSettings& settings);
+void KeepMergeSettings(ProjectSettings& settings, const MergeSettings& merge);
 
 }  // namespace lexicorn

@@ -544,7 +544,7 @@ class MergeCommandTest : public Merger {
   protected:
     MergeOutcome Run(MergeRequest request) { return RunMergeCommand(host, merger, settings, request); }
     ScriptedMergeHost host;
-    ProjectSettings settings;
+    MergeSettings settings;
     const MergeRequest chosen{true, true, true, kOverwrite, kAddress, "1000"};
 };
 
@@ -571,13 +571,13 @@ TEST_F(MergeCommandTest, UnalignedAddressesAreQuestioned) {
     EXPECT_EQ(Run(unaligned), MergeOutcome::kAborted);
     unaligned.addressText = "abc";  // lower case is read as upper case
     EXPECT_EQ(Run(unaligned), MergeOutcome::kDone);
-    EXPECT_EQ(settings.mergeAddress, 0xABCu);
+    EXPECT_EQ(settings.address, 0xABCu);
     EXPECT_EQ(host.shown, (std::vector<std::string>{"ask: " + std::string(merge_messages::kAddressNotAligned),
                                                     "info: Aborting merge process.",
                                                     "ask: " + std::string(merge_messages::kAddressNotAligned),
                                                     "info: Merge operation done successfully."}));
-    EXPECT_EQ(settings.mergeMode, kOverwrite);
-    EXPECT_EQ(settings.mergePlacement, kAddress);
+    EXPECT_EQ(settings.mode, kOverwrite);
+    EXPECT_EQ(settings.placement, kAddress);
 }
 
 TEST_F(MergeCommandTest, AddressesAreCheckedBeforeAnythingIsWritten) {

@@ -130,6 +130,24 @@ class MergePageTest : public WizardFixture {
         QCOMPARE(Read("out.bin").right(kImage.size()), kImage);
     }
 
+    // An image or a target that cannot be opened is refused by name, as the command line names it,
+    // never called an invalid image; the fields and the merger keep the files taken before.
+    void FilesThatCannotBeOpenedAreRefusedByName() {
+        StartOnMergerPage();
+        ChooseAll();
+        const QString cannotRead = QStringLiteral(": the file cannot be read (error 20001006)");
+        ChooseFile("chooseImageButton", "missing-image.bin");
+        QCOMPARE(dialogs_->Take().last(), "Error: " + Path("missing-image.bin") + cannotRead);
+        QCOMPARE(Text("imageFile"), Path("image.bin"));
+        ChooseFile("chooseTargetButton", "missing-target.bin");
+        QCOMPARE(dialogs_->Take().last(), "Error: " + Path("missing-target.bin") + cannotRead);
+        QCOMPARE(Text("targetFile"), Path("target.bin"));
+        QCOMPARE(Text("targetInfo"), QStringLiteral("No Lexicorn found in the target software."));
+        Merge();
+        QCOMPARE(dialogs_->Take(), QStringList{"Information: Merge operation done successfully."});
+        QCOMPARE(Read("out.bin"), kTarget + Zeros(8) + kImage);  // appended at the end, 16-aligned
+    }
+
     void ShowsWhatTheTargetHolds() {
         StartOnMergerPage();
         Write("plain.bin", kTarget);
