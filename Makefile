@@ -2,9 +2,10 @@
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 CORE_BUILD ?= build-core
+WINDOWS_BUILD ?= build-windows
 JOBS ?= $(shell nproc)
 
-.PHONY: all run test bench deps configure clean install package
+.PHONY: all run test bench deps configure clean install package windows-deps
 
 all: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -48,6 +49,16 @@ bench: deps
 	bench/hostile
 	bench/memory-readers
 
+# The libraries lexicorn.exe links statically, cross-built with mingw-w64 from Debian's source
+# packages into $(WINDOWS_BUILD)/prefix.
+windows-deps: deps
+	scripts/install-deps --windows-sources $(WINDOWS_BUILD)/sources
+	cmake -S packaging/windows -B $(WINDOWS_BUILD)/dependencies -G Ninja \
+		-DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake \
+		-DLEXICORN_WINDOWS_SOURCES=$(CURDIR)/$(WINDOWS_BUILD)/sources \
+		-DLEXICORN_WINDOWS_PREFIX=$(CURDIR)/$(WINDOWS_BUILD)/prefix
+	cmake --build $(WINDOWS_BUILD)/dependencies -j $(JOBS)
+
 install: all
 	cmake --install $(BUILD)
 
@@ -56,4 +67,4 @@ package: all
 	cmake --build $(BUILD) --target package
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) $(CORE_BUILD) build-release out
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(CORE_BUILD) $(WINDOWS_BUILD) build-release out

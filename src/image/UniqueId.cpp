@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/CalendarTime.h"
+
 namespace lexicorn {
 
 std::uint32_t PackUniqueId(const std::tm& time) {
@@ -27,14 +29,9 @@ std::optional<std::time_t> SourceDateEpoch() {
 }
 
 std::uint32_t UniqueIdFromClock() {
-    std::tm parts{};
-    if (const std::optional<std::time_t> epoch = SourceDateEpoch()) {
-        gmtime_r(&*epoch, &parts);
-    } else {
-        std::time_t now = std::time(nullptr);
-        localtime_r(&now, &parts);
-    }
-    return PackUniqueId(parts);
+    if (const std::optional<std::time_t> epoch = SourceDateEpoch())
+        return PackUniqueId(UtcCalendarTime(*epoch));
+    return PackUniqueId(LocalCalendarTime(std::time(nullptr)));
 }
 
 }  // namespace lexicorn

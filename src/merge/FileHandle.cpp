@@ -1,8 +1,5 @@
 #include "merge/FileHandle.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 #include <limits>
 
@@ -49,14 +46,7 @@ ResultCode FileHandle::ReadAt(std::uint32_t offset, std::uint32_t count, void* b
     if (count == 0) return kSuccess;
     if (std::uint64_t{offset} + count > size_) return kOutOfRange;
     if (!stream_) return kShortRead;
-    auto* into = static_cast<std::uint8_t*>(buffer);
-    for (std::uint32_t got = 0; got < count;) {
-        const ssize_t read = pread(fileno(stream_), into + got, count - got, off_t{offset} + got);
-        if (read < 0 && errno == EINTR) continue;
-        if (read <= 0) return kShortRead;
-        got += static_cast<std::uint32_t>(read);
-    }
-    return kSuccess;
+    return ReadFileAt(stream_, offset, {static_cast<std::uint8_t*>(buffer), count}) ? kSuccess : kShortRead;
 }
 
 ResultCode FileHandle::MapContents(std::span<const std::uint8_t>& contents) {

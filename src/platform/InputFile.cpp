@@ -33,6 +33,17 @@ bool IsOpenFile(const std::filesystem::path& path, std::FILE* open) {
     return named.st_dev == opened.st_dev && named.st_ino == opened.st_ino;
 }
 
+bool ReadFileAt(std::FILE* file, std::uint64_t offset, std::span<std::uint8_t> into) {
+    for (std::size_t got = 0; got < into.size();) {
+        const ssize_t read =
+            pread(fileno(file), into.data() + got, into.size() - got, static_cast<off_t>(offset + got));
+        if (read < 0 && errno == EINTR) continue;
+        if (read <= 0) return false;
+        got += static_cast<std::size_t>(read);
+    }
+    return true;
+}
+
 bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
     struct stat first {
     }, second{};

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <span>
 
 namespace lexicorn {
 
@@ -12,6 +14,10 @@ std::FILE* OpenRegularFile(const std::filesystem::path& path);
 /// True when `path`, with its links (and /proc/self/fd names) followed, is the very file that
 /// `open` reads: the same device and the same file on it, whatever the names.
 bool IsOpenFile(const std::filesystem::path& path, std::FILE* open);
+
+/// Reads `into.size()` bytes of `file` from `offset` on, leaving the stream's position as it is:
+/// false when the file ends before or a read fails.
+bool ReadFileAt(std::FILE* file, std::uint64_t offset, std::span<std::uint8_t> into);
 
 /// True when `a` and `b`, with their links followed, name one existing file: the same device and
 /// the same file on it, whatever the names (a symbolic or hard link, /proc/self/fd, "..").

@@ -5,6 +5,7 @@
 
 #include "compile/BuildRun.h"
 #include "image/ImageReader.h"
+#include "platform/CalendarTime.h"
 #include "project/ProjectFile.h"
 #include "support/TestSupport.h"
 
@@ -121,6 +122,22 @@ TEST_F(BuildRun, AMalformedSourceDateEpochEndsTheBuildWithItsReason) {
     EXPECT_EQ(host.calls.back(), "Hide");
     EXPECT_FALSE(table.tableReader->IsOpen());
     EXPECT_FALSE(Exists("Lexicorn.bin"));
+}
+
+// SOURCE_DATE_EPOCH is read in UTC, so that every machine gives one unique id (a leap day included).
+TEST(CalendarTime, UtcFieldsOfAnEpoch) {
+    struct Case {
+        std::time_t time;
+        int year, month, day, hour, minute, second;
+    };
+    for (const Case& c : {Case{0, 70, 0, 1, 0, 0, 0}, Case{1140559992, 106, 1, 21, 22, 13, 12},
+                          Case{951782400, 100, 1, 29, 0, 0, 0}}) {
+        const std::tm parts = UtcCalendarTime(c.time);
+        EXPECT_EQ(std::vector({parts.tm_year, parts.tm_mon, parts.tm_mday, parts.tm_hour, parts.tm_min,
+                               parts.tm_sec}),
+                  std::vector({c.year, c.month, c.day, c.hour, c.minute, c.second}))
+            << c.time;
+    }
 }
 
 TEST_F(BuildRun, OtherTargetsWriteNoCSourceAndPauseOnceLess) {

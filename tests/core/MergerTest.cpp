@@ -10,6 +10,7 @@
 #include "merge/LXNMerger.h"
 #include "merge/MergeCommand.h"
 #include "merge/SignatureFinder.h"
+#include "platform/InputFile.h"
 #include "support/TestSupport.h"
 #include "table/TableReaderFactory.h"
 
@@ -59,6 +60,33 @@ TEST(FileHandle, PositionedReadsStayInsideTheFile) {
     EXPECT_EQ(file.CloseFile(), kSuccess);
     FileHandle missing((dir / "none").string());
     EXPECT_EQ(missing.OpenForReading(), kCannotOpenFile);
+}
+
+// The platform's positioned read underneath: whole or not at all, and the stream stays where it was.
+TEST(Inputs, PositionedReadsAreWholeAndLeaveTheStreamWhereItWas) {
+    test::TempDir dir;
+    test::WriteFile(dir / "f", "0123456789");
+    std::FILE* stream = OpenRegularFile(dir / "f");
+    ASSERT_NE(stream, nullptr);
+    ASSERT_EQ(std::fseek(stream, 2, SEEK_SET), 0);
+    struct Case {
+        std::uint64_t offset;
+        std::size_t count;
+        bool whole;
+        std::string bytes;
+    };
+    for (const Case& c : {Case{0, 10, true, "0123456789"}, Case{6, 4, true, "6789"}, Case{7, 4, false, ""},
+                          Case{10, 1, false, ""}, Case{4, 0, true, ""}, Case{1ull << 40, 1, false, ""}}) {
+        std::string buffer(c.count, '\0');
+        const bool whole =
+            ReadFileAt(stream, c.offset, {reinterpret_cast<std::uint8_t*>(buffer.data()), buffer.size()});
+        EXPECT_EQ(whole, c.whole) << c.offset << "+" << c.count;
+        if (c.whole) {
+            EXPECT_EQ(buffer, c.bytes) << c.offset << "+" << c.count;
+        }
+        EXPECT_EQ(std::ftell(stream), 2) << c.offset << "+" << c.count;
+    }
+    std::fclose(stream);
 }
 
 // A FIFO would make a reader wait for a writer that never comes: every input refuses it at once.
