@@ -527,7 +527,9 @@ TEST(FirmwareFormat, FuzzRegressionsAreReadOrRefused) {
             const std::string text = test::ReadFile(entry.path());
             for (FirmwareFormat format : {kHex, kSrec}) {
                 const std::string error = ReadError(format, text, "hostile.fw");
-                if (!error.empty()) EXPECT_NE(error.find("hostile.fw"), std::string::npos) << error;
+                if (!error.empty()) {
+                    EXPECT_NE(error.find("hostile.fw"), std::string::npos) << error;
+                }
             }
             ++tried;
         }
