@@ -114,9 +114,9 @@ inline void CheckTexts(const RuntimeBuild& build, const lxn_image& image,
             return build.getString;
     }();
     // A language name through the same checks as a string: the id is ignored.
-    const auto name = [nameOf](const lxn_image* image, std::uint32_t language, std::uint32_t, Unit* text,
+    const auto name = [nameOf](const lxn_image* named, std::uint32_t language, std::uint32_t, Unit* text,
                                std::size_t capacity, std::size_t* length) {
-        return nameOf(image, language, text, capacity, length);
+        return nameOf(named, language, text, capacity, length);
     };
     for (std::uint32_t language : languages) {
         CheckText<Unit>(build, image, name, language, 0, mustRead, out);

@@ -247,9 +247,9 @@ MergePage::MergePage(Dialogs& dialogs, LXNMerger& merger, ProjectSettings& setti
     showPicture(0);
 
     // What the user chooses is the project's at once: a project saved before any merge keeps it.
-    const auto chosenByUser = [this](void (MergePage::*show)()) {
-        return [this, show] {
-            (this->*show)();
+    const auto chosenByUser = [this](void (MergePage::*react)()) {
+        return [this, react] {
+            (this->*react)();
             storeChoices();
         };
     };

@@ -320,11 +320,11 @@ void DecodeHex(std::string_view digits, std::size_t firstColumn, const std::stri
     if (digits.size() % 2) invalid |= kHexValue[in[digits.size() - 1]];
     // Only an invalid character sets the high bit; the loop stays free of branches for the good case.
     if (invalid & 0x80) {
-        for (std::size_t i = 0; i < digits.size(); ++i) {
-            if (kHexValue[in[i]] != 0xFF) continue;
+        for (std::size_t at = 0; at < digits.size(); ++at) {
+            if (kHexValue[in[at]] != 0xFF) continue;
             ThrowAt(fileName, line,
-                    fmt::format("{} is not a hexadecimal digit (column {})", ShownCharacter(digits[i]),
-                                firstColumn + i));
+                    fmt::format("{} is not a hexadecimal digit (column {})", ShownCharacter(digits[at]),
+                                firstColumn + at));
         }
     }
     if (digits.size() % 2)

@@ -181,7 +181,7 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"FontOfAnUnknownLanguage",
                   {"--font", "ja=Noto.otf"},
                   "--font ja=Noto.otf: the table has no language with the code 'ja' (its codes: en, de)"}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 TEST_F(CommandLine, AProjectWithAJobBuildsItsTableIntoItsFolder) {
     test::WriteFile(dir / "job.lxn",
@@ -371,7 +371,7 @@ INSTANTIATE_TEST_SUITE_P(
             R"("symbols":"ABCbd"}],"all":{"glyphs":5,"ranges":"0x41-0x43,0x62,0x64","u8g2":"$41-$43,$62,$64",)"
             R"("symbols":"ABCbd"}})"
             "\n"}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 TEST_F(CommandLine, GlyphsRefuseAnUnknownSetAndTwoForms) {
     EXPECT_EQ(Run({"glyphs", Path("strings.csv"), "--only", "fr"}), kExitUsage);
@@ -525,7 +525,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {"merge", "--help"},
                  {"--mode append|overwrite", "--place end|begin|HEX", "--align 1|2|4|8|16",
                   "-p,--project PROJECT.lxn"}}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 struct WordCase {
     const char* name;
@@ -562,7 +562,7 @@ INSTANTIATE_TEST_SUITE_P(
                              R"("stringCount":2)",
                              "StringList.vb"},
                     WordCase{"Api", {"--target-platform", "api"}, R"("encoding":0,)", "Lexicorn.c"}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 struct UnknownCase {
     const char* name;
@@ -628,7 +628,7 @@ INSTANTIATE_TEST_SUITE_P(
         UnknownCase{"ExcludedOptions",
                     {"build", "TABLE", "--file-system", "--no-file-system"},
                     "lexicorn: --no-file-system excludes --file-system"}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 // The manual page names every option that the help of a command lists, in that command's section.
 // `text` as a JSON string, for the paths of the tests, which hold no character that JSON escapes.
@@ -672,7 +672,9 @@ TEST_P(ManualPage, NamesEveryOptionOfTheHelp) {
 INSTANTIATE_TEST_SUITE_P(EveryCommand, ManualPage,
                          testing::Values("", "build", "check", "dump", "table", "glyphs", "preview", "scan",
                                          "merge", "help"),
-                         [](const auto& info) { return info.param.empty() ? "Lexicorn" : info.param; });
+                         [](const auto& testCase) {
+                             return testCase.param.empty() ? "Lexicorn" : testCase.param;
+                         });
 
 // `lexicorn help [COMMAND]` is --help by another name.
 TEST_F(CommandLine, HelpPrintsWhatHelpOptionsPrint) {
@@ -1018,7 +1020,7 @@ INSTANTIATE_TEST_SUITE_P(
                        {"IMAGE", "FW", "OUT", "--mode", "middle"},
                        kExitUsage,
                        "--mode: middle not in {append,overwrite}"}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 // Erased flash reads 0xFF: gaps take the fill byte, from the option or else from the project.
 TEST_F(MergeCommandLine, GapsTakeTheFillByte) {

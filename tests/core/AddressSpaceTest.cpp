@@ -52,7 +52,7 @@ INSTANTIATE_TEST_SUITE_P(
                   0xFFFFFFFE,
                   {'x', 'y'},
                   {{10, {'a', 'b', 'c', 'd'}}, {20, {'e', 'f'}}, {0xFFFFFFFE, {'x', 'y'}}}}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 TEST(AddressSpace, TheSignatureIsSearchedInDataNotAcrossGaps) {
     const auto signature = layout::SignatureBytes(ByteOrder::kLittle);
@@ -252,7 +252,7 @@ INSTANTIATE_TEST_SUITE_P(
                  0},
         SpanCase{
             "AddressNeedsOverwrite", kAppend, kAddress, 1, 0x10, {0, 0x10}, 0x10, kPlacementNotInMode, 0}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 }  // namespace
 }  // namespace lexicorn

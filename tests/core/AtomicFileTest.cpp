@@ -187,7 +187,7 @@ INSTANTIATE_TEST_SUITE_P(
                     FailingRename{"ThirdAfterANewOne", 2, {true, false, true}, false},
                     FailingRename{"ThirdAfterNewOnesOnly", 2, {false, false, false}, false},
                     FailingRename{"ThirdAfterOneNamedThroughALink", 2, {true, true, false}, true}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 TEST(AtomicFile, ASetPutInPlaceKeepsEveryFilesModeAndNoOtherName) {
     test::TempDir dir;

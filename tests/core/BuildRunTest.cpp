@@ -213,7 +213,7 @@ INSTANTIATE_TEST_SUITE_P(
                     DefaultCase{"BlanksAreNotEmpty", "  ", "Hello", true, "  "},
                     DefaultCase{"MarkerIsCaseSensitive", "[use_default]", "Hello", true, "[use_default]"},
                     DefaultCase{"DefaultTakenAsItStands", "[USE_DEFAULT]", "", true, ""}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 TEST_F(BuildRun, FirstColumnDefaultsToItself) {
     ASSERT_EQ(Build({{"ID", "First"}, {"", "aa"}, {"A", "[USE_DEFAULT]"}, {"B", ""}}, {0}).kind,
@@ -353,7 +353,7 @@ INSTANTIATE_TEST_SUITE_P(
             "UnknownTargetLanguage",
             [](Rows&, ProjectSettings& s, auto&) { s.targetLanguage = static_cast<TargetLanguage>(5); },
             kUnknownTargetLanguage, kInternal + "20003029"}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 // The last step, putting the set in place, can still fail after some files are in place (a file
 // made immutable, a folder put in a member's place meanwhile): the earlier set comes back whole,
@@ -479,7 +479,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, BuildInputs,
                                                        .project = "out/StringList.h",
                                                        .output = "StringList.h",
                                                        .role = "the project file"}),
-                         [](const auto& info) { return info.param.name; });
+                         [](const auto& testCase) { return testCase.param.name; });
 
 // Only the files a build will write count: a C# build writes no Lexicorn.c, so a workbook of that
 // name in the output folder is read as any other.

@@ -131,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
                                "LXNCFG_ENCODING_TYPE LXN_ENCODING_ANSI\n"},
                     HeaderCase{"SearchStep1", With([](auto& s) { s.searchStep = 1; }),
                                "\t#define LXNCFG_SEARCH_STEP 1\n\n"}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 }  // namespace
 }  // namespace lexicorn

@@ -42,7 +42,7 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"TrailingEmptyRowsAndCellsDoNotCount", "a,b,,\n,,\n\n", ',', {{"a", "b"}}},
         ParseCase{"Tabs", "a\tb,c\n", '\t', {{"a", "b,c"}}},
         ParseCase{"Utf8", "\xC3\xA9t\xC3\xA9,\xE2\x82\xAC\n", ',', {{"\xC3\xA9t\xC3\xA9", "\xE2\x82\xAC"}}}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 struct ErrorCase {
     const char* name;
@@ -73,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
                               "t.csv: row 2, column 2: invalid UTF-8 (byte 0xE9); save the file as UTF-8"},
                     ErrorCase{"Nul", std::string("a,b\0c\n", 6),
                               "t.csv: row 1, column 2: the cell holds a NUL character"}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 class CsvFile : public testing::Test {
   protected:

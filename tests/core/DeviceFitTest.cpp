@@ -136,7 +136,7 @@ INSTANTIATE_TEST_SUITE_P(
         FontProblem{"NoFont", "id,en\nA,B\n", 12,
                     "no font that FreeType reads (TrueType, OpenType, BDF, PCF), or a damaged one"},
         FontProblem{"ScalableWithoutSize", "dejavu", 0, "a scalable font needs a size in pixels"}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 // ---- Glyph sets
 
@@ -305,7 +305,7 @@ INSTANTIATE_TEST_SUITE_P(
         LimitsProblem{"EmptyId", "A,40\n,30\n", ": row 2, column 1: the string id is empty"},
         LimitsProblem{"Twice", "A,40\nB,4\nA,30\n",
                       ": row 3, column 1: the string id 'A' has a limit in row 1 already"}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 TEST_F(DeviceFitTest, ABuildRefusesWhatDoesNotShowAndWritesNothing) {
     const Rows rows = {{"ID", "English"}, {"", "en"}, {"A", "ok"}, {"B", "Hallo Welt"}};

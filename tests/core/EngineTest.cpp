@@ -80,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
                        "10000000 20000000 6E650000 01000000 65640000 09000000"
                        "11000000 14000000 11000000 17000000" +
                            kExampleStringData}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 TEST(Engine, WideDwordExampleIs132BytesWithItsOffsets) {
     auto engine = BuildExample(TableType::k16Bit, Encoding::kUtf16, 4, ByteOrder::kLittle);

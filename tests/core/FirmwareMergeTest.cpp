@@ -116,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(
                     FormCase{"SrecOverwriteBeginning", "-motorola", "s19", kOverwrite, kBeginning, 1, 0},
                     FormCase{"SrecOverwriteEnd", "-motorola", "s19", kOverwrite, kEnd, 2, 0},
                     FormCase{"SrecOverwriteAddress", "-motorola", "s19", kOverwrite, kAddress, 16, 0x100}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 // Firmware as toolchains write it: linked at 0x08000000, extended linear addresses, a start address,
 // 32-byte records. The output keeps all of that; the image goes where the span says.
@@ -432,7 +432,7 @@ INSTANTIATE_TEST_SUITE_P(Forms, OldImages,
                                          OldImagesCase{"IntelHex", FirmwareFormat::kIntelHex, "hex",
                                                        0x08000000},
                                          OldImagesCase{"SRecords", FirmwareFormat::kSRecord, "s28", 0x10000}),
-                         [](const auto& info) { return info.param.name; });
+                         [](const auto& testCase) { return testCase.param.name; });
 
 struct OutputFormCase {
     const char* name;
@@ -474,7 +474,7 @@ INSTANTIATE_TEST_SUITE_P(
         OutputFormCase{"NamedForAnotherFormInUpperCase", "dir/OUT.HEX", kBinary, std::nullopt,
                        "dir/OUT.HEX: the extension .HEX means Intel HEX, but the output form chosen is "
                        "Binary"}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 }  // namespace
 }  // namespace lexicorn

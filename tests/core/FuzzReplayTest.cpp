@@ -57,7 +57,7 @@ TEST_P(FuzzReplay, SeedsAndRegressionsPassTheFuzzersChecks) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Harnesses, FuzzReplay, testing::Values("Runtime", "Image", "Project", "HexAddress"),
-                         [](const auto& info) { return info.param; });
+                         [](const auto& testCase) { return testCase.param; });
 
 }  // namespace
 }  // namespace lexicorn

@@ -101,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "string 0 of language 0 starts at data offset 240, outside the 26 bytes of string data"},
         DamageCase{"Unterminated", [](auto& i) { i.back() = 'x'; },
                    "string 1 of language 1 at data offset 25 is not terminated"}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 }  // namespace
 }  // namespace lexicorn

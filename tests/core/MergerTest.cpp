@@ -187,7 +187,7 @@ INSTANTIATE_TEST_SUITE_P(
         LayoutCase{"OverwriteEndLongImage", kOverwrite, kEnd, 16, 0, 300, 1000, 1000, 0, 0},
         LayoutCase{"OverwriteBeginningLongImage", kOverwrite, kBeginning, 4, 0, 300, 1000, 1000, 0, 0},
         LayoutCase{"AlignmentNotAPowerOfTwo", kAppend, kEnd, 3, 0, 1000, 300, 1302, 1002, 0}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 class Merger : public testing::Test {
   protected:
@@ -530,7 +530,7 @@ INSTANTIATE_TEST_SUITE_P(
                  false, 0, ""},
         ScanCase{"SignatureInTheLastBytes", Filler(100, 'a') + kSignature + Filler(35, 'b'), kOutOfRange,
                  false, 0, ""}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 struct AddressCase {
     const char* name;
@@ -552,7 +552,7 @@ INSTANTIATE_TEST_SUITE_P(
                     AddressCase{"NotHex", "1G", std::nullopt}, AddressCase{"LowerCase", "abc", std::nullopt},
                     AddressCase{"Prefix", "0X10", std::nullopt}, AddressCase{"Blank", " 1", std::nullopt},
                     AddressCase{"Empty", "", std::nullopt}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 class ScriptedMergeHost final : public MergeHost {
   public:

@@ -104,7 +104,7 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"LineFeedsOnly", "LEXICORNPROJECTFILE\n0\n0\n1\n0\n0\n0\n16\n0\n0\n0\n1\n", Status::kOk, ""},
         LoadCase{"CarriageReturnsOnly", "LEXICORNPROJECTFILE\r0\r0\r1\r0\r0\r0\r16\r0\r0\r0\r1", Status::kOk,
                  ""}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 TEST(ProjectFile, ACodePageIsAThirteenthLineAndItsAbsenceMeansTheDefault) {
     test::TempDir dir;
@@ -236,7 +236,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(FileSystemCase{"FirmwareWithoutIsTheDefault", TargetPlatform::kApi, true, ""},
                     FileSystemCase{"FirmwareWithOne", TargetPlatform::kApi, false, "NOFILESYSTEM=0\r\n"},
                     FileSystemCase{"DotNetAlwaysHasOne", TargetPlatform::kDotNet, false, ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testCase) { return std::string(testCase.param.name); });
 
 // Projects saved before the default changed said NOFILESYSTEM=1 for a target without one, and
 // nothing for a target with one: the first keep their choice, the second now get the default.

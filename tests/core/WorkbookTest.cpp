@@ -77,8 +77,8 @@ TEST_P(SameTable, ReadsTheSameCellsFromEveryFormat) {
 INSTANTIATE_TEST_SUITE_P(Formats, SameTable,
                          testing::Values("table.xls", "table.ods", "table.xlsx", "libxlsxwriter-shared",
                                          "libxlsxwriter-inline"),
-                         [](const auto& info) {
-                             std::string name = info.param;
+                         [](const auto& testCase) {
+                             std::string name = testCase.param;
                              std::replace(name.begin(), name.end(), '.', '_');
                              std::replace(name.begin(), name.end(), '-', '_');
                              return name;
@@ -289,7 +289,7 @@ INSTANTIATE_TEST_SUITE_P(
                            "<worksheet><sheetData><row><c><v>1x</v></c></row></sheetData></worksheet>";
                    },
                    "sheet 'Second file': row 1, column 1: '1x' is not a number"}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 std::string OdsContent(const std::string& tables) {
     return "<office:document-content xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
@@ -455,7 +455,7 @@ INSTANTIATE_TEST_SUITE_P(
                         return whole.substr(0, whole.rfind('x') + 1);
                     }(),
                     false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testCase) { return std::string(testCase.param.name); });
 
 // AddressSanitizer reserves terabytes of address space for its shadow: under a limit on it, the
 // sanitizer fails before the reader does.

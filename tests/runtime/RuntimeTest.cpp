@@ -156,7 +156,7 @@ std::vector<Combination> AllCombinations() {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryForm, Runtime, testing::ValuesIn(AllCombinations()),
-                         [](const auto& info) { return Name(info.param); });
+                         [](const auto& testCase) { return Name(testCase.param); });
 
 // A program that reads its images from files or memory needs no Lexicorn.c to link with the library.
 TEST(RuntimeLibrary, LinksWithoutAnEmbeddedImage) {
