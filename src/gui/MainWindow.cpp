@@ -1,8 +1,6 @@
 #include "gui/MainWindow.h"
 
-#include <QAction>
 #include <QApplication>
-#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
@@ -10,37 +8,24 @@
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
 #include <QFileInfo>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
-#include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QSettings>
 #include <QStyle>
 #include <QTabWidget>
-#include <QTextBrowser>
 #include <QTimer>
-#include <QToolBar>
-#include <QToolButton>
-#include <QVBoxLayout>
 
-#include "Version.h"
 #include "base/Unicode.h"
 #include "font/Font.h"
+#include "gui/AboutPage.h"
+#include "gui/BuildPage.h"
 #include "gui/BuildProgressDialog.h"
 #include "gui/BuildSettingsDialog.h"
 #include "gui/Dialogs.h"
 #include "gui/HelpLinks.h"
-#include "gui/Logo.h"
-#include "gui/Look.h"
 #include "gui/MergeAlignmentDialog.h"
 #include "gui/MergePage.h"
 #include "gui/Plural.h"
@@ -55,15 +40,12 @@
 namespace lexicorn::gui {
 namespace {
 
-constexpr int kEntryRole = Qt::UserRole;  // list items carry the index of their language entry
 constexpr QSize kOpeningSize(611, 560);
 
 QString FromUtf8(const std::string& text) { return QString::fromStdString(text); }
 
 // Where the recent projects are kept between runs, and how many.
 constexpr const char* kRecentProjectsKey = "recentProjects";
-// Where the choice to keep the table after a build is kept between runs.
-constexpr const char* kKeepTableKey = "keepTableAfterBuild";
 constexpr int kMostRecentProjects = 5;
 
 // Dropped files and the file named at start-up: project files are known by their name, anything
@@ -77,43 +59,6 @@ QString CorruptedProjectMessage(const QString& path) {
     return QString::fromUtf8(kCorruptedProjectFile) + QStringLiteral("\r\r") + path;
 }
 
-// A link on the About page: red under the mouse, navy once the mouse has left it.
-class LinkLabel : public QLabel {
-  public:
-    LinkLabel(const QString& text, bool bold, std::function<void()> onClick, QWidget* parent)
-        : QLabel(text, parent), onClick_(std::move(onClick)) {
-        QFont linkFont = font();
-        linkFont.setUnderline(true);
-        linkFont.setBold(bold);
-        setFont(linkFont);
-        setCursor(Qt::PointingHandCursor);
-        SetColour(palette().color(QPalette::Link));
-    }
-
-  protected:
-    void mouseReleaseEvent(QMouseEvent*) override { onClick_(); }
-    void enterEvent(QEnterEvent*) override { SetColour(Qt::red); }
-    void leaveEvent(QEvent*) override { SetColour(QColor(0x00, 0x00, 0x80)); }
-
-  private:
-    void SetColour(const QColor& colour) {
-        QPalette coloured = palette();
-        coloured.setColor(QPalette::WindowText, colour);
-        setPalette(coloured);
-    }
-    std::function<void()> onClick_;
-};
-
-QToolButton* AddToolButton(QToolBar* bar, const char* name, QStyle::StandardPixmap icon, const char* hint) {
-    auto* button = new QToolButton(bar);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setIcon(bar->style()->standardIcon(icon));
-    button->setToolTip(QString::fromUtf8(hint));
-    button->setAutoRaise(true);
-    bar->addWidget(button);
-    return button;
-}
-
 }  // namespace
 
 MainWindow::MainWindow(Dialogs& dialogs, const WizardStartup& startup)
@@ -125,7 +70,10 @@ MainWindow::MainWindow(Dialogs& dialogs, const WizardStartup& startup)
     pages_->setObjectName(QStringLiteral("pages"));
     pages_->setIconSize(QSize(32, 32));
     pages_->setDocumentMode(true);
-    pages_->addTab(createBuildPage(), style()->standardIcon(QStyle::SP_FileDialogDetailedView),
+    buildPage_ = new BuildPage(table_.languages);
+    buildPage_->addShortcutsTo(*this);
+    connectBuildPage();
+    pages_->addTab(buildPage_, style()->standardIcon(QStyle::SP_FileDialogDetailedView),
                    QStringLiteral("LXN Engine"));
     mergePage_ = new MergePage(dialogs_, merger_, settings_,
                                {[this](const QString& title, const QString& filter, bool forWriting) {
@@ -149,8 +97,8 @@ MainWindow::MainWindow(Dialogs& dialogs, const WizardStartup& startup)
                                    pages_);
     pages_->addTab(previewPage_, style()->standardIcon(QStyle::SP_FileDialogContentsView),
                    QStringLiteral("Preview"));
-    pages_->addTab(createAboutPage(), style()->standardIcon(QStyle::SP_MessageBoxInformation),
-                   QStringLiteral("About"));
+    pages_->addTab(new AboutPage([this](const QUrl& url) { openLink(url); }),
+                   style()->standardIcon(QStyle::SP_MessageBoxInformation), QStringLiteral("About"));
     setCentralWidget(pages_);
 
     connect(pages_, &QTabWidget::currentChanged, this, [this](int page) { pageChanged(page); });
@@ -170,219 +118,21 @@ MainWindow::MainWindow(Dialogs& dialogs, const WizardStartup& startup)
 
 MainWindow::~MainWindow() { SetHelperWaitHook({}); }
 
-QWidget* MainWindow::createBuildPage() {
-    auto* page = new QWidget;
-    page->setObjectName(QStringLiteral("buildPage"));
-
-    auto* toolBar = new QToolBar(page);
-    toolBar->setObjectName(QStringLiteral("buildToolBar"));
-    toolBar->setIconSize(QSize(16, 16));
-    toolBar->addSeparator();
-    auto* loadTable = AddToolButton(toolBar, "loadTableButton", QStyle::SP_DialogOpenButton,
-                                    "Open Excel file to load the string table (Ctrl+O)");
-    loadTable->setText(QStringLiteral("Load String Table"));
-    auto* settings =
-        AddToolButton(toolBar, "settingsButton", QStyle::SP_FileDialogContentsView, "Lexicorn Settings");
-    toolBar->addSeparator();
-    auto* openProject = AddToolButton(toolBar, "openProjectButton", QStyle::SP_DirOpenIcon, "Open Project");
-    recentProjects_ = new QMenu(openProject);
-    recentProjects_->setObjectName(QStringLiteral("recentProjects"));
-    openProject->setMenu(recentProjects_);
-    openProject->setPopupMode(QToolButton::MenuButtonPopup);
-    auto* saveProject =
-        AddToolButton(toolBar, "saveProjectButton", QStyle::SP_DialogSaveButton, "Save Project (Ctrl+S)");
-    auto* saveMenu = new QMenu(saveProject);
-    saveProjectAs_ = saveMenu->addAction(QStringLiteral("Save Project As... (Ctrl+Shift+S)"));
-    saveProjectAs_->setObjectName(QStringLiteral("saveProjectAsAction"));
-    saveProject->setMenu(saveMenu);
-    saveProject->setPopupMode(QToolButton::MenuButtonPopup);
-    auto* spacer = new QWidget(toolBar);
-    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    toolBar->addWidget(spacer);
-    auto* help = AddToolButton(toolBar, "helpButton", QStyle::SP_MessageBoxQuestion, "Onlne Help (F1)");
-
-    auto* languagesBox = new QGroupBox(QStringLiteral("Select Languages"), page);
-    languagesBox->setObjectName(QStringLiteral("languagesBox"));
-    auto* grid = new QGridLayout(languagesBox);
-    const auto makeList = [&](const char* name) {
-        auto* list = new QListWidget(languagesBox);
-        list->setObjectName(QString::fromLatin1(name));
-        list->setMinimumWidth(180);
-        UseCreamBackground(*list);
-        return list;
-    };
-    availableLanguages_ = makeList("availableLanguages");
-    selectedLanguages_ = makeList("selectedLanguages");
-    grid->addWidget(new QLabel(QStringLiteral("Available"), languagesBox), 0, 0);
-    grid->addWidget(new QLabel(QStringLiteral("Selected"), languagesBox), 0, 2);
-    grid->addWidget(availableLanguages_, 1, 0);
-    grid->addWidget(selectedLanguages_, 1, 2);
-    auto* buttons = new QVBoxLayout;
-    const auto makeButton = [&](const char* name, const char* caption, const char* hint,
-                                void (MainWindow::*method)()) {
-        auto* button = new QPushButton(QString::fromLatin1(caption), languagesBox);
-        button->setObjectName(QString::fromLatin1(name));
-        button->setToolTip(QString::fromLatin1(hint));
-        button->setFixedSize(41, 41);
-        connect(button, &QPushButton::clicked, this, handler(method));
-        buttons->addWidget(button);
-    };
-    buttons->addStretch();
-    makeButton("addAllLanguagesButton", ">>>", "Add all languages", &MainWindow::addAllLanguages);
-    makeButton("addLanguageButton", ">", "Add selected language", &MainWindow::addLanguage);
-    makeButton("removeLanguageButton", "<", "Remove selected language", &MainWindow::removeLanguage);
-    makeButton("removeAllLanguagesButton", "<<<", "Remove all languages", &MainWindow::removeAllLanguages);
-    buttons->addStretch();
-    grid->addLayout(buttons, 1, 1);
-
-    auto* outputLabel = new QLabel(QStringLiteral("Output folder:"), page);
-    outputFolderField_ = new QLineEdit(page);
-    outputFolderField_->setObjectName(QStringLiteral("outputFolder"));
-    outputFolderField_->setToolTip(QStringLiteral("The folder the Lexicorn files are written to"));
-    outputLabel->setBuddy(outputFolderField_);
-    auto* chooseOutput = new QPushButton(QStringLiteral(". . ."), page);
-    chooseOutput->setObjectName(QStringLiteral("chooseOutputFolderButton"));
-    chooseOutput->setToolTip(QStringLiteral("Choose the output folder"));
-    auto* output = new QHBoxLayout;
-    output->addWidget(outputLabel);
-    output->addWidget(outputFolderField_, 1);
-    output->addWidget(chooseOutput);
-
-    tableInfo_ = new QLabel(QString::fromUtf8(texts::kNoExcelFileLoaded), page);
-    tableInfo_->setObjectName(QStringLiteral("tableInfo"));
-    tableInfo_->setWordWrap(true);
-    // Off, the window forgets the table after each build, as it always has; on, a user who changes a
-    // setting can build again at once.
-    keepTable_ = new QCheckBox(QStringLiteral("Keep the table after building"), page);
-    keepTable_->setObjectName(QStringLiteral("keepTable"));
-    keepTable_->setToolTip(
-        QStringLiteral("Build again after changing a setting, without loading the table again"));
-    keepTable_->setChecked(QSettings().value(QLatin1String(kKeepTableKey), false).toBool());
-    auto* tableState = new QVBoxLayout;
-    tableState->addWidget(tableInfo_);
-    tableState->addWidget(keepTable_);
-    createButton_ =
-        new QPushButton(style()->standardIcon(QStyle::SP_MediaPlay), QStringLiteral("Create"), page);
-    createButton_->setObjectName(QStringLiteral("createButton"));
-    createButton_->setToolTip(QStringLiteral("Start creating Lexicorn (Ctrl+B)"));
-    createButton_->setMinimumSize(84, 38);
-    createButton_->setAutoDefault(true);  // Return on the focused button builds, as in a dialog
-    problemsButton_ = new QPushButton(QStringLiteral("Problems..."), page);
-    problemsButton_->setObjectName(QStringLiteral("problemsButton"));
-    problemsButton_->setToolTip(QStringLiteral("What the check of the table found"));
-    problemsButton_->setEnabled(false);
-    auto* bottom = new QHBoxLayout;
-    bottom->addLayout(tableState, 1);
-    bottom->addWidget(problemsButton_);
-    bottom->addWidget(createButton_);
-
-    auto* layout = new QVBoxLayout(page);
-    layout->addWidget(toolBar);
-    layout->addWidget(languagesBox, 1);
-    layout->addLayout(output);
-    layout->addLayout(bottom);
-
-    // Tab follows the screen: the lists with the buttons between them, then the folder and Create.
-    QWidget* order[] = {availableLanguages_,
-                        languagesBox->findChild<QPushButton*>(QStringLiteral("addAllLanguagesButton")),
-                        languagesBox->findChild<QPushButton*>(QStringLiteral("addLanguageButton")),
-                        languagesBox->findChild<QPushButton*>(QStringLiteral("removeLanguageButton")),
-                        languagesBox->findChild<QPushButton*>(QStringLiteral("removeAllLanguagesButton")),
-                        selectedLanguages_,
-                        outputFolderField_,
-                        chooseOutput,
-                        keepTable_,
-                        problemsButton_,
-                        createButton_};
-    for (std::size_t i = 0; i + 1 < std::size(order); ++i) QWidget::setTabOrder(order[i], order[i + 1]);
-
-    connect(loadTable, &QToolButton::clicked, this, handler(&MainWindow::chooseTable));
-    connect(settings, &QToolButton::clicked, this, handler(&MainWindow::editSettings));
-    connect(openProject, &QToolButton::clicked, this, handler(&MainWindow::openProject));
-    connect(saveProject, &QToolButton::clicked, this, handler(&MainWindow::saveProject));
-    connect(saveProjectAs_, &QAction::triggered, this, [this] { guarded([this] { saveProjectAs(); }); });
-    // The keys work on every page, as long as the build page's buttons would take a click.
-    const auto addShortcut = [this](QKeySequence keys, QAbstractButton* button) {
-        auto* action = new QAction(this);
-        action->setShortcut(keys);
-        connect(action, &QAction::triggered, this, [button] {
-            if (button->isEnabled()) button->click();
-        });
-        addAction(action);
-    };
-    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), loadTable);
-    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), saveProject);
-    addShortcut(QKeySequence(Qt::Key_F1), help);
-    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_B), createButton_);
-    saveProjectAs_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
-    saveProjectAs_->setShortcutContext(Qt::WindowShortcut);
-    addAction(saveProjectAs_);
-    connect(help, &QToolButton::clicked, this, [this] { openLink(HelpUrl(HelpPage::kManual)); });
-    // Activation is a double click or Enter on the current language.
-    connect(availableLanguages_, &QListWidget::activated, this, handler(&MainWindow::addLanguage));
-    connect(selectedLanguages_, &QListWidget::activated, this, handler(&MainWindow::removeLanguage));
-    connect(chooseOutput, &QPushButton::clicked, this, handler(&MainWindow::chooseOutputFolder));
-    connect(outputFolderField_, &QLineEdit::editingFinished, this, handler(&MainWindow::outputFolderTyped));
-    connect(createButton_, &QPushButton::clicked, this, handler(&MainWindow::createImage));
-    connect(problemsButton_, &QPushButton::clicked, this, handler(&MainWindow::showProblems));
-    connect(keepTable_, &QCheckBox::toggled, this,
-            [](bool keep) { QSettings().setValue(QLatin1String(kKeepTableKey), keep); });
-    return page;
-}
-
-QWidget* MainWindow::createAboutPage() {
-    auto* page = new QWidget;
-    page->setObjectName(QStringLiteral("aboutPage"));
-    auto* panel = new QFrame(page);
-    panel->setObjectName(QStringLiteral("aboutPanel"));
-    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    panel->setAutoFillBackground(true);
-    QPalette white = panel->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    panel->setPalette(white);
-
-    auto* logo = new QLabel(panel);
-    logo->setObjectName(QStringLiteral("logo"));
-    logo->setPixmap(ProductLogo(devicePixelRatioF()));
-    auto* version = new QLabel(panel);
-    version->setObjectName(QStringLiteral("version"));
-    QPalette grey = version->palette();
-    grey.setColor(QPalette::WindowText, Qt::gray);
-    version->setPalette(grey);
-    version->setText(QString::fromLatin1(kVersionText));
-
-    auto* manualLink = new LinkLabel(
-        HomePageCaption(), false, [this] { openLink(HelpUrl(HelpPage::kHome)); }, panel);
-    manualLink->setObjectName(QStringLiteral("manualLink"));
-    auto* updatesLink = new LinkLabel(
-        QStringLiteral("Check for Updates"), true, [this] { openLink(HelpUrl(HelpPage::kUpdates)); }, panel);
-    updatesLink->setObjectName(QStringLiteral("updatesLink"));
-
-    auto* newsBox = new QGroupBox(panel);
-    newsBox->setObjectName(QStringLiteral("newsBox"));
-    auto* news = new QTextBrowser(newsBox);
-    news->setObjectName(QStringLiteral("releaseNotes"));
-    QFile notes(ReleaseNotesResource());
-    if (notes.open(QIODevice::ReadOnly)) news->setMarkdown(QString::fromUtf8(notes.readAll()));
-    news->setMinimumHeight(news->fontMetrics().lineSpacing() * 4);
-    auto* newsLayout = new QVBoxLayout(newsBox);
-    newsLayout->addWidget(news);
-
-    auto* header = new QHBoxLayout;
-    header->addWidget(logo);
-    header->addWidget(version, 0, Qt::AlignBottom);
-    header->addStretch();
-    auto* links = new QHBoxLayout;
-    links->addStretch();
-    links->addWidget(updatesLink);
-    auto* layout = new QVBoxLayout(panel);
-    layout->addLayout(header);
-    layout->addWidget(manualLink);
-    layout->addLayout(links);
-    layout->addWidget(newsBox, 1);
-    auto* pageLayout = new QVBoxLayout(page);
-    pageLayout->addWidget(panel);
-    return page;
+void MainWindow::connectBuildPage() {
+    connect(buildPage_, &BuildPage::chooseTableRequested, this, handler(&MainWindow::chooseTable));
+    connect(buildPage_, &BuildPage::editSettingsRequested, this, handler(&MainWindow::editSettings));
+    connect(buildPage_, &BuildPage::openProjectRequested, this, handler(&MainWindow::openProject));
+    connect(buildPage_, &BuildPage::saveProjectRequested, this, handler(&MainWindow::saveProject));
+    connect(buildPage_, &BuildPage::saveProjectAsRequested, this,
+            [this] { guarded([this] { saveProjectAs(); }); });
+    connect(buildPage_, &BuildPage::helpRequested, this, [this] { openLink(HelpUrl(HelpPage::kManual)); });
+    connect(buildPage_, &BuildPage::languagesChosen, this, handler(&MainWindow::showLanguages));
+    connect(buildPage_, &BuildPage::chooseOutputFolderRequested, this,
+            handler(&MainWindow::chooseOutputFolder));
+    connect(buildPage_, &BuildPage::outputFolderTyped, this,
+            [this](const QString& folder) { guarded([&] { outputFolderTyped(folder); }); });
+    connect(buildPage_, &BuildPage::createRequested, this, handler(&MainWindow::createImage));
+    connect(buildPage_, &BuildPage::problemsRequested, this, handler(&MainWindow::showProblems));
 }
 
 void MainWindow::startWith(const QString& path) {
@@ -486,15 +236,16 @@ void MainWindow::rememberRecentProject(const QString& path) {
 }
 
 void MainWindow::showRecentProjects() {
-    recentProjects_->clear();
+    QMenu& recentProjects = buildPage_->recentProjects();
+    recentProjects.clear();
     const QStringList recent = QSettings().value(QLatin1String(kRecentProjectsKey)).toStringList();
     for (const QString& path : recent)
-        recentProjects_->addAction(path, this, [this, path] {
+        recentProjects.addAction(path, this, [this, path] {
             guarded([&] {
                 if (settleUnsavedChanges()) openProjectFile(chosen(path));
             });
         });
-    recentProjects_->setEnabled(!recent.isEmpty());
+    recentProjects.setEnabled(!recent.isEmpty());
 }
 
 void MainWindow::pageChanged(int page) {
@@ -570,7 +321,9 @@ QString MainWindow::outputFolder() const {
     return chosenOutputFolder_.isEmpty() ? currentFolder_ : chosenOutputFolder_;
 }
 
-void MainWindow::showOutputFolder() { outputFolderField_->setText(QDir::toNativeSeparators(outputFolder())); }
+void MainWindow::showOutputFolder() {
+    buildPage_->showOutputFolder(QDir::toNativeSeparators(outputFolder()));
+}
 
 void MainWindow::chooseOutputFolder() {
     const std::optional<QString> folder =
@@ -578,12 +331,9 @@ void MainWindow::chooseOutputFolder() {
     if (folder) takeOutputFolder(*folder);
 }
 
-void MainWindow::outputFolderTyped() {
-    if (!outputFolderField_->isModified()) return;
-    outputFolderField_->setModified(false);
+void MainWindow::outputFolderTyped(const QString& typed) {
     // A folder typed or pasted must exist, as the chooser's does; any other text gives way to the
     // folder that stood there.
-    const QString typed = outputFolderField_->text().trimmed();
     if (QFileInfo(typed).isDir())
         takeOutputFolder(typed);
     else {
@@ -662,7 +412,7 @@ void MainWindow::chooseTable() {
 void MainWindow::loadTable(const QString& path) {
     forgetTable();
     findings_ = {};
-    problemsButton_->setEnabled(false);
+    buildPage_->enableProblems(false);
     table_.tableReader.reset();
     watchTableReading(path);
     const auto unwatch = qScopeGuard([this] { stopWatchingTableReading(); });
@@ -731,54 +481,22 @@ void MainWindow::showTableInfo() {
                             Counted(static_cast<qsizetype>(strings), "string", "strings"));
     if (!findings_.findings.empty())
         info += QStringLiteral("; ") + QString::fromStdString(CountsText(findings_));
-    tableInfo_->setText(info);
-    problemsButton_->setEnabled(!findings_.findings.empty());
+    buildPage_->showTableInfo(info);
+    buildPage_->enableProblems(!findings_.findings.empty());
 }
 
 void MainWindow::forgetTable() {
-    availableLanguages_->clear();
-    selectedLanguages_->clear();
+    buildPage_->showNoTable();
     table_.Reset();
-    tableInfo_->setText(QString::fromUtf8(texts::kNoExcelFileLoaded));
 }
 
 void MainWindow::showLanguages() {
-    availableLanguages_->clear();
-    selectedLanguages_->clear();
-    for (std::size_t i = 0; i < table_.languages.size(); ++i) {
-        const LanguageEntry& entry = table_.languages[i];
-        // Items know their column, so two columns of the same name can both be chosen.
-        auto* item = new QListWidgetItem(QString::fromStdU16String(entry.name));
-        item->setData(kEntryRole, static_cast<int>(i));
-        (entry.selected ? selectedLanguages_ : availableLanguages_)->addItem(item);
-    }
+    buildPage_->showLanguages();
     // A project saved now keeps the choice, even after the build has forgotten the table.
     settings_.languages.clear();
     for (const LanguageEntry& entry : table_.languages)
         if (entry.selected) settings_.languages.push_back(Utf16ToUtf8(entry.code));
     checkTable();
-}
-
-void MainWindow::addLanguage() {
-    if (const QListWidgetItem* item = availableLanguages_->currentItem())
-        table_.languages.at(static_cast<std::size_t>(item->data(kEntryRole).toInt())).selected = true;
-    showLanguages();
-}
-
-void MainWindow::removeLanguage() {
-    if (const QListWidgetItem* item = selectedLanguages_->currentItem())
-        table_.languages.at(static_cast<std::size_t>(item->data(kEntryRole).toInt())).selected = false;
-    showLanguages();
-}
-
-void MainWindow::addAllLanguages() {
-    for (LanguageEntry& entry : table_.languages) entry.selected = true;
-    showLanguages();
-}
-
-void MainWindow::removeAllLanguages() {
-    for (LanguageEntry& entry : table_.languages) entry.selected = false;
-    showLanguages();
 }
 
 // ---- Settings and projects
@@ -840,7 +558,7 @@ void MainWindow::createImage() {
     // Only the progress window's Cancel takes input while the build runs.
     building_ = true;
     pages_->setEnabled(false);
-    createButton_->setEnabled(false);
+    buildPage_->enableCreate(false);
     cancelRequested_ = false;
     buildBarPlanned_ = false;
     BuildOptions options;
@@ -856,14 +574,14 @@ void MainWindow::createImage() {
     guarded([&] { outcome = BuildLexicorn(*this, table_, settings_, options); });
     stopWatchingTableReading();
     // A table that a build has read is forgotten, unless the user keeps it for the next build.
-    if (outcome.tableRead && !keepTable_->isChecked()) forgetTable();
-    problemsButton_->setEnabled(!findings_.findings.empty());
+    if (outcome.tableRead && !buildPage_->keepsTable()) forgetTable();
+    buildPage_->enableProblems(!findings_.findings.empty());
     showBuildMessage(outcome);
     // Without a table the build had nothing to do: its message says so, and the chooser follows.
     if (!tableLoaded) guarded([this] { chooseTable(); });
     checkTable();  // a table kept after the build, as its file is now
     cancelRequested_ = false;
-    createButton_->setEnabled(true);
+    buildPage_->enableCreate(true);
     pages_->setEnabled(true);
     building_ = false;
 }

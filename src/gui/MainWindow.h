@@ -12,19 +12,12 @@
 #include "project/ProjectSettings.h"
 #include "table/LoadedTable.h"
 
-class QAction;
-class QCheckBox;
 class QEventLoop;
-class QLabel;
-class QLineEdit;
-class QListWidget;
-class QMenu;
-class QPushButton;
 class QTabWidget;
-class QToolButton;
 
 namespace lexicorn::gui {
 
+class BuildPage;
 class BuildProgressDialog;
 class BuildSettingsDialog;
 class Dialogs;
@@ -47,8 +40,8 @@ class StartupError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-/// The main window: the build page, the merge page and the About page. It owns the settings, the
-/// loaded table and the other windows, and is the build's host.
+/// The main window: the build page, the merge page, the preview and the About page. It owns the
+/// settings, the loaded table and the other windows, and is the build's host.
 class MainWindow : public QMainWindow, private BuildHost {
     Q_OBJECT
   public:
@@ -104,8 +97,8 @@ class MainWindow : public QMainWindow, private BuildHost {
 
     /// The message the build gave, now that it is over; with the summary, what the check warned of.
     void showBuildMessage(const BuildOutcome& outcome);
-    QWidget* createBuildPage();
-    QWidget* createAboutPage();
+    /// The build page's commands, each run guarded.
+    void connectBuildPage();
     void startWith(const QString& path);
     /// A project file or a table, known by its name, as a dropped or command-line file is.
     void openFile(const QString& path);
@@ -142,7 +135,7 @@ class MainWindow : public QMainWindow, private BuildHost {
 
     void chooseTable();
     void chooseOutputFolder();
-    void outputFolderTyped();
+    void outputFolderTyped(const QString& typed);
     void takeOutputFolder(const QString& folder);
     void showProblems();
     void editSettings();
@@ -156,11 +149,8 @@ class MainWindow : public QMainWindow, private BuildHost {
     bool settleUnsavedChanges();
     /// The project's name in the title, marked when it has changes not saved.
     void showDocumentState();
+    /// Lists the table's languages as chosen, and keeps the choice in the settings and the check.
     void showLanguages();
-    void addLanguage();
-    void removeLanguage();
-    void addAllLanguages();
-    void removeAllLanguages();
 
     Dialogs& dialogs_;
     WizardStartup startup_;
@@ -187,17 +177,9 @@ class MainWindow : public QMainWindow, private BuildHost {
     QString chosenOutputFolder_;  // empty: builds follow the folder of the file last chosen
 
     QTabWidget* pages_ = nullptr;
+    BuildPage* buildPage_ = nullptr;
     MergePage* mergePage_ = nullptr;
     PreviewPage* previewPage_ = nullptr;
-    QListWidget* availableLanguages_ = nullptr;
-    QListWidget* selectedLanguages_ = nullptr;
-    QLabel* tableInfo_ = nullptr;
-    QLineEdit* outputFolderField_ = nullptr;
-    QPushButton* createButton_ = nullptr;
-    QPushButton* problemsButton_ = nullptr;
-    QCheckBox* keepTable_ = nullptr;
-    QMenu* recentProjects_ = nullptr;
-    QAction* saveProjectAs_ = nullptr;
 
     // The other windows of the application, created after this one in this order.
     std::unique_ptr<MergeAlignmentDialog> alignmentDialog_;
