@@ -19,3 +19,8 @@ list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES LEXICORN_WINDOWS_PREFIX)
 
 # One .exe that runs without mingw's DLLs beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+
+# pkg-config answers for the target: the staged libraries and mingw's zlib, with what a static link
+# of each needs besides (libpng's zlib, libzip's advapi32).
+set(ENV{PKG_CONFIG_LIBDIR} "${LEXICORN_WINDOWS_PREFIX}/lib/pkgconfig:/usr/${mingwTriple}/lib/pkgconfig")
+set(PKG_CONFIG_ARGN --static)

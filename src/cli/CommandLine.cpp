@@ -157,6 +157,8 @@ int RunCommandLine(int argc, const char* const* argv, const Console& console) {
         "Lexicorn Wizard command line: builds Lexicorn string images from string tables and merges "
         "them into target software.",
         "lexicorn");
+    // On Windows CLI11 would read "/tmp/x.hex" as an option: options start with - everywhere.
+    app.allow_windows_style_options(false);
     app.require_subcommand(1);
     app.set_version_flag("--version", fmt::format("lexicorn {}", kVersionText));
 

@@ -1,11 +1,10 @@
-#include <csignal>
 #include <iostream>
 
 #include "cli/CommandLine.h"
 #include "platform/Terminal.h"
 
 int main(int argc, char** argv) {
-    std::signal(SIGINT, [](int) { lexicorn::cli::RequestCancel(); });
+    lexicorn::OnInterrupt([] { lexicorn::cli::RequestCancel(); });
     const bool terminal = lexicorn::StandardErrorIsTerminal();
     const bool canAsk = terminal && lexicorn::StandardInputIsTerminal();
     return lexicorn::cli::RunCommandLine(

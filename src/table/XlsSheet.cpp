@@ -21,7 +21,7 @@ std::string ReaderProgram() {
     if (const char* chosen = std::getenv("LEXICORN_XLS_READER"); chosen && *chosen) return chosen;
     const std::string self = ExecutablePath();
     if (self.starts_with(LEXICORN_BUILD_TREE "/")) return LEXICORN_XLS_READER_IN_BUILD_TREE;
-    return (std::filesystem::path(self).parent_path() / LEXICORN_XLS_READER_FROM_BINDIR).lexically_normal();
+    return (std::filesystem::path(self).parent_path() / LEXICORN_XLS_READER_FROM_BINDIR).lexically_normal().string();
 }
 
 std::chrono::seconds TimeLimit() {

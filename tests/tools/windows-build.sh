@@ -1,0 +1,55 @@
+#!/bin/bash
+# lexicorn.exe under wine writes the very bytes the Linux program writes: builds of a table in each
+# encoding and a merge into an Intel HEX target, its paths given the POSIX way (/tmp/...), which
+# wine reads on the current drive. Skipped (77) where wine or lexicorn.exe (make windows) is missing.
+# Usage: windows-build.sh LEXICORN LEXICORN_EXE TABLE WINEPREFIX
+set -euo pipefail
+linux="$1" exe="$2" table="$3"
+wine="$(command -v wine64 || command -v wine || true)"
+if [ -z "$wine" ] || [ ! -x "$exe" ]; then
+    echo "no wine or no $exe (make windows builds it): skipped"
+    exit 77
+fi
+export WINEPREFIX="$4" WINEDEBUG=-all SOURCE_DATE_EPOCH=1700000000
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+
+# A small target: 16 zero bytes at address 0.
+printf ':1000000000000000000000000000000000000000F0\n:00000001FF\n' >"$work/target.hex"
+
+# Runs one command line with each program (OUT standing for $work/linux or $work/windows); `status`
+# is what both must exit with.
+run_both() {
+    local status="$1" system
+    shift
+    for system in linux windows; do
+        rm -rf "${work:?}/$system" && mkdir "$work/$system"
+        local program=("$linux")
+        [ $system = windows ] && program=("$wine" "$exe")
+        local exited=0
+        (cd "$work" && "${program[@]}" "${@//OUT/$work/$system}") >"$work/$system.log" 2>&1 || exited=$?
+        [ $exited -eq "$status" ] || { echo "$system exited with $exited: $*"; cat "$work/$system.log"; exit 1; }
+    done
+}
+both() {  # the same outputs, byte for byte
+    run_both 0 "$@"
+    diff -r "$work/linux" "$work/windows" || { echo "outputs differ: $*"; exit 1; }
+}
+both_refuse() {  # the same refusal, word for word, and no output
+    run_both 1 "$@"
+    # Windows ends the lines it prints with CR LF.
+    diff "$work/linux.log" <(tr -d '\r' <"$work/windows.log") || { echo "messages differ: $*"; exit 1; }
+    [ -z "$(ls -A "$work/windows")" ] || { echo "output left behind: $*"; exit 1; }
+}
+for encoding in ascii wide utf8; do
+    both build "$table" --encoding "$encoding" -o OUT
+    echo "build --encoding $encoding: identical"
+done
+both build "$table" --encoding ascii --code-page CP1252 -o OUT
+echo "build --code-page CP1252: identical"
+# Windows' converter would map a missing character to a look-alike; both refuse it.
+both_refuse build "$table" --encoding ascii --code-page ISO-8859-2 -o OUT
+echo "build --code-page ISO-8859-2: the same refusal"
+"$linux" build "$table" -o "$work/image" >/dev/null
+both merge "$work/image/Lexicorn.bin" "$work/target.hex" OUT/merged.hex
+echo "merge into HEX: identical"
