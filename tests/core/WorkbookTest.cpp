@@ -545,7 +545,9 @@ TEST_P(TableFormatReading, OpensWithTheReaderTheTableNames) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryExtension, TableFormatReading, testing::ValuesIn(kTableFormats),
-                         [](const auto& info) { return std::string(info.param.extension.substr(1)); });
+                         [](const auto& testCase) {
+                             return std::string(testCase.param.extension.substr(1));
+                         });
 
 // The refusals list the extensions the table offers by name, and no others.
 TEST(TableFormatReading, RefusalsNameTheListedExtensions) {
