@@ -7,6 +7,7 @@
 #include "cli/TableOptions.h"
 #include "compile/TableCheck.h"
 #include "font/GlyphSet.h"
+#include "table/TableFormats.h"
 
 namespace lexicorn::cli {
 namespace {
@@ -35,7 +36,7 @@ class GlyphsCommand final : public Subcommand {
         CLI::App& command = Command();
         // Only what decides which strings a language shows: the device's options play no part.
         command.add_option("TABLE", options_.table,
-                           "The string table (.xls, .xlsx, .ods, .csv, .tsv); default: the project's");
+                           "The string table (" + ListedTableExtensions() + "); default: the project's");
         command
             .add_option("-p,--project", options_.project,
                         "Project file (.lxn) whose table and languages to use")

@@ -7,6 +7,7 @@
 
 #include "base/Unicode.h"
 #include "cli/Commands.h"
+#include "table/TableFormats.h"
 
 namespace lexicorn::cli {
 namespace {
@@ -49,7 +50,7 @@ void SelectLanguages(LoadedTable& table, const std::vector<std::string>& codes) 
 
 void TableOptions::AddTo(CLI::App& command, const std::string& tableHelp) {
     command.add_option("TABLE", table,
-                       tableHelp + " (.xls, .xlsx, .ods, .csv, .tsv); default: the project's");
+                       tableHelp + " (" + ListedTableExtensions() + "); default: the project's");
     command.add_option("-p,--project", project, "Project file (.lxn) whose settings to use")
         ->type_name("PROJECT.lxn");
     command

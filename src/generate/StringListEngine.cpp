@@ -39,9 +39,8 @@ std::string StringListEngine::FormatFile() const {
     return output;
 }
 
-StringListEngine_C::StringListEngine_C(std::uint32_t capacity, std::optional<std::string> fileName,
-                                       std::uint32_t uniqueId)
-    : StringListEngine(capacity, fileName.value_or("StringList.h"), uniqueId, "//") {}
+StringListEngine_C::StringListEngine_C(std::uint32_t capacity, std::string fileName, std::uint32_t uniqueId)
+    : StringListEngine(capacity, std::move(fileName), uniqueId, "//") {}
 
 void StringListEngine_C::WriteBody(std::string& output) const {
     auto out = std::back_inserter(output);
@@ -51,9 +50,9 @@ void StringListEngine_C::WriteBody(std::string& output) const {
     output += "\r\n} STRING_ID;\r\n\r\n#endif //STRINGLIST_H\r\n\r\n";
 }
 
-StringListEngine_CSharp::StringListEngine_CSharp(std::uint32_t capacity, std::optional<std::string> fileName,
+StringListEngine_CSharp::StringListEngine_CSharp(std::uint32_t capacity, std::string fileName,
                                                  std::uint32_t uniqueId)
-    : StringListEngine(capacity, fileName.value_or("StringList.cs"), uniqueId, "//") {}
+    : StringListEngine(capacity, std::move(fileName), uniqueId, "//") {}
 
 void StringListEngine_CSharp::WriteBody(std::string& output) const {
     auto out = std::back_inserter(output);
@@ -63,9 +62,9 @@ void StringListEngine_CSharp::WriteBody(std::string& output) const {
     output += "\r\n};";
 }
 
-StringListEngine_VBasic::StringListEngine_VBasic(std::uint32_t capacity, std::optional<std::string> fileName,
+StringListEngine_VBasic::StringListEngine_VBasic(std::uint32_t capacity, std::string fileName,
                                                  std::uint32_t uniqueId)
-    : StringListEngine(capacity, fileName.value_or("StringList.vb"), uniqueId, "' ") {}
+    : StringListEngine(capacity, std::move(fileName), uniqueId, "' ") {}
 
 void StringListEngine_VBasic::WriteBody(std::string& output) const {
     auto out = std::back_inserter(output);
@@ -79,13 +78,16 @@ std::unique_ptr<StringListEngine> CreateStringListEngine(TargetLanguage targetLa
                                                          std::uint32_t capacity,
                                                          std::optional<std::string> fileName,
                                                          std::uint32_t uniqueId) {
+    const SettingChoice<TargetLanguage>* language = FindChoice(kTargetLanguages, targetLanguage);
+    if (!language) return nullptr;
+    std::string name = fileName.value_or(std::string(language->fileName));
     switch (targetLanguage) {
         case TargetLanguage::kC:
-            return std::make_unique<StringListEngine_C>(capacity, std::move(fileName), uniqueId);
+            return std::make_unique<StringListEngine_C>(capacity, std::move(name), uniqueId);
         case TargetLanguage::kCSharp:
-            return std::make_unique<StringListEngine_CSharp>(capacity, std::move(fileName), uniqueId);
+            return std::make_unique<StringListEngine_CSharp>(capacity, std::move(name), uniqueId);
         case TargetLanguage::kVisualBasic:
-            return std::make_unique<StringListEngine_VBasic>(capacity, std::move(fileName), uniqueId);
+            return std::make_unique<StringListEngine_VBasic>(capacity, std::move(name), uniqueId);
     }
     return nullptr;
 }

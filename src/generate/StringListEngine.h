@@ -15,15 +15,16 @@ namespace lexicorn {
 
 /// The language of the string-id list that target software compiles.
 enum class TargetLanguage : std::int8_t {
-    kC = 0,            ///< StringList.h
-    kCSharp = 1,       ///< StringList.cs
-    kVisualBasic = 2,  ///< StringList.vb
+    kC = 0,
+    kCSharp = 1,
+    kVisualBasic = 2,
 };
 
+/// Each language with the name its list file gets unless the caller names one.
 inline constexpr SettingChoice<TargetLanguage> kTargetLanguages[] = {
-    {TargetLanguage::kC, "c", "Visual C++"},
-    {TargetLanguage::kCSharp, "csharp", "C Sharp"},
-    {TargetLanguage::kVisualBasic, "vb", "Visual Basic"},
+    {TargetLanguage::kC, "c", "Visual C++", "StringList.h"},
+    {TargetLanguage::kCSharp, "csharp", "C Sharp", "StringList.cs"},
+    {TargetLanguage::kVisualBasic, "vb", "Visual Basic", "StringList.vb"},
 };
 
 /// Collects the string ids of a build, refuses empty, over-long and repeated ids, and formats the
@@ -67,7 +68,7 @@ class StringListEngine {
 /// C: StringList.h, `typedef enum {...} STRING_ID;`.
 class StringListEngine_C final : public StringListEngine {
   public:
-    StringListEngine_C(std::uint32_t capacity, std::optional<std::string> fileName, std::uint32_t uniqueId);
+    StringListEngine_C(std::uint32_t capacity, std::string fileName, std::uint32_t uniqueId);
 
   protected:
     void WriteBody(std::string& output) const override;
@@ -76,8 +77,7 @@ class StringListEngine_C final : public StringListEngine {
 /// C#: StringList.cs, `enum STRING_ID{...};`.
 class StringListEngine_CSharp final : public StringListEngine {
   public:
-    StringListEngine_CSharp(std::uint32_t capacity, std::optional<std::string> fileName,
-                            std::uint32_t uniqueId);
+    StringListEngine_CSharp(std::uint32_t capacity, std::string fileName, std::uint32_t uniqueId);
 
   protected:
     void WriteBody(std::string& output) const override;
@@ -86,8 +86,7 @@ class StringListEngine_CSharp final : public StringListEngine {
 /// Visual Basic: StringList.vb, `Module StringList` with `Enum STRING_ID`.
 class StringListEngine_VBasic final : public StringListEngine {
   public:
-    StringListEngine_VBasic(std::uint32_t capacity, std::optional<std::string> fileName,
-                            std::uint32_t uniqueId);
+    StringListEngine_VBasic(std::uint32_t capacity, std::string fileName, std::uint32_t uniqueId);
 
   protected:
     void WriteBody(std::string& output) const override;

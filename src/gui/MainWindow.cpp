@@ -17,6 +17,9 @@
 #include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
+#include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "base/Unicode.h"
 #include "font/Font.h"
@@ -35,6 +38,7 @@
 #include "gui/WizardTexts.h"
 #include "platform/HelperProcess.h"
 #include "project/ProjectFile.h"
+#include "table/TableFormats.h"
 #include "table/TableLayout.h"
 
 namespace lexicorn::gui {
@@ -53,6 +57,27 @@ constexpr int kMostRecentProjects = 5;
 bool IsProjectFile(const QString& path) {
     return QFileInfo(path).suffix().compare(QString::fromLatin1(texts::kProjectSuffix),
                                             Qt::CaseInsensitive) == 0;
+}
+
+// Every table the readers take first, then each kind on its own, as the table of formats lists them.
+QString StringTableFilter() {
+    QStringList every;
+    std::vector<std::pair<std::string_view, QStringList>> groups;
+    for (const TableFormat& format : kTableFormats) {
+        const QString pattern = QLatin1Char('*') + QString::fromUtf8(format.extension);
+        every << pattern;
+        const auto group = std::find_if(groups.begin(), groups.end(), [&](const auto& known) {
+            return known.first == format.chooserGroup;
+        });
+        if (group == groups.end())
+            groups.emplace_back(format.chooserGroup, QStringList{pattern});
+        else
+            group->second << pattern;
+    }
+    QString filter = QStringLiteral("%1 (%2)").arg(QString::fromUtf8(texts::kStringTables), every.join(u' '));
+    for (const auto& [name, patterns] : groups)
+        filter += QStringLiteral(";;%1 (%2)").arg(QString::fromUtf8(name), patterns.join(u' '));
+    return filter + QStringLiteral(";;All Files (*)");
 }
 
 QString CorruptedProjectMessage(const QString& path) {
@@ -403,9 +428,9 @@ void MainWindow::dropEvent(QDropEvent* event) {
 // ---- Language selection
 
 void MainWindow::chooseTable() {
-    const std::optional<QString> path = dialogs_.OpenFile(
-        this, {QString::fromUtf8(texts::kSelectExcelFile), QString::fromUtf8(texts::kStringTableFilter),
-               QStringLiteral("xls"), currentFolder_});
+    const std::optional<QString> path =
+        dialogs_.OpenFile(this, {QString::fromUtf8(texts::kSelectExcelFile), StringTableFilter(),
+                                 QStringLiteral("xls"), currentFolder_});
     if (path) loadTable(chosen(*path));
 }
 

@@ -12,9 +12,8 @@ inline constexpr const char* kNotAFolder = "%1 is not a folder.";
 /// After the build's summary; %1 counts the warnings.
 inline constexpr const char* kCreatedWithWarnings = "\rCreated with %1. Open the Problems window?";
 inline constexpr const char* kSelectExcelFile = "Select Excel File";
-inline constexpr const char* kStringTableFilter =
-    "String tables (*.xls *.xlsx *.ods *.csv *.tsv *.txt);;Excel Files (*.xls *.xlsx);;OpenDocument "
-    "spreadsheets (*.ods);;CSV files (*.csv);;Tab-separated text (*.tsv *.txt);;All Files (*)";
+/// The chooser's first entry, every kind of table together.
+inline constexpr const char* kStringTables = "String tables";
 
 // Merger page
 inline constexpr const char* kReplaceFile = "%1 already exists.\rDo you want to replace it?";

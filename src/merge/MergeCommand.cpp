@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <stdexcept>
 #include <vector>
 
 namespace lexicorn {
@@ -88,23 +89,30 @@ std::optional<std::uint32_t> ParseHexAddress(std::string_view text) {
 
 namespace {
 
+// The name of each form as messages and choosers show it. A switch without a default: a new form
+// that is not named here does not compile.
+const char* NameOf(FirmwareFormat format) {
+    switch (format) {
+        case FirmwareFormat::kBinary:
+            return "Binary";
+        case FirmwareFormat::kIntelHex:
+            return "Intel HEX";
+        case FirmwareFormat::kSRecord:
+            return "S-records";
+    }
+    throw std::invalid_argument("a firmware form with no name");
+}
+
 // The extensions of each form, in the one place that the choosers and the output's name take them from.
-struct FormNames {
+struct FormExtensions {
     FirmwareFormat format;
-    const char* name;
     std::vector<std::string_view> extensions;
 };
-const std::vector<FormNames> kFormNames = {
-    {FirmwareFormat::kBinary, "Binary", {"bin"}},
-    {FirmwareFormat::kIntelHex, "Intel HEX", {"hex", "ihx"}},
-    {FirmwareFormat::kSRecord, "S-records", {"s19", "s28", "s37", "srec", "mot"}},
+const std::vector<FormExtensions> kFormExtensions = {
+    {FirmwareFormat::kBinary, {"bin"}},
+    {FirmwareFormat::kIntelHex, {"hex", "ihx"}},
+    {FirmwareFormat::kSRecord, {"s19", "s28", "s37", "srec", "mot"}},
 };
-
-const char* NameOf(FirmwareFormat format) {
-    return std::find_if(kFormNames.begin(), kFormNames.end(),
-                        [&](const FormNames& form) { return form.format == format; })
-        ->name;
-}
 
 }  // namespace
 
@@ -150,8 +158,8 @@ std::string Patterns(const std::vector<std::string_view>& extensions) {
 
 std::string EachForm() {
     std::string filter;
-    for (const FormNames& form : kFormNames)
-        filter += fmt::format("{} ({});;", form.name, Patterns(form.extensions));
+    for (const FormExtensions& form : kFormExtensions)
+        filter += fmt::format("{} ({});;", NameOf(form.format), Patterns(form.extensions));
     return filter + "All Files (*)";
 }
 
@@ -160,7 +168,7 @@ std::string EachForm() {
 std::optional<FirmwareFormat> OutputFormatOfName(std::string_view path) {
     std::string extension(Extension(path));
     for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (const FormNames& form : kFormNames)
+    for (const FormExtensions& form : kFormExtensions)
         if (std::find(form.extensions.begin(), form.extensions.end(), extension) != form.extensions.end())
             return form.format;
     return std::nullopt;
@@ -177,7 +185,7 @@ OutputForm ChooseOutputForm(std::string_view path, std::optional<FirmwareFormat>
 
 std::string TargetFileFilter() {
     std::vector<std::string_view> every;
-    for (const FormNames& form : kFormNames)
+    for (const FormExtensions& form : kFormExtensions)
         every.insert(every.end(), form.extensions.begin(), form.extensions.end());
     return fmt::format("Firmware ({});;{}", Patterns(every), EachForm());
 }

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <new>
 
+#include "table/TableFormats.h"
 #include "table/WorkbookFormats.h"
 #include "table/ZipXml.h"
 
@@ -33,7 +34,8 @@ SheetCells ReadSheetByContent(const std::string& fileName) {
         }
         return isOds ? ReadOdsSheet(fileName) : ReadXlsxSheet(fileName);
     }
-    throw TableError(fileName + ": not a workbook (.xls, .xlsx, .ods) nor a table this program can read");
+    throw TableError(fileName + ": not a workbook (" + ListedWorkbookExtensions() +
+                     ") nor a table this program can read");
 }
 
 // The readers hold a table to caps of their own, but a machine that does not overcommit (Windows

@@ -4,6 +4,7 @@
 #include <xlsxwriter.h>
 #include <zip.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include "support/TestSupport.h"
 #include "table/CsvReader.h"
 #include "table/ExcelReader.h"
+#include "table/TableFormats.h"
 #include "table/TableReaderFactory.h"
 #include "table/WorkbookFormats.h"
 
@@ -513,6 +515,60 @@ TEST(Workbook, HostileAndForeignFilesAreRefused) {
     test::WriteFile(dir / "ole.xls",
                     std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(600, '\0'));
     EXPECT_THROW(CreateTableReader((dir / "ole.xls").string()), TableError);
+}
+
+// Every extension in the table of formats, named in upper case as some systems save them, opens
+// with the reader the table names for it; a missing file of that name is given the same reader.
+class TableFormatReading : public testing::TestWithParam<TableFormat> {};
+
+TEST_P(TableFormatReading, OpensWithTheReaderTheTableNames) {
+    const TableFormat& format = GetParam();
+    std::string extension(format.extension);
+    for (char& c : extension) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    test::TempDir dir;
+    const fs::path path = dir / ("TABLE" + extension);
+    const bool workbook = format.reading == TableReading::kWorkbook;
+    if (workbook)
+        fs::copy_file(kFixtures / ("table" + std::string(format.extension)), path);
+    else
+        test::WriteFile(path, "a,b\tc\r\n");
+    auto reader = CreateTableReader(path.string());
+    EXPECT_EQ(dynamic_cast<ExcelReader*>(reader.get()) != nullptr, workbook);
+    EXPECT_EQ(dynamic_cast<CsvReader*>(reader.get()) != nullptr, !workbook);
+    const Rows expected = workbook                                          ? CsvFixture()
+                          : format.reading == TableReading::kCommaSeparated ? Rows{{"a", "b\tc"}}
+                                                                            : Rows{{"a,b", "c"}};
+    EXPECT_EQ(Cells(*reader), expected);
+
+    auto missing = CreateTableReader((dir / ("missing" + extension)).string());
+    EXPECT_EQ(dynamic_cast<ExcelReader*>(missing.get()) != nullptr, workbook);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryExtension, TableFormatReading, testing::ValuesIn(kTableFormats),
+                         [](const auto& testCase) {
+                             return std::string(testCase.param.extension.substr(1));
+                         });
+
+// The refusals list the extensions the table offers by name, and no others.
+TEST(TableFormatReading, RefusalsNameTheListedExtensions) {
+    test::TempDir dir;
+    const struct {
+        const char* name;
+        const char* refusal;
+    } cases[] = {
+        {"notes.doc", ": not a table this program can read (.xls, .xlsx, .ods, .csv, .tsv)"},
+        {"text.xlsx", ": not a workbook (.xls, .xlsx, .ods) nor a table this program can read"},
+    };
+    for (const auto& [name, refusal] : cases) {
+        const std::string path = (dir / name).string();
+        test::WriteFile(path, "just text");
+        try {
+            CreateTableReader(path);
+            ADD_FAILURE() << name << " was read";
+        } catch (const TableError& error) {
+            EXPECT_EQ(error.what(), path + refusal);
+        }
+    }
 }
 
 }  // namespace

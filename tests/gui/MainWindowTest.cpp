@@ -154,6 +154,11 @@ class MainWindowTest : public WizardFixture {
         CopyFixture("table.xlsx");
         LoadThroughButton("table.xlsx");
         QCOMPARE(dialogs_->Take(), QStringList{"OpenFile: Select Excel File"});
+        QCOMPARE(dialogs_->filters.last(),
+                 QStringLiteral(
+                     "String tables (*.xls *.xlsx *.ods *.csv *.tsv *.txt);;Excel Files (*.xls *.xlsx);;"
+                     "OpenDocument spreadsheets (*.ods);;CSV files (*.csv);;Tab-separated text (*.tsv "
+                     "*.txt);;All Files (*)"));
         QCOMPARE(Find<QLabel>("tableInfo")->text(),
                  QStringLiteral("table.xlsx: 6 languages, 6 strings; 13 errors, 0 warnings"));
         const QStringList all{"English", "Deutsch", "Polski", "Русский", "Ελληνικά", "日本語"};
