@@ -44,6 +44,15 @@ class CodePage {
     std::string ToUtf8(std::string_view text) const;
 
   private:
+    // The system's converter, in the system's own file: `utf8` converted whole, or false when the
+    // code page lacks a character of it; one byte in UTF-8, or false when the code page leaves it
+    // undefined.
+    bool Encode(std::string_view utf8, std::string& output) const;
+    bool DecodeByte(char byte, std::string& utf8) const;
+    // The refusals every system makes alike: before the converter is opened, and after.
+    static void RefuseName(const std::string& name);
+    void RefuseUnlessAsciiStays() const;
+
     struct Converters;
     std::string name_;
     std::unique_ptr<Converters> converters_;

@@ -15,10 +15,6 @@
 namespace lexicorn {
 namespace {
 
-bool IsAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 std::string Upper(std::string text) {
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return text;
@@ -59,7 +55,7 @@ std::wstring Utf16FromUtf8(std::string_view utf8, bool& valid) {
 }
 
 // Converts UTF-8 `input` whole; false when the code page lacks a character of it.
-bool Encode(UINT codePage, std::string_view input, std::string& output) {
+bool EncodeIn(UINT codePage, std::string_view input, std::string& output) {
     bool valid = false;
     const std::wstring wide = Utf16FromUtf8(input, valid);
     if (!valid) return false;
@@ -74,7 +70,7 @@ bool Encode(UINT codePage, std::string_view input, std::string& output) {
 }
 
 // One byte of the code page in UTF-8; false when the code page leaves it undefined.
-bool DecodeByte(UINT codePage, char byte, std::string& output) {
+bool DecodeByteIn(UINT codePage, char byte, std::string& output) {
     wchar_t wide[2];
     const int length = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, &byte, 1, wide, 2);
     if (length <= 0) return false;
@@ -92,73 +88,21 @@ struct CodePage::Converters {
 };
 
 CodePage::CodePage(const std::string& name) : name_(name) {
-    if (name.empty())
-        throw std::invalid_argument(
-            "no code page given: an empty name stands for the character set of the machine's locale");
-    if (name.find("//") != std::string::npos)
-        throw std::invalid_argument(
-            "code page " + name +
-            ": converter modes such as //TRANSLIT and //IGNORE change or drop characters");
+    RefuseName(name);
     const std::optional<UINT> codePage = WindowsCodePage(name);
     if (!codePage || !IsValidCodePage(*codePage)) throw std::invalid_argument("unknown code page: " + name);
     converters_ = std::make_unique<Converters>(Converters{*codePage});
-    // ASCII must come out as it goes in: byte for byte, no zero bytes, nothing added.
-    std::string ascii, converted;
-    for (char c = 1; c > 0 && c < 0x7F; ++c) ascii += c;
-    if (!Encode(converters_->codePage, ascii, converted) || converted != ascii)
-        throw std::invalid_argument(
-            "code page " + name +
-            ": not a code page for the strings of an image (ASCII must stay as it is, and "
-            "no character may become a zero byte)");
-}
-
-std::optional<std::string> CodePage::Problem(const std::string& name) {
-    try {
-        CodePage probe(name);
-        return std::nullopt;
-    } catch (const std::invalid_argument& error) {
-        return error.what();
-    }
+    RefuseUnlessAsciiStays();
 }
 
 CodePage::~CodePage() = default;
 
-bool CodePage::FromUtf8(std::string_view utf8, std::string& output, char32_t& missing) const {
-    if (IsAscii(utf8)) {
-        output.assign(utf8);
-        return true;
-    }
-    if (Encode(converters_->codePage, utf8, output)) return true;
-    // Find the culprit character by character so that the message can name it.
-    std::string piece;
-    std::size_t at = 0;
-    while (at < utf8.size()) {
-        std::size_t length = Utf8SequenceLength(utf8, at);
-        if (!Encode(converters_->codePage, utf8.substr(at, length), piece)) {
-            missing = DecodeUtf8At(utf8, at);
-            return false;
-        }
-        at += length;
-    }
-    missing = 0xFFFD;
-    return false;
+bool CodePage::Encode(std::string_view utf8, std::string& output) const {
+    return EncodeIn(converters_->codePage, utf8, output);
 }
 
-std::string CodePage::ToUtf8(std::string_view text) const {
-    if (IsAscii(text)) return std::string(text);
-    std::string output, piece;
-    for (char c : text) {
-        if (DecodeByte(converters_->codePage, c, piece))
-            output += piece;
-        else
-            output += "\xEF\xBF\xBD";
-    }
-    return output;
-}
-
-std::string CodePage::MissingCharacter(char32_t missing) const {
-    return "the character " + DescribeCharacter(missing) + " is not in code page " + name_ +
-           "; the encodings utf8 and wide hold every character";
+bool CodePage::DecodeByte(char byte, std::string& utf8) const {
+    return DecodeByteIn(converters_->codePage, byte, utf8);
 }
 
 }  // namespace lexicorn
