@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <stdexcept>
+#include <span>
 #include <vector>
+
+#include "merge/FirmwareForms.h"
 
 namespace lexicorn {
 
@@ -87,35 +89,6 @@ std::optional<std::uint32_t> ParseHexAddress(std::string_view text) {
     return static_cast<std::uint32_t>(value);
 }
 
-namespace {
-
-// The name of each form as messages and choosers show it. A switch without a default: a new form
-// that is not named here does not compile.
-const char* NameOf(FirmwareFormat format) {
-    switch (format) {
-        case FirmwareFormat::kBinary:
-            return "Binary";
-        case FirmwareFormat::kIntelHex:
-            return "Intel HEX";
-        case FirmwareFormat::kSRecord:
-            return "S-records";
-    }
-    throw std::invalid_argument("a firmware form with no name");
-}
-
-// The extensions of each form, in the one place that the choosers and the output's name take them from.
-struct FormExtensions {
-    FirmwareFormat format;
-    std::vector<std::string_view> extensions;
-};
-const std::vector<FormExtensions> kFormExtensions = {
-    {FirmwareFormat::kBinary, {"bin"}},
-    {FirmwareFormat::kIntelHex, {"hex", "ihx"}},
-    {FirmwareFormat::kSRecord, {"s19", "s28", "s37", "srec", "mot"}},
-};
-
-}  // namespace
-
 TargetInfo DescribeTarget(const LXNMerger& merger) {
     const std::uint32_t size = merger.OldLexicornSize();
     const std::uint32_t position = merger.OldLexicornPosition();
@@ -130,7 +103,7 @@ TargetInfo DescribeTarget(const LXNMerger& merger) {
             merge_messages::MoreWithNoLexicornBehind(found.bareSignatureCount - found.bareSignatures.size()));
     std::string span;
     if (const auto& target = merger.TargetFormRead()) {
-        const char* form = NameOf(target->format);
+        const std::string_view form = FormOf(target->format).name;
         span = target->span.high == 0 ? fmt::format("{}, no data", form)
                                       : fmt::format("{}, data from {:08X} to {:08X}", form, target->span.low,
                                                     target->span.high - 1);
@@ -149,7 +122,7 @@ std::string_view Extension(std::string_view path) {
     return path.substr(dot + 1);
 }
 
-std::string Patterns(const std::vector<std::string_view>& extensions) {
+std::string Patterns(std::span<const std::string_view> extensions) {
     std::string patterns;
     for (std::string_view extension : extensions)
         patterns += fmt::format("{}*.{}", patterns.empty() ? "" : " ", extension);
@@ -158,8 +131,8 @@ std::string Patterns(const std::vector<std::string_view>& extensions) {
 
 std::string EachForm() {
     std::string filter;
-    for (const FormExtensions& form : kFormExtensions)
-        filter += fmt::format("{} ({});;", NameOf(form.format), Patterns(form.extensions));
+    for (const FirmwareForm* form : kFirmwareForms)
+        filter += fmt::format("{} ({});;", form->name, Patterns(form->extensions));
     return filter + "All Files (*)";
 }
 
@@ -168,9 +141,9 @@ std::string EachForm() {
 std::optional<FirmwareFormat> OutputFormatOfName(std::string_view path) {
     std::string extension(Extension(path));
     for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (const FormExtensions& form : kFormExtensions)
-        if (std::find(form.extensions.begin(), form.extensions.end(), extension) != form.extensions.end())
-            return form.format;
+    for (const FirmwareForm* form : kFirmwareForms)
+        if (std::find(form->extensions.begin(), form->extensions.end(), extension) != form->extensions.end())
+            return form->format;
     return std::nullopt;
 }
 
@@ -179,14 +152,14 @@ OutputForm ChooseOutputForm(std::string_view path, std::optional<FirmwareFormat>
     if (!chosen) return {named, {}};
     if (named && *named != *chosen)
         return {std::nullopt, fmt::format("{}: the extension .{} means {}, but the output form chosen is {}",
-                                          path, Extension(path), NameOf(*named), NameOf(*chosen))};
+                                          path, Extension(path), FormOf(*named).name, FormOf(*chosen).name)};
     return {chosen, {}};
 }
 
 std::string TargetFileFilter() {
     std::vector<std::string_view> every;
-    for (const FormExtensions& form : kFormExtensions)
-        every.insert(every.end(), form.extensions.begin(), form.extensions.end());
+    for (const FirmwareForm* form : kFirmwareForms)
+        every.insert(every.end(), form->extensions.begin(), form->extensions.end());
     return fmt::format("Firmware ({});;{}", Patterns(every), EachForm());
 }
 
