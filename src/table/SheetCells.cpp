@@ -17,7 +17,7 @@ void SheetCells::CheckTextRoom(std::size_t bytes) const {
                                      mostTextBytes_ >> 20));
 }
 
-void SheetCells::Set(std::size_t row, std::size_t column, std::string text) {
+void SheetCells::Set(std::size_t row, std::size_t column, std::string_view text) {
     if (text.empty()) return;
     if (row < 1 || column < 1)
         throw TableError(
@@ -30,31 +30,41 @@ void SheetCells::Set(std::size_t row, std::size_t column, std::string text) {
     CheckCellText(fileName_, row, column, text);
     if (rows_.size() < row) rows_.resize(row);
     Row& cells = rows_[row - 1];
+    // A table's rows are mostly as wide as the row above: room for as many cells at once.
+    if (cells.empty() && row >= 2) cells.reserve(rows_[row - 2].size());
     const auto column16 = static_cast<std::uint16_t>(column);
     // Cells nearly always arrive in order; a late one is put in its place.
     auto at = cells.end();
-    if (!cells.empty() && cells.back().first >= column16)
+    if (!cells.empty() && cells.back().column >= column16)
         at = std::lower_bound(cells.begin(), cells.end(), column16,
-                              [](const auto& cell, std::uint16_t c) { return cell.first < c; });
+                              [](const Cell& cell, std::uint16_t c) { return cell.column < c; });
     CheckTextRoom(text.size());
     textBytes_ += text.size();
-    if (at != cells.end() && at->first == column16) {
-        at->second = std::move(text);
+    // A cell set again keeps its old text in text_, unused: the cap counts it too.
+    const Cell cell{column16, text_.size(), text.size()};
+    text_ += text;
+    if (at != cells.end() && at->column == column16) {
+        *at = cell;
     } else {
         if (++cellCount_ > kMostCells)
             throw TableError(
                 fmt::format("{}: the table holds more than {} cells; refused", fileName_, kMostCells));
-        cells.emplace(at, column16, std::move(text));
+        cells.insert(at, cell);
     }
     columnCount_ = std::max(columnCount_, column);
+}
+
+void SheetCells::ReserveText(std::size_t bytes) {
+    text_.reserve(text_.size() + std::min(bytes, mostTextBytes_ - textBytes_));
 }
 
 std::string_view SheetCells::Get(std::size_t row, std::size_t column) const {
     if (row < 1 || row > rows_.size()) return {};
     const Row& cells = rows_[row - 1];
     auto at = std::lower_bound(cells.begin(), cells.end(), column,
-                               [](const auto& cell, std::size_t c) { return cell.first < c; });
-    return at != cells.end() && at->first == column ? std::string_view(at->second) : std::string_view();
+                               [](const Cell& cell, std::size_t c) { return cell.column < c; });
+    return at != cells.end() && at->column == column ? std::string_view(text_).substr(at->offset, at->size)
+                                                     : std::string_view();
 }
 
 void CheckCellText(std::string_view fileName, std::size_t row, std::size_t column, std::string_view text,

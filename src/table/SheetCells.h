@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace lexicorn {
@@ -25,14 +24,17 @@ class SheetCells {
                         std::size_t mostTextBytes = kMostTextBytes)
         : fileName_(std::move(fileName)), sheetName_(std::move(sheetName)), mostTextBytes_(mostTextBytes) {}
 
-    /// Sets the cell in `row` and `column` (from 1). Empty text is ignored. Throws TableError for a
-    /// cell beyond 65535 rows or columns or beyond the most cells, text beyond the most text bytes,
-    /// invalid UTF-8 or a NUL character.
-    void Set(std::size_t row, std::size_t column, std::string text);
+    /// Sets the cell in `row` and `column` (from 1) to a copy of `text`. Empty text is ignored. Throws
+    /// TableError for a cell beyond 65535 rows or columns or beyond the most cells, text beyond the
+    /// most text bytes, invalid UTF-8 or a NUL character.
+    void Set(std::size_t row, std::size_t column, std::string_view text);
+    /// Makes room for `bytes` more of text at once (never beyond the most text bytes), for a reader
+    /// that knows roughly how much is coming: the text then grows without copies.
+    void ReserveText(std::size_t bytes);
     /// Throws TableError when the table has no room for `bytes` more of text. For a reader that
     /// gathers a text before it sets it, or copies one: the text is refused before it is held.
     void CheckTextRoom(std::size_t bytes) const;
-    /// Empty for a cell without a value.
+    /// Empty for a cell without a value; valid until the next Set or ReserveText.
     std::string_view Get(std::size_t row, std::size_t column) const;
     std::size_t RowCount() const { return rows_.size(); }
     std::size_t ColumnCount() const { return columnCount_; }
@@ -42,10 +44,18 @@ class SheetCells {
     void NameSheet(std::string name) { sheetName_ = std::move(name); }
 
   private:
-    using Row = std::vector<std::pair<std::uint16_t, std::string>>;  // sorted by column
+    // A cell's text stands in text_: a block of its own for each of a table's many cells would cost
+    // an allocation each and scatter them over the heap.
+    struct Cell {
+        std::uint16_t column;
+        std::size_t offset;
+        std::size_t size;
+    };
+    using Row = std::vector<Cell>;  // sorted by column
     std::string fileName_;
     std::string sheetName_;
     std::vector<Row> rows_;
+    std::string text_;
     std::size_t columnCount_ = 0;
     std::size_t cellCount_ = 0;
     std::size_t mostTextBytes_;

@@ -111,25 +111,55 @@ std::string Unescape(std::string text) {
     return output;
 }
 
+// The workbook's shared strings end to end in one buffer: a block of its own for each would cost an
+// allocation each, on the thread that reads them, and another copy into the cells.
+class SharedStrings {
+  public:
+    std::size_t size() const { return ends_.size(); }
+    std::string_view operator[](std::size_t index) const {
+        const std::size_t start = index == 0 ? 0 : ends_[index - 1];
+        return std::string_view(text_).substr(start, ends_[index] - start);
+    }
+    std::size_t TextBytes() const { return text_.size(); }
+
+  private:
+    friend class SharedStringsHandler;
+    std::string text_;
+    std::vector<std::size_t> ends_;  // string i ends at ends_[i] and begins where string i - 1 ends
+};
+
 class SharedStringsHandler final : public XmlHandler {
   public:
-    std::vector<std::string> strings;
+    SharedStrings strings;
     void Start(std::string_view name, const char**) override {
-        if (name == "si") current_ = std::string();
+        if (name == "si") {
+            // Text read outside a string belongs to none.
+            strings.text_.resize(strings.ends_.empty() ? 0 : strings.ends_.back());
+            start_ = strings.text_.size();
+        }
         if (name == "rPh") ++phonetic_;
         if (name == "t" && !phonetic_) inText_ = true;
     }
     void End(std::string_view name) override {
         if (name == "t") inText_ = false;
         if (name == "rPh") --phonetic_;
-        if (name == "si") strings.push_back(Unescape(std::move(current_)));
+        if (name == "si") {
+            std::string& text = strings.text_;
+            if (text.find("_x", start_) != std::string::npos) {
+                std::string unescaped = Unescape(text.substr(start_));
+                text.resize(start_);
+                text += unescaped;
+            }
+            strings.ends_.push_back(text.size());
+            start_ = text.size();
+        }
     }
     void Text(std::string_view text) override {
-        if (inText_) current_ += text;
+        if (inText_) strings.text_ += text;
     }
 
   private:
-    std::string current_;
+    std::size_t start_ = 0;  // where the string being read begins
     bool inText_ = false;
     int phonetic_ = 0;
 };
@@ -193,7 +223,8 @@ class SheetHandler final : public XmlHandler {
         : cells_(cells), dateStyles_(dateStyles), date1904_(date1904), sheet_(std::move(sheetName)) {}
 
     /// Puts the shared strings into the cells that refer to them; they are read beside the sheet.
-    void ResolveSharedStrings(std::vector<std::string>& shared) {
+    void ResolveSharedStrings(const SharedStrings& shared) {
+        cells_.ReserveText(shared.TextBytes());
         for (const SharedCell& cell : sharedCells_) {
             row_ = cell.row;
             column_ = cell.column;
@@ -313,7 +344,7 @@ SheetCells ReadXlsxSheet(const std::string& fileName) {
 
     // The shared strings are most of a string table's bytes: they are read on a second core while
     // this one reads the sheet. The reader of a zip archive serves one thread, so each has its own.
-    std::future<std::vector<std::string>> shared;
+    std::future<SharedStrings> shared;
     std::vector<bool> dateStyles;
     for (const auto& [id, relationship] : relationships) {
         if (EndsWith(relationship.type, "/sharedStrings") && zip.Has(relationship.target)) {
@@ -341,8 +372,7 @@ SheetCells ReadXlsxSheet(const std::string& fileName) {
         SheetCells cells(fileName, sheet.name);
         SheetHandler handler(cells, dateStyles, workbook.date1904, sheet.name);
         zip.Parse(relationship->second.target, handler);
-        std::vector<std::string> strings = shared.valid() ? shared.get() : std::vector<std::string>();
-        handler.ResolveSharedStrings(strings);
+        handler.ResolveSharedStrings(shared.valid() ? shared.get() : SharedStrings());
         return cells;
     }
     throw TableError(fileName + ": the workbook has no worksheet");
