@@ -112,20 +112,13 @@ std::string Unescape(std::string text) {
 }
 
 // The workbook's shared strings end to end in one buffer: a block of its own for each would cost an
-// allocation each, on the thread that reads them, and another copy into the cells.
-class SharedStrings {
-  public:
-    std::size_t size() const { return ends_.size(); }
-    std::string_view operator[](std::size_t index) const {
-        const std::size_t start = index == 0 ? 0 : ends_[index - 1];
-        return std::string_view(text_).substr(start, ends_[index] - start);
-    }
-    std::size_t TextBytes() const { return text_.size(); }
+// allocation each, on the thread that reads them. The table then keeps the buffer, and its cells
+// point into it.
+struct SharedStrings {
+    std::string text;
+    std::vector<std::size_t> ends;  // string i ends at ends[i] and begins where string i - 1 ends
 
-  private:
-    friend class SharedStringsHandler;
-    std::string text_;
-    std::vector<std::size_t> ends_;  // string i ends at ends_[i] and begins where string i - 1 ends
+    std::size_t Begin(std::size_t index) const { return index == 0 ? 0 : ends[index - 1]; }
 };
 
 class SharedStringsHandler final : public XmlHandler {
@@ -134,8 +127,8 @@ class SharedStringsHandler final : public XmlHandler {
     void Start(std::string_view name, const char**) override {
         if (name == "si") {
             // Text read outside a string belongs to none.
-            strings.text_.resize(strings.ends_.empty() ? 0 : strings.ends_.back());
-            start_ = strings.text_.size();
+            strings.text.resize(strings.ends.empty() ? 0 : strings.ends.back());
+            start_ = strings.text.size();
         }
         if (name == "rPh") ++phonetic_;
         if (name == "t" && !phonetic_) inText_ = true;
@@ -144,18 +137,18 @@ class SharedStringsHandler final : public XmlHandler {
         if (name == "t") inText_ = false;
         if (name == "rPh") --phonetic_;
         if (name == "si") {
-            std::string& text = strings.text_;
+            std::string& text = strings.text;
             if (text.find("_x", start_) != std::string::npos) {
                 std::string unescaped = Unescape(text.substr(start_));
                 text.resize(start_);
                 text += unescaped;
             }
-            strings.ends_.push_back(text.size());
+            strings.ends.push_back(text.size());
             start_ = text.size();
         }
     }
     void Text(std::string_view text) override {
-        if (inText_) strings.text_ += text;
+        if (inText_) strings.text += text;
     }
 
   private:
@@ -223,15 +216,16 @@ class SheetHandler final : public XmlHandler {
         : cells_(cells), dateStyles_(dateStyles), date1904_(date1904), sheet_(std::move(sheetName)) {}
 
     /// Puts the shared strings into the cells that refer to them; they are read beside the sheet.
-    void ResolveSharedStrings(const SharedStrings& shared) {
-        cells_.ReserveText(shared.TextBytes());
+    void ResolveSharedStrings(SharedStrings shared) {
+        cells_.AdoptSharedText(std::move(shared.text));
         for (const SharedCell& cell : sharedCells_) {
             row_ = cell.row;
             column_ = cell.column;
-            if (cell.index >= shared.size())
+            if (cell.index >= shared.ends.size())
                 throw TableError(Problem(fmt::format("shared string '{}' does not exist ({} strings)",
-                                                     cell.index, shared.size())));
-            cells_.Set(cell.row, cell.column, shared[cell.index]);
+                                                     cell.index, shared.ends.size())));
+            const std::size_t begin = shared.Begin(cell.index);
+            cells_.SetShared(cell.row, cell.column, begin, shared.ends[cell.index] - begin);
         }
     }
 
