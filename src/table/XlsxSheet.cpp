@@ -1,6 +1,7 @@
 // Office Open XML workbooks: zip parts of SpreadsheetML, read with libzip and expat.
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -110,6 +111,9 @@ std::string Unescape(std::string text) {
     flush();
     return output;
 }
+
+// Most bytes reserved for the shared strings before they are read; more grow as they come.
+constexpr std::size_t kMostSharedTextReserved = 64u << 20;
 
 // The workbook's shared strings end to end in one buffer: a block of its own for each would cost an
 // allocation each, on the thread that reads them. The table then keeps the buffer, and its cells
@@ -344,7 +348,12 @@ SheetCells ReadXlsxSheet(const std::string& fileName) {
         if (EndsWith(relationship.type, "/sharedStrings") && zip.Has(relationship.target)) {
             shared = RunBeside([&fileName, part = relationship.target] {
                 SharedStringsHandler handler;
-                ZipArchive(fileName).Parse(part, handler);
+                const ZipArchive archive(fileName);
+                // The strings are shorter than the part that holds them: one buffer of the part's
+                // stated size takes them without growing. A stated size beyond a plausible table
+                // is only believed as far as that.
+                handler.strings.text.reserve(std::min(archive.StatedSize(part), kMostSharedTextReserved));
+                archive.Parse(part, handler);
                 return std::move(handler.strings);
             });
         } else if (EndsWith(relationship.type, "/styles") && zip.Has(relationship.target)) {
