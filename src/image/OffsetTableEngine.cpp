@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "base/Bytes.h"
 #include "image/ImageLayout.h"
@@ -11,6 +12,7 @@
 #include "image/Lexicorn32Engine.h"
 #include "image/UniqueId.h"
 #include "platform/AtomicFile.h"
+#include "platform/LargeMemory.h"
 
 namespace lexicorn {
 namespace {
@@ -74,6 +76,8 @@ ResultCode OffsetTableEngine::Initialize(std::uint32_t languageCount, std::uint3
     if (bufferSize > kMaxImageBuffer) return kNoStorage;
     image_.reset(static_cast<std::uint8_t*>(std::calloc(bufferSize, 1)));
     if (!image_) return kNoStorage;
+    // Room for the most string data: only the pages the strings reach are ever touched.
+    PreferLargePages(image_.get(), bufferSize);
 
     PutWord(kSignature1At, kSignature1);
     PutWord(kSignature2At, kSignature2);
@@ -228,8 +232,12 @@ void OffsetTableEngine::SharedTexts::Add(std::string_view bytes, std::uint32_t o
 }
 
 void OffsetTableEngine::SharedTexts::Grow() {
-    std::vector<Entry> old(std::max<std::size_t>(1024, 2 * entries_.size()));
-    old.swap(entries_);
+    const std::size_t size = std::max<std::size_t>(1024, 2 * entries_.size());
+    std::vector<Entry> grown;
+    grown.reserve(size);
+    PreferLargePages(grown.data(), size * sizeof(Entry));
+    grown.resize(size);
+    std::vector<Entry> old = std::exchange(entries_, std::move(grown));
     const std::size_t mask = entries_.size() - 1;
     for (const Entry& entry : old) {
         if (!entry.used) continue;
@@ -241,7 +249,10 @@ void OffsetTableEngine::SharedTexts::Grow() {
 
 std::vector<std::uint8_t> OffsetTableEngine::GetOutputImage() const {
     if (!image_) return {};
-    std::vector<std::uint8_t> output(image_.get(), image_.get() + GetImageSize());
+    std::vector<std::uint8_t> output;
+    output.reserve(GetImageSize());
+    PreferLargePages(output.data(), output.capacity());
+    output.assign(image_.get(), image_.get() + GetImageSize());
     if (byteOrder_ == ByteOrder::kBig) {
         std::uint8_t* at = output.data();
         SwapUnits(at, kHeaderSize + kLanguageEntrySize * languageCount_, 4);

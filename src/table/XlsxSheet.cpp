@@ -11,6 +11,7 @@
 
 #include "base/Beside.h"
 #include "base/Unicode.h"
+#include "platform/LargeMemory.h"
 #include "table/TableReader.h"
 #include "table/WorkbookFormats.h"
 #include "table/ZipXml.h"
@@ -352,7 +353,9 @@ SheetCells ReadXlsxSheet(const std::string& fileName) {
                 // The strings are shorter than the part that holds them: one buffer of the part's
                 // stated size takes them without growing. A stated size beyond a plausible table
                 // is only believed as far as that.
-                handler.strings.text.reserve(std::min(archive.StatedSize(part), kMostSharedTextReserved));
+                std::string& text = handler.strings.text;
+                text.reserve(std::min(archive.StatedSize(part), kMostSharedTextReserved));
+                PreferLargePages(text.data(), text.capacity());
                 archive.Parse(part, handler);
                 return std::move(handler.strings);
             });
