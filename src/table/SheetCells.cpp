@@ -70,8 +70,11 @@ void SheetCells::SetShared(std::size_t row, std::size_t column, std::size_t offs
 std::string_view SheetCells::Get(std::size_t row, std::size_t column) const {
     if (row < 1 || row > rows_.size()) return {};
     const Row& cells = rows_[row - 1];
-    auto at = std::lower_bound(cells.begin(), cells.end(), column,
-                               [](const Cell& cell, std::size_t c) { return cell.column < c; });
+    // A row without gaps before `column` holds it at its own place: found without a search.
+    auto at = column >= 1 && column <= cells.size() && cells[column - 1].column == column
+                  ? cells.begin() + static_cast<std::ptrdiff_t>(column - 1)
+                  : std::lower_bound(cells.begin(), cells.end(), column,
+                                     [](const Cell& cell, std::size_t c) { return cell.column < c; });
     if (at == cells.end() || at->column != column) return {};
     return std::string_view(at->shared ? sharedText_ : text_).substr(at->offset, at->size);
 }
