@@ -1,8 +1,10 @@
 #include "image/OffsetTableEngine.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "base/Bytes.h"
 #include "image/ImageLayout.h"
@@ -10,6 +12,7 @@
 #include "image/Lexicorn32Engine.h"
 #include "image/UniqueId.h"
 #include "platform/AtomicFile.h"
+#include "platform/LargeMemory.h"
 
 namespace lexicorn {
 namespace {
@@ -53,7 +56,7 @@ OffsetTableEngine::OffsetTableEngine(TableType tableType, std::uint32_t offsetWi
 ResultCode OffsetTableEngine::Initialize(std::uint32_t languageCount, std::uint32_t stringCount,
                                          std::uint8_t alignment, ByteOrder byteOrder, Encoding encoding) {
     image_.reset();
-    shared_.clear();
+    shared_.Clear();
     // Only BYTE, WORD and DWORD alignment exist; anything else (0 among them) means BYTE.
     alignment_ = (alignment == 2 || alignment == 4) ? alignment : 1;
     // A damaged project may hold any number; what is no known choice means the first one.
@@ -73,7 +76,8 @@ ResultCode OffsetTableEngine::Initialize(std::uint32_t languageCount, std::uint3
     if (bufferSize > kMaxImageBuffer) return kNoStorage;
     image_.reset(static_cast<std::uint8_t*>(std::calloc(bufferSize, 1)));
     if (!image_) return kNoStorage;
-    shared_.reserve(slotCount_);  // no rehashing while the strings come in
+    // Room for the most string data: only the pages the strings reach are ever touched.
+    PreferLargePages(image_.get(), bufferSize);
 
     PutWord(kSignature1At, kSignature1);
     PutWord(kSignature2At, kSignature2);
@@ -124,9 +128,8 @@ bool OffsetTableEngine::Accepts(TextKind kind) const {
 ResultCode OffsetTableEngine::StoreText(std::string_view bytes, bool shareable, std::uint32_t& offset) {
     if (!image_) return kNoStorage;
     if (shareable) {
-        auto found = shared_.find(bytes);
-        if (found != shared_.end()) {
-            offset = found->second;
+        if (const std::optional<std::uint32_t> found = shared_.Find(bytes, StringData())) {
+            offset = *found;
             return kSuccess;
         }
     }
@@ -187,15 +190,69 @@ ResultCode OffsetTableEngine::AddStringBytes(std::string_view bytes, TextKind ki
     const std::uint64_t entry =
         kHeaderSize + kLanguageEntrySize * languageCount_ + offsetWidth_ * stringsAdded_;
     PutUnsigned(image_.get() + entry, offsetWidth_, offset, ByteOrder::kLittle);
-    shared_.emplace(std::string_view(reinterpret_cast<const char*>(StringData()) + offset, bytes.size()),
-                    offset);
+    shared_.Add(bytes, offset, StringData());
     if (++stringsAdded_ == slotCount_) complete_ = true;
     return kSuccess;
 }
 
+void OffsetTableEngine::SharedTexts::Clear() {
+    entries_.clear();
+    count_ = 0;
+}
+
+std::size_t OffsetTableEngine::SharedTexts::Place(std::size_t hash, std::string_view bytes,
+                                                  const std::uint8_t* data) const {
+    const std::size_t mask = entries_.size() - 1;
+    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+        const Entry& entry = entries_[at];
+        if (!entry.used) return at;
+        if (entry.hash == hash && entry.size == bytes.size() &&
+            std::memcmp(data + entry.offset, bytes.data(), bytes.size()) == 0)
+            return at;
+    }
+}
+
+std::optional<std::uint32_t> OffsetTableEngine::SharedTexts::Find(std::string_view bytes,
+                                                                  const std::uint8_t* data) const {
+    if (entries_.empty()) return std::nullopt;
+    const Entry& entry = entries_[Place(std::hash<std::string_view>()(bytes), bytes, data)];
+    if (!entry.used) return std::nullopt;
+    return entry.offset;
+}
+
+void OffsetTableEngine::SharedTexts::Add(std::string_view bytes, std::uint32_t offset,
+                                         const std::uint8_t* data) {
+    // At most three quarters used, so that a search meets a free entry soon.
+    if (4 * (count_ + 1) > 3 * entries_.size()) Grow();
+    const std::size_t hash = std::hash<std::string_view>()(bytes);
+    Entry& entry = entries_[Place(hash, bytes, data)];
+    if (entry.used) return;
+    entry = {hash, offset, static_cast<std::uint32_t>(bytes.size()), true};
+    ++count_;
+}
+
+void OffsetTableEngine::SharedTexts::Grow() {
+    const std::size_t size = std::max<std::size_t>(1024, 2 * entries_.size());
+    std::vector<Entry> grown;
+    grown.reserve(size);
+    PreferLargePages(grown.data(), size * sizeof(Entry));
+    grown.resize(size);
+    std::vector<Entry> old = std::exchange(entries_, std::move(grown));
+    const std::size_t mask = entries_.size() - 1;
+    for (const Entry& entry : old) {
+        if (!entry.used) continue;
+        std::size_t at = entry.hash & mask;
+        while (entries_[at].used) at = (at + 1) & mask;
+        entries_[at] = entry;
+    }
+}
+
 std::vector<std::uint8_t> OffsetTableEngine::GetOutputImage() const {
     if (!image_) return {};
-    std::vector<std::uint8_t> output(image_.get(), image_.get() + GetImageSize());
+    std::vector<std::uint8_t> output;
+    output.reserve(GetImageSize());
+    PreferLargePages(output.data(), output.capacity());
+    output.assign(image_.get(), image_.get() + GetImageSize());
     if (byteOrder_ == ByteOrder::kBig) {
         std::uint8_t* at = output.data();
         SwapUnits(at, kHeaderSize + kLanguageEntrySize * languageCount_, 4);
@@ -213,8 +270,13 @@ ResultCode OffsetTableEngine::CheckComplete() const {
 
 ResultCode OffsetTableEngine::SaveImage(AtomicFile& file) {
     if (ResultCode checked = CheckComplete()) return checked;
-    const std::vector<std::uint8_t> output = GetOutputImage();
-    file.Write({reinterpret_cast<const char*>(output.data()), output.size()});
+    // The buffer is kept little endian: such an image is written as it stands, without a copy.
+    if (byteOrder_ == ByteOrder::kLittle) {
+        file.Write({reinterpret_cast<const char*>(image_.get()), GetImageSize()});
+    } else {
+        const std::vector<std::uint8_t> output = GetOutputImage();
+        file.Write({reinterpret_cast<const char*>(output.data()), output.size()});
+    }
     file.Finish();
     return kSuccess;
 }

@@ -1,8 +1,9 @@
 #pragma once
 
 #include <cstdlib>
+#include <optional>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 #include "image/LexicornEngine.h"
 
@@ -65,10 +66,32 @@ class OffsetTableEngine : public LexicornEngine {
     ByteOrder byteOrder_ = ByteOrder::kLittle;
     Encoding encoding_ = Encoding::kSingleByte;
     bool complete_ = false;
-    // Text of every string that an offset table entry refers to, mapped to its offset: the hash
-    // index that lets identical strings share one copy without a search over all earlier strings.
-    // The keys view the image buffer itself, which never moves.
-    std::unordered_map<std::string_view, std::uint32_t> shared_;
+    // Every string that an offset table entry refers to, found by its text: the hash index that lets
+    // identical strings share one copy without a search over all earlier strings. The texts stay in
+    // the image buffer, which never moves; the index holds where they stand, in one array, so that
+    // a table's many strings cost no allocation each.
+    class SharedTexts {
+      public:
+        void Clear();
+        /// The offset of the text with these bytes in `data`, or none.
+        std::optional<std::uint32_t> Find(std::string_view bytes, const std::uint8_t* data) const;
+        /// Adds the text that stands at `offset` in `data`, unless the index holds it already.
+        void Add(std::string_view bytes, std::uint32_t offset, const std::uint8_t* data);
+
+      private:
+        struct Entry {
+            std::size_t hash = 0;
+            std::uint32_t offset = 0;
+            std::uint32_t size = 0;
+            bool used = false;
+        };
+        // Where the text with this hash and these bytes stands in entries_, or the free entry it takes.
+        std::size_t Place(std::size_t hash, std::string_view bytes, const std::uint8_t* data) const;
+        void Grow();
+        std::vector<Entry> entries_;  // open addressing; the size is a power of two, or 0
+        std::size_t count_ = 0;
+    };
+    SharedTexts shared_;
 };
 
 }  // namespace lexicorn

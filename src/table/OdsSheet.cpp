@@ -108,7 +108,7 @@ class ContentHandler final : public XmlHandler {
                 cells_.CheckTextRoom(text.size());
                 cells_.Set(row_ + 1, ++column_, text);
             }
-            cells_.Set(row_ + 1, ++column_, std::move(text));
+            cells_.Set(row_ + 1, ++column_, text);
         } else if (name == "table-row") {
             if (rowSpans_.empty()) {
                 row_ += rowRepeat_;

@@ -17,8 +17,7 @@ void SheetCells::CheckTextRoom(std::size_t bytes) const {
                                      mostTextBytes_ >> 20));
 }
 
-void SheetCells::Set(std::size_t row, std::size_t column, std::string text) {
-    if (text.empty()) return;
+void SheetCells::Admit(std::size_t row, std::size_t column, std::string_view text) const {
     if (row < 1 || column < 1)
         throw TableError(
             fmt::format("{}: a cell lies at row {}, column {}; both count from 1", fileName_, row, column));
@@ -28,33 +27,56 @@ void SheetCells::Set(std::size_t row, std::size_t column, std::string text) {
                            fmt::format("the cell lies beyond the {} rows and columns a table may have",
                                        kMostRowsOrColumns)));
     CheckCellText(fileName_, row, column, text);
+    CheckTextRoom(text.size());
+}
+
+void SheetCells::Put(std::size_t row, const Cell& cell) {
+    // A cell set again keeps its old text where it stood, unused: the cap counts it too.
+    textBytes_ += cell.size;
     if (rows_.size() < row) rows_.resize(row);
     Row& cells = rows_[row - 1];
-    const auto column16 = static_cast<std::uint16_t>(column);
+    // A table's rows are mostly as wide as the row above: room for as many cells at once.
+    if (cells.empty() && row >= 2) cells.reserve(rows_[row - 2].size());
     // Cells nearly always arrive in order; a late one is put in its place.
     auto at = cells.end();
-    if (!cells.empty() && cells.back().first >= column16)
-        at = std::lower_bound(cells.begin(), cells.end(), column16,
-                              [](const auto& cell, std::uint16_t c) { return cell.first < c; });
-    CheckTextRoom(text.size());
-    textBytes_ += text.size();
-    if (at != cells.end() && at->first == column16) {
-        at->second = std::move(text);
+    if (!cells.empty() && cells.back().column >= cell.column)
+        at = std::lower_bound(cells.begin(), cells.end(), cell.column,
+                              [](const Cell& earlier, std::uint16_t c) { return earlier.column < c; });
+    if (at != cells.end() && at->column == cell.column) {
+        *at = cell;
     } else {
         if (++cellCount_ > kMostCells)
             throw TableError(
                 fmt::format("{}: the table holds more than {} cells; refused", fileName_, kMostCells));
-        cells.emplace(at, column16, std::move(text));
+        cells.insert(at, cell);
     }
-    columnCount_ = std::max(columnCount_, column);
+    columnCount_ = std::max(columnCount_, std::size_t{cell.column});
+}
+
+void SheetCells::Set(std::size_t row, std::size_t column, std::string_view text) {
+    if (text.empty()) return;
+    Admit(row, column, text);
+    const std::size_t offset = text_.size();
+    text_ += text;
+    Put(row, {static_cast<std::uint16_t>(column), false, offset, text.size()});
+}
+
+void SheetCells::SetShared(std::size_t row, std::size_t column, std::size_t offset, std::size_t size) {
+    if (size == 0) return;
+    Admit(row, column, std::string_view(sharedText_).substr(offset, size));
+    Put(row, {static_cast<std::uint16_t>(column), true, offset, size});
 }
 
 std::string_view SheetCells::Get(std::size_t row, std::size_t column) const {
     if (row < 1 || row > rows_.size()) return {};
     const Row& cells = rows_[row - 1];
-    auto at = std::lower_bound(cells.begin(), cells.end(), column,
-                               [](const auto& cell, std::size_t c) { return cell.first < c; });
-    return at != cells.end() && at->first == column ? std::string_view(at->second) : std::string_view();
+    // A row without gaps before `column` holds it at its own place: found without a search.
+    auto at = column >= 1 && column <= cells.size() && cells[column - 1].column == column
+                  ? cells.begin() + static_cast<std::ptrdiff_t>(column - 1)
+                  : std::lower_bound(cells.begin(), cells.end(), column,
+                                     [](const Cell& cell, std::size_t c) { return cell.column < c; });
+    if (at == cells.end() || at->column != column) return {};
+    return std::string_view(at->shared ? sharedText_ : text_).substr(at->offset, at->size);
 }
 
 void CheckCellText(std::string_view fileName, std::size_t row, std::size_t column, std::string_view text,

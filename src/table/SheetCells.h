@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace lexicorn {
@@ -25,14 +24,19 @@ class SheetCells {
                         std::size_t mostTextBytes = kMostTextBytes)
         : fileName_(std::move(fileName)), sheetName_(std::move(sheetName)), mostTextBytes_(mostTextBytes) {}
 
-    /// Sets the cell in `row` and `column` (from 1). Empty text is ignored. Throws TableError for a
-    /// cell beyond 65535 rows or columns or beyond the most cells, text beyond the most text bytes,
-    /// invalid UTF-8 or a NUL character.
-    void Set(std::size_t row, std::size_t column, std::string text);
+    /// Sets the cell in `row` and `column` (from 1) to a copy of `text`. Empty text is ignored. Throws
+    /// TableError for a cell beyond 65535 rows or columns or beyond the most cells, text beyond the
+    /// most text bytes, invalid UTF-8 or a NUL character.
+    void Set(std::size_t row, std::size_t column, std::string_view text);
+    /// Takes `text` as the store of the texts that many cells share (a workbook's shared strings):
+    /// SetShared then points a cell into it instead of copying its text.
+    void AdoptSharedText(std::string text) { sharedText_ = std::move(text); }
+    /// Set, to the `size` bytes at `offset` of the shared text, which stay where they are.
+    void SetShared(std::size_t row, std::size_t column, std::size_t offset, std::size_t size);
     /// Throws TableError when the table has no room for `bytes` more of text. For a reader that
     /// gathers a text before it sets it, or copies one: the text is refused before it is held.
     void CheckTextRoom(std::size_t bytes) const;
-    /// Empty for a cell without a value.
+    /// Empty for a cell without a value; valid until the next Set or AdoptSharedText.
     std::string_view Get(std::size_t row, std::size_t column) const;
     std::size_t RowCount() const { return rows_.size(); }
     std::size_t ColumnCount() const { return columnCount_; }
@@ -42,10 +46,25 @@ class SheetCells {
     void NameSheet(std::string name) { sheetName_ = std::move(name); }
 
   private:
-    using Row = std::vector<std::pair<std::uint16_t, std::string>>;  // sorted by column
+    // A cell's text stands in text_, or in sharedText_: a block of its own for each of a table's
+    // many cells would cost an allocation each and scatter them over the heap.
+    struct Cell {
+        std::uint16_t column;
+        bool shared;
+        std::size_t offset;
+        std::size_t size;
+    };
+    using Row = std::vector<Cell>;  // sorted by column
+    // Throws TableError when `text` may not stand in the cell, or when the table has no room for it.
+    void Admit(std::size_t row, std::size_t column, std::string_view text) const;
+    // Puts the admitted cell into its row, in the place of a cell of the same column.
+    void Put(std::size_t row, const Cell& cell);
+
     std::string fileName_;
     std::string sheetName_;
     std::vector<Row> rows_;
+    std::string text_;
+    std::string sharedText_;
     std::size_t columnCount_ = 0;
     std::size_t cellCount_ = 0;
     std::size_t mostTextBytes_;

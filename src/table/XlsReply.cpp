@@ -112,7 +112,7 @@ void XlsReplyDecoder::EndText() {
     if (expect_ == Expect::kName)
         cells_.NameSheet(std::move(text_));
     else
-        cells_.Set(row_, column_, std::move(text_));
+        cells_.Set(row_, column_, text_);
     text_ = std::string();
     expect_ = Expect::kRow;
 }

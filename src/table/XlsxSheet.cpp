@@ -1,6 +1,7 @@
 // Office Open XML workbooks: zip parts of SpreadsheetML, read with libzip and expat.
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +11,7 @@
 
 #include "base/Beside.h"
 #include "base/Unicode.h"
+#include "platform/LargeMemory.h"
 #include "table/TableReader.h"
 #include "table/WorkbookFormats.h"
 #include "table/ZipXml.h"
@@ -111,25 +113,51 @@ std::string Unescape(std::string text) {
     return output;
 }
 
+// Most bytes reserved for the shared strings before they are read; more grow as they come.
+constexpr std::size_t kMostSharedTextReserved = 64u << 20;
+
+// The workbook's shared strings end to end in one buffer: a block of its own for each would cost an
+// allocation each, on the thread that reads them. The table then keeps the buffer, and its cells
+// point into it.
+struct SharedStrings {
+    std::string text;
+    std::vector<std::size_t> ends;  // string i ends at ends[i] and begins where string i - 1 ends
+
+    std::size_t Begin(std::size_t index) const { return index == 0 ? 0 : ends[index - 1]; }
+};
+
 class SharedStringsHandler final : public XmlHandler {
   public:
-    std::vector<std::string> strings;
+    SharedStrings strings;
     void Start(std::string_view name, const char**) override {
-        if (name == "si") current_ = std::string();
+        if (name == "si") {
+            // Text read outside a string belongs to none.
+            strings.text.resize(strings.ends.empty() ? 0 : strings.ends.back());
+            start_ = strings.text.size();
+        }
         if (name == "rPh") ++phonetic_;
         if (name == "t" && !phonetic_) inText_ = true;
     }
     void End(std::string_view name) override {
         if (name == "t") inText_ = false;
         if (name == "rPh") --phonetic_;
-        if (name == "si") strings.push_back(Unescape(std::move(current_)));
+        if (name == "si") {
+            std::string& text = strings.text;
+            if (text.find("_x", start_) != std::string::npos) {
+                std::string unescaped = Unescape(text.substr(start_));
+                text.resize(start_);
+                text += unescaped;
+            }
+            strings.ends.push_back(text.size());
+            start_ = text.size();
+        }
     }
     void Text(std::string_view text) override {
-        if (inText_) current_ += text;
+        if (inText_) strings.text += text;
     }
 
   private:
-    std::string current_;
+    std::size_t start_ = 0;  // where the string being read begins
     bool inText_ = false;
     int phonetic_ = 0;
 };
@@ -193,14 +221,16 @@ class SheetHandler final : public XmlHandler {
         : cells_(cells), dateStyles_(dateStyles), date1904_(date1904), sheet_(std::move(sheetName)) {}
 
     /// Puts the shared strings into the cells that refer to them; they are read beside the sheet.
-    void ResolveSharedStrings(std::vector<std::string>& shared) {
+    void ResolveSharedStrings(SharedStrings shared) {
+        cells_.AdoptSharedText(std::move(shared.text));
         for (const SharedCell& cell : sharedCells_) {
             row_ = cell.row;
             column_ = cell.column;
-            if (cell.index >= shared.size())
+            if (cell.index >= shared.ends.size())
                 throw TableError(Problem(fmt::format("shared string '{}' does not exist ({} strings)",
-                                                     cell.index, shared.size())));
-            cells_.Set(cell.row, cell.column, shared[cell.index]);
+                                                     cell.index, shared.ends.size())));
+            const std::size_t begin = shared.Begin(cell.index);
+            cells_.SetShared(cell.row, cell.column, begin, shared.ends[cell.index] - begin);
         }
     }
 
@@ -313,13 +343,20 @@ SheetCells ReadXlsxSheet(const std::string& fileName) {
 
     // The shared strings are most of a string table's bytes: they are read on a second core while
     // this one reads the sheet. The reader of a zip archive serves one thread, so each has its own.
-    std::future<std::vector<std::string>> shared;
+    std::future<SharedStrings> shared;
     std::vector<bool> dateStyles;
     for (const auto& [id, relationship] : relationships) {
         if (EndsWith(relationship.type, "/sharedStrings") && zip.Has(relationship.target)) {
             shared = RunBeside([&fileName, part = relationship.target] {
                 SharedStringsHandler handler;
-                ZipArchive(fileName).Parse(part, handler);
+                const ZipArchive archive(fileName);
+                // The strings are shorter than the part that holds them: one buffer of the part's
+                // stated size takes them without growing. A stated size beyond a plausible table
+                // is only believed as far as that.
+                std::string& text = handler.strings.text;
+                text.reserve(std::min(archive.StatedSize(part), kMostSharedTextReserved));
+                PreferLargePages(text.data(), text.capacity());
+                archive.Parse(part, handler);
                 return std::move(handler.strings);
             });
         } else if (EndsWith(relationship.type, "/styles") && zip.Has(relationship.target)) {
@@ -341,8 +378,7 @@ SheetCells ReadXlsxSheet(const std::string& fileName) {
         SheetCells cells(fileName, sheet.name);
         SheetHandler handler(cells, dateStyles, workbook.date1904, sheet.name);
         zip.Parse(relationship->second.target, handler);
-        std::vector<std::string> strings = shared.valid() ? shared.get() : std::vector<std::string>();
-        handler.ResolveSharedStrings(strings);
+        handler.ResolveSharedStrings(shared.valid() ? shared.get() : SharedStrings());
         return cells;
     }
     throw TableError(fileName + ": the workbook has no worksheet");

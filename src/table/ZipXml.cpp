@@ -4,6 +4,7 @@
 #include <fmt/format.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -93,6 +94,13 @@ ZipArchive::~ZipArchive() { zip_discard(archive_); }
 
 bool ZipArchive::Has(const std::string& part) const {
     return zip_name_locate(archive_, part.c_str(), 0) >= 0;
+}
+
+std::size_t ZipArchive::StatedSize(const std::string& part) const {
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    if (zip_stat(archive_, part.c_str(), 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE)) return 0;
+    return static_cast<std::size_t>(std::min<zip_uint64_t>(stat.size, kMostPartBytes));
 }
 
 template <typename Consume>

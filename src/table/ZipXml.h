@@ -34,6 +34,9 @@ class ZipArchive {
     ZipArchive& operator=(const ZipArchive&) = delete;
 
     bool Has(const std::string& part) const;
+    /// The part's size once uncompressed, as the archive states it: a damaged or hostile archive
+    /// may state any size, so it serves as a hint, never as a promise. 0 when the archive states none.
+    std::size_t StatedSize(const std::string& part) const;
     /// Parses the part, sending its events to `handler`.
     void Parse(const std::string& part, XmlHandler& handler) const;
     /// The part's bytes (for small parts such as "mimetype").

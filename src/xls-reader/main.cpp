@@ -89,7 +89,7 @@ SheetCells ReadSheet(const std::string& fileName) {
                 default:
                     break;
             }
-            cells.Set(row + 1, column + 1, std::move(text));
+            cells.Set(row + 1, column + 1, text);
         }
     return cells;
 }

@@ -2,6 +2,7 @@
 
 #include <random>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "image/Lexicorn16Engine.h"
@@ -172,34 +173,54 @@ TEST(Engine, SharingFollowsTheFirstEqualString) {
     EXPECT_EQ(entry(5), 11);
 }
 
-TEST(Engine, SharedOffsetsMatchALinearSearchOnRandomInput) {
+// Random texts of up to `longest` letters from the first `letters` of the alphabet: a few texts met
+// again and again, or thousands, so that the index of shared texts grows while the strings come in.
+struct SharingCase {
+    const char* name;
+    std::uint32_t letters;
+    std::uint32_t longest;
+    std::uint32_t strings;
+};
+void PrintTo(const SharingCase& c, std::ostream* os) { *os << c.name; }
+
+class SharedOffsets : public testing::TestWithParam<SharingCase> {};
+
+TEST_P(SharedOffsets, MatchALinearSearchOnRandomInput) {
+    const SharingCase& c = GetParam();
     std::mt19937 random(7);
     Lexicorn32Engine engine;
-    const std::uint32_t languages = 3, strings = 400;
-    ASSERT_EQ(engine.Initialize(languages, strings, 2, ByteOrder::kLittle, Encoding::kUtf8), kSuccess);
+    const std::uint32_t languages = 3;
+    ASSERT_EQ(engine.Initialize(languages, c.strings, 2, ByteOrder::kLittle, Encoding::kUtf8), kSuccess);
     for (std::uint32_t l = 0; l < languages; ++l) ASSERT_EQ(engine.AddLanguage("xx", "L"), kSuccess);
     std::vector<std::string> texts;
-    for (std::uint32_t i = 0; i < languages * strings; ++i) {
-        std::string text(random() % 3, 'a');
-        for (char& c : text) c = static_cast<char>('a' + random() % 3);
+    std::unordered_map<std::string, std::size_t> firstOf;  // the linear search: the first equal entry wins
+    for (std::uint32_t i = 0; i < languages * c.strings; ++i) {
+        std::string text(random() % (c.longest + 1), 'a');
+        for (char& character : text) character = static_cast<char>('a' + random() % c.letters);
         texts.push_back(text);
+        firstOf.emplace(text, i);
         ASSERT_EQ(engine.AddString(text), kSuccess);
     }
     const std::uint8_t* image = engine.GetImage();
     const std::uint8_t* table = image + 44 + 8 * languages;
-    const char* data = reinterpret_cast<const char*>(table + 4 * languages * strings);
+    const char* data = reinterpret_cast<const char*>(table + 4 * languages * c.strings);
     const auto offset = [&](std::size_t i) { return GetUnsignedForTest(table + 4 * i); };
-    std::size_t distinct = 0;
+    // Nothing stored twice: the string data holds the empty string, the names and each text once,
+    // each padded to the alignment of 2.
+    std::uint32_t dataSize = 2 + languages * 2;
     for (std::size_t i = 0; i < texts.size(); ++i) {
-        std::size_t first = 0;
-        while (texts[first] != texts[i]) ++first;  // the linear search: the first equal entry wins
-        EXPECT_EQ(offset(i), offset(first)) << "entry " << i;
+        EXPECT_EQ(offset(i), offset(firstOf.at(texts[i]))) << "entry " << i;
         EXPECT_EQ(std::string(data + offset(i)), texts[i]);
-        if (first == i) ++distinct;
+        if (firstOf.at(texts[i]) == i) dataSize += static_cast<std::uint32_t>(texts[i].size() + 2) / 2 * 2;
     }
-    // Nothing stored twice: 13 possible texts, each once.
-    EXPECT_EQ(distinct, 13u);
+    EXPECT_EQ(engine.GetImageSize(),
+              static_cast<std::uint32_t>(data - reinterpret_cast<const char*>(image)) + dataSize);
 }
+
+INSTANTIATE_TEST_SUITE_P(Engine, SharedOffsets,
+                         testing::Values(SharingCase{"FewTexts", 3, 2, 400},
+                                         SharingCase{"ThousandsOfTexts", 26, 3, 4000}),
+                         [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST(Engine, StringDataMayBeFilledExactly) {
     Lexicorn16Engine engine;

@@ -235,6 +235,23 @@ TEST(Workbook, HandMadePackagesFollowTheWorkbookOrderAndItsEscapes) {
         (Rows{{"line\rbreak _x000D_", "ru ns", "", ""}, {"", "", "", ""}, {"42", "", "#N/A", "2028-01-16"}}));
 }
 
+// The shared strings stand end to end in one buffer and the cells in another: each string keeps its
+// own bytes whatever stands around it (text outside any string, an escape just before), and a cell
+// set twice or out of order keeps the text it was given last.
+TEST(Workbook, EachCellKeepsItsOwnTextWhereverItsStringStands) {
+    test::TempDir dir;
+    const fs::path path = dir / "order.xlsx";
+    WritePackage(
+        path, Package("<row><c r=\"B1\" t=\"s\"><v>2</v></c><c r=\"A1\" t=\"s\"><v>0</v></c>"
+                      "<c r=\"B1\" t=\"s\"><v>1</v></c><c r=\"C1\"><v>7</v></c><c r=\"C1\"><v>8</v></c></row>"
+                      "<row><c t=\"s\"><v>2</v></c><c t=\"inlineStr\"><is><t>in_x0041_line</t></is></c>"
+                      "<c t=\"s\"><v>0</v></c></row>",
+                      "<t>stray</t><si><t>first_x0042_</t></si><t>between</t>"
+                      "<si><t>second</t></si><si><t>third</t></si>"));
+    auto reader = CreateTableReader(path.string());
+    EXPECT_EQ(Cells(*reader), (Rows{{"firstB", "second", "8"}, {"third", "inAline", "firstB"}}));
+}
+
 struct BrokenCase {
     const char* name;
     std::function<void(std::map<std::string, std::string>&)> breakIt;
