@@ -104,8 +104,9 @@ class OpenTarget {
     /// Reads the target's form, and its data as an address space when it is Intel HEX or S-records:
     /// 0, the code of a failed read, kDamagedTarget or kNoStorage with the report's problem saying why.
     ResultCode Read(Reading reading, std::size_t room = 0);
-    /// Judges every signature in the target, read before, into the report's findings: 0 or the
-    /// code of a failed read.
+    /// Judges every signature in the target, read before, into the report's findings: 0, the code of
+    /// a failed read, kOutOfRange when a signature's header does not stand whole in the target, or
+    /// kNoStorage when an image to check does not fit in memory.
     ResultCode Scan();
 
     /// The data of an Intel HEX or S-record target read for a merge; none for a binary.
