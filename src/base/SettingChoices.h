@@ -10,14 +10,13 @@
 namespace lexicorn {
 
 /// One choice of a setting, described once for every place that names it: its value (whose
-/// Code() is the number project files keep), the word the command line takes for it, the label
-/// the dialogs show and, for a choice that writes a file of its own, that file's default name.
+/// Code() is the number project files keep), the word the command line takes for it and the label
+/// the dialogs show.
 template <typename Enum>
 struct SettingChoice {
     Enum value;
     std::string_view word;
     std::string_view label;
-    std::string_view fileName = {};
 };
 
 /// Whether `number` is the code of one of `choices`: any other number in a project file is damage.

@@ -8,6 +8,7 @@
 #include "base/Text.h"
 #include "cli/Commands.h"
 #include "cli/StandardStreams.h"
+#include "merge/FirmwareForms.h"
 #include "merge/MergeLayout.h"
 #include "platform/AtomicFile.h"
 
@@ -27,6 +28,13 @@ struct MergeArguments {
     bool yes = false;
     bool quiet = false;
 };
+
+// The words --output-format takes: each form's own, in the order the forms are registered.
+Words<FirmwareFormat> FormWords() {
+    Words<FirmwareFormat> words;
+    for (const FirmwareForm* form : kFirmwareForms) words.emplace_back(form->word, form->format);
+    return words;
+}
 
 // Messages of a merge go to standard output when it succeeds, unless quiet or the output itself
 // goes there, and to standard error otherwise.
@@ -106,9 +114,7 @@ class MergeCommand final : public Subcommand {
         TakeWords(command.add_option("--output-format", a.outputFormat,
                                      "bin, ihex (Intel HEX) or srec (S-records); default: the one OUTPUT's "
                                      "extension names, else the target's"),
-                  Words<FirmwareFormat>{{"bin", FirmwareFormat::kBinary},
-                                        {"ihex", FirmwareFormat::kIntelHex},
-                                        {"srec", FirmwareFormat::kSRecord}});
+                  FormWords());
         command.add_option("-p,--project", a.project, "Project file (.lxn) whose alignment and fill to use")
             ->type_name("PROJECT.lxn");
         command.add_flag("-y,--yes", a.yes,

@@ -4,6 +4,7 @@
 
 #include "cli/Commands.h"
 #include "cli/Json.h"
+#include "merge/FirmwareForms.h"
 #include "merge/MergeCommand.h"
 
 namespace lexicorn::cli {
@@ -42,11 +43,10 @@ class ScanCommand final : public Subcommand {
         const bool found = !scan.findings.images.empty();
         std::string form = R"("binary","span":null)";
         if (const auto& target = scan.form)
-            form = fmt::format(
-                R"("{}","span":{})", target->format == FirmwareFormat::kIntelHex ? "ihex" : "srec",
-                target->span.high == 0
-                    ? "null"
-                    : fmt::format(R"({{"low":{},"high":{}}})", target->span.low, target->span.high - 1));
+            form = fmt::format(R"("{}","span":{})", FormOf(target->format).word,
+                               target->span.high == 0 ? "null"
+                                                      : fmt::format(R"({{"low":{},"high":{}}})",
+                                                                    target->span.low, target->span.high - 1));
         out << fmt::format(R"({{"target":{},"lexicorn":{},"size":{},"position":{},"form":{}}})"
                            "\n",
                            JsonString(target_), found, first.size, first.position, form);

@@ -13,8 +13,8 @@
 #include "base/Unicode.h"
 #include "compile/BuildRun.h"
 #include "compile/DeviceFit.h"
-#include "generate/Identifiers.h"
-#include "generate/Placeholders.h"
+#include "generate/ListLanguages.h"
+#include "generate/StringListEngine.h"
 #include "image/ImageLayout.h"
 #include "image/Lexicorn16Engine.h"
 #include "image/Lexicorn32Engine.h"
@@ -139,8 +139,7 @@ class Checker {
     }
 
     void CheckIds() {
-        const TargetLanguage list = settings_.targetLanguage;
-        const bool knownList = IsChoiceCode(kTargetLanguages, Code(list));
+        const ListLanguage* list = FindListLanguage(settings_.targetLanguage);
         std::unordered_map<std::string_view, std::size_t> exact;
         std::unordered_map<std::string, std::size_t> names;
         for (std::size_t s = 1; s <= strings_; ++s) {
@@ -164,17 +163,16 @@ class Checker {
                       kDuplicateStringId);
                 continue;
             }
-            if (!knownList) continue;
-            if (auto problem = IdentifierProblem(list, id)) {
+            if (!list) continue;
+            if (auto problem = list->identifierProblem(id)) {
                 Error("invalid-identifier", row, kIdColumn, {},
-                      fmt::format("'{}' is no name in {}: {}", id, LanguageName(list), *problem),
-                      kInvalidStringId);
+                      fmt::format("'{}' is no name in {}: {}", id, list->name, *problem), kInvalidStringId);
                 continue;
             }
-            if (auto [earlier, fresh] = names.emplace(NameKey(list, id), row); !fresh)
+            if (auto [earlier, fresh] = names.emplace(list->nameKey(id), row); !fresh)
                 Error("invalid-identifier", row, kIdColumn, {},
                       fmt::format("'{}' is the same name in {} as '{}' in {}, as it ignores case", id,
-                                  LanguageName(list), Cell(earlier->second, kIdColumn),
+                                  list->name, Cell(earlier->second, kIdColumn),
                                   CellName(earlier->second, kIdColumn)),
                       kInvalidStringId);
         }
@@ -251,8 +249,7 @@ class Checker {
     }
 
     void CheckTexts() {
-        const TargetLanguage list = settings_.targetLanguage;
-        const bool knownList = IsChoiceCode(kTargetLanguages, Code(list));
+        const ListLanguage* list = FindListLanguage(settings_.targetLanguage);
         const bool wide = settings_.tableType == TableType::k32Bit;
         const std::uint64_t slots = std::uint64_t{entries_.size()} * strings_;
         capacity_ = wide ? Lexicorn32Engine::kBytesPerSlot * slots : Lexicorn16Engine::kDataCapacity;
@@ -294,7 +291,7 @@ class Checker {
                 else
                     CheckCell(row, column, codes_[e], text, stored);
                 if (!useDefault && column != kDefaultColumn && !own.empty())
-                    CompareWithDefault(row, column, codes_[e], own, defaults[s], knownList);
+                    CompareWithDefault(row, column, codes_[e], own, defaults[s], list);
                 figures.bytes += stored.bytes + terminator_;
                 Store(text, stored.bytes, true, row, useDefault ? kDefaultColumn : column, codes_[e]);
             }
@@ -441,13 +438,11 @@ class Checker {
     }
 
     void CompareWithDefault(std::size_t row, std::size_t column, const std::string& language,
-                            std::string_view own, std::string_view standard, bool knownList) {
+                            std::string_view own, std::string_view standard, const ListLanguage* list) {
         if (standard.empty()) return;
-        const TargetLanguage list = settings_.targetLanguage;
-        const char marker = PlaceholderMarker(list);
-        if (knownList &&
-            (own.find(marker) != std::string_view::npos || standard.find(marker) != std::string_view::npos))
-            if (auto difference = PlaceholderDifference(list, own, standard))
+        if (list && (own.find(list->placeholders.marker) != std::string_view::npos ||
+                     standard.find(list->placeholders.marker) != std::string_view::npos))
+            if (auto difference = PlaceholderDifference(list->placeholders, own, standard))
                 Error("placeholder-mismatch", row, column, language, std::move(*difference),
                       kPlaceholderMismatch);
         if (LeadingSpace(own) != LeadingSpace(standard))

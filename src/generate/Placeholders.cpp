@@ -11,11 +11,6 @@
 namespace lexicorn {
 namespace {
 
-struct Placeholder {
-    std::string written;
-    std::vector<std::pair<std::size_t, std::string>> arguments;  ///< position (from 1) and type
-};
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Reads decimal digits at `at`; 0 when there are none.
@@ -164,26 +159,6 @@ std::vector<Placeholder> DotNetPlaceholders(std::string_view text) {
     return found;
 }
 
-// How each list language writes placeholders. A language without a rule here does not compile
-// (the switch names every one); a number no language stands for, which only damaged settings
-// hold, keeps the .NET rules it has always had.
-enum class PlaceholderRules { kPrintf, kDotNet };
-PlaceholderRules RulesOf(TargetLanguage language) {
-    switch (language) {
-        case TargetLanguage::kC:
-            return PlaceholderRules::kPrintf;
-        case TargetLanguage::kCSharp:
-        case TargetLanguage::kVisualBasic:
-            return PlaceholderRules::kDotNet;
-    }
-    return PlaceholderRules::kDotNet;
-}
-
-std::vector<Placeholder> Placeholders(TargetLanguage language, std::string_view text) {
-    return RulesOf(language) == PlaceholderRules::kPrintf ? PrintfPlaceholders(text)
-                                                          : DotNetPlaceholders(text);
-}
-
 // One argument that a text's placeholders take, with the placeholder that takes it.
 struct Argument {
     std::size_t position;  ///< from 1
@@ -198,33 +173,32 @@ bool SameArgument(const Argument& a, const Argument& b) {
 // The arguments of `text` by position, in a form where two strings that take the same arguments
 // compare equal: for printf the type of each argument (`%1$s` and `%s` alike); for .NET each item's
 // index and format.
-std::vector<Argument> Arguments(TargetLanguage language, std::string_view text) {
+std::vector<Argument> Arguments(const PlaceholderSyntax& syntax, std::string_view text) {
     std::vector<Argument> arguments;
-    for (const Placeholder& placeholder : Placeholders(language, text))
+    for (const Placeholder& placeholder : syntax.find(text))
         for (const auto& [position, type] : placeholder.arguments)
             arguments.push_back({position, type, placeholder.written});
     std::stable_sort(arguments.begin(), arguments.end(),
                      [](const Argument& a, const Argument& b) { return a.position < b.position; });
     // A .NET item may stand twice for one argument; printf takes each argument once.
-    if (RulesOf(language) == PlaceholderRules::kDotNet)
+    if (syntax.positionsWritten)
         arguments.erase(std::unique(arguments.begin(), arguments.end(), SameArgument), arguments.end());
     return arguments;
 }
 
 }  // namespace
 
-std::optional<std::string> PlaceholderDifference(TargetLanguage language, std::string_view text,
+std::optional<std::string> PlaceholderDifference(const PlaceholderSyntax& syntax, std::string_view text,
                                                  std::string_view standard) {
-    const std::vector<Argument> own = Arguments(language, text);
-    const std::vector<Argument> expected = Arguments(language, standard);
+    const std::vector<Argument> own = Arguments(syntax, text);
+    const std::vector<Argument> expected = Arguments(syntax, standard);
     const auto [mine, theirs] =
         std::mismatch(own.begin(), own.end(), expected.begin(), expected.end(), SameArgument);
     if (mine == own.end() && theirs == expected.end()) return std::nullopt;
     // A printf conversion does not show which argument it takes unless it is numbered.
-    const auto named = [language](const Argument& argument) {
-        return RulesOf(language) == PlaceholderRules::kPrintf
-                   ? fmt::format("{} (argument {})", argument.written, argument.position)
-                   : argument.written;
+    const auto named = [&syntax](const Argument& argument) {
+        return syntax.positionsWritten ? argument.written
+                                       : fmt::format("{} (argument {})", argument.written, argument.position);
     };
     if (mine != own.end() && theirs != expected.end() && mine->position == theirs->position)
         return fmt::format("the placeholder {} differs from the default string's {}", named(*mine),
@@ -234,8 +208,9 @@ std::optional<std::string> PlaceholderDifference(TargetLanguage language, std::s
     return fmt::format("the default string's placeholder {} is missing", named(*theirs));
 }
 
-char PlaceholderMarker(TargetLanguage language) {
-    return RulesOf(language) == PlaceholderRules::kPrintf ? '%' : '{';
-}
+constinit const PlaceholderSyntax kPrintfPlaceholders = {
+    .marker = '%', .find = PrintfPlaceholders, .positionsWritten = false};
+constinit const PlaceholderSyntax kDotNetPlaceholders = {
+    .marker = '{', .find = DotNetPlaceholders, .positionsWritten = true};
 
 }  // namespace lexicorn

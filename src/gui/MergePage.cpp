@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <span>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -22,6 +23,7 @@
 #include "gui/Dialogs.h"
 #include "gui/Look.h"
 #include "gui/WizardTexts.h"
+#include "merge/FirmwareForms.h"
 #include "merge/MergeLayout.h"
 
 namespace lexicorn::gui {
@@ -81,7 +83,7 @@ void DrawOverwrite(QPainter& painter, const QRectF& bar, qreal boxLeft) {
     painter.fillPath(head, Qt::darkRed);
 }
 
-QString Patterns(const std::vector<std::string_view>& extensions) {
+QString Patterns(std::span<const std::string_view> extensions) {
     QStringList patterns;
     for (std::string_view extension : extensions)
         patterns << QStringLiteral("*.") +
@@ -92,17 +94,18 @@ QString Patterns(const std::vector<std::string_view>& extensions) {
 // Each form a file may take, then any file, in the file chooser's filter form.
 QString EachFormFilter() {
     QString filter;
-    for (const FormExtensions& form : FirmwareFormExtensions())
-        filter +=
-            QStringLiteral("%1 (%2);;").arg(QLatin1String(FormName(form.format)), Patterns(form.extensions));
+    for (const FirmwareForm* form : kFirmwareForms)
+        filter += QStringLiteral("%1 (%2);;")
+                      .arg(QString::fromUtf8(form->name.data(), static_cast<qsizetype>(form->name.size())),
+                           Patterns(form->extensions));
     return filter + QStringLiteral("All Files (*)");
 }
 
 // What the target's chooser offers: every form a target may take, then each alone.
 QString TargetFileFilter() {
     std::vector<std::string_view> every;
-    for (const FormExtensions& form : FirmwareFormExtensions())
-        every.insert(every.end(), form.extensions.begin(), form.extensions.end());
+    for (const FirmwareForm* form : kFirmwareForms)
+        every.insert(every.end(), form->extensions.begin(), form->extensions.end());
     return QStringLiteral("Firmware (%1);;").arg(Patterns(every)) + EachFormFilter();
 }
 

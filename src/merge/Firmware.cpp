@@ -7,13 +7,12 @@
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <stdexcept>
 #include <vector>
 
-#include "merge/AddressSpace.h"
+#include "merge/FirmwareForms.h"
 #include "merge/FirmwareText.h"
-#include "merge/IntelHex.h"
 #include "merge/Lanes.h"
-#include "merge/SRecord.h"
 #include "platform/LargeMemory.h"
 
 namespace lexicorn {
@@ -34,8 +33,6 @@ std::string ReadSome(const TextSource& text, std::uint64_t offset, std::size_t c
     if (!characters.empty()) text.read(offset, characters);
     return characters;
 }
-
-bool IsHexDigit(char c) { return firmware::kHexValue[static_cast<unsigned char>(c)] != 0xFF; }
 
 // The ranges of data and their data, as ReadFirmware gathers them. While the records follow one
 // another in the file without a gap, their data goes straight into one buffer that becomes the
@@ -159,12 +156,8 @@ FirmwareFormat DetectFirmwareFormat(const TextSource& text) {
         const auto c = static_cast<unsigned char>(line[i]);
         if ((c < 0x20 || c >= 0x7F) && c != '\t') return FirmwareFormat::kBinary;
     }
-    const auto hexDigitsFrom = [&](std::size_t from) {
-        return length >= from + 2 && IsHexDigit(line[from]) && IsHexDigit(line[from + 1]);
-    };
-    if (line[0] == ':' && hexDigitsFrom(1)) return FirmwareFormat::kIntelHex;
-    if (line[0] == 'S' && length > 1 && line[1] >= '0' && line[1] <= '9' && hexDigitsFrom(2))
-        return FirmwareFormat::kSRecord;
+    for (const FirmwareForm* form : kFirmwareForms)
+        if (form->startsFile(std::string_view(line).substr(0, length))) return form->format;
     return FirmwareFormat::kBinary;
 }
 
@@ -194,17 +187,13 @@ FirmwareFile ReadFirmware(FirmwareFormat format, std::string_view text, const st
 
 void WriteFirmware(const FirmwareFile& file, FirmwareFormat format, std::uint8_t fill,
                    const TextSink& write) {
-    switch (format) {
-        case FirmwareFormat::kBinary:
-            WriteBinary(file, fill, write);
-            break;
-        case FirmwareFormat::kIntelHex:
-            WriteIntelHex(file, write);
-            break;
-        case FirmwareFormat::kSRecord:
-            WriteSRecord(file, write);
-            break;
-    }
+    FormOf(format).write(file, fill, write);
+}
+
+const FirmwareForm& FormOf(FirmwareFormat format) {
+    for (const FirmwareForm* form : kFirmwareForms)
+        if (form->format == format) return *form;
+    throw std::invalid_argument("a firmware form that is not registered");
 }
 
 namespace firmware {
@@ -344,18 +333,10 @@ namespace {
 
 FirmwareFile ReadAll(FirmwareFormat format, const TextSource& text, const std::string& fileName,
                      DataSink& sink) {
+    const FirmwareForm& form = FormOf(format);
     TextLines lines(text, fileName);
     try {
-        // Each text form has its own reader: a form without one does not compile.
-        switch (format) {
-            case FirmwareFormat::kIntelHex:
-                return ReadIntelHexRecords(lines, fileName, sink);
-            case FirmwareFormat::kSRecord:
-                return ReadSRecordRecords(lines, fileName, sink);
-            case FirmwareFormat::kBinary:
-                break;
-        }
-        throw FirmwareError(fileName + ": a binary file holds no records");
+        return form.readRecords(lines, fileName, sink);
     } catch (const StopReading&) {
         FirmwareFile file;
         file.format = format;

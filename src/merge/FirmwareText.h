@@ -35,6 +35,8 @@ inline constexpr std::array<std::uint8_t, 256> kHexValue = [] {
     return table;
 }();
 
+inline bool IsHexDigit(char c) { return kHexValue[static_cast<unsigned char>(c)] != 0xFF; }
+
 /// Each byte's two upper-case digits, so that a writer stores a byte with one two-character copy.
 inline constexpr std::array<char, 512> kHexPairs = [] {
     std::array<char, 512> table{};
@@ -167,10 +169,6 @@ struct StopReading {};
 /// FirmwareError when they pass the end of the 4 GiB address space.
 void AddData(DataSink& sink, std::uint64_t address, const std::uint8_t* data, std::size_t length,
              const std::string& fileName, std::size_t line);
-
-/// The readers of each form behind ReadRecords: every line of `lines` read, the data handed to `sink`.
-FirmwareFile ReadIntelHexRecords(TextLines& lines, const std::string& fileName, DataSink& sink);
-FirmwareFile ReadSRecordRecords(TextLines& lines, const std::string& fileName, DataSink& sink);
 
 /// Reads every record of `text` in `format` (Intel HEX or S-records, as ReadIntelHex and ReadSRecord
 /// check them), hands the data to `sink` and returns the rest of what the records say, without

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "merge/FirmwareForms.h"
 #include "merge/FirmwareText.h"
 
 namespace lexicorn {
@@ -60,7 +61,10 @@ FirmwareFile ReadIntelHex(std::string_view text, const std::string& fileName) {
     return ReadFirmware(FirmwareFormat::kIntelHex, text, fileName);
 }
 
-FirmwareFile firmware::ReadIntelHexRecords(TextLines& lines, const std::string& fileName, DataSink& sink) {
+namespace firmware {
+namespace {
+
+FirmwareFile ReadIntelHexRecords(TextLines& lines, const std::string& fileName, DataSink& sink) {
     FirmwareFile file;
     file.format = FirmwareFormat::kIntelHex;
     std::vector<std::uint8_t> record;
@@ -159,6 +163,9 @@ FirmwareFile firmware::ReadIntelHexRecords(TextLines& lines, const std::string& 
     return file;
 }
 
+}  // namespace
+}  // namespace firmware
+
 void WriteIntelHex(const FirmwareFile& file, const TextSink& write) {
     const std::size_t recordLength =
         std::clamp<std::size_t>(file.recordLength ? file.recordLength : 16, 1, 255);
@@ -197,5 +204,28 @@ void WriteIntelHex(const FirmwareFile& file, const TextSink& write) {
     out.Filled(PutRecord(out.Room(), kEndOfFile, 0, nullptr, 0, lineEnd));
     out.Flush();
 }
+
+namespace {
+
+constexpr std::string_view kExtensions[] = {"hex", "ihx"};
+
+// ':' and two hexadecimal digits.
+bool StartsFile(std::string_view firstLine) {
+    return firstLine.size() >= 3 && firstLine[0] == ':' && firmware::IsHexDigit(firstLine[1]) &&
+           firmware::IsHexDigit(firstLine[2]);
+}
+
+}  // namespace
+
+constinit const FirmwareForm kIntelHexForm = {
+    .format = FirmwareFormat::kIntelHex,
+    .name = "Intel HEX",
+    .word = "ihex",
+    .extensions = kExtensions,
+    .startsFile = StartsFile,
+    .readRecords = firmware::ReadIntelHexRecords,
+    .write = [](const FirmwareFile& file, std::uint8_t,
+                const TextSink& write) { WriteIntelHex(file, write); },
+};
 
 }  // namespace lexicorn

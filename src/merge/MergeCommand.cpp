@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <cctype>
-#include <stdexcept>
 #include <vector>
 
+#include "merge/FirmwareForms.h"
 #include "merge/MergeLayout.h"
 
 namespace lexicorn {
@@ -89,28 +89,6 @@ std::optional<std::uint32_t> ParseHexAddress(std::string_view text) {
     return static_cast<std::uint32_t>(value);
 }
 
-const char* FormName(FirmwareFormat format) {
-    // A switch without a default: a new form that is not named here does not compile.
-    switch (format) {
-        case FirmwareFormat::kBinary:
-            return "Binary";
-        case FirmwareFormat::kIntelHex:
-            return "Intel HEX";
-        case FirmwareFormat::kSRecord:
-            return "S-records";
-    }
-    throw std::invalid_argument("a firmware form with no name");
-}
-
-const std::vector<FormExtensions>& FirmwareFormExtensions() {
-    static const std::vector<FormExtensions> kForms = {
-        {FirmwareFormat::kBinary, {"bin"}},
-        {FirmwareFormat::kIntelHex, {"hex", "ihx"}},
-        {FirmwareFormat::kSRecord, {"s19", "s28", "s37", "srec", "mot"}},
-    };
-    return kForms;
-}
-
 TargetInfo DescribeTarget(const TargetScan& target) {
     const OldImage first = target.findings.FirstImage();
     const TargetFindings& found = target.findings;
@@ -124,7 +102,7 @@ TargetInfo DescribeTarget(const TargetScan& target) {
             merge_messages::MoreWithNoLexicornBehind(found.bareSignatureCount - found.bareSignatures.size()));
     std::string span;
     if (const auto& form = target.form) {
-        const char* name = FormName(form->format);
+        const std::string_view name = FormOf(form->format).name;
         span = form->span.high == 0
                    ? fmt::format("{}, no data", name)
                    : fmt::format("{}, data from {:08X} to {:08X}", name, form->span.low, form->span.high - 1);
@@ -147,9 +125,9 @@ std::string_view Extension(std::string_view path) {
 std::optional<FirmwareFormat> OutputFormatOfName(std::string_view path) {
     std::string extension(Extension(path));
     for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (const FormExtensions& form : FirmwareFormExtensions())
-        if (std::find(form.extensions.begin(), form.extensions.end(), extension) != form.extensions.end())
-            return form.format;
+    for (const FirmwareForm* form : kFirmwareForms)
+        if (std::find(form->extensions.begin(), form->extensions.end(), extension) != form->extensions.end())
+            return form->format;
     return std::nullopt;
 }
 
@@ -158,7 +136,7 @@ OutputForm ChooseOutputForm(std::string_view path, std::optional<FirmwareFormat>
     if (!chosen) return {named, {}};
     if (named && *named != *chosen)
         return {std::nullopt, fmt::format("{}: the extension .{} means {}, but the output form chosen is {}",
-                                          path, Extension(path), FormName(*named), FormName(*chosen))};
+                                          path, Extension(path), FormOf(*named).name, FormOf(*chosen).name)};
     return {chosen, {}};
 }
 

@@ -74,15 +74,6 @@ struct OutputForm {
 /// target's. A name whose extension asks for another form than the one chosen is refused: a file
 /// named .bin that holds S-records misleads every tool that opens it.
 OutputForm ChooseOutputForm(std::string_view path, std::optional<FirmwareFormat> chosen);
-/// The name of each form as messages and choosers show it: "Binary", "Intel HEX", "S-records".
-const char* FormName(FirmwareFormat format);
-/// The extensions of one form, without their dots.
-struct FormExtensions {
-    FirmwareFormat format;
-    std::vector<std::string_view> extensions;
-};
-/// Every form with its extensions, in the one place that choosers and the output's name take them from.
-const std::vector<FormExtensions>& FirmwareFormExtensions();
 
 /// The side of a Merge command that the front end provides.
 class MergeHost {

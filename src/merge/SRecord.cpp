@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "merge/FirmwareForms.h"
 #include "merge/FirmwareText.h"
 
 namespace lexicorn {
@@ -57,7 +58,10 @@ FirmwareFile ReadSRecord(std::string_view text, const std::string& fileName) {
     return ReadFirmware(FirmwareFormat::kSRecord, text, fileName);
 }
 
-FirmwareFile firmware::ReadSRecordRecords(TextLines& lines, const std::string& fileName, DataSink& sink) {
+namespace firmware {
+namespace {
+
+FirmwareFile ReadSRecordRecords(TextLines& lines, const std::string& fileName, DataSink& sink) {
     FirmwareFile file;
     file.format = FirmwareFormat::kSRecord;
     file.addressBytes = 0;
@@ -139,6 +143,9 @@ FirmwareFile firmware::ReadSRecordRecords(TextLines& lines, const std::string& f
     return file;
 }
 
+}  // namespace
+}  // namespace firmware
+
 void WriteSRecord(const FirmwareFile& file, const TextSink& write) {
     int width = std::clamp(file.addressBytes, 2, 4);
     if (!file.segments.empty())
@@ -185,5 +192,27 @@ void WriteSRecord(const FirmwareFile& file, const TextSink& write) {
     out.Filled(PutRecord(out.Room(), 11 - width, start.value_or(0), width, nullptr, 0, lineEnd));
     out.Flush();
 }
+
+namespace {
+
+constexpr std::string_view kExtensions[] = {"s19", "s28", "s37", "srec", "mot"};
+
+// 'S', a decimal digit and two hexadecimal digits.
+bool StartsFile(std::string_view firstLine) {
+    return firstLine.size() >= 4 && firstLine[0] == 'S' && firstLine[1] >= '0' && firstLine[1] <= '9' &&
+           firmware::IsHexDigit(firstLine[2]) && firmware::IsHexDigit(firstLine[3]);
+}
+
+}  // namespace
+
+constinit const FirmwareForm kSRecordForm = {
+    .format = FirmwareFormat::kSRecord,
+    .name = "S-records",
+    .word = "srec",
+    .extensions = kExtensions,
+    .startsFile = StartsFile,
+    .readRecords = firmware::ReadSRecordRecords,
+    .write = [](const FirmwareFile& file, std::uint8_t, const TextSink& write) { WriteSRecord(file, write); },
+};
 
 }  // namespace lexicorn

@@ -9,6 +9,7 @@
 #include "base/Unicode.h"
 #include "cli/CommandLine.h"
 #include "cli/Json.h"
+#include "merge/FirmwareForms.h"
 #include "project/ProjectFile.h"
 #include "support/FontFixtures.h"
 #include "support/TestSupport.h"
@@ -900,6 +901,25 @@ TEST_F(MergeCommandLine, ScanJsonSumsTheTargetUpInOneObject) {
     EXPECT_EQ(out, R"({"target":)" + JsonQuoted(Path("fw.hex")) +
                        R"(,"lexicorn":false,"size":0,"position":0,"form":"ihex","span":{"low":16,"high":19}})"
                        "\n");
+}
+
+// Each registered form is taken by its word, writes a file of its own extension in its form, and a
+// scan of a text form names that form by the same word.
+TEST_F(MergeCommandLine, EachFormIsWrittenAndScannedByItsWord) {
+    for (const FirmwareForm* form : kFirmwareForms) {
+        SCOPED_TRACE(form->name);
+        const std::string output = Path("m.") + std::string(form->extensions.front());
+        ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.bin"), output, "--output-format",
+                       std::string(form->word)}),
+                  kExitSuccess)
+            << err;
+        const std::string written = test::ReadFile(output);
+        EXPECT_EQ(DetectFirmwareFormat(written), form->format);
+        ASSERT_EQ(Run({"scan", output, "--json"}), kExitSuccess) << err;
+        const std::string shown =
+            form->format == FirmwareFormat::kBinary ? "binary" : std::string(form->word);
+        EXPECT_NE(out.find(R"("form":")" + shown + '"'), std::string::npos) << out;
+    }
 }
 
 // The merged file whole on standard output, the messages on standard error; -q keeps them back.

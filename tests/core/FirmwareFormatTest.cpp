@@ -4,11 +4,14 @@
 #include <algorithm>
 #include <functional>
 #include <random>
+#include <set>
 #include <sstream>
+#include <stdexcept>
 
 #include "base/Error.h"
 #include "merge/AddressSpace.h"
 #include "merge/Firmware.h"
+#include "merge/FirmwareForms.h"
 #include "merge/FirmwareScan.h"
 #include "merge/IntelHex.h"
 #include "merge/SRecord.h"
@@ -81,6 +84,70 @@ std::string Show(const FirmwareFile& file) {
     for (const Segment& segment : file.segments)
         text += fmt::format(" [0x{:X} +{}]", segment.address, segment.bytes.size());
     return text;
+}
+
+// Detection, reading, writing, the command line and the choosers walk the registry: every form is
+// registered once with every rule, and no extension or word names two forms.
+TEST(FirmwareForms, EveryFormIsRegisteredOnceWithEveryRule) {
+    std::set<FirmwareFormat> formats;
+    std::set<std::string_view> names, words, extensions;
+    for (const FirmwareForm* form : kFirmwareForms) {
+        SCOPED_TRACE(form->name);
+        EXPECT_TRUE(formats.insert(form->format).second);
+        EXPECT_EQ(&FormOf(form->format), form);
+        EXPECT_FALSE(form->name.empty());
+        EXPECT_TRUE(names.insert(form->name).second);
+        EXPECT_FALSE(form->word.empty());
+        EXPECT_TRUE(words.insert(form->word).second) << form->word;
+        EXPECT_FALSE(form->extensions.empty());
+        for (std::string_view extension : form->extensions) {
+            EXPECT_TRUE(extensions.insert(extension).second) << extension;
+            EXPECT_TRUE(std::none_of(extension.begin(), extension.end(), [](char c) {
+                return c == '.' || (c >= 'A' && c <= 'Z');
+            })) << extension;
+        }
+        EXPECT_NE(form->startsFile, nullptr);
+        EXPECT_NE(form->readRecords, nullptr);
+        EXPECT_NE(form->write, nullptr);
+    }
+    for (FirmwareFormat format : {FirmwareFormat::kBinary, kHex, kSrec})
+        EXPECT_TRUE(formats.contains(format));
+}
+
+// What each form writes is known as that form and read back by its own reader; a binary is what no
+// text form claims, and holds no records to read.
+TEST(FirmwareForms, EachFormKnowsAndReadsWhatItWrites) {
+    FirmwareFile file;
+    file.segments = {{0x100, Counting(0, 40)}};
+    for (const FirmwareForm* form : kFirmwareForms) {
+        SCOPED_TRACE(form->name);
+        file.format = form->format;
+        std::string text;
+        WriteFirmware(file, form->format, 0xFF, [&text](std::string_view piece) { text += piece; });
+        ASSERT_FALSE(text.empty());
+        EXPECT_EQ(DetectFirmwareFormat(text), form->format);
+        if (form->format == FirmwareFormat::kBinary) {
+            EXPECT_EQ(ReadError(form->format, text, "fw.bin"), "fw.bin: a binary file holds no records");
+            continue;
+        }
+        EXPECT_EQ(Read(form->format, text).segments, file.segments);
+        // Each reader refuses the other forms' text rather than taking it for its own.
+        for (const FirmwareForm* other : kFirmwareForms)
+            if (other != form && other->format != FirmwareFormat::kBinary) {
+                EXPECT_NE(ReadError(other->format, text, "fw"), "") << other->name;
+            }
+    }
+}
+
+// A form that is not registered is a fault of the program: it is neither read with another form's
+// reader nor written as nothing at all.
+TEST(FirmwareForms, AFormNotRegisteredIsNeitherReadNorWritten) {
+    const auto unknown = static_cast<FirmwareFormat>(7);
+    EXPECT_THROW(Read(unknown, "S1130000000102030405060708090A0B0C0D0E0F74\n"), std::invalid_argument);
+    FirmwareFile file;
+    file.segments = {{0, Counting(0, 4)}};
+    EXPECT_THROW(WriteFirmware(file, unknown, 0, [](std::string_view) {}), std::invalid_argument);
+    EXPECT_THROW(FormOf(unknown), std::invalid_argument);
 }
 
 TEST(FirmwareFormat, IsKnownByTheStartOfTheText) {

@@ -3,7 +3,7 @@
 #include <set>
 #include <string>
 
-#include "generate/Placeholders.h"
+#include "generate/ListLanguages.h"
 #include "project/ProjectFile.h"
 #include "support/TestSupport.h"
 
@@ -78,7 +78,8 @@ TEST(SettingChoices, EveryListLanguageHasItsPlaceholderRules) {
     ASSERT_EQ(std::size(rules), std::size(kTargetLanguages));
     for (std::size_t i = 0; i < std::size(rules); ++i) {
         EXPECT_EQ(rules[i].language, kTargetLanguages[i].value);
-        EXPECT_EQ(PlaceholderMarker(rules[i].language), rules[i].marker) << kTargetLanguages[i].word;
+        EXPECT_EQ(FindListLanguage(rules[i].language)->placeholders.marker, rules[i].marker)
+            << kTargetLanguages[i].word;
     }
 }
 

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
+#include "generate/Identifiers.h"
 #include "generate/StringListEngine.h"
 #include "support/TestSupport.h"
 
@@ -78,6 +81,34 @@ TEST(StringList, RefusesBadIdsAndTakesNoMoreThanItsCapacity) {
     EXPECT_TRUE(list->ContainsId("a"));
     EXPECT_FALSE(list->ContainsId("b"));
     EXPECT_EQ(list->FormatFile().find("more"), std::string::npos);
+}
+
+// The registry is what the build and the check walk: every choice of the setting has exactly one
+// registered language, in the setting's order, and each language gives every rule. A language
+// chosen in settings but not registered would write no list and pass every id unchecked.
+TEST(ListLanguages, EveryChoiceIsRegisteredWithEveryRule) {
+    ASSERT_EQ(std::size(kListLanguages), std::size(kTargetLanguages));
+    std::set<std::string_view> names, fileNames;
+    for (std::size_t i = 0; i < std::size(kTargetLanguages); ++i) {
+        const ListLanguage& list = *kListLanguages[i];
+        SCOPED_TRACE(kTargetLanguages[i].word);
+        EXPECT_EQ(list.language, kTargetLanguages[i].value);
+        EXPECT_EQ(FindListLanguage(kTargetLanguages[i].value), &list);
+        EXPECT_TRUE(names.insert(list.name).second) << list.name;
+        EXPECT_TRUE(fileNames.insert(list.listFileName).second) << list.listFileName;
+        EXPECT_FALSE(list.name.empty());
+        EXPECT_FALSE(list.listFileName.empty());
+        EXPECT_FALSE(list.commentPrefix.empty());
+        ASSERT_NE(list.writeBody, nullptr);
+        ASSERT_NE(list.identifierProblem, nullptr);
+        ASSERT_NE(list.nameKey, nullptr);
+        ASSERT_NE(list.placeholders.find, nullptr);
+        EXPECT_NE(list.placeholders.marker, '\0');
+        // Every language's list ends with the count, so no id may take its name.
+        EXPECT_TRUE(list.identifierProblem(kCountName));
+        EXPECT_FALSE(list.identifierProblem("OK_TEXT"));
+    }
+    EXPECT_EQ(FindListLanguage(static_cast<TargetLanguage>(3)), nullptr);
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include "compile/BuildRun.h"
 #include "compile/TableCheck.h"
 #include "generate/CSource.h"
-#include "generate/Identifiers.h"
+#include "generate/ListLanguages.h"
 #include "generate/Placeholders.h"
 #include "support/TestSupport.h"
 
@@ -136,6 +136,8 @@ TEST(TableCheck, ASixteenBitImageOverSixtyFourKilobytesSaysByHowMuch) {
     EXPECT_TRUE(Check(rows, wide).findings.empty());
 }
 
+const ListLanguage& ListOf(TargetLanguage language) { return *FindListLanguage(language); }
+
 struct IdentifierCase {
     TargetLanguage language;
     const char* id;
@@ -194,8 +196,8 @@ TEST(Identifiers, FollowTheRulesOfEachListLanguage) {
         {TargetLanguage::kVisualBasic, "LXN_OK", true},
     };
     for (const IdentifierCase& c : cases)
-        EXPECT_EQ(!IdentifierProblem(c.language, c.id).has_value(), c.valid)
-            << LanguageName(c.language) << " " << c.id;
+        EXPECT_EQ(!ListOf(c.language).identifierProblem(c.id).has_value(), c.valid)
+            << ListOf(c.language).name << " " << c.id;
 }
 
 TEST(Identifiers, VisualBasicNamesCollideWhateverTheirCase) {
@@ -315,19 +317,17 @@ TEST(Identifiers, EveryNameTheGeneratedFilesAndTheRuntimeDeclareIsRefused) {
                              "NUMBER_OF_STRINGS", "lxn_get_string16", "read_word", "embeddedLexicorn"})
         EXPECT_TRUE(c.contains(name)) << name;
     for (const char* parameter : {"image", "capacity", "data"}) EXPECT_FALSE(c.contains(parameter));
-    for (const std::string& name : c) EXPECT_TRUE(IdentifierProblem(TargetLanguage::kC, name)) << name;
+    for (const std::string& name : c) EXPECT_TRUE(kCList.identifierProblem(name)) << name;
 
     const std::set<std::string> cSharp =
         DeclaredNames(CreateStringListEngine(TargetLanguage::kCSharp, 0, std::nullopt, 0)->FormatFile());
     EXPECT_EQ(cSharp, (std::set<std::string>{"STRING_ID", "NUMBER_OF_STRINGS"}));
-    for (const std::string& name : cSharp)
-        EXPECT_TRUE(IdentifierProblem(TargetLanguage::kCSharp, name)) << name;
+    for (const std::string& name : cSharp) EXPECT_TRUE(kCSharpList.identifierProblem(name)) << name;
 
     const std::set<std::string> visualBasic = DeclaredVisualBasicNames(
         CreateStringListEngine(TargetLanguage::kVisualBasic, 0, std::nullopt, 0)->FormatFile());
     EXPECT_EQ(visualBasic, (std::set<std::string>{"StringList", "STRING_ID", "NUMBER_OF_STRINGS"}));
-    for (const std::string& name : visualBasic)
-        EXPECT_TRUE(IdentifierProblem(TargetLanguage::kVisualBasic, name)) << name;
+    for (const std::string& name : visualBasic) EXPECT_TRUE(kVisualBasicList.identifierProblem(name)) << name;
 }
 
 struct PlaceholderCase {
@@ -361,7 +361,9 @@ TEST(Placeholders, CompareWhatTheArgumentsAre) {
         {TargetLanguage::kC, "%S", "%s", false},
     };
     for (const PlaceholderCase& c : cases)
-        EXPECT_EQ(!PlaceholderDifference(c.language, c.translated, c.standard).has_value(), c.same)
+        EXPECT_EQ(
+            !PlaceholderDifference(ListOf(c.language).placeholders, c.translated, c.standard).has_value(),
+            c.same)
             << c.standard << " / " << c.translated;
 }
 
@@ -392,7 +394,7 @@ TEST(Placeholders, NameTheFirstDifference) {
          "the placeholder {1} differs from the default string's {1:N2}"},
     };
     for (const DifferenceCase& c : cases)
-        EXPECT_EQ(PlaceholderDifference(c.language, c.translated, c.standard), c.message)
+        EXPECT_EQ(PlaceholderDifference(ListOf(c.language).placeholders, c.translated, c.standard), c.message)
             << c.standard.substr(0, 40) << " / " << c.translated.substr(0, 40);
 }
 
