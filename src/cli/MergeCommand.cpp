@@ -9,6 +9,7 @@
 #include "cli/Commands.h"
 #include "cli/StandardStreams.h"
 #include "merge/FirmwareForms.h"
+#include "merge/MergeLayout.h"
 #include "platform/AtomicFile.h"
 
 namespace lexicorn::cli {
@@ -56,7 +57,10 @@ class CliMergeHost final : public MergeHost {
         return answer == "y" || answer == "Y" || answer == "yes";
     }
     void Report(MergeOutcome outcome) const {
-        if (outcome != MergeOutcome::kDone)
+        // An input that cannot be taken is an error of the command, as with every other command.
+        if (outcome == MergeOutcome::kInputRefused)
+            console_.err << "lexicorn: error: " << messages_;
+        else if (outcome != MergeOutcome::kDone)
             console_.err << "lexicorn: " << messages_;
         else if (!quiet_)
             (outputToStandardOutput_ ? console_.err : console_.out) << messages_;
@@ -126,40 +130,30 @@ class MergeCommand final : public Subcommand {
         ProjectSettings settings = LoadSettings(args.project);
         if (args.align) settings.searchStep = *args.align;
         if (args.fill) settings.fillByte = ParseFillByte(*args.fill);
-        MergeRequest request{true, true, true, args.mode, MergePlacement::kEnd, {}};
-        if (args.place.empty()) throw UsageError("--place takes end, begin or a hexadecimal address");
-        const auto named = std::find_if(std::begin(kMergePlacements), std::end(kMergePlacements),
-                                        [&](const auto& choice) { return choice.word == args.place; });
-        if (named != std::end(kMergePlacements)) {
-            request.placement = named->value;
-        } else {
-            if (!PlacementAllowed(args.mode, MergePlacement::kAddress))
-                throw UsageError("--place ADDRESS needs --mode overwrite");
-            request.placement = MergePlacement::kAddress;
-            request.addressText = args.place;
-        }
-
-        LXNMerger merger;
-        if (ResultCode result = merger.CheckLexicornFile(args.image))
-            throw std::runtime_error(merge_messages::IsInvalidImage(result)
-                                         ? args.image + ": " +
-                                               merge_messages::InvalidImage(merger.ImageProblem())
-                                         : merge_messages::FileProblem(args.image, result));
-        // The merge itself scans the target for an old image, once.
-        if (ResultCode result = merger.ChooseTarget(args.target))
-            throw std::runtime_error(merge_messages::FileProblem(args.target, result));
         // Standard output takes the merged file whole once it is complete, as a file would.
         const bool toStandardOutput = args.output == kStandardStream;
         std::optional<ScratchFolder> scratch;
         if (toStandardOutput) scratch.emplace();
         const std::string output = toStandardOutput ? (scratch->path() / "merged").string() : args.output;
-        merger.SetOutputFile(output);
-        merger.SetOutputFormat(outputForm.format);
+        MergeRequest request{
+            {args.image, args.target, output, MergeSettingsOf(settings), outputForm.format}, {}, {}};
+        request.job.settings.mode = args.mode;
+        if (args.place.empty()) throw UsageError("--place takes end, begin or a hexadecimal address");
+        const auto named = std::find_if(std::begin(kMergePlacements), std::end(kMergePlacements),
+                                        [&](const auto& choice) { return choice.word == args.place; });
+        if (named != std::end(kMergePlacements)) {
+            request.job.settings.placement = named->value;
+        } else {
+            if (!PlacementAllowed(args.mode, MergePlacement::kAddress))
+                throw UsageError("--place ADDRESS needs --mode overwrite");
+            request.job.settings.placement = MergePlacement::kAddress;
+            request.addressText = args.place;
+        }
 
         CliMergeHost host(console, args.yes, args.quiet, toStandardOutput);
-        MergeSettings mergeSettings = MergeSettingsOf(settings);
-        const MergeOutcome outcome = RunMergeCommand(host, merger, mergeSettings, request);
-        ShowWarnings(console, merger.TargetWarnings());
+        const MergeRun run = RunMergeCommand(host, request);
+        const MergeOutcome outcome = run.outcome;
+        if (run.merged.target) ShowWarnings(console, run.merged.target->warnings);
         host.Report(outcome);
         if (outcome == MergeOutcome::kDone && toStandardOutput)
             console.out << ReadWholeFile(output) << std::flush;

@@ -19,17 +19,16 @@ class ScanCommand final : public Subcommand {
     }
 
     int Run(const Console& console) override {
-        LXNMerger merger;
-        if (ResultCode result = merger.ScanTarget(target_))
-            throw std::runtime_error(!merger.TargetProblem().empty()
-                                         ? merger.TargetProblem()
-                                         : merge_messages::FileProblem(target_, result));
-        ShowWarnings(console, merger.TargetWarnings());
+        const TargetScan scan = ScanTarget(target_);
+        if (scan.code)
+            throw std::runtime_error(!scan.problem.empty() ? scan.problem
+                                                           : merge_messages::FileProblem(target_, scan.code));
+        ShowWarnings(console, scan.warnings);
         if (json_) {
-            PrintJson(merger, console.out);
+            PrintJson(scan, console.out);
             return kExitSuccess;
         }
-        const TargetInfo info = DescribeTarget(merger);
+        const TargetInfo info = DescribeTarget(scan);
         console.out << info.text << "\nLexicorn Size: 0x" << info.size << "\nLexicorn Position: 0x"
                     << info.position << '\n';
         for (const std::string& note : info.notes) console.out << note << '\n';
@@ -39,18 +38,18 @@ class ScanCommand final : public Subcommand {
 
   private:
     // Sizes and addresses as numbers; the span of the data for Intel HEX and S-records, else null.
-    void PrintJson(const LXNMerger& merger, std::ostream& out) const {
-        const bool found = merger.TargetHasLexicorn();
+    void PrintJson(const TargetScan& scan, std::ostream& out) const {
+        const OldImage first = scan.findings.FirstImage();
+        const bool found = !scan.findings.images.empty();
         std::string form = R"("binary","span":null)";
-        if (const auto& target = merger.TargetFormRead())
+        if (const auto& target = scan.form)
             form = fmt::format(R"("{}","span":{})", FormOf(target->format).word,
                                target->span.high == 0 ? "null"
                                                       : fmt::format(R"({{"low":{},"high":{}}})",
                                                                     target->span.low, target->span.high - 1));
         out << fmt::format(R"({{"target":{},"lexicorn":{},"size":{},"position":{},"form":{}}})"
                            "\n",
-                           JsonString(target_), found, found ? merger.OldLexicornSize() : 0,
-                           found ? merger.OldLexicornPosition() : 0, form);
+                           JsonString(target_), found, first.size, first.position, form);
     }
 
     std::string target_;

@@ -100,7 +100,7 @@ MainWindow::MainWindow(Dialogs& dialogs, const WizardStartup& startup)
     connectBuildPage();
     pages_->addTab(buildPage_, style()->standardIcon(QStyle::SP_FileDialogDetailedView),
                    QStringLiteral("LXN Engine"));
-    mergePage_ = new MergePage(dialogs_, merger_, settings_,
+    mergePage_ = new MergePage(dialogs_, settings_,
                                {[this](const QString& title, const QString& filter, bool forWriting) {
                                     return chooseMergeFile(title, filter, forWriting);
                                 },

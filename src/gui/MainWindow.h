@@ -8,7 +8,6 @@
 #include <stdexcept>
 
 #include "compile/BuildRun.h"
-#include "merge/LXNMerger.h"
 #include "project/ProjectSettings.h"
 #include "table/LoadedTable.h"
 
@@ -166,7 +165,6 @@ class MainWindow : public QMainWindow, private BuildHost {
         QString text;
     };
     std::optional<BuildMessage> buildMessage_;  // the running build's message, shown once it is over
-    LXNMerger merger_;
     bool cancelRequested_ = false;
     QEventLoop* pause_ = nullptr;  // the reading pause that runs now, which a cancel ends
     bool building_ = false;

@@ -14,11 +14,17 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <span>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "gui/ChoiceLabel.h"
 #include "gui/Dialogs.h"
 #include "gui/Look.h"
 #include "gui/WizardTexts.h"
+#include "merge/FirmwareForms.h"
+#include "merge/MergeLayout.h"
 
 namespace lexicorn::gui {
 namespace {
@@ -77,6 +83,35 @@ void DrawOverwrite(QPainter& painter, const QRectF& bar, qreal boxLeft) {
     painter.fillPath(head, Qt::darkRed);
 }
 
+QString Patterns(std::span<const std::string_view> extensions) {
+    QStringList patterns;
+    for (std::string_view extension : extensions)
+        patterns << QStringLiteral("*.") +
+                        QString::fromUtf8(extension.data(), static_cast<qsizetype>(extension.size()));
+    return patterns.join(QLatin1Char(' '));
+}
+
+// Each form a file may take, then any file, in the file chooser's filter form.
+QString EachFormFilter() {
+    QString filter;
+    for (const FirmwareForm* form : kFirmwareForms)
+        filter += QStringLiteral("%1 (%2);;")
+                      .arg(QString::fromUtf8(form->name.data(), static_cast<qsizetype>(form->name.size())),
+                           Patterns(form->extensions));
+    return filter + QStringLiteral("All Files (*)");
+}
+
+// What the target's chooser offers: every form a target may take, then each alone.
+QString TargetFileFilter() {
+    std::vector<std::string_view> every;
+    for (const FirmwareForm* form : kFirmwareForms)
+        every.insert(every.end(), form->extensions.begin(), form->extensions.end());
+    return QStringLiteral("Firmware (%1);;").arg(Patterns(every)) + EachFormFilter();
+}
+
+// What the output's chooser offers.
+QString OutputFileFilter() { return EachFormFilter(); }
+
 }  // namespace
 
 QPixmap MergePicture(int index, qreal devicePixelRatio) {
@@ -114,9 +149,8 @@ QPixmap MergePicture(int index, qreal devicePixelRatio) {
     return picture;
 }
 
-MergePage::MergePage(Dialogs& dialogs, LXNMerger& merger, ProjectSettings& settings, Hooks hooks,
-                     QWidget* parent)
-    : QWidget(parent), dialogs_(dialogs), merger_(merger), settings_(settings), hooks_(std::move(hooks)) {
+MergePage::MergePage(Dialogs& dialogs, ProjectSettings& settings, Hooks hooks, QWidget* parent)
+    : QWidget(parent), dialogs_(dialogs), settings_(settings), hooks_(std::move(hooks)) {
     setObjectName(QStringLiteral("mergePage"));
 
     auto* filesBox = new QGroupBox(QStringLiteral("Specify Files"), this);
@@ -310,14 +344,12 @@ void MergePage::chooseImage() {
 }
 
 bool MergePage::takeImage(const QString& path) {
-    if (const ResultCode checked = merger_.CheckLexicornFile(path.toStdString())) {
-        dialogs_.Error(
-            this, QString::fromStdString(merge_messages::IsInvalidImage(checked)
-                                             ? merge_messages::InvalidImage(merger_.ImageProblem())
-                                             : merge_messages::FileProblem(path.toStdString(), checked)));
-        // The field keeps the image taken before, and so does the merger.
-        if (!imagePath_.isEmpty()) merger_.CheckLexicornFile(imagePath_.toStdString());
-        return false;
+    if (const ImageCheck checked = CheckImageFile(path.toStdString()); checked.code) {
+        dialogs_.Error(this, QString::fromStdString(
+                                 merge_messages::IsInvalidImage(checked.code)
+                                     ? merge_messages::InvalidImage(checked.problem)
+                                     : merge_messages::FileProblem(path.toStdString(), checked.code)));
+        return false;  // the field keeps the image taken before
     }
     imagePath_ = path;
     imageFile_->setText(path);
@@ -325,29 +357,29 @@ bool MergePage::takeImage(const QString& path) {
 }
 
 void MergePage::chooseTarget() {
-    const std::optional<QString> path = hooks_.chooseFile(QStringLiteral("Select Target File"),
-                                                          QString::fromStdString(TargetFileFilter()), false);
+    const std::optional<QString> path =
+        hooks_.chooseFile(QStringLiteral("Select Target File"), TargetFileFilter(), false);
     if (path) takeTarget(*path);
 }
 
 bool MergePage::takeTarget(const QString& path) {
-    // A file that cannot be opened is refused; the field keeps the target taken before, and so does
-    // the merger.
-    if (const ResultCode opened = merger_.ChooseTarget(path.toStdString())) {
-        dialogs_.Error(this, QString::fromStdString(merge_messages::FileProblem(path.toStdString(), opened)));
-        if (!targetPath_.isEmpty()) merger_.ScanTarget(targetPath_.toStdString());
+    TargetScan scan = ScanTarget(path.toStdString());
+    // A file that cannot be opened is refused; the field keeps the target taken before.
+    if (!scan.opened) {
+        dialogs_.Error(this,
+                       QString::fromStdString(merge_messages::FileProblem(path.toStdString(), scan.code)));
         return false;
     }
-    // A target is taken even when the merger cannot use what it holds: Merge then says why.
+    // A target is taken even when a merge cannot use what it holds: Merge then says why.
     targetPath_ = path;
     targetFile_->setText(path);
-    const ResultCode scanned = merger_.ScanTarget(path.toStdString());
-    if (scanned == kSuccess)
+    targetScan_ = std::move(scan);
+    if (targetScan_.code == kSuccess)
         showTargetInfo();
     else
         clearTargetInfo();  // nothing of an earlier target may seem to describe this one
-    if (scanned != kSuccess && !merger_.TargetProblem().empty())
-        dialogs_.Error(this, QString::fromStdString(merger_.TargetProblem()));
+    if (targetScan_.code != kSuccess && !targetScan_.problem.empty())
+        dialogs_.Error(this, QString::fromStdString(targetScan_.problem));
     return true;
 }
 
@@ -367,7 +399,7 @@ void MergePage::showNotes(const QStringList& notes) {
 }
 
 void MergePage::showTargetInfo() {
-    const TargetInfo info = DescribeTarget(merger_);
+    const TargetInfo info = DescribeTarget(targetScan_);
     targetInfo_->setText(QString::fromStdString(info.text));
     oldImageSize_->setText(QString::fromStdString(info.size));
     oldImagePosition_->setText(QString::fromStdString(info.position));
@@ -375,15 +407,15 @@ void MergePage::showTargetInfo() {
     for (const std::string& note : info.notes) notes << QString::fromStdString(note);
     showNotes(notes);
     QString span = QString::fromStdString(info.span);
-    for (const std::string& warning : merger_.TargetWarnings())
+    for (const std::string& warning : targetScan_.warnings)
         span += QStringLiteral("\nWarning: ") + QString::fromStdString(warning);
     targetSpan_->setText(span);
-    addressMeaning_->setText(QLatin1String(merger_.TargetFormRead() ? kAbsoluteAddress : kOffsetInFile));
+    addressMeaning_->setText(QLatin1String(targetScan_.form ? kAbsoluteAddress : kOffsetInFile));
 }
 
 void MergePage::chooseOutput() {
-    const std::optional<QString> path = hooks_.chooseFile(QStringLiteral("Select Output File"),
-                                                          QString::fromStdString(OutputFileFilter()), true);
+    const std::optional<QString> path =
+        hooks_.chooseFile(QStringLiteral("Select Output File"), OutputFileFilter(), true);
     if (path) takeOutput(*path);
 }
 
@@ -394,9 +426,6 @@ bool MergePage::takeOutput(const QString& path) {
         return false;
     outputPath_ = path;
     outputFile_->setText(path);
-    if (merger_.SetOutputFile(path.toStdString()) != kSuccess)
-        dialogs_.Error(this, QString::fromLatin1(merge_messages::kCannotSetOutput));
-    merger_.SetOutputFormat(ChooseOutputForm(path.toStdString(), std::nullopt).format);
     return true;
 }
 
@@ -465,20 +494,32 @@ void MergePage::showPicture(int index) {
 }
 
 void MergePage::merge() {
-    MergeRequest request;
-    request.outputChosen = !outputPath_.isEmpty();
-    request.targetChosen = !targetPath_.isEmpty();
-    request.imageChosen = !imagePath_.isEmpty();
-    request.mode = chosenMode();
-    request.placement = chosenPlacement();
-    request.addressText = address_->text().toStdString();
-    MergeSettings mergeSettings = MergeSettingsOf(settings_);
-    const MergeOutcome outcome = RunMergeCommand(*this, merger_, mergeSettings, request);
-    KeepMergeSettings(settings_, mergeSettings);
+    // The files are asked for in this order, output first, as the page has always done.
+    namespace text = merge_messages;
+    for (const auto& [path, missing] :
+         {std::pair{&outputPath_, text::kSelectOutput}, std::pair{&targetPath_, text::kSelectTarget},
+          std::pair{&imagePath_, text::kSelectImage}}) {
+        if (path->isEmpty()) {
+            ShowError(missing);
+            return;
+        }
+    }
+    const std::string output = outputPath_.toStdString();
+    MergeRequest request{{imagePath_.toStdString(), targetPath_.toStdString(), output,
+                          MergeSettingsOf(settings_), ChooseOutputForm(output, std::nullopt).format},
+                         address_->text().toStdString(),
+                         targetScan_.form};
+    request.job.settings.mode = chosenMode();
+    request.job.settings.placement = chosenPlacement();
+    const MergeRun run = RunMergeCommand(*this, request);
+    KeepMergeSettings(settings_, request.job.settings);
     if (hooks_.choicesChanged) hooks_.choicesChanged();  // the merge keeps what it was asked to do
     // The merge scanned the target again as it is now: the information follows what it found.
-    if (merger_.IsReady()) showTargetInfo();
-    if (outcome == MergeOutcome::kDone || outcome == MergeOutcome::kInvalidAddress)
+    if (run.merged.target && run.merged.target->code == kSuccess) {
+        targetScan_ = *run.merged.target;
+        showTargetInfo();
+    }
+    if (run.outcome == MergeOutcome::kDone || run.outcome == MergeOutcome::kInvalidAddress)
         address_->setText(QString::fromLatin1(kAddressAfterMerge));
 }
 

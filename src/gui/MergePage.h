@@ -35,8 +35,7 @@ class MergePage : public QWidget, private MergeHost {
         std::function<void()> choicesChanged;
     };
 
-    MergePage(Dialogs& dialogs, LXNMerger& merger, ProjectSettings& settings, Hooks hooks,
-              QWidget* parent = nullptr);
+    MergePage(Dialogs& dialogs, ProjectSettings& settings, Hooks hooks, QWidget* parent = nullptr);
 
     /// What entering the page does until a project is loaded: "Append Lexicorn" at the end.
     void resetChoices();
@@ -58,9 +57,9 @@ class MergePage : public QWidget, private MergeHost {
     bool takeImage(const QString& path);
     bool takeTarget(const QString& path);
     bool takeOutput(const QString& path);
-    /// What the merger found in the target when it last scanned it.
+    /// What the last scan of the target found.
     void showTargetInfo();
-    /// The information as the page starts, for a target the merger could not take.
+    /// The information as the page starts, for a target that could not be scanned.
     void clearTargetInfo();
     /// The lines on old images beyond the first and on signatures without one.
     void showNotes(const QStringList& notes);
@@ -79,7 +78,6 @@ class MergePage : public QWidget, private MergeHost {
     void storeChoices();
 
     Dialogs& dialogs_;
-    LXNMerger& merger_;
     ProjectSettings& settings_;
     Hooks hooks_;
     int pictureBase_ = 0;
@@ -89,6 +87,8 @@ class MergePage : public QWidget, private MergeHost {
     QString imagePath_;
     QString targetPath_;
     QString outputPath_;
+    // What the last scan of the target found: at its choice, or by the last merge that read it.
+    TargetScan targetScan_;
     QLineEdit* imageFile_;
     QLineEdit* targetFile_;
     QLineEdit* outputFile_;

@@ -4,10 +4,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <span>
 #include <vector>
 
 #include "merge/FirmwareForms.h"
+#include "merge/MergeLayout.h"
 
 namespace lexicorn {
 
@@ -89,10 +89,9 @@ std::optional<std::uint32_t> ParseHexAddress(std::string_view text) {
     return static_cast<std::uint32_t>(value);
 }
 
-TargetInfo DescribeTarget(const LXNMerger& merger) {
-    const std::uint32_t size = merger.OldLexicornSize();
-    const std::uint32_t position = merger.OldLexicornPosition();
-    const TargetFindings& found = merger.Findings();
+TargetInfo DescribeTarget(const TargetScan& target) {
+    const OldImage first = target.findings.FirstImage();
+    const TargetFindings& found = target.findings;
     std::vector<std::string> notes;
     for (std::size_t i = 1; i < found.images.size(); ++i)
         notes.push_back(merge_messages::AlsoALexicorn(found.images[i]));
@@ -102,15 +101,14 @@ TargetInfo DescribeTarget(const LXNMerger& merger) {
         notes.push_back(
             merge_messages::MoreWithNoLexicornBehind(found.bareSignatureCount - found.bareSignatures.size()));
     std::string span;
-    if (const auto& target = merger.TargetFormRead()) {
-        const std::string_view form = FormOf(target->format).name;
-        span = target->span.high == 0 ? fmt::format("{}, no data", form)
-                                      : fmt::format("{}, data from {:08X} to {:08X}", form, target->span.low,
-                                                    target->span.high - 1);
+    if (const auto& form = target.form) {
+        const std::string_view name = FormOf(form->format).name;
+        span = form->span.high == 0
+                   ? fmt::format("{}, no data", name)
+                   : fmt::format("{}, data from {:08X} to {:08X}", name, form->span.low, form->span.high - 1);
     }
-    return {
-        merger.TargetHasLexicorn() ? merge_messages::kTargetHasLexicorn : merge_messages::kNoLexicornInTarget,
-        fmt::format("{:08X}", size), fmt::format("{:08X}", position), std::move(notes), span};
+    return {found.images.empty() ? merge_messages::kNoLexicornInTarget : merge_messages::kTargetHasLexicorn,
+            fmt::format("{:08X}", first.size), fmt::format("{:08X}", first.position), std::move(notes), span};
 }
 
 namespace {
@@ -120,20 +118,6 @@ std::string_view Extension(std::string_view path) {
     const std::size_t dot = path.rfind('.');
     if (dot == std::string_view::npos || path.find('/', dot) != std::string_view::npos) return {};
     return path.substr(dot + 1);
-}
-
-std::string Patterns(std::span<const std::string_view> extensions) {
-    std::string patterns;
-    for (std::string_view extension : extensions)
-        patterns += fmt::format("{}*.{}", patterns.empty() ? "" : " ", extension);
-    return patterns;
-}
-
-std::string EachForm() {
-    std::string filter;
-    for (const FirmwareForm* form : kFirmwareForms)
-        filter += fmt::format("{} ({});;", form->name, Patterns(form->extensions));
-    return filter + "All Files (*)";
 }
 
 }  // namespace
@@ -156,33 +140,10 @@ OutputForm ChooseOutputForm(std::string_view path, std::optional<FirmwareFormat>
     return {chosen, {}};
 }
 
-std::string TargetFileFilter() {
-    std::vector<std::string_view> every;
-    for (const FirmwareForm* form : kFirmwareForms)
-        every.insert(every.end(), form->extensions.begin(), form->extensions.end());
-    return fmt::format("Firmware ({});;{}", Patterns(every), EachForm());
-}
-
-std::string OutputFileFilter() { return EachForm(); }
-
-MergeOutcome RunMergeCommand(MergeHost& host, LXNMerger& merger, MergeSettings& settings,
-                             const MergeRequest& request) {
+MergeRun RunMergeCommand(MergeHost& host, MergeRequest& request) {
     namespace text = merge_messages;
-    if (!request.outputChosen) {
-        host.ShowError(text::kSelectOutput);
-        return MergeOutcome::kRefused;
-    }
-    if (!request.targetChosen) {
-        host.ShowError(text::kSelectTarget);
-        return MergeOutcome::kRefused;
-    }
-    if (!request.imageChosen) {
-        host.ShowError(text::kSelectImage);
-        return MergeOutcome::kRefused;
-    }
-    settings.mode = request.mode;
-    settings.placement = request.placement;
-    if (request.placement == MergePlacement::kAddress) {
+    MergeSettings& settings = request.job.settings;
+    if (settings.placement == MergePlacement::kAddress) {
         settings.address = 0;
         if (!request.addressText.empty()) {
             std::string upper = request.addressText;
@@ -190,41 +151,33 @@ MergeOutcome RunMergeCommand(MergeHost& host, LXNMerger& merger, MergeSettings& 
             const std::optional<std::uint32_t> address = ParseHexAddress(upper);
             if (!address) {
                 host.ShowInformation(text::kInvalidHex);
-                return MergeOutcome::kInvalidAddress;
+                return {MergeOutcome::kInvalidAddress, {}};
             }
             settings.address = *address;
             // A search step of 0 (only a damaged project file holds one) means no alignment to keep.
             if (settings.searchStep != 0 && settings.address % settings.searchStep != 0 &&
                 !host.Ask(text::kAddressNotAligned)) {
                 host.ShowInformation(text::kAborting);
-                return MergeOutcome::kAborted;
+                return {MergeOutcome::kAborted, {}};
             }
         }
-        const auto& form = merger.TargetFormRead();
+        const auto& form = request.targetForm;
         if (form && !form->span.Holds(settings.address) &&
             !host.Ask(text::AddressOutsideData(settings.address, form->span))) {
             host.ShowInformation(text::kAborting);
-            return MergeOutcome::kAborted;
+            return {MergeOutcome::kAborted, {}};
         }
     }
-    if (merger.SetMergeParameters(settings.mode, settings.placement, settings.searchStep, settings.address)) {
-        host.ShowError(text::kCannotSetParameters);
-        return MergeOutcome::kRefused;
+    MergeRun run{MergeOutcome::kDone, Merge(request.job)};
+    if (run.merged.code == kSuccess) {
+        host.ShowInformation(run.merged.message);
+        return run;
     }
-    merger.SetFillByte(settings.fillByte);
-    if (ResultCode result = merger.MergeLexicorn()) {
-        std::string detail = merger.FailedFile();
-        if (detail.empty() && result == kNotALexicorn) detail = merger.ImageProblem();
-        // Not ready because the target was refused when chosen: the reason its chooser showed.
-        if (detail.empty() && (result == kDamagedTarget || result == kMergeNotReady || result == kNoStorage))
-            detail = merger.TargetProblem();
-        host.ShowError(text::CannotStartMerge(result) + (detail.empty() ? "" : "\r\r" + detail));
-        return MergeOutcome::kFailed;
-    }
-    std::string done = text::kDone;
-    for (const std::string& note : DescribeTarget(merger).notes) done += "\r" + note;
-    host.ShowInformation(done);
-    return MergeOutcome::kDone;
+    host.ShowError(run.merged.message);
+    run.outcome = run.merged.inputRefused   ? MergeOutcome::kInputRefused
+                  : SettingsKnown(settings) ? MergeOutcome::kFailed
+                                            : MergeOutcome::kRefused;
+    return run;
 }
 
 }  // namespace lexicorn

@@ -6,11 +6,11 @@
 #include <string_view>
 #include <vector>
 
-#include "merge/LXNMerger.h"
+#include "merge/Merge.h"
 #include "merge/MergeSettings.h"
 
-// The Merge command's checks and texts, shared by the merger page and the command line so that the
-// two can never disagree.
+// The Merge command's questions and texts, shared by the merger page and the command line so that
+// the two can never disagree.
 namespace lexicorn {
 
 namespace merge_messages {
@@ -24,7 +24,6 @@ inline constexpr const char* kAborting = "Aborting merge process.";
 inline constexpr const char* kCannotSetParameters = "Can not set merge parameters.";
 inline constexpr const char* kDone = "Merge operation done successfully.";
 inline constexpr const char* kInvalidImage = "Invalid Lexicorn file.";
-inline constexpr const char* kCannotSetOutput = "Cannot set output file.";
 inline constexpr const char* kTargetHasLexicorn =
     "Target already has a Lexicorn. New Lexicorn will make this old Lexicorn obsolete.";
 inline constexpr const char* kNoLexicornInTarget = "No Lexicorn found in the target software.";
@@ -51,7 +50,7 @@ std::string AddressOutsideData(std::uint32_t address, AddressSpan span);
 /// for an empty text and for a value that needs more than 8 digits.
 std::optional<std::uint32_t> ParseHexAddress(std::string_view text);
 
-/// What the merger page shows of a scanned target.
+/// What the merger page and the scan command show of a scanned target.
 struct TargetInfo {
     std::string text;      ///< whether the target holds a Lexicorn
     std::string size;      ///< the first old image's size, 8 upper-case hexadecimal digits
@@ -60,7 +59,7 @@ struct TargetInfo {
     std::vector<std::string> notes;
     std::string span;  ///< for Intel HEX and S-records: the form and the span of the data
 };
-TargetInfo DescribeTarget(const LXNMerger& merger);
+TargetInfo DescribeTarget(const TargetScan& target);
 
 /// The output form that a file name asks for by its extension (.bin; .hex, .ihx; .s19, .s28, .s37,
 /// .srec, .mot, any case); none for another name, which keeps the target's form.
@@ -75,10 +74,6 @@ struct OutputForm {
 /// target's. A name whose extension asks for another form than the one chosen is refused: a file
 /// named .bin that holds S-records misleads every tool that opens it.
 OutputForm ChooseOutputForm(std::string_view path, std::optional<FirmwareFormat> chosen);
-/// What the file choosers offer, in Qt's filter form: every form a target may take, then each alone.
-std::string TargetFileFilter();
-/// Each form an output may take, then any file.
-std::string OutputFileFilter();
 
 /// The side of a Merge command that the front end provides.
 class MergeHost {
@@ -90,30 +85,34 @@ class MergeHost {
     virtual bool Ask(const std::string& question) = 0;
 };
 
-/// A Merge command as the user gave it.
+/// A Merge command as the user gave it: the job, with the address still as typed.
 struct MergeRequest {
-    bool outputChosen = false;
-    bool targetChosen = false;
-    bool imageChosen = false;
-    MergeMode mode = MergeMode::kAppend;
-    MergePlacement placement = MergePlacement::kEnd;
+    MergeJob job;
     std::string addressText;  ///< for the address placement; empty means 0
+    /// The form of the target as the front end read it before, when it did: an address outside its
+    /// data is questioned.
+    std::optional<TargetForm> targetForm;
 };
 
 enum class MergeOutcome {
-    kRefused,         ///< a file was not chosen, or the parameters were refused
+    kRefused,         ///< the parameters were refused
     kInvalidAddress,  ///< the address text is not a hexadecimal address
-    kAborted,         ///< the user said No to the alignment question
+    kAborted,         ///< the user said No to a question
+    kInputRefused,    ///< an input cannot be opened or read, or the image is not a Lexicorn
     kFailed,          ///< the merge itself failed
     kDone,
 };
 
-/// Checks the request, stores mode, placement and address in `settings`, asks when the address is
-/// not a multiple of `settings.searchStep` and when it lies outside the data of a HEX or S-record
-/// target that the merger has read (an address there is absolute: the image would overwrite
-/// nothing), merges, and shows the outcome's one message (after a merge, with the notes on what it
-/// found in the target).
-MergeOutcome RunMergeCommand(MergeHost& host, LXNMerger& merger, MergeSettings& settings,
-                             const MergeRequest& request);
+/// What a Merge command did, and the merge's own result once it ran.
+struct MergeRun {
+    MergeOutcome outcome = MergeOutcome::kRefused;
+    MergeResult merged;
+};
+
+/// Reads the typed address into the job's settings (for the address placement), asks when it is not
+/// a multiple of the alignment and when it lies outside the data of a HEX or S-record target of
+/// `request.targetForm` (an address there is absolute: the image would overwrite nothing), merges, and
+/// shows the outcome's one message.
+MergeRun RunMergeCommand(MergeHost& host, MergeRequest& request);
 
 }  // namespace lexicorn

@@ -3,7 +3,7 @@
 
 #include "image/ImageLayout.h"
 #include "merge/AddressSpace.h"
-#include "merge/BinFileMerger.h"
+#include "merge/MergeLayout.h"
 #include "support/TestSupport.h"
 
 namespace lexicorn {
@@ -109,10 +109,9 @@ class SpanPlacement : public testing::TestWithParam<SpanCase> {};
 
 TEST_P(SpanPlacement, KeepsThePlacementsMeaningOnTheSpan) {
     const SpanCase& c = GetParam();
-    BinFileMerger merger;
-    ASSERT_EQ(merger.SetParameters(c.mode, c.placement, c.alignment, c.address), kSuccess);
+    const MergeSettings settings{c.mode, c.placement, c.address, c.alignment, 0};
     std::uint32_t placed = 0xDEADBEEF;
-    EXPECT_EQ(merger.PlaceInSpan(c.span, c.imageSize, placed), c.result);
+    EXPECT_EQ(PlaceInSpan(settings, c.span, c.imageSize, placed), c.result);
     if (c.result == kSuccess) {
         EXPECT_EQ(placed, c.placed);
     }

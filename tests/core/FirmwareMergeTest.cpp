@@ -13,7 +13,7 @@
 
 #include "image/LexicornEngine.h"
 #include "merge/IntelHex.h"
-#include "merge/LXNMerger.h"
+#include "merge/Merge.h"
 #include "merge/MergeCommand.h"
 #include "merge/SRecord.h"
 #include "support/TestSupport.h"
@@ -44,15 +44,12 @@ void SrecCat(const fs::path& dir, const std::string& arguments) {
 
 ResultCode Merge(const fs::path& image, const fs::path& target, const fs::path& output, MergeMode mode,
                  MergePlacement placement, std::uint8_t alignment, std::uint32_t address,
-                 std::optional<FirmwareFormat> format = std::nullopt, LXNMerger* used = nullptr) {
-    LXNMerger local;
-    LXNMerger& merger = used ? *used : local;
-    EXPECT_EQ(merger.CheckLexicornFile(image.string()), kSuccess);
-    EXPECT_EQ(merger.ChooseTarget(target.string()), kSuccess);
-    EXPECT_EQ(merger.SetMergeParameters(mode, placement, alignment, address), kSuccess);
-    merger.SetOutputFile(output.string());
-    merger.SetOutputFormat(format);
-    return merger.MergeLexicorn();
+                 std::optional<FirmwareFormat> format = std::nullopt, MergeResult* result = nullptr) {
+    MergeResult merged = lexicorn::Merge(
+        {image.string(), target.string(), output.string(), {mode, placement, address, alignment, 0}, format});
+    const ResultCode code = merged.code;
+    if (result) *result = std::move(merged);
+    return code;
 }
 
 struct FormCase {
@@ -85,13 +82,14 @@ TEST_P(FirmwareMerge, GivesTheBinaryMergeOfTheSameTarget) {
     ASSERT_EQ(Merge(dir / "image.bin", dir / "target.bin", dir / "merged.bin", c.mode, c.placement,
                     c.alignment, c.address),
               kSuccess);
-    LXNMerger merger;
+    MergeResult result;
     const std::string merged = std::string("merged.") + c.extension;
     ASSERT_EQ(Merge(dir / "image.bin", dir / firmware, dir / merged, c.mode, c.placement, c.alignment,
-                    c.address, std::nullopt, &merger),
+                    c.address, std::nullopt, &result),
               kSuccess);
-    EXPECT_TRUE(merger.TargetHasLexicorn());
-    EXPECT_EQ(merger.OldLexicornPosition(), 0x205u);
+    ASSERT_TRUE(result.target);
+    EXPECT_EQ(result.target->findings.images.size(), 1u);
+    EXPECT_EQ(result.target->findings.FirstImage().position, 0x205u);
     // srec_cat takes every record we wrote, and the data is the binary merge's.
     SrecCat(dir.path(), fmt::format("{} {} -o back.bin -binary", merged, c.srecForm));
     EXPECT_EQ(test::ReadFile(dir / "back.bin"), test::ReadFile(dir / "merged.bin"));
@@ -164,12 +162,12 @@ TEST(FirmwareMergeForms, ABigEndianOldImageIsRetiredInAnSRecordTarget) {
     firmware.segments.push_back({0x10000, std::vector<std::uint8_t>(data.begin(), data.end())});
     test::WriteFile(dir / "fw.s28", test::FirmwareText(firmware));
     test::WriteFile(dir / "image.bin", ImageBytes(100, ByteOrder::kBig));
-    LXNMerger merger;
+    MergeResult result;
     ASSERT_EQ(Merge(dir / "image.bin", dir / "fw.s28", dir / "out.s28", kOverwrite, kEnd, 4, 0, std::nullopt,
-                    &merger),
+                    &result),
               kSuccess);
-    EXPECT_EQ(merger.OldLexicornPosition(), 0x10040u);
-    EXPECT_EQ(merger.OldLexicornSize(), 120u);
+    ASSERT_TRUE(result.target);
+    EXPECT_EQ(result.target->findings.FirstImage(), (OldImage{0x10040u, 120u}));
     const FirmwareFile out = ReadSRecord(test::ReadFile(dir / "out.s28"), "out.s28");
     EXPECT_EQ(out.header, firmware.header);
     ASSERT_EQ(out.segments.size(), 1u);
@@ -201,26 +199,24 @@ TEST(FirmwareMergeForms, DamagedTargetsAreRefusedWithTheirLine) {
              {":020010040800E2\n:00000001FF\n", "line 1"},  // an address in an address record
          }) {
         test::WriteFile(dir / "fw.hex", text);
-        LXNMerger merger;
-        EXPECT_EQ(merger.ScanTarget((dir / "fw.hex").string()), kDamagedTarget) << text;
-        EXPECT_EQ(merger.TargetProblem().rfind((dir / "fw.hex").string() + ": " + line + ": ", 0), 0u)
-            << merger.TargetProblem();
+        const TargetScan scan = ScanTarget((dir / "fw.hex").string());
+        EXPECT_EQ(scan.code, kDamagedTarget) << text;
+        EXPECT_EQ(scan.problem.rfind((dir / "fw.hex").string() + ": " + line + ": ", 0), 0u) << scan.problem;
         EXPECT_EQ(Merge(dir / "image.bin", dir / "fw.hex", dir / "out.hex", kAppend, kEnd, 1, 0),
                   kDamagedTarget);
         EXPECT_FALSE(fs::exists(dir / "out.hex"));
     }
-    // A problem belongs to the target it was found in: choosing another forgets it.
-    LXNMerger merger;
-    EXPECT_EQ(merger.ScanTarget((dir / "fw.hex").string()), kDamagedTarget);
-    EXPECT_EQ(merger.ScanTarget((dir / "missing.hex").string()), kCannotOpenFile);
-    EXPECT_EQ(merger.TargetProblem(), "");
+    // A target that cannot be opened has no problem of its contents.
+    const TargetScan missing = ScanTarget((dir / "missing.hex").string());
+    EXPECT_EQ(missing.code, kCannotOpenFile);
+    EXPECT_FALSE(missing.opened);
+    EXPECT_EQ(missing.problem, "");
     test::WriteFile(dir / "fw.hex", good);
-    EXPECT_EQ(merger.ScanTarget((dir / "fw.hex").string()), kSuccess);
-    EXPECT_EQ(DescribeTarget(merger).span, "Intel HEX, data from 00000000 to 00000003");
-    ASSERT_EQ(merger.CheckLexicornFile((dir / "image.bin").string()), kSuccess);
-    ASSERT_EQ(merger.SetMergeParameters(kAppend, kBeginning, 1, 0), kSuccess);
-    merger.SetOutputFile((dir / "out.hex").string());
-    EXPECT_EQ(merger.MergeLexicorn(), kBelowAddressZero);
+    const TargetScan scan = ScanTarget((dir / "fw.hex").string());
+    EXPECT_EQ(scan.code, kSuccess);
+    EXPECT_EQ(DescribeTarget(scan).span, "Intel HEX, data from 00000000 to 00000003");
+    EXPECT_EQ(Merge(dir / "image.bin", dir / "fw.hex", dir / "out.hex", kAppend, kBeginning, 1, 0),
+              kBelowAddressZero);
     EXPECT_FALSE(fs::exists(dir / "out.hex"));
 }
 
@@ -250,17 +246,20 @@ TEST(FirmwareMergeForms, ASecondStartAddressIsPassedOverWithAWarning) {
     const std::vector<std::string> warnings = {
         (dir / "fw.hex").string() +
         ": line 3: a second start address record (type 05): the one of line 2 is kept"};
-    LXNMerger merger;
-    ASSERT_EQ(merger.ScanTarget((dir / "fw.hex").string()), kSuccess);
-    EXPECT_EQ(merger.TargetWarnings(), warnings);
+    const TargetScan scan = ScanTarget((dir / "fw.hex").string());
+    ASSERT_EQ(scan.code, kSuccess);
+    EXPECT_EQ(scan.warnings, warnings);
+    MergeResult result;
     ASSERT_EQ(Merge(dir / "image.bin", dir / "fw.hex", dir / "out.hex", kAppend, kEnd, 16, 0, std::nullopt,
-                    &merger),
+                    &result),
               kSuccess);
-    EXPECT_EQ(merger.TargetWarnings(), warnings);
+    ASSERT_TRUE(result.target);
+    EXPECT_EQ(result.target->warnings, warnings);
     EXPECT_EQ(ReadIntelHex(test::ReadFile(dir / "out.hex"), "out.hex").startAddress, 0x08000131u);
     test::WriteFile(dir / "fw.hex", ":0400000001020304F2\n:00000001FF\n");
-    ASSERT_EQ(merger.ScanTarget((dir / "fw.hex").string()), kSuccess);
-    EXPECT_TRUE(merger.TargetWarnings().empty());
+    const TargetScan clean = ScanTarget((dir / "fw.hex").string());
+    ASSERT_EQ(clean.code, kSuccess);
+    EXPECT_TRUE(clean.warnings.empty());
 }
 
 // S-records made of another form get a header record, which readers expect (srec_cat warns
@@ -298,12 +297,10 @@ TEST(FirmwareMergeForms, ATargetOutOfOrderIsScannedInAddressOrder) {
     std::string text;
     for (const std::string& line : lines) text += line + "\n";
     test::WriteFile(dir / "fw.s37", text);
-    LXNMerger merger;
-    ASSERT_EQ(merger.ScanTarget((dir / "fw.s37").string()), kSuccess);
-    EXPECT_TRUE(merger.TargetHasLexicorn());
-    EXPECT_EQ(merger.OldLexicornPosition(), 0x20000041u);
-    EXPECT_EQ(merger.OldLexicornSize(), 120u);
-    EXPECT_EQ(DescribeTarget(merger).span,
+    const TargetScan scan = ScanTarget((dir / "fw.s37").string());
+    ASSERT_EQ(scan.code, kSuccess);
+    EXPECT_EQ(scan.findings.FirstImage(), (OldImage{0x20000041u, 120u}));
+    EXPECT_EQ(DescribeTarget(scan).span,
               fmt::format("S-records, data from 20000000 to {:08X}", 0x20000000 + data.size() - 1));
 }
 
@@ -317,14 +314,12 @@ TEST(FirmwareMergeForms, ATargetOutOfOrderIsScannedInAddressOrder) {
         for (std::string line; std::getline(status, line);)
             if (line.starts_with("VmSize:")) kib = std::stoul(line.substr(7));
         const rlimit limit{(kib << 10) + (4 << 20), (kib << 10) + (4 << 20)};
-        LXNMerger merger;
-        held = kib != 0 && setrlimit(RLIMIT_AS, &limit) == 0 &&
-               merger.CheckLexicornFile((dir / "image.bin").string()) == kSuccess &&
-               merger.ChooseTarget(target) == kSuccess &&
-               merger.SetMergeParameters(kAppend, kEnd, 16, 0) == kSuccess;
-        merger.SetOutputFile((dir / "out.hex").string());
-        held = held && merger.MergeLexicorn() == kNoStorage &&
-               merger.TargetProblem() == target + ": not enough memory to hold its data" &&
+        held = kib != 0 && setrlimit(RLIMIT_AS, &limit) == 0;
+        MergeResult result;
+        held = held &&
+               Merge(dir / "image.bin", target, dir / "out.hex", kAppend, kEnd, 16, 0, std::nullopt,
+                     &result) == kNoStorage &&
+               result.message.ends_with("\r\r" + target + ": not enough memory to hold its data") &&
                !fs::exists(dir / "out.hex");
         fs::remove_all(dir);
     } catch (...) {  // the process must end here, not in the test runner's own handling
@@ -407,12 +402,14 @@ TEST_P(OldImages, EveryOneIsRetiredAndBareSignaturesAreLeftAlone) {
     }
     test::WriteFile(dir / "image.bin", ImageBytes(100));
 
-    LXNMerger merger;
-    ASSERT_EQ(Merge(dir / "image.bin", target, output, kAppend, kEnd, 16, 0, std::nullopt, &merger),
+    MergeResult result;
+    ASSERT_EQ(Merge(dir / "image.bin", target, output, kAppend, kEnd, 16, 0, std::nullopt, &result),
               kSuccess);
-    EXPECT_EQ(merger.Findings().images, (std::vector<OldImage>{{c.base + 0x40, 96}, {c.base + 0x158, 120}}));
-    EXPECT_EQ(merger.Findings().bareSignatures, (std::vector<std::uint32_t>{c.base + 0xC0, c.base + 0xF8}));
-    EXPECT_EQ(merger.Findings().bareSignatureCount, 2u);
+    ASSERT_TRUE(result.target);
+    const TargetFindings& found = result.target->findings;
+    EXPECT_EQ(found.images, (std::vector<OldImage>{{c.base + 0x40, 96}, {c.base + 0x158, 120}}));
+    EXPECT_EQ(found.bareSignatures, (std::vector<std::uint32_t>{c.base + 0xC0, c.base + 0xF8}));
+    EXPECT_EQ(found.bareSignatureCount, 2u);
 
     std::string merged = test::ReadFile(output);
     if (c.format != FirmwareFormat::kBinary) {

@@ -7,8 +7,9 @@
 #include "image/ImageLayout.h"
 #include "image/LexicornEngine.h"
 #include "merge/FileHandle.h"
-#include "merge/LXNMerger.h"
+#include "merge/Merge.h"
 #include "merge/MergeCommand.h"
+#include "merge/MergeLayout.h"
 #include "merge/SignatureFinder.h"
 #include "platform/InputFile.h"
 #include "support/TestSupport.h"
@@ -94,9 +95,8 @@ TEST(Inputs, AFifoIsRefusedWithoutWaiting) {
     test::TempDir dir;
     const std::string fifo = (dir / "pipe").string();
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    LXNMerger merger;
-    EXPECT_EQ(merger.CheckLexicornFile(fifo), kCannotOpenFile);
-    EXPECT_EQ(merger.ScanTarget(fifo), kCannotOpenFile);
+    EXPECT_EQ(CheckImageFile(fifo).code, kCannotOpenFile);
+    EXPECT_EQ(ScanTarget(fifo).code, kCannotOpenFile);
     try {
         CreateTableReader(fifo);
         ADD_FAILURE() << "a FIFO was taken as a table";
@@ -153,12 +153,13 @@ TEST_P(MergeLayouts, PlaceTheImageAndTheTarget) {
     const Bytes image = Image(c.imageSize);
     test::WriteFile(dir / "target.bin", target);
     test::WriteFile(dir / "image.bin", image);
-    LXNMerger merger;
-    ASSERT_EQ(merger.CheckLexicornFile((dir / "image.bin").string()), kSuccess);
-    ASSERT_EQ(merger.ScanTarget((dir / "target.bin").string()), kSuccess);
-    merger.SetOutputFile((dir / "out.bin").string());
-    ASSERT_EQ(merger.SetMergeParameters(c.mode, c.placement, c.alignment, c.address), kSuccess);
-    ASSERT_EQ(merger.MergeLexicorn(), kSuccess);
+    ASSERT_EQ(Merge({(dir / "image.bin").string(),
+                     (dir / "target.bin").string(),
+                     (dir / "out.bin").string(),
+                     {c.mode, c.placement, c.address, c.alignment, 0},
+                     {}})
+                  .code,
+              kSuccess);
 
     // The output: zero bytes, the target at its offset, the image over it.
     Bytes expected(c.outputSize, '\0');
@@ -195,22 +196,33 @@ class Merger : public testing::Test {
     void Prepare(const Bytes& target, const Bytes& image) {
         test::WriteFile(dir / "target.bin", target);
         test::WriteFile(dir / "image.bin", image);
-        ASSERT_EQ(merger.CheckLexicornFile(Path("image.bin")), kSuccess);
-        ASSERT_EQ(merger.ScanTarget(Path("target.bin")), kSuccess);
-        merger.SetOutputFile(Path("out.bin"));
+        ASSERT_EQ(CheckImageFile(Path("image.bin")).code, kSuccess);
+        scanned = ScanTarget(Path("target.bin"));
+        ASSERT_EQ(scanned.code, kSuccess);
+    }
+    // Merges the prepared image and target into `output`.
+    MergeResult MergeWith(MergeMode mode, MergePlacement placement, std::uint8_t alignment,
+                          std::uint32_t address = 0, const std::string& output = {}) const {
+        return Merge({Path("image.bin"),
+                      Path("target.bin"),
+                      output.empty() ? Path("out.bin") : output,
+                      {mode, placement, address, alignment, 0},
+                      {}});
+    }
+    // What the old images are, as the merge found them.
+    static std::vector<OldImage> OldImages(const MergeResult& result) {
+        EXPECT_TRUE(result.target);
+        return result.target ? result.target->findings.images : std::vector<OldImage>{};
     }
     test::TempDir dir;
-    LXNMerger merger;
+    lexicorn::TargetScan scanned;  // the target as Prepare scanned it
 };
 
 TEST_F(Merger, OldImageIsClearedInTheOutputOnly) {
     const Bytes target = Filler(200, 'a') + Image(96) + Filler(100, 'b');
     Prepare(target, Image(64));
-    ASSERT_TRUE(merger.TargetHasLexicorn());
-    EXPECT_EQ(merger.OldLexicornPosition(), 200u);
-    EXPECT_EQ(merger.OldLexicornSize(), 96u);
-    ASSERT_EQ(merger.SetMergeParameters(kAppend, kEnd, 16, 0), kSuccess);
-    ASSERT_EQ(merger.MergeLexicorn(), kSuccess);
+    EXPECT_EQ(scanned.findings.images, (std::vector<OldImage>{{200u, 96u}}));
+    ASSERT_EQ(MergeWith(kAppend, kEnd, 16).code, kSuccess);
     const Bytes output = test::ReadFile(dir / "out.bin");
     Bytes obsolete = target;
     obsolete.replace(200, 8, Bytes(8, '\0'));
@@ -218,7 +230,7 @@ TEST_F(Merger, OldImageIsClearedInTheOutputOnly) {
     EXPECT_EQ(output.substr(400), Image(64));
     EXPECT_EQ(test::ReadFile(dir / "target.bin"), target);
     // The same merge again gives the same output.
-    ASSERT_EQ(merger.MergeLexicorn(), kSuccess);
+    ASSERT_EQ(MergeWith(kAppend, kEnd, 16).code, kSuccess);
     EXPECT_EQ(test::ReadFile(dir / "out.bin"), output);
 }
 
@@ -227,35 +239,33 @@ TEST_F(Merger, OldImageIsClearedInTheOutputOnly) {
 TEST_F(Merger, TargetRebuiltAfterTheScanIsScannedAgain) {
     const Bytes chosen = Filler(200, 'a') + Image(96) + Filler(100, 'b');
     Prepare(chosen, Image(64));
-    ASSERT_EQ(merger.OldLexicornPosition(), 200u);
-    ASSERT_EQ(merger.SetMergeParameters(kAppend, kEnd, 1, 0), kSuccess);
+    ASSERT_EQ(scanned.findings.FirstImage().position, 200u);
 
     const Bytes moved = Filler(40, 'c') + Image(80) + Filler(280, 'd');
     test::WriteFile(dir / "target.bin", moved);
-    ASSERT_EQ(merger.MergeLexicorn(), kSuccess);
+    const MergeResult merged = MergeWith(kAppend, kEnd, 1);
+    ASSERT_EQ(merged.code, kSuccess);
     Bytes expected = moved;
     expected.replace(40, 8, Bytes(8, '\0'));
     EXPECT_EQ(test::ReadFile(dir / "out.bin"), expected + Image(64));
-    EXPECT_TRUE(merger.TargetHasLexicorn());
-    EXPECT_EQ(merger.OldLexicornPosition(), 40u);
-    EXPECT_EQ(merger.OldLexicornSize(), 80u);
+    EXPECT_EQ(OldImages(merged), (std::vector<OldImage>{{40u, 80u}}));
 
     const Bytes none = Filler(400, 'e');
     test::WriteFile(dir / "target.bin", none);
-    ASSERT_EQ(merger.MergeLexicorn(), kSuccess);
+    const MergeResult mergedAgain = MergeWith(kAppend, kEnd, 1);
+    ASSERT_EQ(mergedAgain.code, kSuccess);
     EXPECT_EQ(test::ReadFile(dir / "out.bin"), none + Image(64));
-    EXPECT_FALSE(merger.TargetHasLexicorn());
+    EXPECT_TRUE(OldImages(mergedAgain).empty());
 }
 
 TEST_F(Merger, InputsThatChangedIntoSomethingElseAreRefusedAtTheMerge) {
     Prepare(Filler(100, 'a'), Image(64));
-    ASSERT_EQ(merger.SetMergeParameters(kAppend, kEnd, 1, 0), kSuccess);
     test::WriteFile(dir / "out.bin", "earlier output");
     test::WriteFile(dir / "target.bin", Filler(100, 'a') + kSignature + "short");
-    EXPECT_EQ(merger.MergeLexicorn(), kOutOfRange);
+    EXPECT_EQ(MergeWith(kAppend, kEnd, 1).code, kOutOfRange);
     test::WriteFile(dir / "target.bin", Filler(100, 'a'));
     test::WriteFile(dir / "image.bin", Filler(64, 'x'));
-    EXPECT_EQ(merger.MergeLexicorn(), kNotALexicorn);
+    EXPECT_EQ(MergeWith(kAppend, kEnd, 1).code, kNotALexicorn);
     EXPECT_EQ(test::ReadFile(dir / "out.bin"), "earlier output");
 }
 
@@ -272,20 +282,16 @@ TEST_F(Merger, ReadOnlyInputsAreAccepted) {
     Prepare(Filler(100, 'a'), Image(60));
     fs::permissions(dir / "target.bin", fs::perms::owner_read);
     fs::permissions(dir / "image.bin", fs::perms::owner_read);
-    ASSERT_EQ(merger.CheckLexicornFile(Path("image.bin")), kSuccess);
-    ASSERT_EQ(merger.ScanTarget(Path("target.bin")), kSuccess);
-    ASSERT_EQ(merger.SetMergeParameters(kAppend, kEnd, 1, 0), kSuccess);
-    EXPECT_EQ(merger.MergeLexicorn(), kSuccess);
+    ASSERT_EQ(CheckImageFile(Path("image.bin")).code, kSuccess);
+    ASSERT_EQ(ScanTarget(Path("target.bin")).code, kSuccess);
+    EXPECT_EQ(MergeWith(kAppend, kEnd, 1).code, kSuccess);
 }
 
 TEST_F(Merger, OutputThatIsAnInputIsRefused) {
     Prepare(Filler(100, 'a'), Image(60));
-    ASSERT_EQ(merger.SetMergeParameters(kAppend, kEnd, 1, 0), kSuccess);
     fs::create_symlink(dir / "target.bin", dir / "link.bin");
-    for (const char* output : {"target.bin", "image.bin", "link.bin"}) {
-        merger.SetOutputFile(Path(output));
-        EXPECT_EQ(merger.MergeLexicorn(), kOutputIsInput) << output;
-    }
+    for (const char* output : {"target.bin", "image.bin", "link.bin"})
+        EXPECT_EQ(MergeWith(kAppend, kEnd, 1, 0, Path(output)).code, kOutputIsInput) << output;
     EXPECT_EQ(test::ReadFile(dir / "target.bin"), Filler(100, 'a'));
     EXPECT_EQ(test::ReadFile(dir / "image.bin"), Image(60));
 }
@@ -293,11 +299,10 @@ TEST_F(Merger, OutputThatIsAnInputIsRefused) {
 // A name that shows nothing of the file it stands for is still refused: the opened files are compared.
 TEST_F(Merger, AnOutputNamedThroughProcIsRefusedAsTheInputItIs) {
     Prepare(Filler(100, 'a'), Image(60));
-    ASSERT_EQ(merger.SetMergeParameters(kAppend, kEnd, 1, 0), kSuccess);
     std::FILE* image = std::fopen(Path("image.bin").c_str(), "rb");
     ASSERT_NE(image, nullptr);
-    merger.SetOutputFile("/proc/self/fd/" + std::to_string(fileno(image)));
-    EXPECT_EQ(merger.MergeLexicorn(), kOutputIsInput);
+    EXPECT_EQ(MergeWith(kAppend, kEnd, 1, 0, "/proc/self/fd/" + std::to_string(fileno(image))).code,
+              kOutputIsInput);
     std::fclose(image);
     EXPECT_EQ(test::ReadFile(dir / "image.bin"), Image(60));
 }
@@ -305,37 +310,35 @@ TEST_F(Merger, AnOutputNamedThroughProcIsRefusedAsTheInputItIs) {
 TEST_F(Merger, FailedMergeLeavesTheOldOutput) {
     Prepare(Filler(100, 'a'), Image(60));
     test::WriteFile(dir / "out.bin", "earlier output");
-    ASSERT_EQ(merger.SetMergeParameters(kOverwrite, kAddress, 1, 0xFFFFFFF0), kSuccess);
-    EXPECT_EQ(merger.MergeLexicorn(), kAddressOverflow);
-    ASSERT_EQ(merger.SetMergeParameters(kAppend, kAddress, 1, 0), kSuccess);
-    EXPECT_EQ(merger.MergeLexicorn(), kPlacementNotInMode);
+    EXPECT_EQ(MergeWith(kOverwrite, kAddress, 1, 0xFFFFFFF0).code, kAddressOverflow);
+    EXPECT_EQ(MergeWith(kAppend, kAddress, 1).code, kPlacementNotInMode);
     EXPECT_EQ(test::ReadFile(dir / "out.bin"), "earlier output");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
     // The highest address that still fits is merged.
-    ASSERT_EQ(merger.SetMergeParameters(kOverwrite, kAddress, 1, 0), kSuccess);
     MergeLayout layout;
-    ASSERT_EQ(merger.SetMergeParameters(kOverwrite, kAddress, 1, 0xFFFFFFFF - 50), kSuccess);
-    EXPECT_EQ(merger.Layout(100, 50, layout), kSuccess);
+    EXPECT_EQ(LayOut({kOverwrite, kAddress, 0xFFFFFFFF - 50, 1, 0}, 100, 50, layout), kSuccess);
     EXPECT_EQ(layout.outputSize, 0xFFFFFFFFu);
 }
 
-TEST_F(Merger, ParametersAndReadinessAreChecked) {
-    EXPECT_EQ(merger.MergeLexicorn(), kMergeNotReady);
-    EXPECT_EQ(merger.SetMergeParameters(static_cast<MergeMode>(0), kBeginning, 1, 0), kOutOfRange);
-    EXPECT_EQ(merger.SetMergeParameters(static_cast<MergeMode>(3), kBeginning, 1, 0), kOutOfRange);
-    EXPECT_EQ(merger.SetMergeParameters(kOverwrite, static_cast<MergePlacement>(3), 1, 0), kOutOfRange);
-    ASSERT_EQ(merger.SetMergeParameters(kOverwrite, kEnd, 16, 0x1234), kSuccess);
-    EXPECT_EQ(merger.MergeAddress(), 0u);  // the address counts for the address placement only
-    Prepare(Filler(10, 'a'), Image(60));
-    EXPECT_TRUE(merger.IsReady());
-    test::WriteFile(dir / "bad.bin", Filler(50, 'x'));
-    EXPECT_EQ(merger.CheckLexicornFile(Path("bad.bin")), kNotALexicorn);
-    EXPECT_FALSE(merger.IsReady());
+// Settings a merge does not know are refused before any file is opened.
+TEST_F(Merger, ParametersAreChecked) {
+    for (const auto& [mode, placement] : {std::pair{static_cast<MergeMode>(0), kBeginning},
+                                          {static_cast<MergeMode>(3), kBeginning},
+                                          {kOverwrite, static_cast<MergePlacement>(3)}}) {
+        const MergeResult result = MergeWith(mode, placement, 1);
+        EXPECT_EQ(result.code, kOutOfRange);
+        EXPECT_EQ(result.message, merge_messages::kCannotSetParameters);
+    }
+    // The address counts for the address placement only.
+    MergeLayout layout;
+    ASSERT_EQ(LayOut({kOverwrite, kBeginning, 0x1234, 16, 0}, 100, 50, layout), kSuccess);
+    EXPECT_EQ(layout.outputSize, 100u);
+    EXPECT_EQ(layout.imageOffset, 0u);
 }
 
 TEST_F(Merger, ImagesAreCheckedWholeBeforeTheyArePlaced) {
     test::WriteFile(dir / "image.bin", Image(60));
-    EXPECT_EQ(merger.CheckLexicornFile(Path("image.bin")), kSuccess);
+    EXPECT_EQ(CheckImageFile(Path("image.bin")).code, kSuccess);
     // A signature alone, a truncated image, one whose header claims 4 GB: refused, saying why.
     const Bytes damaged[] = {kSignature, Image(60).substr(0, 50),
                              Image(60).substr(0, 12) + Bytes("\xFF\xFF\xFF\xFF", 4) + Image(60).substr(16)};
@@ -344,14 +347,15 @@ TEST_F(Merger, ImagesAreCheckedWholeBeforeTheyArePlaced) {
                               "the header gives an image size of 4294967295 bytes, but there are 60"};
     for (std::size_t i = 0; i < std::size(damaged); ++i) {
         test::WriteFile(dir / "bad.bin", damaged[i]);
-        EXPECT_EQ(merger.CheckLexicornFile(Path("bad.bin")), kNotALexicorn) << i;
-        EXPECT_EQ(merger.ImageProblem(), problems[i]);
+        const ImageCheck checked = CheckImageFile(Path("bad.bin"));
+        EXPECT_EQ(checked.code, kNotALexicorn) << i;
+        EXPECT_EQ(checked.problem, problems[i]);
     }
     test::WriteFile(dir / "swapped.bin", Bytes("\x10\x2F\x30\x4F\x5F\x60\x7F\x80", 8));
-    EXPECT_EQ(merger.CheckLexicornFile(Path("swapped.bin")), kNotALexicorn);
+    EXPECT_EQ(CheckImageFile(Path("swapped.bin")).code, kNotALexicorn);
     test::WriteFile(dir / "short.bin", kSignature.substr(0, 5));
-    EXPECT_EQ(merger.CheckLexicornFile(Path("short.bin")), kOutOfRange);
-    EXPECT_EQ(merger.CheckLexicornFile(Path("none.bin")), kCannotOpenFile);
+    EXPECT_EQ(CheckImageFile(Path("short.bin")).code, kOutOfRange);
+    EXPECT_EQ(CheckImageFile(Path("none.bin")).code, kCannotOpenFile);
 }
 
 struct ScanCase {
@@ -365,18 +369,17 @@ struct ScanCase {
 };
 void PrintTo(const ScanCase& c, std::ostream* os) { *os << c.name; }
 
-class TargetScan : public testing::TestWithParam<ScanCase> {};
+class TargetScans : public testing::TestWithParam<ScanCase> {};
 
-TEST_P(TargetScan, JudgesEverySignature) {
+TEST_P(TargetScans, JudgesEverySignature) {
     const ScanCase& c = GetParam();
     test::TempDir dir;
     test::WriteFile(dir / "t.bin", c.target);
-    LXNMerger merger;
-    EXPECT_EQ(merger.ScanTarget((dir / "t.bin").string()), c.result);
-    EXPECT_EQ(merger.IsReady(), false);
-    EXPECT_EQ(merger.TargetHasLexicorn(), c.found);
+    const auto scan = ScanTarget((dir / "t.bin").string());
+    EXPECT_EQ(scan.code, c.result);
+    EXPECT_EQ(!scan.findings.images.empty(), c.found);
     if (c.result == kSuccess) {
-        const TargetInfo info = DescribeTarget(merger);
+        const TargetInfo info = DescribeTarget(scan);
         EXPECT_EQ(info.text, c.text);
         EXPECT_EQ(info.position, fmt::format("{:08X}", c.position));
         EXPECT_EQ(info.notes, c.notes);
@@ -384,14 +387,13 @@ TEST_P(TargetScan, JudgesEverySignature) {
 }
 
 // The old image's size is read in its own byte order.
-TEST(TargetScan, ReadsTheOldImageInItsOwnByteOrder) {
+TEST(TargetScans, ReadsTheOldImageInItsOwnByteOrder) {
     test::TempDir dir;
     for (const ByteOrder order : {ByteOrder::kLittle, ByteOrder::kBig}) {
         test::WriteFile(dir / "t.bin", Filler(33, 'a') + Image(300, order));
-        LXNMerger merger;
-        ASSERT_EQ(merger.ScanTarget((dir / "t.bin").string()), kSuccess);
-        EXPECT_EQ(merger.OldLexicornPosition(), 33u);
-        EXPECT_EQ(merger.OldLexicornSize(), 300u);
+        const auto scan = ScanTarget((dir / "t.bin").string());
+        ASSERT_EQ(scan.code, kSuccess);
+        EXPECT_EQ(scan.findings.FirstImage(), (OldImage{33u, 300u}));
     }
 }
 
@@ -435,7 +437,7 @@ std::vector<std::string> ManyBareSignaturesNotes() {
 constexpr std::uint32_t kHalf = 1 << 20;
 
 INSTANTIATE_TEST_SUITE_P(
-    Targets, TargetScan,
+    Targets, TargetScans,
     testing::Values(
         ScanCase{"Nothing", Filler(5000, 'a'), kSuccess, false, 0, merge_messages::kNoLexicornInTarget},
         ScanCase{"Empty", "", kSuccess, false, 0, merge_messages::kNoLexicornInTarget},
@@ -570,35 +572,36 @@ class ScriptedMergeHost final : public MergeHost {
 
 class MergeCommandTest : public Merger {
   protected:
-    MergeOutcome Run(MergeRequest request) { return RunMergeCommand(host, merger, settings, request); }
+    // Runs the Merge command on the prepared image and `target` into `output`, with the fixture's
+    // settings, which it keeps as the command left them.
+    MergeOutcome Run(MergeMode mode, MergePlacement placement, const std::string& addressText,
+                     std::optional<TargetForm> targetForm = std::nullopt) {
+        settings.mode = mode;
+        settings.placement = placement;
+        MergeRequest request{
+            {Path("image.bin"), Path(target), Path(output), settings, std::nullopt}, addressText, targetForm};
+        const MergeOutcome outcome = RunMergeCommand(host, request).outcome;
+        settings = request.job.settings;
+        return outcome;
+    }
+    // The address placement in overwrite mode.
+    MergeOutcome RunAt(const std::string& addressText, std::optional<TargetForm> targetForm = std::nullopt) {
+        return Run(kOverwrite, kAddress, addressText, targetForm);
+    }
     ScriptedMergeHost host;
     MergeSettings settings;
-    const MergeRequest chosen{true, true, true, kOverwrite, kAddress, "1000"};
+    const char* target = "target.bin";
+    const char* output = "out.bin";
 };
-
-TEST_F(MergeCommandTest, PlaceholderChecksComeInOrder) {
-    MergeRequest request;
-    EXPECT_EQ(Run(request), MergeOutcome::kRefused);
-    request.outputChosen = true;
-    EXPECT_EQ(Run(request), MergeOutcome::kRefused);
-    request.targetChosen = true;
-    EXPECT_EQ(Run(request), MergeOutcome::kRefused);
-    EXPECT_EQ(host.shown, (std::vector<std::string>{"error: Error: Please select output file.",
-                                                    "error: Please select target file.",
-                                                    "error: Please select Lexicorn file."}));
-}
 
 TEST_F(MergeCommandTest, UnalignedAddressesAreQuestioned) {
     Prepare(Filler(0x2000, 'a'), Image(64));
-    EXPECT_EQ(Run(chosen), MergeOutcome::kDone);
+    EXPECT_EQ(RunAt("1000"), MergeOutcome::kDone);
     EXPECT_EQ(host.shown, std::vector<std::string>{"info: Merge operation done successfully."});
     host.shown.clear();
     host.answers = {false, true};
-    MergeRequest unaligned = chosen;
-    unaligned.addressText = "1001";
-    EXPECT_EQ(Run(unaligned), MergeOutcome::kAborted);
-    unaligned.addressText = "abc";  // lower case is read as upper case
-    EXPECT_EQ(Run(unaligned), MergeOutcome::kDone);
+    EXPECT_EQ(RunAt("1001"), MergeOutcome::kAborted);
+    EXPECT_EQ(RunAt("abc"), MergeOutcome::kDone);  // lower case is read as upper case
     EXPECT_EQ(settings.address, 0xABCu);
     EXPECT_EQ(host.shown, (std::vector<std::string>{"ask: " + std::string(merge_messages::kAddressNotAligned),
                                                     "info: Aborting merge process.",
@@ -610,14 +613,10 @@ TEST_F(MergeCommandTest, UnalignedAddressesAreQuestioned) {
 
 TEST_F(MergeCommandTest, AddressesAreCheckedBeforeAnythingIsWritten) {
     Prepare(Filler(100, 'a'), Image(64));
-    MergeRequest request = chosen;
-    request.addressText = "1G";
-    EXPECT_EQ(Run(request), MergeOutcome::kInvalidAddress);
-    request.addressText = "FFFFFFF0";
-    EXPECT_EQ(Run(request), MergeOutcome::kFailed);
+    EXPECT_EQ(RunAt("1G"), MergeOutcome::kInvalidAddress);
+    EXPECT_EQ(RunAt("FFFFFFF0"), MergeOutcome::kFailed);
     settings.searchStep = 0;  // a damaged project: no alignment question, no division
-    request.addressText = "";
-    EXPECT_EQ(Run(request), MergeOutcome::kDone);
+    EXPECT_EQ(RunAt(""), MergeOutcome::kDone);
     EXPECT_EQ(host.shown,
               (std::vector<std::string>{
                   "info: Invalid Hex value!",
@@ -629,8 +628,7 @@ TEST_F(MergeCommandTest, AddressesAreCheckedBeforeAnythingIsWritten) {
 // One old image goes without saying, as ever; what else the target held is said after the success.
 TEST_F(MergeCommandTest, TheSuccessMessageSaysWhatElseTheTargetHeld) {
     Prepare(Filler(16, 'a') + Image(64) + kSignature + Filler(50, 'b') + Image(80), Image(64));
-    const MergeRequest atTheEnd{true, true, true, kAppend, kEnd, ""};
-    EXPECT_EQ(Run(atTheEnd), MergeOutcome::kDone);
+    EXPECT_EQ(Run(kAppend, kEnd, ""), MergeOutcome::kDone);
     EXPECT_EQ(host.shown, std::vector<std::string>{
                               "info: Merge operation done successfully.\r"
                               "Also a Lexicorn at 0x0000008A: size 0x00000050, made obsolete as well.\r"
@@ -640,15 +638,19 @@ TEST_F(MergeCommandTest, TheSuccessMessageSaysWhatElseTheTargetHeld) {
 TEST_F(MergeCommandTest, AnOutputThatCannotBeWrittenIsNamedWithItsReason) {
     Prepare(Filler(100, 'a'), Image(64));
     fs::create_directory(dir / "out.bin");
-    EXPECT_EQ(Run(chosen), MergeOutcome::kFailed);
+    EXPECT_EQ(RunAt("1000"), MergeOutcome::kFailed);
     EXPECT_EQ(host.shown, std::vector<std::string>{"error: Can not start merge operation.20201003\r\r" +
                                                    Path("out.bin") + ": not a regular file"});
-    EXPECT_EQ(merger.FailedFile(), Path("out.bin") + ": not a regular file");
 }
 
-TEST_F(MergeCommandTest, UnreadyMergerReportsItsCode) {
-    EXPECT_EQ(Run(chosen), MergeOutcome::kFailed);
-    EXPECT_EQ(host.shown, std::vector<std::string>{"error: Can not start merge operation.20000024"});
+// An input that cannot be opened is named, and nothing is written.
+TEST_F(MergeCommandTest, AnInputThatCannotBeOpenedIsNamed) {
+    Prepare(Filler(100, 'a'), Image(64));
+    target = "missing.bin";
+    EXPECT_EQ(RunAt("1000"), MergeOutcome::kInputRefused);
+    EXPECT_EQ(host.shown, std::vector<std::string>{
+                              "error: " + merge_messages::FileProblem(Path("missing.bin"), kCannotOpenFile)});
+    EXPECT_FALSE(fs::exists(dir / "out.bin"));
 }
 
 // An address of a HEX target is absolute: one outside the target's data would overwrite nothing,
@@ -656,50 +658,48 @@ TEST_F(MergeCommandTest, UnreadyMergerReportsItsCode) {
 TEST_F(MergeCommandTest, AnAddressOutsideTheDataOfAHexTargetIsQuestioned) {
     Prepare(Filler(100, 'a'), Image(64));
     test::WriteFile(dir / "fw.hex", ":020000040800F2\n:0400000001020304F2\n:00000001FF\n");
-    ASSERT_EQ(merger.ScanTarget(Path("fw.hex")), kSuccess);
-    merger.SetOutputFile(Path("out.hex"));
+    const auto scan = ScanTarget(Path("fw.hex"));
+    ASSERT_EQ(scan.code, kSuccess);
+    target = "fw.hex";
+    output = "out.hex";
     const std::string question =
         "ask: The address 00000F00 lies outside the target's data (08000000 to 08000003).\rAddresses of HEX "
         "and S-record targets are absolute, not offsets in the file. Are you sure you want to continue?";
-    MergeRequest outside = chosen;
-    outside.addressText = "F00";
     host.answers = {false, true};
-    EXPECT_EQ(Run(outside), MergeOutcome::kAborted);
+    EXPECT_EQ(RunAt("F00", scan.form), MergeOutcome::kAborted);
     EXPECT_FALSE(fs::exists(dir / "out.hex"));
-    EXPECT_EQ(Run(outside), MergeOutcome::kDone);
-    MergeRequest inside = chosen;
-    inside.addressText = "08000000";
-    EXPECT_EQ(Run(inside), MergeOutcome::kDone);
+    EXPECT_EQ(RunAt("F00", scan.form), MergeOutcome::kDone);
+    EXPECT_EQ(RunAt("08000000", scan.form), MergeOutcome::kDone);
     EXPECT_EQ(host.shown, (std::vector<std::string>{question, "info: Aborting merge process.", question,
                                                     "info: Merge operation done successfully.",
                                                     "info: Merge operation done successfully."}));
 
-    ASSERT_EQ(merger.ScanTarget(Path("target.bin")), kSuccess);
-    merger.SetOutputFile(Path("out.bin"));
+    const auto binary = ScanTarget(Path("target.bin"));
+    ASSERT_EQ(binary.code, kSuccess);
+    target = "target.bin";
+    output = "out.bin";
     host.shown.clear();
-    EXPECT_EQ(Run(outside), MergeOutcome::kDone);  // beyond the binary's 100 bytes, without a question
+    EXPECT_EQ(RunAt("F00", binary.form), MergeOutcome::kDone);  // beyond the binary's 100 bytes, no question
     EXPECT_EQ(host.shown, std::vector<std::string>{"info: Merge operation done successfully."});
 }
 
-// A target refused when it was chosen leaves the merger unready; Merge says why, as the chooser did,
-// and forgets the reason once another target is chosen, even one that cannot be opened.
-TEST_F(MergeCommandTest, AMergeAfterADamagedTargetNamesTheDamage) {
+// A damaged target is named with the line and the reason, as its scan named it; a target that cannot
+// be opened has neither a form nor a problem of its contents.
+TEST_F(MergeCommandTest, AMergeOfADamagedTargetNamesTheDamage) {
     Prepare(Filler(100, 'a'), Image(64));
     test::WriteFile(dir / "fw.hex", ":0400000001020304F3\n:00000001FF\n");
-    ASSERT_EQ(merger.ScanTarget(Path("fw.hex")), kDamagedTarget);
-    const std::string problem = merger.TargetProblem();
-    ASSERT_EQ(problem.rfind(Path("fw.hex") + ": line 1: ", 0), 0u) << problem;
-    EXPECT_EQ(Run(chosen), MergeOutcome::kFailed);
+    const auto scan = ScanTarget(Path("fw.hex"));
+    ASSERT_EQ(scan.code, kDamagedTarget);
+    ASSERT_EQ(scan.problem.rfind(Path("fw.hex") + ": line 1: ", 0), 0u) << scan.problem;
+    target = "fw.hex";
+    EXPECT_EQ(RunAt("1000"), MergeOutcome::kFailed);
     EXPECT_EQ(host.shown,
-              std::vector<std::string>{"error: Can not start merge operation.20000024\r\r" + problem});
+              std::vector<std::string>{"error: Can not start merge operation.20201005\r\r" + scan.problem});
 
-    EXPECT_EQ(merger.ScanTarget(Path("missing.hex")), kCannotOpenFile);
-    EXPECT_EQ(merger.TargetProblem(), "");
-    test::WriteFile(dir / "fw.hex", ":0400000001020304F2\n:00000001FF\n");
-    ASSERT_EQ(merger.ScanTarget(Path("fw.hex")), kSuccess);
-    ASSERT_TRUE(merger.TargetFormRead().has_value());
-    EXPECT_EQ(merger.ScanTarget(Path("missing.hex")), kCannotOpenFile);
-    EXPECT_FALSE(merger.TargetFormRead().has_value());
+    const auto missing = ScanTarget(Path("missing.hex"));
+    EXPECT_EQ(missing.code, kCannotOpenFile);
+    EXPECT_EQ(missing.problem, "");
+    EXPECT_FALSE(missing.form.has_value());
 }
 
 }  // namespace

@@ -9,13 +9,17 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <sstream>
 
 #include "GuiSupport.h"
 #include "WizardFixture.h"
+#include "base/Text.h"
+#include "cli/CommandLine.h"
 #include "gui/MainWindow.h"
 #include "gui/MergeAlignmentDialog.h"
 #include "gui/MergePage.h"
 #include "image/LexicornEngine.h"
+#include "merge/Merge.h"
 
 namespace lexicorn::test {
 namespace {
@@ -33,6 +37,22 @@ const QByteArray kImage = MakeImage();
 const QByteArray kTarget(200, 'T');
 
 QByteArray Zeros(int count) { return QByteArray(count, '\0'); }
+
+// What happens to the files between their choice on the page and the merge.
+enum class AfterChoosing { kNothing, kImageRewritten, kImageRemoved, kTargetRemoved };
+
+// What the command line printed of a failure, without its prefix: the text the window shows, with
+// line feeds for the window's line breaks.
+std::string PrintedText(std::string err) {
+    for (const char* prefix : {"lexicorn: error: ", "lexicorn: "}) {
+        if (err.starts_with(prefix)) {
+            err.erase(0, std::string_view(prefix).size());
+            break;
+        }
+    }
+    if (err.ends_with('\n')) err.pop_back();
+    return err;
+}
 
 // A target holding an old image of 0x30 bytes at offset 0x10.
 QByteArray TargetWithOldImage() {
@@ -283,8 +303,8 @@ class MergePageTest : public WizardFixture {
         QCOMPARE(Text("oldImagePosition"), QStringLiteral("0"));
         QCOMPARE(Text("targetSpan"), QString());
         SaveScreenshot(*window_, QStringLiteral("merger-page-damaged-target"));
-        Merge();
-        QCOMPARE(dialogs_->Take(), QStringList{"Error: Can not start merge operation.20000024\r\r" + damage});
+        Merge();  // the merge reads the target again and names the damage as the command line does
+        QCOMPARE(dialogs_->Take(), QStringList{"Error: Can not start merge operation.20201005\r\r" + damage});
         QVERIFY(!QFile::exists(Path("out.hex")));
     }
 
@@ -688,6 +708,94 @@ class MergePageTest : public WizardFixture {
         Merge();
         QCOMPARE(dialogs_->Take(), QStringList{"Information: Merge operation done successfully."});
         QCOMPARE(Read("out.bin"), kTarget + QByteArray(8, '\xFF') + kImage);  // 200 bytes, then 16-aligned
+    }
+
+    // The same failing job through the core, the command line and the window: the command line
+    // prints and the window shows the core's one message, each in its own line breaks.
+    void SameFailureGivesTheSameWordsInBothFrontEnds_data() {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QByteArray>("targetBytes");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QString>("address");  // empty: append at the end
+        QTest::addColumn<int>("afterChoosing");
+        const auto after = [](AfterChoosing step) { return static_cast<int>(step); };
+        QTest::newRow("ImageNoLongerALexicorn")
+            << "target.bin" << kTarget << "out.bin" << QString() << after(AfterChoosing::kImageRewritten);
+        QTest::newRow("ImageGone") << "target.bin" << kTarget << "out.bin" << QString()
+                                   << after(AfterChoosing::kImageRemoved);
+        QTest::newRow("TargetGone") << "target.bin" << kTarget << "out.bin" << QString()
+                                    << after(AfterChoosing::kTargetRemoved);
+        QTest::newRow("DamagedHexTarget") << "bad.hex" << QByteArray(":020000040800F3\n:00000001FF\n")
+                                          << "out.hex" << QString() << after(AfterChoosing::kNothing);
+        QTest::newRow("AddressBeyond4GB") << "target.bin" << kTarget << "out.bin"
+                                          << QStringLiteral("FFFFFFF0") << after(AfterChoosing::kNothing);
+        QTest::newRow("OutputIsTheTarget")
+            << "target.bin" << kTarget << "target.bin" << QString() << after(AfterChoosing::kNothing);
+        QTest::newRow("OutputIsAFolder")
+            << "target.bin" << kTarget << "folder" << QString() << after(AfterChoosing::kNothing);
+    }
+    void SameFailureGivesTheSameWordsInBothFrontEnds() {
+        QFETCH(QString, target);
+        QFETCH(QByteArray, targetBytes);
+        QFETCH(QString, output);
+        QFETCH(QString, address);
+        QFETCH(int, afterChoosing);
+        StartOnMergerPage();
+        Write("image.bin", kImage);
+        Write(target, targetBytes);
+        QDir(dir_->path()).mkdir(QStringLiteral("folder"));
+        ChooseFile("chooseImageButton", "image.bin");
+        ChooseFile("chooseTargetButton", target);
+        if (QFile::exists(Path(output))) dialogs_->answers.push_back(true);  // to replace it
+        ChooseFile("chooseOutputButton", output);
+        switch (static_cast<AfterChoosing>(afterChoosing)) {
+            case AfterChoosing::kNothing:
+                break;
+            case AfterChoosing::kImageRewritten:
+                Write("image.bin", QByteArray("no image at all"));
+                break;
+            case AfterChoosing::kImageRemoved:
+                QFile::remove(Path("image.bin"));
+                break;
+            case AfterChoosing::kTargetRemoved:
+                QFile::remove(Path(target));
+                break;
+        }
+        const bool atAddress = !address.isEmpty();
+        SetMode(atAddress ? 1 : 0);
+        if (atAddress) {
+            Find<QRadioButton>("placeAtAddress")->click();
+            Find<QLineEdit>("address")->setText(address);
+        }
+        dialogs_->Take();
+
+        const MergeResult core =
+            lexicorn::Merge({Path("image.bin").toStdString(),
+                             Path(target).toStdString(),
+                             Path(output).toStdString(),
+                             {atAddress ? MergeMode::kOverwrite : MergeMode::kAppend,
+                              atAddress ? MergePlacement::kAddress : MergePlacement::kEnd,
+                              address.toUInt(nullptr, 16), 16, 0},
+                             std::nullopt});
+        QVERIFY(core.code != kSuccess);
+
+        Merge();
+        QCOMPARE(dialogs_->Take(), QStringList{"Error: " + QString::fromStdString(core.message)});
+
+        std::vector<std::string> args = {"lexicorn",
+                                         "merge",
+                                         Path("image.bin").toStdString(),
+                                         Path(target).toStdString(),
+                                         Path(output).toStdString(),
+                                         "-y"};
+        if (atAddress) args.insert(args.end(), {"--mode", "overwrite", "--place", address.toStdString()});
+        std::vector<const char*> argv;
+        for (const std::string& arg : args) argv.push_back(arg.c_str());
+        std::ostringstream out, err;
+        QCOMPARE(cli::RunCommandLine(static_cast<int>(argv.size()), argv.data(), {out, err}),
+                 cli::kExitFailure);
+        QCOMPARE(PrintedText(err.str()), WithLineFeeds(core.message));
+        QCOMPARE(out.str(), std::string());
     }
 
     void MergePicturesDiffer() {

@@ -10,7 +10,7 @@
 #include "base/Unicode.h"
 #include "compile/BuildRun.h"
 #include "generate/CSource.h"
-#include "merge/LXNMerger.h"
+#include "merge/Merge.h"
 #include "platform/CodePage.h"
 #include "support/TestSupport.h"
 
@@ -273,13 +273,12 @@ std::string DeviceFinds(const fs::path& dir, const fs::path& sources, const fs::
     return output;
 }
 
-ResultCode MergeAtTheEnd(const fs::path& image, const fs::path& target, const fs::path& output,
-                         LXNMerger& merger) {
-    EXPECT_EQ(merger.CheckLexicornFile(image.string()), kSuccess);
-    EXPECT_EQ(merger.ScanTarget(target.string()), kSuccess);
-    EXPECT_EQ(merger.SetMergeParameters(MergeMode::kAppend, MergePlacement::kEnd, 4, 0), kSuccess);
-    EXPECT_EQ(merger.SetOutputFile(output.string()), kSuccess);
-    return merger.MergeLexicorn();
+MergeResult MergeAtTheEnd(const fs::path& image, const fs::path& target, const fs::path& output) {
+    return Merge({image.string(),
+                  target.string(),
+                  output.string(),
+                  {MergeMode::kAppend, MergePlacement::kEnd, 0, 4, 0},
+                  {}});
 }
 
 // A big-endian image merged into firmware that holds an old one: the old one's signature is cleared,
@@ -290,11 +289,12 @@ TEST(RuntimeMerge, FindsTheNewBigEndianImageAndNotTheOldOne) {
     const std::string newImage = BuildGreeting("new greeting", dir / "new", ByteOrder::kBig);
     test::WriteFile(dir / "firmware.bin", std::string(1000, '\xAA') + oldImage + std::string(61, '\xBB'));
 
-    LXNMerger merger;
-    ASSERT_EQ(MergeAtTheEnd(dir / "new" / "Lexicorn.bin", dir / "firmware.bin", dir / "merged.bin", merger),
-              kSuccess);
-    EXPECT_TRUE(merger.TargetHasLexicorn());
-    EXPECT_EQ(merger.OldLexicornPosition(), 1000u);
+    const MergeResult result =
+        MergeAtTheEnd(dir / "new" / "Lexicorn.bin", dir / "firmware.bin", dir / "merged.bin");
+    ASSERT_EQ(result.code, kSuccess);
+    ASSERT_TRUE(result.target);
+    EXPECT_EQ(result.target->findings.images,
+              (std::vector<OldImage>{{1000, static_cast<std::uint32_t>(oldImage.size())}}));
     const std::string merged = test::ReadFile(dir / "merged.bin");
     const std::size_t newAt = (1000 + oldImage.size() + 61 + 3) / 4 * 4;
     EXPECT_EQ(merged.substr(1000, 8), std::string(8, '\0'));
@@ -318,11 +318,12 @@ TEST(RuntimeMerge, FindsNoneOfSeveralOldImages) {
     test::WriteFile(dir / "firmware.bin", firmware);
     ASSERT_EQ(DeviceFinds(dir.path(), dir / "new", dir / "firmware.bin"), "1000 0 first greeting\n");
 
-    LXNMerger merger;
-    ASSERT_EQ(MergeAtTheEnd(dir / "new" / "Lexicorn.bin", dir / "firmware.bin", dir / "merged.bin", merger),
-              kSuccess);
+    const MergeResult result =
+        MergeAtTheEnd(dir / "new" / "Lexicorn.bin", dir / "firmware.bin", dir / "merged.bin");
+    ASSERT_EQ(result.code, kSuccess);
+    ASSERT_TRUE(result.target);
     const std::size_t bareAt = firmware.find(bare), secondAt = bareAt + bare.size();
-    EXPECT_EQ(merger.Findings().images,
+    EXPECT_EQ(result.target->findings.images,
               (std::vector<OldImage>{
                   {1000, static_cast<std::uint32_t>(first.size())},
                   {static_cast<std::uint32_t>(secondAt), static_cast<std::uint32_t>(second.size())}}));

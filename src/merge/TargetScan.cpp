@@ -1,4 +1,6 @@
-#include "merge/LXNMerger.h"
+#include "merge/TargetScan.h"
+
+#include <fmt/format.h>
 
 #include <algorithm>
 #include <array>
@@ -14,7 +16,7 @@
 #include "image/ImageLayout.h"
 #include "image/ImageReader.h"
 #include "merge/AddressSpace.h"
-#include "merge/SignatureFinder.h"
+#include "merge/FirmwareScan.h"
 
 namespace lexicorn {
 namespace {
@@ -22,6 +24,11 @@ namespace {
 // Pieces of the target overlap by a signature's length less one byte: a signature across two is
 // whole in the second.
 constexpr std::size_t kPieceOverlap = layout::kSignatureSize - 1;
+
+// What the target's text source throws when the target cannot be read.
+struct TargetReadFailed {
+    ResultCode code;
+};
 
 bool IsWholeImage(std::span<const std::uint8_t> bytes) {
     try {
@@ -113,123 +120,147 @@ void TargetFindings::Append(const TargetFindings& later) {
     bareSignatureCount += later.bareSignatureCount;
 }
 
-ResultCode LXNMerger::CheckLexicornFile(const std::string& path) {
-    sourceValid_ = false;
-    if (ResultCode measured = SetSourceFile(path)) return measured;
-    if (ResultCode opened = sourceFile_.OpenForReading()) return opened;
-    const ResultCode checked = CheckOpenSource();
-    sourceFile_.CloseFile();
-    sourceValid_ = checked == kSuccess;
-    return checked;
-}
-
-ResultCode LXNMerger::CheckOpenSource() {
-    imageProblem_.clear();
+ImageCheck CheckOpenImage(FileHandle& file) {
     std::array<std::uint8_t, layout::kSignatureSize> start{};
-    if (ResultCode read = sourceFile_.ReadAt(0, layout::kSignatureSize, start.data())) return read;
+    if (ResultCode read = file.ReadAt(0, layout::kSignatureSize, start.data())) return {read, {}};
     const auto match = FindSignature(start);
-    if (!match || match->offset != 0) return kNotALexicorn;
+    if (!match || match->offset != 0) return {kNotALexicorn, {}};
     // A device reads what the header says: the whole image is checked, as dump checks it.
     std::span<const std::uint8_t> image;
-    if (ResultCode mapped = sourceFile_.MapContents(image)) return mapped;
+    if (ResultCode mapped = file.MapContents(image)) return {mapped, {}};
     try {
         CheckImage(image);
     } catch (const ImageError& error) {
-        imageProblem_ = error.what();
-        return kNotALexicorn;
+        return {kNotALexicorn, error.what()};
+    }
+    return {};
+}
+
+ImageCheck CheckImageFile(const std::string& path) {
+    FileHandle file(path);
+    if (ResultCode opened = file.OpenForReading()) return {opened, {}};
+    return CheckOpenImage(file);
+}
+
+TargetScan ScanTarget(const std::string& path) {
+    OpenTarget target;
+    ResultCode scanned = target.Open(path);
+    if (scanned == kSuccess) scanned = target.Read(OpenTarget::Reading::kScan);
+    if (scanned == kSuccess) scanned = target.Scan();
+    target.Report().code = scanned;
+    return std::move(target.Report());
+}
+
+OpenTarget::OpenTarget() = default;
+OpenTarget::~OpenTarget() = default;
+
+ResultCode OpenTarget::Open(const std::string& path) {
+    file_.SetFileName(path);
+    const ResultCode opened = file_.OpenForReading();
+    report_.opened = opened == kSuccess;
+    return opened;
+}
+
+TextSource OpenTarget::Text() const {
+    return {file_.Size(), [this](std::uint64_t offset, std::span<char> buffer) {
+                if (ResultCode read = file_.ReadAt(static_cast<std::uint32_t>(offset),
+                                                   static_cast<std::uint32_t>(buffer.size()), buffer.data()))
+                    throw TargetReadFailed{read};
+            }};
+}
+
+template <typename Step>
+ResultCode OpenTarget::Guarded(const Step& read) {
+    try {
+        read();
+    } catch (const TargetReadFailed& failed) {
+        return failed.code;
+    } catch (const FirmwareError& error) {
+        report_.problem = error.what();
+        return kDamagedTarget;
+    } catch (const std::bad_alloc&) {
+        report_.problem = fmt::format("{}: not enough memory to hold its data", file_.FileName());
+        return kNoStorage;
     }
     return kSuccess;
 }
 
-ResultCode LXNMerger::ChooseTarget(const std::string& path) {
-    targetChosen_ = false;
-    findings_ = {};
-    if (ResultCode measured = SetTargetFile(path)) return measured;
-    targetChosen_ = true;
-    return kSuccess;
-}
-
-ResultCode LXNMerger::ScanTarget(const std::string& path) {
-    if (ResultCode chosen = ChooseTarget(path)) return chosen;
-    ResultCode scanned = targetFile_.OpenForReading();
-    if (scanned == kSuccess) {
-        scanned = ReadOpenTarget(TargetReading::kScan);
-        if (scanned == kSuccess) scanned = ScanOpenTarget();
-        targetFile_.CloseFile();
-    }
-    targetChosen_ = scanned == kSuccess;
-    return scanned;
-}
-
-ResultCode LXNMerger::ScanOpenTarget() {
-    findings_ = {};
-    if (TargetIsFirmware()) {
-        TargetFindings found;
-        for (std::uint64_t from = 0;;) {
-            std::optional<SignatureMatch> match;
-            if (ResultCode searched = FindInTargetData(from, match)) return searched;
-            if (!match) break;
-            std::optional<std::uint32_t> imageSize;
-            if (ResultCode judged = JudgeInTargetData(*match, imageSize)) return judged;
-            from = found.Record(static_cast<std::uint32_t>(match->offset), imageSize);
+ResultCode OpenTarget::Read(Reading reading, std::size_t room) {
+    return Guarded([&] {
+        const TextSource text = Text();
+        const FirmwareFormat format = DetectFirmwareFormat(text);
+        if (format == FirmwareFormat::kBinary) return;
+        if (reading == Reading::kScan) {
+            scan_ = std::make_unique<FirmwareScan>(format, text, file_.FileName());
+            report_.warnings = scan_->Records().warnings;
+            report_.form = TargetForm{format, scan_->Span()};
+        } else {
+            firmware_ = ReadFirmware(format, text, file_.FileName(), room);
+            report_.warnings = firmware_->warnings;
+            report_.form = TargetForm{format, SpanOf(*firmware_)};
         }
-        findings_ = std::move(found);
-        return kSuccess;
-    }
+    });
+}
+
+ResultCode OpenTarget::Scan() {
+    if (IsFirmware()) return ScanData();
     // Two cores judge the two halves: most of a scan is the copy of the file out of the system's
     // cache, and each core copies at its own speed. An image of the first half that runs on into the
     // second holds what the second half judged from its start: then the rest is judged again from
     // the image's end.
-    const std::uint32_t size = targetFile_.Size();
+    const std::uint32_t size = file_.Size();
     const std::uint32_t half = size / 2;
-    auto secondHalf = RunBeside([&] { return ScanPieces(targetFile_, half, size); });
-    const PieceScan firstHalf = ScanPieces(targetFile_, 0, half);
+    auto secondHalf = RunBeside([&] { return ScanPieces(file_, half, size); });
+    const PieceScan firstHalf = ScanPieces(file_, 0, half);
     PieceScan rest = secondHalf.get();
     if (firstHalf.result != kSuccess) return firstHalf.result;
-    if (firstHalf.resumeAt > half) rest = ScanPieces(targetFile_, firstHalf.resumeAt, size);
+    if (firstHalf.resumeAt > half) rest = ScanPieces(file_, firstHalf.resumeAt, size);
     if (rest.result != kSuccess) return rest.result;
-    findings_ = firstHalf.findings;
-    findings_.Append(rest.findings);
+    report_.findings = firstHalf.findings;
+    report_.findings.Append(rest.findings);
     return kSuccess;
 }
 
-// The same for a target read as an address space: an image stands whole in the data, without a gap.
-ResultCode LXNMerger::JudgeInTargetData(const SignatureMatch& match,
-                                        std::optional<std::uint32_t>& imageSize) {
+// The same for a target read as an address space: signatures in address order, across records and
+// never across a gap.
+ResultCode OpenTarget::ScanData() {
+    TargetFindings found;
+    for (std::uint64_t from = 0;;) {
+        std::optional<SignatureMatch> match;
+        if (ResultCode searched = Guarded(
+                [&] { match = scan_ ? scan_->FindSignature(from) : FindSignature(*firmware_, from); }))
+            return searched;
+        if (!match) break;
+        std::optional<std::uint32_t> imageSize;
+        if (ResultCode judged = JudgeInData(*match, imageSize)) return judged;
+        from = found.Record(static_cast<std::uint32_t>(match->offset), imageSize);
+    }
+    report_.findings = std::move(found);
+    return kSuccess;
+}
+
+// An image stands whole in the data, without a gap. kOutOfRange when its header does not stand there.
+ResultCode OpenTarget::JudgeInData(const SignatureMatch& match, std::optional<std::uint32_t>& imageSize) {
     imageSize.reset();
     const auto position = static_cast<std::uint32_t>(match.offset);
+    const auto dataAt = [&](std::size_t count, std::optional<std::vector<std::uint8_t>>& bytes) {
+        return Guarded([&] {
+            if (scan_) {
+                bytes = scan_->DataAt(position, count);
+            } else if (const auto data = DataAt(*firmware_, position, count)) {
+                bytes.emplace(data->begin(), data->end());
+            } else {
+                bytes.reset();
+            }
+        });
+    };
     std::optional<std::vector<std::uint8_t>> header, image;
-    if (ResultCode read = TargetDataAt(position, layout::kHeaderSize, header)) return read;
+    if (ResultCode read = dataAt(layout::kHeaderSize, header)) return read;
     if (!header) return kOutOfRange;
     const std::uint32_t claimed = ClaimedSize(*header, match.order);
-    if (ResultCode read = TargetDataAt(position, claimed, image)) return read;
+    if (ResultCode read = dataAt(claimed, image)) return read;
     if (image && IsWholeImage(*image)) imageSize = claimed;
     return kSuccess;
-}
-
-ResultCode LXNMerger::SetMergeParameters(MergeMode mode, MergePlacement placement, std::uint8_t alignment,
-                                         std::uint32_t address) {
-    if (mode != MergeMode::kOverwrite && mode != MergeMode::kAppend) return kOutOfRange;
-    return SetParameters(mode, placement, alignment, address);
-}
-
-ResultCode LXNMerger::MergeLexicorn() {
-    if (!IsReady()) return kMergeNotReady;
-    return Merge();
-}
-
-ResultCode LXNMerger::CheckSource() {
-    // An image shorter than its signature is no image, whatever the read says.
-    const ResultCode checked = CheckOpenSource();
-    return checked == kOutOfRange ? kNotALexicorn : checked;
-}
-
-ResultCode LXNMerger::CheckTarget() {
-    const ResultCode scanned = ScanOpenTarget();
-    std::vector<std::uint32_t> signatures;
-    for (const OldImage& image : findings_.images) signatures.push_back(image.position);
-    ClearInOutput(std::move(signatures));
-    return scanned;
 }
 
 }  // namespace lexicorn
