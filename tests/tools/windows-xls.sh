@@ -1,0 +1,93 @@
+#!/bin/bash
+# .xls workbooks under wine: lexicorn-xls-reader.exe answers byte for byte as the Linux reader does (so
+# FreeXL's text conversions through our iconv agree with glibc's), lexicorn.exe builds the same bytes
+# from them and refuses a damaged one with the same words, and a reader that runs out of time or is
+# cancelled with Ctrl-C is ended with every process it started. Skipped (77) where wine, the two .exe
+# files (make windows) or the mingw compiler for the stand-in reader are missing.
+# Usage: windows-xls.sh LEXICORN LEXICORN_XLS_READER LEXICORN_EXE FIXTURES WINEPREFIX
+set -euo pipefail
+linux="$1" linuxReader="$2" exe="$3" fixtures="$4" tools="$(cd "$(dirname "$0")" && pwd)"
+exeReader="$(dirname "$exe")/lexicorn-xls-reader.exe"
+wine="$(command -v wine64 || command -v wine || true)"
+mingw="$(command -v x86_64-w64-mingw32-gcc-posix || true)"
+if [ -z "$wine" ] || [ -z "$mingw" ] || [ ! -x "$exe" ] || [ ! -x "$exeReader" ]; then
+    echo "no wine, no mingw-w64 or no $exe and $exeReader (make windows builds them): skipped"
+    exit 77
+fi
+export WINEPREFIX="$5" WINEDEBUG=-all SOURCE_DATE_EPOCH=1700000000
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+# A workbook that FreeXL refuses: the compound file's signature and nothing a workbook needs.
+printf '\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1' >broken.xls
+head -c 600 /dev/zero >>broken.xls
+cp "$fixtures/table.xls" table.xls
+
+"$linuxReader" table.xls >linux.answer
+"$wine" "$exeReader" table.xls >windows.answer
+cmp linux.answer windows.answer || { echo "the readers answer differently on table.xls"; exit 1; }
+echo "reader's answer on table.xls: identical"
+
+for encoding in utf8 wide; do
+    for system in linux windows; do
+        program=("$linux")
+        [ $system = windows ] && program=("$wine" "$exe")
+        "${program[@]}" build table.xls --encoding $encoding -o "$work/$system" >/dev/null
+    done
+    diff -r linux windows || { echo "outputs differ: build table.xls --encoding $encoding"; exit 1; }
+    rm -rf linux windows
+    echo "build table.xls --encoding $encoding: identical"
+done
+
+# Runs lexicorn on each system with the given reader settings and compares what they say; they must
+# fail and write nothing.
+same_refusal() {
+    local name="$1" linuxStatus=0 windowsStatus=0
+    shift
+    "$linux" "$@" -o "$work/linux" >linux.log 2>&1 || linuxStatus=$?
+    "$wine" "$exe" "$@" -o "$work/windows" >windows.log 2>&1 || windowsStatus=$?
+    [ $linuxStatus -ne 0 ] && [ $linuxStatus -eq $windowsStatus ] ||
+        { echo "$name: exit codes $linuxStatus and $windowsStatus"; cat linux.log windows.log; exit 1; }
+    diff linux.log <(tr -d '\r' <windows.log) || { echo "$name: messages differ"; exit 1; }
+    [ ! -e linux ] && [ ! -e windows ] || { echo "$name: output left behind"; exit 1; }
+    echo "$name: the same refusal"
+}
+same_refusal "a damaged workbook" build broken.xls --encoding utf8
+
+# A reader that takes too long: a shell script on Linux, on Windows a program that starts another.
+"$mingw" -O2 -o slow-reader.exe "$tools/windows-slow-reader.c"
+printf '#!/bin/sh\nexec sleep 30\n' >slow-reader.sh
+chmod +x slow-reader.sh
+expect_no_marks() {
+    sleep 5
+    if ls table.xls.*-ran-on >/dev/null 2>&1; then
+        echo "$1: the reader or its child ran on: $(ls table.xls.*-ran-on)"
+        exit 1
+    fi
+}
+LEXICORN_XLS_TIME_LIMIT=1 LEXICORN_XLS_READER="$work/slow-reader.sh" "$linux" build table.xls -o "$work/linux" \
+    >linux.log 2>&1 || true
+LEXICORN_XLS_TIME_LIMIT=1 LEXICORN_XLS_READER="$work/slow-reader.exe" "$wine" "$exe" build table.xls \
+    -o "$work/windows" >windows.log 2>&1 || true
+diff linux.log <(tr -d '\r' <windows.log) || { echo "time limit: messages differ"; exit 1; }
+grep -q "took longer than 1 s and was stopped" linux.log || { echo "time limit: no stop"; cat linux.log; exit 1; }
+expect_no_marks "time limit"
+echo "a reader out of time: stopped with the same message, and its child with it"
+
+# Ctrl-C: wine hands SIGINT to the console's Ctrl-C handlers.
+interrupted() {
+    "$@" >interrupted.log 2>&1 &
+    local pid=$!
+    sleep 2
+    kill -INT $pid
+    wait $pid || true
+    tr -d '\r' <interrupted.log
+}
+LEXICORN_XLS_READER="$work/slow-reader.sh" interrupted "$linux" build table.xls -o "$work/linux" >linux.log
+LEXICORN_XLS_READER="$work/slow-reader.exe" interrupted "$wine" "$exe" build table.xls -o "$work/windows" \
+    >windows.log
+diff linux.log windows.log || { echo "Ctrl-C: messages differ"; exit 1; }
+grep -q "the .xls reader was stopped" linux.log || { echo "Ctrl-C: no stop"; cat linux.log; exit 1; }
+expect_no_marks "Ctrl-C"
+echo "Ctrl-C: the reader and its child stopped, with the same message"
