@@ -13,10 +13,12 @@ struct LexicornIconv {
     UINT codePage;
 };
 
+enum { kUtf16CodePage = 1200, kAsciiCodePage = 20127 };
+
 static const struct {
     const char* name;
     UINT codePage;
-} kNamedCodePages[] = {{"UTF-16LE", 1200}, {"ASCII", 20127}, {"MacRoman", 10000}};
+} kNamedCodePages[] = {{"UTF-16LE", kUtf16CodePage}, {"ASCII", kAsciiCodePage}, {"MacRoman", 10000}};
 
 /* The code page a name stands for, or 0. */
 static UINT CodePageNamed(const char* name) {
@@ -54,10 +56,25 @@ static size_t Refuse(int error) {
     return (size_t)-1;
 }
 
+/* Windows gives a byte that a code page leaves undefined a character all the same: a C1 control, a
+ * private-use character or, in ASCII, the byte's lower seven bits. glibc refuses such bytes, and so do
+ * we. */
+static int Undefined(UINT codePage, const char* input, int inputBytes, const wchar_t* wide, int units) {
+    if (codePage == kUtf16CodePage) return 0;
+    if (codePage == kAsciiCodePage) {
+        for (int i = 0; i < inputBytes; ++i)
+            if ((unsigned char)input[i] >= 0x80) return 1;
+        return 0;
+    }
+    for (int i = 0; i < units; ++i)
+        if ((wide[i] >= 0x80 && wide[i] <= 0x9F) || (wide[i] >= 0xE000 && wide[i] <= 0xF8FF)) return 1;
+    return 0;
+}
+
 /* The input as UTF-16 in a buffer of its own (a UTF-16 input may sit at an odd address), or NULL with
  * errno set. */
 static wchar_t* Utf16Of(UINT codePage, const char* input, int inputBytes, int* units) {
-    if (codePage == 1200) {
+    if (codePage == kUtf16CodePage) {
         if (inputBytes % 2 != 0) {
             errno = EINVAL;
             return NULL;
@@ -75,10 +92,15 @@ static wchar_t* Utf16Of(UINT codePage, const char* input, int inputBytes, int* u
         errno = ENOMEM;
         return NULL;
     }
-    if (codePage == 1200)
+    if (codePage == kUtf16CodePage)
         memcpy(wide, input, (size_t)inputBytes);
     else
         MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, input, inputBytes, wide, *units);
+    if (Undefined(codePage, input, inputBytes, wide, *units)) {
+        free(wide);
+        errno = EILSEQ;
+        return NULL;
+    }
     return wide;
 }
 
