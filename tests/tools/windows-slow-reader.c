@@ -1,6 +1,7 @@
-/* A stand-in for lexicorn-xls-reader.exe that never answers: it starts a copy of itself and both would
- * leave a mark beside the table (TABLE.reader-ran-on, TABLE.child-ran-on) after 4 s, unless they are
- * ended before. Built by windows-xls.sh. Usage: windows-slow-reader.exe TABLE */
+/* A stand-in for lexicorn-xls-reader.exe that never answers: it says it has started
+ * (TABLE.reader-started), starts a copy of itself and both would leave a mark beside the table
+ * (TABLE.reader-ran-on, TABLE.child-ran-on) after 4 s, unless they are ended before. Built by windows-xls.sh.
+ * Usage: windows-slow-reader.exe TABLE */
 #include <stdio.h>
 #include <windows.h>
 
@@ -17,6 +18,10 @@ int main(int argc, char** argv) {
         LeaveMarkLater(argv[1], "child-ran-on");
         return 0;
     }
+    char startedMark[4096];
+    snprintf(startedMark, sizeof startedMark, "%s.reader-started", argv[1]);
+    FILE* mark = fopen(startedMark, "w");
+    if (mark) fclose(mark);
     char line[8192];
     snprintf(line, sizeof line, "\"%s\" \"%s\" child", argv[0], argv[1]);
     STARTUPINFOA startup = {sizeof startup};

@@ -14,7 +14,8 @@ if [ -z "$wine" ] || [ -z "$mingw" ] || [ ! -x "$exe" ] || [ ! -x "$exeReader" ]
     echo "no wine, no mingw-w64 or no $exe and $exeReader (make windows builds them): skipped"
     exit 77
 fi
-export WINEPREFIX="$5" WINEDEBUG=-all SOURCE_DATE_EPOCH=1700000000
+# Wine reads file names given here as UTF-8 only in a UTF-8 locale.
+export WINEPREFIX="$5" WINEDEBUG=-all SOURCE_DATE_EPOCH=1700000000 LC_ALL=C.UTF-8
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -23,6 +24,10 @@ cd "$work"
 printf '\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1' >broken.xls
 head -c 600 /dev/zero >>broken.xls
 cp "$fixtures/table.xls" table.xls
+# The reader is handed file names through a Windows command line, quoted where they hold blanks,
+# and opens them in the UTF-8 code page, whatever letters they hold.
+cp table.xls "my table.xls"
+cp broken.xls "Übersicht 日本 kaputt.xls"
 
 # FreeXL's conversions from the character sets of older workbooks, through our iconv and through
 # glibc's: the same characters and the same refusals, but for the sets one of them does not know and
@@ -43,16 +48,22 @@ echo "iconv: $(grep -Evc "$skip" windows.iconv) conversions as glibc makes them 
 "$wine" "$exeReader" table.xls >windows.answer
 cmp linux.answer windows.answer || { echo "the readers answer differently on table.xls"; exit 1; }
 echo "reader's answer on table.xls: identical"
+"$linuxReader" "Übersicht 日本 kaputt.xls" >linux.answer
+"$wine" "$exeReader" "Übersicht 日本 kaputt.xls" >windows.answer
+cmp linux.answer windows.answer || { echo "the readers refuse differently: $(cat windows.answer)"; exit 1; }
+echo "reader's refusal of a file named beyond ASCII: identical"
 
-for encoding in utf8 wide; do
-    for system in linux windows; do
-        program=("$linux")
-        [ $system = windows ] && program=("$wine" "$exe")
-        "${program[@]}" build table.xls --encoding $encoding -o "$work/$system" >/dev/null
+for workbook in table.xls "my table.xls"; do
+    for encoding in utf8 wide; do
+        for system in linux windows; do
+            program=("$linux")
+            [ $system = windows ] && program=("$wine" "$exe")
+            "${program[@]}" build "$workbook" --encoding $encoding -o "$work/$system" >/dev/null
+        done
+        diff -r linux windows || { echo "outputs differ: build $workbook --encoding $encoding"; exit 1; }
+        rm -rf linux windows
+        echo "build $workbook --encoding $encoding: identical"
     done
-    diff -r linux windows || { echo "outputs differ: build table.xls --encoding $encoding"; exit 1; }
-    rm -rf linux windows
-    echo "build table.xls --encoding $encoding: identical"
 done
 
 # Runs lexicorn on each system with the given reader settings and compares what they say; they must
@@ -72,7 +83,7 @@ same_refusal "a damaged workbook" build broken.xls --encoding utf8
 
 # A reader that takes too long: a shell script on Linux, on Windows a program that starts another.
 "$mingw" -O2 -o slow-reader.exe "$tools/windows-slow-reader.c"
-printf '#!/bin/sh\nexec sleep 30\n' >slow-reader.sh
+printf '#!/bin/sh\ntouch "$1.reader-started"\nexec sleep 30\n' >slow-reader.sh
 chmod +x slow-reader.sh
 expect_no_marks() {
     sleep 5
@@ -90,11 +101,15 @@ grep -q "took longer than 1 s and was stopped" linux.log || { echo "time limit: 
 expect_no_marks "time limit"
 echo "a reader out of time: stopped with the same message, and its child with it"
 
-# Ctrl-C: wine hands SIGINT to the console's Ctrl-C handlers.
+# Ctrl-C, once the reader runs: wine hands SIGINT to the console's Ctrl-C handlers.
 interrupted() {
+    rm -f table.xls.reader-started
     "$@" >interrupted.log 2>&1 &
-    local pid=$!
-    sleep 2
+    local pid=$! waited=0
+    while [ ! -e table.xls.reader-started ] && [ $waited -lt 300 ]; do
+        sleep 0.1
+        waited=$((waited + 1))
+    done
     kill -INT $pid
     wait $pid || true
     tr -d '\r' <interrupted.log
