@@ -80,6 +80,7 @@ same_refusal() {
     echo "$name: the same refusal"
 }
 same_refusal "a damaged workbook" build broken.xls --encoding utf8
+LEXICORN_XLS_READER="$work/missing" same_refusal "a reader that is not there" build table.xls
 
 # A reader that takes too long: a shell script on Linux, on Windows a program that starts another.
 "$mingw" -O2 -o slow-reader.exe "$tools/windows-slow-reader.c"
