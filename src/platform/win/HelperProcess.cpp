@@ -149,7 +149,9 @@ Handle Start(const HelperRun& run, HANDLE job, HANDLE reply) {
     Handle process(started.hProcess);
     Handle thread(started.hThread);
     if (!AssignProcessToJobObject(job, process.get())) {
+        const DWORD assignError = GetLastError();
         TerminateProcess(process.get(), 1);
+        SetLastError(assignError);
         FailToStart(run);
     }
     ResumeThread(thread.get());
