@@ -59,7 +59,7 @@ windows-deps: deps
 		-DLEXICORN_WINDOWS_PREFIX=$(CURDIR)/$(WINDOWS_BUILD)/prefix
 	cmake --build $(WINDOWS_BUILD)/dependencies -j $(JOBS)
 
-# A static lexicorn.exe (the command line for 64-bit Windows, without the .xls reader) in
+# A static lexicorn.exe (the command line for 64-bit Windows) and beside it lexicorn-xls-reader.exe in
 # $(WINDOWS_BUILD)/lexicorn/src/cli. make test then compares its outputs under wine with the Linux
 # program's; it does not build it itself, which would take it past CI's time.
 windows: windows-deps
@@ -67,7 +67,7 @@ windows: windows-deps
 		-DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake \
 		-DLEXICORN_WINDOWS_PREFIX=$(CURDIR)/$(WINDOWS_BUILD)/prefix \
 		-DLEXICORN_GUI=OFF -DLEXICORN_BUILD_TESTS=OFF -DLEXICORN_TEST_INSTALL=OFF -DLEXICORN_HARDENING=OFF
-	cmake --build $(WINDOWS_BUILD)/lexicorn -j $(JOBS) --target lexicorn
+	cmake --build $(WINDOWS_BUILD)/lexicorn -j $(JOBS) --target lexicorn lexicorn-xls-reader
 
 install: all
 	cmake --install $(BUILD)

@@ -1,6 +1,5 @@
 // POSIX helper processes, started with posix_spawn: a fork of a program that may run threads (the
-// window does) copies only the calling thread and may deadlock on a lock another one held. A Windows
-// port starts them with CreateProcess here.
+// window does) copies only the calling thread and may deadlock on a lock another one held.
 #include "platform/HelperProcess.h"
 
 #include <fcntl.h>
@@ -8,6 +7,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -113,6 +113,23 @@ pid_t Spawn(const HelperRun& run, int replyFd) {
 }  // namespace
 
 void SetHelperWaitHook(std::function<bool()> keepWaiting) { WaitHook() = std::move(keepWaiting); }
+
+// AddressSanitizer reserves terabytes of address space for its shadow: under it a limit would stop
+// the helper before it starts.
+#if defined(__SANITIZE_ADDRESS__)
+#define LEXICORN_ADDRESS_SANITIZER
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define LEXICORN_ADDRESS_SANITIZER
+#endif
+#endif
+
+void BeginHelper([[maybe_unused]] std::size_t mostMemoryBytes) {
+#ifndef LEXICORN_ADDRESS_SANITIZER
+    const rlimit limit{mostMemoryBytes, mostMemoryBytes};
+    setrlimit(RLIMIT_AS, &limit);
+#endif
+}
 
 std::string ExecutablePath() {
     std::error_code error;

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,11 +27,15 @@ struct HelperRun {
     std::chrono::milliseconds timeLimit{60'000};
     /// Most bytes the helper may answer with before it is killed.
     std::size_t mostReplyBytes = 1u << 30;
+    /// Most bytes of memory the helper may take (an allocation past them fails); none: no limit. On
+    /// Windows the helper's job holds it to them; POSIX has no such hold from outside, so there the
+    /// helper holds itself to them (BeginHelper).
+    std::optional<std::size_t> mostMemoryBytes{};
 };
 
-/// Runs `run.program` as a process of its own, in a process group of its own (standard input from
-/// /dev/null, standard error shared), and hands what it writes to its standard output to
-/// `takeAnswer` in pieces as they arrive: the answer is never held here, and nothing past
+/// Runs `run.program` as a process of its own, in a process group of its own (a job on Windows;
+/// standard input from the null device, standard error shared), and hands what it writes to its standard
+/// output to `takeAnswer` in pieces as they arrive: the answer is never held here, and nothing past
 /// `run.mostReplyBytes` is handed on. For libraries that are not safe against hostile input: whatever
 /// they do wrong, this process is not harmed. Throws HelperFailure when the helper cannot start, exits
 /// with another code than 0, dies of a signal, runs out of time or answers too much, and when the wait
@@ -43,6 +48,10 @@ void RunHelper(const HelperRun& run, const std::function<void(std::string_view p
 /// itself and takes its Cancel there. Returning false stops the helper. One for the whole process,
 /// since Ctrl-C and a window's Cancel are too; none by default.
 void SetHelperWaitHook(std::function<bool()> keepWaiting);
+
+/// Called first by a helper program run with `mostMemoryBytes`: its standard output carries its answer's
+/// bytes as they are (no line ends changed), and it takes no more memory than that.
+void BeginHelper(std::size_t mostMemoryBytes);
 
 /// The absolute path of the running program.
 std::string ExecutablePath();

@@ -11,6 +11,10 @@ namespace lexicorn {
 // its name as "length:name", then the cells with text as "row column length:text". Lengths are
 // bytes, so texts travel as they are.
 
+/// The memory the reader may take: more than any table within 65535 rows needs, and far below what a
+/// hostile file would take.
+constexpr std::size_t kXlsReaderMostMemoryBytes = std::size_t{2} << 30;
+
 /// The answer that carries `cells`.
 std::string EncodeXlsReply(const SheetCells& cells);
 /// The answer that carries an error message.

@@ -38,7 +38,10 @@ std::chrono::seconds TimeLimit() {
 }  // namespace
 
 SheetCells ReadXlsSheet(const std::string& fileName) {
-    HelperRun run{ReaderProgram(), {fileName}, TimeLimit()};
+    const HelperRun run{.program = ReaderProgram(),
+                        .arguments = {fileName},
+                        .timeLimit = TimeLimit(),
+                        .mostMemoryBytes = kXlsReaderMostMemoryBytes};
     XlsReplyDecoder answer(fileName);
     try {
         RunHelper(run, [&](std::string_view piece) { answer.Take(piece); });

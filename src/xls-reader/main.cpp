@@ -4,15 +4,13 @@
 // which the program that needs the table can kill.
 #include <fmt/format.h>
 #include <freexl.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <exception>
 #include <memory>
 #include <new>
 
+#include "platform/HelperProcess.h"
 #include "table/TableReader.h"
 #include "table/XlsReply.h"
 
@@ -22,25 +20,6 @@ using lexicorn::LocatedMessage;
 using lexicorn::NumberText;
 using lexicorn::SheetCells;
 using lexicorn::TableError;
-
-// AddressSanitizer reserves terabytes of address space for its shadow: under it a limit would stop
-// the reader before it starts.
-#if defined(__SANITIZE_ADDRESS__)
-#define LEXICORN_ADDRESS_SANITIZER
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define LEXICORN_ADDRESS_SANITIZER
-#endif
-#endif
-
-void LimitMemory() {
-#ifndef LEXICORN_ADDRESS_SANITIZER
-    // More than any table within 65535 rows needs, and far below what a hostile file would take.
-    constexpr rlim_t kMostBytes = rlim_t{2} << 30;
-    const rlimit limit{kMostBytes, kMostBytes};
-    setrlimit(RLIMIT_AS, &limit);
-#endif
-}
 
 SheetCells ReadSheet(const std::string& fileName) {
     const void* handle = nullptr;
@@ -95,14 +74,7 @@ SheetCells ReadSheet(const std::string& fileName) {
 }
 
 bool WriteAll(const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        done += static_cast<std::size_t>(written);
-    }
-    return true;
+    return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0;
 }
 
 }  // namespace
@@ -112,7 +84,7 @@ int main(int argc, char** argv) {
         std::fputs("usage: lexicorn-xls-reader FILE (run by lexicorn to read .xls workbooks)\n", stderr);
         return 2;
     }
-    LimitMemory();
+    lexicorn::BeginHelper(lexicorn::kXlsReaderMostMemoryBytes);
     std::string reply;
     try {
         reply = lexicorn::EncodeXlsReply(ReadSheet(argv[1]));

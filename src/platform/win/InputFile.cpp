@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/win/SystemError.h"
+
 namespace lexicorn {
 namespace {
 
@@ -45,10 +47,7 @@ std::FILE* OpenRegularFile(const std::filesystem::path& path) {
         CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        errno = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ENOENT
-                : error == ERROR_ACCESS_DENIED                                 ? EACCES
-                                                                               : EIO;
+        errno = ErrnoOf(GetLastError());
         return nullptr;
     }
     // A pipe or a device (CON, NUL, COM1) would block or never end.
