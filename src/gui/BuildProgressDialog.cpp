@@ -1,6 +1,5 @@
 #include "gui/BuildProgressDialog.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -44,19 +43,13 @@ BuildProgressDialog::BuildProgressDialog(std::function<void()> requestCancel, QW
     layout->addWidget(progressBar_);
     layout->addWidget(cancelButton_, 0, Qt::AlignHCenter);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    sinceRedraw_.start();
 }
 
-void BuildProgressDialog::setCaption(const QString& text) {
-    setWindowTitle(text);
-    letEventsRun(Redraw::kNow);
-}
-
-void BuildProgressDialog::redrawNow() { letEventsRun(Redraw::kNow); }
+void BuildProgressDialog::setCaption(const QString& text) { setWindowTitle(text); }
 
 void BuildProgressDialog::setStatusText(const std::string& text) {
-    status_.assign(text);  // keeps its buffer: no allocation per string
-    letEventsRun();
+    status_.assign(text);
+    showState();
 }
 
 void BuildProgressDialog::planWhole(int total) {
@@ -73,9 +66,9 @@ void BuildProgressDialog::setRange(int count) {
     resetPosition();
 }
 
-void BuildProgressDialog::step() {
-    if (position_ < rangeMax_) ++position_;
-    letEventsRun();
+void BuildProgressDialog::step(int count) {
+    position_ = std::min(position_ + count, rangeMax_);
+    showState();
 }
 
 void BuildProgressDialog::complete() {
@@ -98,7 +91,6 @@ void BuildProgressDialog::present() {
     }
     show();
     raise();
-    letEventsRun(Redraw::kNow);  // drawn at once, not at the first pause
 }
 
 void BuildProgressDialog::showEvent(QShowEvent* event) {
@@ -115,18 +107,6 @@ void BuildProgressDialog::hideEvent(QHideEvent* event) {
 // Neither Escape nor Enter stands for Cancel, and the window cannot be closed while a build runs.
 void BuildProgressDialog::keyPressEvent(QKeyEvent* event) { event->ignore(); }
 void BuildProgressDialog::closeEvent(QCloseEvent* event) { event->ignore(); }
-
-void BuildProgressDialog::letEventsRun(Redraw when) {
-    constexpr int kCallsPerClockRead = 64;
-    if (when == Redraw::kThrottled) {
-        if (++callsSinceClockRead_ < kCallsPerClockRead) return;
-        callsSinceClockRead_ = 0;
-        if (sinceRedraw_.elapsed() < kRedrawInterval.count()) return;
-    }
-    showState();
-    QApplication::processEvents();
-    sinceRedraw_.restart();
-}
 
 void BuildProgressDialog::showState() {
     statusText_->setText(QString::fromStdString(WithLineFeeds(status_)));

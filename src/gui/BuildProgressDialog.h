@@ -1,8 +1,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QElapsedTimer>
-#include <chrono>
 #include <functional>
 #include <string>
 
@@ -12,17 +10,12 @@ class QPushButton;
 
 namespace lexicorn::gui {
 
-/// The window that shows a running build and offers its Cancel button. The build runs on the
-/// window thread: the operations that change what the window shows also let pending window events
-/// run, so that Cancel is delivered. Redrawing after every one of 100 000 strings would cost more
-/// than the build, so the shown text and bar follow the build at most every `kRedrawInterval`;
-/// the build still looks at the cancellation flag at every one of its points. Even reading the
-/// clock at every string shows in the build's time, so it is read at every 64th call only.
+/// The window that shows a running build, or a long reading of a table, and offers its Cancel
+/// button. What it is told shows at once: the build runs elsewhere and tells it only as often as
+/// is worth drawing.
 class BuildProgressDialog : public QDialog {
     Q_OBJECT
   public:
-    static constexpr std::chrono::milliseconds kRedrawInterval{40};
-
     /// `requestCancel` is what the Cancel button does.
     BuildProgressDialog(std::function<void()> requestCancel, QWidget* parent = nullptr);
 
@@ -33,13 +26,11 @@ class BuildProgressDialog : public QDialog {
     /// `text` in UTF-8, as the build makes it; converted only when it is shown.
     void setStatusText(const std::string& text);
     void setRange(int count);
-    void step();
+    void step(int count = 1);
     void complete();
     void resetPosition();
-    /// Shows the window over the main window, its latest state drawn.
+    /// Shows the window over the main window.
     void present();
-    /// Shows the latest text and position at once, as before a pause.
-    void redrawNow();
 
     /// Within the range set last.
     int position() const { return position_; }
@@ -52,10 +43,6 @@ class BuildProgressDialog : public QDialog {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    // Runs the pending window events, and shows the latest state first, unless the window was
-    // redrawn less than kRedrawInterval ago.
-    enum class Redraw { kNow, kThrottled };
-    void letEventsRun(Redraw when = Redraw::kThrottled);
     void showState();
     /// The bar's place for the position within the range.
     int barValue() const { return rangeStart_ + position_; }
@@ -69,8 +56,6 @@ class BuildProgressDialog : public QDialog {
     int rangeStart_ = 0;  // where on a whole build's bar the range set last begins
     bool rangeSet_ = false;
     std::string status_;
-    QElapsedTimer sinceRedraw_;
-    int callsSinceClockRead_ = 0;
     bool placed_ = false;
 };
 

@@ -7,7 +7,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMimeData>
@@ -16,7 +15,6 @@
 #include <QSettings>
 #include <QStyle>
 #include <QTabWidget>
-#include <QTimer>
 #include <algorithm>
 #include <utility>
 #include <vector>
@@ -24,6 +22,7 @@
 #include "base/Unicode.h"
 #include "font/Font.h"
 #include "gui/AboutPage.h"
+#include "gui/BuildController.h"
 #include "gui/BuildPage.h"
 #include "gui/BuildProgressDialog.h"
 #include "gui/BuildSettingsDialog.h"
@@ -135,13 +134,18 @@ MainWindow::MainWindow(Dialogs& dialogs, const WizardStartup& startup)
     problems_ = std::make_unique<ProblemsDialog>(this);
     connect(problems_.get(), &ProblemsDialog::cellActivated, this,
             [this](std::size_t row, std::size_t column) { showInPreview(row, column); });
+    controller_ = std::make_unique<BuildController>();
+    connectBuildController();
 
     startWith(startup.projectPath);
     savedSettings_ = settings_;  // what the window starts with is nothing to save yet
     showDocumentState();
 }
 
-MainWindow::~MainWindow() { SetHelperWaitHook({}); }
+MainWindow::~MainWindow() {
+    controller_.reset();  // a build that still runs ends before the table it reads goes
+    SetHelperWaitHook({});
+}
 
 void MainWindow::connectBuildPage() {
     connect(buildPage_, &BuildPage::chooseTableRequested, this, handler(&MainWindow::chooseTable));
@@ -303,6 +307,7 @@ void MainWindow::refreshPreview() {
 }
 
 void MainWindow::showInPreview(std::size_t row, std::size_t column) {
+    if (building()) return;  // the table is the build's until it ends
     if (pages_->currentWidget() != previewPage_)
         pages_->setCurrentWidget(previewPage_);  // draws it
     else
@@ -405,9 +410,9 @@ void MainWindow::showEvent(QShowEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    // The build and a helper's reading run inside this window's event handling; they end before the
-    // window may.
-    if (building_ || readingTable_ || !settleUnsavedChanges())
+    // A build and a helper's reading end before the window may: the reading runs inside this
+    // window's event handling, and the build reads the window's table.
+    if (building() || readingTable_ || !settleUnsavedChanges())
         event->ignore();
     else
         QMainWindow::closeEvent(event);
@@ -415,7 +420,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
-    if (!building_ && !readingTable_ && urls.size() == 1 && urls.front().isLocalFile())
+    if (!building() && !readingTable_ && urls.size() == 1 && urls.front().isLocalFile())
         event->acceptProposedAction();
 }
 
@@ -468,19 +473,13 @@ void MainWindow::checkTable() {
 void MainWindow::watchTableReading(const QString& path) {
     // A helper program reads .xls tables; the window runs its events meanwhile, so nothing else may
     // start. A long read shows the progress window, whose Cancel stops the helper.
-    constexpr qint64 kQuietMilliseconds = 400;
     cancelRequested_ = false;
     pages_->setEnabled(false);
     readingTable_ = true;
     QElapsedTimer waiting;
     waiting.start();
     SetHelperWaitHook([this, path, waiting] {
-        if (!progress_->isVisible() && waiting.elapsed() >= kQuietMilliseconds) {
-            progress_->setCaption(QStringLiteral("Reading the string table"));
-            progress_->setRange(0);  // how long is unknown: the bar shows that it is busy
-            progress_->setStatusText(QDir::toNativeSeparators(path).toStdString());
-            progress_->present();
-        }
+        if (!progress_->isVisible() && waiting.elapsed() >= kQuietReading.count()) showTableReading(path);
         QApplication::processEvents();
         return !cancelRequested_;
     });
@@ -489,10 +488,16 @@ void MainWindow::watchTableReading(const QString& path) {
 void MainWindow::stopWatchingTableReading() {
     SetHelperWaitHook({});
     readingTable_ = false;
-    if (building_) return;  // the build shows and ends its own progress
     progress_->hide();
     pages_->setEnabled(true);
     cancelRequested_ = false;
+}
+
+void MainWindow::showTableReading(const QString& path) {
+    progress_->setCaption(QStringLiteral("Reading the string table"));
+    progress_->setRange(0);  // how long is unknown: the bar shows that it is busy
+    progress_->setStatusText(QDir::toNativeSeparators(path).toStdString());
+    progress_->present();
 }
 
 void MainWindow::showProblems() { problems_->showReport(findings_, QString::fromStdString(settings_.table)); }
@@ -531,8 +536,6 @@ void MainWindow::editSettings() {
     const BuildSettingsDialog::Outcome outcome = settingsDialog_->edit(settings_);
     if (settings_ != before) checkTable();
     if (outcome != BuildSettingsDialog::Outcome::kProcess) return;
-    // The settings window is gone before the build begins.
-    QApplication::processEvents();
     createImage();
 }
 
@@ -579,95 +582,82 @@ bool MainWindow::settleUnsavedChanges() {
 
 // ---- The build
 
+void MainWindow::connectBuildController() {
+    BuildController* controller = controller_.get();
+    BuildProgressDialog* progress = progress_.get();
+    connect(controller, &BuildController::captionChanged, progress, &BuildProgressDialog::setCaption);
+    connect(controller, &BuildController::progressMoved, progress,
+            [progress](const std::string& status, int steps) {
+                progress->setStatusText(status);
+                progress->step(steps);
+            });
+    connect(controller, &BuildController::wholePlanned, progress, &BuildProgressDialog::planWhole);
+    connect(controller, &BuildController::rangeSet, progress, &BuildProgressDialog::setRange);
+    connect(controller, &BuildController::completed, progress, &BuildProgressDialog::complete);
+    connect(controller, &BuildController::shown, progress, &BuildProgressDialog::present);
+    connect(controller, &BuildController::hidden, progress, &QWidget::hide);
+    connect(controller, &BuildController::tableReadingSlow, this,
+            [this](const QString& path) { showTableReading(path); });
+    connect(controller, &BuildController::finished, this,
+            [this](const BuildEnd& end) { guarded([&] { buildEnded(end); }); });
+}
+
+bool MainWindow::building() const { return controller_->running(); }
+
 void MainWindow::createImage() {
     // Only the progress window's Cancel takes input while the build runs.
-    building_ = true;
     pages_->setEnabled(false);
     buildPage_->enableCreate(false);
-    cancelRequested_ = false;
-    buildBarPlanned_ = false;
-    BuildOptions options;
-    options.outputFolder = outputFolder().toStdString();
-    options.projectFile = projectPath_.toStdString();
+    BuildJob job{&table_, settings_, {}, startup_.readingPauses};
+    job.options.outputFolder = outputFolder().toStdString();
+    job.options.projectFile = projectPath_.toStdString();
     // A folder that a project names may not exist yet: a build that will write makes it, as the
     // command line does.
     if (table_.SelectedCount() > 0) QDir().mkpath(outputFolder());
     findings_ = {};
+    controller_->start(std::move(job));  // a changed table is read again
+}
+
+void MainWindow::buildEnded(const BuildEnd& end) {
+    progress_->hide();  // also when it showed only a slow reading of the table
+    if (end.failure) dialogs_.Error(this, FromUtf8(*end.failure));
+    findings_ = end.findings;
     const bool tableLoaded = !table_.spreadsheetPath.empty() && table_.tableReader;
-    BuildOutcome outcome;
-    watchTableReading(QString::fromStdString(table_.spreadsheetPath));  // a changed table is read again
-    guarded([&] { outcome = BuildLexicorn(*this, table_, settings_, options); });
-    stopWatchingTableReading();
     // A table that a build has read is forgotten, unless the user keeps it for the next build.
-    if (outcome.tableRead && !buildPage_->keepsTable()) forgetTable();
+    if (end.outcome.tableRead && !buildPage_->keepsTable()) forgetTable();
     buildPage_->enableProblems(!findings_.findings.empty());
-    showBuildMessage(outcome);
+    showBuildMessage(end);
     // Without a table the build had nothing to do: its message says so, and the chooser follows.
     if (!tableLoaded) guarded([this] { chooseTable(); });
     checkTable();  // a table kept after the build, as its file is now
-    cancelRequested_ = false;
     buildPage_->enableCreate(true);
     pages_->setEnabled(true);
-    building_ = false;
 }
 
 void MainWindow::requestCancel() {
-    cancelRequested_ = true;
-    if (pause_) pause_->quit();
+    if (building())
+        controller_->requestCancel();
+    else
+        cancelRequested_ = true;
 }
 
-void MainWindow::SetCaption(const std::string& text) { progress_->setCaption(FromUtf8(text)); }
-void MainWindow::SetStatusText(const std::string& text) { progress_->setStatusText(text); }
-void MainWindow::SetRange(std::uint32_t count) {
-    const auto steps = [](std::uint64_t n) {
-        return static_cast<int>(std::min<std::uint64_t>(n, INT32_MAX));
-    };
-    // The languages and strings come first, then one step for each string id: the bar spans both.
-    if (!buildBarPlanned_) {
-        const std::size_t rows = table_.tableReader ? table_.tableReader->GetRowCount() : 0;
-        progress_->planWhole(steps(std::uint64_t{count} + table_layout::StringCount(rows)));
-        buildBarPlanned_ = true;
-    }
-    progress_->setRange(steps(count));
-}
-void MainWindow::Step() { progress_->step(); }
-void MainWindow::Complete() { progress_->complete(); }
-void MainWindow::Show() { progress_->present(); }
-void MainWindow::Hide() { progress_->hide(); }
-// The build's one message waits until the build is over and its progress window gone.
-void MainWindow::ShowError(const std::string& text, ResultCode) { buildMessage_ = {true, FromUtf8(text)}; }
-void MainWindow::ShowInformation(const std::string& text) { buildMessage_ = {false, FromUtf8(text)}; }
-
-void MainWindow::showBuildMessage(const BuildOutcome& outcome) {
-    if (!buildMessage_) return;
-    const BuildMessage message = *std::exchange(buildMessage_, std::nullopt);
-    if (message.isError) {
-        dialogs_.Error(this, message.text);
+void MainWindow::showBuildMessage(const BuildEnd& end) {
+    if (!end.message) return;
+    const QString text = FromUtf8(end.message->text);
+    if (end.message->isError) {
+        dialogs_.Error(this, text);
         // A build refused for what the check found lists all of it after the first message.
         if (findings_.Errors() > 0) showProblems();
         return;
     }
     // Warnings do not stop a build, but the user hears of them with the summary.
-    if (outcome.kind == BuildOutcome::Kind::kSucceeded && findings_.Warnings() > 0) {
+    if (end.outcome.kind == BuildOutcome::Kind::kSucceeded && findings_.Warnings() > 0) {
         const QString warnings = Counted(static_cast<qsizetype>(findings_.Warnings()), "warning", "warnings");
-        if (dialogs_.Question(this,
-                              message.text + QString::fromUtf8(texts::kCreatedWithWarnings).arg(warnings)))
+        if (dialogs_.Question(this, text + QString::fromUtf8(texts::kCreatedWithWarnings).arg(warnings)))
             showProblems();
         return;
     }
-    dialogs_.Information(this, message.text);
-}
-
-void MainWindow::Pause(std::chrono::milliseconds duration) {
-    // The pause is for reading: the latest status is drawn first, and the window goes on drawing
-    // itself meanwhile; a Cancel pressed now is taken at the build's next check.
-    if (!startup_.readingPauses) return;
-    progress_->redrawNow();
-    QEventLoop pause;
-    QTimer::singleShot(duration, &pause, &QEventLoop::quit);
-    pause_ = &pause;
-    if (!cancelRequested_) pause.exec();
-    pause_ = nullptr;
+    dialogs_.Information(this, text);
 }
 
 }  // namespace lexicorn::gui

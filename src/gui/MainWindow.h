@@ -5,17 +5,19 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
-#include "compile/BuildRun.h"
+#include "compile/TableCheck.h"
 #include "project/ProjectSettings.h"
 #include "table/LoadedTable.h"
 
-class QEventLoop;
 class QTabWidget;
 
 namespace lexicorn::gui {
 
+struct BuildEnd;
+class BuildController;
 class BuildPage;
 class BuildProgressDialog;
 class BuildSettingsDialog;
@@ -40,8 +42,8 @@ class StartupError : public std::runtime_error {
 };
 
 /// The main window: the build page, the merge page, the preview and the About page. It owns the
-/// settings, the loaded table and the other windows, and is the build's host.
-class MainWindow : public QMainWindow, private BuildHost {
+/// settings, the loaded table and the other windows, and has its builds run by a BuildController.
+class MainWindow : public QMainWindow {
     Q_OBJECT
   public:
     /// Throws StartupError when the project of `startup` exists but cannot be read.
@@ -57,8 +59,10 @@ class MainWindow : public QMainWindow, private BuildHost {
     bool openProjectFile(const QString& path);
     /// The folder the next build writes to.
     QString outputFolder() const;
-    /// Builds the image and its files from the chosen languages, as the Create button does.
+    /// Starts building the image and its files from the chosen languages, as the Create button does;
+    /// the window shows the end when the build controller reports it.
     void createImage();
+    /// Cancel of the progress window: of the build that runs, or of a table's reading.
     void requestCancel();
 
     const ProjectSettings& settings() const { return settings_; }
@@ -71,6 +75,7 @@ class MainWindow : public QMainWindow, private BuildHost {
     PreviewPage& previewPage() { return *previewPage_; }
     SplashScreen& splashScreen() { return *splash_; }
     ProblemsDialog& problemsDialog() { return *problems_; }
+    BuildController& buildController() { return *controller_; }
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -79,23 +84,14 @@ class MainWindow : public QMainWindow, private BuildHost {
     void dropEvent(QDropEvent* event) override;
 
   private:
-    // BuildHost: the progress window, message boxes and pauses of a build.
-    void SetCaption(const std::string& text) override;
-    void SetStatusText(const std::string& text) override;
-    void SetRange(std::uint32_t count) override;
-    void Step() override;
-    void Complete() override;
-    void Show() override;
-    void Hide() override;
-    void ShowError(const std::string& text, ResultCode code) override;
-    void ShowInformation(const std::string& text) override;
-    void Pause(std::chrono::milliseconds duration) override;
-    bool CancelRequested() const override { return cancelRequested_; }
-    void ClearCancelRequest() override { cancelRequested_ = false; }
-    void ShowFindings(const CheckReport& report) override { findings_ = report; }
-
+    /// The progress window follows the build controller's signals.
+    void connectBuildController();
+    /// What the window does once a build has ended: its message, the table forgotten or checked
+    /// again, the window usable again.
+    void buildEnded(const BuildEnd& end);
     /// The message the build gave, now that it is over; with the summary, what the check warned of.
-    void showBuildMessage(const BuildOutcome& outcome);
+    void showBuildMessage(const BuildEnd& end);
+    bool building() const;
     /// The build page's commands, each run guarded.
     void connectBuildPage();
     void startWith(const QString& path);
@@ -117,6 +113,8 @@ class MainWindow : public QMainWindow, private BuildHost {
     /// drawn and can be cancelled.
     void watchTableReading(const QString& path);
     void stopWatchingTableReading();
+    /// The progress window says that the table at `path` is being read.
+    void showTableReading(const QString& path);
     void openLink(const QUrl& url);
     void pageChanged(int page);
     /// The check of the loaded table with the device's settings, drawn on the preview page.
@@ -160,15 +158,7 @@ class MainWindow : public QMainWindow, private BuildHost {
     ProjectSettings savedSettings_;  // as the project file holds them, or as the window started
     LoadedTable table_;
     CheckReport findings_;  // of the table loaded last, or of the last build's check
-    struct BuildMessage {
-        bool isError = false;
-        QString text;
-    };
-    std::optional<BuildMessage> buildMessage_;  // the running build's message, shown once it is over
-    bool cancelRequested_ = false;
-    QEventLoop* pause_ = nullptr;  // the reading pause that runs now, which a cancel ends
-    bool building_ = false;
-    bool buildBarPlanned_ = false;  // the progress bar of the running build spans all of it
+    bool cancelRequested_ = false;  // of the table reading that the window runs itself
     bool readingTable_ = false;     // a helper program reads the table while the window runs its events
     bool splashShown_ = false;
     QString currentFolder_;
@@ -185,6 +175,7 @@ class MainWindow : public QMainWindow, private BuildHost {
     std::unique_ptr<BuildSettingsDialog> settingsDialog_;
     std::unique_ptr<SplashScreen> splash_;
     std::unique_ptr<ProblemsDialog> problems_;
+    std::unique_ptr<BuildController> controller_;
 };
 
 }  // namespace lexicorn::gui

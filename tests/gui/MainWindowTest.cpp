@@ -17,13 +17,16 @@
 #include <QScopeGuard>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSet>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QToolButton>
+#include <thread>
 
 #include "GuiSupport.h"
 #include "WizardFixture.h"
@@ -84,6 +87,19 @@ class MainWindowTest : public WizardFixture {
             if (form.isVisible()) form.reject();
         });
         Find<QToolButton>("settingsButton")->click();
+    }
+    QPushButton* CancelButton() const {
+        return window_->progressDialog().findChild<QPushButton*>(QStringLiteral("cancelButton"));
+    }
+    // Cancel is pressed on the window right after the build's `occurrence`th check of the cancel
+    // request while its status begins with `status`: the build meets the request at its next check.
+    void PressCancelAfterCheck(const QString& status, int occurrence) {
+        window_->buildController().setCheckHook(
+            [this, status, occurrence, seen = 0](const std::string& shown) mutable {
+                if (!QString::fromStdString(shown).startsWith(status) || ++seen != occurrence) return;
+                QMetaObject::invokeMethod(
+                    window_.get(), [this] { CancelButton()->click(); }, Qt::BlockingQueuedConnection);
+            });
     }
     static QButtonGroup* Group(gui::BuildSettingsDialog& form, const char* name) {
         return form.findChild<QButtonGroup*>(QString::fromLatin1(name));
@@ -207,7 +223,7 @@ class MainWindowTest : public WizardFixture {
         window_->show();
         SaveScreenshot(*window_, QStringLiteral("main-window-example"));
         dialogs_->Take();
-        Find<QPushButton>("createButton")->click();
+        Create();
         QVERIFY(dialogs_->Take().value(0).startsWith("Information: Lexicorn was created succesfully!"));
     }
 
@@ -223,7 +239,7 @@ class MainWindowTest : public WizardFixture {
         QCOMPARE(Find<QLineEdit>("outputFolder")->text(), QDir::toNativeSeparators(Path("out")));
         window_->show();
         SaveScreenshot(*window_, QStringLiteral("main-window-example-project"));  // the README's
-        Find<QPushButton>("createButton")->click();
+        Create();
         QVERIFY(dialogs_->Take().value(0).startsWith("Information: Lexicorn was created succesfully!"));
         QVERIFY(QFile::exists(Path("out/Lexicorn.bin")));
     }
@@ -312,14 +328,14 @@ class MainWindowTest : public WizardFixture {
     void CreateChecksTheTableAndTheLanguagesFirst() {
         Start();
         dialogs_->files.push_back(QString());  // the chooser that follows is cancelled
-        Find<QPushButton>("createButton")->click();
+        Create();
         QCOMPARE(dialogs_->Take(),
                  (QStringList{"Error: No Excel file selected!", "OpenFile: Select Excel File"}));
 
         CopyFixture("table.xlsx");
         LoadThroughButton("table.xlsx");
         dialogs_->Take();
-        Find<QPushButton>("createButton")->click();
+        Create();
         QCOMPARE(dialogs_->Take(), QStringList{"Error: No languages selected!"});
         QCOMPARE(Items("availableLanguages").size(), 6);  // still loaded
         QVERIFY(Find<QPushButton>("createButton")->isEnabled());
@@ -341,7 +357,7 @@ class MainWindowTest : public WizardFixture {
             disabledDuringTheBuild =
                 !Find<QPushButton>("createButton")->isEnabled() && !Find<QTabWidget>("pages")->isEnabled();
         };
-        Find<QPushButton>("createButton")->click();
+        Create();
         const QStringList shown = dialogs_->Take();
         QCOMPARE(shown.size(), 1);
         QVERIFY2(
@@ -370,19 +386,19 @@ class MainWindowTest : public WizardFixture {
         QVERIFY(!Find<QCheckBox>("keepTable")->isChecked());
         Find<QCheckBox>("keepTable")->click();
         LoadAll("ID,English,Deutsch\n,en,de\nA,a,b\n");
-        Find<QPushButton>("createButton")->click();
+        Create();
         QVERIFY(dialogs_->Take().value(0).startsWith("Information: Lexicorn was created succesfully!"));
         QCOMPARE(Items("selectedLanguages"), (QStringList{"English", "Deutsch"}));
         QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("t.csv: 2 languages, 1 string"));
         Write("t.csv", "ID,English,Deutsch\n,en,de\nA,a,b\nA,c,d\n");  // changed since: read again
-        Find<QPushButton>("createButton")->click();
+        Create();
         QCOMPARE(dialogs_->Take(), QStringList{"Error: Duplicate string id !!!\r\rA\rRow: 4"});
 
         Start();
         QVERIFY(Find<QCheckBox>("keepTable")->isChecked());
         Find<QCheckBox>("keepTable")->click();
         LoadAll("ID,English\n,en\nA,a\n");
-        Find<QPushButton>("createButton")->click();
+        Create();
         dialogs_->Take();
         QVERIFY(Items("selectedLanguages").isEmpty());
         QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("No Excel file loaded!"));
@@ -391,11 +407,8 @@ class MainWindowTest : public WizardFixture {
     void CancelStopsTheBuildBeforeAnyFile() {
         Start();
         LoadAll("ID,English,Deutsch\n,en,de\nA,a,b\nB,c,d\n");
-        // The click arrives while the build lets window events run.
-        QTimer::singleShot(0, window_.get(), [this] {
-            window_->progressDialog().findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
-        });
-        Find<QPushButton>("createButton")->click();
+        PressCancelAfterCheck(QStringLiteral("Now creating language table..."), 1);  // before Deutsch
+        Create();
         QCOMPARE(dialogs_->Take(), QStringList{"Information: Cancelled by user!"});
         QVERIFY(!QFile::exists(Path("Lexicorn.bin")));
         QVERIFY(Items("availableLanguages").isEmpty());
@@ -438,7 +451,7 @@ class MainWindowTest : public WizardFixture {
         LoadThroughButton("table.xlsx");
         Choose("availableLanguages", 0, "addLanguageButton");  // English holds an emoji, which CP1252 lacks
         dialogs_->Take();
-        Find<QPushButton>("createButton")->click();
+        Create();
         const QStringList shown = dialogs_->Take();
         QCOMPARE(shown.size(), 1);
         QVERIFY2(shown[0].startsWith("Error: " + Path("table.xlsx") + ": row 5, column 2:"),
@@ -454,7 +467,7 @@ class MainWindowTest : public WizardFixture {
         LoadThroughButton("dup.csv");
         Find<QPushButton>("addAllLanguagesButton")->click();
         dialogs_->Take();
-        Find<QPushButton>("createButton")->click();
+        Create();
         QCOMPARE(dialogs_->Take(), QStringList{"Error: Duplicate string id !!!\r\rA\rRow: 4"});
         QVERIFY(Find<QPushButton>("createButton")->isEnabled());
         QVERIFY(Find<QTabWidget>("pages")->isEnabled());
@@ -480,15 +493,12 @@ class MainWindowTest : public WizardFixture {
         progress.present();
         QCOMPARE(bar->value(), 0);  // showing returns the bar to 0
         progress.setStatusText("Now adding strings...\r\rLanguage: 1\rString: 2");
-        QCOMPARE(progress.findChild<QLabel*>(QStringLiteral("statusText"))->text(), QString());
-        QTest::qWait(int(gui::BuildProgressDialog::kRedrawInterval.count()) + 5);
-        for (int i = 0; i < 64; ++i) progress.step();  // the clock is looked at every 64 calls
         QCOMPARE(progress.findChild<QLabel*>(QStringLiteral("statusText"))->text(),
                  QStringLiteral("Now adding strings...\n\nLanguage: 1\nString: 2"));
-        progress.setStatusText("Creating Lexicorn.bin...");
-        progress.redrawNow();  // what a pause shows
-        QCOMPARE(progress.findChild<QLabel*>(QStringLiteral("statusText"))->text(),
-                 QStringLiteral("Creating Lexicorn.bin..."));
+        progress.step(2);  // steps passed on together
+        QCOMPARE(bar->value(), 2);
+        progress.step(5);
+        QCOMPARE(progress.position(), 3);  // never past the range
         SaveScreenshot(progress, QStringLiteral("progress-window-alone"));
         progress.findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
         QVERIFY(cancelled);
@@ -523,16 +533,14 @@ class MainWindowTest : public WizardFixture {
         LoadAll("ID,English,Deutsch\n,en,de\nA,a,b\nB,c,d\nC,e,f\n");
         int maximumWhenShown = 0;
         bool shownWithTheSummary = true;
-        QTimer sample;
-        connect(&sample, &QTimer::timeout, window_.get(), [&] {
-            if (window_->progressDialog().isVisible() && maximumWhenShown == 0) {
-                maximumWhenShown = window_->progressDialog().findChild<QProgressBar*>()->maximum();
-                SaveScreenshot(window_->progressDialog(), QStringLiteral("progress-window"));
-            }
+        // Looked at as soon as the window has shown it: a short build may hide it again before a timer
+        // comes round.
+        connect(&window_->buildController(), &gui::BuildController::shown, window_.get(), [&] {
+            maximumWhenShown = window_->progressDialog().findChild<QProgressBar*>()->maximum();
+            SaveScreenshot(window_->progressDialog(), QStringLiteral("progress-window"));
         });
-        sample.start(0);
         dialogs_->onMessage = [&] { shownWithTheSummary = window_->progressDialog().isVisible(); };
-        Find<QPushButton>("createButton")->click();
+        Create();
         QVERIFY(dialogs_->Take().value(0).startsWith("Information: Lexicorn was created succesfully!"));
         QCOMPARE(maximumWhenShown, 11);
         QVERIFY(!shownWithTheSummary);  // gone before the summary
@@ -627,6 +635,7 @@ class MainWindowTest : public WizardFixture {
             Control<QComboBox>(form, "encodingChoice")->setCurrentIndex(2);
             Control<QPushButton>(form, "processButton")->click();
         });
+        WaitForBuild();
         QCOMPARE(window_->settings().encoding, Encoding::kUtf8);
         QVERIFY(!window_->settingsDialog().isVisible());
         QCOMPARE(dialogs_->Take(),
@@ -761,7 +770,7 @@ class MainWindowTest : public WizardFixture {
         Start();
         LoadAll("ID,English\n,en\nA,a\nA,b\n");
         const QMap<QString, QByteArray> earlier = WriteAnEarlierSet();
-        Find<QPushButton>("createButton")->click();
+        Create();
         QCOMPARE(dialogs_->Take(), QStringList{"Error: Duplicate string id !!!\r\rA\rRow: 4"});
         QCOMPARE(Files(), earlier);
     }
@@ -771,13 +780,153 @@ class MainWindowTest : public WizardFixture {
         LoadAll("ID,English\n,en\nA,a\nB,b\n");
         const QMap<QString, QByteArray> earlier = WriteAnEarlierSet();
         // Cancel is pressed during the pause after Lexicorn.c, when the image and the C source
-        // are complete but not yet in place; the pause lets the click through.
-        QTimer::singleShot(2500, window_.get(), [this] {
-            window_->progressDialog().findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
-        });
-        Find<QPushButton>("createButton")->click();
+        // are complete but not yet in place; the click ends the pause.
+        QTimer::singleShot(2500, window_.get(), [this] { CancelButton()->click(); });
+        Create();
         QCOMPARE(dialogs_->Take(), QStringList{"Information: Cancelled by user!"});
         QCOMPARE(Files(), earlier);
+    }
+
+    // Cancel pressed at any stage of a build, up to the last check before the new files are put in
+    // place, leaves the earlier set byte for byte; pressed later, it is answered as too late, however
+    // close to the end it comes.
+    void CancelAtEveryStage_data() {
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<int>("occurrence");
+        QTest::addColumn<bool>("tooLate");
+        const QString list = QStringLiteral("Creating string list: StringList.h");
+        QTest::newRow("languages") << QStringLiteral("Now creating language table...") << 1 << false;
+        QTest::newRow("strings") << QStringLiteral("Now adding strings...") << 1 << false;
+        QTest::newRow("image") << QStringLiteral("Creating Lexicorn.bin...") << 1 << false;
+        QTest::newRow("C source") << QStringLiteral("Creating Lexicorn.c...") << 1 << false;
+        QTest::newRow("string ids") << list << 1 << false;
+        // Two ids, then the last check before the set is put in place, then the build's look after.
+        QTest::newRow("last string id") << list << 2 << false;
+        QTest::newRow("last check before the set is in place") << list << 3 << true;
+        QTest::newRow("after the build's last check") << list << 4 << true;
+    }
+    void CancelAtEveryStage() {
+        QFETCH(QString, status);
+        QFETCH(int, occurrence);
+        QFETCH(bool, tooLate);
+        Start();
+        LoadAll("ID,English,Deutsch\n,en,de\nA,a,b\nB,c,d\n");
+        const QMap<QString, QByteArray> earlier = WriteAnEarlierSet();
+        PressCancelAfterCheck(status, occurrence);
+        Create();
+        const QStringList shown = dialogs_->Take();
+        QCOMPARE(shown.size(), 1);
+        if (!tooLate) {
+            QCOMPARE(shown[0], QStringLiteral("Information: Cancelled by user!"));
+            QCOMPARE(Files(), earlier);
+        } else {
+            QVERIFY2(shown[0].startsWith("Information: Lexicorn was created succesfully!\r") &&
+                         shown[0].endsWith("\r\rCancel came too late: the new files were already in place."),
+                     qPrintable(shown[0]));
+            QCOMPARE(Read("Lexicorn.bin").left(4), QByteArray("\x4F\x30\x2F\x10", 4));
+            QVERIFY(Read("LXNApiCfg.h").contains("LXNCFG_"));
+        }
+        QVERIFY(!window_->progressDialog().isVisible());
+        QVERIFY(Find<QPushButton>("createButton")->isEnabled());
+    }
+
+    // However late in the string list Cancel is pressed, the build stops before its files are put
+    // in place: no click is lost while the build runs on.
+    void EveryCancelDuringTheStringListIsHonoured() {
+        Start();
+        Find<QCheckBox>("keepTable")->click();
+        LoadAll("ID,English\n,en\nA,a\nB,b\nC,c\nD,d\nE,e\n");
+        const QMap<QString, QByteArray> earlier = WriteAnEarlierSet();
+        for (int id = 1; id <= 5; ++id) {
+            PressCancelAfterCheck(QStringLiteral("Creating string list: "), id);
+            Create();
+            QCOMPARE(dialogs_->Take(), QStringList{"Information: Cancelled by user!"});
+            QCOMPARE(Files(), earlier);
+        }
+    }
+
+    // A table that a helper program reads is read again by the build; Cancel stops the helper, the
+    // build ends with the reader's message and the earlier set stays.
+    void CancelStopsTheTableReadingOfABuild() {
+        Start();
+        CopyFixture("table.xls");
+        LoadThroughButton("table.xls");
+        Choose("availableLanguages", 1, "addLanguageButton");
+        dialogs_->Take();
+        const QMap<QString, QByteArray> earlier = WriteAnEarlierSet();
+        // Slow while the flag file is there: the check of the table after the build reads at once.
+        QDir(dir_->path()).mkdir(QStringLiteral("helper"));
+        Write("helper/slow", "");
+        Write("helper/reader", "#!/bin/sh\n[ -e '" + Path("helper/slow").toLocal8Bit() +
+                                   "' ] && exec sleep 30\nexec '" + QByteArray(LEXICORN_XLS_READER) +
+                                   "' \"$@\"\n");
+        QFile::setPermissions(Path("helper/reader"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("LEXICORN_XLS_READER", Path("helper/reader").toLocal8Bit());
+        const auto restore = qScopeGuard([] { qunsetenv("LEXICORN_XLS_READER"); });
+        QFile table(Path("table.xls"));  // changed since it was loaded: the build reads it again
+        QVERIFY(table.open(QIODevice::ReadWrite));
+        QVERIFY(
+            table.setFileTime(QDateTime::currentDateTime().addSecs(10), QFileDevice::FileModificationTime));
+        table.close();
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, window_.get(), [&] {
+            gui::BuildProgressDialog& progress = window_->progressDialog();
+            if (!progress.isVisible()) return;
+            watch.stop();
+            QCOMPARE(progress.windowTitle(), QStringLiteral("Reading the string table"));
+            QVERIFY(!window_->close());
+            SaveScreenshot(progress, "build-reading-table");
+            QFile::remove(Path("helper/slow"));
+            CancelButton()->click();
+        });
+        watch.start(50);
+        Create();
+        QCOMPARE(dialogs_->Take(),
+                 QStringList{"Error: " + Path("table.xls") + ": the .xls reader was stopped"});
+        QCOMPARE(Files(), earlier);
+        QVERIFY(!window_->progressDialog().isVisible());
+        QVERIFY(Find<QTabWidget>("pages")->isEnabled());
+        QCOMPARE(Items("selectedLanguages"), QStringList{"Deutsch"});
+    }
+
+    // The build runs beside the window: through a build of five seconds (its reading pauses and a
+    // slow string), the window's events run, and the progress window draws each stage.
+    void TheWindowKeepsPaintingDuringALongBuild() {
+        Start({}, true);
+        LoadAll("ID,English\n,en\nA,a\nB,b\n");
+        window_->show();
+        bool besideTheWindow = true;
+        window_->buildController().setCheckHook([&](const std::string& status) {
+            besideTheWindow = besideTheWindow && QThread::currentThread() != window_->thread();
+            if (status.starts_with("Now adding strings"))
+                std::this_thread::sleep_for(std::chrono::seconds(2));
+        });
+        struct PaintCounter : QObject {
+            int paints = 0;
+            bool eventFilter(QObject*, QEvent* event) override {
+                if (event->type() == QEvent::Paint) ++paints;
+                return false;
+            }
+        } counter;
+        window_->progressDialog().installEventFilter(&counter);
+        QSet<QString> statusesSeen;
+        int ticks = 0;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, window_.get(), [&] {
+            if (!window_->buildController().running()) return;
+            ++ticks;
+            const QString status = Find<QLabel>("statusText")->text();
+            if (!statusesSeen.contains(status) && status.startsWith(QStringLiteral("Creating Lexicorn.bin")))
+                SaveScreenshot(window_->progressDialog(), QStringLiteral("progress-window-pause"));
+            statusesSeen << status;
+        });
+        tick.start(50);
+        Create();
+        QVERIFY(dialogs_->Take().value(0).startsWith("Information: Lexicorn was created succesfully!"));
+        QVERIFY(besideTheWindow);
+        QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
+        QVERIFY2(statusesSeen.size() >= 3, qPrintable(QStringList(statusesSeen.values()).join('|')));
+        QVERIFY2(counter.paints >= 3, qPrintable(QString::number(counter.paints)));
     }
 
     void AFileThatCannotBeWrittenIsNamedWithItsReason() {
@@ -788,7 +937,7 @@ class MainWindowTest : public WizardFixture {
         LoadThroughButton("t.csv");
         Find<QPushButton>("addAllLanguagesButton")->click();
         dialogs_->Take();
-        Find<QPushButton>("createButton")->click();
+        Create();
         const QStringList shown = dialogs_->Take();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0],
@@ -808,7 +957,7 @@ class MainWindowTest : public WizardFixture {
         LoadThroughButton("t.csv");
         Find<QPushButton>("addAllLanguagesButton")->click();
         dialogs_->Take();
-        Find<QPushButton>("createButton")->click();
+        Create();
         QCOMPARE(dialogs_->Take(), QStringList{"Error: " + Path("Lexicorn.bin") + " is the string table " +
                                                Path("t.csv") + refusal});
         QCOMPARE(Read("t.csv"), QByteArray("ID,English\n,en\nA,a\n"));
@@ -818,7 +967,7 @@ class MainWindowTest : public WizardFixture {
         Find<QToolButton>("saveProjectButton")->click();
         const QByteArray project = Read("StringList.h");
         dialogs_->Take();
-        Find<QPushButton>("createButton")->click();
+        Create();
         QCOMPARE(dialogs_->Take(), QStringList{"Error: " + Path("StringList.h") + " is the project file " +
                                                Path("StringList.h") + refusal});
         QCOMPARE(Read("StringList.h"), project);
@@ -840,7 +989,7 @@ class MainWindowTest : public WizardFixture {
         Choose("availableLanguages", 1, "addLanguageButton");
         window_->show();
         SaveScreenshot(*window_, QStringLiteral("build-page-output-folder"));
-        Find<QPushButton>("createButton")->click();
+        Create();
         const QStringList shown = dialogs_->Take();
         QVERIFY2(shown.value(0).endsWith("\rOutput folder: " + Path("out") + "\r"),
                  qPrintable(shown.value(0)));
@@ -920,7 +1069,7 @@ class MainWindowTest : public WizardFixture {
         QCOMPARE(Find<QLabel>("tableInfo")->text(), QStringLiteral("t.csv: 3 languages, 1 string"));
         QCOMPARE(window_->windowTitle(), QStringLiteral("Lexicorn Wizard - job.lxn[*]"));
         QVERIFY(!window_->isWindowModified());
-        Find<QPushButton>("createButton")->click();
+        Create();
         QVERIFY(dialogs_->Take().value(0).startsWith("Information: Lexicorn was created succesfully!"));
         QVERIFY(Read("out/LXNApiCfg.h").contains("LXNCFG_API_FOR_ROM 1"));
 
@@ -979,7 +1128,7 @@ class MainWindowTest : public WizardFixture {
         problems.close();
 
         Find<QPushButton>("addAllLanguagesButton")->click();
-        Find<QPushButton>("createButton")->click();
+        Create();
         QCOMPARE(dialogs_->Take(), QStringList{"Error: Duplicate string id !!!\r\rOK\rRow: 4"});
         QVERIFY(problems.isVisible());
         QVERIFY(!QFile::exists(Path("Lexicorn.bin")));
@@ -1015,7 +1164,7 @@ class MainWindowTest : public WizardFixture {
         // Built, and the summary, word for word, offers what the check warned of.
         dialogs_->Take();
         dialogs_->answers.push_back(true);
-        Find<QPushButton>("createButton")->click();
+        Create();
         const QStringList shown = dialogs_->Take();
         QCOMPARE(shown.size(), 1);
         QVERIFY2(
@@ -1097,6 +1246,7 @@ class MainWindowTest : public WizardFixture {
         auto* create = Find<QPushButton>("createButton");
         create->setFocus();
         QTest::keyClick(create, Qt::Key_Return);
+        WaitForBuild();
         QVERIFY(dialogs_->Take().value(0).startsWith("Information: Lexicorn was created succesfully!"));
     }
 

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "ScriptedDialogs.h"
+#include "gui/BuildController.h"
 #include "gui/FocusStyle.h"
 #include "gui/MainWindow.h"
 
@@ -50,6 +51,13 @@ class WizardFixture : public QObject {
         auto* widget = window_->findChild<Widget*>(QString::fromLatin1(name));
         if (!widget) qFatal("no widget %s", name);
         return widget;
+    }
+    /// Waits until the build that runs now has ended and the window has shown how.
+    void WaitForBuild() { QTRY_VERIFY_WITH_TIMEOUT(!window_->buildController().running(), 60000); }
+    /// Clicks Create and waits for the build's end.
+    void Create() {
+        Find<QPushButton>("createButton")->click();
+        WaitForBuild();
     }
     /// Clicks `button`, whose file chooser is answered with `name` in the test's folder.
     template <typename Button = QPushButton>
