@@ -80,9 +80,11 @@ windows-test: windows
 install: all
 	cmake --install $(BUILD)
 
-# A Debian package of everything make install installs, under /usr: $(BUILD)/lexicorn-wizard_*.deb.
-package: all
+# A Debian package of everything make install installs, under /usr: $(BUILD)/lexicorn-wizard_*.deb;
+# and a zip of what the Windows build installs: $(WINDOWS_BUILD)/lexicorn/lexicorn-*-windows-x64.zip.
+package: all windows
 	cmake --build $(BUILD) --target package
+	cmake --build $(WINDOWS_BUILD)/lexicorn --target package
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(CORE_BUILD) $(WINDOWS_BUILD) build-release out
