@@ -842,6 +842,18 @@ TEST_F(CommandLine, WorkbooksBuildLikeTheirCsv) {
         << err;
 }
 
+// Workbooks are opened by the name the table's other readers take, whatever characters it holds.
+TEST_F(CommandLine, WorkbooksBuildFromAFolderWithAccents) {
+    const std::string folder = Path("Ger\u00E4t");
+    fs::create_directory(folder);
+    for (const std::string format : {"xlsx", "ods"}) {
+        const std::string table = folder + "/\u00DCbersicht." + format;
+        test::WriteFile(table, test::ReadFile(LEXICORN_FIXTURES_DIR "/table." + format));
+        EXPECT_EQ(Run({"build", table, "-o", Path("out"), "--encoding", "wide", "-q"}), kExitSuccess)
+            << table << ": " << err;
+    }
+}
+
 TEST_F(CommandLine, ExampleTableBuilds) {
     ASSERT_EQ(Run({"build", LEXICORN_EXAMPLES_DIR "/strings.csv", "-o", Path("out"), "-p",
                    LEXICORN_EXAMPLES_DIR "/example.lxn"}),

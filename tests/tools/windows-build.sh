@@ -62,6 +62,12 @@ for workbook in table.xlsx table.ods; do
     both_refuse build "$fixtures/$workbook" --encoding ascii -o OUT
     echo "build $workbook --encoding ascii: the same refusal"
 done
+# A workbook named with accents in a folder named with accents (the names in the ANSI code page on
+# Windows, as wine passes them on from a UTF-8 locale).
+mkdir "$work/Gerät"
+cp "$fixtures/table.xlsx" "$work/Gerät/Übersicht.xlsx"
+LC_ALL=C.UTF-8 both build "$work/Gerät/Übersicht.xlsx" --encoding wide -o OUT
+echo "build Gerät/Übersicht.xlsx: identical"
 "$linux" build "$table" -o "$work/image" >/dev/null
 for form in hex s19 bin; do
     both merge "$work/image/Lexicorn.bin" "$work/target.$form" "OUT/merged.$form"
