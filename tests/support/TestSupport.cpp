@@ -16,7 +16,9 @@ TempDir::TempDir() {
     const std::filesystem::path parent = std::filesystem::temp_directory_path();
     std::mt19937_64 names(std::random_device{}());
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::filesystem::path candidate = parent / fmt::format("lexicorn-test-{:016x}", names());
+        // Six characters, as mkdtemp's: tools that wrap their messages to the terminal's width (srec_cat)
+        // wrap them where the tests expect them.
+        std::filesystem::path candidate = parent / fmt::format("lexicorn-test-{:06x}", names() & 0xFFFFFF);
         if (std::filesystem::create_directory(candidate)) {
             path_ = std::move(candidate);
             return;
