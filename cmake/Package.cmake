@@ -1,6 +1,16 @@
 # make package: two Debian packages of what make install installs, under /usr. `lexicorn` holds the
 # command line, the runtime, the CMake package and their documentation, and needs no Qt, for
 # machines that build without a display; `lexicorn-wizard` holds the window and depends on it.
+# The Windows build packs what it installs into a zip: lexicorn.exe, the manual, the runtime's
+# sources and library, the CMake package.
+if(WIN32)
+    set(CPACK_GENERATOR ZIP)
+    set(CPACK_PACKAGE_NAME lexicorn)
+    set(CPACK_PACKAGE_FILE_NAME lexicorn-${PROJECT_VERSION}-windows-x64)
+    set(CPACK_STRIP_FILES ON)
+    include(CPack)
+    return()
+endif()
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL lexicorn)

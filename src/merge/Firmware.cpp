@@ -282,11 +282,12 @@ void DecodeHex(std::string_view digits, std::size_t firstColumn, const std::stri
     std::uint8_t* out = bytes.data();
     // A digit's value is its low four bits, plus 9 for a letter.
     using lanes::Lanes;
+    Lanes bad{};
+    std::size_t i = 0;
+#if LEXICORN_VECTOR_EXTENSIONS
     using Pairs = std::uint16_t __attribute__((vector_size(sizeof(Lanes))));
     using Bytes = std::uint8_t __attribute__((vector_size(sizeof(Lanes) / 2)));
     constexpr bool kFirstIsLow = std::endian::native == std::endian::little;
-    Lanes bad{};
-    std::size_t i = 0;
     for (; i + sizeof(Bytes) <= pairs; i += sizeof(Bytes)) {
         const Lanes c = lanes::Load(in + 2 * i);
         const Lanes lower = c | 0x20;
@@ -299,6 +300,7 @@ void DecodeHex(std::string_view digits, std::size_t firstColumn, const std::stri
         const Bytes decoded = __builtin_convertvector(first << 4 | second, Bytes);
         std::memcpy(out + i, &decoded, sizeof decoded);
     }
+#endif
     unsigned invalid = lanes::AnySet(bad) ? 0x100 : 0;
     for (; i < pairs; ++i) {
         const std::uint16_t value = kPairValue[in[2 * i] | in[2 * i + 1] << 8];

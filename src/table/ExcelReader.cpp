@@ -1,6 +1,7 @@
 #include "table/ExcelReader.h"
 
 #include <array>
+#include <filesystem>
 #include <fstream>
 #include <new>
 
@@ -11,8 +12,10 @@
 namespace lexicorn {
 namespace {
 
+// Opened by its path, as every other reader opens it: a narrow name would be read in Windows' ANSI
+// code page, which gives some names another file than the path does.
 std::string FirstBytes(const std::string& fileName) {
-    std::ifstream file(fileName, std::ios::binary);
+    std::ifstream file(std::filesystem::path(fileName), std::ios::binary);
     std::array<char, 8> start{};
     file.read(start.data(), start.size());
     return std::string(start.data(), static_cast<std::size_t>(file.gcount()));

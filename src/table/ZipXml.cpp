@@ -5,10 +5,13 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <memory>
 
+#include "platform/InputFile.h"
 #include "table/TableReader.h"
 
 namespace lexicorn {
@@ -78,16 +81,29 @@ const char* Attribute(const char** attributes, std::string_view name) {
     return nullptr;
 }
 
+// The file is opened by the platform layer, which takes any name the system does; libzip would read
+// a name in UTF-8 on Windows, where it comes in the program's narrow encoding.
 ZipArchive::ZipArchive(const std::string& fileName) : fileName_(fileName) {
-    int error = 0;
-    archive_ = zip_open(fileName.c_str(), ZIP_RDONLY, &error);
-    if (!archive_) {
-        zip_error_t details;
-        zip_error_init_with_code(&details, error);
-        const std::string why = zip_error_strerror(&details);
-        zip_error_fini(&details);
-        throw TableError(fmt::format("{}: not a readable workbook ({})", fileName, why));
+    const auto refuse = [&](const std::string& why) {
+        return TableError(fmt::format("{}: not a readable workbook ({})", fileName, why));
+    };
+    std::FILE* file = OpenRegularFile(fileName);
+    if (!file) throw refuse(std::strerror(errno));
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source = zip_source_filep_create(file, 0, -1, &error);
+    if (source) {
+        archive_ = zip_open_from_source(source, ZIP_RDONLY, &error);
+        if (!archive_) zip_source_free(source);  // closes the file
+    } else {
+        std::fclose(file);
     }
+    if (!archive_) {
+        const std::string why = zip_error_strerror(&error);
+        zip_error_fini(&error);
+        throw refuse(why);
+    }
+    zip_error_fini(&error);
 }
 
 ZipArchive::~ZipArchive() { zip_discard(archive_); }

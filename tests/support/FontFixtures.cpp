@@ -174,7 +174,7 @@ bool PngImage::IsColour(int x, int y, std::uint8_t red, std::uint8_t green, std:
 }
 
 PngImage ReadPng(const std::filesystem::path& path) {
-    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.string().c_str(), "rb"), &std::fclose);
     if (!file) throw std::runtime_error("cannot read " + path.string());
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);

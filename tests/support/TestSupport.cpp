@@ -1,18 +1,30 @@
 #include "support/TestSupport.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 namespace lexicorn::test {
 
+// A random name, tried again while it is taken: mkdtemp is not there on every system the tests run on.
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "lexicorn-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a temporary folder");
-    path_ = pattern;
+    const std::filesystem::path parent = std::filesystem::temp_directory_path();
+    std::mt19937_64 names(std::random_device{}());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        // Six characters, as mkdtemp's: tools that wrap their messages to the terminal's width (srec_cat)
+        // wrap them where the tests expect them.
+        std::filesystem::path candidate = parent / fmt::format("lexicorn-test-{:06x}", names() & 0xFFFFFF);
+        if (std::filesystem::create_directory(candidate)) {
+            path_ = std::move(candidate);
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary folder in " + parent.string());
 }
 
 TempDir::~TempDir() {
@@ -20,6 +32,22 @@ TempDir::~TempDir() {
     std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
                                  ignored);
     std::filesystem::remove_all(path_, ignored);
+}
+
+void SetEnvironment(const char* name, const char* value) {
+#ifdef _WIN32
+    _putenv_s(name, value);
+#else
+    setenv(name, value, 1);
+#endif
+}
+
+void UnsetEnvironment(const char* name) {
+#ifdef _WIN32
+    _putenv_s(name, "");  // an empty value removes the variable there
+#else
+    unsetenv(name);
+#endif
 }
 
 std::string ReadFile(const std::filesystem::path& path) {

@@ -26,6 +26,10 @@ class TempDir {
     std::filesystem::path path_;
 };
 
+/// The process's environment, as the programs under test read it with getenv.
+void SetEnvironment(const char* name, const char* value);
+void UnsetEnvironment(const char* name);
+
 std::string ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const std::string& content);
 /// Bytes written as hexadecimal pairs, spaces ignored: "4F 30 2F".

@@ -1,10 +1,11 @@
 #!/bin/bash
-# lexicorn.exe under wine writes the very bytes the Linux program writes: builds of a table in each
-# encoding and a merge into an Intel HEX target, its paths given the POSIX way (/tmp/...), which
-# wine reads on the current drive. Skipped (77) where wine or lexicorn.exe (make windows) is missing.
-# Usage: windows-build.sh LEXICORN LEXICORN_EXE TABLE WINEPREFIX
+# lexicorn.exe under wine writes the very bytes the Linux program writes: builds of a CSV table and
+# of a workbook of each format in each encoding, and merges into an Intel HEX, an S-record and a
+# binary target, their paths given the POSIX way (/tmp/...), which wine reads on the current drive.
+# Skipped (77) where wine or lexicorn.exe (make windows) is missing.
+# Usage: windows-build.sh LEXICORN LEXICORN_EXE TABLE WINEPREFIX FIXTURES
 set -euo pipefail
-linux="$1" exe="$2" table="$3"
+linux="$1" exe="$2" table="$3" fixtures="$5"
 wine="$(command -v wine64 || command -v wine || true)"
 if [ -z "$wine" ] || [ ! -x "$exe" ]; then
     echo "no wine or no $exe (make windows builds it): skipped"
@@ -14,8 +15,10 @@ export WINEPREFIX="$4" WINEDEBUG=-all SOURCE_DATE_EPOCH=1700000000
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
-# A small target: 16 zero bytes at address 0.
+# A small target in each form: 16 zero bytes at address 0.
 printf ':1000000000000000000000000000000000000000F0\n:00000001FF\n' >"$work/target.hex"
+printf 'S113000000000000000000000000000000000000EC\nS9030000FC\n' >"$work/target.s19"
+head -c 16 /dev/zero >"$work/target.bin"
 
 # Runs one command line with each program (OUT standing for $work/linux or $work/windows); `status`
 # is what both must exit with.
@@ -50,6 +53,23 @@ echo "build --code-page CP1252: identical"
 # Windows' converter would map a missing character to a look-alike; both refuse it.
 both_refuse build "$table" --encoding ascii --code-page ISO-8859-2 -o OUT
 echo "build --code-page ISO-8859-2: the same refusal"
+# The workbooks hold Greek, Cyrillic and an emoji: the wide forms take them, CP1252 lacks them.
+for workbook in table.xlsx table.ods; do
+    for encoding in wide utf8; do
+        both build "$fixtures/$workbook" --encoding "$encoding" -o OUT
+        echo "build $workbook --encoding $encoding: identical"
+    done
+    both_refuse build "$fixtures/$workbook" --encoding ascii -o OUT
+    echo "build $workbook --encoding ascii: the same refusal"
+done
+# A workbook named with accents in a folder named with accents (the names in the ANSI code page on
+# Windows, as wine passes them on from a UTF-8 locale).
+mkdir "$work/Gerät"
+cp "$fixtures/table.xlsx" "$work/Gerät/Übersicht.xlsx"
+LC_ALL=C.UTF-8 both build "$work/Gerät/Übersicht.xlsx" --encoding wide -o OUT
+echo "build Gerät/Übersicht.xlsx: identical"
 "$linux" build "$table" -o "$work/image" >/dev/null
-both merge "$work/image/Lexicorn.bin" "$work/target.hex" OUT/merged.hex
-echo "merge into HEX: identical"
+for form in hex s19 bin; do
+    both merge "$work/image/Lexicorn.bin" "$work/target.$form" "OUT/merged.$form"
+    echo "merge into target.$form: identical"
+done

@@ -29,10 +29,16 @@ std::optional<unsigned> NumberAfter(std::string_view name, std::string_view pref
     return number;
 }
 
+// Windows' number for UTF-16, which no byte conversion takes.
+constexpr UINT kUtf16CodePage = 1200;
+
 // The Windows code page of an iconv name: CPnnn and WINDOWS-nnn are Windows' own numbers; the
-// ISO 8859 parts are 28590 + their number, 15 being 28605.
+// ISO 8859 parts are 28590 + their number, 15 being 28605. The wide Unicode forms are known names
+// (as to iconv), so that they are refused for what they are: no code page for an image's strings.
 std::optional<UINT> WindowsCodePage(const std::string& name) {
     const std::string upper = Upper(name);
+    for (const char* wide : {"UTF-16", "UTF-32", "UCS-2", "UCS-4"})
+        if (upper.starts_with(wide)) return kUtf16CodePage;
     if (upper == "KOI8-R") return 20866;
     if (upper == "KOI8-U") return 21866;
     if (upper == "MACINTOSH") return 10000;
@@ -90,7 +96,8 @@ struct CodePage::Converters {
 CodePage::CodePage(const std::string& name) : name_(name) {
     RefuseName(name);
     const std::optional<UINT> codePage = WindowsCodePage(name);
-    if (!codePage || !IsValidCodePage(*codePage)) throw std::invalid_argument("unknown code page: " + name);
+    if (!codePage || (*codePage != kUtf16CodePage && !IsValidCodePage(*codePage)))
+        throw std::invalid_argument("unknown code page: " + name);
     converters_ = std::make_unique<Converters>(Converters{*codePage});
     RefuseUnlessAsciiStays();
 }
