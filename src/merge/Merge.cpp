@@ -130,7 +130,8 @@ MergeResult AssembleInMemory(const MergeJob& job, const FileHandle& imageFile, O
 }
 
 // The merge once both inputs are open; its result's target is filled in by Merge.
-MergeResult MergeOpen(const MergeJob& job, FileHandle& image, OpenTarget& target) {
+MergeResult MergeOpen(const MergeJob& job, FileHandle& image, OpenTarget& target,
+                      const std::function<bool()>& proceed) {
     // The image is checked while the target is read: the two are independent, and a firmware
     // file takes its time to read.
     std::future<ImageCheck> imageChecked = RunBeside([&image] { return CheckOpenImage(image); });
@@ -142,6 +143,9 @@ MergeResult MergeOpen(const MergeJob& job, FileHandle& image, OpenTarget& target
     if (merge_messages::IsInvalidImage(checked.code))
         return Refused(kNotALexicorn, job.image + ": " + merge_messages::InvalidImage(checked.problem));
     if (checked.code) return Refused(checked.code, merge_messages::FileProblem(job.image, checked.code));
+    if (proceed && !proceed()) return {kSuccess, {}, false, {}, true};
+    // Names can hide an input (links, /proc/self/fd/N); what is compared is the opened files.
+    if (image.IsNamedBy(job.output) || target.File().IsNamedBy(job.output)) return Failed(kOutputIsInput);
     if (read) return TargetFailed(read, target);
     if (target.Firmware()) {
         if (ResultCode scanned = target.Scan()) return TargetFailed(scanned, target);
@@ -179,7 +183,7 @@ std::string DoneWithNotes(const TargetScan& target) {
 
 }  // namespace
 
-MergeResult Merge(const MergeJob& job) {
+MergeResult Merge(const MergeJob& job, const std::function<bool()>& proceed) {
     if (!SettingsKnown(job.settings)) return {kOutOfRange, merge_messages::kCannotSetParameters, false, {}};
     FileHandle image(job.image);
     if (ResultCode opened = image.OpenForReading())
@@ -189,9 +193,8 @@ MergeResult Merge(const MergeJob& job) {
     if (ResultCode opened = target.Open(job.target))
         return Refused(opened == kFileTooLarge ? opened : kCannotOpenTarget,
                        merge_messages::FileProblem(job.target, opened));
-    // Names can hide an input (links, /proc/self/fd/N); what is compared is the opened files.
-    if (image.IsNamedBy(job.output) || target.File().IsNamedBy(job.output)) return Failed(kOutputIsInput);
-    MergeResult result = MergeOpen(job, image, target);
+    MergeResult result = MergeOpen(job, image, target, proceed);
+    if (result.declined) return result;
     if (target.Report().opened && !result.inputRefused) result.target = std::move(target.Report());
     if (result.code == kSuccess) result.message = DoneWithNotes(*result.target);
     return result;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -35,13 +36,17 @@ struct MergeResult {
     bool inputRefused = false;
     /// What the merge read of the target, once it got so far: the old images it made obsolete.
     std::optional<TargetScan> target;
+    /// The front end's questions were answered No: nothing was written (`code` 0, no message).
+    bool declined = false;
 };
 
 /// Opens the image and the target once each, checks the image while the target is read, scans the
 /// target for old images, lays the output out and writes it: appended before or after the whole
 /// target, or written over target bytes at its beginning, its end or an address, aligned, with the
 /// fill byte in every gap, every old image's signature cleared. The inputs are only read; the output
-/// is written whole or not at all.
-MergeResult Merge(const MergeJob& job);
+/// is written whole or not at all. `proceed`, when given, is asked once the image has passed its
+/// check and before any other failure is reported or anything is written: a front end's questions
+/// come after what is wrong with the image and before what is wrong with the target or the output.
+MergeResult Merge(const MergeJob& job, const std::function<bool()>& proceed = {});
 
 }  // namespace lexicorn

@@ -154,21 +154,25 @@ MergeRun RunMergeCommand(MergeHost& host, MergeRequest& request) {
                 return {MergeOutcome::kInvalidAddress, {}};
             }
             settings.address = *address;
-            // A search step of 0 (only a damaged project file holds one) means no alignment to keep.
-            if (settings.searchStep != 0 && settings.address % settings.searchStep != 0 &&
-                !host.Ask(text::kAddressNotAligned)) {
-                host.ShowInformation(text::kAborting);
-                return {MergeOutcome::kAborted, {}};
-            }
-        }
-        const auto& form = request.targetForm;
-        if (form && !form->span.Holds(settings.address) &&
-            !host.Ask(text::AddressOutsideData(settings.address, form->span))) {
-            host.ShowInformation(text::kAborting);
-            return {MergeOutcome::kAborted, {}};
         }
     }
-    MergeRun run{MergeOutcome::kDone, Merge(request.job)};
+    // Asked once the image has passed its check: a user is not asked about an image that is refused.
+    const auto confirmAddress = [&] {
+        if (settings.placement != MergePlacement::kAddress) return true;
+        // A search step of 0 (only a damaged project file holds one) means no alignment to keep.
+        if (settings.searchStep != 0 && settings.address % settings.searchStep != 0 &&
+            !host.Ask(text::kAddressNotAligned))
+            return false;
+        const auto& form = request.targetForm;
+        return !form || form->span.Holds(settings.address) ||
+               host.Ask(text::AddressOutsideData(settings.address, form->span));
+    };
+    MergeRun run{MergeOutcome::kDone, Merge(request.job, confirmAddress)};
+    if (run.merged.declined) {
+        host.ShowInformation(text::kAborting);
+        run.outcome = MergeOutcome::kAborted;
+        return run;
+    }
     if (run.merged.code == kSuccess) {
         host.ShowInformation(run.merged.message);
         return run;

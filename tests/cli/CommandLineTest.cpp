@@ -1005,6 +1005,16 @@ TEST_F(MergeCommandLine, UnalignedAddressNeedsAnAnswer) {
     EXPECT_EQ(Run(forced), kExitSuccess);  // aligned to 1: nothing to ask
 }
 
+TEST_F(MergeCommandLine, ARefusedImageIsNamedBeforeAnyQuestion) {
+    // Nobody is asked about an address for an image that is refused anyway.
+    std::istringstream yes("y\n");
+    EXPECT_EQ(Run({"merge", Path("fw.bin"), Path("fw.bin"), Path("m.bin"), "--mode", "overwrite", "--place", "101"},
+                  &yes),
+              kExitFailure);
+    EXPECT_EQ(err, "lexicorn: error: " + Path("fw.bin") + ": Invalid Lexicorn file.\n");
+    EXPECT_FALSE(fs::exists(dir / "m.bin"));
+}
+
 struct MergeUsageCase {
     const char* name;
     std::vector<std::string> args;  ///< after "merge"; "IMAGE", "FW" and "OUT" stand for the files
