@@ -1,9 +1,11 @@
 #include <iostream>
 
 #include "cli/CommandLine.h"
+#include "platform/FileNames.h"
 #include "platform/Terminal.h"
 
 int main(int argc, char** argv) {
+    lexicorn::ReadFileNamesAsTheSystemDoes();
     lexicorn::OnInterrupt([] { lexicorn::cli::RequestCancel(); });
     const bool terminal = lexicorn::StandardErrorIsTerminal();
     const bool canAsk = terminal && lexicorn::StandardInputIsTerminal();

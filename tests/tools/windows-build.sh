@@ -68,6 +68,10 @@ mkdir "$work/Gerät"
 cp "$fixtures/table.xlsx" "$work/Gerät/Übersicht.xlsx"
 LC_ALL=C.UTF-8 both build "$work/Gerät/Übersicht.xlsx" --encoding wide -o OUT
 echo "build Gerät/Übersicht.xlsx: identical"
+# The euro sign is 0x80 in code page 1252: read as Latin-1, the name was U+0080 and not found.
+cp "$table" "$work/Gerät/€uro.csv"
+LC_ALL=C.UTF-8 both build "$work/Gerät/€uro.csv" --encoding utf8 -o OUT
+echo "build Gerät/€uro.csv: identical"
 "$linux" build "$table" -o "$work/image" >/dev/null
 for form in hex s19 bin; do
     both merge "$work/image/Lexicorn.bin" "$work/target.$form" "OUT/merged.$form"

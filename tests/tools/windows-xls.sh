@@ -27,6 +27,8 @@ cp "$fixtures/table.xls" table.xls
 # The reader is handed file names through a Windows command line, quoted where they hold blanks,
 # and opens them in the UTF-8 code page, whatever letters they hold.
 cp table.xls "my table.xls"
+# lexicorn.exe hands the reader a name it got in the ANSI code page.
+cp table.xls "Übersicht €.xls"
 cp broken.xls "Übersicht 日本 kaputt.xls"
 
 # FreeXL's conversions from the character sets of older workbooks, through our iconv and through
@@ -53,12 +55,12 @@ echo "reader's answer on table.xls: identical"
 cmp linux.answer windows.answer || { echo "the readers refuse differently: $(cat windows.answer)"; exit 1; }
 echo "reader's refusal of a file named beyond ASCII: identical"
 
-for workbook in table.xls "my table.xls"; do
+for workbook in table.xls "my table.xls" "Übersicht €.xls"; do
     for encoding in utf8 wide; do
         for system in linux windows; do
             program=("$linux")
             [ $system = windows ] && program=("$wine" "$exe")
-            "${program[@]}" build "$workbook" --encoding $encoding -o "$work/$system" >/dev/null
+            LC_ALL=C.UTF-8 "${program[@]}" build "$workbook" --encoding $encoding -o "$work/$system" >/dev/null
         done
         diff -r linux windows || { echo "outputs differ: build $workbook --encoding $encoding"; exit 1; }
         rm -rf linux windows

@@ -45,9 +45,8 @@ class Handle {
     HANDLE handle_ = nullptr;
 };
 
-std::wstring WideOf(const std::string& utf8) {
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end())).wstring();
-}
+// Names arrive as the command line gave them, in the ANSI code page (ReadFileNamesAsTheSystemDoes).
+std::wstring WideOf(const std::string& name) { return std::filesystem::path(name).wstring(); }
 
 // One argument as the C runtime's parser of a command line reads it back: quoted when it is empty or
 // holds a blank or a quote; backslashes doubled only where a quote follows them.
@@ -172,8 +171,13 @@ std::string ExecutablePath() {
         if (length == 0) return {};
         if (length < name.size()) {
             name.resize(length);
-            const std::u8string utf8 = std::filesystem::path(name).u8string();
-            return std::string(utf8.begin(), utf8.end());
+            // In the ANSI code page, as every other name; a folder whose name it cannot hold is
+            // unknown, and the reader beside the program is then not found.
+            try {
+                return std::filesystem::path(name).string();
+            } catch (const std::filesystem::filesystem_error&) {
+                return {};
+            }
         }
         name.resize(name.size() * 2);
     }
