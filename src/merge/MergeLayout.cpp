@@ -29,8 +29,7 @@ bool PlacementAllowed(MergeMode mode, MergePlacement placement) {
 }
 
 bool SettingsKnown(const MergeSettings& settings) {
-    return (settings.mode == MergeMode::kOverwrite || settings.mode == MergeMode::kAppend) &&
-           Code(settings.placement) < 3;
+    return FindChoice(kMergeModes, settings.mode) && FindChoice(kMergePlacements, settings.placement);
 }
 
 ResultCode LayOut(const MergeSettings& settings, std::uint32_t targetSize, std::uint32_t imageSize,

@@ -20,6 +20,9 @@ constexpr std::chrono::seconds kDefaultTimeLimit{60};
 std::string ReaderProgram() {
     if (const char* chosen = std::getenv("LEXICORN_XLS_READER"); chosen && *chosen) return chosen;
     const std::string self = ExecutablePath();
+    // Without its own folder the program would look for the reader in the current one, which may be
+    // the folder of the workbook.
+    if (self.empty()) throw HelperFailure("could not be started: the folder of this program is not known");
     if (self.starts_with(LEXICORN_BUILD_TREE "/")) return LEXICORN_XLS_READER_IN_BUILD_TREE;
     return (std::filesystem::path(self).parent_path() / LEXICORN_XLS_READER_FROM_BINDIR).lexically_normal().string();
 }
@@ -38,12 +41,13 @@ std::chrono::seconds TimeLimit() {
 }  // namespace
 
 SheetCells ReadXlsSheet(const std::string& fileName) {
-    const HelperRun run{.program = ReaderProgram(),
-                        .arguments = {fileName},
-                        .timeLimit = TimeLimit(),
-                        .mostMemoryBytes = kXlsReaderMostMemoryBytes};
+    const std::chrono::seconds timeLimit = TimeLimit();
     XlsReplyDecoder answer(fileName);
     try {
+        const HelperRun run{.program = ReaderProgram(),
+                            .arguments = {fileName},
+                            .timeLimit = timeLimit,
+                            .mostMemoryBytes = kXlsReaderMostMemoryBytes};
         RunHelper(run, [&](std::string_view piece) { answer.Take(piece); });
     } catch (const HelperFailure& failure) {
         throw TableError(fmt::format("{}: the .xls reader {}", fileName, failure.what()));

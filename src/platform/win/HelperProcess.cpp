@@ -90,7 +90,10 @@ Handle JobFor(const HelperRun& run) {
     Handle job(CreateJobObjectW(nullptr, nullptr));
     if (!job.get()) FailToStart(run);
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    // A helper that crashes ends at once, as on POSIX, rather than waiting on the system's error
+    // report until its time runs out.
+    limits.BasicLimitInformation.LimitFlags =
+        JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION;
     if (run.mostMemoryBytes) {
         limits.BasicLimitInformation.LimitFlags |= JOB_OBJECT_LIMIT_PROCESS_MEMORY;
         limits.ProcessMemoryLimit = *run.mostMemoryBytes;
@@ -102,7 +105,8 @@ Handle JobFor(const HelperRun& run) {
 
 // Starts the helper suspended, puts it in `job` and only then lets it run, so that nothing it starts
 // escapes the job. It inherits only the three handles given, and leads a process group of its own,
-// which the console's Ctrl-C does not reach: the caller takes Ctrl-C in its wait hook and closes the job.
+// which the console's Ctrl-C does not reach (Ctrl-Break does: RunHelper reads that exit as a stop): the
+// caller takes Ctrl-C in its wait hook and closes the job.
 Handle Start(const HelperRun& run, HANDLE job, HANDLE reply) {
     std::wstring commandLine;
     AppendArgument(commandLine, WideOf(run.program));
@@ -239,6 +243,9 @@ void RunHelper(const HelperRun& run, const std::function<void(std::string_view p
     }
     DWORD exitCode = 0;
     GetExitCodeProcess(process.get(), &exitCode);
+    // Ctrl-Break reaches a process group of its own too, and may end the helper before the wait hook
+    // has seen it: the helper was stopped, the file is not to blame.
+    if (exitCode == STATUS_CONTROL_C_EXIT) throw HelperFailure("was stopped");
     // Exception codes (0xC0000005, an access violation, say) are what a POSIX system reports as signals.
     if (exitCode >= 0xC0000000u)
         throw HelperFailure(
