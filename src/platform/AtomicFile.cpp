@@ -16,29 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Writes through a symbolic link land on the file it names, as a plain open() would.
-fs::path ResolveLinks(const fs::path& path) {
-    std::error_code ec;
-    fs::path resolved = path;
-    for (int hops = 0; hops < 40 && fs::is_symlink(resolved, ec); ++hops) {
-        fs::path target = fs::read_symlink(resolved, ec);
-        if (ec) break;
-        resolved = target.is_absolute() ? target : resolved.parent_path() / target;
-    }
-    return resolved;
-}
-
-fs::path FolderOf(const fs::path& file) {
-    return file.has_parent_path() ? file.parent_path() : fs::path(".");
-}
-
-// A name beside the target that a listing hides: ".Lexicorn.bin.<suffix>".
-std::string HiddenName(const fs::path& target, std::string_view suffix) {
-    std::string name(1, '.');
-    name.append(target.filename().string()).append(1, '.').append(suffix);
-    return (FolderOf(target) / name).string();
-}
-
 mode_t DefaultMode() {
     mode_t mask = umask(0);
     umask(mask);
@@ -46,6 +23,12 @@ mode_t DefaultMode() {
 }
 
 }  // namespace
+
+std::string AtomicFile::HiddenName(const fs::path& target, std::string_view suffix) {
+    std::string name(1, '.');
+    name.append(target.filename().string()).append(1, '.').append(suffix);
+    return (FolderOf(target) / name).string();
+}
 
 AtomicFile::AtomicFile(const fs::path& path, Flush flush)
     : requested_(path), target_(ResolveLinks(path)), flush_(flush) {

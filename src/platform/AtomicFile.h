@@ -76,6 +76,14 @@ class AtomicFile {
     /// After Stage: the file in place holds exactly the bytes (and permissions) of the new one.
     bool MatchesOldFile() const;
 
+    /// The file a path names once its symbolic links are followed: writes through a link land on the
+    /// file it names, as a plain open would.
+    static std::filesystem::path ResolveLinks(const std::filesystem::path& path);
+    /// The folder a file is in, "." for a bare name.
+    static std::filesystem::path FolderOf(const std::filesystem::path& file);
+    /// A name beside `target` that a listing hides: ".Lexicorn.bin.<suffix>".
+    static std::string HiddenName(const std::filesystem::path& target, std::string_view suffix);
+
     void Fail(const std::string& why);
     [[noreturn]] void ThrowFailure() const;
     void Abandon();

@@ -8,6 +8,21 @@
 namespace lexicorn {
 namespace fs = std::filesystem;
 
+fs::path AtomicFile::ResolveLinks(const fs::path& path) {
+    std::error_code ec;
+    fs::path resolved = path;
+    for (int hops = 0; hops < 40 && fs::is_symlink(resolved, ec); ++hops) {
+        fs::path target = fs::read_symlink(resolved, ec);
+        if (ec) break;
+        resolved = target.is_absolute() ? target : resolved.parent_path() / target;
+    }
+    return resolved;
+}
+
+fs::path AtomicFile::FolderOf(const fs::path& file) {
+    return file.has_parent_path() ? file.parent_path() : fs::path(".");
+}
+
 FileSet::~FileSet() = default;
 
 AtomicFile& FileSet::Add(const std::filesystem::path& path) {

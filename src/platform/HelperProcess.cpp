@@ -23,13 +23,6 @@ extern char** environ;
 namespace lexicorn {
 namespace {
 
-constexpr auto kWaitStep = std::chrono::milliseconds(50);
-
-std::function<bool()>& WaitHook() {
-    static std::function<bool()> hook;
-    return hook;
-}
-
 // Closes a descriptor once, whichever way the run ends.
 struct Descriptor {
     int fd = -1;
@@ -112,8 +105,6 @@ pid_t Spawn(const HelperRun& run, int replyFd) {
 
 }  // namespace
 
-void SetHelperWaitHook(std::function<bool()> keepWaiting) { WaitHook() = std::move(keepWaiting); }
-
 // AddressSanitizer reserves terabytes of address space for its shadow: under it a limit would stop
 // the helper before it starts.
 #if defined(__SANITIZE_ADDRESS__)
@@ -159,8 +150,7 @@ void RunHelper(const HelperRun& run, const std::function<void(std::string_view p
     std::optional<int> status;
     // The limits hold until the helper has ended, not only until it stops writing.
     while (!status) {
-        // A copy: the hook may replace itself while it runs.
-        if (const auto keepWaiting = WaitHook(); keepWaiting && !keepWaiting()) stop("was stopped");
+        if (const auto keepWaiting = helper_wait::Hook(); keepWaiting && !keepWaiting()) stop("was stopped");
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
@@ -170,11 +160,11 @@ void RunHelper(const HelperRun& run, const std::function<void(std::string_view p
             // A helper that has answered is about to exit: looked at again soon, then less often.
             status = child.TryReap();
             if (!status) std::this_thread::sleep_for(std::min(left, nap));
-            nap = std::min(nap * 2, kWaitStep);
+            nap = std::min(nap * 2, helper_wait::kStep);
             continue;
         }
         pollfd ready{reading.fd, POLLIN, 0};
-        const int events = poll(&ready, 1, static_cast<int>(std::min(left, kWaitStep).count()));
+        const int events = poll(&ready, 1, static_cast<int>(std::min(left, helper_wait::kStep).count()));
         if (events < 0 && errno != EINTR) stop(WithSystemReason("could not be read", errno));
         if (events <= 0) continue;
         const ssize_t got = read(reading.fd, buffer, sizeof buffer);

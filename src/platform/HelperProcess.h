@@ -53,6 +53,13 @@ void SetHelperWaitHook(std::function<bool()> keepWaiting);
 /// bytes as they are (no line ends changed), and it takes no more memory than that.
 void BeginHelper(std::size_t mostMemoryBytes);
 
+namespace helper_wait {
+/// How long each system's RunHelper waits at most between two calls of the hook.
+inline constexpr std::chrono::milliseconds kStep{50};
+/// A copy of the hook SetHelperWaitHook set (empty when none): the hook may replace itself while it runs.
+std::function<bool()> Hook();
+}  // namespace helper_wait
+
 /// The absolute path of the running program.
 std::string ExecutablePath();
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <span>
+#include <utility>
 
 namespace lexicorn {
 
@@ -13,14 +14,26 @@ class MappedFile {
     MappedFile() = default;
     /// Maps `length` bytes of the open stream; check Valid().
     MappedFile(std::FILE* stream, std::size_t length);
-    ~MappedFile();
-    MappedFile(MappedFile&& other) noexcept;
-    MappedFile& operator=(MappedFile&& other) noexcept;
+    ~MappedFile() { Release(); }
+    MappedFile(MappedFile&& other) noexcept
+        : data_(std::exchange(other.data_, nullptr)),
+          length_(std::exchange(other.length_, 0)),
+          valid_(std::exchange(other.valid_, false)) {}
+    MappedFile& operator=(MappedFile&& other) noexcept {
+        if (this != &other) {
+            Release();
+            data_ = std::exchange(other.data_, nullptr);
+            length_ = std::exchange(other.length_, 0);
+            valid_ = std::exchange(other.valid_, false);
+        }
+        return *this;
+    }
 
     bool Valid() const { return valid_; }
     std::span<const std::uint8_t> Bytes() const { return {data_, length_}; }
 
   private:
+    /// Unmaps the file (each system its own way) and leaves this empty.
     void Release();
 
     const std::uint8_t* data_ = nullptr;

@@ -43,32 +43,16 @@ std::string LastErrorMessage() {
     return Utf8Of(fs::path(message));
 }
 
-// Writes through a symbolic link land on the file it names, as a plain open would.
-fs::path ResolveLinks(const fs::path& path) {
-    std::error_code ec;
-    fs::path resolved = path;
-    for (int hops = 0; hops < 40 && fs::is_symlink(resolved, ec); ++hops) {
-        fs::path target = fs::read_symlink(resolved, ec);
-        if (ec) break;
-        resolved = target.is_absolute() ? target : resolved.parent_path() / target;
-    }
-    return resolved;
-}
+std::string ProcessTag() { return std::to_string(GetCurrentProcessId()); }
 
-fs::path FolderOf(const fs::path& file) {
-    return file.has_parent_path() ? file.parent_path() : fs::path(".");
-}
+}  // namespace
 
-// A name beside the target that a listing hides on the other systems: ".Lexicorn.bin.<suffix>".
-std::string HiddenName(const fs::path& target, std::string_view suffix) {
+// Held as UTF-8, so that any name works (the hidden attribute is set apart: other systems go by the dot).
+std::string AtomicFile::HiddenName(const fs::path& target, std::string_view suffix) {
     fs::path name = fs::path(u8".") += target.filename();
     name += PathOf("." + std::string(suffix));
     return Utf8Of(FolderOf(target) / name);
 }
-
-std::string ProcessTag() { return std::to_string(GetCurrentProcessId()); }
-
-}  // namespace
 
 AtomicFile::AtomicFile(const fs::path& path, Flush flush)
     : requested_(path), target_(ResolveLinks(path)), flush_(flush) {

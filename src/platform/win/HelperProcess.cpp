@@ -18,13 +18,6 @@
 namespace lexicorn {
 namespace {
 
-constexpr auto kWaitStep = std::chrono::milliseconds(50);
-
-std::function<bool()>& WaitHook() {
-    static std::function<bool()> hook;
-    return hook;
-}
-
 // Closes a handle once, whichever way the run ends.
 class Handle {
   public:
@@ -163,8 +156,6 @@ Handle Start(const HelperRun& run, HANDLE job, HANDLE reply) {
 
 }  // namespace
 
-void SetHelperWaitHook(std::function<bool()> keepWaiting) { WaitHook() = std::move(keepWaiting); }
-
 // The memory limit is on the job the helper runs in.
 void BeginHelper(std::size_t) { _setmode(_fileno(stdout), _O_BINARY); }
 
@@ -207,8 +198,7 @@ void RunHelper(const HelperRun& run, const std::function<void(std::string_view p
     std::chrono::milliseconds nap{1};
     // The limits hold until the helper has ended and its answer has been read.
     while (!ended || answering) {
-        // A copy: the hook may replace itself while it runs.
-        if (const auto keepWaiting = WaitHook(); keepWaiting && !keepWaiting()) stop("was stopped");
+        if (const auto keepWaiting = helper_wait::Hook(); keepWaiting && !keepWaiting()) stop("was stopped");
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
@@ -239,7 +229,7 @@ void RunHelper(const HelperRun& run, const std::function<void(std::string_view p
         } else if (ended) {
             Sleep(static_cast<DWORD>(std::min(left, nap).count()));
         }
-        nap = std::min(nap * 2, kWaitStep);
+        nap = std::min(nap * 2, helper_wait::kStep);
     }
     DWORD exitCode = 0;
     GetExitCodeProcess(process.get(), &exitCode);

@@ -28,23 +28,6 @@ MappedFile::MappedFile(std::FILE* stream, std::size_t length) {
     valid_ = true;
 }
 
-MappedFile::~MappedFile() { Release(); }
-
-MappedFile::MappedFile(MappedFile&& other) noexcept
-    : data_(std::exchange(other.data_, nullptr)),
-      length_(std::exchange(other.length_, 0)),
-      valid_(std::exchange(other.valid_, false)) {}
-
-MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
-    if (this != &other) {
-        Release();
-        data_ = std::exchange(other.data_, nullptr);
-        length_ = std::exchange(other.length_, 0);
-        valid_ = std::exchange(other.valid_, false);
-    }
-    return *this;
-}
-
 void MappedFile::Release() {
     if (data_) UnmapViewOfFile(data_);
     data_ = nullptr;
