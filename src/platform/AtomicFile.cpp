@@ -60,15 +60,6 @@ AtomicFile::AtomicFile(const fs::path& path, Flush flush)
     }
 }
 
-AtomicFile::~AtomicFile() { Abandon(); }
-
-void AtomicFile::Fail(const std::string& why) {
-    if (failure_.empty()) failure_ = requested_.string() + ": " + why;
-    Abandon();
-}
-
-void AtomicFile::ThrowFailure() const { throw WriteFailure(requested_, failure_); }
-
 void AtomicFile::Abandon() {
     if (fd_ >= 0) close(fd_);
     fd_ = -1;
@@ -76,10 +67,6 @@ void AtomicFile::Abandon() {
     if (!temporary_.empty()) unlink(temporary_.c_str());
     temporary_.clear();
 }
-
-void AtomicFile::Write(std::string_view bytes) { Put(bytes, std::nullopt); }
-
-void AtomicFile::WriteAt(std::uint64_t offset, std::string_view bytes) { Put(bytes, offset); }
 
 void AtomicFile::Put(std::string_view bytes, std::optional<std::uint64_t> offset) {
     while (fd_ >= 0 && !bytes.empty()) {

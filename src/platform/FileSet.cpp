@@ -1,4 +1,5 @@
-// What the whole-or-nothing file replacement builds on every system: sets of files and whole reads.
+// What the whole-or-nothing file replacement does the same on every system: a file's own steps that
+// call nothing of the system's, sets of files and whole reads.
 #include <cerrno>
 #include <fstream>
 #include <iterator>
@@ -22,6 +23,19 @@ fs::path AtomicFile::ResolveLinks(const fs::path& path) {
 fs::path AtomicFile::FolderOf(const fs::path& file) {
     return file.has_parent_path() ? file.parent_path() : fs::path(".");
 }
+
+AtomicFile::~AtomicFile() { Abandon(); }
+
+void AtomicFile::Fail(const std::string& why) {
+    if (failure_.empty()) failure_ = requested_.string() + ": " + why;
+    Abandon();
+}
+
+void AtomicFile::ThrowFailure() const { throw WriteFailure(requested_, failure_); }
+
+void AtomicFile::Write(std::string_view bytes) { Put(bytes, std::nullopt); }
+
+void AtomicFile::WriteAt(std::uint64_t offset, std::string_view bytes) { Put(bytes, offset); }
 
 FileSet::~FileSet() = default;
 
