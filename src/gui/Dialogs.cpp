@@ -24,9 +24,20 @@ class QtDialogs final : public Dialogs {
                         QMessageBox::Ok, parent);
         box.exec();
     }
-    bool Question(QWidget* parent, const QString& text) override {
+    bool Question(QWidget* parent, const QString& text, Preset preset) override {
         return QMessageBox::question(parent, QApplication::applicationName(), Displayed(text),
-                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+                                     QMessageBox::Yes | QMessageBox::No,
+                                     preset == Preset::kYes ? QMessageBox::Yes : QMessageBox::No) ==
+               QMessageBox::Yes;
+    }
+    Unsaved AskAboutUnsaved(QWidget* parent, const QString& text) override {
+        switch (QMessageBox::question(parent, QApplication::applicationName(), Displayed(text),
+                                      QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                                      QMessageBox::Save)) {
+            case QMessageBox::Save: return Unsaved::kSave;
+            case QMessageBox::Discard: return Unsaved::kDiscard;
+            default: return Unsaved::kCancel;
+        }
     }
     std::optional<QString> OpenFile(QWidget* parent, const FileChoice& choice) override {
         return Run(parent, choice, QFileDialog::AcceptOpen);

@@ -575,9 +575,13 @@ bool MainWindow::settleUnsavedChanges() {
     if (settings_ == savedSettings_) return true;
     const QString name =
         projectPath_.isEmpty() ? QStringLiteral("a new project") : QFileInfo(projectPath_).fileName();
-    // No leaves the changes behind; a save that does not happen keeps the user where they were.
-    if (!dialogs_.Question(this, QString::fromUtf8(texts::kSaveChanges).arg(name))) return true;
-    return projectPath_.isEmpty() ? saveProjectAs() : writeProject(projectPath_);
+    // Cancel, and a save that does not happen, keep the user where they were.
+    switch (dialogs_.AskAboutUnsaved(this, QString::fromUtf8(texts::kSaveChanges).arg(name))) {
+        case Dialogs::Unsaved::kSave: return projectPath_.isEmpty() ? saveProjectAs() : writeProject(projectPath_);
+        case Dialogs::Unsaved::kDiscard: return true;
+        case Dialogs::Unsaved::kCancel: return false;
+    }
+    return false;
 }
 
 // ---- The build
@@ -653,7 +657,8 @@ void MainWindow::showBuildMessage(const BuildEnd& end) {
     // Warnings do not stop a build, but the user hears of them with the summary.
     if (end.outcome.kind == BuildOutcome::Kind::kSucceeded && findings_.Warnings() > 0) {
         const QString warnings = Counted(static_cast<qsizetype>(findings_.Warnings()), "warning", "warnings");
-        if (dialogs_.Question(this, text + QString::fromUtf8(texts::kCreatedWithWarnings).arg(warnings)))
+        if (dialogs_.Question(this, text + QString::fromUtf8(texts::kCreatedWithWarnings).arg(warnings),
+                              Dialogs::Preset::kYes))
             showProblems();
         return;
     }

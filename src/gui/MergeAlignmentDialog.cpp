@@ -89,7 +89,7 @@ void MergeAlignmentDialog::showSearchStep() {
 void MergeAlignmentDialog::confirm() {
     const int chosen = alignmentChoice_->currentIndex();
     if (chosen != appliedIndex_) {
-        if (dialogs_.Question(this, QString::fromLatin1(texts::kAlignmentQuestion))) {
+        if (dialogs_.Question(this, QString::fromLatin1(texts::kAlignmentQuestion), Dialogs::Preset::kYes)) {
             settings_->searchStep = kMergeAlignments[static_cast<std::size_t>(chosen)];
             appliedIndex_ = chosen;
         } else {

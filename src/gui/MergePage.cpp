@@ -422,7 +422,8 @@ void MergePage::chooseOutput() {
 bool MergePage::takeOutput(const QString& path) {
     // A merge replaces its output: an existing file only once the user has said so.
     if (QFileInfo::exists(path) &&
-        !dialogs_.Question(this, QString::fromUtf8(texts::kReplaceFile).arg(QDir::toNativeSeparators(path))))
+        !dialogs_.Question(this, QString::fromUtf8(texts::kReplaceFile).arg(QDir::toNativeSeparators(path)),
+                           Dialogs::Preset::kYes))
         return false;
     outputPath_ = path;
     outputFile_->setText(path);
@@ -527,8 +528,9 @@ void MergePage::ShowError(const std::string& text) { dialogs_.Error(this, QStrin
 void MergePage::ShowInformation(const std::string& text) {
     dialogs_.Information(this, QString::fromStdString(text));
 }
+// Every question a merge asks is about doing something harmful that the user may not have meant.
 bool MergePage::Ask(const std::string& question) {
-    return dialogs_.Question(this, QString::fromStdString(question));
+    return dialogs_.Question(this, QString::fromStdString(question), Dialogs::Preset::kNo);
 }
 
 }  // namespace lexicorn::gui

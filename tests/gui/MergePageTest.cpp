@@ -328,7 +328,7 @@ class MergePageTest : public WizardFixture {
         Merge();
         QCOMPARE(
             dialogs_->Take(),
-            (QStringList{"Question: The address 00000F00 lies outside the target's data (08000000 to "
+            (QStringList{"Question (No): The address 00000F00 lies outside the target's data (08000000 to "
                          "0800000F).\rAddresses of HEX and S-record targets are absolute, not offsets in "
                          "the file. Are you sure you want to continue?",
                          "Information: Aborting merge process."}));
@@ -434,7 +434,7 @@ class MergePageTest : public WizardFixture {
         Merge();
         QCOMPARE(dialogs_->Take(),
                  (QStringList{
-                     "Question: The adress you specified isn't multiple of the alignment. Are you sure you "
+                     "Question (No): The adress you specified isn't multiple of the alignment. Are you sure you "
                      "want to continue?",
                      "Information: Aborting merge process."}));
         QVERIFY(!QFile::exists(Path("out.bin")));
@@ -551,7 +551,7 @@ class MergePageTest : public WizardFixture {
 
         Write("p.lxn", "LEXICORNPROJECTFILE\r\n0\r\n0\r\n0\r\n0\r\n1\r\n1\r\n16\r\n4096\r\n0\r\n0\r\n1\r\n");
         dialogs_->files.push_back(Path("p.lxn"));
-        dialogs_->answers.push_back(false);  // the choices made are not saved
+        dialogs_->unsavedAnswers.push_back(gui::Dialogs::Unsaved::kDiscard);  // the choices made are not saved
         pages->setCurrentIndex(0);
         Find<QToolButton>("openProjectButton")->click();
         dialogs_->Take();

@@ -11,13 +11,16 @@
 namespace lexicorn::test {
 
 /// Dialogs that a test answers: every message is recorded as "Kind: text", questions take their
-/// answers from `answers` and file choosers their paths from `files` (a null QString = Cancel). A chooser
-/// or question without a scripted answer is recorded as unexpected and cancelled.
+/// answers from `answers` (the question about unsaved changes from `unsavedAnswers`) and file choosers
+/// their paths from `files` (a null QString = Cancel). A chooser or question without a scripted answer
+/// is recorded as unexpected and cancelled. A question that presets No is recorded as
+/// "Question (No): text", so that tests see which answer Enter would give.
 class ScriptedDialogs final : public gui::Dialogs {
   public:
     QStringList
         shown;  ///< "Error: ...", "Information: ...", "Message: ...", "Question: ...", "OpenFile: title"
     std::deque<bool> answers;
+    std::deque<Unsaved> unsavedAnswers;
     std::deque<QString> files;
     QStringList filters;  ///< of every file chooser shown, in order
     QStringList unexpected;
@@ -27,15 +30,13 @@ class ScriptedDialogs final : public gui::Dialogs {
     void Error(QWidget*, const QString& text) override { Record("Error: " + text); }
     void Information(QWidget*, const QString& text) override { Record("Information: " + text); }
     void Message(QWidget*, const QString& text) override { Record("Message: " + text); }
-    bool Question(QWidget*, const QString& text) override {
+    bool Question(QWidget*, const QString& text, Preset preset) override {
+        Record((preset == Preset::kNo ? "Question (No): " : "Question: ") + text);
+        return Answer(answers, text, false);
+    }
+    Unsaved AskAboutUnsaved(QWidget*, const QString& text) override {
         Record("Question: " + text);
-        if (answers.empty()) {
-            unexpected << text;
-            return false;
-        }
-        const bool answer = answers.front();
-        answers.pop_front();
-        return answer;
+        return Answer(unsavedAnswers, text, Unsaved::kCancel);
     }
     std::optional<QString> OpenFile(QWidget*, const gui::FileChoice& choice) override {
         filters << choice.filter;
@@ -57,6 +58,16 @@ class ScriptedDialogs final : public gui::Dialogs {
     }
 
   private:
+    template <typename T>
+    T Answer(std::deque<T>& queue, const QString& text, T cancelled) {
+        if (queue.empty()) {
+            unexpected << text;
+            return cancelled;
+        }
+        const T answer = queue.front();
+        queue.pop_front();
+        return answer;
+    }
     void Record(const QString& line) {
         shown << line;
         if (onMessage) onMessage();
