@@ -15,7 +15,10 @@
 # program of this machine, Lexicorn::runtime.
 #
 # Each keyword is the option of `lexicorn build` of the same name, and wins over the project file
-# as on the command line; OPTIONS go to `lexicorn build` as they are. A value that `lexicorn
+# as on the command line; OPTIONS go to `lexicorn build` as they are. Without NO_FILE_SYSTEM or
+# FILE_SYSTEM, a bare-metal cross build (CMAKE_SYSTEM_NAME Generic) has no file system
+# (LXNCFG_API_FOR_ROM 1); any other build takes the project's choice, else a file system (0), as
+# the window and `lexicorn build` do. A value that `lexicorn
 # build` does not take is refused when CMake configures. The table check is strict: its warnings
 # (white space that differs from the default language's) fail the build with their cells named,
 # unless NOT_STRICT; its errors (placeholders that differ, ids that repeat) fail it always. The
@@ -77,7 +80,9 @@ function(lexicorn_add_strings)
     if(DEFINED arg_CODE_PAGE)
         list(APPEND arguments --code-page "${arg_CODE_PAGE}")
     endif()
-    if(arg_NO_FILE_SYSTEM)
+    # A bare-metal cross build (CMAKE_SYSTEM_NAME Generic) has no file system unless told; elsewhere
+    # the project's choice stands, as in the window.
+    if(arg_NO_FILE_SYSTEM OR (NOT arg_FILE_SYSTEM AND CMAKE_SYSTEM_NAME STREQUAL "Generic"))
         list(APPEND arguments --no-file-system)
     elseif(arg_FILE_SYSTEM)
         list(APPEND arguments --file-system)

@@ -57,8 +57,7 @@ struct ProjectSettings {
     TargetLanguage targetLanguage = TargetLanguage::kC;
     TargetPlatform targetPlatform = TargetPlatform::kApi;
     std::string codePage = kDefaultCodePage;  ///< of single-byte text
-    /// "Target platform has no file system": a firmware target has none unless its project says so.
-    bool noFileSystem = true;
+    bool noFileSystem = false;  ///< "Target platform has no file system"
 
     // What the device draws with, for the check of glyphs and widths and for the preview; nothing
     // of it is checked while `fonts` is empty.

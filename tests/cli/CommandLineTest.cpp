@@ -108,6 +108,30 @@ TEST_F(CommandLine, OptionsWinOverTheProjectWhichWinsOverDefaults) {
     EXPECT_NE(test::ReadFile(dir / "out" / "LXNApiCfg.h").find("LXNCFG_SEARCH_STEP 8\n"), std::string::npos);
 }
 
+// The target has a file system unless the options or the project say otherwise.
+TEST_F(CommandLine, TheFileSystemComesFromTheOptionElseTheProjectElseHasOne) {
+    const std::string twelveLines = "LEXICORNPROJECTFILE\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n16\r\n0\r\n0\r\n0\r\n1\r\n";
+    test::WriteFile(dir / "plain.lxn", twelveLines);
+    test::WriteFile(dir / "rom.lxn", twelveLines + "NOFILESYSTEM=1\r\n");
+    const struct {
+        std::vector<std::string> options;
+        const char* line;
+    } cases[] = {
+        {{}, "LXNCFG_API_FOR_ROM 0\n"},
+        {{"--no-file-system"}, "LXNCFG_API_FOR_ROM 1\n"},
+        {{"-p", Path("plain.lxn")}, "LXNCFG_API_FOR_ROM 0\n"},
+        {{"-p", Path("rom.lxn")}, "LXNCFG_API_FOR_ROM 1\n"},
+        {{"-p", Path("rom.lxn"), "--file-system"}, "LXNCFG_API_FOR_ROM 0\n"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> options = c.options;
+        options.push_back("-q");
+        ASSERT_EQ(Build(options), kExitSuccess) << err;
+        EXPECT_NE(test::ReadFile(dir / "out" / "LXNApiCfg.h").find(c.line), std::string::npos)
+            << testing::PrintToString(c.options);
+    }
+}
+
 TEST_F(CommandLine, TheProjectsCodePageIsUsedUnlessTheCommandNamesOne) {
     test::WriteFile(dir / "greek.csv", "ID,Ellinika\n,el\nOK,\xCE\x9D\xCE\xB1\xCE\xB9\n");
     test::WriteFile(dir / "p.lxn",

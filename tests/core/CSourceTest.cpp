@@ -89,7 +89,7 @@ TEST(ApiConfigHeader, DefaultSettingsGiveTheFullHeader) {
     EXPECT_EQ(test::ReadFile(dir / "LXNApiCfg.h"),
               "// LXNApiCfg.h\n// LXN API Configuration\n// Auto-generated file. Do not edit!\n//\n\n"
               "#ifndef LXNAPICFG_H\n#define LXNAPICFG_H\n\n#include \"Lexicorn.h\"\n\n"
-              "\t#define LXNCFG_API_FOR_ROM 1\n"
+              "\t#define LXNCFG_API_FOR_ROM 0\n"
               "\t#define LXNCFG_STRTABLE_TYPE LXN_STRTABLE_16\n"
               "\t#define LXNCFG_ENCODING_TYPE LXN_ENCODING_ANSI\n"
               "\t#define LXNCFG_SEARCH_STEP 16\n\n"
@@ -118,10 +118,12 @@ ProjectSettings With(void (*change)(ProjectSettings&)) {
 
 INSTANTIATE_TEST_SUITE_P(
     Settings, ApiConfigLines,
-    testing::Values(HeaderCase{"FileSystem", With([](auto& s) { s.noFileSystem = false; }),
-                               "\t#define LXNCFG_API_FOR_ROM 0\n"},
-                    HeaderCase{"DotNetHasAFileSystem",
-                               With([](auto& s) { s.targetPlatform = TargetPlatform::kDotNet; }),
+    testing::Values(HeaderCase{"NoFileSystem", With([](auto& s) { s.noFileSystem = true; }),
+                               "\t#define LXNCFG_API_FOR_ROM 1\n"},
+                    HeaderCase{"DotNetHasAFileSystem", With([](auto& s) {
+                                   s.targetPlatform = TargetPlatform::kDotNet;
+                                   s.noFileSystem = true;
+                               }),
                                "\t#define LXNCFG_API_FOR_ROM 0\n"},
                     HeaderCase{"Lxn32", With([](auto& s) { s.tableType = TableType::k32Bit; }),
                                "LXNCFG_STRTABLE_TYPE LXN_STRTABLE_32\n"},

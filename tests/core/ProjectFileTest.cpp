@@ -177,14 +177,14 @@ TEST(ProjectFile, MissingAndUnwritableFilesAreNamed) {
 TEST(ProjectFile, AJobTravelsWithTheProject) {
     test::TempDir dir;
     ProjectSettings saved;
-    saved.noFileSystem = false;
+    saved.noFileSystem = true;
     saved.table = (dir / "tables" / "strings.csv").string();
     saved.languages = {"en", "de"};
     saved.outputFolder = "/elsewhere/out";
     ASSERT_TRUE(SaveProjectFile(dir / "job.lxn", saved));
     const std::string text = test::ReadFile(dir / "job.lxn");
     EXPECT_TRUE(
-        text.ends_with("\r\n1\r\nNOFILESYSTEM=0\r\nTABLE=tables/strings.csv\r\nLANGUAGES=en,de\r\n"
+        text.ends_with("\r\n1\r\nNOFILESYSTEM=1\r\nTABLE=tables/strings.csv\r\nLANGUAGES=en,de\r\n"
                        "OUTPUT=/elsewhere/out\r\n"))
         << text;
     // Moved with its table, the project still finds it.
@@ -195,7 +195,7 @@ TEST(ProjectFile, AJobTravelsWithTheProject) {
     EXPECT_EQ(loaded.table, (dir / "moved" / "tables" / "strings.csv").string());
     EXPECT_EQ(loaded.languages, (std::vector<std::string>{"en", "de"}));
     EXPECT_EQ(loaded.outputFolder, "/elsewhere/out");
-    EXPECT_FALSE(loaded.noFileSystem);
+    EXPECT_TRUE(loaded.noFileSystem);
     // A project without the lines clears what an earlier one set.
     ASSERT_TRUE(LoadProjectFile(dir / "moved" / "job.lxn", loaded));
     test::WriteFile(dir / "plain.lxn", FormatProjectFile(ProjectSettings{}));
@@ -203,8 +203,8 @@ TEST(ProjectFile, AJobTravelsWithTheProject) {
     EXPECT_EQ(loaded, ProjectSettings{});
 }
 
-// A firmware target has no file system unless its project says so; a .NET target always has one,
-// so its project says nothing about it.
+// A target has a file system unless its project says otherwise; a .NET target always has one, so
+// its project says nothing about it.
 struct FileSystemCase {
     const char* name;
     TargetPlatform platform;
@@ -228,30 +228,29 @@ TEST_P(ProjectFileSystem, IsSavedOnlyWhereItDiffersFromTheDefault) {
     EXPECT_EQ(text.substr(optionalLines), c.line);
     ProjectSettings loaded;
     ASSERT_TRUE(LoadProjectFile(dir / "p.lxn", loaded));
-    EXPECT_EQ(loaded.noFileSystem, c.noFileSystem || c.platform == TargetPlatform::kDotNet);
+    EXPECT_EQ(loaded.noFileSystem, c.noFileSystem && c.platform != TargetPlatform::kDotNet);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Platforms, ProjectFileSystem,
-    testing::Values(FileSystemCase{"FirmwareWithoutIsTheDefault", TargetPlatform::kApi, true, ""},
-                    FileSystemCase{"FirmwareWithOne", TargetPlatform::kApi, false, "NOFILESYSTEM=0\r\n"},
-                    FileSystemCase{"DotNetAlwaysHasOne", TargetPlatform::kDotNet, false, ""}),
+    testing::Values(FileSystemCase{"FirmwareWithOneIsTheDefault", TargetPlatform::kApi, false, ""},
+                    FileSystemCase{"FirmwareWithout", TargetPlatform::kApi, true, "NOFILESYSTEM=1\r\n"},
+                    FileSystemCase{"DotNetAlwaysHasOne", TargetPlatform::kDotNet, true, ""}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
-// Projects saved before the default changed said NOFILESYSTEM=1 for a target without one, and
-// nothing for a target with one: the first keep their choice, the second now get the default.
-TEST(ProjectFile, OlderProjectsOfTargetsWithoutAFileSystemKeepIt) {
+// The line is read whichever version wrote it: NOFILESYSTEM=0 comes from versions that took a
+// target without a file system for the default.
+TEST(ProjectFile, TheFileSystemLineIsReadWhicheverValueItHolds) {
     test::TempDir dir;
     const std::string twelveLines = FormatProjectFile(ProjectSettings{});
-    test::WriteFile(dir / "old.lxn", twelveLines + "NOFILESYSTEM=1\r\n");
-    ProjectSettings loaded;
-    loaded.noFileSystem = false;
-    ASSERT_TRUE(LoadProjectFile(dir / "old.lxn", loaded));
-    EXPECT_TRUE(loaded.noFileSystem);
-    test::WriteFile(dir / "plain.lxn", twelveLines);
-    loaded.noFileSystem = false;
-    ASSERT_TRUE(LoadProjectFile(dir / "plain.lxn", loaded));
-    EXPECT_TRUE(loaded.noFileSystem);
+    for (const auto& [line, noFileSystem] : {std::pair{"", false}, std::pair{"NOFILESYSTEM=1\r\n", true},
+                                             std::pair{"NOFILESYSTEM=0\r\n", false}}) {
+        test::WriteFile(dir / "p.lxn", twelveLines + line);
+        ProjectSettings loaded;
+        loaded.noFileSystem = !noFileSystem;
+        ASSERT_TRUE(LoadProjectFile(dir / "p.lxn", loaded));
+        EXPECT_EQ(loaded.noFileSystem, noFileSystem) << line;
+    }
 }
 
 TEST(ProjectFile, TheFillByteIsAnOptionalLine) {

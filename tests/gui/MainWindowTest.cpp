@@ -130,6 +130,12 @@ class MainWindowTest : public WizardFixture {
                  QStringLiteral("Start creating Lexicorn (Ctrl+B)"));
         window.show();
         SaveScreenshot(window, QStringLiteral("main-window"));
+        // The target has a file system until the user says otherwise.
+        WithSettingsWindow([](gui::BuildSettingsDialog& form) {
+            QVERIFY(!Control<QCheckBox>(form, "noFileSystem")->isChecked());
+            QVERIFY(Control<QCheckBox>(form, "noFileSystem")->isEnabled());
+            Control<QPushButton>(form, "doneButton")->click();
+        });
     }
 
     void StartsWithTheProjectOnTheCommandLine() {
@@ -613,13 +619,13 @@ class MainWindowTest : public WizardFixture {
         Start();
         WithSettingsWindow([](gui::BuildSettingsDialog& form) {
             Control<QComboBox>(form, "alignmentChoice")->setCurrentIndex(1);
-            Control<QCheckBox>(form, "noFileSystem")->setChecked(false);
+            Control<QCheckBox>(form, "noFileSystem")->setChecked(true);
             QTest::keyClick(Control<QComboBox>(form, "alignmentChoice"), Qt::Key_Escape);
             QVERIFY(!form.isVisible());
         });
         QCOMPARE(window_->settings(), ProjectSettings{});
         WithSettingsWindow([](gui::BuildSettingsDialog& form) {
-            QVERIFY(Control<QCheckBox>(form, "noFileSystem")->isChecked());
+            QVERIFY(!Control<QCheckBox>(form, "noFileSystem")->isChecked());
             QCOMPARE(Control<QComboBox>(form, "alignmentChoice")->currentText(), QStringLiteral("BYTE"));
             Control<QComboBox>(form, "alignmentChoice")->setCurrentIndex(1);
             QTest::keyClick(Group(form, "byteOrder")->button(0), Qt::Key_Return);
@@ -712,10 +718,11 @@ class MainWindowTest : public WizardFixture {
         QCOMPARE(window_->windowTitle(), QStringLiteral("Lexicorn Wizard - q.lxn[*]"));
         QCOMPARE(Read("q.lxn"), Read("p.lxn"));
 
-        // Closing with changes: Yes saves them first; No closes all the same.
+        // Closing with changes: Save saves them first; Discard closes all the same; Cancel (also what
+        // Escape and the close box answer) keeps the window and the project's bytes.
         mode->setCurrentIndex(0);
         emit mode->activated(0);
-        dialogs_->answers.push_back(true);
+        dialogs_->unsavedAnswers.push_back(gui::Dialogs::Unsaved::kSave);
         QVERIFY(window_->close());
         QCOMPARE(dialogs_->Take(), QStringList{"Question: Save the changes to q.lxn?"});
         QVERIFY(Read("q.lxn").startsWith("LEXICORNPROJECTFILE\r\n2\r\n0\r\n1\r\n0\r\n2\r\n2\r\n"));
@@ -728,10 +735,18 @@ class MainWindowTest : public WizardFixture {
             Control<QComboBox>(form, "encodingChoice")->setCurrentIndex(0);
             Control<QPushButton>(form, "doneButton")->click();
         });
-        dialogs_->answers.push_back(false);
+        const QByteArray saved = Read("q.lxn");
+        dialogs_->unsavedAnswers.push_back(gui::Dialogs::Unsaved::kCancel);
+        QVERIFY(!window_->close());
+        QCOMPARE(dialogs_->Take(), QStringList{"Question: Save the changes to q.lxn?"});
+        QVERIFY(window_->isVisible());
+        QVERIFY(window_->isWindowModified());
+        QCOMPARE(Read("q.lxn"), saved);
+
+        dialogs_->unsavedAnswers.push_back(gui::Dialogs::Unsaved::kDiscard);
         QVERIFY(window_->close());
         QCOMPARE(dialogs_->Take(), QStringList{"Question: Save the changes to q.lxn?"});
-        QVERIFY(Read("q.lxn").startsWith("LEXICORNPROJECTFILE\r\n2\r\n"));
+        QCOMPARE(Read("q.lxn"), saved);
     }
 
     void SplashShowsTheVersionForItsTime() {

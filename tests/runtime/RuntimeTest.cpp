@@ -205,10 +205,10 @@ TEST(RuntimeObject, CallsNoCLibraryButMemcpyWithoutAFileSystem) {
     for (TableType type : {TableType::k16Bit, TableType::k32Bit})
         for (Encoding encoding : {Encoding::kSingleByte, Encoding::kUtf16})
             for (bool fileSystem : {false, true}) {
-                ProjectSettings settings;  // a firmware target: no file system unless it says so
+                ProjectSettings settings;
                 settings.tableType = type;
                 settings.encoding = encoding;
-                if (fileSystem) settings.noFileSystem = false;
+                settings.noFileSystem = !fileSystem;
                 test::WriteFile(dir / "LXNApiCfg.h", FormatApiConfigHeader(ApiConfigOf(settings)));
                 const fs::path object = dir / "runtime.o";
                 ASSERT_EQ(

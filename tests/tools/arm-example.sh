@@ -37,6 +37,7 @@ for cpu in cortex-m0 cortex-m4; do
         program=$tree/lookup.elf
         printf '%-10s %-9s %-36s %s\n' "$cpu" "$encoding/$table" "$(sizes "$runtime")" "$(sizes "$program")"
 
+        # A bare-metal build has no file system by default.
         grep -q 'LXNCFG_API_FOR_ROM 1' "$tree/lexicorn/lookup/LXNApiCfg.h" || fail "$cpu $configuration: a file system"
         text=$(arm-none-eabi-size -B "$runtime" | awk 'NR == 2 { print $1 }')
         if [[ $cpu == cortex-m0 && $configuration == "ascii 16" ]] && ((text > 1024)); then

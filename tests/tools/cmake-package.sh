@@ -92,6 +92,10 @@ dump=$("$work/prefix/bin/lexicorn" dump --json "$options/build/texts/Lexicorn.bi
     fail "the options did not reach the build: $dump"
 config=$(cat "$options/build/texts/LXNApiCfg.h")
 [[ $config == *'LXNCFG_API_FOR_ROM 0'*'LXNCFG_SEARCH_STEP 4'* ]] || fail "the options did not reach LXNApiCfg.h: $config"
+# A build for this machine has a file system unless told otherwise (a bare-metal one has none: the
+# ARM example's test shows it).
+configure_options LANGUAGES en de && built || fail "building with the defaults: $(cat "$options/log")"
+[[ $(cat "$options/build/lexicorn/panel/LXNApiCfg.h") == *'LXNCFG_API_FOR_ROM 0'* ]] || fail "the default file system"
 configure_options LANGUAGES en de CODE_PAGE CP1250 NO_FILE_SYSTEM && built || fail "building for CP1250: $(cat "$options/log")"
 prints "$options/build/panel"
 [[ $(cat "$options/build/lexicorn/panel/LXNApiCfg.h") == *'LXNCFG_API_FOR_ROM 1'* ]] || fail "NO_FILE_SYSTEM"
