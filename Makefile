@@ -5,7 +5,7 @@ CORE_BUILD ?= build-core
 WINDOWS_BUILD ?= build-windows
 JOBS ?= $(shell nproc)
 
-.PHONY: all run test bench deps configure clean install package windows-deps windows windows-test
+.PHONY: all run test bench deps configure clean install package package-windows windows-deps windows windows-test
 
 all: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -80,10 +80,13 @@ windows-test: windows
 install: all
 	cmake --install $(BUILD)
 
-# A Debian package of everything make install installs, under /usr: $(BUILD)/lexicorn-wizard_*.deb;
-# and a zip of what the Windows build installs: $(WINDOWS_BUILD)/lexicorn/lexicorn-*-windows-x64.zip.
-package: all windows
+# The two Debian packages, from the Linux build alone: $(BUILD)/lexicorn_*.deb (the command line) and
+# $(BUILD)/lexicorn-wizard_*.deb (the window).
+package: all
 	cmake --build $(BUILD) --target package
+
+# A zip of what the Windows build installs: $(WINDOWS_BUILD)/lexicorn/lexicorn-*-windows-x64.zip.
+package-windows: windows
 	cmake --build $(WINDOWS_BUILD)/lexicorn --target package
 
 clean:

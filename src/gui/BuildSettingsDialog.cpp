@@ -26,13 +26,14 @@ namespace {
 // codes.
 template <typename Enum, std::size_t N>
 QButtonGroup* AddRadioGroup(QWidget* owner, QBoxLayout* into, const char* name, const QString& caption,
-                            const SettingChoice<Enum> (&choices)[N], const QString& hint = {}) {
+                            const SettingChoice<Enum> (&choices)[N], const QString& hint = {},
+                            QBoxLayout::Direction items = QBoxLayout::TopToBottom) {
     auto* box = new QGroupBox(caption, owner);
     box->setObjectName(QString::fromLatin1(name) + QStringLiteral("Box"));
     box->setToolTip(hint);
     auto* group = new QButtonGroup(owner);
     group->setObjectName(QString::fromLatin1(name));
-    auto* layout = new QVBoxLayout(box);
+    auto* layout = new QBoxLayout(items, box);
     for (const SettingChoice<Enum>& choice : choices) {
         auto* button = new QRadioButton(Label(choice), box);
         group->addButton(button, Code(choice.value));
@@ -79,8 +80,9 @@ BuildSettingsDialog::BuildSettingsDialog(Dialogs& dialogs, QWidget* parent)
     columns->addLayout(left);
     columns->addLayout(right, 1);
 
-    targetPlatform_ =
-        AddRadioGroup(this, top, "targetPlatform", QStringLiteral("Target Platform"), kTargetPlatforms);
+    // Its two choices side by side: the window is wider than tall screens leave room for.
+    targetPlatform_ = AddRadioGroup(this, top, "targetPlatform", QStringLiteral("Target Platform"),
+                                    kTargetPlatforms, {}, QBoxLayout::LeftToRight);
     targetLanguage_ =
         AddRadioGroup(this, left, "targetLanguage", QStringLiteral("Target Language"), kTargetLanguages);
     Enable(targetLanguage_, false);

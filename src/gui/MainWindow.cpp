@@ -28,6 +28,7 @@
 #include "gui/BuildSettingsDialog.h"
 #include "gui/Dialogs.h"
 #include "gui/HelpLinks.h"
+#include "gui/Look.h"
 #include "gui/MergeAlignmentDialog.h"
 #include "gui/MergePage.h"
 #include "gui/Plural.h"
@@ -109,7 +110,10 @@ MainWindow::MainWindow(Dialogs& dialogs, const WizardStartup& startup)
                                 },
                                 [this] { showDocumentState(); }},
                                pages_);
-    pages_->addTab(mergePage_, style()->standardIcon(QStyle::SP_DriveHDIcon), QStringLiteral("Merger"));
+    // The merger's boxes stand one below the other: the tallest page, which scrolls rather than make
+    // the window taller than a small screen.
+    pages_->addTab(ScrollingDown(mergePage_), style()->standardIcon(QStyle::SP_DriveHDIcon),
+                   QStringLiteral("Merger"));
     previewPage_ = new PreviewPage(settings_,
                                    {[this](const QString& title, const QString& filter) {
                                         return chooseMergeFile(title, filter, false);
@@ -133,7 +137,13 @@ MainWindow::MainWindow(Dialogs& dialogs, const WizardStartup& startup)
     splash_ = std::make_unique<SplashScreen>();
     problems_ = std::make_unique<ProblemsDialog>(this);
     connect(problems_.get(), &ProblemsDialog::cellActivated, this,
-            [this](std::size_t row, std::size_t column) { showInPreview(row, column); });
+            [this](std::size_t row, std::size_t column) {
+                showInPreview(row, column);
+                // The string comes to the front; the findings stay in sight beside it, not over it.
+                activateWindow();
+                raise();
+                problems_->moveBeside(*this);
+            });
     controller_ = std::make_unique<BuildController>();
     connectBuildController();
 
@@ -279,7 +289,7 @@ void MainWindow::showRecentProjects() {
 
 void MainWindow::pageChanged(int page) {
     // Until a project sets them, the merge choices start afresh each time the page is entered.
-    if (page == pages_->indexOf(mergePage_) && !projectLoaded_) mergePage_->resetChoices();
+    if (pages_->widget(page)->isAncestorOf(mergePage_) && !projectLoaded_) mergePage_->resetChoices();
     if (page == pages_->indexOf(previewPage_)) refreshPreview();
 }
 
@@ -362,9 +372,10 @@ void MainWindow::chooseOutputFolder() {
 }
 
 void MainWindow::outputFolderTyped(const QString& typed) {
-    // A folder typed or pasted must exist, as the chooser's does; any other text gives way to the
-    // folder that stood there.
-    if (QFileInfo(typed).isDir())
+    // A folder typed or pasted that does not exist yet is made by the build that writes into it, as
+    // a project's folder is; a file of that name, or no text, gives way to the folder that stood there.
+    const QFileInfo folder(typed);
+    if (!typed.isEmpty() && (folder.isDir() || !folder.exists()))
         takeOutputFolder(typed);
     else {
         if (!typed.isEmpty()) dialogs_.Error(this, QString::fromUtf8(texts::kNotAFolder).arg(typed));
@@ -468,6 +479,7 @@ void MainWindow::checkTable() {
         }
     }
     showTableInfo();
+    problems_->followReport(findings_, QString::fromStdString(settings_.table));  // while it is open
 }
 
 void MainWindow::watchTableReading(const QString& path) {

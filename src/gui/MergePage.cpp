@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "gui/AddressField.h"
 #include "gui/ChoiceLabel.h"
 #include "gui/Dialogs.h"
 #include "gui/Look.h"
@@ -233,10 +234,9 @@ MergePage::MergePage(Dialogs& dialogs, ProjectSettings& settings, Hooks hooks, Q
     placeAtAddress_->setObjectName(QStringLiteral("placeAtAddress"));
     addressPrefix_ = new QLabel(QStringLiteral("0x"), optionsBox);
     addressPrefix_->setObjectName(QStringLiteral("addressPrefix"));
-    address_ = new QLineEdit(optionsBox);
+    address_ = new AddressField(optionsBox);
     address_->setObjectName(QStringLiteral("address"));
     address_->setToolTip(QStringLiteral("Enter Specific Memory Address"));
-    address_->setFixedWidth(address_->fontMetrics().horizontalAdvance(QStringLiteral("000000000")) + 12);
     // Whether the address counts from the file's start or is the target's own: that depends on its form.
     addressMeaning_ = new QLabel(optionsBox);
     addressMeaning_->setObjectName(QStringLiteral("addressMeaning"));

@@ -14,6 +14,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "gui/Look.h"
+
 namespace lexicorn::gui {
 namespace {
 
@@ -44,8 +46,14 @@ PreviewPage::PreviewPage(ProjectSettings& settings, Host host, QWidget* parent)
       area_(new QScrollArea(this)),
       picture_(new QLabel) {
     setObjectName(QStringLiteral("previewPage"));
+    // The font and the limits are chosen with their buttons (a project may name several fonts, which
+    // one line could not take back): their fields only show the choice, and Tab passes them by.
+    for (QLineEdit* shown : {fontField_, limitsField_}) {
+        shown->setReadOnly(true);
+        shown->setFocusPolicy(Qt::ClickFocus);  // a click still selects the path to copy it
+        UseCreamBackground(*shown);
+    }
     fontField_->setObjectName(QStringLiteral("fontField"));
-    fontField_->setReadOnly(true);
     fontField_->setToolTip(
         QStringLiteral("The font the device draws with; a project may give languages fonts of their own"));
     auto* chooseFont = new QPushButton(QStringLiteral("Font..."), this);
@@ -59,7 +67,6 @@ PreviewPage::PreviewPage(ProjectSettings& settings, Host host, QWidget* parent)
     antiAlias_->setObjectName(QStringLiteral("antiAlias"));
     antiAlias_->setToolTip(QStringLiteral("The device draws shades of grey, not one bit a pixel"));
     limitsField_->setObjectName(QStringLiteral("limitsField"));
-    limitsField_->setReadOnly(true);
     limitsField_->setToolTip(QStringLiteral("A table of string ids with their width in pixels and lines"));
     auto* chooseLimits = new QPushButton(QStringLiteral("Limits..."), this);
     chooseLimits->setObjectName(QStringLiteral("chooseLimitsButton"));

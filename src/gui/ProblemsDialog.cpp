@@ -1,5 +1,7 @@
 #include "gui/ProblemsDialog.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QFileInfo>
@@ -51,6 +53,31 @@ ProblemsDialog::ProblemsDialog(QWidget* parent)
 }
 
 void ProblemsDialog::showReport(const CheckReport& report, const QString& path) {
+    fill(report, path);
+    if (!isVisible()) {
+        // Room for the findings' columns where the screen has it.
+        const QSize opening(680, 340);
+        resize(screen() ? opening.boundedTo(screen()->availableGeometry().size() * 9 / 10) : opening);
+    }
+    show();
+    raise();
+}
+
+void ProblemsDialog::followReport(const CheckReport& report, const QString& path) {
+    if (isVisible()) fill(report, path);
+}
+
+void ProblemsDialog::moveBeside(const QWidget& window) {
+    if (!screen()) return;
+    const QMargins frame(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
+                         frameGeometry().right() - geometry().right(),
+                         frameGeometry().bottom() - geometry().bottom());
+    const QRect placed = PlaceBeside(window.frameGeometry(), frameGeometry().size(),
+                                     minimumSizeHint().grownBy(frame), screen()->availableGeometry());
+    setGeometry(placed.marginsRemoved(frame));
+}
+
+void ProblemsDialog::fill(const CheckReport& report, const QString& path) {
     summary_->setText(
         QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), QString::fromStdString(CountsText(report))));
     findings_->setRowCount(static_cast<int>(report.findings.size()));
@@ -79,15 +106,20 @@ void ProblemsDialog::showReport(const CheckReport& report, const QString& path) 
         text_ += QString::fromStdString(FindingLine(file, finding)) + QLatin1Char('\n');
     }
     findings_->resizeColumnsToContents();
-    if (!isVisible()) {
-        // Room for the findings' columns where the screen has it.
-        const QSize opening(680, 340);
-        resize(screen() ? opening.boundedTo(screen()->availableGeometry().size() * 9 / 10) : opening);
-    }
-    show();
-    raise();
 }
 
 QString ProblemsDialog::text() const { return text_; }
+
+QRect PlaceBeside(const QRect& window, const QSize& size, const QSize& minimum, const QRect& screen) {
+    const int right = screen.right() - window.right();
+    const int left = window.left() - screen.left();
+    const bool onTheRight = right >= left;
+    const int width = std::max(minimum.width(), std::min(size.width(), onTheRight ? right : left));
+    const int height = std::min(size.height(), screen.height());
+    const int x = onTheRight ? std::min(window.right() + 1, screen.right() + 1 - width)
+                             : std::max(window.left() - width, screen.left());
+    const int y = std::clamp(window.top(), screen.top(), screen.bottom() + 1 - height);
+    return {x, y, width, height};
+}
 
 }  // namespace lexicorn::gui

@@ -18,6 +18,10 @@ class ProblemsDialog : public QDialog {
 
     /// Shows the findings of `report` for the table file at `path`.
     void showReport(const CheckReport& report, const QString& path);
+    /// Shows `report` instead of the findings shown, without bringing the window to the front.
+    void followReport(const CheckReport& report, const QString& path);
+    /// Moves the window beside `window`, so that what `window` shows stays in sight.
+    void moveBeside(const QWidget& window);
     /// The findings as the command line prints them, one a line.
     QString text() const;
 
@@ -26,10 +30,16 @@ class ProblemsDialog : public QDialog {
     void cellActivated(std::size_t row, std::size_t column);
 
   private:
+    void fill(const CheckReport& report, const QString& path);
+
     QLabel* summary_;
     QTableWidget* findings_;
     QString text_;
     std::vector<Finding> shown_;
 };
+
+/// Where a window of `size` (at least `minimum`) goes beside `window` on `screen`: on the side with
+/// more room, as wide as that room allows; over the window's edge where neither side has room.
+QRect PlaceBeside(const QRect& window, const QSize& size, const QSize& minimum, const QRect& screen);
 
 }  // namespace lexicorn::gui

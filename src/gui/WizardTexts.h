@@ -5,6 +5,17 @@
 namespace lexicorn::gui::texts {
 
 inline constexpr const char* kApplicationTitle = "Lexicorn Wizard";
+/// What `lexicorn-wizard --help` prints, with line feeds: it goes to a terminal.
+inline constexpr const char* kUsage =
+    "Usage: lexicorn-wizard [PROJECT.lxn]\n"
+    "The window of Lexicorn Wizard: builds Lexicorn string images and merges them into target software.\n"
+    "\n"
+    "  PROJECT.lxn  a project file whose settings to load at start\n"
+    "  --help       prints this text\n"
+    "  --version    prints the version\n"
+    "\n"
+    "The options of Qt applications are taken as well, such as -platform NAME and -style NAME.\n"
+    "The same builds and merges without a window: lexicorn --help.\n";
 
 // Build page
 inline constexpr const char* kNoExcelFileLoaded = "No Excel file loaded!";

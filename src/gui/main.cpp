@@ -1,10 +1,13 @@
 #include <QApplication>
 #include <QMessageBox>
+#include <cstdio>
+#include <string_view>
 
 #include "gui/Dialogs.h"
 #include "gui/FocusStyle.h"
 #include "gui/MainWindow.h"
 #include "gui/WizardTexts.h"
+#include "Version.h"
 
 namespace {
 
@@ -25,9 +28,26 @@ class LexicornApplication : public QApplication {
     }
 };
 
+// --version and --help answer before the application connects to a display, so that they work
+// where there is none (a build machine, a package's checks).
+bool AnsweredWithoutAWindow(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--version")
+            std::printf("lexicorn-wizard %s\n", lexicorn::kVersionText);
+        else if (argument == "--help")
+            std::fputs(lexicorn::gui::texts::kUsage, stdout);
+        else
+            continue;
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (AnsweredWithoutAWindow(argc, argv)) return 0;
     LexicornApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(lexicorn::gui::texts::kApplicationTitle));
     lexicorn::gui::ShowKeyboardFocus(application);

@@ -742,6 +742,11 @@ class MainWindowTest : public WizardFixture {
         QVERIFY(window_->isVisible());
         QVERIFY(window_->isWindowModified());
         QCOMPARE(Read("q.lxn"), saved);
+        // Opening another project asks the same, and Cancel keeps this one: no chooser is shown.
+        dialogs_->unsavedAnswers.push_back(gui::Dialogs::Unsaved::kCancel);
+        Find<QToolButton>("openProjectButton")->click();
+        QCOMPARE(dialogs_->Take(), QStringList{"Question: Save the changes to q.lxn?"});
+        QVERIFY(window_->isWindowModified());
 
         dialogs_->unsavedAnswers.push_back(gui::Dialogs::Unsaved::kDiscard);
         QVERIFY(window_->close());
@@ -1018,9 +1023,12 @@ class MainWindowTest : public WizardFixture {
         QCOMPARE(window_->windowTitle(), QStringLiteral("Lexicorn Wizard - job.lxn[*]"));
     }
 
-    void ATypedOutputFolderIsTakenWhenItIsOne() {
+    // A typed folder is taken when it is one or does not exist yet (the build makes it); a file of
+    // that name is refused by name and the folder that stood there stays.
+    void ATypedOutputFolderIsTakenUnlessItIsAFile() {
         Start();
         QDir(dir_->path()).mkdir(QStringLiteral("out"));
+        Write("t.csv", "ID,English,Deutsch\n,en,de\nA,a,b\n");
         auto* field = Find<QLineEdit>("outputFolder");
         const auto type = [field](const QString& text) {
             field->setFocus();
@@ -1031,9 +1039,20 @@ class MainWindowTest : public WizardFixture {
         type(Path("out"));
         QCOMPARE(field->text(), QDir::toNativeSeparators(Path("out")));
         QCOMPARE(window_->settings().outputFolder, Path("out").toStdString());
-        type(Path("missing"));
-        QCOMPARE(dialogs_->Take(), QStringList{"Error: " + Path("missing") + " is not a folder."});
+        type(Path("t.csv"));
+        QCOMPARE(dialogs_->Take(), QStringList{"Error: " + Path("t.csv") + " is not a folder."});
         QCOMPARE(field->text(), QDir::toNativeSeparators(Path("out")));
+
+        type(Path("new/texts"));
+        QVERIFY(dialogs_->Take().isEmpty());
+        QCOMPARE(field->text(), QDir::toNativeSeparators(Path("new/texts")));
+        QVERIFY(!QFileInfo::exists(Path("new")));  // made only by a build that writes
+        LoadThroughButton("t.csv");
+        Find<QPushButton>("addAllLanguagesButton")->click();
+        dialogs_->Take();
+        Create();
+        QVERIFY(dialogs_->Take().value(0).startsWith("Information: Lexicorn was created succesfully!"));
+        QVERIFY(QFile::exists(Path("new/texts/Lexicorn.bin")));
     }
 
     // Tab walks the build page as it reads: the lists and their buttons, the folder, then Create.
@@ -1170,12 +1189,22 @@ class MainWindowTest : public WizardFixture {
         Choose("availableLanguages", 0, "addLanguageButton");
         QCOMPARE(info(), QStringLiteral("big.csv: 2 languages, 401 strings; 1 error, 1 warning"));
 
+        // The problems window, while open, follows the count.
+        Find<QPushButton>("problemsButton")->click();
+        gui::ProblemsDialog& problems = window_->problemsDialog();
+        const auto listed = [&problems] {
+            return problems.findChild<QLabel*>(QStringLiteral("problemsSummary"))->text() + QLatin1Char('/') +
+                   QString::number(problems.findChild<QTableWidget*>(QStringLiteral("findings"))->rowCount());
+        };
+        QCOMPARE(listed(), QStringLiteral("big.csv: 1 error, 1 warning/2"));
         dialogs_->Take();
         WithSettingsWindow([](gui::BuildSettingsDialog& form) {
             Group(form, "tableType")->button(1)->click();
             Control<QPushButton>(form, "doneButton")->click();
         });
         QCOMPARE(info(), QStringLiteral("big.csv: 2 languages, 401 strings; 0 errors, 1 warning"));
+        QCOMPARE(listed(), QStringLiteral("big.csv: 0 errors, 1 warning/1"));
+        problems.close();
         // Built, and the summary, word for word, offers what the check warned of.
         dialogs_->Take();
         dialogs_->answers.push_back(true);
@@ -1187,6 +1216,81 @@ class MainWindowTest : public WizardFixture {
                 shown[0].endsWith("\r\rCreated with 1 warning. Open the Problems window?"),
             qPrintable(shown[0]));
         QVERIFY(window_->problemsDialog().isVisible());
+    }
+
+    // The desktop's message boxes: Enter gives the preset answer, a risky question's is No; Escape
+    // answers No, and cancels the question about unsaved changes.
+    void TheDesktopsQuestionsAnswerEnterAndEscapeSafely_data() {
+        QTest::addColumn<bool>("unsaved");
+        QTest::addColumn<int>("preset");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("answer");
+        using Preset = gui::Dialogs::Preset;
+        QTest::newRow("Enter, Yes preset") << false << int(Preset::kYes) << int(Qt::Key_Return) << "yes";
+        QTest::newRow("Enter, No preset") << false << int(Preset::kNo) << int(Qt::Key_Return) << "no";
+        QTest::newRow("Escape, Yes preset") << false << int(Preset::kYes) << int(Qt::Key_Escape) << "no";
+        QTest::newRow("unsaved, Enter") << true << 0 << int(Qt::Key_Return) << "save";
+        QTest::newRow("unsaved, Escape") << true << 0 << int(Qt::Key_Escape) << "cancel";
+    }
+    void TheDesktopsQuestionsAnswerEnterAndEscapeSafely() {
+        QFETCH(bool, unsaved);
+        QFETCH(int, preset);
+        QFETCH(int, key);
+        QFETCH(QString, answer);
+        const std::unique_ptr<gui::Dialogs> desktop = gui::CreateQtDialogs();
+        QTimer::singleShot(0, [key] {
+            QWidget* box = QApplication::activeModalWidget();
+            QVERIFY(box);
+            SaveScreenshot(*box, QStringLiteral("question"));
+            QTest::keyClick(box, Qt::Key(key));
+        });
+        QString given;
+        if (unsaved) {
+            const gui::Dialogs::Unsaved choice = desktop->AskAboutUnsaved(nullptr, QStringLiteral("Save?"));
+            given = choice == gui::Dialogs::Unsaved::kSave      ? "save"
+                    : choice == gui::Dialogs::Unsaved::kDiscard ? "discard"
+                                                                : "cancel";
+        } else {
+            given = desktop->Question(nullptr, QStringLiteral("Sure?"), gui::Dialogs::Preset(preset)) ? "yes" : "no";
+        }
+        QCOMPARE(given, answer);
+    }
+
+    // The font and the limits are chosen with their buttons; their fields only show the choice, so
+    // Tab passes them by and typing changes nothing.
+    void ThePreviewsChosenFilesAreShownNotTyped() {
+        Start().show();
+        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+        Find<QTabWidget>("pages")->setCurrentWidget(&window_->previewPage());
+        QStringList walked;
+        Find("fontSize")->setFocus();
+        for (int i = 0; i < 8; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            walked << QApplication::focusWidget()->objectName();
+        }
+        QVERIFY2(!walked.contains("fontField") && !walked.contains("limitsField"), qPrintable(walked.join(' ')));
+        auto* limits = Find<QLineEdit>("limitsField");
+        limits->setFocus();
+        QTest::keyClicks(limits, QStringLiteral("limits.csv"));
+        QCOMPARE(limits->text(), QString());
+        QVERIFY(window_->settings().limits.empty());
+    }
+
+    // The problems window goes to the side of the main window with more room, as wide as it allows,
+    // and over the window's edge only where neither side has room for it.
+    void TheProblemsWindowGoesBesideTheMainWindow_data() {
+        QTest::addColumn<QRect>("window");
+        QTest::addColumn<QRect>("placed");
+        QTest::newRow("room on the right") << QRect(100, 50, 800, 600) << QRect(900, 50, 680, 340);
+        QTest::newRow("room on the left") << QRect(1000, 50, 800, 600) << QRect(320, 50, 680, 340);
+        QTest::newRow("narrower where less room") << QRect(400, 50, 1100, 600) << QRect(1500, 50, 420, 340);
+        QTest::newRow("over the edge where none") << QRect(0, 0, 1800, 900) << QRect(1520, 0, 400, 340);
+        QTest::newRow("kept on the screen") << QRect(100, 900, 800, 600) << QRect(900, 740, 680, 340);
+    }
+    void TheProblemsWindowGoesBesideTheMainWindow() {
+        QFETCH(QRect, window);
+        QFETCH(QRect, placed);
+        QCOMPARE(gui::PlaceBeside(window, QSize(680, 340), QSize(400, 200), QRect(0, 0, 1920, 1080)), placed);
     }
 
     // DejaVu Sans as the device's font: what it lacks and what is too wide are problems, drawn on
@@ -1237,6 +1341,11 @@ class MainWindowTest : public WizardFixture {
         emit findings->cellDoubleClicked(2, 0);
         QCOMPARE(pages->currentWidget(), &window_->previewPage());
         QVERIFY(area->verticalScrollBar()->value() > 0);  // the last row, far below
+        // The findings went beside the window, out of the string's way as far as the screen allows:
+        // on this narrow screen, to its right edge, over the window's right side only.
+        QVERIFY(problems.isVisible());
+        QCOMPARE(problems.frameGeometry().right(), problems.screen()->availableGeometry().right());
+        QVERIFY(problems.frameGeometry().left() > window_->frameGeometry().center().x());
         problems.close();
         SaveScreenshot(*window_, QStringLiteral("preview-page"));
         // A project keeps the device.

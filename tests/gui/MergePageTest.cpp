@@ -308,6 +308,27 @@ class MergePageTest : public WizardFixture {
         QVERIFY(!QFile::exists(Path("out.hex")));
     }
 
+    // A click into the address selects it whole, so that what is typed replaces it; a click into the
+    // field that has the focus already places the cursor as usual.
+    void AClickIntoTheAddressSelectsIt() {
+        Start().show();
+        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+        Find<QTabWidget>("pages")->setCurrentIndex(1);
+        SetMode(1);
+        Find<QRadioButton>("placeAtAddress")->click();
+        auto* address = Find<QLineEdit>("address");
+        QCOMPARE(address->text(), QStringLiteral("00000000"));
+        const QPoint middle = address->rect().center();
+        QTest::mouseClick(address, Qt::LeftButton, {}, middle);
+        QCOMPARE(address->selectedText(), QStringLiteral("00000000"));
+        QTest::keyClicks(address, QStringLiteral("2000"));
+        QCOMPARE(address->text(), QStringLiteral("2000"));
+        QTest::mouseClick(address, Qt::LeftButton, {}, QPoint(address->width() - 4, middle.y()));
+        QVERIFY(!address->hasSelectedText());
+        QTest::keyClicks(address, QStringLiteral("0"));
+        QCOMPARE(address->text(), QStringLiteral("20000"));
+    }
+
     // Data at 08000000, overwrite at F00: the user learns before the merge that the address is absolute
     // and lies outside the data; No writes nothing.
     void AnAddressOutsideTheDataOfAHexTargetIsReportedBeforeMerging() {
