@@ -44,7 +44,8 @@ class SilentDialogs final : public gui::Dialogs {
     void Error(QWidget*, const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
     void Information(QWidget*, const QString&) override {}
     void Message(QWidget*, const QString&) override {}
-    bool Question(QWidget*, const QString&) override { return false; }
+    bool Question(QWidget*, const QString&, Preset) override { return false; }
+    Unsaved AskAboutUnsaved(QWidget*, const QString&) override { return Unsaved::kDiscard; }
     std::optional<QString> OpenFile(QWidget*, const gui::FileChoice&) override { return std::nullopt; }
     std::optional<QString> SaveFile(QWidget*, const gui::FileChoice&) override { return std::nullopt; }
     std::optional<QString> ChooseFolder(QWidget*, const QString&, const QString&) override {
