@@ -24,6 +24,7 @@ constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 
 void RequestCancel() { cancelRequested = true; }
 bool CancelRequested() { return cancelRequested; }
+bool TakeCancelRequest() { return cancelRequested.exchange(false); }
 
 CliBuildHost::CliBuildHost(LoadedTable& table, std::ostream& out, std::ostream& err, bool showProgress,
                            bool quiet, bool warningsRefuse)

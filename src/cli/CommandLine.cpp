@@ -13,6 +13,7 @@
 #include "Version.h"
 #include "base/Text.h"
 #include "cli/Commands.h"
+#include "compile/BuildMessages.h"
 #include "platform/CodePage.h"
 #include "platform/HelperProcess.h"
 #include "project/ProjectFile.h"
@@ -211,6 +212,12 @@ int RunCommandLine(int argc, const char* const* argv, const Console& console) {
         err << "lexicorn: " << error.what() << '\n';
         return kExitUsage;
     } catch (const std::exception& error) {
+        // Ctrl-C stops a helper program at once, and the command ends with the helper's failure:
+        // that is the user's cancel, said as a cancelled build says it.
+        if (TakeCancelRequest()) {
+            err << messages::kCancelledByUser << '\n';
+            return kExitCancelled;
+        }
         err << "lexicorn: error: " << WithLineFeeds(error.what()) << '\n';
         return kExitFailure;
     }

@@ -28,7 +28,9 @@ int RunCommandLine(int argc, const char* const* argv, const Console& console);
 /// Asks a running build to stop at its next check, as the Cancel button does, and a helper program
 /// that reads a table to stop at once. Safe to call from a signal handler.
 void RequestCancel();
-/// Whether RequestCancel was called since the last build took the request.
+/// Whether RequestCancel was called since the last build or command took the request.
 bool CancelRequested();
+/// Takes the request: whether RequestCancel was called since it was last taken.
+bool TakeCancelRequest();
 
 }  // namespace lexicorn::cli

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "platform/InputFile.h"
 #include "table/TableReaderFactory.h"
 
 namespace lexicorn {
@@ -61,15 +62,22 @@ DeviceFonts::DeviceFonts(const ProjectSettings& settings, const std::vector<std:
     for (const bool own : {false, true})
         for (const DeviceFont& choice : settings.fonts) {
             if (choice.languages.empty() == own) continue;
-            std::unique_ptr<Font> font;
+            Font* font = nullptr;
             for (std::size_t language = 0; language < codes.size(); ++language) {
                 const auto& named = choice.languages;
                 if (own && std::find(named.begin(), named.end(), codes[language]) == named.end()) continue;
-                if (!font) font = std::make_unique<Font>(choice.path, settings.fontSize, rendering);
-                ofLanguage_[language] = font.get();
+                if (!font) font = &Open(choice.path, settings.fontSize, rendering);
+                ofLanguage_[language] = font;
             }
-            if (font) fonts_.push_back(std::move(font));
         }
+}
+
+Font& DeviceFonts::Open(const std::string& path, unsigned pixelSize, Rendering rendering) {
+    // A file is opened once, however many lines name it and by whichever name: each open font holds
+    // a megabyte or more of what it keeps.
+    for (const std::unique_ptr<Font>& font : fonts_)
+        if (font->Path() == path || IsSameFile(font->Path(), path)) return *font;
+    return *fonts_.emplace_back(std::make_unique<Font>(path, pixelSize, rendering));
 }
 
 std::size_t DeviceFonts::NumberOf(std::size_t language) const {

@@ -64,7 +64,10 @@ class DeviceFonts {
     Font* Any() const { return fonts_.empty() ? nullptr : fonts_.front().get(); }
 
   private:
-    std::vector<std::unique_ptr<Font>> fonts_;
+    /// The font of the file at `path`, opened unless it is open already.
+    Font& Open(const std::string& path, unsigned pixelSize, Rendering rendering);
+
+    std::vector<std::unique_ptr<Font>> fonts_;  ///< one for each file
     std::vector<Font*> ofLanguage_;
 };
 

@@ -3,15 +3,24 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_BITMAP_H
+#include FT_BZIP2_H
+#include FT_GZIP_H
+#include FT_LZW_H
 
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
 
-#include "platform/AtomicFile.h"
+#include "platform/InputFile.h"
 
 namespace lexicorn {
 namespace {
+
+namespace fs = std::filesystem;
 
 // FreeType keeps positions in 26.6 fixed point: 64 units a pixel.
 int WholePixels(FT_Pos position) { return static_cast<int>((position + 32) >> 6); }
@@ -22,31 +31,120 @@ std::string FreeTypeProblem(FT_Error error) {
     return fmt::format("FreeType error {}", error);
 }
 
+[[noreturn]] void Refuse(const std::string& path, const std::string& problem) {
+    throw FontError(fmt::format("{}: {}", path, problem));
+}
+
+// The font file, open for FreeType to read from: a missing or unreadable one is named with the
+// system's reason, one beyond kMostFontBytes is refused before anything of it is read.
+std::FILE* OpenFontFile(const std::string& path, std::uint64_t& size) {
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (status.type() == fs::file_type::not_found)
+        throw Error(kCannotOpenFile, WithSystemReason(path, ENOENT));
+    if (error) throw Error(kCannotOpenFile, path + ": " + error.message());
+    if (!fs::is_regular_file(status)) throw Error(kCannotOpenFile, path + ": not a regular file");
+    size = fs::file_size(path, error);
+    if (error) throw Error(kCannotOpenFile, path + ": " + error.message());
+    if (size > kMostFontBytes)
+        Refuse(path, fmt::format("the font is larger than {} MB", kMostFontBytes >> 20));
+    std::FILE* file = OpenRegularFile(path);
+    if (!file) throw Error(kCannotOpenFile, WithSystemReason(path, errno));
+    return file;
+}
+
+// FreeType's reading of a font file: a read of `count` bytes at `offset` (fewer at the end), or
+// with no count a seek, which is 0 when it stays within the file.
+unsigned long ReadFontFile(FT_Stream stream, unsigned long offset, unsigned char* buffer,
+                           unsigned long count) {
+    if (count == 0) return offset <= stream->size ? 0 : 1;
+    if (offset >= stream->size) return 0;
+    count = std::min(count, stream->size - offset);
+    auto* file = static_cast<std::FILE*>(stream->descriptor.pointer);
+    return ReadFileAt(file, offset, {buffer, count}) ? count : 0;
+}
+
+// The memory FreeType's unpacking streams take theirs from.
+FT_MemoryRec_ unpackingMemory = {
+    nullptr,
+    [](FT_Memory, long size) { return std::malloc(static_cast<std::size_t>(size)); },
+    [](FT_Memory, void* block) { std::free(block); },
+    [](FT_Memory, long, long size, void* block) {
+        return std::realloc(block, static_cast<std::size_t>(size));
+    },
+};
+
+// A packed font (PCF fonts come packed by gzip, compress or bzip2), unpacked once from start to end;
+// none when `source` is not packed. FreeType would unpack it itself, but from the start again at
+// every step back, each glyph costing as much as the whole font: a file of kilobytes that unpacks to
+// hundreds of megabytes took minutes. What unpacks beyond kMostFontBytes is refused.
+std::optional<std::vector<std::uint8_t>> Unpacked(FT_Stream source, const std::string& path) {
+    source->memory = &unpackingMemory;
+    for (const auto open : {FT_Stream_OpenGzip, FT_Stream_OpenLZW, FT_Stream_OpenBzip2}) {
+        FT_StreamRec stream{};
+        if (open(&stream, source) != 0) continue;
+        std::vector<std::uint8_t> bytes;
+        bool tooLarge = false;
+        if (!stream.read) {  // a small one is unpacked into memory at once
+            tooLarge = stream.size > kMostFontBytes;
+            if (!tooLarge) bytes.assign(stream.base, stream.base + stream.size);
+        } else {
+            // Piece by piece, so that nothing past the limit is held.
+            std::vector<std::uint8_t> piece(1 << 16);
+            while (const unsigned long read =
+                       stream.read(&stream, bytes.size(), piece.data(), piece.size())) {
+                tooLarge = bytes.size() + read > kMostFontBytes;
+                if (tooLarge) break;
+                bytes.insert(bytes.end(), piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(read));
+            }
+        }
+        if (stream.close) stream.close(&stream);
+        if (tooLarge) Refuse(path, fmt::format("the font unpacks to more than {} MB", kMostFontBytes >> 20));
+        return bytes;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 struct Font::Face {
     FT_Library library = nullptr;
     FT_Face face = nullptr;
-    std::string bytes;  // FreeType reads the font from here for as long as the face lives
+    // FreeType reads the font from the file, through this stream, for as long as the face lives;
+    // a packed font from its unpacked bytes.
+    std::FILE* file = nullptr;
+    FT_StreamRec stream{};
+    std::vector<std::uint8_t> unpacked;
 
     ~Face() {
         if (face) FT_Done_Face(face);
         if (library) FT_Done_FreeType(library);
+        if (file) std::fclose(file);
     }
 };
 
 Font::Font(const std::string& path, unsigned pixelSize, Rendering rendering)
     : path_(path), rendering_(rendering), face_(std::make_unique<Face>()), direct_(kDirectCharacters) {
-    // Read here, so that a missing or unreadable file is named with the system's reason.
-    face_->bytes = ReadWholeFile(path);
-    const auto fail = [&](const std::string& problem) {
-        throw FontError(fmt::format("{}: {}", path, problem));
-    };
+    std::uint64_t size = 0;
+    face_->file = OpenFontFile(path, size);
+    const auto fail = [&](const std::string& problem) { Refuse(path, problem); };
     if (FT_Error error = FT_Init_FreeType(&face_->library)) fail(FreeTypeProblem(error));
+    FT_StreamRec& stream = face_->stream;
+    stream.size = static_cast<unsigned long>(size);
+    stream.descriptor.pointer = face_->file;
+    stream.read = ReadFontFile;
+    FT_Open_Args open{};
+    if (auto unpacked = Unpacked(&stream, path)) {
+        face_->unpacked = std::move(*unpacked);
+        open.flags = FT_OPEN_MEMORY;
+        open.memory_base = face_->unpacked.data();
+        open.memory_size = static_cast<FT_Long>(face_->unpacked.size());
+    } else {
+        open.flags = FT_OPEN_STREAM;
+        open.stream = &stream;
+    }
     // Each of FreeType's readers tries the file; the error is the last one's, whatever it met.
-    if (FT_Error error =
-            FT_New_Memory_Face(face_->library, reinterpret_cast<const FT_Byte*>(face_->bytes.data()),
-                               static_cast<FT_Long>(face_->bytes.size()), 0, &face_->face))
+    if (FT_Error error = FT_Open_Face(face_->library, &open, 0, &face_->face))
         fail(error == FT_Err_Out_Of_Memory
                  ? FreeTypeProblem(error)
                  : "no font that FreeType reads (TrueType, OpenType, BDF, PCF), or a damaged one");

@@ -18,6 +18,10 @@ class FontError : public Error {
     explicit FontError(const std::string& message) : Error(kCannotOpenFile, message) {}
 };
 
+/// The largest font file read, and the most a packed font may unpack to: the largest fonts of
+/// Chinese, Japanese and Korean are about 20 MB. It bounds what a hostile file can cost.
+inline constexpr std::uint64_t kMostFontBytes = std::uint64_t{64} << 20;
+
 /// How the device turns a glyph into pixels: one bit a pixel, or shades of coverage. Hinting, and so
 /// the advances, follow it.
 enum class Rendering : std::uint8_t { kMonochrome = 0, kAntiAliased = 1 };

@@ -3,7 +3,9 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <array>
 #include <bit>
+#include <cctype>
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -19,13 +21,32 @@ namespace lexicorn {
 
 namespace {
 
-// A record's line is at most 521 characters (Intel HEX: ':' and 260 bytes' digits).
-constexpr std::size_t kLongestFirstLine = 1024;
+// A record's line is at most 521 characters (Intel HEX: ':' and 260 bytes' digits): a longer line is
+// no record's.
+constexpr std::size_t kLongestRecordLine = 1024;
 // How far blank lines and a byte-order mark may push the first line.
 constexpr std::size_t kLongestLead = 1 << 20;
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+// A text whose first line is no record's is still of a form when at least half of its first lines
+// (blank ones passed over) are the form's records, as many of them as stand in its first 64 KiB, at
+// most 32. A binary hardly holds one line of text, let alone such a run.
+constexpr std::size_t kLinesLookedAt = 1 << 16;
+constexpr std::size_t kMostLinesLookedAt = 32;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// The form whose record `line` starts, damaged or not: at most 1 KiB of printable ASCII characters
+// and tabs that the form's records start with. None for any other line.
+const FirmwareForm* FormOfRecordLine(std::string_view line) {
+    if (line.size() > kLongestRecordLine) return nullptr;
+    for (const char character : line) {
+        const auto c = static_cast<unsigned char>(character);
+        if ((c < 0x20 || c >= 0x7F) && c != '\t') return nullptr;
+    }
+    for (const FirmwareForm* form : kFirmwareForms)
+        if (form->startsFile(line)) return form;
+    return nullptr;
+}
 
 // The characters [offset, offset + count) of the text, fewer at its end.
 std::string ReadSome(const TextSource& text, std::uint64_t offset, std::size_t count) {
@@ -149,20 +170,44 @@ FirmwareFormat DetectFirmwareFormat(const TextSource& text) {
         if (piece.empty() || pieceStart >= kLongestLead) return FirmwareFormat::kBinary;
         piece = ReadSome(text, pieceStart, kPiece);
     }
-    const std::string line = ReadSome(text, at, kLongestFirstLine + 1);
-    const std::size_t length = std::min(line.find_first_of("\r\n"), line.size());
-    if (length > kLongestFirstLine) return FirmwareFormat::kBinary;
-    for (std::size_t i = 0; i < length; ++i) {
-        const auto c = static_cast<unsigned char>(line[i]);
-        if ((c < 0x20 || c >= 0x7F) && c != '\t') return FirmwareFormat::kBinary;
+    const std::string lines = ReadSome(text, at, kLinesLookedAt);
+    std::string_view rest = lines;
+    const std::string_view firstLine = rest.substr(0, std::min(rest.find_first_of("\r\n"), rest.size()));
+    if (const FirmwareForm* form = FormOfRecordLine(firstLine)) return form->format;
+    // A first line damaged beyond looking like a record (a byte of it changed into one that does not
+    // print) does not make a text of records a binary: the reader then refuses that line.
+    std::size_t looked = 0;
+    std::array<std::size_t, std::size(kFirmwareForms)> records{};
+    while (looked < kMostLinesLookedAt) {
+        const std::size_t end = rest.find('\n');
+        if (end == std::string_view::npos && lines.size() == kLinesLookedAt) break;  // cut off
+        std::string_view line = rest.substr(0, end);
+        while (!line.empty() && IsBlank(line.front())) line.remove_prefix(1);
+        while (!line.empty() && IsBlank(line.back())) line.remove_suffix(1);
+        if (!line.empty()) {
+            ++looked;
+            if (const FirmwareForm* form = FormOfRecordLine(line))
+                ++records[static_cast<std::size_t>(
+                    std::find(std::begin(kFirmwareForms), std::end(kFirmwareForms), form) -
+                    std::begin(kFirmwareForms))];
+        }
+        if (end == std::string_view::npos) break;
+        rest.remove_prefix(end + 1);
     }
-    for (const FirmwareForm* form : kFirmwareForms)
-        if (form->startsFile(std::string_view(line).substr(0, length))) return form->format;
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (records[i] > 0 && 2 * records[i] >= looked) return kFirmwareForms[i]->format;
     return FirmwareFormat::kBinary;
 }
 
 FirmwareFormat DetectFirmwareFormat(std::string_view text) {
     return DetectFirmwareFormat(TextSource::Of(text));
+}
+
+FirmwareFormat DetectTargetFormat(const TextSource& text, std::string_view fileName) {
+    const FirmwareFormat found = DetectFirmwareFormat(text);
+    if (found != FirmwareFormat::kBinary) return found;
+    const FirmwareForm* named = FormNamedBy(fileName);
+    return named ? named->format : found;
 }
 
 FirmwareFile ReadFirmware(FirmwareFormat format, const TextSource& text, const std::string& fileName,
@@ -194,6 +239,21 @@ const FirmwareForm& FormOf(FirmwareFormat format) {
     for (const FirmwareForm* form : kFirmwareForms)
         if (form->format == format) return *form;
     throw std::invalid_argument("a firmware form that is not registered");
+}
+
+std::string_view ExtensionOf(std::string_view path) {
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string_view::npos || path.find('/', dot) != std::string_view::npos) return {};
+    return path.substr(dot + 1);
+}
+
+const FirmwareForm* FormNamedBy(std::string_view path) {
+    std::string extension(ExtensionOf(path));
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const FirmwareForm* form : kFirmwareForms)
+        if (std::find(form->extensions.begin(), form->extensions.end(), extension) != form->extensions.end())
+            return form;
+    return nullptr;
 }
 
 namespace firmware {

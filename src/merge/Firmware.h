@@ -103,4 +103,10 @@ void WriteFirmware(const FirmwareFile& file, FirmwareFormat format, std::uint8_t
 FirmwareFormat DetectFirmwareFormat(const TextSource& text);
 FirmwareFormat DetectFirmwareFormat(std::string_view text);
 
+/// The form of the target file `fileName` that holds `text`: the form DetectFirmwareFormat finds,
+/// unless that is a binary and the name's extension names a text form (.hex, .s19, ...): then that
+/// form, so that a first record damaged beyond looking like one is refused with its line rather than
+/// merged as a binary's bytes.
+FirmwareFormat DetectTargetFormat(const TextSource& text, std::string_view fileName);
+
 }  // namespace lexicorn

@@ -49,4 +49,9 @@ inline constexpr const FirmwareForm* kFirmwareForms[] = {&kBinaryForm, &kIntelHe
 /// The registered form of `format`; a form that is not registered is a fault of the program.
 const FirmwareForm& FormOf(FirmwareFormat format);
 
+/// What follows the last dot of a file's name; empty when the name has none.
+std::string_view ExtensionOf(std::string_view path);
+/// The form whose extensions hold the extension of `path`, in any case; none when no form's do.
+const FirmwareForm* FormNamedBy(std::string_view path);
+
 }  // namespace lexicorn

@@ -17,11 +17,11 @@ constexpr std::size_t kSignatureOverhang = layout::kSignatureSize - 1;
 // next, so that a signature across two records or two batches is found whole.
 class SearchSink final : public firmware::DataSink {
   public:
-    // With `extents`, every record's range goes there too, and the reading is never cut short.
-    SearchSink(std::uint64_t from, firmware::Extents* extents) : from_(from), extents_(extents) {}
+    // With `checks`, every record goes there too, and the reading is never cut short.
+    SearchSink(std::uint64_t from, firmware::DataSink* checks) : from_(from), checks_(checks) {}
 
     void Add(std::uint32_t address, std::span<const std::uint8_t> data, std::size_t line) override {
-        if (extents_) extents_->Add(address, data.size(), line);
+        if (checks_) checks_->Add(address, data, line);
         if (match_) return Keep(address, data);
         std::uint64_t at = address;
         if (at + data.size() <= from_) return;
@@ -77,11 +77,11 @@ class SearchSink final : public firmware::DataSink {
     // Once the match and its header's bytes are had, a reading that only searches ends; one that
     // checks the records goes on to the end of the text.
     void StopIfDone() const {
-        if (!keeping_ && !extents_) throw firmware::StopReading();
+        if (!keeping_ && !checks_) throw firmware::StopReading();
     }
 
     std::uint64_t from_;
-    firmware::Extents* extents_;
+    firmware::DataSink* checks_;
     std::vector<std::uint8_t> pending_;  ///< contiguous data not searched yet
     std::uint64_t pendingStart_ = 0;
     std::optional<SignatureMatch> match_;
@@ -89,23 +89,64 @@ class SearchSink final : public firmware::DataSink {
     bool keeping_ = false;  ///< the data after the match goes on into the next record
 };
 
-// Copies the data in [low, high) out of the records. In a text whose records are in order, the
-// reading stops once they have passed `high`.
+// The span of the records while they come in address order, each after the one before: they cannot
+// overlap, and nothing of them needs to be kept. At the first that does not, the reading ends.
+class OrderSink final : public firmware::DataSink {
+  public:
+    struct OutOfOrder {};
+
+    void Add(std::uint32_t address, std::span<const std::uint8_t> data, std::size_t) override {
+        if (span_.high != 0 && address < span_.high) throw OutOfOrder();
+        if (span_.high == 0) span_.low = address;
+        span_.high = std::uint64_t{address} + data.size();
+    }
+    AddressSpan Span() const { return span_; }
+
+  private:
+    AddressSpan span_;
+};
+
+// Every record's range into `extents`, which refuses a record that overlaps an earlier one.
+class ExtentSink final : public firmware::DataSink {
+  public:
+    explicit ExtentSink(firmware::Extents& extents) : extents_(extents) {}
+    void Add(std::uint32_t address, std::span<const std::uint8_t> data, std::size_t line) override {
+        extents_.Add(address, data.size(), line);
+    }
+
+  private:
+    firmware::Extents& extents_;
+};
+
+// Copies the data in [low, high) out of the records. Records in order are read until they have
+// passed `high`, and the data is taken as it comes, up to the first gap: only what stands there is
+// held. Records out of order go into their places in the range, which one range of data is known to
+// fill.
 class GatherSink final : public firmware::DataSink {
   public:
     GatherSink(std::uint64_t low, std::uint64_t high, bool inOrder)
-        : low_(low), high_(high), inOrder_(inOrder), bytes_(high - low) {}
+        : low_(low), high_(high), inOrder_(inOrder), bytes_(inOrder ? 0 : high - low) {}
 
     void Add(std::uint32_t address, std::span<const std::uint8_t> data, std::size_t) override {
         const std::uint64_t begin = std::max<std::uint64_t>(address, low_);
         const std::uint64_t end = std::min<std::uint64_t>(address + data.size(), high_);
-        if (begin < end)
-            std::copy(data.begin() + static_cast<std::ptrdiff_t>(begin - address),
-                      data.begin() + static_cast<std::ptrdiff_t>(end - address),
-                      bytes_.begin() + static_cast<std::ptrdiff_t>(begin - low_));
-        if (inOrder_ && address + data.size() >= high_) throw firmware::StopReading();
+        const auto from = data.begin() + static_cast<std::ptrdiff_t>(begin - address);
+        const auto to = data.begin() + static_cast<std::ptrdiff_t>(end - address);
+        if (!inOrder_) {
+            if (begin < end) std::copy(from, to, bytes_.begin() + static_cast<std::ptrdiff_t>(begin - low_));
+            return;
+        }
+        if (begin < end) {
+            if (begin != low_ + bytes_.size()) throw firmware::StopReading();  // a gap
+            bytes_.insert(bytes_.end(), from, to);
+        }
+        if (address + data.size() >= high_) throw firmware::StopReading();
     }
-    std::vector<std::uint8_t> Take() { return std::move(bytes_); }
+    /// The data; none when records in order leave a gap in it.
+    std::optional<std::vector<std::uint8_t>> Take() {
+        if (bytes_.size() != high_ - low_) return std::nullopt;
+        return std::move(bytes_);
+    }
 
   private:
     std::uint64_t low_;
@@ -117,39 +158,40 @@ class GatherSink final : public firmware::DataSink {
 }  // namespace
 
 FirmwareScan::FirmwareScan(FirmwareFormat format, TextSource text, std::string fileName, std::size_t window)
-    : format_(format),
-      text_(std::move(text)),
-      fileName_(std::move(fileName)),
-      window_(window),
-      extents_(std::make_unique<firmware::Extents>()) {
-    SearchSink search(0, extents_.get());
-    records_ = firmware::ReadRecords(format_, text_, fileName_, search);
-    search.Finish();
-    if (extents_->InOrder()) {
+    : format_(format), text_(std::move(text)), fileName_(std::move(fileName)), window_(window) {
+    // Records in address order (as tools write them) are checked and searched in one reading, which
+    // holds nothing of them: memory stays the same however many ranges they leave apart.
+    OrderSink order;
+    SearchSink search(0, &order);
+    try {
+        records_ = firmware::ReadRecords(format_, text_, fileName_, search);
+        search.Finish();
+        span_ = order.Span();
         first_ = search.Match();
         afterFirst_ = search.AfterMatch();
         return;
+    } catch (const OrderSink::OutOfOrder&) {
     }
-    // Out of order, the search in the order of the file says nothing of the order of addresses.
+    // Out of order, the ranges are kept to find overlaps, and the search in the order of the file
+    // says nothing of the order of addresses.
+    extents_ = std::make_unique<firmware::Extents>();
+    ExtentSink ranges(*extents_);
+    records_ = firmware::ReadRecords(format_, text_, fileName_, ranges);
+    const auto& all = extents_->Ranges();
+    if (!all.empty()) span_ = {all.begin()->first, all.rbegin()->second};
     first_ = SearchByWindows(0);
     if (first_) {
         const auto range = extents_->RangeHolding(first_->offset, layout::kSignatureSize);
-        afterFirst_ = Gather(first_->offset,
-                             std::min<std::uint64_t>(range->second, first_->offset + layout::kHeaderSize));
+        afterFirst_ = *Gather(first_->offset,
+                              std::min<std::uint64_t>(range->second, first_->offset + layout::kHeaderSize));
     }
 }
 
 FirmwareScan::~FirmwareScan() = default;
 
-AddressSpan FirmwareScan::Span() const {
-    const auto& ranges = extents_->Ranges();
-    if (ranges.empty()) return {};
-    return {ranges.begin()->first, ranges.rbegin()->second};
-}
-
 std::optional<SignatureMatch> FirmwareScan::FindSignature(std::uint64_t from) const {
     if (!first_ || from <= first_->offset) return first_;
-    return extents_->InOrder() ? SearchInOrder(from) : SearchByWindows(from);
+    return extents_ ? SearchByWindows(from) : SearchInOrder(from);
 }
 
 std::optional<std::vector<std::uint8_t>> FirmwareScan::DataAt(std::uint32_t address,
@@ -161,12 +203,14 @@ std::optional<std::vector<std::uint8_t>> FirmwareScan::DataAt(std::uint32_t addr
         return std::vector<std::uint8_t>(afterFirst_.begin(),
                                          afterFirst_.begin() + static_cast<std::ptrdiff_t>(count));
     }
-    if (!extents_->RangeHolding(address, count)) return std::nullopt;
-    return Gather(address, std::uint64_t{address} + count);
+    const std::uint64_t end = std::uint64_t{address} + count;
+    if (extents_ ? !extents_->RangeHolding(address, count) : address < span_.low || end > span_.high)
+        return std::nullopt;
+    return Gather(address, end);
 }
 
-std::vector<std::uint8_t> FirmwareScan::Gather(std::uint64_t low, std::uint64_t high) const {
-    GatherSink gather(low, high, extents_->InOrder());
+std::optional<std::vector<std::uint8_t>> FirmwareScan::Gather(std::uint64_t low, std::uint64_t high) const {
+    GatherSink gather(low, high, !extents_);
     firmware::ReadRecords(format_, text_, fileName_, gather);
     return gather.Take();
 }
@@ -184,7 +228,7 @@ std::optional<SignatureMatch> FirmwareScan::SearchByWindows(std::uint64_t from) 
         // across the border is found whole in the first.
         for (std::uint64_t low = std::max<std::uint64_t>(start, from); low < end; low += window_) {
             const std::vector<std::uint8_t> bytes =
-                Gather(low, std::min(end, low + window_ + kSignatureOverhang));
+                *Gather(low, std::min(end, low + window_ + kSignatureOverhang));
             if (auto match = lexicorn::FindSignature(bytes)) {
                 match->offset += low;
                 return match;

@@ -18,10 +18,11 @@ class Extents;
 }
 
 /// An Intel HEX or S-record file looked at for a scan, in bounded memory whatever its size: every
-/// record is checked as ReadFirmware checks it, but the data is never held. It is searched as it
-/// passes, and where that cannot answer (records out of address order, or data asked for later),
-/// the text is read again, a window of addresses at a time. The source must stay readable for as
-/// long as the scan is asked.
+/// record is checked as ReadFirmware checks it, but the data is never held, nor, while the records
+/// come in address order, their ranges. It is searched as it passes, and where that cannot answer
+/// (records out of address order, or data asked for later), the text is read again, a window of
+/// addresses at a time. Records out of order keep their ranges, to find overlaps: then memory grows
+/// with the number of separate ranges. The source must stay readable for as long as the scan is asked.
 class FirmwareScan {
   public:
     /// The addresses a search takes in one reading of a text whose records are out of order.
@@ -37,7 +38,7 @@ class FirmwareScan {
     /// What the records say besides their data: no segments.
     const FirmwareFile& Records() const { return records_; }
     /// The span of the data; {0, 0} when there is none.
-    AddressSpan Span() const;
+    AddressSpan Span() const { return span_; }
     /// The first whole image signature at or after address `from`, in address order: across
     /// records, never across a gap.
     std::optional<SignatureMatch> FindSignature(std::uint64_t from = 0) const;
@@ -45,8 +46,9 @@ class FirmwareScan {
     std::optional<std::vector<std::uint8_t>> DataAt(std::uint32_t address, std::size_t count) const;
 
   private:
-    /// The data from `low` up to `high`, which one range holds, read out of the text.
-    std::vector<std::uint8_t> Gather(std::uint64_t low, std::uint64_t high) const;
+    /// The data from `low` up to `high`, read out of the text; none when records in order leave a
+    /// gap in it (records out of order are only asked for what one range holds).
+    std::optional<std::vector<std::uint8_t>> Gather(std::uint64_t low, std::uint64_t high) const;
     /// FindSignature for records in order: one reading, from `from` on.
     std::optional<SignatureMatch> SearchInOrder(std::uint64_t from) const;
     /// FindSignature for records out of order: window by window, in address order.
@@ -57,6 +59,8 @@ class FirmwareScan {
     std::string fileName_;
     std::size_t window_;
     FirmwareFile records_;
+    AddressSpan span_;
+    /// The ranges of records out of order; none for records in order, which need none kept.
     std::unique_ptr<firmware::Extents> extents_;
     std::optional<SignatureMatch> first_;
     /// The data from the first signature on, up to an image header's length; shorter when the data

@@ -207,7 +207,7 @@ void WriteIntelHex(const FirmwareFile& file, const TextSink& write) {
 
 namespace {
 
-constexpr std::string_view kExtensions[] = {"hex", "ihx"};
+constexpr std::string_view kExtensions[] = {"hex", "ihx", "ihex"};
 
 // ':' and two hexadecimal digits.
 bool StartsFile(std::string_view firstLine) {

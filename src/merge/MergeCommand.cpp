@@ -3,7 +3,6 @@
 #include <fmt/format.h>
 
 #include <algorithm>
-#include <cctype>
 #include <vector>
 
 #include "merge/FirmwareForms.h"
@@ -111,23 +110,8 @@ TargetInfo DescribeTarget(const TargetScan& target) {
             fmt::format("{:08X}", first.size), fmt::format("{:08X}", first.position), std::move(notes), span};
 }
 
-namespace {
-
-// What follows the last dot of the file's name; empty when the name has none.
-std::string_view Extension(std::string_view path) {
-    const std::size_t dot = path.rfind('.');
-    if (dot == std::string_view::npos || path.find('/', dot) != std::string_view::npos) return {};
-    return path.substr(dot + 1);
-}
-
-}  // namespace
-
 std::optional<FirmwareFormat> OutputFormatOfName(std::string_view path) {
-    std::string extension(Extension(path));
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (const FirmwareForm* form : kFirmwareForms)
-        if (std::find(form->extensions.begin(), form->extensions.end(), extension) != form->extensions.end())
-            return form->format;
+    if (const FirmwareForm* named = FormNamedBy(path)) return named->format;
     return std::nullopt;
 }
 
@@ -135,8 +119,9 @@ OutputForm ChooseOutputForm(std::string_view path, std::optional<FirmwareFormat>
     const std::optional<FirmwareFormat> named = OutputFormatOfName(path);
     if (!chosen) return {named, {}};
     if (named && *named != *chosen)
-        return {std::nullopt, fmt::format("{}: the extension .{} means {}, but the output form chosen is {}",
-                                          path, Extension(path), FormOf(*named).name, FormOf(*chosen).name)};
+        return {std::nullopt,
+                fmt::format("{}: the extension .{} means {}, but the output form chosen is {}", path,
+                            ExtensionOf(path), FormOf(*named).name, FormOf(*chosen).name)};
     return {chosen, {}};
 }
 

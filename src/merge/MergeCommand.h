@@ -61,8 +61,8 @@ struct TargetInfo {
 };
 TargetInfo DescribeTarget(const TargetScan& target);
 
-/// The output form that a file name asks for by its extension (.bin; .hex, .ihx; .s19, .s28, .s37,
-/// .srec, .mot, any case); none for another name, which keeps the target's form.
+/// The output form that a file name asks for by its extension (.bin; .hex, .ihx, .ihex; .s19, .s28,
+/// .s37, .srec, .mot, .sx, any case); none for another name, which keeps the target's form.
 std::optional<FirmwareFormat> OutputFormatOfName(std::string_view path);
 
 /// The form an output is written in, by the one rule of every front end.

@@ -195,7 +195,7 @@ void WriteSRecord(const FirmwareFile& file, const TextSink& write) {
 
 namespace {
 
-constexpr std::string_view kExtensions[] = {"s19", "s28", "s37", "srec", "mot"};
+constexpr std::string_view kExtensions[] = {"s19", "s28", "s37", "srec", "mot", "sx"};
 
 // 'S', a decimal digit and two hexadecimal digits.
 bool StartsFile(std::string_view firstLine) {

@@ -188,7 +188,7 @@ ResultCode OpenTarget::Guarded(const Step& read) {
 ResultCode OpenTarget::Read(Reading reading, std::size_t room) {
     return Guarded([&] {
         const TextSource text = Text();
-        const FirmwareFormat format = DetectFirmwareFormat(text);
+        const FirmwareFormat format = DetectTargetFormat(text, file_.FileName());
         if (format == FirmwareFormat::kBinary) return;
         if (reading == Reading::kScan) {
             scan_ = std::make_unique<FirmwareScan>(format, text, file_.FileName());

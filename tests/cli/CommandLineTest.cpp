@@ -3,12 +3,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <csignal>
 #include <sstream>
 
 #include "base/Unicode.h"
 #include "cli/CommandLine.h"
 #include "cli/Json.h"
 #include "merge/FirmwareForms.h"
+#include "platform/Terminal.h"
 #include "project/ProjectFile.h"
 #include "support/FontFixtures.h"
 #include "support/TestSupport.h"
@@ -845,6 +847,31 @@ TEST_F(CommandLine, TableCsvReadsBackAsTheSameCells) {
         EXPECT_EQ(out, cells) << table;
     }
 }
+
+#ifndef _WIN32
+// Ctrl-C goes to lexicorn alone, as the .xls reader runs in a process group of its own: lexicorn
+// stops the reader and the command ends as a cancelled build ends, whichever command reads the
+// table. The reader stands in for the terminal: it sends the Ctrl-C to lexicorn, its parent.
+TEST_F(CommandLine, CtrlCWhileTheXlsReaderRunsCancelsTheCommand) {
+    test::WriteFile(dir / "reader", "#!/bin/sh\nkill -INT $PPID\nexec sleep 30\n");
+    fs::permissions(dir / "reader", fs::perms::owner_all);
+    test::SetEnvironment("LEXICORN_XLS_READER", Path("reader").c_str());
+    OnInterrupt([] { RequestCancel(); });
+    const std::string table = LEXICORN_FIXTURES_DIR "/table.xls";
+    const std::vector<std::vector<std::string>> commands = {
+        {"table", table}, {"check", table}, {"build", table, "-o", Path("out")}, {"glyphs", table}};
+    for (const std::vector<std::string>& command : commands) {
+        SCOPED_TRACE(command.front());
+        EXPECT_EQ(Run(command), kExitCancelled);
+        EXPECT_EQ(err, "Cancelled by user!\n");
+        EXPECT_EQ(out, "");
+        EXPECT_FALSE(CancelRequested());  // taken: the next command runs
+    }
+    EXPECT_FALSE(fs::exists(dir / "out"));
+    std::signal(SIGINT, SIG_DFL);
+    test::UnsetEnvironment("LEXICORN_XLS_READER");
+}
+#endif
 
 TEST_F(CommandLine, WorkbooksBuildLikeTheirCsv) {
     for (const std::string& table : FixtureTables()) {

@@ -1,5 +1,6 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include "compile/BuildRun.h"
 #include "compile/DeviceFit.h"
@@ -13,6 +14,7 @@
 namespace lexicorn {
 namespace {
 
+namespace fs = std::filesystem;
 using Rows = std::vector<std::vector<std::string>>;
 
 // Fonts written by the tests: Device12 (BDF) lacks ő; Greek12 has Greek letters and the space only;
@@ -105,11 +107,28 @@ TEST_F(DeviceFitTest, ARealTrueTypeFontKernsAndLacksWhatItLacks) {
     EXPECT_EQ(fit.missing, (std::vector<char32_t>{U'日', U'本'}));
 }
 
+// `content` followed by `zeros` zero bytes, packed as gzip packs them.
+void WriteGzip(const std::string& path, const std::string& content, std::uint64_t zeros) {
+    gzFile file = gzopen(path.c_str(), "wb1");
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(gzwrite(file, content.data(), static_cast<unsigned>(content.size())),
+              static_cast<int>(content.size()));
+    const std::string piece(1 << 20, '\0');
+    for (std::uint64_t left = zeros; left > 0;) {
+        const auto count = static_cast<unsigned>(std::min<std::uint64_t>(left, piece.size()));
+        ASSERT_EQ(gzwrite(file, piece.data(), count), static_cast<int>(count));
+        left -= count;
+    }
+    ASSERT_EQ(gzclose(file), Z_OK);
+}
+
 struct FontProblem {
     const char* name;
     std::string content;  // of the file; empty: no file; "dejavu": DejaVu Sans itself
     unsigned size;
-    std::string message;  // after the path
+    std::string message;      // after the path
+    std::uint64_t zeros = 0;  // after the content: a hole in the file, or packed with it
+    bool packed = false;      // by gzip
 };
 void PrintTo(const FontProblem& c, std::ostream* os) { *os << c.name; }
 
@@ -119,7 +138,12 @@ TEST_P(FontProblems, AreNamedWithTheFile) {
     const FontProblem& c = GetParam();
     test::TempDir dir;
     const std::string path = (dir / "font").string();
-    if (!c.content.empty()) test::WriteFile(path, c.content);
+    if (c.packed) {
+        WriteGzip(path, c.content, c.zeros);
+    } else if (!c.content.empty()) {
+        test::WriteFile(path, c.content);
+        if (c.zeros) fs::resize_file(path, c.content.size() + c.zeros);
+    }
     try {
         Font font(c.content == "dejavu" ? test::kDejaVuSans : path, c.size, Rendering::kMonochrome);
         FAIL() << "opened";
@@ -135,8 +159,43 @@ INSTANTIATE_TEST_SUITE_P(
         FontProblem{"Missing", "", 12, "No such file or directory"},
         FontProblem{"NoFont", "id,en\nA,B\n", 12,
                     "no font that FreeType reads (TrueType, OpenType, BDF, PCF), or a damaged one"},
-        FontProblem{"ScalableWithoutSize", "dejavu", 0, "a scalable font needs a size in pixels"}),
+        FontProblem{"ScalableWithoutSize", "dejavu", 0, "a scalable font needs a size in pixels"},
+        // Beyond the largest fonts there are, refused before anything of them is read or unpacked.
+        FontProblem{"LargerThanAnyFont", std::string("\0\1\0\0", 4), 12, "the font is larger than 64 MB",
+                    kMostFontBytes - 3},
+        FontProblem{"UnpacksBeyondAnyFont", test::BdfFont(test::DeviceGlyphs()), 12,
+                    "the font unpacks to more than 64 MB", kMostFontBytes, true}),
     [](const auto& testCase) { return testCase.param.name; });
+
+// A packed font (PCF fonts come so) is read as what it unpacks to.
+TEST_F(DeviceFitTest, APackedFontIsReadUnpacked) {
+    const std::string packed = (dir / "Device12.bdf.gz").string();
+    WriteGzip(packed, test::BdfFont(test::DeviceGlyphs()), 0);
+    Font font(packed, 0, Rendering::kMonochrome);
+    EXPECT_EQ(font.LineHeight(), 12);
+    EXPECT_EQ(LineWidth(font, "Hallo Welt"), 50);
+    EXPECT_FALSE(font.Has(U'ő'));
+}
+
+// Each file is opened once, however many lines name it and by whatever name: 500 lines of one font
+// held 500 copies of it.
+TEST_F(DeviceFitTest, AFontFileIsOpenedOnceHoweverManyLinesNameIt) {
+    fs::create_symlink(device, dir / "link.bdf");
+    const std::string otherName = (dir / "." / "Device12.bdf").string();
+    std::vector<DeviceFont> lines = {
+        {{}, device},        {{"de"}, otherName}, {{"fr"}, (dir / "link.bdf").string()},
+        {{"el"}, greekFont}, {{"it"}, device},    {{"es"}, kerned}};
+    for (int i = 0; i < 500; ++i) lines.push_back({{"en"}, device});
+    ProjectSettings settings = WithFont(lines);
+    settings.fontSize = 10;
+    const DeviceFonts fonts(settings, {"en", "de", "fr", "el", "it", "es"});
+    // The number of each language's font among those opened: three files, one object each.
+    const std::size_t numbers[] = {0, 0, 0, 1, 0, 2};
+    for (std::size_t language = 0; language < std::size(numbers); ++language)
+        EXPECT_EQ(fonts.NumberOf(language), numbers[language]) << language;
+    EXPECT_EQ(fonts.For(0)->Path(), device);
+    EXPECT_EQ(fonts.For(3)->Path(), greekFont);
+}
 
 // ---- Glyph sets
 

@@ -171,6 +171,16 @@ TEST(FirmwareFormat, IsKnownByTheStartOfTheText) {
         {":0400000001020304F3 ; reset vector\n", kHex},
         {"S10400001234FF\r:00", kSrec},  // a line may end with CR alone
         {longestLine, kHex},
+        // A first record damaged beyond looking like one: the lines after it say what the text is,
+        // when at least half of them are records.
+        {":04\x96"
+         "00000102030 4F2\n:00000001FF\n",
+         kHex},
+        {"\x83"
+         "00600004844521B\r\n\r\nS10800000102030400ED\r\nS9030000FC\r\n",
+         kSrec},
+        {"\x80\n\x80\n:00000001FF\n", FirmwareFormat::kBinary},
+        {"\x80\n" + std::string(40, 'x') + "\n:00000001FF\n", FirmwareFormat::kBinary},
         // Nor so far on, nor such lines: binaries.
         {blankBeyondAMebibyte, FirmwareFormat::kBinary},
         {longLine, FirmwareFormat::kBinary},

@@ -359,6 +359,73 @@ TEST(FirmwareMergeForms, ABinaryThatStartsLikeARecordStaysABinary) {
     EXPECT_EQ(test::ReadFile(dir / "out.bin"), target + ImageBytes(100));  // 32 bytes: aligned
 }
 
+struct DamagedStartCase {
+    const char* name;
+    const char* file;  // the target's name
+    std::string text;
+    const char* problem;  // after "<target>: "
+    // srec_cat's option for the form, which refuses the file too; none where srec_cat takes it (it
+    // passes over a line that does not start with 'S').
+    const char* srecCatForm;
+};
+void PrintTo(const DamagedStartCase& c, std::ostream* os) { *os << c.name; }
+
+class DamagedStarts : public testing::TestWithParam<DamagedStartCase> {};
+
+// One byte of the first record changed into one that does not print leaves a text of records that
+// text still: its name says so, or the rest of its lines do. It is refused with its line, as srec_cat
+// refuses it, instead of being merged as a binary whose bytes are the text.
+TEST_P(DamagedStarts, AreRefusedWithTheirLineNotTakenForABinary) {
+    const DamagedStartCase& c = GetParam();
+    test::TempDir dir;
+    test::WriteFile(dir / "image.bin", ImageBytes(100));
+    test::WriteFile(dir / c.file, c.text);
+    const TargetScan scan = ScanTarget((dir / c.file).string());
+    EXPECT_EQ(scan.code, kDamagedTarget);
+    EXPECT_EQ(scan.problem, (dir / c.file).string() + ": " + c.problem);
+    EXPECT_EQ(Merge(dir / "image.bin", dir / c.file, dir / "out.bin", kAppend, kEnd, 1, 0), kDamagedTarget);
+    EXPECT_FALSE(fs::exists(dir / "out.bin"));
+    if (c.srecCatForm && HaveSrecCat()) {
+        const std::string command =
+            fmt::format("cd '{}' && srec_cat '{}' {} -o /dev/null -binary 2>/dev/null", dir.path().string(),
+                        c.file, c.srecCatForm);
+        EXPECT_NE(std::system(command.c_str()), 0) << "srec_cat took it";
+    }
+}
+
+const std::string kHexTarget = ":0400000001020304F2\n:0400040005060708DA\n:00000001FF\n";
+const std::string kSRecordTarget = "S00600004844521B\nS10800000102030400ED\nS9030000FC\n";
+// The text with its character at `at` replaced by `byte`.
+std::string Damaged(std::string text, std::size_t at, char byte) {
+    text[at] = byte;
+    return text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Targets, DamagedStarts,
+    testing::Values(
+        DamagedStartCase{"HexByItsName", "fw.hex", Damaged(kHexTarget, 3, '\x96'),
+                         "line 1: the byte 0x96 is not a hexadecimal digit (column 4)", "-intel"},
+        DamagedStartCase{"HexByItsOtherNames", "fw.IHX", Damaged(kHexTarget, 3, '\x96'),
+                         "line 1: the byte 0x96 is not a hexadecimal digit (column 4)", "-intel"},
+        DamagedStartCase{"HexByItsRecords", "fw.bin", Damaged(kHexTarget, 3, '\x96'),
+                         "line 1: the byte 0x96 is not a hexadecimal digit (column 4)", "-intel"},
+        DamagedStartCase{"HexWithoutAName", "firmware", Damaged(kHexTarget, 0, '\x96'),
+                         "line 1: the line does not start with ':'", "-intel"},
+        DamagedStartCase{"SRecordHeaderByItsName", "fw.s19", Damaged(kSRecordTarget, 8, '\x83'),
+                         "line 1: the byte 0x83 is not a hexadecimal digit (column 9)", "-motorola"},
+        DamagedStartCase{"SRecordHeaderByItsRecords", "fw.bin", Damaged(kSRecordTarget, 8, '\x83'),
+                         "line 1: the byte 0x83 is not a hexadecimal digit (column 9)", "-motorola"},
+        DamagedStartCase{"SRecordByItsOtherName", "fw.sx", Damaged(kSRecordTarget, 0, '\x83'),
+                         "line 1: the line does not start with 'S'", nullptr},
+        // A binary named as a text form is no text of that form.
+        DamagedStartCase{"BinaryNamedHex", "fw.hex",
+                         std::string("\x7F"
+                                     "ELF\x01\x01\x01\0\0",
+                                     9),
+                         "line 1: the line does not start with ':'", "-intel"}),
+    [](const auto& testCase) { return testCase.param.name; });
+
 TEST(FirmwareMergeForms, OutputFormsFollowTheOutputsName) {
     EXPECT_EQ(OutputFormatOfName("out/fw.HEX"), FirmwareFormat::kIntelHex);
     EXPECT_EQ(OutputFormatOfName("fw.ihx"), FirmwareFormat::kIntelHex);

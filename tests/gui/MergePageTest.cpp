@@ -256,8 +256,8 @@ class MergePageTest : public WizardFixture {
         ChooseFile("chooseImageButton", "image.bin");
         ChooseFile("chooseTargetButton", "fw.hex");
         QCOMPARE(Text("targetSpan"), QStringLiteral("Intel HEX, data from 08000000 to 0800000F"));
-        QVERIFY(dialogs_->filters.last().contains("Intel HEX (*.hex *.ihx)"));
-        QVERIFY(dialogs_->filters.last().contains("S-records (*.s19 *.s28 *.s37 *.srec *.mot)"));
+        QVERIFY(dialogs_->filters.last().contains("Intel HEX (*.hex *.ihx *.ihex)"));
+        QVERIFY(dialogs_->filters.last().contains("S-records (*.s19 *.s28 *.s37 *.srec *.mot *.sx)"));
         SaveScreenshot(*window_, QStringLiteral("merger-page-hex-target"));
         ChooseFile("chooseOutputButton", "out.s19");
         QVERIFY(dialogs_->filters.last().startsWith("Binary (*.bin);;Intel HEX"));
