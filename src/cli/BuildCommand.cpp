@@ -53,17 +53,6 @@ std::string JsonSummary(const BuildOutcome& outcome, const std::vector<LanguageE
                        files, chosen, outcome.stringCount, outcome.imageSize, outcome.uniqueId);
 }
 
-// The folders that making `folder` creates, deepest first.
-std::vector<std::filesystem::path> FoldersMissingFor(const std::filesystem::path& folder) {
-    std::vector<std::filesystem::path> missing;
-    std::filesystem::path at = std::filesystem::absolute(folder).lexically_normal();
-    if (!at.has_filename()) at = at.parent_path();
-    std::error_code error;
-    for (; at.has_relative_path() && !std::filesystem::exists(at, error); at = at.parent_path())
-        missing.push_back(at);
-    return missing;
-}
-
 class BuildCommand final : public Subcommand {
   public:
     explicit BuildCommand(CLI::App& app)

@@ -145,6 +145,16 @@ ProjectSettings LoadSettings(const std::string& project) {
     return settings;
 }
 
+std::vector<std::filesystem::path> FoldersMissingFor(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> missing;
+    std::filesystem::path at = std::filesystem::absolute(folder).lexically_normal();
+    if (!at.has_filename()) at = at.parent_path();
+    std::error_code error;
+    for (; at.has_relative_path() && !std::filesystem::exists(at, error); at = at.parent_path())
+        missing.push_back(at);
+    return missing;
+}
+
 void ShowWarnings(const Console& console, const std::vector<std::string>& warnings) {
     for (const std::string& warning : warnings) console.err << "lexicorn: warning: " << warning << '\n';
 }
@@ -172,6 +182,7 @@ int RunCommandLine(int argc, const char* const* argv, const Console& console) {
     subcommands.push_back(AddTableCommand(app));
     subcommands.push_back(AddGlyphsCommand(app));
     subcommands.push_back(AddPreviewCommand(app));
+    subcommands.push_back(AddExportCommand(app));
     // `lexicorn help [COMMAND]` prints what `lexicorn [COMMAND] --help` prints.
     CLI::App* help = app.add_subcommand("help", "Print the commands, or the options of one command");
     std::string helpTopic;

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -47,6 +48,7 @@ std::unique_ptr<Subcommand> AddMergeCommand(CLI::App& app);
 std::unique_ptr<Subcommand> AddTableCommand(CLI::App& app);
 std::unique_ptr<Subcommand> AddGlyphsCommand(CLI::App& app);
 std::unique_ptr<Subcommand> AddPreviewCommand(CLI::App& app);
+std::unique_ptr<Subcommand> AddExportCommand(CLI::App& app);
 
 /// The words an option takes, in the order its help lists them, with the setting each stands for.
 template <typename T>
@@ -97,6 +99,9 @@ void CheckCodePage(const std::string& name);
 
 /// The settings of a project file, the defaults without one. Throws when it cannot be read.
 ProjectSettings LoadSettings(const std::string& project);
+
+/// The folders that making `folder` creates, deepest first: a command that fails removes them again.
+std::vector<std::filesystem::path> FoldersMissingFor(const std::filesystem::path& folder);
 
 /// Prints what reading a target let pass with a warning, "lexicorn: warning: <warning>" a line each,
 /// on standard error.

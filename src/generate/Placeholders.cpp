@@ -112,6 +112,7 @@ std::vector<Placeholder> PrintfPlaceholders(std::string_view text) {
         const std::string_view length = text.substr(lengthStart, at - lengthStart);
         if (at >= text.size()) {
             placeholder.written = std::string(text.substr(start));
+            placeholder.offset = start;
             placeholder.arguments.emplace_back(position ? position : next++, "incomplete");
             found.push_back(std::move(placeholder));
             break;
@@ -125,6 +126,7 @@ std::vector<Placeholder> PrintfPlaceholders(std::string_view text) {
         }
         placeholder.arguments.emplace_back(position ? position : next++, *type);
         placeholder.written = std::string(text.substr(start, at + 1 - start));
+        placeholder.offset = start;
         found.push_back(std::move(placeholder));
     }
     return found;
@@ -152,7 +154,7 @@ std::vector<Placeholder> DotNetPlaceholders(std::string_view text) {
             const std::size_t colon = item.find(':', i);
             const std::string format =
                 colon == std::string_view::npos ? "" : std::string(item.substr(colon + 1));
-            found.push_back({std::string(text.substr(at, close + 1 - at)), {{index + 1, format}}});
+            found.push_back({std::string(text.substr(at, close + 1 - at)), at, {{index + 1, format}}});
         }
         at = close;
     }
@@ -208,9 +210,15 @@ std::optional<std::string> PlaceholderDifference(const PlaceholderSyntax& syntax
     return fmt::format("the default string's placeholder {} is missing", named(*theirs));
 }
 
-constinit const PlaceholderSyntax kPrintfPlaceholders = {
-    .marker = '%', .find = PrintfPlaceholders, .positionsWritten = false};
-constinit const PlaceholderSyntax kDotNetPlaceholders = {
-    .marker = '{', .find = DotNetPlaceholders, .positionsWritten = true};
+constinit const PlaceholderSyntax kPrintfPlaceholders = {.marker = '%',
+                                                         .find = PrintfPlaceholders,
+                                                         .positionsWritten = false,
+                                                         .gettextFlag = "c-format",
+                                                         .xliffType = "x-printf"};
+constinit const PlaceholderSyntax kDotNetPlaceholders = {.marker = '{',
+                                                         .find = DotNetPlaceholders,
+                                                         .positionsWritten = true,
+                                                         .gettextFlag = "csharp-format",
+                                                         .xliffType = "x-dotnet-format"};
 
 }  // namespace lexicorn

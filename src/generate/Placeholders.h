@@ -14,6 +14,7 @@ namespace lexicorn {
 /// One placeholder of a text as it is written, and the arguments it takes.
 struct Placeholder {
     std::string written;
+    std::size_t offset = 0;                                      ///< where it starts in the text, in bytes
     std::vector<std::pair<std::size_t, std::string>> arguments;  ///< position (from 1) and type
 };
 
@@ -27,6 +28,10 @@ struct PlaceholderSyntax {
     /// argument may stand twice and the placeholder as written names it; otherwise (printf) each
     /// placeholder takes an argument of its own, whose position messages add.
     bool positionsWritten;
+    /// The flag under which gettext checks these placeholders in a PO entry ("c-format").
+    std::string_view gettextFlag;
+    /// The `ctype` that marks them as XLIFF inline codes ("x-printf").
+    std::string_view xliffType;
 };
 
 /// printf conversions: `%d`, `%1$s`, `%*.*f`; `%%` is text, and so is a % before a character that is

@@ -354,6 +354,84 @@ TEST_F(CommandLine, CheckWithTheDevicesFontsNamesWhatDoesNotShow) {
     EXPECT_EQ(err, "lexicorn: error: " + Path("none.ttf") + ": No such file or directory\n");
 }
 
+TEST_F(CommandLine, ExportWritesOneLanguageOrAFolderOfThem) {
+    test::WriteFile(dir / "strings.csv",
+                    "ID,English,Deutsch,Fran\xC3\xA7"
+                    "ais\r\n,en,de,fr\r\n"
+                    "OK_TEXT,OK,OK,\r\nVALUE,Value %d,Wert %d,Valeur %d\r\n");
+    ASSERT_EQ(Run({"export", Path("strings.csv"), "--language", "fr", "-o", Path("fr.po")}), kExitSuccess)
+        << err;
+    EXPECT_EQ(out, Path("fr.po") + ": 2 strings, 1 translated\n");
+    const std::string po = test::ReadFile(dir / "fr.po");
+    EXPECT_NE(po.find("\"Language: fr\\n\""), std::string::npos) << po;
+    EXPECT_NE(
+        po.find(
+            "#: strings.csv:D4\n#, c-format\nmsgctxt \"VALUE\"\nmsgid \"Value %d\"\nmsgstr \"Valeur %d\"\n"),
+        std::string::npos)
+        << po;
+    // --format wins over the extension.
+    ASSERT_EQ(
+        Run({"export", Path("strings.csv"), "--language", "de", "-o", Path("de.txt"), "--format", "xliff"}),
+        kExitSuccess)
+        << err;
+    EXPECT_TRUE(test::ReadFile(dir / "de.txt").starts_with("<?xml")) << test::ReadFile(dir / "de.txt");
+
+    // Without a choice every language but the default one, each named after its code.
+    ASSERT_EQ(Run({"export", Path("strings.csv"), "-o", Path("agency/new"), "--inline", "x"}), kExitSuccess)
+        << err;
+    EXPECT_EQ(out, Path("agency/new/de.xlf") + ": 2 strings, 2 translated\n" + Path("agency/new/fr.xlf") +
+                       ": 2 strings, 1 translated\n");
+    const std::string xliff = test::ReadFile(dir / "agency" / "new" / "fr.xlf");
+    EXPECT_NE(xliff.find("target-language=\"fr\""), std::string::npos) << xliff;
+    EXPECT_NE(xliff.find("<source>Value <x id=\"1\" equiv-text=\"%d\"/></source>"), std::string::npos)
+        << xliff;
+    EXPECT_FALSE(fs::exists(dir / "agency" / "new" / "en.xlf"));
+    ASSERT_EQ(
+        Run({"export", Path("strings.csv"), "--languages", "en,fr", "-o", Path("both"), "--format", "po"}),
+        kExitSuccess)
+        << err;
+    EXPECT_TRUE(fs::exists(dir / "both" / "en.po"));
+    EXPECT_TRUE(fs::exists(dir / "both" / "fr.po"));
+    EXPECT_FALSE(fs::exists(dir / "both" / "de.po"));
+}
+
+TEST_F(CommandLine, ExportRefusesWhatItCannotWriteAndLeavesEveryFileAsItWas) {
+    const auto refused = [&](std::vector<std::string> args, int code, const std::string& error) {
+        args.insert(args.begin(), {"export", Path("strings.csv")});
+        EXPECT_EQ(Run(args), code) << args.back();
+        EXPECT_EQ(err, error);
+        EXPECT_EQ(out, "");
+    };
+    refused({"--language", "de", "-o", Path("de.txt")}, kExitUsage,
+            "lexicorn: --output " + Path("de.txt") +
+                ": name an XLIFF file (.xlf, .xliff) or a PO file (.po), or give --format\n");
+    refused({"--language", "xx", "-o", Path("xx.po")}, kExitUsage,
+            "lexicorn: the table has no language with the code 'xx' (its codes: en, de)\n");
+    refused({"--language", "de", "-o", Path("strings.csv"), "--format", "po"}, kExitFailure,
+            "lexicorn: error: " + Path("strings.csv") + " is the string table " + Path("strings.csv") +
+                ": an export does not write over its input\n");
+    EXPECT_EQ(test::ReadFile(dir / "strings.csv"), kTable);
+
+    // A table with an id twice: every reason, and not even the folder is made.
+    test::WriteFile(dir / "strings.csv", std::string(kTable) + "OK_TEXT,Again,Wieder\r\n");
+    refused({"-o", Path("new")}, kExitFailure,
+            "lexicorn: error: " + Path("strings.csv") +
+                ":A5: error: duplicate-id: the string id 'OK_TEXT' is already the id in A3\n");
+    EXPECT_FALSE(fs::exists(dir / "new"));
+    test::WriteFile(dir / "strings.csv", "ID,English\r\n,en\r\nOK_TEXT,OK\r\n");
+    refused({"-o", Path("new")}, kExitUsage,
+            "lexicorn: the table has no language to translate into: only its default one\n");
+    // A file of the set that cannot be written leaves the others as they were.
+    test::WriteFile(dir / "strings.csv", kTable);
+    fs::create_directories(dir / "kept" / "de.po");
+    test::WriteFile(dir / "kept" / "en.po", "earlier");
+    EXPECT_EQ(
+        Run({"export", Path("strings.csv"), "--languages", "en,de", "-o", Path("kept"), "--format", "po"}),
+        kExitFailure);
+    EXPECT_NE(err.find(Path("kept/de.po")), std::string::npos) << err;
+    EXPECT_EQ(test::ReadFile(dir / "kept" / "en.po"), "earlier");
+}
+
 struct GlyphsCase {
     const char* name;
     std::vector<std::string> options;
@@ -705,7 +783,7 @@ TEST_P(ManualPage, NamesEveryOptionOfTheHelp) {
 
 INSTANTIATE_TEST_SUITE_P(EveryCommand, ManualPage,
                          testing::Values("", "build", "check", "dump", "table", "glyphs", "preview", "scan",
-                                         "merge", "help"),
+                                         "merge", "export", "help"),
                          [](const auto& testCase) {
                              return testCase.param.empty() ? "Lexicorn" : testCase.param;
                          });
@@ -741,7 +819,7 @@ TEST_F(ManualPage, HasASectionForEveryCommand) {
         EXPECT_FALSE(Section("## " + command).empty()) << command;
         ++commands;
     }
-    EXPECT_EQ(commands, 9);
+    EXPECT_EQ(commands, 10);
 }
 
 TEST_F(CommandLine, MalformedSourceDateEpochIsAUsageError) {

@@ -82,7 +82,7 @@ check "Lexicorn.bin folder " merge --align 4 ""
 check "Lexicorn.bin device.lxn firmware.hex folder notes.txt old.XLS strings.csv strings.xlsx " merge Lexicorn.bin ""
 check "Lexicorn.bin device.lxn firmware.hex folder notes.txt old.XLS strings.csv strings.xlsx " scan ""
 check "strings.csv strings.xlsx " build str
-check "build check dump glyphs merge preview scan table " help ""
+check "build check dump export glyphs merge preview scan table " help ""
 got=$(offered_by lexicorn-wizard _lexicorn_wizard "")
 [[ $got == "device.lxn folder " ]] || fail "'lexicorn-wizard' offers '$got'"
 
