@@ -69,13 +69,13 @@ class BuildCommand final : public Subcommand {
         TakeWords(command->add_option("--byte-order", a.byteOrder, "Byte order: little or big"),
                   WordsOf(kByteOrders));
         // Neither: the project's choice, else a file system.
-        CLI::Option* noFileSystem =
-            command->add_flag_callback("--no-file-system", [&a] { a.noFileSystem = true; },
-                                       "The target platform has no file system");
+        CLI::Option* noFileSystem = command->add_flag_callback(
+            "--no-file-system", [&a] { a.noFileSystem = true; }, "The target platform has no file system");
         command
-            ->add_flag_callback("--file-system", [&a] { a.noFileSystem = false; },
-                                "The target platform has a file system: the runtime can read image files "
-                                "(the default unless the project says otherwise)")
+            ->add_flag_callback(
+                "--file-system", [&a] { a.noFileSystem = false; },
+                "The target platform has a file system: the runtime can read image files "
+                "(the default unless the project says otherwise)")
             ->excludes(noFileSystem);
         TakeNumbers(
             command->add_option("--search-step", a.searchStep, "Image search step of the target runtime"),

@@ -22,7 +22,8 @@ QSize AddressField::sizeHint() const {
     // As QLineEdit measures itself, for eight of the font's widest digits instead of 17 x's: the
     // text's margins, the field's own two-pixel margin on each side and the cursor.
     int digit = 0;
-    for (const char hex : kHexDigits) digit = std::max(digit, fontMetrics().horizontalAdvance(QLatin1Char(hex)));
+    for (const char hex : kHexDigits)
+        digit = std::max(digit, fontMetrics().horizontalAdvance(QLatin1Char(hex)));
     const QMargins text = textMargins();
     constexpr int kInnerMargin = 2;
     constexpr int kCursor = 1;

@@ -34,9 +34,12 @@ class QtDialogs final : public Dialogs {
         switch (QMessageBox::question(parent, QApplication::applicationName(), Displayed(text),
                                       QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
                                       QMessageBox::Save)) {
-            case QMessageBox::Save: return Unsaved::kSave;
-            case QMessageBox::Discard: return Unsaved::kDiscard;
-            default: return Unsaved::kCancel;
+            case QMessageBox::Save:
+                return Unsaved::kSave;
+            case QMessageBox::Discard:
+                return Unsaved::kDiscard;
+            default:
+                return Unsaved::kCancel;
         }
     }
     std::optional<QString> OpenFile(QWidget* parent, const FileChoice& choice) override {

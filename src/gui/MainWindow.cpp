@@ -589,9 +589,12 @@ bool MainWindow::settleUnsavedChanges() {
         projectPath_.isEmpty() ? QStringLiteral("a new project") : QFileInfo(projectPath_).fileName();
     // Cancel, and a save that does not happen, keep the user where they were.
     switch (dialogs_.AskAboutUnsaved(this, QString::fromUtf8(texts::kSaveChanges).arg(name))) {
-        case Dialogs::Unsaved::kSave: return projectPath_.isEmpty() ? saveProjectAs() : writeProject(projectPath_);
-        case Dialogs::Unsaved::kDiscard: return true;
-        case Dialogs::Unsaved::kCancel: return false;
+        case Dialogs::Unsaved::kSave:
+            return projectPath_.isEmpty() ? saveProjectAs() : writeProject(projectPath_);
+        case Dialogs::Unsaved::kDiscard:
+            return true;
+        case Dialogs::Unsaved::kCancel:
+            return false;
     }
     return false;
 }

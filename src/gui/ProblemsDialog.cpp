@@ -1,7 +1,5 @@
 #include "gui/ProblemsDialog.h"
 
-#include <algorithm>
-
 #include <QApplication>
 #include <QClipboard>
 #include <QFileInfo>
@@ -12,6 +10,7 @@
 #include <QScreen>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace lexicorn::gui {
 

@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <string_view>
 
+#include "Version.h"
 #include "gui/Dialogs.h"
 #include "gui/FocusStyle.h"
 #include "gui/MainWindow.h"
 #include "gui/WizardTexts.h"
-#include "Version.h"
 
 namespace {
 

@@ -112,7 +112,8 @@ TEST_F(CommandLine, OptionsWinOverTheProjectWhichWinsOverDefaults) {
 
 // The target has a file system unless the options or the project say otherwise.
 TEST_F(CommandLine, TheFileSystemComesFromTheOptionElseTheProjectElseHasOne) {
-    const std::string twelveLines = "LEXICORNPROJECTFILE\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n16\r\n0\r\n0\r\n0\r\n1\r\n";
+    const std::string twelveLines =
+        "LEXICORNPROJECTFILE\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n16\r\n0\r\n0\r\n0\r\n1\r\n";
     test::WriteFile(dir / "plain.lxn", twelveLines);
     test::WriteFile(dir / "rom.lxn", twelveLines + "NOFILESYSTEM=1\r\n");
     const struct {
@@ -1137,9 +1138,10 @@ TEST_F(MergeCommandLine, UnalignedAddressNeedsAnAnswer) {
 TEST_F(MergeCommandLine, ARefusedImageIsNamedBeforeAnyQuestion) {
     // Nobody is asked about an address for an image that is refused anyway.
     std::istringstream yes("y\n");
-    EXPECT_EQ(Run({"merge", Path("fw.bin"), Path("fw.bin"), Path("m.bin"), "--mode", "overwrite", "--place", "101"},
-                  &yes),
-              kExitFailure);
+    EXPECT_EQ(
+        Run({"merge", Path("fw.bin"), Path("fw.bin"), Path("m.bin"), "--mode", "overwrite", "--place", "101"},
+            &yes),
+        kExitFailure);
     EXPECT_EQ(err, "lexicorn: error: " + Path("fw.bin") + ": Invalid Lexicorn file.\n");
     EXPECT_FALSE(fs::exists(dir / "m.bin"));
 }

@@ -1251,7 +1251,8 @@ class MainWindowTest : public WizardFixture {
                     : choice == gui::Dialogs::Unsaved::kDiscard ? "discard"
                                                                 : "cancel";
         } else {
-            given = desktop->Question(nullptr, QStringLiteral("Sure?"), gui::Dialogs::Preset(preset)) ? "yes" : "no";
+            given = desktop->Question(nullptr, QStringLiteral("Sure?"), gui::Dialogs::Preset(preset)) ? "yes"
+                                                                                                      : "no";
         }
         QCOMPARE(given, answer);
     }
@@ -1268,7 +1269,8 @@ class MainWindowTest : public WizardFixture {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             walked << QApplication::focusWidget()->objectName();
         }
-        QVERIFY2(!walked.contains("fontField") && !walked.contains("limitsField"), qPrintable(walked.join(' ')));
+        QVERIFY2(!walked.contains("fontField") && !walked.contains("limitsField"),
+                 qPrintable(walked.join(' ')));
         auto* limits = Find<QLineEdit>("limitsField");
         limits->setFocus();
         QTest::keyClicks(limits, QStringLiteral("limits.csv"));

@@ -453,11 +453,12 @@ class MergePageTest : public WizardFixture {
         Find<QLineEdit>("address")->setText(QStringLiteral("4"));
         dialogs_->answers.push_back(false);
         Merge();
-        QCOMPARE(dialogs_->Take(),
-                 (QStringList{
-                     "Question (No): The adress you specified isn't multiple of the alignment. Are you sure you "
-                     "want to continue?",
-                     "Information: Aborting merge process."}));
+        QCOMPARE(
+            dialogs_->Take(),
+            (QStringList{
+                "Question (No): The adress you specified isn't multiple of the alignment. Are you sure you "
+                "want to continue?",
+                "Information: Aborting merge process."}));
         QVERIFY(!QFile::exists(Path("out.bin")));
         dialogs_->answers.push_back(true);
         Merge();
@@ -572,7 +573,8 @@ class MergePageTest : public WizardFixture {
 
         Write("p.lxn", "LEXICORNPROJECTFILE\r\n0\r\n0\r\n0\r\n0\r\n1\r\n1\r\n16\r\n4096\r\n0\r\n0\r\n1\r\n");
         dialogs_->files.push_back(Path("p.lxn"));
-        dialogs_->unsavedAnswers.push_back(gui::Dialogs::Unsaved::kDiscard);  // the choices made are not saved
+        dialogs_->unsavedAnswers.push_back(
+            gui::Dialogs::Unsaved::kDiscard);  // the choices made are not saved
         pages->setCurrentIndex(0);
         Find<QToolButton>("openProjectButton")->click();
         dialogs_->Take();

@@ -59,10 +59,12 @@ class WindowScaleTest : public WizardFixture {
             // inside the window.
             QWidget* within = &window;
             for (QWidget* up = control->parentWidget(); up && up != &window; up = up->parentWidget())
-                if (auto* area = qobject_cast<QScrollArea*>(up); area && area->widget()->isAncestorOf(control)) {
+                if (auto* area = qobject_cast<QScrollArea*>(up);
+                    area && area->widget()->isAncestorOf(control)) {
                     within = area->widget();
-                    QVERIFY2(window.rect().contains(QRect(area->mapTo(&window, QPoint(0, 0)), area->size())),
-                             qPrintable(name + QStringLiteral("'s page lies outside ") + window.objectName()));
+                    QVERIFY2(
+                        window.rect().contains(QRect(area->mapTo(&window, QPoint(0, 0)), area->size())),
+                        qPrintable(name + QStringLiteral("'s page lies outside ") + window.objectName()));
                     break;
                 }
             const QRect place(control->mapTo(within, QPoint(0, 0)), control->size());
@@ -108,7 +110,9 @@ class WindowScaleTest : public WizardFixture {
         for (const QChar digit : QStringLiteral("0123456789ABCDEF")) {
             const QString address(8, digit);
             field.setText(address);
-            const auto cursor = [&field] { return field.inputMethodQuery(Qt::ImCursorRectangle).toRect().left(); };
+            const auto cursor = [&field] {
+                return field.inputMethodQuery(Qt::ImCursorRectangle).toRect().left();
+            };
             field.setCursorPosition(0);
             const int start = cursor();
             field.setCursorPosition(8);
