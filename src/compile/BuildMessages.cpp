@@ -34,9 +34,14 @@ std::string WriteFailed(std::string_view failure, std::string_view consequence, 
 }
 
 std::string OutputIsInput(std::string_view output, std::string_view role, std::string_view input) {
+    return OutputFileIsInput("build", output, role, input, "folder");
+}
+
+std::string OutputFileIsInput(std::string_view work, std::string_view output, std::string_view role,
+                              std::string_view input, std::string_view chosen) {
     return fmt::format(
-        "{} is {} {}.\rA build does not write over its own input: please choose another output folder.",
-        output, role, input);
+        "{} is {} {}.\rA {} does not write over its own input: please choose another output {}.", output,
+        role, input, work, chosen);
 }
 
 std::string EmptyStringId(std::size_t row) {
