@@ -478,6 +478,23 @@ INSTANTIATE_TEST_SUITE_P(
             "\n"}),
     [](const auto& testCase) { return testCase.param.name; });
 
+// printf has no argument 0: check refuses it, and so does a build (strict or not).
+TEST_F(CommandLine, ArgumentZeroOfPrintfIsRefused) {
+    test::WriteFile(dir / "zero.csv", "ID,English,Deutsch\r\n,en,de\r\nVALUE,Value %d,Wert %0$d\r\n");
+    EXPECT_EQ(Run({"check", Path("zero.csv")}), kExitFailure);
+    EXPECT_NE(
+        out.find(":C3: error: placeholder-mismatch: the placeholder %0$d takes argument 0, which no call "
+                 "has: arguments count from 1\n"),
+        std::string::npos)
+        << out;
+    EXPECT_EQ(Run({"build", Path("zero.csv"), "-o", Path("out"), "--strict"}), kExitFailure);
+    EXPECT_NE(
+        err.find("Placeholders differ from the default string!\n\nthe placeholder %0$d takes argument 0"),
+        std::string::npos)
+        << err;
+    EXPECT_FALSE(fs::exists(dir / "out" / "Lexicorn.bin"));
+}
+
 TEST_F(CommandLine, GlyphsRefuseAnUnknownSetAndTwoForms) {
     EXPECT_EQ(Run({"glyphs", Path("strings.csv"), "--only", "fr"}), kExitUsage);
     EXPECT_EQ(err, "lexicorn: --only fr: no chosen language has this code\n");
