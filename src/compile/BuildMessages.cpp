@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include "base/Text.h"
+
 namespace lexicorn::messages {
 
 std::string AddingString(std::size_t language, std::size_t string, std::uint32_t imageSize) {
@@ -50,11 +52,12 @@ std::string EmptyStringId(std::size_t row) {
 }
 
 std::string DuplicateStringId(std::string_view id, std::size_t row) {
-    return fmt::format("Duplicate string id !!!\r\r{}\rRow: {}", id, row);
+    return fmt::format("Duplicate string id !!!\r\r{}\rRow: {}", ShownText(id), row);
 }
 
 std::string StringIdTooLong(std::string_view id, std::size_t row) {
-    return fmt::format("String id too long!\r\r{}\rA string id may hold at most 99 bytes\rRow: {}", id, row);
+    return fmt::format("String id too long!\r\r{}\rA string id may hold at most 99 bytes\rRow: {}",
+                       ShownText(id), row);
 }
 
 std::string CellTooLong(std::size_t row, std::size_t column, std::size_t limit) {

@@ -290,19 +290,25 @@ ProjectFileResult LoadProjectFile(const std::filesystem::path& path, ProjectSett
             font.path = LoadedPath(font.path, folder);
             read.fonts.push_back(std::move(font));
         } else if (text.starts_with(kFontSizeKey)) {
-            if (!ParseDecimal(value(kFontSizeKey), read.fontSize) || read.fontSize == 0)
-                return {Status::kError,
-                        fmt::format("{}\r\rLine {}: '{}' is no font size in pixels", kCorruptedProjectFile,
-                                    line + 1, ShownLine(value(kFontSizeKey)))};
+            if (!ParseDecimal(value(kFontSizeKey), read.fontSize) || read.fontSize == 0 ||
+                read.fontSize > kMostFontSize)
+                return {Status::kError, fmt::format("{}\r\rLine {}: '{}' is no font size in pixels (1 to {})",
+                                                    kCorruptedProjectFile, line + 1,
+                                                    ShownLine(value(kFontSizeKey)), kMostFontSize)};
         } else if (text.starts_with(kAntiAliasedKey)) {
             read.antiAliased = value(kAntiAliasedKey) != "0";
         } else if (text.starts_with(kLimitsKey)) {
             read.limits = LoadedPath(value(kLimitsKey), folder);
         } else if (text.starts_with(kMaxWidthKey)) {
-            if (!ParseDecimal(value(kMaxWidthKey), read.maxWidth))
+            std::uint64_t width = 0;
+            if (!ParseDecimal(value(kMaxWidthKey), width))
                 return {Status::kError,
                         fmt::format("{}\r\rLine {}: '{}' is no width in pixels", kCorruptedProjectFile,
                                     line + 1, ShownLine(value(kMaxWidthKey)))};
+            if (const std::optional<std::string> problem = WidthLimitProblem(width))
+                return {Status::kError,
+                        fmt::format("{}\r\rLine {}: {}", kCorruptedProjectFile, line + 1, *problem)};
+            read.maxWidth = static_cast<std::uint32_t>(width);
         }
     }
     settings = read;

@@ -176,6 +176,10 @@ INSTANTIATE_TEST_SUITE_P(
                   {"--target-platform", "dotnet", "--encoding", "ascii"},
                   "--target-platform dotnet builds --encoding wide and --table 32"},
         UsageCase{"UnknownOption", {"--colour"}, "--colour"},
+        UsageCase{"WidthBeyondAnyScreen",
+                  {"--max-width", "4294967295"},
+                  "4294967295 px is wider than any screen: a limit takes at most 100000 px"},
+        UsageCase{"FontSizeBeyondTheLargest", {"--font-size", "1001"}, "--font-size"},
         UsageCase{"WidthWithoutFont",
                   {"--max-width", "80"},
                   "--limits and --max-width measure strings in the device's font: add --font"},
@@ -477,6 +481,25 @@ INSTANTIATE_TEST_SUITE_P(
             R"("symbols":"ABCbd"}})"
             "\n"}),
     [](const auto& testCase) { return testCase.param.name; });
+
+// What a table holds reaches a terminal only quoted: control characters of ids and texts are spelled
+// as `table` and `dump` spell them, in the check's findings and in the build's message alike, so that
+// an id cannot retitle the terminal or clear the screen over the findings.
+TEST_F(CommandLine, ControlCharactersOfTheTableAreQuotedInMessages) {
+    const std::string id = "T\x1b]0;owned\x07\x1b[2J";
+    const std::string quoted = "T\\u001b]0;owned\\u0007\\u001b[2J";
+    test::WriteFile(dir / "hostile.csv", "ID,English\r\n,en\r\n" + id + ",a\r\n" + id + ",b\r\n");
+    EXPECT_EQ(Run({"check", Path("hostile.csv"), "--target-language", "csharp"}), kExitFailure);
+    EXPECT_NE(out.find(Path("hostile.csv") + ":A4: error: duplicate-id: the string id '" + quoted +
+                       "' is already the id in A3"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(out.find_first_of("\x1b\x07"), std::string::npos);
+    EXPECT_EQ(Run({"build", Path("hostile.csv"), "-o", Path("out"), "--target-language", "csharp"}),
+              kExitFailure);
+    EXPECT_NE(err.find("'" + quoted + "' is no name in C#"), std::string::npos) << err;
+    EXPECT_EQ(err.find_first_of("\x1b\x07"), std::string::npos);
+}
 
 // printf has no argument 0: check refuses it, and so does a build (strict or not).
 TEST_F(CommandLine, ArgumentZeroOfPrintfIsRefused) {

@@ -111,6 +111,13 @@ INSTANTIATE_TEST_SUITE_P(
             "file name can"},
         LoadCase{"NulInAFont", kTwelveLines + "FONT=ja=" + '\0' + ".otf\r\n", Status::kError,
                  "Corrupted project file.\r\r{file}, line 13: 'FONT=ja=?.otf' holds a NUL character"},
+        // The bounds the command line has.
+        LoadCase{"FontSizeBeyondTheCommandLines", kTwelveLines + "FONTSIZE=1001\r\n", Status::kError,
+                 "Corrupted project file.\r\rLine 13: '1001' is no font size in pixels (1 to 1000)"},
+        LoadCase{
+            "WidthBeyondAnyScreen", kTwelveLines + "MAXWIDTH=4294967295\r\n", Status::kError,
+            "Corrupted project file.\r\rLine 13: 4294967295 px is wider than any screen: a limit takes at "
+            "most 100000 px"},
         LoadCase{"LineFeedsOnly", "LEXICORNPROJECTFILE\n0\n0\n1\n0\n0\n0\n16\n0\n0\n0\n1\n", Status::kOk, ""},
         LoadCase{"CarriageReturnsOnly", "LEXICORNPROJECTFILE\r0\r0\r1\r0\r0\r0\r16\r0\r0\r0\r1", Status::kOk,
                  ""}),
