@@ -81,7 +81,7 @@ void AppendUtf8(std::string& output, char32_t point) {
     }
 }
 
-std::string Utf16ToUtf8(std::u16string_view text) {
+std::string Utf16ToUtf8(std::u16string_view text, UnpairedSurrogate unpaired) {
     std::string output;
     output.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -90,12 +90,19 @@ std::string Utf16ToUtf8(std::u16string_view text) {
             text[i + 1] <= 0xDFFF) {
             AppendUtf8(output, 0x10000 + ((unit - 0xD800) << 10) + (text[++i] - 0xDC00));
         } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-            AppendUtf8(output, 0xFFFD);
+            AppendUtf8(output, unpaired == UnpairedSurrogate::kKept ? unit : 0xFFFD);
         } else {
             AppendUtf8(output, unit);
         }
     }
     return output;
+}
+
+std::optional<char32_t> SurrogateAt(std::string_view text, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
+    if (at + 3 > text.size() || byte(0) != 0xED || (byte(1) & 0xE0) != 0xA0 || !IsContinuation(byte(2)))
+        return std::nullopt;
+    return DecodeUtf8At(text, at);
 }
 
 std::string DescribeCharacter(char32_t point) {

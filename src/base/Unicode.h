@@ -15,8 +15,17 @@ std::size_t Utf8SequenceLength(std::string_view text, std::size_t at);
 char32_t DecodeUtf8At(std::string_view text, std::size_t at);
 /// Converts valid UTF-8 to UTF-16.
 std::u16string Utf8ToUtf16(std::string_view text);
-/// Converts UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
-std::string Utf16ToUtf8(std::u16string_view text);
+/// What becomes of a surrogate of UTF-16 text that has no partner.
+enum class UnpairedSurrogate {
+    kReplaced,  ///< U+FFFD: text that is only shown
+    kKept,      ///< the three bytes UTF-8 would give it, which FindInvalidUtf8 finds: text that a
+                ///< check must refuse where it stands rather than have it changed unseen
+};
+/// Converts UTF-16 to UTF-8.
+std::string Utf16ToUtf8(std::u16string_view text, UnpairedSurrogate unpaired = UnpairedSurrogate::kReplaced);
+/// The surrogate whose three bytes (as UnpairedSurrogate::kKept gives them) start at `at`; none
+/// when none does.
+std::optional<char32_t> SurrogateAt(std::string_view text, std::size_t at);
 /// Appends the UTF-8 form of a code point.
 void AppendUtf8(std::string& output, char32_t codePoint);
 /// "U+00E9 'é'": a character as messages name it.

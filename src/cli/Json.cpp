@@ -1,8 +1,6 @@
 #include "cli/Json.h"
 
-#include <fmt/format.h>
-
-#include <algorithm>
+#include "base/Text.h"
 
 namespace lexicorn::cli {
 
@@ -10,35 +8,15 @@ std::string JsonString(std::string_view text) {
     std::string quoted;
     quoted.reserve(text.size() + 2);
     quoted += '"';
-    const auto needsEscape = [](char c) {
-        return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20;
-    };
+    // Control characters are spelled as every message spells them; JSON also reserves the quote and
+    // the backslash.
     while (!text.empty()) {
-        // Plain runs go in whole; only the characters JSON reserves are spelled out.
-        const auto plain = std::find_if(text.begin(), text.end(), needsEscape);
-        quoted.append(text.begin(), plain);
-        text.remove_prefix(static_cast<std::size_t>(plain - text.begin()));
-        if (text.empty()) break;
-        switch (const char c = text.front()) {
-            case '"':
-                quoted += "\\\"";
-                break;
-            case '\\':
-                quoted += "\\\\";
-                break;
-            case '\n':
-                quoted += "\\n";
-                break;
-            case '\r':
-                quoted += "\\r";
-                break;
-            case '\t':
-                quoted += "\\t";
-                break;
-            default:
-                quoted += fmt::format("\\u{:04x}", static_cast<unsigned>(c));
-        }
-        text.remove_prefix(1);
+        const std::size_t reserved = text.find_first_of("\"\\");
+        AppendShownText(quoted, text.substr(0, reserved));
+        if (reserved == std::string_view::npos) break;
+        quoted += '\\';
+        quoted += text[reserved];
+        text.remove_prefix(reserved + 1);
     }
     return quoted += '"';
 }

@@ -8,6 +8,8 @@
 #include "base/Text.h"
 #include "cli/Commands.h"
 #include "cli/StandardStreams.h"
+#include "compile/BuildMessages.h"
+#include "compile/OwnInputs.h"
 #include "merge/FirmwareForms.h"
 #include "merge/MergeLayout.h"
 #include "platform/AtomicFile.h"
@@ -135,6 +137,11 @@ class MergeCommand final : public Subcommand {
         std::optional<ScratchFolder> scratch;
         if (toStandardOutput) scratch.emplace();
         const std::string output = toStandardOutput ? (scratch->path() / "merged").string() : args.output;
+        // The merge itself refuses an output that is the image or the target; the project is read here.
+        if (const std::optional<CommandInput> input =
+                InputNamedBy(output, {{"the project file", args.project}}))
+            throw std::runtime_error(
+                messages::OutputFileIsInput("merge", output, input->role, input->path.string()));
         MergeRequest request{
             {args.image, args.target, output, MergeSettingsOf(settings), outputForm.format}, {}, {}};
         request.job.settings.mode = args.mode;

@@ -4,6 +4,8 @@
 
 #include "cli/Commands.h"
 #include "cli/TableOptions.h"
+#include "compile/BuildMessages.h"
+#include "compile/OwnInputs.h"
 #include "compile/Preview.h"
 #include "platform/AtomicFile.h"
 
@@ -34,6 +36,11 @@ class PreviewCommand final : public Subcommand {
         const ProjectSettings settings = options_.Settings();
         if (settings.fonts.empty()) throw UsageError("the preview draws with the device's font: add --font");
         LoadedTable table = options_.LoadChosenTable(settings);
+        // The picture never takes the place of what it is drawn from, whatever the names.
+        if (const std::optional<CommandInput> input =
+                InputNamedBy(output_, TableInputs(table.spreadsheetPath, options_.project, settings)))
+            throw std::runtime_error(
+                messages::OutputFileIsInput("preview", output_, input->role, input->path.string()));
         if (table.tableReader->Open() != kSuccess)
             throw std::runtime_error(table.spreadsheetPath + ": no such file");
         const Preview preview = RenderPreview(table, settings);

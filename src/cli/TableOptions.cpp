@@ -3,8 +3,10 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <charconv>
 #include <sstream>
 
+#include "base/Text.h"
 #include "base/Unicode.h"
 #include "cli/Commands.h"
 #include "table/TableFormats.h"
@@ -22,7 +24,7 @@ std::vector<std::string> SplitCodes(const std::string& text) {
 std::string KnownCodes(const LoadedTable& table) {
     std::string known;
     for (const auto& language : table.languages)
-        known += (known.empty() ? "" : ", ") + Utf16ToUtf8(language.code);
+        known += (known.empty() ? "" : ", ") + ShownText(Utf16ToUtf8(language.code));
     return known;
 }
 
@@ -83,7 +85,7 @@ void TableOptions::AddTo(CLI::App& command, const std::string& tableHelp) {
         ->type_name("[CODES=]FILE");
     command.add_option("--font-size", fontSize, "Size of a scalable font, or which of a bitmap font's sizes")
         ->type_name("PX")
-        ->check(CLI::Range(1, 1000));
+        ->check(CLI::Range(1, int{kMostFontSize}));
     command.add_flag(
         "--anti-alias", antiAliased,
         "The device draws shades of grey, not one bit a pixel (hinting and the preview follow it)");
@@ -92,8 +94,18 @@ void TableOptions::AddTo(CLI::App& command, const std::string& tableHelp) {
                     "Table of string ids with their width in pixels and optionally their number of lines")
         ->type_name("LIMITS.csv");
     command
-        .add_option("--max-width", maxWidth, "Width in pixels for every string without a limit of its own")
-        ->type_name("PX");
+        .add_option("--max-width", maxWidth,
+                    "Width in pixels for every string without a limit of its own; 0: none, as in the limits")
+        ->type_name("PX")
+        ->check(CLI::Validator(
+            [](const std::string& text) {
+                // CLI11 converts the number after the checks.
+                std::uint64_t pixels = 0;
+                const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), pixels);
+                if (error != std::errc() || end != text.data() + text.size()) return std::string();
+                return WidthLimitProblem(pixels).value_or("");
+            },
+            ""));
 }
 
 ProjectSettings TableOptions::Settings(std::optional<bool> noFileSystem) const {

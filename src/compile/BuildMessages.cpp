@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include "base/Text.h"
+
 namespace lexicorn::messages {
 
 std::string AddingString(std::size_t language, std::size_t string, std::uint32_t imageSize) {
@@ -34,9 +36,14 @@ std::string WriteFailed(std::string_view failure, std::string_view consequence, 
 }
 
 std::string OutputIsInput(std::string_view output, std::string_view role, std::string_view input) {
+    return OutputFileIsInput("build", output, role, input, "folder");
+}
+
+std::string OutputFileIsInput(std::string_view work, std::string_view output, std::string_view role,
+                              std::string_view input, std::string_view chosen) {
     return fmt::format(
-        "{} is {} {}.\rA build does not write over its own input: please choose another output folder.",
-        output, role, input);
+        "{} is {} {}.\rA {} does not write over its own input: please choose another output {}.", output,
+        role, input, work, chosen);
 }
 
 std::string EmptyStringId(std::size_t row) {
@@ -45,11 +52,12 @@ std::string EmptyStringId(std::size_t row) {
 }
 
 std::string DuplicateStringId(std::string_view id, std::size_t row) {
-    return fmt::format("Duplicate string id !!!\r\r{}\rRow: {}", id, row);
+    return fmt::format("Duplicate string id !!!\r\r{}\rRow: {}", ShownText(id), row);
 }
 
 std::string StringIdTooLong(std::string_view id, std::size_t row) {
-    return fmt::format("String id too long!\r\r{}\rA string id may hold at most 99 bytes\rRow: {}", id, row);
+    return fmt::format("String id too long!\r\r{}\rA string id may hold at most 99 bytes\rRow: {}",
+                       ShownText(id), row);
 }
 
 std::string CellTooLong(std::size_t row, std::size_t column, std::size_t limit) {

@@ -35,6 +35,10 @@ std::string CannotCreateFile(std::string_view fileName);
 std::string WriteFailed(std::string_view failure, std::string_view consequence, ResultCode code);
 /// An output of the build that is one of its inputs: `role` says which ("the string table").
 std::string OutputIsInput(std::string_view output, std::string_view role, std::string_view input);
+/// An output of `work` ("preview") that is one of its inputs; the user chooses another output
+/// `chosen` ("file").
+std::string OutputFileIsInput(std::string_view work, std::string_view output, std::string_view role,
+                              std::string_view input, std::string_view chosen = "file");
 std::string EmptyStringId(std::size_t row);
 std::string DuplicateStringId(std::string_view id, std::size_t row);
 std::string StringIdTooLong(std::string_view id, std::size_t row);

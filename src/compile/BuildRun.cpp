@@ -5,11 +5,11 @@
 #include <type_traits>
 
 #include "compile/BuildMessages.h"
+#include "compile/OwnInputs.h"
 #include "generate/CSource.h"
 #include "generate/StringListEngine.h"
 #include "image/LexicornEngine.h"
 #include "platform/AtomicFile.h"
-#include "platform/InputFile.h"
 #include "table/TableLayout.h"
 
 namespace lexicorn {
@@ -36,16 +36,17 @@ std::vector<std::string> OutputNames(const ProjectSettings& settings) {
     return names;
 }
 
-// A build never writes over what it reads: an output that is, by whatever name or link, the table
-// or the project is found before anything is written. The message names both files.
+// A build never writes over what it reads: an output that is, by whatever name or link, the table,
+// the project, a font or the limits is found before anything is written. The message names both
+// files.
 std::optional<std::string> OutputOverInput(const LoadedTable& table, const ProjectSettings& settings,
                                            const BuildOptions& options) {
+    const std::vector<CommandInput> inputs =
+        TableInputs(table.spreadsheetPath, options.projectFile, settings);
     for (const std::string& name : OutputNames(settings)) {
         const std::filesystem::path output = options.outputFolder / name;
-        if (IsSameFile(output, table.spreadsheetPath))
-            return messages::OutputIsInput(output.string(), "the string table", table.spreadsheetPath);
-        if (!options.projectFile.empty() && IsSameFile(output, options.projectFile))
-            return messages::OutputIsInput(output.string(), "the project file", options.projectFile.string());
+        if (const std::optional<CommandInput> input = InputNamedBy(output, inputs))
+            return messages::OutputIsInput(output.string(), input->role, input->path.string());
     }
     return std::nullopt;
 }

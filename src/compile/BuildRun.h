@@ -84,7 +84,8 @@ inline constexpr std::chrono::milliseconds kReadingPause{1000};
 /// What the check passed is written as it is, without being judged again. Reports the outcome in
 /// exactly one message; the table stays loaded, closed. An exception of the table reader
 /// ends the build where it happens; the clean-up still runs and the exception goes on to the caller.
-/// An output that is the table or the project, by whatever name or link, refuses the build
+/// An output that is one of the build's inputs (the table, the project, a font, the limits), by
+/// whatever name or link, refuses the build
 /// (kOutputIsInput) before the table is opened and anything is written.
 BuildOutcome BuildLexicorn(BuildHost& host, LoadedTable& table, const ProjectSettings& settings,
                            const BuildOptions& options);

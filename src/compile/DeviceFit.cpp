@@ -5,13 +5,14 @@
 #include <algorithm>
 #include <charconv>
 
+#include "base/Text.h"
 #include "platform/InputFile.h"
 #include "table/TableReaderFactory.h"
 
 namespace lexicorn {
 namespace {
 
-bool ParsePixels(std::string_view text, std::uint32_t& value) {
+bool ParseCount(std::string_view text, std::uint64_t& value) {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     return !text.empty() && error == std::errc() && end == text.data() + text.size();
 }
@@ -29,28 +30,37 @@ WidthLimits::WidthLimits(const std::string& path, std::uint32_t maxWidth) : path
     for (std::size_t row = 1; row <= reader->GetRowCount(); ++row) {
         const std::string_view id = cell(row, 1);
         if (id.empty() && cell(row, 2).empty()) continue;
-        Entry entry{{}, row};
-        if (!ParsePixels(cell(row, 2), entry.limit.width)) {
+        std::uint64_t width = 0, lines = 0;
+        if (!ParseCount(cell(row, 2), width)) {
             if (row == 1) continue;  // a heading
-            throw TableError(
-                LocatedMessage(path, row, 2, fmt::format("'{}' is no width in pixels", cell(row, 2))));
+            throw TableError(LocatedMessage(
+                path, row, 2, fmt::format("'{}' is no width in pixels", ShownText(cell(row, 2)))));
         }
-        if (!cell(row, 3).empty() &&
-            (!ParsePixels(cell(row, 3), entry.limit.lines) || entry.limit.lines == 0))
-            throw TableError(
-                LocatedMessage(path, row, 3, fmt::format("'{}' is no number of lines", cell(row, 3))));
+        if (const std::optional<std::string> problem = WidthLimitProblem(width))
+            throw TableError(LocatedMessage(path, row, 2, *problem));
+        if (!cell(row, 3).empty() && (!ParseCount(cell(row, 3), lines) || lines == 0))
+            throw TableError(LocatedMessage(
+                path, row, 3, fmt::format("'{}' is no number of lines", ShownText(cell(row, 3)))));
+        if (const std::optional<std::string> problem = LineLimitProblem(lines))
+            throw TableError(LocatedMessage(path, row, 3, *problem));
+        const Entry entry{{static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(lines)}, row};
         if (id.empty()) throw TableError(LocatedMessage(path, row, 1, "the string id is empty"));
         if (const auto [earlier, fresh] = entries_.emplace(id, entry); !fresh)
-            throw TableError(LocatedMessage(
-                path, row, 1,
-                fmt::format("the string id '{}' has a limit in row {} already", id, earlier->second.row)));
+            throw TableError(LocatedMessage(path, row, 1,
+                                            fmt::format("the string id '{}' has a limit in row {} already",
+                                                        ShownText(id), earlier->second.row)));
     }
 }
 
 std::optional<WidthLimit> WidthLimits::For(std::string_view id) const {
     if (!entries_.empty())
-        if (const auto found = entries_.find(std::string(id)); found != entries_.end())
-            return found->second.limit;
+        if (const auto found = entries_.find(std::string(id)); found != entries_.end()) {
+            // A width of 0 is no limit of width, as --max-width 0 is: the string is free of the
+            // common width, and only its lines, if any, are counted.
+            const WidthLimit& limit = found->second.limit;
+            if (limit.width == 0 && limit.lines == 0) return std::nullopt;
+            return limit;
+        }
     if (maxWidth_ != 0) return WidthLimit{maxWidth_, 0};
     return std::nullopt;
 }
@@ -91,10 +101,15 @@ std::size_t TextFit::WidestLine() const {
                                     lineWidths.begin());
 }
 
+std::int64_t TextFit::WidthOver(const std::optional<WidthLimit>& limit) const {
+    if (!limit || limit->width == 0) return 0;
+    return std::max<std::int64_t>(0, lineWidths[WidestLine()] - std::int64_t{limit->width});
+}
+
 bool TextFit::Overflows(const std::optional<WidthLimit>& limit) const {
     if (!limit) return false;
     if (limit->lines != 0 && lineWidths.size() > limit->lines) return true;
-    return lineWidths[WidestLine()] > static_cast<int>(limit->width);
+    return WidthOver(limit) > 0;
 }
 
 void MeasureText(Font& font, std::string_view text, TextFit& fit) {

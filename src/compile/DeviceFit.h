@@ -16,14 +16,14 @@ namespace lexicorn {
 
 /// The room a string has on the screen.
 struct WidthLimit {
-    std::uint32_t width = 0;  ///< pixels, each line
-    std::uint32_t lines = 0;  ///< most lines; 0: any number
+    std::uint32_t width = 0;  ///< pixels, each line, at most kMostLimitWidth; 0: any width
+    std::uint32_t lines = 0;  ///< most lines, at most kMostLimitLines; 0: any number
     bool operator==(const WidthLimit&) const = default;
 };
 
 /// The limits of a table's strings: one per string id from a limits table (column 1 the id,
-/// column 2 the width in pixels, column 3 optionally the number of lines; a first row whose width
-/// is no number is a heading), and one width for the rest.
+/// column 2 the width in pixels, 0 for none, column 3 optionally the number of lines; a first row
+/// whose width is no number is a heading), and one width for the rest (0: none).
 class WidthLimits {
   public:
     /// One row of the limits table.
@@ -34,7 +34,7 @@ class WidthLimits {
 
     WidthLimits() = default;
     /// Reads the limits table at `path` (none when empty). Throws TableError naming the file, the
-    /// row and the column of a value that is no number.
+    /// row and the column of a value that is no number or beyond what any screen has.
     WidthLimits(const std::string& path, std::uint32_t maxWidth);
 
     /// The limit of the string with this id; none when it has none.
@@ -73,11 +73,13 @@ class DeviceFonts {
 
 /// How a string lies on the device: its lines' widths and the characters its font lacks.
 struct TextFit {
-    std::vector<int> lineWidths;
+    std::vector<std::int64_t> lineWidths;
     std::vector<char32_t> missing;  ///< each once, in the order met
 
     /// The widest line, from 0.
     std::size_t WidestLine() const;
+    /// How many pixels the widest line takes beyond `limit`; 0 when it fits.
+    std::int64_t WidthOver(const std::optional<WidthLimit>& limit) const;
     /// Whether it is wider, or has more lines, than `limit` lets it.
     bool Overflows(const std::optional<WidthLimit>& limit) const;
 };

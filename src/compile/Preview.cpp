@@ -3,7 +3,10 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <optional>
 #include <stdexcept>
+#include <utility>
 
 #include "base/Unicode.h"
 #include "compile/DeviceFit.h"
@@ -18,6 +21,14 @@ constexpr int kPadding = 4;
 // A picture is held whole, three bytes a pixel: beyond this many pixels (192 MB) a table is
 // refused rather than the machine's memory taken.
 constexpr std::int64_t kMostPixels = std::int64_t{1} << 26;
+// Pixels are counted in 64 bits and each width or height stops here: any more refuses the picture,
+// and sums of 65535 of them stay far from an overflow.
+std::int64_t Capped(std::int64_t pixels) { return std::min(pixels, kMostPixels + 1); }
+// A pen position as the picture takes it; none off its edges, where a glyph shows nothing.
+std::optional<int> InPicture(std::int64_t position, int extent) {
+    if (position < 0 || position > extent) return std::nullopt;
+    return static_cast<int>(position);
+}
 constexpr Colour kBackground{255, 255, 255};
 constexpr Colour kHeading{236, 236, 236};
 constexpr Colour kGrid{192, 192, 192};
@@ -49,12 +60,16 @@ class Painter {
     Preview Paint() {
         Preview preview;
         preview.report = CheckTable(table_, settings_);
-        LayOut();
-        if (std::int64_t{columnX_.back()} * rowY_.back() > kMostPixels)
+        const auto [columnEdges, rowEdges] = LayOut();
+        const std::int64_t width = columnEdges.back(), height = rowEdges.back();
+        if (width > kMostPixels || height > kMostPixels || width * height > kMostPixels)
             throw std::runtime_error(fmt::format(
                 "{}: the preview would be {} x {} pixels, more than a picture of {} million; choose fewer "
                 "languages or a smaller font",
-                reader_.FileName(), columnX_.back(), rowY_.back(), kMostPixels / 1000000));
+                reader_.FileName(), width, height, kMostPixels / 1000000));
+        // Within the picture's bounds, every edge is an int.
+        columnX_.assign(columnEdges.begin(), columnEdges.end());
+        rowY_.assign(rowEdges.begin(), rowEdges.end());
         preview.picture = Picture(columnX_.back(), rowY_.back(), kBackground);
         Picture& picture = preview.picture;
         picture.Fill({0, 0, picture.Width(), rowY_[1]}, kHeading);
@@ -87,8 +102,8 @@ class Painter {
 
     // Column edges (ids, then each language, then the right edge) and row edges (the heading, each
     // string, then the bottom), from the widest and tallest of what each holds.
-    void LayOut() {
-        std::vector<int> widths(entries_.size() + 1, 0), heights(strings_ + 1, label_->LineHeight());
+    std::pair<std::vector<std::int64_t>, std::vector<std::int64_t>> LayOut() {
+        std::vector<std::int64_t> widths(entries_.size() + 1, 0), heights(strings_ + 1, label_->LineHeight());
         for (std::size_t e = 0; e < entries_.size(); ++e) widths[e + 1] = LineWidth(*label_, codes_[e]);
         for (std::size_t s = 1; s <= strings_; ++s) {
             widths[0] = std::max(widths[0], LineWidth(*label_, Id(s)));
@@ -101,25 +116,30 @@ class Painter {
                 shown.font = shown.checked ? fonts_->For(e) : label_;
                 MeasureText(*shown.font, shown.text, shown.fit);
                 shown.limit = limits_.For(Id(s));
-                int width = shown.fit.lineWidths[shown.fit.WidestLine()];
-                if (shown.limit) width = std::max(width, static_cast<int>(shown.limit->width) + 1);
-                widths[e + 1] = std::max(widths[e + 1], width);
+                std::int64_t width = shown.fit.lineWidths[shown.fit.WidestLine()];
+                if (shown.limit && shown.limit->width != 0)
+                    width = std::max<std::int64_t>(width, std::int64_t{shown.limit->width} + 1);
+                widths[e + 1] = Capped(std::max(widths[e + 1], width));
                 const std::size_t lines =
                     std::max<std::size_t>(shown.fit.lineWidths.size(), shown.limit ? shown.limit->lines : 0);
-                heights[s] = std::max(heights[s], static_cast<int>(lines) * shown.font->LineHeight());
+                heights[s] = Capped(std::max<std::int64_t>(
+                    heights[s], static_cast<std::int64_t>(lines) * shown.font->LineHeight()));
                 shown_.push_back(std::move(shown));
             }
         }
-        columnX_ = {0};
-        for (int width : widths) columnX_.push_back(columnX_.back() + width + 2 * kPadding + 1);
-        rowY_ = {0};
-        for (int height : heights) rowY_.push_back(rowY_.back() + height + 2 * kPadding + 1);
+        std::vector<std::int64_t> columnEdges = {0}, rowEdges = {0};
+        for (std::int64_t width : widths)
+            columnEdges.push_back(columnEdges.back() + Capped(width) + 2 * kPadding + 1);
+        for (std::int64_t height : heights)
+            rowEdges.push_back(rowEdges.back() + Capped(height) + 2 * kPadding + 1);
+        return {std::move(columnEdges), std::move(rowEdges)};
     }
 
     static void DrawText(Picture& picture, Font& font, std::string_view text, int x, int baseline,
                          Colour colour) {
-        LayOutLine(font, text, [&](char32_t c, const Font::Glyph&, int at) {
-            picture.Draw(font.Render(c), x + at, baseline, colour);
+        LayOutLine(font, text, [&](char32_t c, const Font::Glyph&, std::int64_t at) {
+            if (const std::optional<int> pen = InPicture(x + at, picture.Width()))
+                picture.Draw(font.Render(c), *pen, baseline, colour);
         });
     }
 
@@ -131,22 +151,27 @@ class Painter {
         const int top = box.y + kPadding;
         const std::vector<std::string_view> lines = Lines(shown.text);
         for (std::size_t line = 0; line < lines.size(); ++line) {
-            const int baseline = top + static_cast<int>(line) * font.LineHeight() + font.Ascent();
+            const std::optional<int> baseline = InPicture(
+                top + static_cast<std::int64_t>(line) * font.LineHeight() + font.Ascent(), picture.Height());
+            if (!baseline) break;
             const bool extraLine =
                 shown.checked && shown.limit && shown.limit->lines != 0 && line >= shown.limit->lines;
-            LayOutLine(font, lines[line], [&](char32_t c, const Font::Glyph& glyph, int x) {
+            LayOutLine(font, lines[line], [&](char32_t c, const Font::Glyph& glyph, std::int64_t x) {
+                const std::optional<int> pen = InPicture(left + x, picture.Width());
+                if (!pen) return;
                 if (shown.checked && glyph.index == 0) {
-                    DrawBox(picture, {left + x, baseline - font.Ascent() + 1, std::max(glyph.advance - 1, 2),
+                    DrawBox(picture, {*pen, *baseline - font.Ascent() + 1, std::max(glyph.advance - 1, 2),
                                       font.Ascent()});
                     return;
                 }
-                const bool past =
-                    shown.checked && shown.limit && x + glyph.advance > static_cast<int>(shown.limit->width);
-                picture.Draw(font.Render(c), left + x, baseline, past || extraLine ? kMarkColour : kText);
+                const bool past = shown.checked && shown.limit && shown.limit->width != 0 &&
+                                  x + glyph.advance > std::int64_t{shown.limit->width};
+                picture.Draw(font.Render(c), *pen, *baseline, past || extraLine ? kMarkColour : kText);
             });
         }
         if (!shown.limit) return;
-        picture.Fill({left + static_cast<int>(shown.limit->width), box.y, 1, box.height}, kLimitColour);
+        if (shown.limit->width != 0)
+            picture.Fill({left + static_cast<int>(shown.limit->width), box.y, 1, box.height}, kLimitColour);
         if (shown.limit->lines != 0)
             picture.Fill(
                 {box.x, top + static_cast<int>(shown.limit->lines) * font.LineHeight(), box.width, 1},

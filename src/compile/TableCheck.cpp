@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "base/Text.h"
 #include "base/Unicode.h"
 #include "compile/BuildRun.h"
 #include "compile/DeviceFit.h"
@@ -102,6 +103,8 @@ class Checker {
         CheckIds();
         CheckTexts();
         CheckLimitIds();
+        // Messages quote ids and texts of the table: their control characters are spelled out.
+        for (Finding& finding : report_.findings) finding.message = ShownText(finding.message);
         // The table's cells first, then the lines of the limits.
         std::stable_sort(report_.findings.begin(), report_.findings.end(),
                          [](const Finding& a, const Finding& b) {
@@ -356,13 +359,12 @@ class Checker {
         const std::optional<WidthLimit> limit = limits_.For(Cell(row, kIdColumn));
         if (!limit) return;
         const std::size_t widest = fit.WidestLine();
-        const int width = fit.lineWidths[widest];
-        if (width > static_cast<int>(limit->width))
+        if (const std::int64_t over = fit.WidthOver(limit); over > 0)
             Error("too-wide", row, column, language,
                   fmt::format("{} {} px wide in {}, {} px more than the {} px it may take",
                               fit.lineWidths.size() == 1 ? std::string("the text is")
                                                          : fmt::format("line {} is", widest + 1),
-                              width, font.Path(), width - static_cast<int>(limit->width), limit->width),
+                              fit.lineWidths[widest], font.Path(), over, limit->width),
                   kTooWide);
         if (limit->lines != 0 && fit.lineWidths.size() > limit->lines)
             Error("too-many-lines", row, column, language,
@@ -495,9 +497,10 @@ std::string Finding::Cell() const { return CellName(row, column); }
 
 std::string FindingLine(std::string_view fileName, const Finding& finding) {
     const std::string place =
-        finding.file.empty() ? fmt::format("{}:{}{}", fileName,
-                                           finding.sheet.empty() ? "" : finding.sheet + "!", finding.Cell())
-                             : fmt::format("{}:{}", finding.file, finding.row);
+        finding.file.empty()
+            ? fmt::format("{}:{}{}", fileName, finding.sheet.empty() ? "" : ShownText(finding.sheet) + "!",
+                          finding.Cell())
+            : fmt::format("{}:{}", finding.file, finding.row);
     return fmt::format("{}: {}: {}: {}", place,
                        finding.severity == Finding::Severity::kError ? "error" : "warning", finding.rule,
                        finding.message);

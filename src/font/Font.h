@@ -117,10 +117,11 @@ class Font {
 
 /// Where the device puts each character of one line of `text`: `visit(c, glyph, x)` for every
 /// drawn character, x the pen position after the kerning with the character before. Returns the
-/// width of the line. Lines are separated by line feeds; `text` holds one line.
+/// width of the line. Lines are separated by line feeds; `text` holds one line. The pen counts in
+/// 64 bits: a long line of a font with wide advances passes what an int holds.
 template <typename Visit>
-int LayOutLine(Font& font, std::string_view line, Visit&& visit) {
-    int x = 0;
+std::int64_t LayOutLine(Font& font, std::string_view line, Visit&& visit) {
+    std::int64_t x = 0;
     std::uint32_t previous = 0;
     for (std::size_t at = 0; at < line.size();) {
         const auto byte = static_cast<unsigned char>(line[at]);
@@ -137,8 +138,8 @@ int LayOutLine(Font& font, std::string_view line, Visit&& visit) {
 }
 
 /// The width of one line of `text` in pixels.
-inline int LineWidth(Font& font, std::string_view line) {
-    return LayOutLine(font, line, [](char32_t, const Font::Glyph&, int) {});
+inline std::int64_t LineWidth(Font& font, std::string_view line) {
+    return LayOutLine(font, line, [](char32_t, const Font::Glyph&, std::int64_t) {});
 }
 
 /// The lines of a string, as the device breaks them: at each line feed.

@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <utility>
@@ -76,8 +77,9 @@ std::vector<Placeholder> PrintfPlaceholders(std::string_view text) {
         if (at < text.size() && text[at] == '%') continue;
         const std::size_t nextBefore = next;
         Placeholder placeholder;
-        // %n$ takes argument n.
-        std::size_t position = 0;
+        // %n$ takes argument n; %0$ names one that no call has, and is kept so, for the comparison
+        // to refuse.
+        std::optional<std::size_t> position;
         if (const std::size_t digits = at; at < text.size() && IsDigit(text[at])) {
             const std::size_t n = Number(text, at);
             if (at < text.size() && text[at] == '$')
@@ -113,7 +115,7 @@ std::vector<Placeholder> PrintfPlaceholders(std::string_view text) {
         if (at >= text.size()) {
             placeholder.written = std::string(text.substr(start));
             placeholder.offset = start;
-            placeholder.arguments.emplace_back(position ? position : next++, "incomplete");
+            placeholder.arguments.emplace_back(position ? *position : next++, "incomplete");
             found.push_back(std::move(placeholder));
             break;
         }
@@ -124,7 +126,7 @@ std::vector<Placeholder> PrintfPlaceholders(std::string_view text) {
             at = start;
             continue;
         }
-        placeholder.arguments.emplace_back(position ? position : next++, *type);
+        placeholder.arguments.emplace_back(position ? *position : next++, *type);
         placeholder.written = std::string(text.substr(start, at + 1 - start));
         placeholder.offset = start;
         found.push_back(std::move(placeholder));
@@ -194,9 +196,43 @@ std::optional<std::string> PlaceholderDifference(const PlaceholderSyntax& syntax
                                                  std::string_view standard) {
     const std::vector<Argument> own = Arguments(syntax, text);
     const std::vector<Argument> expected = Arguments(syntax, standard);
+    // printf counts its arguments from 1: argument 0 is none (gcc: "operand number out of range").
+    // Sorted by position, it would come first.
+    if (!own.empty() && own.front().position == 0)
+        return fmt::format("the placeholder {} takes argument 0, which no call has: arguments count from 1",
+                           own.front().written);
+    if (!expected.empty() && expected.front().position == 0)
+        return fmt::format(
+            "the default string's placeholder {} takes argument 0, which no call has: arguments count from 1",
+            expected.front().written);
     const auto [mine, theirs] =
         std::mismatch(own.begin(), own.end(), expected.begin(), expected.end(), SameArgument);
     if (mine == own.end() && theirs == expected.end()) return std::nullopt;
+    // A numbered printf conversion may take an argument a second time (%1$s %1$s); a string that takes
+    // it more often or less often than the default string is told so, not that the argument is missing.
+    const auto repeats = [](const std::vector<Argument>& arguments, auto at, auto other, auto otherEnd) {
+        return at != arguments.end() && at != arguments.begin() && std::prev(at)->position == at->position &&
+               (other == otherEnd || other->position != at->position);
+    };
+    const auto times = [](const std::vector<Argument>& arguments, std::size_t position) {
+        const auto count = std::count_if(arguments.begin(), arguments.end(), [&](const Argument& argument) {
+            return argument.position == position;
+        });
+        return count == 1   ? std::string("once")
+               : count == 2 ? std::string("twice")
+                            : fmt::format("{} times", count);
+    };
+    if (!syntax.positionsWritten && repeats(own, mine, theirs, expected.end()))
+        return fmt::format(
+            "the placeholder {} takes argument {} again: this string takes it {}, the default "
+            "string {}",
+            mine->written, mine->position, times(own, mine->position), times(expected, mine->position));
+    if (!syntax.positionsWritten && repeats(expected, theirs, mine, own.end()))
+        return fmt::format(
+            "the default string's placeholder {} takes argument {} again: the default string "
+            "takes it {}, this string {}",
+            theirs->written, theirs->position, times(expected, theirs->position),
+            times(own, theirs->position));
     // A printf conversion does not show which argument it takes unless it is numbered.
     const auto named = [&syntax](const Argument& argument) {
         return syntax.positionsWritten ? argument.written

@@ -42,8 +42,9 @@ extern const PlaceholderSyntax kDotNetPlaceholders;
 
 /// The first difference between the arguments that the placeholders of `text` and of `standard`
 /// (the default string) take, as a message names it; none when they take the same arguments. For
-/// printf that is the type of each argument by its position (`%1$s` and `%s` alike); for .NET, each
-/// item's index and format.
+/// printf that is the type of each argument by its position (`%1$s` and `%s` alike) and how often
+/// it is taken (`%1$s %1$s` twice), and argument 0 (`%0$d`) is none at all; for .NET, each item's
+/// index and format.
 std::optional<std::string> PlaceholderDifference(const PlaceholderSyntax& syntax, std::string_view text,
                                                  std::string_view standard);
 

@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <optional>
 #include <string_view>
@@ -31,6 +32,8 @@ constexpr std::string_view kFontSizeKey = "FONTSIZE=";
 constexpr std::string_view kAntiAliasedKey = "ANTIALIAS=";
 constexpr std::string_view kLimitsKey = "LIMITS=";
 constexpr std::string_view kMaxWidthKey = "MAXWIDTH=";
+// The lines that name files.
+constexpr std::array<std::string_view, 4> kPathKeys = {kTableKey, kOutputKey, kFontKey, kLimitsKey};
 
 // A path as the file keeps it: relative to the project's folder when it lies inside it, so that
 // a project and its table can move together.
@@ -193,6 +196,9 @@ ProjectFileResult LoadProjectFile(const std::filesystem::path& path, ProjectSett
     } catch (const Error& error) {
         return {Status::kError, fmt::format("Cannot open file {}\r\r{}", path.string(), error.what())};
     }
+    // Editors that save UTF-8 may begin the file with a byte-order mark; the header follows it.
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (content.starts_with(kByteOrderMark)) content.erase(0, kByteOrderMark.size());
     const std::vector<std::string> lines = SplitLines(content);
 
     // A file that ends early says where; the index (counted from 0) is the text the message has
@@ -251,6 +257,14 @@ ProjectFileResult LoadProjectFile(const std::filesystem::path& path, ProjectSett
     for (std::size_t line = kFirstOptionalLine; line < lines.size(); ++line) {
         const std::string_view text = lines[line];
         const auto value = [&](std::string_view key) { return std::string(text.substr(key.size())); };
+        // A NUL ends a name where the system reads it: the file opened would be another than the
+        // line names.
+        if (text.find('\0') != std::string_view::npos &&
+            std::any_of(kPathKeys.begin(), kPathKeys.end(),
+                        [&](std::string_view key) { return text.starts_with(key); }))
+            return {Status::kError,
+                    fmt::format("{}\r\r{}, line {}: '{}' holds a NUL character, which no file name can",
+                                kCorruptedProjectFile, path.string(), line + 1, ShownLine(text))};
         if (text.starts_with(kCodePageKey)) {
             read.codePage = value(kCodePageKey);
             if (const auto problem = CodePage::Problem(read.codePage))
@@ -276,19 +290,25 @@ ProjectFileResult LoadProjectFile(const std::filesystem::path& path, ProjectSett
             font.path = LoadedPath(font.path, folder);
             read.fonts.push_back(std::move(font));
         } else if (text.starts_with(kFontSizeKey)) {
-            if (!ParseDecimal(value(kFontSizeKey), read.fontSize) || read.fontSize == 0)
-                return {Status::kError,
-                        fmt::format("{}\r\rLine {}: '{}' is no font size in pixels", kCorruptedProjectFile,
-                                    line + 1, ShownLine(value(kFontSizeKey)))};
+            if (!ParseDecimal(value(kFontSizeKey), read.fontSize) || read.fontSize == 0 ||
+                read.fontSize > kMostFontSize)
+                return {Status::kError, fmt::format("{}\r\rLine {}: '{}' is no font size in pixels (1 to {})",
+                                                    kCorruptedProjectFile, line + 1,
+                                                    ShownLine(value(kFontSizeKey)), kMostFontSize)};
         } else if (text.starts_with(kAntiAliasedKey)) {
             read.antiAliased = value(kAntiAliasedKey) != "0";
         } else if (text.starts_with(kLimitsKey)) {
             read.limits = LoadedPath(value(kLimitsKey), folder);
         } else if (text.starts_with(kMaxWidthKey)) {
-            if (!ParseDecimal(value(kMaxWidthKey), read.maxWidth))
+            std::uint64_t width = 0;
+            if (!ParseDecimal(value(kMaxWidthKey), width))
                 return {Status::kError,
                         fmt::format("{}\r\rLine {}: '{}' is no width in pixels", kCorruptedProjectFile,
                                     line + 1, ShownLine(value(kMaxWidthKey)))};
+            if (const std::optional<std::string> problem = WidthLimitProblem(width))
+                return {Status::kError,
+                        fmt::format("{}\r\rLine {}: {}", kCorruptedProjectFile, line + 1, *problem)};
+            read.maxWidth = static_cast<std::uint32_t>(width);
         }
     }
     settings = read;

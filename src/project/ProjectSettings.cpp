@@ -1,5 +1,7 @@
 #include "project/ProjectSettings.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 
 namespace lexicorn {
@@ -26,6 +28,18 @@ std::string DeviceFontText(const DeviceFont& font) {
     std::string text;
     for (const std::string& code : font.languages) text += (text.empty() ? "" : ",") + code;
     return text.empty() ? font.path : text + "=" + font.path;
+}
+
+std::optional<std::string> WidthLimitProblem(std::uint64_t pixels) {
+    if (pixels <= kMostLimitWidth) return std::nullopt;
+    return fmt::format("{} px is wider than any screen: a limit takes at most {} px", pixels,
+                       kMostLimitWidth);
+}
+
+std::optional<std::string> LineLimitProblem(std::uint64_t lines) {
+    if (lines <= kMostLimitLines) return std::nullopt;
+    return fmt::format("{} lines are more than any screen shows: a limit takes at most {}", lines,
+                       kMostLimitLines);
 }
 
 PlatformConstraints ConstraintsOf(TargetPlatform platform) {

@@ -41,6 +41,20 @@ struct DeviceFont {
 DeviceFont ParseDeviceFont(std::string_view text);
 std::string DeviceFontText(const DeviceFont& font);
 
+/// The room a string may be given, at most: more than any screen has. A larger limit is refused
+/// where it is read (a limits table, a project, the command line), which also keeps every sum of
+/// widths and heights far from the range of an int.
+inline constexpr std::uint32_t kMostLimitWidth = 100000;  ///< pixels
+inline constexpr std::uint32_t kMostLimitLines = 10000;
+/// The largest font size, in pixels.
+inline constexpr std::uint16_t kMostFontSize = 1000;
+
+/// Why `pixels` cannot be a width limit, as a message says it; none when it can. 0 is a limit: it
+/// means none.
+std::optional<std::string> WidthLimitProblem(std::uint64_t pixels);
+/// Why `lines` cannot be a limit of lines; none when it can.
+std::optional<std::string> LineLimitProblem(std::uint64_t lines);
+
 /// The build and merge options that a project file keeps, with their start-up defaults. A project
 /// file may hold any number for a choice; the fields keep it as it is.
 struct ProjectSettings {
@@ -66,6 +80,7 @@ struct ProjectSettings {
     bool antiAliased = false;    ///< the device draws shades of coverage, not one bit a pixel
     std::string limits;          ///< a table of string ids with their width in pixels and lines
     std::uint32_t maxWidth = 0;  ///< pixels, for every string without a limit of its own; 0: none
+                                 ///< (as a width of 0 in the limits table)
 
     // The job a project may hold beyond the settings: empty when it holds none.
     std::string table;                   ///< the string table's path

@@ -22,7 +22,8 @@ std::string Utf16FileToUtf8(std::string_view bytes, bool bigEndian, const std::s
         const auto low = static_cast<unsigned char>(bytes[2 * i + (bigEndian ? 1 : 0)]);
         units[i] = static_cast<char16_t>(high << 8 | low);
     }
-    return Utf16ToUtf8(units);
+    // A surrogate without its pair is refused at its cell as UTF-8's damage is, not replaced.
+    return Utf16ToUtf8(units, UnpairedSurrogate::kKept);
 }
 
 }  // namespace

@@ -81,10 +81,17 @@ std::string_view SheetCells::Get(std::size_t row, std::size_t column) const {
 
 void CheckCellText(std::string_view fileName, std::size_t row, std::size_t column, std::string_view text,
                    std::string_view advice) {
-    if (auto bad = FindInvalidUtf8(text))
+    if (auto bad = FindInvalidUtf8(text)) {
+        // Half of a UTF-16 pair, whether a UTF-16 file or the UTF-8 of one brought it, is no
+        // character: named as what it is, at its cell, never turned into another.
+        if (const std::optional<char32_t> surrogate = SurrogateAt(text, *bad))
+            throw TableError(LocatedMessage(fileName, row, column,
+                                            fmt::format("a UTF-16 surrogate (U+{:04X}) without its pair{}",
+                                                        static_cast<std::uint32_t>(*surrogate), advice)));
         throw TableError(LocatedMessage(
             fileName, row, column,
             fmt::format("invalid UTF-8 (byte 0x{:02X}){}", static_cast<unsigned char>(text[*bad]), advice)));
+    }
     if (text.find('\0') != std::string_view::npos)
         throw TableError(LocatedMessage(fileName, row, column, "the cell holds a NUL character"));
 }

@@ -95,7 +95,7 @@ std::string Unescape(std::string text) {
     std::u16string units;
     std::string output;
     const auto flush = [&] {
-        output += Utf16ToUtf8(units);
+        output += Utf16ToUtf8(units, UnpairedSurrogate::kKept);
         units.clear();
     };
     for (std::size_t i = 0; i < text.size();) {

@@ -203,6 +203,10 @@ INSTANTIATE_TEST_SUITE_P(
                   {"--target-platform", "dotnet", "--encoding", "ascii"},
                   "--target-platform dotnet builds --encoding wide and --table 32"},
         UsageCase{"UnknownOption", {"--colour"}, "--colour"},
+        UsageCase{"WidthBeyondAnyScreen",
+                  {"--max-width", "4294967295"},
+                  "4294967295 px is wider than any screen: a limit takes at most 100000 px"},
+        UsageCase{"FontSizeBeyondTheLargest", {"--font-size", "1001"}, "--font-size"},
         UsageCase{"WidthWithoutFont",
                   {"--max-width", "80"},
                   "--limits and --max-width measure strings in the device's font: add --font"},
@@ -261,6 +265,110 @@ TEST_F(CommandLine, BuildRefusesAnOutputThatIsItsTableOrItsProject) {
     EXPECT_EQ(test::ReadFile(dir / "StringList.h"), project);
     EXPECT_FALSE(fs::exists(dir / "Lexicorn.bin"));
 }
+
+// Every command refuses an output that is one of its inputs, by its own name or through a link (a
+// workbook is known by its content, whatever its name): the message names both files, and the
+// input stays as it was.
+struct InputAsOutputCase {
+    const char* name;
+    std::vector<std::string> args;  ///< "@name" stands for the file of the test's folder
+    const char* output;             ///< as the message names it
+    const char* role;
+    const char* input;        ///< as the message names it; it stays as it was
+    bool linked = false;      ///< `output` is made a symbolic link to `input` first
+    const char* work;         ///< which command refuses
+    bool intoFolder = false;  ///< a build: the user chooses another output folder
+};
+void PrintTo(const InputAsOutputCase& c, std::ostream* os) { *os << c.name; }
+
+class CommandLineInputs : public CommandLine, public testing::WithParamInterface<InputAsOutputCase> {
+  protected:
+    CommandLineInputs() {
+        fs::create_directories(dir / "out");
+        fs::create_directories(dir / "o2");
+        fs::copy_file(LEXICORN_FIXTURES_DIR "/table.xlsx", dir / "book.png");
+        const std::string font = test::BdfFont(test::DeviceGlyphs());
+        test::WriteFile(dir / "Device12.bdf", font);
+        test::WriteFile(dir / "out" / "Lexicorn.bin", font);
+        test::WriteFile(dir / "limits.csv", "OK_TEXT,100\n");
+        test::WriteFile(dir / "o2" / "StringList.h", "OK_TEXT,100\n");
+        test::WriteFile(dir / "device.lxn",
+                        "LEXICORNPROJECTFILE\r\n2\r\n0\r\n0\r\n0\r\n0\r\n0\r\n16\r\n0\r\n0\r\n0\r\n1\r\n"
+                        "FONT=Device12.bdf\r\n");
+    }
+};
+
+TEST_P(CommandLineInputs, AreNeverWrittenOver) {
+    const InputAsOutputCase& c = GetParam();
+    if (c.linked) fs::create_symlink(dir / c.input, dir / c.output);
+    const std::string before = test::ReadFile(dir / c.input);
+    std::vector<std::string> args;
+    for (const std::string& arg : c.args) args.push_back(arg.starts_with('@') ? Path(arg.c_str() + 1) : arg);
+    EXPECT_EQ(Run(args), kExitFailure);
+    EXPECT_EQ(err,
+              fmt::format("lexicorn: error{}: {} is {} {}.\nA {} does not write over its own input: please "
+                          "choose another output {}.\n",
+                          c.intoFolder ? " 20201004" : "", Path(c.output), c.role, Path(c.input), c.work,
+                          c.intoFolder ? "folder" : "file"));
+    EXPECT_EQ(test::ReadFile(dir / c.input), before);
+    EXPECT_EQ(fs::is_symlink(dir / c.output), c.linked);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CommandLineInputs,
+    testing::Values(
+        InputAsOutputCase{.name = "PreviewOverItsWorkbookNamedAsAPicture",
+                          .args = {"preview", "@book.png", "--font", "@Device12.bdf", "-o", "@book.png"},
+                          .output = "book.png",
+                          .role = "the string table",
+                          .input = "book.png",
+                          .work = "preview"},
+        InputAsOutputCase{.name = "PreviewOverALinkToItsFont",
+                          .args = {"preview", "@strings.csv", "--font", "@Device12.bdf", "-o", "@font.png"},
+                          .output = "font.png",
+                          .role = "the device's font",
+                          .input = "Device12.bdf",
+                          .linked = true,
+                          .work = "preview"},
+        InputAsOutputCase{.name = "PreviewOverALinkToItsProject",
+                          .args = {"preview", "@strings.csv", "-p", "@device.lxn", "-o", "@project.html"},
+                          .output = "project.html",
+                          .role = "the project file",
+                          .input = "device.lxn",
+                          .linked = true,
+                          .work = "preview"},
+        InputAsOutputCase{.name = "PreviewOverALinkToItsLimits",
+                          .args = {"preview", "@strings.csv", "--font", "@Device12.bdf", "--limits",
+                                   "@limits.csv", "-o", "@limits.png"},
+                          .output = "limits.png",
+                          .role = "the limits table",
+                          .input = "limits.csv",
+                          .linked = true,
+                          .work = "preview"},
+        InputAsOutputCase{.name = "BuildOverItsFont",
+                          .args = {"build", "@strings.csv", "--font", "@out/Lexicorn.bin", "-o", "@out"},
+                          .output = "out/Lexicorn.bin",
+                          .role = "the device's font",
+                          .input = "out/Lexicorn.bin",
+                          .work = "build",
+                          .intoFolder = true},
+        InputAsOutputCase{.name = "BuildOverItsLimits",
+                          .args = {"build", "@strings.csv", "--font", "@Device12.bdf", "--limits",
+                                   "@o2/StringList.h", "-o", "@o2"},
+                          .output = "o2/StringList.h",
+                          .role = "the limits table",
+                          .input = "o2/StringList.h",
+                          .work = "build",
+                          .intoFolder = true},
+        // The merge itself refuses the image and the target; the project is the command's.
+        InputAsOutputCase{
+            .name = "MergeOverItsProject",
+            .args = {"merge", "@out/Lexicorn.bin", "@strings.csv", "@device.lxn", "-p", "@device.lxn"},
+            .output = "device.lxn",
+            .role = "the project file",
+            .input = "device.lxn",
+            .work = "merge"}),
+    [](const auto& testCase) { return testCase.param.name; });
 
 // A build that fails writes nothing, not even the output folder it would have made.
 TEST_F(CommandLine, AFailedBuildLeavesNoFolderItMade) {
@@ -478,6 +586,42 @@ INSTANTIATE_TEST_SUITE_P(
             R"("symbols":"ABCbd"}})"
             "\n"}),
     [](const auto& testCase) { return testCase.param.name; });
+
+// What a table holds reaches a terminal only quoted: control characters of ids and texts are spelled
+// as `table` and `dump` spell them, in the check's findings and in the build's message alike, so that
+// an id cannot retitle the terminal or clear the screen over the findings.
+TEST_F(CommandLine, ControlCharactersOfTheTableAreQuotedInMessages) {
+    const std::string id = "T\x1b]0;owned\x07\x1b[2J";
+    const std::string quoted = "T\\u001b]0;owned\\u0007\\u001b[2J";
+    test::WriteFile(dir / "hostile.csv", "ID,English\r\n,en\r\n" + id + ",a\r\n" + id + ",b\r\n");
+    EXPECT_EQ(Run({"check", Path("hostile.csv"), "--target-language", "csharp"}), kExitFailure);
+    EXPECT_NE(out.find(Path("hostile.csv") + ":A4: error: duplicate-id: the string id '" + quoted +
+                       "' is already the id in A3"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(out.find_first_of("\x1b\x07"), std::string::npos);
+    EXPECT_EQ(Run({"build", Path("hostile.csv"), "-o", Path("out"), "--target-language", "csharp"}),
+              kExitFailure);
+    EXPECT_NE(err.find("'" + quoted + "' is no name in C#"), std::string::npos) << err;
+    EXPECT_EQ(err.find_first_of("\x1b\x07"), std::string::npos);
+}
+
+// printf has no argument 0: check refuses it, and so does a build (strict or not).
+TEST_F(CommandLine, ArgumentZeroOfPrintfIsRefused) {
+    test::WriteFile(dir / "zero.csv", "ID,English,Deutsch\r\n,en,de\r\nVALUE,Value %d,Wert %0$d\r\n");
+    EXPECT_EQ(Run({"check", Path("zero.csv")}), kExitFailure);
+    EXPECT_NE(
+        out.find(":C3: error: placeholder-mismatch: the placeholder %0$d takes argument 0, which no call "
+                 "has: arguments count from 1\n"),
+        std::string::npos)
+        << out;
+    EXPECT_EQ(Run({"build", Path("zero.csv"), "-o", Path("out"), "--strict"}), kExitFailure);
+    EXPECT_NE(
+        err.find("Placeholders differ from the default string!\n\nthe placeholder %0$d takes argument 0"),
+        std::string::npos)
+        << err;
+    EXPECT_FALSE(fs::exists(dir / "out" / "Lexicorn.bin"));
+}
 
 TEST_F(CommandLine, GlyphsRefuseAnUnknownSetAndTwoForms) {
     EXPECT_EQ(Run({"glyphs", Path("strings.csv"), "--only", "fr"}), kExitUsage);

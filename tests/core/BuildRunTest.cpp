@@ -396,6 +396,8 @@ struct InputAsOutput {
     const char* table;           ///< where the table lies, in the test's folder
     const char* workbook = "";   ///< the fixture the table is a copy of; empty: a small CSV table
     const char* project = "";    ///< where the project lies; empty: the build has none
+    const char* font = "";       ///< where the device's font lies; empty: the build has none
+    const char* limits = "";     ///< where the limits table lies; empty: the build has none
     const char* output;          ///< the output, in the output folder "out", that is an input
     const char* role;            ///< which input it is
     const char* link = nullptr;  ///< the output is a symbolic link to this input
@@ -405,8 +407,8 @@ void PrintTo(const InputAsOutput& c, std::ostream* os) { *os << c.name; }
 
 class BuildInputs : public BuildRun, public testing::WithParamInterface<InputAsOutput> {};
 
-// A build reads its table and project and writes its outputs; an output that is one of those
-// inputs, by its own name or through a link, would replace it. The build is refused before
+// A build reads its table, project, fonts and limits and writes its outputs; an output that is one
+// of those inputs, by its own name or through a link, would replace it. The build is refused before
 // anything is opened or written, and the table stays loaded for another try.
 TEST_P(BuildInputs, AnOutputThatIsAnInputRefusesTheBuild) {
     const InputAsOutput& c = GetParam();
@@ -420,6 +422,15 @@ TEST_P(BuildInputs, AnOutputThatIsAnInputRefusesTheBuild) {
         options.projectFile = dir / c.project;
         ASSERT_TRUE(SaveProjectFile(options.projectFile, settings));
     }
+    // Refused before they are read, the font and the limits need only be there.
+    if (*c.font) {
+        test::WriteFile(dir / c.font, "STARTFONT 2.1\n");
+        settings.fonts = {DeviceFont{{}, (dir / c.font).string()}};
+    }
+    if (*c.limits) {
+        test::WriteFile(dir / c.limits, "OK_TEXT,100\n");
+        settings.limits = (dir / c.limits).string();
+    }
     const fs::path output = dir / "out" / c.output;
     if (c.link && c.hardLink) fs::create_hard_link(dir / c.link, output);
     if (c.link && !c.hardLink) fs::create_symlink(fs::path("..") / c.link, output);
@@ -431,7 +442,10 @@ TEST_P(BuildInputs, AnOutputThatIsAnInputRefusesTheBuild) {
     const BuildOutcome outcome = BuildLexicorn(host, table, settings, options);
     EXPECT_EQ(outcome.kind, Kind::kRefused);
     EXPECT_EQ(outcome.result, kOutputIsInput);
-    const fs::path input = *c.project ? options.projectFile : tablePath;
+    const fs::path input = *c.font      ? dir / c.font
+                           : *c.limits  ? dir / c.limits
+                           : *c.project ? options.projectFile
+                                        : tablePath;
     EXPECT_EQ(host.errors, std::vector<std::string>{output.string() + " is " + c.role + " " + input.string() +
                                                     ".\rA build does not write over its own input: please "
                                                     "choose another output folder."});
@@ -474,6 +488,17 @@ INSTANTIATE_TEST_SUITE_P(Cases, BuildInputs,
                                                        .workbook = "table.xlsx",
                                                        .output = "Lexicorn.bin",
                                                        .role = "the string table"},
+                                         InputAsOutput{.name = "FontNamedAsOutput",
+                                                       .table = "t.csv",
+                                                       .font = "out/Lexicorn.bin",
+                                                       .output = "Lexicorn.bin",
+                                                       .role = "the device's font"},
+                                         InputAsOutput{.name = "OutputLinkedToLimits",
+                                                       .table = "t.csv",
+                                                       .limits = "l.csv",
+                                                       .output = "LXNApiCfg.h",
+                                                       .role = "the limits table",
+                                                       .link = "l.csv"},
                                          InputAsOutput{.name = "ProjectNamedAsOutput",
                                                        .table = "t.csv",
                                                        .project = "out/StringList.h",

@@ -147,6 +147,44 @@ TEST_F(CsvFile, Utf16WithByteOrderMarkIsRead) {
     EXPECT_EQ(Reader("be.csv", be)->GetCell(2, 1), "b");
 }
 
+// Half of a UTF-16 pair is no character: refused at its cell, whether a UTF-16 file holds it alone
+// or UTF-8 carries its three bytes, and never turned into U+FFFD unseen.
+struct SurrogateCase {
+    const char* name;
+    std::string content;
+    const char* message;  ///< after the file's name
+};
+void PrintTo(const SurrogateCase& c, std::ostream* os) { *os << c.name; }
+
+class CsvSurrogates : public CsvFile, public testing::WithParamInterface<SurrogateCase> {};
+
+TEST_P(CsvSurrogates, AreRefusedWithTheirCell) {
+    const SurrogateCase& c = GetParam();
+    try {
+        Reader("t.csv", c.content);
+        FAIL() << "read";
+    } catch (const TableError& error) {
+        EXPECT_EQ(error.what(), (dir / "t.csv").string() + c.message);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, CsvSurrogates,
+    testing::Values(SurrogateCase{"LittleEndianHighAlone",
+                                  std::string("\xFF\xFEi\0d\0\n\0x\0,\0\x3D\xD8\n\0", 16),
+                                  ": row 2, column 2: a UTF-16 surrogate (U+D83D) without its pair; save the "
+                                  "file as UTF-8"},
+                    SurrogateCase{"BigEndianLowAlone", std::string("\xFE\xFF\0a\0,\xDC\x00\0b", 10),
+                                  ": row 1, column 2: a UTF-16 surrogate (U+DC00) without its pair; save the "
+                                  "file as UTF-8"},
+                    SurrogateCase{"HighBeforeAnotherHigh", std::string("\xFF\xFE\x3D\xD8\x3D\xD8\x00\xDE", 8),
+                                  ": row 1, column 1: a UTF-16 surrogate (U+D83D) without its pair; save the "
+                                  "file as UTF-8"},
+                    SurrogateCase{"Utf8OfASurrogate", "id,en\nx,a\xED\xA0\xBDz\n",
+                                  ": row 2, column 2: a UTF-16 surrogate (U+D83D) without its pair; save the "
+                                  "file as UTF-8"}),
+    [](const auto& testCase) { return testCase.param.name; });
+
 TEST_F(CsvFile, NarrowTextComesInTheCodePageOrInUtf8) {
     auto reader = Reader("t.csv", "caf\xC3\xA9,\xCE\xA9\n");
     EXPECT_EQ(reader->GetCell(1, 1), "caf\xE9");

@@ -361,6 +361,19 @@ INSTANTIATE_TEST_SUITE_P(
         LimitsProblem{"WidthNoNumber", "id,width\nA,12x\n", ": row 2, column 2: '12x' is no width in pixels"},
         LimitsProblem{"NegativeWidth", "A,40\nB,-4\n", ": row 2, column 2: '-4' is no width in pixels"},
         LimitsProblem{"NoLines", "A,40,0\n", ": row 1, column 3: '0' is no number of lines"},
+        // Beyond what any screen has, and beyond 32 bits, a limit is refused where it stands.
+        LimitsProblem{
+            "WiderThanAnyScreen", "A,40\nB,100001\n",
+            ": row 2, column 2: 100001 px is wider than any screen: a limit takes at most 100000 px"},
+        LimitsProblem{
+            "WiderThan32Bits", "A,4294967296\n",
+            ": row 1, column 2: 4294967296 px is wider than any screen: a limit takes at most 100000 "
+            "px"},
+        LimitsProblem{"MoreLinesThanAnyScreen", "A,40,10001\n",
+                      ": row 1, column 3: 10001 lines are more than any screen shows: a limit takes at most "
+                      "10000"},
+        LimitsProblem{"ControlCharactersQuoted", "A,40\nB,4\x1b[2J\n",
+                      ": row 2, column 2: '4\\u001b[2J' is no width in pixels"},
         LimitsProblem{"EmptyId", "A,40\n,30\n", ": row 2, column 1: the string id is empty"},
         LimitsProblem{"Twice", "A,40\nB,4\nA,30\n",
                       ": row 3, column 1: the string id 'A' has a limit in row 1 already"}),
@@ -450,6 +463,51 @@ TEST_F(DeviceFitTest, ThePreviewDrawsEveryStringWithItsLimitAndWhatDoesNotShowIn
     EXPECT_NE(html.find("<td>C3</td><td>de</td><td>too-wide</td><td>the text is 50 px wide"),
               std::string::npos);
     EXPECT_NE(html.find("<td>B4</td><td>en</td><td>missing-glyph</td>"), std::string::npos);
+}
+
+// 0 is no limit, in the limits table as in --max-width: a string given a width of 0 is free of the
+// common width, and a number of lines beside the 0 still counts.
+TEST_F(DeviceFitTest, AWidthOfZeroIsNoLimit) {
+    test::WriteFile(dir / "limits.csv", "FREE,0\nONE_LINE,0,1\n");
+    ProjectSettings settings = WithFont({{{}, device}});
+    settings.limits = (dir / "limits.csv").string();
+    settings.maxWidth = 10;
+    EXPECT_EQ(
+        Lines(Check({{"ID", "English"},
+                     {"", "en"},
+                     {"FREE", "Hallo Welt"},
+                     {"ONE_LINE", "Hallo\nWelt"},
+                     {"OTHER", "Hallo"}},
+                    settings)),
+        (std::vector<std::string>{"t.csv:B4: error: too-many-lines: the text has 2 lines; it may take 1",
+                                  "t.csv:B5: error: too-wide: the text is 24 px wide in " + device +
+                                      ", 14 px more than the 10 px it may take"}));
+}
+
+// Widths count in 64 bits: a line of a font with wide advances passes what an int holds and is
+// measured as it is, in the check and in the preview, which refuses to draw it.
+TEST_F(DeviceFitTest, WidthsBeyondWhatAnIntHoldsAreMeasuredAsTheyAre) {
+    const std::string wide = (dir / "Wide.ttf").string();
+    test::WriteFile(wide, test::TrueTypeFont({{U'W', 65535}}, {}));
+    ProjectSettings settings = WithFont({{{}, wide}});
+    settings.fontSize = 1000;  // a unit a pixel: each W is 65535 px
+    settings.maxWidth = 100;
+    const Rows rows = {{"ID", "English"}, {"", "en"}, {"A", std::string(40000, 'W')}};
+    const std::vector<std::string> lines = Lines(Check(rows, settings));
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        "t.csv:B3: error: too-wide: the text is 2621400000 px wide in " + wide +
+                            ", 2621399900 px more than the 100 px it may take"),
+              lines.end())
+        << testing::PrintToString(lines);
+    LoadedTable table = test::MakeLoadedTable(rows, {});
+    table.tableReader->Open();
+    try {
+        RenderPreview(table, settings);
+        FAIL() << "drawn";
+    } catch (const std::runtime_error& error) {
+        EXPECT_NE(std::string(error.what()).find("more than a picture of 67 million"), std::string::npos)
+            << error.what();
+    }
 }
 
 // A picture of too many pixels is refused before it takes the memory.

@@ -67,6 +67,7 @@ TEST_P(ProjectFileLoad, ReportsAndChangesNothingOnFailure) {
 }
 
 const std::string kHeader = "LEXICORNPROJECTFILE\r\n";
+const std::string kTwelveLines = kHeader + "0\r\n0\r\n1\r\n0\r\n0\r\n0\r\n16\r\n0\r\n0\r\n0\r\n1\r\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Files, ProjectFileLoad,
@@ -101,6 +102,22 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"EmptyCodePage",
                  kHeader + "0\r\n0\r\n1\r\n0\r\n0\r\n0\r\n16\r\n0\r\n0\r\n0\r\n1\r\nCODEPAGE=\r\n",
                  Status::kError, "Unknown code page '' on line 13 of "},
+        // Saved by an editor that marks UTF-8.
+        LoadCase{"ByteOrderMark", "\xEF\xBB\xBF" + kTwelveLines + "TABLE=t.csv\r\n", Status::kOk, ""},
+        // A NUL would end the name where the system reads it.
+        LoadCase{
+            "NulInAPath", kTwelveLines + "TABLE=t.csv" + '\0' + "x\r\n", Status::kError,
+            "Corrupted project file.\r\r{file}, line 13: 'TABLE=t.csv?x' holds a NUL character, which no "
+            "file name can"},
+        LoadCase{"NulInAFont", kTwelveLines + "FONT=ja=" + '\0' + ".otf\r\n", Status::kError,
+                 "Corrupted project file.\r\r{file}, line 13: 'FONT=ja=?.otf' holds a NUL character"},
+        // The bounds the command line has.
+        LoadCase{"FontSizeBeyondTheCommandLines", kTwelveLines + "FONTSIZE=1001\r\n", Status::kError,
+                 "Corrupted project file.\r\rLine 13: '1001' is no font size in pixels (1 to 1000)"},
+        LoadCase{
+            "WidthBeyondAnyScreen", kTwelveLines + "MAXWIDTH=4294967295\r\n", Status::kError,
+            "Corrupted project file.\r\rLine 13: 4294967295 px is wider than any screen: a limit takes at "
+            "most 100000 px"},
         LoadCase{"LineFeedsOnly", "LEXICORNPROJECTFILE\n0\n0\n1\n0\n0\n0\n16\n0\n0\n0\n1\n", Status::kOk, ""},
         LoadCase{"CarriageReturnsOnly", "LEXICORNPROJECTFILE\r0\r0\r1\r0\r0\r0\r16\r0\r0\r0\r1", Status::kOk,
                  ""}),

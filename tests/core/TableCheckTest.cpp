@@ -388,6 +388,19 @@ TEST(Placeholders, NameTheFirstDifference) {
         {TargetLanguage::kC, "%d", "%*d", "the placeholder %*d (argument 2) is not in the default string"},
         {TargetLanguage::kC, many, manyChanged,
          "the placeholder %s (argument 1000) differs from the default string's %d"},
+        // printf has no argument 0 (gcc: "operand number out of range"), in either string.
+        {TargetLanguage::kC, "%d", "%0$d",
+         "the placeholder %0$d takes argument 0, which no call has: arguments count from 1"},
+        {TargetLanguage::kC, "%0$s", "%s",
+         "the default string's placeholder %0$s takes argument 0, which no call has: arguments count from 1"},
+        {TargetLanguage::kC, "%d", "%*0$d",
+         "the placeholder %*0$d takes argument 0, which no call has: arguments count from 1"},
+        // An argument taken again is named as such: it is in the default string.
+        {TargetLanguage::kC, "%s", "%1$s %1$s",
+         "the placeholder %1$s takes argument 1 again: this string takes it twice, the default string once"},
+        {TargetLanguage::kC, "%1$s, %1$s, %1$s", "%1$s %1$s",
+         "the default string's placeholder %1$s takes argument 1 again: the default string takes it 3 times, "
+         "this string twice"},
         {TargetLanguage::kCSharp, "{0} of {1}", "{0} von {2}",
          "the default string's placeholder {1} is missing"},
         {TargetLanguage::kCSharp, "{1:N2}", "{1}",
