@@ -6,6 +6,8 @@
 #include "base/Unicode.h"
 #include "cli/Commands.h"
 #include "cli/TableOptions.h"
+#include "compile/BuildMessages.h"
+#include "compile/OwnInputs.h"
 #include "compile/TranslationExport.h"
 #include "platform/AtomicFile.h"
 #include "platform/InputFile.h"
@@ -103,14 +105,10 @@ class ExportCommand final : public Subcommand {
     // An export never writes over what it reads.
     void RefuseOverInput(const fs::path& path, const LoadedTable& table,
                          const ProjectSettings& settings) const {
-        const auto refuse = [&](const std::string& input, const char* what) {
-            if (!input.empty() && IsSameFile(path, input))
-                throw std::runtime_error(fmt::format("{} is {} {}: an export does not write over its input",
-                                                     path.string(), what, input));
-        };
-        refuse(table.spreadsheetPath, "the string table");
-        refuse(options_.project, "the project file");
-        refuse(settings.limits, "the limits table");
+        if (const std::optional<CommandInput> input =
+                InputNamedBy(path, TableInputs(table.spreadsheetPath, options_.project, settings)))
+            throw std::runtime_error(
+                messages::OutputFileIsInput("translation export", path.string(), input->role, input->path.string()));
     }
 
     // The files as one set: all of them are written, or none.

@@ -518,7 +518,8 @@ TEST_F(CommandLine, ExportRefusesWhatItCannotWriteAndLeavesEveryFileAsItWas) {
             "lexicorn: the table has no language with the code 'xx' (its codes: en, de)\n");
     refused({"--language", "de", "-o", Path("strings.csv"), "--format", "po"}, kExitFailure,
             "lexicorn: error: " + Path("strings.csv") + " is the string table " + Path("strings.csv") +
-                ": an export does not write over its input\n");
+                ".\nA translation export does not write over its own input: please choose another output "
+                "file.\n");
     EXPECT_EQ(test::ReadFile(dir / "strings.csv"), kTable);
 
     // A table with an id twice: every reason, and not even the folder is made.
