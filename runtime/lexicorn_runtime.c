@@ -97,7 +97,7 @@ static int multiply(uint32_t a, uint32_t b, uint32_t* product) {
 
 /* lxn_attach once its arguments are known to be there. `bytes` may be address 0: flash starts there on
    many microcontrollers, and a search from there (lxn_find) reads it as any other address. */
-static lxn_result attach(lxn_image* image, const unsigned char* bytes, size_t size) {
+static lxn_result attach_at(lxn_image* image, const unsigned char* bytes, size_t size) {
     uint32_t header[LXN_HEADER_WORDS], room, languages_size, slots;
     unsigned word, offset_shift;
     int order;
@@ -140,7 +140,7 @@ static lxn_result attach(lxn_image* image, const unsigned char* bytes, size_t si
 
 lxn_result lxn_attach(lxn_image* image, const void* data, size_t size) {
     if (image == NULL || data == NULL) return LXN_ERR_ARGUMENT;
-    return attach(image, (const unsigned char*)data, size);
+    return attach_at(image, (const unsigned char*)data, size);
 }
 
 lxn_result lxn_find(lxn_image* image, const void* start, size_t length) {
@@ -149,9 +149,9 @@ lxn_result lxn_find(lxn_image* image, const void* start, size_t length) {
     const uintptr_t address = (uintptr_t)start;
     size_t at;
     if (image == NULL) return LXN_ERR_ARGUMENT;
-    /* attach reads nothing of fewer bytes than a signature takes. */
+    /* attach_at reads nothing of fewer bytes than a signature takes. */
     for (at = 0; at < length; at += LXN_SEARCH_STEP)
-        if (attach(image, (const unsigned char*)(address + at), length - at) == LXN_OK) return LXN_OK;
+        if (attach_at(image, (const unsigned char*)(address + at), length - at) == LXN_OK) return LXN_OK;
     return LXN_ERR_NOT_FOUND;
 }
 
