@@ -297,7 +297,8 @@ inline void CheckFind(const RuntimeBuild& build, const std::uint8_t* bytes, std:
         FUZZ_CHECK(found.size <= size - first, build.name);
     }
     FUZZ_CHECK(build.find(nullptr, bytes, size) == LXN_ERR_ARGUMENT, build.name);
-    FUZZ_CHECK(build.find(&found, nullptr, size) == LXN_ERR_ARGUMENT, build.name);
+    // A null start is address 0, where flash begins on many devices: here there is nothing to read there.
+    FUZZ_CHECK(build.find(&found, nullptr, 0) == LXN_ERR_NOT_FOUND, build.name);
 }
 
 // The image as a file, read into buffers of its size, one byte more and one byte less.

@@ -60,7 +60,8 @@ typedef struct lxn_image {
 lxn_result lxn_attach(lxn_image* image, const void* data, size_t size);
 
 /* Looks for an image in [start, start + length) at every LXNCFG_SEARCH_STEP bytes from start and
-   attaches the first one found. */
+   attaches the first one found. start is an address, not a buffer: NULL searches from address 0,
+   where flash starts on many Cortex-M parts. */
 lxn_result lxn_find(lxn_image* image, const void* start, size_t length);
 
 #if IS_LEXICORN_EMBEDDED

@@ -95,12 +95,12 @@ static int multiply(uint32_t a, uint32_t b, uint32_t* product) {
     return 1;
 }
 
-lxn_result lxn_attach(lxn_image* image, const void* data, size_t size) {
-    const unsigned char* bytes = (const unsigned char*)data;
+/* lxn_attach once its arguments are known to be there. `bytes` may be address 0: flash starts there on
+   many microcontrollers, and a search from there (lxn_find) reads it as any other address. */
+static lxn_result attach_at(lxn_image* image, const unsigned char* bytes, size_t size) {
     uint32_t header[LXN_HEADER_WORDS], room, languages_size, slots;
     unsigned word, offset_shift;
     int order;
-    if (image == NULL || data == NULL) return LXN_ERR_ARGUMENT;
     if (size < LXN_HEADER_SIZE) return size < 8 ? LXN_ERR_SIGNATURE : LXN_ERR_DAMAGED;
     order = signature_at(bytes);
     if (order == 0) return LXN_ERR_SIGNATURE;
@@ -138,13 +138,20 @@ lxn_result lxn_attach(lxn_image* image, const void* data, size_t size) {
     return LXN_OK;
 }
 
+lxn_result lxn_attach(lxn_image* image, const void* data, size_t size) {
+    if (image == NULL || data == NULL) return LXN_ERR_ARGUMENT;
+    return attach_at(image, (const unsigned char*)data, size);
+}
+
 lxn_result lxn_find(lxn_image* image, const void* start, size_t length) {
-    const unsigned char* bytes = (const unsigned char*)start;
+    /* start is where to search, not a buffer: a null start is address 0, where flash begins on many
+       microcontrollers. Each place is made from its address, never by stepping a null pointer. */
+    const uintptr_t address = (uintptr_t)start;
     size_t at;
-    if (image == NULL || start == NULL) return LXN_ERR_ARGUMENT;
-    /* lxn_attach reads nothing of fewer bytes than a signature takes. */
+    if (image == NULL) return LXN_ERR_ARGUMENT;
+    /* attach_at reads nothing of fewer bytes than a signature takes. */
     for (at = 0; at < length; at += LXN_SEARCH_STEP)
-        if (lxn_attach(image, bytes + at, length - at) == LXN_OK) return LXN_OK;
+        if (attach_at(image, (const unsigned char*)(address + at), length - at) == LXN_OK) return LXN_OK;
     return LXN_ERR_NOT_FOUND;
 }
 

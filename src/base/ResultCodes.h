@@ -78,6 +78,8 @@ inline constexpr ResultCode kCannotCreateOutput = 0x20201003;
 inline constexpr ResultCode kOutputIsInput = 0x20201004;
 /// The target reads as Intel HEX or S-records but has a damaged record.
 inline constexpr ResultCode kDamagedTarget = 0x20201005;
+/// The target holds no byte: nothing to merge into (a shell's `> target` empties it first).
+inline constexpr ResultCode kEmptyTarget = 0x20201006;
 
 /// The code as eight upper-case hexadecimal digits, as every message shows it.
 std::string HexCode(ResultCode code);

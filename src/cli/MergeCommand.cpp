@@ -4,6 +4,7 @@
 #include <charconv>
 #include <optional>
 #include <ostream>
+#include <vector>
 
 #include "base/Text.h"
 #include "cli/Commands.h"
@@ -58,6 +59,13 @@ class CliMergeHost final : public MergeHost {
         std::getline(*console_.answers, answer);
         return answer == "y" || answer == "Y" || answer == "yes";
     }
+    // A script says what it wants: the merge goes on, and the warning stays in its log.
+    bool Proceed(const MergeRisk& risk) override {
+        warnings_.push_back(risk.warning);
+        return true;
+    }
+    /// What the merge was told to do that the user may not have meant.
+    const std::vector<std::string>& Warnings() const { return warnings_; }
     void Report(MergeOutcome outcome) const {
         // An input that cannot be taken is an error of the command, as with every other command.
         if (outcome == MergeOutcome::kInputRefused)
@@ -74,6 +82,7 @@ class CliMergeHost final : public MergeHost {
     bool quiet_;
     bool outputToStandardOutput_;
     std::string messages_;
+    std::vector<std::string> warnings_;
 };
 
 std::uint8_t ParseFillByte(const std::string& text) {
@@ -143,7 +152,8 @@ class MergeCommand final : public Subcommand {
             throw std::runtime_error(
                 messages::OutputFileIsInput("merge", output, input->role, input->path.string()));
         MergeRequest request{
-            {args.image, args.target, output, MergeSettingsOf(settings), outputForm.format}, {}, {}};
+            {args.image, args.target, output, MergeSettingsOf(settings), outputForm.format, toStandardOutput},
+            {}};
         request.job.settings.mode = args.mode;
         if (args.place.empty()) throw UsageError("--place takes end, begin or a hexadecimal address");
         const auto named = std::find_if(std::begin(kMergePlacements), std::end(kMergePlacements),
@@ -161,6 +171,7 @@ class MergeCommand final : public Subcommand {
         const MergeRun run = RunMergeCommand(host, request);
         const MergeOutcome outcome = run.outcome;
         if (run.merged.target) ShowWarnings(console, run.merged.target->warnings);
+        ShowWarnings(console, host.Warnings());
         host.Report(outcome);
         if (outcome == MergeOutcome::kDone && toStandardOutput)
             console.out << ReadWholeFile(output) << std::flush;

@@ -508,8 +508,7 @@ void MergePage::merge() {
     const std::string output = outputPath_.toStdString();
     MergeRequest request{{imagePath_.toStdString(), targetPath_.toStdString(), output,
                           MergeSettingsOf(settings_), ChooseOutputForm(output, std::nullopt).format},
-                         address_->text().toStdString(),
-                         targetScan_.form};
+                         address_->text().toStdString()};
     request.job.settings.mode = chosenMode();
     request.job.settings.placement = chosenPlacement();
     const MergeRun run = RunMergeCommand(*this, request);
@@ -532,5 +531,6 @@ void MergePage::ShowInformation(const std::string& text) {
 bool MergePage::Ask(const std::string& question) {
     return dialogs_.Question(this, QString::fromStdString(question), Dialogs::Preset::kNo);
 }
+bool MergePage::Proceed(const MergeRisk& risk) { return Ask(risk.question); }
 
 }  // namespace lexicorn::gui

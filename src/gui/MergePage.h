@@ -48,6 +48,7 @@ class MergePage : public QWidget, private MergeHost {
     void ShowError(const std::string& text) override;
     void ShowInformation(const std::string& text) override;
     bool Ask(const std::string& question) override;
+    bool Proceed(const MergeRisk& risk) override;
 
     void chooseImage();
     void chooseTarget();

@@ -59,6 +59,8 @@ ResultCode FileHandle::MapContents(std::span<const std::uint8_t>& contents) {
 
 bool FileHandle::IsNamedBy(const std::string& path) const { return IsOpenFile(path, stream_); }
 
+bool FileHandle::IsStandardOutput() const { return lexicorn::IsStandardOutput(stream_); }
+
 void FileHandle::CopyTo(AtomicFile& output, std::uint32_t offset, std::uint64_t length) const {
     output.WriteFrom(stream_, offset, length);
 }

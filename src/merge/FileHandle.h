@@ -43,6 +43,8 @@ class FileHandle {
     ResultCode MapContents(std::span<const std::uint8_t>& contents);
     /// True when `path` names this open file, through links and all.
     bool IsNamedBy(const std::string& path) const;
+    /// True when standard output writes to this open file.
+    bool IsStandardOutput() const;
     /// Appends `length` bytes of the file from `offset` to `output`.
     void CopyTo(AtomicFile& output, std::uint32_t offset, std::uint64_t length) const;
 

@@ -31,6 +31,18 @@ std::string merge_messages::CannotStartMerge(ResultCode code) {
     }
 }
 
+std::string merge_messages::PlacedAt(std::uint32_t address, std::uint32_t size) {
+    return fmt::format("Placed at 0x{:08X}, {} bytes.", address, size);
+}
+
+std::string merge_messages::MadeObsolete(const OldImage& image) {
+    return fmt::format(
+        "A Lexicorn at 0x{:08X}: size 0x{:08X}, made obsolete: firmware that read it with "
+        "lxn_attach_embedded "
+        "(the copy compiled in from Lexicorn.c) finds the new one with lxn_find.",
+        image.position, image.size);
+}
+
 std::string merge_messages::AlsoALexicorn(const OldImage& image) {
     return fmt::format("Also a Lexicorn at 0x{:08X}: size 0x{:08X}, made obsolete as well.", image.position,
                        image.size);
@@ -61,13 +73,60 @@ std::string merge_messages::FileProblem(const std::string& path, ResultCode code
     }
 }
 
-std::string merge_messages::AddressOutsideData(std::uint32_t address, AddressSpan span) {
+std::string merge_messages::EmptyTarget(const std::string& path) { return path + ": the target is empty"; }
+
+std::string merge_messages::EmptiedByStandardOutput(const std::string& path) {
+    return path +
+           ": the target is empty, and standard output goes to it: a shell's > empties the file before "
+           "the merge begins";
+}
+
+std::string merge_messages::StandardOutputIsTarget(const std::string& path) {
+    return path + ": standard output goes to the target";
+}
+
+std::string merge_messages::StandardOutputIsImage(const std::string& path) {
+    return path + ": standard output goes to the Lexicorn file";
+}
+
+namespace {
+
+// One sentence in both front ends' words: after the target's name on the command line, as the
+// question's first sentence in the window, followed by why it matters.
+MergeRisk Risk(const std::string& target, const std::string& fact, std::string_view why) {
+    std::string question = fact;
+    question[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(question[0])));
+    return {target + ": " + fact, fmt::format("{}.\r{} Are you sure you want to continue?", question, why)};
+}
+
+// A count of bytes as a sentence says it.
+std::string Bytes(std::uint64_t count) { return fmt::format("{} byte{}", count, count == 1 ? "" : "s"); }
+
+}  // namespace
+
+MergeRisk AddressOutsideData(const std::string& target, const MergePlan& plan) {
+    const AddressSpan span = plan.data;
     const std::string data = span.high == 0 ? std::string("it holds none")
                                             : fmt::format("{:08X} to {:08X}", span.low, span.high - 1);
-    return fmt::format(
-        "The address {:08X} lies outside the target's data ({}).\rAddresses of HEX and S-record targets are "
-        "absolute, not offsets in the file. Are you sure you want to continue?",
-        address, data);
+    const std::string fact =
+        fmt::format("the address {:08X} lies outside the target's data ({})", plan.imageAddress, data);
+    if (plan.absolute)
+        return Risk(target, fact,
+                    "Addresses of HEX and S-record targets are absolute, not offsets in the file.");
+    return Risk(
+        target,
+        fact + fmt::format(": the output grows from {} to {}", Bytes(span.high), Bytes(plan.outputSize)),
+        "Addresses of binary targets are offsets in the file: the gap is filled with the fill byte.");
+}
+
+MergeRisk OverwritesData(const std::string& target, const OverwrittenData& overwritten) {
+    return Risk(target,
+                fmt::format("the Lexicorn overwrites {} of the target's data at 0x{:08X}-0x{:08X}",
+                            Bytes(overwritten.count), overwritten.first, overwritten.last),
+                overwritten.count == 1
+                    ? "It is neither blank (00, FF or the fill byte) nor part of an old Lexicorn."
+                    : "They are neither blank (00, FF or the fill byte) nor part of an old "
+                      "Lexicorn.");
 }
 
 std::optional<std::uint32_t> ParseHexAddress(std::string_view text) {
@@ -141,18 +200,20 @@ MergeRun RunMergeCommand(MergeHost& host, MergeRequest& request) {
             settings.address = *address;
         }
     }
-    // Asked once the image has passed its check: a user is not asked about an image that is refused.
-    const auto confirmAddress = [&] {
-        if (settings.placement != MergePlacement::kAddress) return true;
-        // A search step of 0 (only a damaged project file holds one) means no alignment to keep.
-        if (settings.searchStep != 0 && settings.address % settings.searchStep != 0 &&
-            !host.Ask(text::kAddressNotAligned))
-            return false;
-        const auto& form = request.targetForm;
-        return !form || form->span.Holds(settings.address) ||
-               host.Ask(text::AddressOutsideData(settings.address, form->span));
+    // Asked once the inputs have passed their checks: a user is not asked about a merge that fails anyway.
+    const std::string& target = request.job.target;
+    const auto confirm = [&](const MergePlan& plan) {
+        if (settings.placement == MergePlacement::kAddress) {
+            // A search step of 0 (only a damaged project file holds one) means no alignment to keep.
+            if (settings.searchStep != 0 && settings.address % settings.searchStep != 0 &&
+                !host.Ask(text::kAddressNotAligned))
+                return false;
+            if (!plan.data.Holds(plan.imageAddress) && !host.Proceed(AddressOutsideData(target, plan)))
+                return false;
+        }
+        return plan.overwritten.count == 0 || host.Proceed(OverwritesData(target, plan.overwritten));
     };
-    MergeRun run{MergeOutcome::kDone, Merge(request.job, confirmAddress)};
+    MergeRun run{MergeOutcome::kDone, Merge(request.job, confirm)};
     if (run.merged.declined) {
         host.ShowInformation(text::kAborting);
         run.outcome = MergeOutcome::kAborted;

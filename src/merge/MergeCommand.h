@@ -27,6 +27,11 @@ inline constexpr const char* kInvalidImage = "Invalid Lexicorn file.";
 inline constexpr const char* kTargetHasLexicorn =
     "Target already has a Lexicorn. New Lexicorn will make this old Lexicorn obsolete.";
 inline constexpr const char* kNoLexicornInTarget = "No Lexicorn found in the target software.";
+/// Where a merge placed the image and its size: "Placed at 0x00030000, 417 bytes."
+std::string PlacedAt(std::uint32_t address, std::uint32_t size);
+/// The first old image, which a merge makes obsolete; firmware that attached the copy compiled in from
+/// Lexicorn.c finds none now.
+std::string MadeObsolete(const OldImage& image);
 /// An old image beyond the first, which a merge makes obsolete as well.
 std::string AlsoALexicorn(const OldImage& image);
 /// A signature with no image behind it, which a merge leaves as it is.
@@ -42,9 +47,25 @@ bool IsInvalidImage(ResultCode code);
 /// What went wrong with an input file of the merger, naming it, for a result code of its open or
 /// read: the same words in every front end.
 std::string FileProblem(const std::string& path, ResultCode code);
-/// The question before overwriting at an address where a HEX or S-record target holds no data.
-std::string AddressOutsideData(std::uint32_t address, AddressSpan span);
+/// A target of no bytes, and one that standard output goes to and a shell's `>` emptied.
+std::string EmptyTarget(const std::string& path);
+std::string EmptiedByStandardOutput(const std::string& path);
+/// Standard output goes to an input of a merge whose output is written there.
+std::string StandardOutputIsTarget(const std::string& path);
+std::string StandardOutputIsImage(const std::string& path);
 }  // namespace merge_messages
+
+/// Something a merge is about to do that the user may not mean, said in one sentence that both front
+/// ends use: the window asks (No preset), the command line warns and goes on.
+struct MergeRisk {
+    std::string warning;   ///< "<target>: <what happens>", as the command line prints it
+    std::string question;  ///< what happens, why it matters and whether to go on, as the window asks
+};
+/// The address of the address placement lies outside the target's data: in HEX and S-records no data
+/// is overwritten at all, a binary grows to reach it.
+MergeRisk AddressOutsideData(const std::string& target, const MergePlan& plan);
+/// The image overwrites bytes of the target that hold something.
+MergeRisk OverwritesData(const std::string& target, const OverwrittenData& overwritten);
 
 /// A hexadecimal address as typed (digits 0-9 and A-F, upper case): none for any other character,
 /// for an empty text and for a value that needs more than 8 digits.
@@ -83,15 +104,15 @@ class MergeHost {
     virtual void ShowInformation(const std::string& text) = 0;
     /// A Yes/No question; true for Yes.
     virtual bool Ask(const std::string& question) = 0;
+    /// What a merge is about to do that the user may not mean: true to go on. The window asks, the
+    /// command line warns and goes on.
+    virtual bool Proceed(const MergeRisk& risk) = 0;
 };
 
 /// A Merge command as the user gave it: the job, with the address still as typed.
 struct MergeRequest {
     MergeJob job;
     std::string addressText;  ///< for the address placement; empty means 0
-    /// The form of the target as the front end read it before, when it did: an address outside its
-    /// data is questioned.
-    std::optional<TargetForm> targetForm;
 };
 
 enum class MergeOutcome {
@@ -110,9 +131,9 @@ struct MergeRun {
 };
 
 /// Reads the typed address into the job's settings (for the address placement), asks when it is not
-/// a multiple of the alignment and when it lies outside the data of a HEX or S-record target of
-/// `request.targetForm` (an address there is absolute: the image would overwrite nothing), merges, and
-/// shows the outcome's one message.
+/// a multiple of the alignment, hands the host the risks of what the merge is about to do (an address
+/// outside the target's data, data that the image overwrites), merges, and shows the outcome's one
+/// message.
 MergeRun RunMergeCommand(MergeHost& host, MergeRequest& request);
 
 }  // namespace lexicorn

@@ -33,6 +33,14 @@ bool IsOpenFile(const std::filesystem::path& path, std::FILE* open) {
     return named.st_dev == opened.st_dev && named.st_ino == opened.st_ino;
 }
 
+bool IsStandardOutput(std::FILE* open) {
+    struct stat output {
+    }, opened{};
+    if (open == nullptr || fstat(STDOUT_FILENO, &output) != 0 || fstat(fileno(open), &opened) != 0)
+        return false;
+    return output.st_dev == opened.st_dev && output.st_ino == opened.st_ino;
+}
+
 bool ReadFileAt(std::FILE* file, std::uint64_t offset, std::span<std::uint8_t> into) {
     for (std::size_t got = 0; got < into.size();) {
         const ssize_t read =

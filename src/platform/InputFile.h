@@ -15,6 +15,10 @@ std::FILE* OpenRegularFile(const std::filesystem::path& path);
 /// `open` reads: the same device and the same file on it, whatever the names.
 bool IsOpenFile(const std::filesystem::path& path, std::FILE* open);
 
+/// True when standard output writes to the very file that `open` reads: the same device and the
+/// same file on it, however the shell opened it (`> file`, `>> file`).
+bool IsStandardOutput(std::FILE* open);
+
 /// Reads `into.size()` bytes of `file` from `offset` on, leaving the stream's position as it is:
 /// false when the file ends before or a read fails.
 bool ReadFileAt(std::FILE* file, std::uint64_t offset, std::span<std::uint8_t> into);

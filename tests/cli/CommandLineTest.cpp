@@ -6,6 +6,11 @@
 #include <csignal>
 #include <sstream>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 #include "base/Unicode.h"
 #include "cli/CommandLine.h"
 #include "cli/Json.h"
@@ -1138,6 +1143,12 @@ TEST_F(CommandLine, ExampleTableBuilds) {
     EXPECT_NE(Dump().find("\"Fehler: \xE2\x80\x9E%s\xE2\x80\x9C nicht gefunden\""), std::string::npos);
 }
 
+// The first old image of a target, at 0x100, 0x60 bytes, which every merge makes obsolete.
+const std::string kOldImageMadeObsolete =
+    "A Lexicorn at 0x00000100: size 0x00000060, made obsolete: firmware that read it with "
+    "lxn_attach_embedded "
+    "(the copy compiled in from Lexicorn.c) finds the new one with lxn_find.\n";
+
 class MergeCommandLine : public CommandLine {
   protected:
     MergeCommandLine() {
@@ -1174,7 +1185,8 @@ TEST_F(MergeCommandLine, EveryOldImageIsRetiredAndABareSignatureIsLeftAlone) {
                   notes);
     ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("twice.bin"), Path("merged.bin")}), kExitSuccess)
         << err;
-    EXPECT_EQ(out, "Merge operation done successfully.\n" + notes);
+    EXPECT_EQ(out, "Merge operation done successfully.\nPlaced at 0x00000240, 96 bytes.\n" +
+                       kOldImageMadeObsolete + notes);
     std::string expected = twice;
     expected.replace(0x100, 8, std::string(8, '\0'));
     expected.replace(0x1A0, 8, std::string(8, '\0'));
@@ -1185,7 +1197,8 @@ TEST_F(MergeCommandLine, EveryOldImageIsRetiredAndABareSignatureIsLeftAlone) {
 TEST_F(MergeCommandLine, MergeAppendsAtTheEndByDefault) {
     ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.bin"), Path("merged.bin")}), kExitSuccess)
         << err;
-    EXPECT_EQ(out, "Merge operation done successfully.\n");
+    EXPECT_EQ(
+        out, "Merge operation done successfully.\nPlaced at 0x00001160, 96 bytes.\n" + kOldImageMadeObsolete);
     const std::string merged = test::ReadFile(dir / "merged.bin");
     ASSERT_EQ(merged.size(), target.size() + image.size());  // the target ends on a multiple of 16
     EXPECT_EQ(merged.substr(0x100, 8), std::string(8, '\0'));
@@ -1233,7 +1246,8 @@ TEST_F(MergeCommandLine, MergeWritesStandardOutputAndIsQuietWhenAsked) {
     EXPECT_EQ(err, "");
     ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.bin"), "-"}), kExitSuccess) << err;
     EXPECT_EQ(out, test::ReadFile(dir / "merged.bin"));
-    EXPECT_EQ(err, "Merge operation done successfully.\n");
+    EXPECT_EQ(
+        err, "Merge operation done successfully.\nPlaced at 0x00001160, 96 bytes.\n" + kOldImageMadeObsolete);
     ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.bin"), "-", "--quiet"}), kExitSuccess) << err;
     EXPECT_EQ(out, test::ReadFile(dir / "merged.bin"));
     EXPECT_EQ(err, "");
@@ -1495,7 +1509,7 @@ TEST_F(MergeCommandLine, WarningsOfTheTargetsReadingGoToStandardError) {
               "0x00000000\nIntel HEX, data from 00000000 to 00000003\n");
     ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("fw.hex"), Path("m.hex")}), kExitSuccess) << err;
     EXPECT_EQ(err, warning);
-    EXPECT_EQ(out, "Merge operation done successfully.\n");
+    EXPECT_EQ(out, "Merge operation done successfully.\nPlaced at 0x00000010, 96 bytes.\n");
 }
 
 TEST_F(MergeCommandLine, ATargetEndingInsideAnOldHeaderIsRefused) {
@@ -1516,6 +1530,85 @@ TEST_F(MergeCommandLine, ADamagedImageIsRefusedSayingWhatIsWrong) {
         "lexicorn: error: " + Path("cut.bin") +
             ": Invalid Lexicorn file.\n\nthe header gives an image size of 96 bytes, but there are 50\n");
     EXPECT_FALSE(fs::exists(dir / "m.bin"));
+}
+
+// What the merge was told to do but may not be meant goes to standard error, and the merge goes on:
+// an image over the target's code, an address outside a HEX target's data, or beyond a binary's end.
+TEST_F(MergeCommandLine, RisksAreWarnedAboutAndTheMergeGoesOn) {
+    test::WriteFile(dir / "fw.hex", ":020000040800F2\n:04000000FFFFFFFF00\n:00000001FF\n");
+    const struct {
+        std::vector<std::string> args;  // after the image
+        std::string warning;            // after the target's name
+    } cases[] = {
+        {{Path("fw.bin"), Path("m.bin"), "--mode", "overwrite", "--place", "0"},
+         "the Lexicorn overwrites 96 bytes of the target's data at 0x00000000-0x0000005F"},
+        // Up to the old image, which is replaced: only what stands before it counts.
+        {{Path("fw.bin"), Path("m.bin"), "--mode", "overwrite", "--place", "F0"},
+         "the Lexicorn overwrites 16 bytes of the target's data at 0x000000F0-0x000000FF"},
+        {{Path("fw.hex"), Path("m.hex"), "--mode", "overwrite", "--place", "F00"},
+         "the address 00000F00 lies outside the target's data (08000000 to 08000003)"},
+        {{Path("fw.bin"), Path("m.bin"), "--mode", "overwrite", "--place", "2000000"},
+         "the address 02000000 lies outside the target's data (00000000 to 0000115F): the output grows from "
+         "4448 bytes to 33554528 bytes"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.warning);
+        std::vector<std::string> args = {"merge", Path("out/Lexicorn.bin")};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        ASSERT_EQ(Run(args), kExitSuccess) << err;
+        EXPECT_EQ(err, "lexicorn: warning: " + c.args[0] + ": " + c.warning + "\n");
+        EXPECT_TRUE(out.starts_with("Merge operation done successfully.\nPlaced at ")) << out;
+    }
+    // Over the old image alone, and over erased flash, nothing is said.
+    test::WriteFile(dir / "erased.bin", std::string(0x100, '\xFF'));
+    for (const auto& [file, place] : {std::pair{"fw.bin", "100"}, std::pair{"erased.bin", "40"}}) {
+        ASSERT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path(file), Path("m.bin"), "--mode", "overwrite",
+                       "--place", place}),
+                  kExitSuccess);
+        EXPECT_EQ(err, "") << file;
+    }
+}
+
+// A shell's `> fw.bin` empties the target before the merge starts; `>>` would append the merged file
+// to an input. Both are refused by name, and the target stays as it was.
+TEST_F(MergeCommandLine, AnEmptyTargetAndStandardOutputOverAnInputAreRefused) {
+    test::WriteFile(dir / "empty.bin", "");
+    EXPECT_EQ(Run({"merge", Path("out/Lexicorn.bin"), Path("empty.bin"), Path("m.bin")}), kExitFailure);
+    EXPECT_EQ(err, "lexicorn: error: " + Path("empty.bin") + ": the target is empty\n");
+    EXPECT_FALSE(fs::exists(dir / "m.bin"));
+#ifndef _WIN32
+    test::WriteFile(dir / "image.bin", image);
+    const struct {
+        const char* file;
+        int flags;  // as the shell opens standard output
+        std::string error;
+    } cases[] = {
+        {"fw.bin", O_TRUNC,
+         ": the target is empty, and standard output goes to it: a shell's > empties the file before the "
+         "merge "
+         "begins"},
+        {"fw.bin", O_APPEND, ": standard output goes to the target"},
+        {"image.bin", O_APPEND, ": standard output goes to the Lexicorn file"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.error);
+        const std::string before = test::ReadFile(dir / c.file);
+        std::fflush(stdout);
+        const int saved = dup(STDOUT_FILENO);
+        const int redirected = open(Path(c.file).c_str(), O_WRONLY | c.flags);
+        ASSERT_GE(redirected, 0);
+        dup2(redirected, STDOUT_FILENO);
+        close(redirected);
+        const int code = Run({"merge", Path("image.bin"), Path("fw.bin"), "-"});
+        dup2(saved, STDOUT_FILENO);
+        close(saved);
+        EXPECT_EQ(code, kExitFailure);
+        EXPECT_EQ(err, "lexicorn: error: " + Path(c.file) + c.error + "\n");
+        EXPECT_EQ(out, "");
+        EXPECT_EQ(test::ReadFile(dir / c.file), c.flags == O_TRUNC ? "" : before);
+        test::WriteFile(dir / "fw.bin", target);
+    }
+#endif
 }
 
 TEST_F(MergeCommandLine, OutputOverTheTargetIsRefused) {

@@ -336,6 +336,121 @@ TEST_F(Merger, ParametersAreChecked) {
     EXPECT_EQ(layout.imageOffset, 0u);
 }
 
+// What a merge tells its front end before it writes: where the image goes, the target's data, and
+// which of the target's bytes under the image hold something (neither 00, FF, the fill byte nor an
+// old image being replaced), counted exactly.
+struct PlanCase {
+    const char* name;
+    Bytes target;
+    MergeSettings settings;
+    std::uint32_t imageAddress;
+    std::uint64_t outputSize;
+    OverwrittenData overwritten;
+};
+void PrintTo(const PlanCase& c, std::ostream* os) { *os << c.name; }
+
+Bytes WithBytesAt(Bytes bytes, std::size_t at, const Bytes& put) {
+    return bytes.replace(at, put.size(), put);
+}
+
+class MergePlans : public Merger, public testing::WithParamInterface<PlanCase> {};
+
+TEST_P(MergePlans, TellWhatTheImageMeets) {
+    const PlanCase& c = GetParam();
+    Prepare(c.target, Image(64));
+    std::optional<MergePlan> told;
+    const MergeResult result = Merge({Path("image.bin"), Path("target.bin"), Path("out.bin"), c.settings, {}},
+                                     [&told](const MergePlan& plan) {
+                                         told = plan;
+                                         return false;
+                                     });
+    EXPECT_TRUE(result.declined);
+    EXPECT_FALSE(fs::exists(dir / "out.bin"));
+    ASSERT_TRUE(told);
+    EXPECT_EQ(told->imageAddress, c.imageAddress);
+    EXPECT_EQ(told->imageSize, 64u);
+    EXPECT_FALSE(told->absolute);
+    EXPECT_EQ(told->data.low, 0u);
+    EXPECT_EQ(told->data.high, c.target.size());
+    EXPECT_EQ(told->outputSize, c.outputSize);
+    EXPECT_EQ(told->overwritten.count, c.overwritten.count);
+    EXPECT_EQ(told->overwritten.first, c.overwritten.first);
+    EXPECT_EQ(told->overwritten.last, c.overwritten.last);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Targets, MergePlans,
+    testing::Values(
+        PlanCase{"ErasedFlash", Bytes(0x100, '\xFF'), {kOverwrite, kAddress, 0x40, 16, 0}, 0x40, 0x100, {}},
+        PlanCase{"ZerosAndTheFillByte",
+                 Bytes(0x40, '\0') + Bytes(0x40, '\xA5'),
+                 {kOverwrite, kBeginning, 0, 16, 0xA5},
+                 0,
+                 0x80,
+                 {}},
+        PlanCase{"CodeAmongBlanks",
+                 WithBytesAt(WithBytesAt(WithBytesAt(Bytes(0x100, '\xFF'), 0x45, "x"), 0x70, "y"), 0x90, "z"),
+                 {kOverwrite, kAddress, 0x40, 16, 0},
+                 0x40,
+                 0x100,
+                 {2, 0x45, 0x70}},
+        PlanCase{"AnOldImageReplaced",
+                 Filler(0x40, 'a') + Image(64) + Filler(0x40, 'b'),
+                 {kOverwrite, kAddress, 0x40, 16, 0},
+                 0x40,
+                 0xC0,
+                 {}},
+        PlanCase{"CodeBehindAnOldImage",
+                 Bytes(0x40, '\xFF') + Image(56) + Filler(0x48, 'c'),
+                 {kOverwrite, kAddress, 0x40, 16, 0},
+                 0x40,
+                 0xC0,
+                 {8, 0x78, 0x7F}},
+        PlanCase{"OverwrittenAtTheEnd",
+                 Filler(0x100, 'a'),
+                 {kOverwrite, kEnd, 0, 16, 0},
+                 0xC0,
+                 0x100,
+                 {64, 0xC0, 0xFF}},
+        PlanCase{"RunningOnPastTheEnd",
+                 Filler(0x80, 'a'),
+                 {kOverwrite, kAddress, 0x60, 16, 0},
+                 0x60,
+                 0xA0,
+                 {0x20, 0x60, 0x7F}},
+        PlanCase{"BeyondTheEnd", Filler(0x80, 'a'), {kOverwrite, kAddress, 0x100, 16, 0}, 0x100, 0x140, {}},
+        PlanCase{"Appended", Filler(0x100, 'a'), {kAppend, kEnd, 0, 16, 0}, 0x100, 0x140, {}},
+        PlanCase{"AppendedBefore", Filler(0x100, 'a'), {kAppend, kBeginning, 0, 16, 0}, 0, 0x140, {}}),
+    [](const auto& testCase) { return testCase.param.name; });
+
+// In HEX and S-records the data is what the records hold: a gap under the image holds nothing.
+TEST_F(Merger, APlanOfAHexTargetCountsOnlyItsData) {
+    Prepare(Filler(100, 'a'), Image(64));
+    FirmwareFile firmware;
+    firmware.format = FirmwareFormat::kIntelHex;
+    firmware.segments = {{0x1000, std::vector<std::uint8_t>(16, 0x11)},
+                         {0x1020, std::vector<std::uint8_t>(16, 0x22)}};
+    test::WriteFile(dir / "fw.hex", test::FirmwareText(firmware));
+    std::optional<MergePlan> told;
+    const MergeResult result =
+        Merge({Path("image.bin"), Path("fw.hex"), Path("out.hex"), {kOverwrite, kAddress, 0x1008, 1, 0}, {}},
+              [&told](const MergePlan& plan) {
+                  told = plan;
+                  return true;
+              });
+    ASSERT_EQ(result.code, kSuccess) << result.message;
+    ASSERT_TRUE(told);
+    EXPECT_TRUE(told->absolute);
+    EXPECT_EQ(told->imageAddress, 0x1008u);
+    EXPECT_EQ(told->data.low, 0x1000u);
+    EXPECT_EQ(told->data.high, 0x1030u);
+    EXPECT_EQ(told->overwritten.count, 24u);
+    EXPECT_EQ(told->overwritten.first, 0x1008u);
+    EXPECT_EQ(told->overwritten.last, 0x102Fu);
+    ASSERT_TRUE(result.plan);
+    EXPECT_EQ(result.plan->imageAddress, 0x1008u);
+}
+
 TEST_F(Merger, ImagesAreCheckedWholeBeforeTheyArePlaced) {
     test::WriteFile(dir / "image.bin", Image(60));
     EXPECT_EQ(CheckImageFile(Path("image.bin")).code, kSuccess);
@@ -568,51 +683,59 @@ class ScriptedMergeHost final : public MergeHost {
         answers.erase(answers.begin());
         return answer;
     }
+    bool Proceed(const MergeRisk& risk) override {
+        warnings.push_back(risk.warning);
+        return Ask(risk.question);
+    }
+    std::vector<std::string> warnings;
 };
 
 class MergeCommandTest : public Merger {
   protected:
     // Runs the Merge command on the prepared image and `target` into `output`, with the fixture's
     // settings, which it keeps as the command left them.
-    MergeOutcome Run(MergeMode mode, MergePlacement placement, const std::string& addressText,
-                     std::optional<TargetForm> targetForm = std::nullopt) {
+    MergeOutcome Run(MergeMode mode, MergePlacement placement, const std::string& addressText) {
         settings.mode = mode;
         settings.placement = placement;
-        MergeRequest request{
-            {Path("image.bin"), Path(target), Path(output), settings, std::nullopt}, addressText, targetForm};
+        MergeRequest request{{Path("image.bin"), Path(target), Path(output), settings, std::nullopt},
+                             addressText};
         const MergeOutcome outcome = RunMergeCommand(host, request).outcome;
         settings = request.job.settings;
         return outcome;
     }
     // The address placement in overwrite mode.
-    MergeOutcome RunAt(const std::string& addressText, std::optional<TargetForm> targetForm = std::nullopt) {
-        return Run(kOverwrite, kAddress, addressText, targetForm);
-    }
+    MergeOutcome RunAt(const std::string& addressText) { return Run(kOverwrite, kAddress, addressText); }
     ScriptedMergeHost host;
     MergeSettings settings;
     const char* target = "target.bin";
     const char* output = "out.bin";
 };
 
+// The success and where the image went.
+std::string Done(std::uint32_t address, std::uint32_t size) {
+    return "info: Merge operation done successfully.\r" + merge_messages::PlacedAt(address, size);
+}
+
 TEST_F(MergeCommandTest, UnalignedAddressesAreQuestioned) {
-    Prepare(Filler(0x2000, 'a'), Image(64));
+    Prepare(Bytes(0x2000, '\xFF'), Image(64));  // erased flash: nothing is overwritten
     EXPECT_EQ(RunAt("1000"), MergeOutcome::kDone);
-    EXPECT_EQ(host.shown, std::vector<std::string>{"info: Merge operation done successfully."});
+    EXPECT_EQ(host.shown, std::vector<std::string>{Done(0x1000, 64)});
+    EXPECT_EQ(host.shown[0], "info: Merge operation done successfully.\rPlaced at 0x00001000, 64 bytes.");
     host.shown.clear();
     host.answers = {false, true};
     EXPECT_EQ(RunAt("1001"), MergeOutcome::kAborted);
     EXPECT_EQ(RunAt("abc"), MergeOutcome::kDone);  // lower case is read as upper case
     EXPECT_EQ(settings.address, 0xABCu);
-    EXPECT_EQ(host.shown, (std::vector<std::string>{"ask: " + std::string(merge_messages::kAddressNotAligned),
-                                                    "info: Aborting merge process.",
-                                                    "ask: " + std::string(merge_messages::kAddressNotAligned),
-                                                    "info: Merge operation done successfully."}));
+    EXPECT_EQ(host.shown,
+              (std::vector<std::string>{
+                  "ask: " + std::string(merge_messages::kAddressNotAligned), "info: Aborting merge process.",
+                  "ask: " + std::string(merge_messages::kAddressNotAligned), Done(0xABC, 64)}));
     EXPECT_EQ(settings.mode, kOverwrite);
     EXPECT_EQ(settings.placement, kAddress);
 }
 
 TEST_F(MergeCommandTest, AddressesAreCheckedBeforeAnythingIsWritten) {
-    Prepare(Filler(100, 'a'), Image(64));
+    Prepare(Bytes(100, '\0'), Image(64));
     EXPECT_EQ(RunAt("1G"), MergeOutcome::kInvalidAddress);
     EXPECT_EQ(RunAt("FFFFFFF0"), MergeOutcome::kFailed);
     settings.searchStep = 0;  // a damaged project: no alignment question, no division
@@ -622,23 +745,28 @@ TEST_F(MergeCommandTest, AddressesAreCheckedBeforeAnythingIsWritten) {
                   "info: Invalid Hex value!",
                   "error: Can not start merge operation.2000D024\r\rAt this address the Lexicorn would "
                   "end beyond 4 GB.",
-                  "info: Merge operation done successfully."}));
+                  Done(0, 64)}));
 }
 
-// One old image goes without saying, as ever; what else the target held is said after the success.
+// Where the image went comes first; then every old image, the first one too, and the signatures
+// with nothing behind them.
 TEST_F(MergeCommandTest, TheSuccessMessageSaysWhatElseTheTargetHeld) {
     Prepare(Filler(16, 'a') + Image(64) + kSignature + Filler(50, 'b') + Image(80), Image(64));
     EXPECT_EQ(Run(kAppend, kEnd, ""), MergeOutcome::kDone);
-    EXPECT_EQ(host.shown, std::vector<std::string>{
-                              "info: Merge operation done successfully.\r"
-                              "Also a Lexicorn at 0x0000008A: size 0x00000050, made obsolete as well.\r"
-                              "A signature at 0x00000050 has no valid Lexicorn behind it: left as it is."});
+    EXPECT_EQ(
+        host.shown,
+        std::vector<std::string>{
+            Done(0xE0, 64) +  // after 218 bytes, 16-aligned
+            "\rA Lexicorn at 0x00000010: size 0x00000040, made obsolete: firmware that read it with "
+            "lxn_attach_embedded (the copy compiled in from Lexicorn.c) finds the new one with lxn_find.\r"
+            "Also a Lexicorn at 0x0000008A: size 0x00000050, made obsolete as well.\r"
+            "A signature at 0x00000050 has no valid Lexicorn behind it: left as it is."});
 }
 
 TEST_F(MergeCommandTest, AnOutputThatCannotBeWrittenIsNamedWithItsReason) {
     Prepare(Filler(100, 'a'), Image(64));
     fs::create_directory(dir / "out.bin");
-    EXPECT_EQ(RunAt("1000"), MergeOutcome::kFailed);
+    EXPECT_EQ(Run(kAppend, kEnd, ""), MergeOutcome::kFailed);
     EXPECT_EQ(host.shown, std::vector<std::string>{"error: Can not start merge operation.20201003\r\r" +
                                                    Path("out.bin") + ": not a regular file"});
 }
@@ -653,34 +781,86 @@ TEST_F(MergeCommandTest, AnInputThatCannotBeOpenedIsNamed) {
     EXPECT_FALSE(fs::exists(dir / "out.bin"));
 }
 
-// An address of a HEX target is absolute: one outside the target's data would overwrite nothing,
-// which the user confirms first. A binary target takes an address as an offset, beyond its end too.
-TEST_F(MergeCommandTest, AnAddressOutsideTheDataOfAHexTargetIsQuestioned) {
+// An empty target is refused by name before anything is asked: a shell's `> target` empties the
+// firmware before the merge starts, and a merge into nothing would report success.
+TEST_F(MergeCommandTest, AnEmptyTargetIsRefused) {
     Prepare(Filler(100, 'a'), Image(64));
-    test::WriteFile(dir / "fw.hex", ":020000040800F2\n:0400000001020304F2\n:00000001FF\n");
-    const auto scan = ScanTarget(Path("fw.hex"));
-    ASSERT_EQ(scan.code, kSuccess);
+    test::WriteFile(dir / "empty.bin", "");
+    target = "empty.bin";
+    EXPECT_EQ(RunAt("1001"), MergeOutcome::kInputRefused);
+    EXPECT_EQ(host.shown, std::vector<std::string>{"error: " + Path("empty.bin") + ": the target is empty"});
+    EXPECT_FALSE(fs::exists(dir / "out.bin"));
+}
+
+// An address outside the target's data: in HEX the image would overwrite nothing (its addresses are
+// absolute), a binary grows to reach it (its addresses are offsets). Both are asked about, with the
+// target's data span, and nothing is written on No.
+TEST_F(MergeCommandTest, AnAddressOutsideTheTargetsDataIsQuestioned) {
+    Prepare(Bytes(100, '\xFF'), Image(64));
+    test::WriteFile(dir / "fw.hex", ":020000040800F2\n:04000000FFFFFFFF00\n:00000001FF\n");
+    const struct {
+        const char* target;
+        const char* output;
+        const char* address;
+        std::string warning;
+        std::string question;
+    } cases[] = {
+        {"fw.hex", "out.hex", "F00",
+         "the address 00000F00 lies outside the target's data (08000000 to 08000003)",
+         "The address 00000F00 lies outside the target's data (08000000 to 08000003).\rAddresses of HEX and "
+         "S-record targets are absolute, not offsets in the file. Are you sure you want to continue?"},
+        {"target.bin", "out.bin", "F00",
+         "the address 00000F00 lies outside the target's data (00000000 to 00000063): the output grows from "
+         "100 bytes to 3904 bytes",
+         "The address 00000F00 lies outside the target's data (00000000 to 00000063): the output grows from "
+         "100 bytes to 3904 bytes.\rAddresses of binary targets are offsets in the file: the gap is filled "
+         "with the fill byte. Are you sure you want to continue?"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.target);
+        target = c.target;
+        output = c.output;
+        host.shown.clear();
+        host.warnings.clear();
+        host.answers = {false, true};
+        EXPECT_EQ(RunAt(c.address), MergeOutcome::kAborted);
+        EXPECT_FALSE(fs::exists(dir / c.output));
+        EXPECT_EQ(RunAt(c.address), MergeOutcome::kDone);
+        EXPECT_EQ(host.shown, (std::vector<std::string>{"ask: " + c.question, "info: Aborting merge process.",
+                                                        "ask: " + c.question, Done(0xF00, 64)}));
+        EXPECT_EQ(host.warnings, std::vector<std::string>(2, Path(c.target) + ": " + c.warning));
+    }
+    // Inside the data nothing is asked; at the binary's end neither: the image only runs on past it.
     target = "fw.hex";
     output = "out.hex";
-    const std::string question =
-        "ask: The address 00000F00 lies outside the target's data (08000000 to 08000003).\rAddresses of HEX "
-        "and S-record targets are absolute, not offsets in the file. Are you sure you want to continue?";
-    host.answers = {false, true};
-    EXPECT_EQ(RunAt("F00", scan.form), MergeOutcome::kAborted);
-    EXPECT_FALSE(fs::exists(dir / "out.hex"));
-    EXPECT_EQ(RunAt("F00", scan.form), MergeOutcome::kDone);
-    EXPECT_EQ(RunAt("08000000", scan.form), MergeOutcome::kDone);
-    EXPECT_EQ(host.shown, (std::vector<std::string>{question, "info: Aborting merge process.", question,
-                                                    "info: Merge operation done successfully.",
-                                                    "info: Merge operation done successfully."}));
-
-    const auto binary = ScanTarget(Path("target.bin"));
-    ASSERT_EQ(binary.code, kSuccess);
+    host.shown.clear();
+    EXPECT_EQ(RunAt("08000000"), MergeOutcome::kDone);
     target = "target.bin";
     output = "out.bin";
-    host.shown.clear();
-    EXPECT_EQ(RunAt("F00", binary.form), MergeOutcome::kDone);  // beyond the binary's 100 bytes, no question
-    EXPECT_EQ(host.shown, std::vector<std::string>{"info: Merge operation done successfully."});
+    EXPECT_EQ(RunAt("50"), MergeOutcome::kDone);
+    EXPECT_EQ(host.shown, (std::vector<std::string>{Done(0x08000000, 64), Done(0x50, 64)}));
+}
+
+// An image over the target's code: the bytes that hold something are counted, named from the first
+// to the last, and asked about; blank bytes and an old image being replaced are not.
+TEST_F(MergeCommandTest, OverwrittenDataIsQuestioned) {
+    Bytes firmware(0x2000, '\xFF');
+    firmware.replace(0x1000, 417, Filler(417, 'a'));
+    Prepare(firmware, Image(512));
+    const std::string warning =
+        Path("target.bin") +
+        ": the Lexicorn overwrites 417 bytes of the target's data at 0x00001000-0x000011A0";
+    const std::string question =
+        "The Lexicorn overwrites 417 bytes of the target's data at 0x00001000-0x000011A0.\rThey are neither "
+        "blank (00, FF or the fill byte) nor part of an old Lexicorn. Are you sure you want to continue?";
+    host.answers = {false, true};
+    EXPECT_EQ(RunAt("1000"), MergeOutcome::kAborted);
+    EXPECT_FALSE(fs::exists(dir / "out.bin"));
+    EXPECT_EQ(RunAt("1000"), MergeOutcome::kDone);
+    EXPECT_EQ(host.shown, (std::vector<std::string>{"ask: " + question, "info: Aborting merge process.",
+                                                    "ask: " + question, Done(0x1000, 512)}));
+    EXPECT_EQ(host.warnings, std::vector<std::string>(2, warning));
+    EXPECT_EQ(test::ReadFile(dir / "out.bin").substr(0x1000, 512), Image(512));
 }
 
 // A damaged target is named with the line and the reason, as its scan named it; a target that cannot

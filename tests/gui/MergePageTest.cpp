@@ -38,6 +38,17 @@ const QByteArray kTarget(200, 'T');
 
 QByteArray Zeros(int count) { return QByteArray(count, '\0'); }
 
+// The success of a merge that placed kImage at `address`.
+QString Done(std::uint32_t address) {
+    return "Information: Merge operation done successfully.\r" +
+           QString::fromStdString(merge_messages::PlacedAt(address, 64));
+}
+// The line on the old image of TargetWithOldImage, which a merge makes obsolete.
+const QString kOldImageMadeObsolete = QStringLiteral(
+    "\rA Lexicorn at 0x00000010: size 0x00000030, made obsolete: firmware that read it with "
+    "lxn_attach_embedded "
+    "(the copy compiled in from Lexicorn.c) finds the new one with lxn_find.");
+
 // What happens to the files between their choice on the page and the merge.
 enum class AfterChoosing { kNothing, kImageRewritten, kImageRemoved, kTargetRemoved };
 
@@ -146,7 +157,7 @@ class MergePageTest : public WizardFixture {
         ChooseFile("chooseOutputButton", "out.bin");
         dialogs_->Take();
         Merge();  // ...and so does the merger
-        QCOMPARE(dialogs_->Take(), QStringList{"Information: Merge operation done successfully."});
+        QCOMPARE(dialogs_->Take(), QStringList{Done(0xD0)});
         QCOMPARE(Read("out.bin").right(kImage.size()), kImage);
     }
 
@@ -164,7 +175,7 @@ class MergePageTest : public WizardFixture {
         QCOMPARE(Text("targetFile"), Path("target.bin"));
         QCOMPARE(Text("targetInfo"), QStringLiteral("No Lexicorn found in the target software."));
         Merge();
-        QCOMPARE(dialogs_->Take(), QStringList{"Information: Merge operation done successfully."});
+        QCOMPARE(dialogs_->Take(), QStringList{Done(0xD0)});
         QCOMPARE(Read("out.bin"), kTarget + Zeros(8) + kImage);  // appended at the end, 16-aligned
     }
 
@@ -213,7 +224,7 @@ class MergePageTest : public WizardFixture {
         QCOMPARE(Text("outputFile"), QStringLiteral("Select output file..."));
         type("outputFile", Path("new.bin"));
         Merge();
-        QCOMPARE(dialogs_->Take(), QStringList{"Information: Merge operation done successfully."});
+        QCOMPARE(dialogs_->Take(), QStringList{Done(0x50) + kOldImageMadeObsolete});
         QVERIFY(QFile::exists(Path("new.bin")));
         QCOMPARE(Read("out.bin"), QByteArray("an earlier output"));
     }
@@ -236,8 +247,8 @@ class MergePageTest : public WizardFixture {
         QCoreApplication::processEvents();  // the page grows to hold the notes
         SaveScreenshot(*window_, QStringLiteral("merger-page-old-images"));
         Merge();
-        QCOMPARE(dialogs_->Take(), QStringList{"Information: Merge operation done successfully.\r" +
-                                               QString(notes).replace('\n', '\r')});
+        QCOMPARE(dialogs_->Take(),
+                 QStringList{Done(0xC0) + kOldImageMadeObsolete + "\r" + QString(notes).replace('\n', '\r')});
         QByteArray expected = target;
         expected.replace(0x10, 8, Zeros(8));
         expected.replace(0x88, 8, Zeros(8));
@@ -263,7 +274,7 @@ class MergePageTest : public WizardFixture {
         QVERIFY(dialogs_->filters.last().startsWith("Binary (*.bin);;Intel HEX"));
         dialogs_->Take();
         Merge();
-        QCOMPARE(dialogs_->Take(), QStringList{"Information: Merge operation done successfully."});
+        QCOMPARE(dialogs_->Take(), QStringList{Done(0x08000010)});
         // A header record, then data records with 32-bit addresses.
         QVERIFY2(Read("out.s19").startsWith("S00600004844521B\nS3"), Read("out.s19").constData());
 
@@ -357,7 +368,7 @@ class MergePageTest : public WizardFixture {
 
         Find<QLineEdit>("address")->setText(QStringLiteral("08000000"));
         Merge();
-        QCOMPARE(dialogs_->Take(), QStringList{"Information: Merge operation done successfully."});
+        QCOMPARE(dialogs_->Take(), QStringList{Done(0x08000000)});
         QVERIFY(Read("out.hex").startsWith(":020000040800F2\n"));
 
         Write("plain.bin", kTarget);
@@ -401,8 +412,16 @@ class MergePageTest : public WizardFixture {
         QCOMPARE(Page().shownPicture(), picture);
         SaveScreenshot(*window_,
                        QStringLiteral("merger-page-") + QString(QTest::currentDataTag()).replace(' ', '-'));
+        // Written over the target's bytes, the image is asked about first.
+        if (mode == 1) dialogs_->answers.push_back(true);
         Merge();
-        QCOMPARE(dialogs_->Take(), QStringList{"Information: Merge operation done successfully."});
+        const QStringList shown = dialogs_->Take();
+        QCOMPARE(shown.size(), mode == 1 ? 2 : 1);
+        if (mode == 1)
+            QVERIFY2(shown[0].startsWith("Question (No): The Lexicorn overwrites 64 bytes"),
+                     qPrintable(shown[0]));
+        QVERIFY2(shown.last().startsWith("Information: Merge operation done successfully.\rPlaced at 0x"),
+                 qPrintable(shown.last()));
         QCOMPARE(Read("out.bin").toHex(), expected.toHex());
         QCOMPARE(Read("target.bin"), kTarget);
         QCOMPARE(window_->settings().mergeMode, mode == 1 ? MergeMode::kOverwrite : MergeMode::kAppend);
@@ -430,7 +449,9 @@ class MergePageTest : public WizardFixture {
         const QByteArray moved = QByteArray(4, 'U') + TargetWithOldImage().mid(16, 48) + QByteArray(20, 'U');
         Write("target.bin", moved);
         Merge();
-        QCOMPARE(dialogs_->Take(), QStringList{"Information: Merge operation done successfully."});
+        QCOMPARE(
+            dialogs_->Take(),
+            QStringList{Done(0x50) + QString(kOldImageMadeObsolete).replace("0x00000010", "0x00000004")});
         QByteArray expected = moved;
         expected.replace(4, 8, Zeros(8));
         QCOMPARE(Read("out.bin"), expected + Zeros(8) + kImage);  // appended at the end, 16-aligned
@@ -461,8 +482,9 @@ class MergePageTest : public WizardFixture {
                 "Information: Aborting merge process."}));
         QVERIFY(!QFile::exists(Path("out.bin")));
         dialogs_->answers.push_back(true);
+        dialogs_->answers.push_back(true);  // and to overwrite the target's bytes
         Merge();
-        QCOMPARE(dialogs_->Take().last(), QStringLiteral("Information: Merge operation done successfully."));
+        QCOMPARE(dialogs_->Take().last(), Done(4));
         QCOMPARE(Read("out.bin"), kTarget.left(4) + kImage + kTarget.mid(68));
     }
 
@@ -482,13 +504,12 @@ class MergePageTest : public WizardFixture {
         QCOMPARE(dialogs_->Take(), QStringList{"Information: Invalid Hex value!"});
         QVERIFY(!QFile::exists(Path("out.bin")));
 
-        address->setText(QStringLiteral("FFFFFFFF"));
-        dialogs_->answers.push_back(true);
+        address->setText(QStringLiteral("FFFFFFFF"));  // refused before anything is asked
         Merge();
         const QStringList overflow = dialogs_->Take();
-        QCOMPARE(overflow.size(), 2);
-        QVERIFY2(overflow[1].startsWith("Error: Can not start merge operation.2000D024"),
-                 qPrintable(overflow[1]));
+        QCOMPARE(overflow.size(), 1);
+        QVERIFY2(overflow[0].startsWith("Error: Can not start merge operation.2000D024"),
+                 qPrintable(overflow[0]));
         QCOMPARE(window_->settings().mergeAddress, 0xFFFFFFFFu);
         QVERIFY(!QFile::exists(Path("out.bin")));
 
@@ -517,7 +538,7 @@ class MergePageTest : public WizardFixture {
         QCOMPARE(Read("target.bin"), kTarget);
         ChooseFile("chooseOutputButton", "out.bin");
         Merge();
-        QCOMPARE(dialogs_->Take().last(), QStringLiteral("Information: Merge operation done successfully."));
+        QCOMPARE(dialogs_->Take().last(), Done(0xD0));
     }
 
     void AnExistingOutputIsReplacedOnlyWhenTheUserSaysSo() {
@@ -542,7 +563,7 @@ class MergePageTest : public WizardFixture {
         ChooseFile("chooseOutputButton", "out.bin");
         QCOMPARE(Text("outputFile"), Path("out.bin"));
         Merge();
-        QCOMPARE(dialogs_->Take().last(), QStringLiteral("Information: Merge operation done successfully."));
+        QCOMPARE(dialogs_->Take().last(), Done(0xD0));
         QCOMPARE(Read("out.bin"), kTarget + Zeros(8) + kImage);
     }
 
@@ -729,7 +750,7 @@ class MergePageTest : public WizardFixture {
         });
         QCOMPARE(window_->settings().fillByte, 0xFF);
         Merge();
-        QCOMPARE(dialogs_->Take(), QStringList{"Information: Merge operation done successfully."});
+        QCOMPARE(dialogs_->Take(), QStringList{Done(0xD0)});
         QCOMPARE(Read("out.bin"), kTarget + QByteArray(8, '\xFF') + kImage);  // 200 bytes, then 16-aligned
     }
 
@@ -819,6 +840,73 @@ class MergePageTest : public WizardFixture {
                  cli::kExitFailure);
         QCOMPARE(PrintedText(err.str()), WithLineFeeds(core.message));
         QCOMPARE(out.str(), std::string());
+    }
+
+    // What a merge may not be meant to do: the window asks (No preset) in the words the command line
+    // warns with, after the target's name; the command line merges all the same.
+    void SameRiskGivesTheSameWordsInBothFrontEnds_data() {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QByteArray>("targetBytes");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("fact");
+        QTest::newRow("OverwrittenData")
+            << "target.bin" << kTarget << "out.bin"
+            << "10"
+            << "the Lexicorn overwrites 64 bytes of the target's data at 0x00000010-0x0000004F";
+        QTest::newRow("BeyondABinarysEnd")
+            << "target.bin" << QByteArray(200, '\xFF') << "out.bin"
+            << "1000"
+            << "the address 00001000 lies outside the target's data (00000000 to 000000C7): the output grows "
+               "from 200 bytes to 4160 bytes";
+        QTest::newRow("OutsideAHexTargetsData")
+            << "fw.hex" << QByteArray(":020000040800F2\n:04000000FFFFFFFF00\n:00000001FF\n") << "out.hex"
+            << "F00"
+            << "the address 00000F00 lies outside the target's data (08000000 to 08000003)";
+    }
+    void SameRiskGivesTheSameWordsInBothFrontEnds() {
+        QFETCH(QString, target);
+        QFETCH(QByteArray, targetBytes);
+        QFETCH(QString, output);
+        QFETCH(QString, address);
+        QFETCH(QString, fact);
+        StartOnMergerPage();
+        Write("image.bin", kImage);
+        Write(target, targetBytes);
+        ChooseFile("chooseImageButton", "image.bin");
+        ChooseFile("chooseTargetButton", target);
+        ChooseFile("chooseOutputButton", output);
+        SetMode(1);
+        Find<QRadioButton>("placeAtAddress")->click();
+        Find<QLineEdit>("address")->setText(address);
+        dialogs_->Take();
+        dialogs_->answers.push_back(false);
+        Merge();
+        const QStringList asked = dialogs_->Take();
+        QCOMPARE(asked.size(), 2);
+        const QString question = "Question (No): " + fact.left(1).toUpper() + fact.mid(1) + ".\r";
+        QVERIFY2(asked[0].startsWith(question), qPrintable(asked[0]));
+        QVERIFY2(asked[0].endsWith(" Are you sure you want to continue?"), qPrintable(asked[0]));
+        QCOMPARE(asked[1], QStringLiteral("Information: Aborting merge process."));
+        QVERIFY(!QFile::exists(Path(output)));
+
+        std::vector<std::string> args = {"lexicorn",
+                                         "merge",
+                                         Path("image.bin").toStdString(),
+                                         Path(target).toStdString(),
+                                         Path(output).toStdString(),
+                                         "--mode",
+                                         "overwrite",
+                                         "--place",
+                                         address.toStdString()};
+        std::vector<const char*> argv;
+        for (const std::string& arg : args) argv.push_back(arg.c_str());
+        std::ostringstream out, err;
+        QCOMPARE(cli::RunCommandLine(static_cast<int>(argv.size()), argv.data(), {out, err}),
+                 cli::kExitSuccess);
+        QCOMPARE(QString::fromStdString(err.str()),
+                 "lexicorn: warning: " + Path(target) + ": " + fact + "\n");
+        QVERIFY(QFile::exists(Path(output)));
     }
 
     void MergePicturesDiffer() {

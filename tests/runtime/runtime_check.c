@@ -119,6 +119,12 @@ int main(int argc, char** argv) {
     memcpy(memory + at, image.data, image.size);
     CHECK(lxn_find(&found, memory, sizeof memory) == LXN_OK && found.data == memory + at);
     CHECK(lxn_find(&found, memory, at + 8) == LXN_ERR_NOT_FOUND);
+    /* A null start is address 0, where a search may start (here with nothing to read there, which no
+       program on this machine may read; tests/tools/arm-flash-at-zero.sh reads it on a Cortex-M3). A
+       null buffer is still no image. */
+    CHECK(lxn_find(&found, NULL, 0) == LXN_ERR_NOT_FOUND);
+    CHECK(lxn_find(NULL, memory, sizeof memory) == LXN_ERR_ARGUMENT);
+    CHECK(lxn_attach(&found, NULL, sizeof memory) == LXN_ERR_ARGUMENT);
 
     /* Refusals: counts out of range, a small buffer, a damaged image. */
     CHECK(STRING(&image, image.language_count, 0, text, 1000, &length) == LXN_ERR_RANGE);

@@ -124,7 +124,7 @@ constexpr std::array<std::string_view, 44> kCppKeywords = {"and",
 // The names that the C list meets in the unit that compiles it: its own, those of Lexicorn.c and
 // LXNApiCfg.h, and those of the runtime's header. Projects that compile lexicorn_runtime.c in one
 // unit with their own sources meet its internal names too.
-constexpr std::array<std::string_view, 67> kCDeclaredNames = {"IS_LEXICORN_EMBEDDED",
+constexpr std::array<std::string_view, 68> kCDeclaredNames = {"IS_LEXICORN_EMBEDDED",
                                                               "LEXICORN_H",
                                                               "LXNAPICFG_H",
                                                               "LXNCFG_API_FOR_ROM",
@@ -164,6 +164,7 @@ constexpr std::array<std::string_view, 67> kCDeclaredNames = {"IS_LEXICORN_EMBED
                                                               "LXN_WORD_UNIQUE_ID",
                                                               "STRINGLIST_H",
                                                               "STRING_ID",
+                                                              "attach_at",
                                                               "copy_text",
                                                               "embeddedLexicorn",
                                                               "language_entry",

@@ -72,6 +72,12 @@ bool IsOpenFile(const std::filesystem::path& path, std::FILE* open) {
            named == opened;
 }
 
+bool IsStandardOutput(std::FILE* open) {
+    FileIdentity output{}, opened{};
+    return open != nullptr && IdentityOf(GetStdHandle(STD_OUTPUT_HANDLE), output) &&
+           IdentityOf(HandleOf(open), opened) && output == opened;
+}
+
 bool ReadFileAt(std::FILE* file, std::uint64_t offset, std::span<std::uint8_t> into) {
     // A read at an OVERLAPPED offset on a synchronous handle moves the handle's position: the
     // stream's own position is put back afterwards.
