@@ -311,6 +311,9 @@ ProjectFileResult LoadProjectFile(const std::filesystem::path& path, ProjectSett
             read.maxWidth = static_cast<std::uint32_t>(width);
         }
     }
+    // A platform that has a file system has one whatever a line says, as the window shows it and a
+    // save keeps it.
+    if (ConstraintsOf(read.targetPlatform).hasFileSystem) read.noFileSystem = false;
     settings = read;
     return {};
 }
