@@ -142,6 +142,7 @@ class PoReader {
 
     void ReadLine(std::string_view line) {
         while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
         if (line.empty()) return EndEntry();
         if (line.starts_with("#~")) return;  // an obsolete entry
         if (line.starts_with('#')) {
