@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "base/Unicode.h"
 #include "compile/TableCheck.h"
@@ -313,7 +314,8 @@ class Planner {
               1) {
         for (std::size_t s = 1; s <= StringCount(reader_.GetRowCount()); ++s) {
             const std::size_t row = StringRow(s);
-            rowsById_.emplace(std::string(Cell(row, kIdColumn)), row);
+            if (!rowsById_.emplace(std::string(Cell(row, kIdColumn)), row).second)
+                idsTwice_.emplace(Cell(row, kIdColumn));
             rowsBySource_[std::string(Cell(row, kDefaultColumn))].push_back(row);
         }
     }
@@ -370,8 +372,15 @@ class Planner {
     // The row of the unit's string: by its id, else by its default text where only one string has it.
     std::optional<std::size_t> Row(const TranslationDocument& document, const ImportedUnit& unit,
                                    LanguageImport& language) {
-        if (auto found = rowsById_.find(unit.id); !unit.id.empty() && found != rowsById_.end())
+        if (auto found = rowsById_.find(unit.id); !unit.id.empty() && found != rowsById_.end()) {
+            // The check refuses an id twice: which of its strings the unit is, nobody can tell.
+            if (idsTwice_.contains(unit.id)) {
+                Problem(document.fileName, unit.line,
+                        fmt::format("the table has more than one string with the id {}", unit.id));
+                return std::nullopt;
+            }
             return found->second;
+        }
         if (unit.idNamed) {
             Problem(document.fileName, unit.line,
                     fmt::format("the table has no string with the id {}", unit.id));
@@ -437,6 +446,7 @@ class Planner {
     std::size_t nextColumn_;
     std::unordered_map<std::string, std::size_t> rowsById_;
     std::unordered_map<std::string, std::vector<std::size_t>> rowsBySource_;
+    std::unordered_set<std::string> idsTwice_;
 };
 
 }  // namespace

@@ -448,17 +448,18 @@ TEST_F(CommandLine, ImportTakesTranslationsIntoTheirCellsAndNothingElse) {
                     "#, fuzzy\nmsgctxt \"TWO_LINES\"\nmsgid \"\"\n\"Say \\\"hi\\\"\\n\"\n\"then go\"\nmsgstr "
                     "\"Sag\"\n");
     // A converter's numbered unit, without an id of the table: found by its source text.
-    test::WriteFile(dir / "it.xlf",
-                    "<?xml version=\"1.0\"?>\n<xliff version=\"1.1\" xmlns=\"urn:oasis:names:tc:xliff:document:1.1\">"
-                    "<file original=\"x\" source-language=\"en\" target-language=\"it\" datatype=\"plaintext\">"
-                    "<body><trans-unit id=\"7\"><source>Value <ph id=\"1\">%d</ph> of <x id=\"2\" "
-                    "equiv-text=\"%s\"/></source><target>Valore <ph id=\"1\">%d</ph> di <x id=\"2\" "
-                    "equiv-text=\"%s\"/></target></trans-unit></body></file></xliff>\n");
+    test::WriteFile(
+        dir / "it.xlf",
+        "<?xml version=\"1.0\"?>\n<xliff version=\"1.1\" xmlns=\"urn:oasis:names:tc:xliff:document:1.1\">"
+        "<file original=\"x\" source-language=\"en\" target-language=\"it\" datatype=\"plaintext\">"
+        "<body><trans-unit id=\"7\"><source>Value <ph id=\"1\">%d</ph> of <x id=\"2\" "
+        "equiv-text=\"%s\"/></source><target>Valore <ph id=\"1\">%d</ph> di <x id=\"2\" "
+        "equiv-text=\"%s\"/></target></trans-unit></body></file></xliff>\n");
     ASSERT_EQ(Run({"import", Path("strings.csv"), Path("de.po"), Path("it.xlf")}), kExitSuccess) << err;
-    EXPECT_EQ(out, "warning: " + Path("de.po") +
-                       ":15: TWO_LINES (C5): the entry is marked fuzzy: skipped\n" + Path("de.po") +
-                       ": de: 1 changed (C4), 1 unchanged, 1 skipped (C5)\n" + Path("it.xlf") +
-                       ": it (a new column): 1 changed (D3), 0 unchanged, 0 skipped\n" + Path("it.xlf") +
+    EXPECT_EQ(out, "warning: " + Path("de.po") + ":15: TWO_LINES (C5): the entry is marked fuzzy: skipped\n" +
+                       Path("de.po") + ": de: 1 changed (C4), 1 unchanged, 1 skipped (C5)\n" +
+                       Path("it.xlf") + ": it (a new column): 1 changed (D3), 0 unchanged, 0 skipped\n" +
+                       Path("it.xlf") +
                        ": 1 unit named no id of the table and matched a string by its source text\n" +
                        "written: " + Path("strings.csv") + "\n");
     EXPECT_EQ(test::ReadFile(dir / "strings.csv"),
@@ -472,10 +473,13 @@ TEST_F(CommandLine, ImportTakesTranslationsIntoTheirCellsAndNothingElse) {
     ASSERT_EQ(Run({"import", Path("strings.csv"), Path("de.po"), "-o", Path("copy.csv"), "--json"}),
               kExitSuccess)
         << err;
-    EXPECT_EQ(out, R"({"problems":[],"warnings":[)" + JsonString(Path("de.po") + ":15: TWO_LINES (C5): the entry is marked fuzzy: skipped") +
-                       R"(],"languages":[{"file":)" + JsonString(Path("de.po")) +
-                       R"(,"code":"de","column":3,"added":false,"changed":[],"unchanged":["C3","C4"],"skipped":["C5"],"untranslated":0,"bySource":0}],"written":)" +
-                       JsonString(Path("copy.csv")) + "}\n");
+    EXPECT_EQ(
+        out,
+        R"({"problems":[],"warnings":[)" +
+            JsonString(Path("de.po") + ":15: TWO_LINES (C5): the entry is marked fuzzy: skipped") +
+            R"(],"languages":[{"file":)" + JsonString(Path("de.po")) +
+            R"(,"code":"de","column":3,"added":false,"changed":[],"unchanged":["C3","C4"],"skipped":["C5"],"untranslated":0,"bySource":0}],"written":)" +
+            JsonString(Path("copy.csv")) + "}\n");
     EXPECT_EQ(test::ReadFile(dir / "copy.csv"), imported);
     EXPECT_EQ(test::ReadFile(dir / "strings.csv"), imported);
 }
@@ -492,21 +496,25 @@ TEST_F(CommandLine, ImportRefusesWithEveryReasonAndLeavesTheTableByteForByte) {
     EXPECT_EQ(Run({"import", Path("strings.csv"), Path("slip.po"), Path("broken.xlf"), Path("none.po")}),
               kExitFailure);
     EXPECT_EQ(out, "");
-    EXPECT_EQ(err, Path("broken.xlf") + ":3: malformed XML: mismatched tag\n" + Path("none.po") +
-                       ":3: a PO string is written in double quotes\n" + Path("slip.po") +
-                       ":5: VALUE (C3): placeholder-mismatch: the placeholder %s (argument 1) differs from the "
-                       "default string's %d\n" +
-                       Path("slip.po") + ":9: the table has no string with the id GONE\n" + "warning: " +
-                       Path("slip.po") +
-                       ":13: OK_TEXT (C4): its source is no longer the table's default string (B4); "
-                       "--accept-changed-sources takes it: skipped\n" +
-                       Path("slip.po") + ": de: 0 changed, 0 unchanged, 1 skipped (C4)\n" +
-                       "nothing written: 4 problems\n");
+    EXPECT_EQ(err,
+              Path("broken.xlf") + ":3: malformed XML: mismatched tag\n" + Path("none.po") +
+                  ":3: a PO string is written in double quotes\n" + Path("slip.po") +
+                  ":5: VALUE (C3): placeholder-mismatch: the placeholder %s (argument 1) differs from the "
+                  "default string's %d\n" +
+                  Path("slip.po") + ":9: the table has no string with the id GONE\n" +
+                  "warning: " + Path("slip.po") +
+                  ":13: OK_TEXT (C4): its source is no longer the table's default string (B4); "
+                  "--accept-changed-sources takes it: skipped\n" +
+                  Path("slip.po") + ": de: 0 changed, 0 unchanged, 1 skipped (C4)\n" +
+                  "nothing written: 4 problems\n");
     EXPECT_EQ(test::ReadFile(dir / "strings.csv"), kImportTable);
     // A changed source is taken when asked; a workbook of Excel 97 cannot be written.
     fs::remove(dir / "broken.xlf");
-    test::WriteFile(dir / "ok.po", "msgid \"\"\nmsgstr \"\"\n\"Language: de\\n\"\n\nmsgctxt \"OK_TEXT\"\nmsgid \"Okay\"\nmsgstr \"Gut\"\n");
-    ASSERT_EQ(Run({"import", Path("strings.csv"), Path("ok.po"), "--accept-changed-sources"}), kExitSuccess) << err;
+    test::WriteFile(dir / "ok.po",
+                    "msgid \"\"\nmsgstr \"\"\n\"Language: de\\n\"\n\nmsgctxt \"OK_TEXT\"\nmsgid "
+                    "\"Okay\"\nmsgstr \"Gut\"\n");
+    ASSERT_EQ(Run({"import", Path("strings.csv"), Path("ok.po"), "--accept-changed-sources"}), kExitSuccess)
+        << err;
     EXPECT_NE(test::ReadFile(dir / "strings.csv").find("OK_TEXT,OK,Gut\r\n"), std::string::npos);
     fs::copy_file(LEXICORN_FIXTURES_DIR "/table.xls", dir / "table.xls");
     const std::string xls = test::ReadFile(dir / "table.xls");

@@ -172,6 +172,17 @@ TEST_F(PlannedImport, FindsUnitsByIdOrByAnUnambiguousSource) {
     EXPECT_EQ(plan.languages[0].bySource, 1u);
 }
 
+TEST(TranslationImport, RefusesAnIdTheTableHasTwice) {
+    LoadedTable table = test::MakeLoadedTable(
+        {{"ID", "English", "Deutsch"}, {"", "en", "de"}, {"A", "One", ""}, {"A", "Two", ""}}, {});
+    table.tableReader->Open();
+    const ImportPlan plan =
+        PlanImport(table, {}, {{"de.po", "de", {{"A", true, "Two", "Zwei", false, 4}}}}, {});
+    EXPECT_EQ(plan.problems,
+              std::vector<std::string>{"de.po:4: the table has more than one string with the id A"});
+    EXPECT_TRUE(plan.changes.empty());
+}
+
 TEST_F(PlannedImport, RefusesTheDefaultLanguageAndALanguageTwice) {
     const ImportPlan plan =
         Plan({{"en.po", "en", {}}, {"de.po", "de", {}}, {"de2.xlf", "DE", {}}, {"none.po", "", {}}});
