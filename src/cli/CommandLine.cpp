@@ -183,6 +183,7 @@ int RunCommandLine(int argc, const char* const* argv, const Console& console) {
     subcommands.push_back(AddGlyphsCommand(app));
     subcommands.push_back(AddPreviewCommand(app));
     subcommands.push_back(AddExportCommand(app));
+    subcommands.push_back(AddImportCommand(app));
     // `lexicorn help [COMMAND]` prints what `lexicorn [COMMAND] --help` prints.
     CLI::App* help = app.add_subcommand("help", "Print the commands, or the options of one command");
     std::string helpTopic;

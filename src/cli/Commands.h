@@ -49,6 +49,7 @@ std::unique_ptr<Subcommand> AddTableCommand(CLI::App& app);
 std::unique_ptr<Subcommand> AddGlyphsCommand(CLI::App& app);
 std::unique_ptr<Subcommand> AddPreviewCommand(CLI::App& app);
 std::unique_ptr<Subcommand> AddExportCommand(CLI::App& app);
+std::unique_ptr<Subcommand> AddImportCommand(CLI::App& app);
 
 /// The words an option takes, in the order its help lists them, with the setting each stands for.
 template <typename T>

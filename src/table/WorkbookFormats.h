@@ -8,8 +8,12 @@
 // raises TableError, naming the file and, where it applies, the sheet, row and column.
 namespace lexicorn {
 
+class ZipArchive;
+
 /// Office Open XML (.xlsx): the first worksheet in the workbook's own order.
 SheetCells ReadXlsxSheet(const std::string& fileName);
+/// The part of an .xlsx workbook that holds the worksheet ReadXlsxSheet reads.
+std::string FirstXlsxWorksheetPart(const ZipArchive& zip, const std::string& fileName);
 /// OpenDocument (.ods): the first table.
 SheetCells ReadOdsSheet(const std::string& fileName);
 /// The same with a lower cap on the table's text, for tests (see SheetCells).

@@ -327,15 +327,39 @@ class SheetHandler final : public XmlHandler {
     int phonetic_ = 0;
 };
 
-}  // namespace
-
-SheetCells ReadXlsxSheet(const std::string& fileName) {
-    ZipArchive zip(fileName);
+// The workbook's main part, as the package's relationships name it.
+std::string WorkbookPart(const ZipArchive& zip, const std::string& fileName) {
     std::string workbookPart = "xl/workbook.xml";
     for (const auto& [id, relationship] : ReadRelationships(zip, ""))
         if (EndsWith(relationship.type, "/officeDocument")) workbookPart = relationship.target;
     if (!zip.Has(workbookPart))
         throw TableError(fileName + ": not an Excel workbook (no " + workbookPart + ")");
+    return workbookPart;
+}
+
+// The first worksheet in the workbook's order, and its part; chart sheets are not tables, hidden
+// sheets count.
+std::pair<const WorkbookSheet*, std::string> FirstWorksheet(
+    const ZipArchive& zip, const std::string& fileName, const WorkbookHandler& workbook,
+    const std::map<std::string, Relationship>& relationships) {
+    for (const WorkbookSheet& sheet : workbook.sheets) {
+        auto relationship = relationships.find(sheet.relationshipId);
+        if (relationship == relationships.end())
+            throw TableError(fmt::format("{}: sheet '{}' points nowhere", fileName, sheet.name));
+        if (!EndsWith(relationship->second.type, "/worksheet")) continue;
+        if (!zip.Has(relationship->second.target))
+            throw TableError(fmt::format("{}: sheet '{}' points to the missing part {}", fileName, sheet.name,
+                                         relationship->second.target));
+        return {&sheet, relationship->second.target};
+    }
+    throw TableError(fileName + ": the workbook has no worksheet");
+}
+
+}  // namespace
+
+SheetCells ReadXlsxSheet(const std::string& fileName) {
+    ZipArchive zip(fileName);
+    const std::string workbookPart = WorkbookPart(zip, fileName);
 
     WorkbookHandler workbook;
     zip.Parse(workbookPart, workbook);
@@ -366,22 +390,19 @@ SheetCells ReadXlsxSheet(const std::string& fileName) {
         }
     }
 
-    // The first worksheet in the workbook's order; chart sheets are not tables, hidden sheets count.
-    for (const WorkbookSheet& sheet : workbook.sheets) {
-        auto relationship = relationships.find(sheet.relationshipId);
-        if (relationship == relationships.end())
-            throw TableError(fmt::format("{}: sheet '{}' points nowhere", fileName, sheet.name));
-        if (!EndsWith(relationship->second.type, "/worksheet")) continue;
-        if (!zip.Has(relationship->second.target))
-            throw TableError(fmt::format("{}: sheet '{}' points to the missing part {}", fileName, sheet.name,
-                                         relationship->second.target));
-        SheetCells cells(fileName, sheet.name);
-        SheetHandler handler(cells, dateStyles, workbook.date1904, sheet.name);
-        zip.Parse(relationship->second.target, handler);
-        handler.ResolveSharedStrings(shared.valid() ? shared.get() : SharedStrings());
-        return cells;
-    }
-    throw TableError(fileName + ": the workbook has no worksheet");
+    const auto [sheet, part] = FirstWorksheet(zip, fileName, workbook, relationships);
+    SheetCells cells(fileName, sheet->name);
+    SheetHandler handler(cells, dateStyles, workbook.date1904, sheet->name);
+    zip.Parse(part, handler);
+    handler.ResolveSharedStrings(shared.valid() ? shared.get() : SharedStrings());
+    return cells;
+}
+
+std::string FirstXlsxWorksheetPart(const ZipArchive& zip, const std::string& fileName) {
+    const std::string workbookPart = WorkbookPart(zip, fileName);
+    WorkbookHandler workbook;
+    zip.Parse(workbookPart, workbook);
+    return FirstWorksheet(zip, fileName, workbook, ReadRelationships(zip, workbookPart)).second;
 }
 
 }  // namespace lexicorn

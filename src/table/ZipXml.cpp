@@ -32,11 +32,20 @@ struct ParseState {
     std::exception_ptr failure;  // exceptions must not cross expat's C frames
     XML_Parser parser;
     bool progressed = false;  // a handler was called since the last piece was fed
+    bool placed = false;      // the handler learns where each event is
 };
+
+void Place(ParseState& state) {
+    state.progressed = true;
+    if (!state.placed) return;
+    state.handler.place = {static_cast<std::size_t>(XML_GetCurrentLineNumber(state.parser)),
+                           static_cast<std::size_t>(XML_GetCurrentByteIndex(state.parser)),
+                           static_cast<std::size_t>(XML_GetCurrentByteCount(state.parser))};
+}
 
 void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
     auto* state = static_cast<ParseState*>(data);
-    state->progressed = true;
+    Place(*state);
     try {
         state->handler.Start(LocalName(name), attributes);
     } catch (...) {
@@ -47,7 +56,7 @@ void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** attribut
 
 void XMLCALL OnEnd(void* data, const XML_Char* name) {
     auto* state = static_cast<ParseState*>(data);
-    state->progressed = true;
+    Place(*state);
     try {
         state->handler.End(LocalName(name));
     } catch (...) {
@@ -58,7 +67,7 @@ void XMLCALL OnEnd(void* data, const XML_Char* name) {
 
 void XMLCALL OnText(void* data, const XML_Char* text, int length) {
     auto* state = static_cast<ParseState*>(data);
-    state->progressed = true;
+    Place(*state);
     try {
         state->handler.Text(std::string_view(text, static_cast<std::size_t>(length)));
     } catch (...) {
@@ -68,6 +77,29 @@ void XMLCALL OnText(void* data, const XML_Char* text, int length) {
 }
 
 }  // namespace
+
+void ParseXmlDocument(std::string_view document, const std::string& fileName, XmlHandler& handler) {
+    std::unique_ptr<XML_ParserStruct, void (*)(XML_Parser)> parser(XML_ParserCreate(nullptr), XML_ParserFree);
+    if (!parser) throw TableError(fileName + ": out of memory for the XML parser");
+    ParseState state{handler, nullptr, parser.get(), false, true};
+    XML_SetUserData(parser.get(), &state);
+    XML_SetElementHandler(parser.get(), OnStart, OnEnd);
+    XML_SetCharacterDataHandler(parser.get(), OnText);
+    // A document too large for one call is fed in pieces that expat's int counts.
+    constexpr std::size_t kMostPiece = 1u << 30;
+    for (std::size_t at = 0;; at += kMostPiece) {
+        const std::string_view piece = document.substr(std::min(at, document.size()), kMostPiece);
+        const bool last = at + kMostPiece >= document.size();
+        const XML_Status status = XML_Parse(parser.get(), piece.data(), static_cast<int>(piece.size()),
+                                            last ? XML_TRUE : XML_FALSE);
+        if (state.failure) std::rethrow_exception(state.failure);
+        if (status != XML_STATUS_OK)
+            throw TableError(fmt::format("{}:{}: malformed XML: {}", fileName,
+                                         XML_GetCurrentLineNumber(parser.get()),
+                                         XML_ErrorString(XML_GetErrorCode(parser.get()))));
+        if (last) break;
+    }
+}
 
 const char* Attribute(const char** attributes, std::string_view name) {
     // Called for every cell of a sheet: compared in place, without measuring each name first.

@@ -15,7 +15,20 @@ class XmlHandler {
     virtual void Start(std::string_view name, const char** attributes) = 0;
     virtual void End(std::string_view name) = 0;
     virtual void Text(std::string_view text) = 0;
+
+    /// Where the event being handled stands in a document parsed whole by ParseXmlDocument: its
+    /// line from 1, and its bytes (a start tag, an end tag, none for the end of `<a/>`).
+    struct Place {
+        std::size_t line = 0;
+        std::size_t offset = 0;
+        std::size_t length = 0;
+    };
+    Place place;
 };
+
+/// Parses a whole XML document held in memory, sending its events to `handler` with their places.
+/// A document that is not well-formed throws TableError "FILE:LINE: malformed XML: what".
+void ParseXmlDocument(std::string_view document, const std::string& fileName, XmlHandler& handler);
 
 /// The value of an attribute by its name without prefix; null when absent.
 const char* Attribute(const char** attributes, std::string_view name);

@@ -297,6 +297,7 @@ class CommandLineInputs : public CommandLine, public testing::WithParamInterface
         test::WriteFile(dir / "out" / "Lexicorn.bin", font);
         test::WriteFile(dir / "limits.csv", "OK_TEXT,100\n");
         test::WriteFile(dir / "o2" / "StringList.h", "OK_TEXT,100\n");
+        test::WriteFile(dir / "de.po", "msgid \"\"\nmsgstr \"Language: de\\n\"\n");
         test::WriteFile(dir / "device.lxn",
                         "LEXICORNPROJECTFILE\r\n2\r\n0\r\n0\r\n0\r\n0\r\n0\r\n16\r\n0\r\n0\r\n0\r\n1\r\n"
                         "FONT=Device12.bdf\r\n");
@@ -365,6 +366,20 @@ INSTANTIATE_TEST_SUITE_P(
                           .input = "o2/StringList.h",
                           .work = "build",
                           .intoFolder = true},
+        InputAsOutputCase{.name = "ExportOverItsProject",
+                          .args = {"export", "@strings.csv", "-p", "@device.lxn", "--language", "de", "-o",
+                                   "@device.lxn", "--format", "po"},
+                          .output = "device.lxn",
+                          .role = "the project file",
+                          .input = "device.lxn",
+                          .work = "translation export"},
+        InputAsOutputCase{.name = "ImportOverALinkToItsTranslation",
+                          .args = {"import", "@strings.csv", "@de.po", "-o", "@copy.csv"},
+                          .output = "copy.csv",
+                          .role = "the translation file",
+                          .input = "de.po",
+                          .linked = true,
+                          .work = "translation import"},
         // The merge itself refuses the image and the target; the project is the command's.
         InputAsOutputCase{
             .name = "MergeOverItsProject",
@@ -545,6 +560,97 @@ TEST_F(CommandLine, ExportRefusesWhatItCannotWriteAndLeavesEveryFileAsItWas) {
         kExitFailure);
     EXPECT_NE(err.find(Path("kept/de.po")), std::string::npos) << err;
     EXPECT_EQ(test::ReadFile(dir / "kept" / "en.po"), "earlier");
+}
+
+const char* const kImportTable =
+    "ID,English,Deutsch\r\n"
+    ",en,de\r\n"
+    "VALUE,Value %d of %s,Wert %d von %s\r\n"
+    "OK_TEXT,OK,\r\n"
+    "\"TWO_LINES\",\"Say \"\"hi\"\"\nthen go\",\r\n";
+
+TEST_F(CommandLine, ImportTakesTranslationsIntoTheirCellsAndNothingElse) {
+    test::WriteFile(dir / "strings.csv", kImportTable);
+    test::WriteFile(dir / "de.po",
+                    "msgid \"\"\nmsgstr \"\"\n\"Language: de\\n\"\n\n"
+                    "msgctxt \"VALUE\"\nmsgid \"Value %d of %s\"\nmsgstr \"Wert %d von %s\"\n\n"
+                    "msgctxt \"OK_TEXT\"\nmsgid \"OK\"\nmsgstr \"\"\n\"Gut\"\n\n"
+                    "#, fuzzy\nmsgctxt \"TWO_LINES\"\nmsgid \"\"\n\"Say \\\"hi\\\"\\n\"\n\"then go\"\nmsgstr "
+                    "\"Sag\"\n");
+    // A converter's numbered unit, without an id of the table: found by its source text.
+    test::WriteFile(
+        dir / "it.xlf",
+        "<?xml version=\"1.0\"?>\n<xliff version=\"1.1\" xmlns=\"urn:oasis:names:tc:xliff:document:1.1\">"
+        "<file original=\"x\" source-language=\"en\" target-language=\"it\" datatype=\"plaintext\">"
+        "<body><trans-unit id=\"7\"><source>Value <ph id=\"1\">%d</ph> of <x id=\"2\" "
+        "equiv-text=\"%s\"/></source><target>Valore <ph id=\"1\">%d</ph> di <x id=\"2\" "
+        "equiv-text=\"%s\"/></target></trans-unit></body></file></xliff>\n");
+    ASSERT_EQ(Run({"import", Path("strings.csv"), Path("de.po"), Path("it.xlf")}), kExitSuccess) << err;
+    EXPECT_EQ(out, "warning: " + Path("de.po") + ":15: TWO_LINES (C5): the entry is marked fuzzy: skipped\n" +
+                       Path("de.po") + ": de: 1 changed (C4), 1 unchanged, 1 skipped (C5)\n" +
+                       Path("it.xlf") + ": it (a new column): 1 changed (D3), 0 unchanged, 0 skipped\n" +
+                       Path("it.xlf") +
+                       ": 1 unit named no id of the table and matched a string by its source text\n" +
+                       "written: " + Path("strings.csv") + "\n");
+    EXPECT_EQ(test::ReadFile(dir / "strings.csv"),
+              "ID,English,Deutsch,it\r\n"
+              ",en,de,it\r\n"
+              "VALUE,Value %d of %s,Wert %d von %s,Valore %d di %s\r\n"
+              "OK_TEXT,OK,Gut\r\n"
+              "\"TWO_LINES\",\"Say \"\"hi\"\"\nthen go\",\r\n");
+    // The same again changes nothing; into another file, the table stays as it is.
+    const std::string imported = test::ReadFile(dir / "strings.csv");
+    ASSERT_EQ(Run({"import", Path("strings.csv"), Path("de.po"), "-o", Path("copy.csv"), "--json"}),
+              kExitSuccess)
+        << err;
+    EXPECT_EQ(
+        out,
+        R"({"problems":[],"warnings":[)" +
+            JsonString(Path("de.po") + ":15: TWO_LINES (C5): the entry is marked fuzzy: skipped") +
+            R"(],"languages":[{"file":)" + JsonString(Path("de.po")) +
+            R"(,"code":"de","column":3,"added":false,"changed":[],"unchanged":["C3","C4"],"skipped":["C5"],"untranslated":0,"bySource":0}],"written":)" +
+            JsonString(Path("copy.csv")) + "}\n");
+    EXPECT_EQ(test::ReadFile(dir / "copy.csv"), imported);
+    EXPECT_EQ(test::ReadFile(dir / "strings.csv"), imported);
+}
+
+TEST_F(CommandLine, ImportRefusesWithEveryReasonAndLeavesTheTableByteForByte) {
+    test::WriteFile(dir / "strings.csv", kImportTable);
+    test::WriteFile(dir / "slip.po",
+                    "msgid \"\"\nmsgstr \"\"\n\"Language: de\\n\"\n\n"
+                    "msgctxt \"VALUE\"\nmsgid \"Value %d of %s\"\nmsgstr \"Wert %s von %s\"\n\n"
+                    "msgctxt \"GONE\"\nmsgid \"Gone\"\nmsgstr \"Weg\"\n\n"
+                    "msgctxt \"OK_TEXT\"\nmsgid \"Okay\"\nmsgstr \"Gut\"\n");
+    test::WriteFile(dir / "broken.xlf", "<xliff version=\"1.2\">\n<file target-language=\"fr\">\n</xliff>\n");
+    test::WriteFile(dir / "none.po", "msgctxt \"OK_TEXT\"\nmsgid \"OK\"\nmsgstr \"Gut\n");
+    EXPECT_EQ(Run({"import", Path("strings.csv"), Path("slip.po"), Path("broken.xlf"), Path("none.po")}),
+              kExitFailure);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(err,
+              Path("broken.xlf") + ":3: malformed XML: mismatched tag\n" + Path("none.po") +
+                  ":3: a PO string is written in double quotes\n" + Path("slip.po") +
+                  ":5: VALUE (C3): placeholder-mismatch: the placeholder %s (argument 1) differs from the "
+                  "default string's %d\n" +
+                  Path("slip.po") + ":9: the table has no string with the id GONE\n" +
+                  "warning: " + Path("slip.po") +
+                  ":13: OK_TEXT (C4): its source is no longer the table's default string (B4); "
+                  "--accept-changed-sources takes it: skipped\n" +
+                  Path("slip.po") + ": de: 0 changed, 0 unchanged, 1 skipped (C4)\n" +
+                  "nothing written: 4 problems\n");
+    EXPECT_EQ(test::ReadFile(dir / "strings.csv"), kImportTable);
+    // A changed source is taken when asked; a workbook of Excel 97 cannot be written.
+    fs::remove(dir / "broken.xlf");
+    test::WriteFile(dir / "ok.po",
+                    "msgid \"\"\nmsgstr \"\"\n\"Language: de\\n\"\n\nmsgctxt \"OK_TEXT\"\nmsgid "
+                    "\"Okay\"\nmsgstr \"Gut\"\n");
+    ASSERT_EQ(Run({"import", Path("strings.csv"), Path("ok.po"), "--accept-changed-sources"}), kExitSuccess)
+        << err;
+    EXPECT_NE(test::ReadFile(dir / "strings.csv").find("OK_TEXT,OK,Gut\r\n"), std::string::npos);
+    fs::copy_file(LEXICORN_FIXTURES_DIR "/table.xls", dir / "table.xls");
+    const std::string xls = test::ReadFile(dir / "table.xls");
+    EXPECT_EQ(Run({"import", Path("table.xls"), Path("ok.po")}), kExitFailure);
+    EXPECT_EQ(err, "lexicorn: error: cannot write .xls files: save the workbook as .xlsx or .ods\n");
+    EXPECT_EQ(test::ReadFile(dir / "table.xls"), xls);
 }
 
 struct GlyphsCase {
@@ -934,7 +1040,7 @@ TEST_P(ManualPage, NamesEveryOptionOfTheHelp) {
 
 INSTANTIATE_TEST_SUITE_P(EveryCommand, ManualPage,
                          testing::Values("", "build", "check", "dump", "table", "glyphs", "preview", "scan",
-                                         "merge", "export", "help"),
+                                         "merge", "export", "import", "help"),
                          [](const auto& testCase) {
                              return testCase.param.empty() ? "Lexicorn" : testCase.param;
                          });
@@ -970,7 +1076,7 @@ TEST_F(ManualPage, HasASectionForEveryCommand) {
         EXPECT_FALSE(Section("## " + command).empty()) << command;
         ++commands;
     }
-    EXPECT_EQ(commands, 10);
+    EXPECT_EQ(commands, 11);
 }
 
 TEST_F(CommandLine, MalformedSourceDateEpochIsAUsageError) {

@@ -73,6 +73,9 @@ check() { # check "EXPECTED" COMPLETION-ARGS...
 check "folder notes.txt old.XLS strings.csv strings.xlsx " build ""
 check "folder notes.txt old.XLS strings.csv strings.xlsx " table --json ""
 check "folder notes.txt old.XLS strings.csv strings.xlsx " build --encoding wide -o out ""
+# import writes the table: an .xls is no choice; the translation files follow it.
+check "folder notes.txt strings.csv strings.xlsx " import ""
+check "folder " import strings.csv ""
 check "" build strings.csv ""
 check "device.lxn folder " build strings.csv -p ""
 check "device.lxn folder " build strings.csv --project = ""
@@ -82,7 +85,7 @@ check "Lexicorn.bin folder " merge --align 4 ""
 check "Lexicorn.bin device.lxn firmware.hex folder notes.txt old.XLS strings.csv strings.xlsx " merge Lexicorn.bin ""
 check "Lexicorn.bin device.lxn firmware.hex folder notes.txt old.XLS strings.csv strings.xlsx " scan ""
 check "strings.csv strings.xlsx " build str
-check "build check dump export glyphs merge preview scan table " help ""
+check "build check dump export glyphs import merge preview scan table " help ""
 got=$(offered_by lexicorn-wizard _lexicorn_wizard "")
 [[ $got == "device.lxn folder " ]] || fail "'lexicorn-wizard' offers '$got'"
 
