@@ -70,6 +70,21 @@ DeviceFonts::DeviceFonts(const ProjectSettings& settings, const std::vector<std:
                 ofLanguage_[language] = font;
             }
         }
+    // The size is the scalable fonts'; a fixed-size font beside them keeps its own. Where no
+    // scalable font takes it, it was meant for the fixed-size ones, and one that lacks it would be
+    // measured at another size than asked.
+    const auto scalable = [](const std::unique_ptr<Font>& font) { return font->Scalable(); };
+    if (settings.fontSize == 0 || std::any_of(fonts_.begin(), fonts_.end(), scalable)) return;
+    for (const std::unique_ptr<Font>& font : fonts_) {
+        const std::vector<unsigned>& sizes = font->Sizes();
+        if (sizes.empty() || std::find(sizes.begin(), sizes.end(), settings.fontSize) != sizes.end())
+            continue;
+        std::string list;
+        for (std::size_t i = 0; i < sizes.size(); ++i)
+            list += fmt::format("{}{}", i == 0 ? "" : i + 1 == sizes.size() ? " or " : ", ", sizes[i]);
+        throw FontError(fmt::format("{}: the font has no size of {} px, only {} px", font->Path(),
+                                    settings.fontSize, list));
+    }
 }
 
 Font& DeviceFonts::Open(const std::string& path, unsigned pixelSize, Rendering rendering) {
