@@ -363,7 +363,17 @@ INSTANTIATE_TEST_SUITE_P(
         FontProblem{"LargerThanAnyFont", std::string("\0\1\0\0", 4), 12, "the font is larger than 64 MB",
                     kMostFontBytes - 3},
         FontProblem{"UnpacksBeyondAnyFont", test::BdfFont(test::DeviceGlyphs()), 12,
-                    "the font unpacks to more than 64 MB", kMostFontBytes, true}),
+                    "the font unpacks to more than 64 MB", kMostFontBytes, true},
+        // LVGL fonts, known by their content: a C file that includes lvgl.h, a binary's header.
+        FontProblem{"LvglCWithoutGlyphs", "#include \"lvgl/lvgl.h\"\nstatic const int x[] = {1};\n", 0,
+                    "a damaged LVGL font: no glyph_dsc"},
+        FontProblem{"LvglCRangeBeyondUnicode",
+                    "#include \"lvgl.h\"\nglyph_dsc[] = {{.adv_w = 0}, {.adv_w = 81}};\n"
+                    "cmaps[] = {{.range_start = 1114000, .range_length = 200, .glyph_id_start = 1,\n"
+                    ".type = LV_FONT_FMT_TXT_CMAP_FORMAT0_TINY}};\n.line_height = 17,\n",
+                    0, "a damaged LVGL font: a character range from U+10FF90 goes beyond Unicode"},
+        FontProblem{"LvglBinaryCutShort", std::string("\x10\0\0\0headxxxxxxxx", 16), 0,
+                    "a damaged LVGL font: a table ends before its data"}),
     [](const auto& testCase) { return testCase.param.name; });
 
 // A packed font (PCF fonts come so) is read as what it unpacks to.
