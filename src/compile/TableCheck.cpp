@@ -86,7 +86,10 @@ class Checker {
                         : Encoding::kSingleByte;
         terminator_ = encoding_ == Encoding::kUtf16 ? 2 : 1;
         alignment_ = settings.alignment == 2 || settings.alignment == 4 ? settings.alignment : 1;
-        if (!settings.fonts.empty()) fonts_.emplace(settings, codes_);
+        if (!settings.fonts.empty()) {
+            fonts_.emplace(settings, codes_);
+            report_.notes = fonts_->Notes();
+        }
         limits_ = WidthLimits(settings.limits, settings.maxWidth);
     }
 

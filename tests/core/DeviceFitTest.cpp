@@ -407,7 +407,8 @@ TEST_F(DeviceFitTest, AFontFileIsOpenedOnceHoweverManyLinesNameIt) {
 }
 
 // A size that fixed-size fonts lack is refused where no scalable font takes it: it was meant for
-// them. Beside a scalable font, the size is that font's, and a bitmap font keeps its own.
+// them. Beside a scalable font, the size is that font's, and a bitmap font keeps its own. Without
+// a size, a note names the size each fixed-size font is measured at.
 TEST_F(DeviceFitTest, ASizeNoFontHasIsRefusedWithTheSizesTheFontHas) {
     const std::string lvgl = (dir / "font.c").string();
     test::WriteFile(lvgl, LvglCFont(false));
@@ -415,13 +416,19 @@ TEST_F(DeviceFitTest, ASizeNoFontHasIsRefusedWithTheSizesTheFontHas) {
         std::vector<DeviceFont> fonts;
         unsigned size;
         std::string refused;  // the message; empty: taken
+        std::vector<std::string> notes = {};
     };
     const Case cases[] = {
         {{{{}, device}}, 20, device + ": the font has no size of 20 px, only 12 px"},
         {{{{}, device}}, 12, ""},
-        {{{{}, device}}, 0, ""},
+        {{{{}, device}}, 0, "", {device + ": no size given, so the font is measured at 12 px"}},
         {{{{}, lvgl}}, 20, lvgl + ": the font has no size of 20 px, only 16 px"},
         {{{{}, lvgl}}, 16, ""},
+        {{{{}, lvgl}, {{"de"}, device}},
+         0,
+         "",
+         {lvgl + ": no size given, so the font is measured at 16 px",
+          device + ": no size given, so the font is measured at 12 px"}},
         {{{{}, lvgl}, {{"de"}, device}}, 12, lvgl + ": the font has no size of 12 px, only 16 px"},
         {{{{}, device}, {{"de"}, kerned}}, 20, ""},
     };
@@ -431,6 +438,7 @@ TEST_F(DeviceFitTest, ASizeNoFontHasIsRefusedWithTheSizesTheFontHas) {
         try {
             const DeviceFonts fonts(settings, {"en", "de"});
             EXPECT_EQ(c.refused, "") << c.size;
+            EXPECT_EQ(fonts.Notes(), c.notes) << c.size;
         } catch (const FontError& error) {
             EXPECT_EQ(error.what(), c.refused);
         }
