@@ -135,11 +135,8 @@ Font::Font(const std::string& path, unsigned pixelSize, Rendering rendering)
         const int error = errno;
         std::fclose(file);
         if (!read) throw Error(kCannotOpenFile, WithSystemReason(path, error));
-        if (auto font = ReadLvglFont(path, bytes)) {
-            OpenLvgl(std::move(*font));
-            return;
-        }
-        Refuse(path, "not an LVGL font as lv_font_conv writes it");
+        OpenLvgl(ReadLvglFont(path, bytes));
+        return;
     }
     OpenWithFreeType(file, size, pixelSize);
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
 #include <string_view>
 
 #include "font/Font.h"
@@ -450,8 +451,7 @@ bool LooksLikeLvglFont(std::span<const std::uint8_t> start) {
     return text.find("lvgl.h") != std::string_view::npos;
 }
 
-std::optional<LvglFont> ReadLvglFont(const std::string& path, std::span<const std::uint8_t> bytes) {
-    if (!LooksLikeLvglFont(bytes.first(std::min<std::size_t>(bytes.size(), 4096)))) return std::nullopt;
+LvglFont ReadLvglFont(const std::string& path, std::span<const std::uint8_t> bytes) {
     LvglFont font = IsBinary(bytes)
                         ? ReadBinaryFont(path, bytes)
                         : ReadCFont(path, {reinterpret_cast<const char*>(bytes.data()), bytes.size()});

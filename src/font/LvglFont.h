@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 #include <unordered_map>
@@ -50,9 +49,9 @@ struct LvglFont {
     int Kerning(std::uint32_t left, std::uint32_t right) const;
 };
 
-/// The LVGL font in `bytes` (the file at `path`); none when the bytes are no LVGL font. Throws
-/// FontError naming the file for one that lv_font_conv's form leaves but that is damaged.
-std::optional<LvglFont> ReadLvglFont(const std::string& path, std::span<const std::uint8_t> bytes);
+/// The LVGL font in `bytes` (the file at `path`), whose start LooksLikeLvglFont. Throws FontError
+/// naming the file for one that is damaged.
+LvglFont ReadLvglFont(const std::string& path, std::span<const std::uint8_t> bytes);
 
 /// Whether the first bytes of a file show an LVGL font: a binary's header table, or a C file that
 /// includes lvgl.h.
