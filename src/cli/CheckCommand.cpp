@@ -27,6 +27,7 @@ class CheckCommand final : public Subcommand {
             throw std::runtime_error(table.spreadsheetPath + ": no such file");
         const CheckReport report = CheckTable(table, settings);
         table.tableReader->Close();
+        ShowNotes(console.err, report.notes);
         if (json_)
             PrintJson(report, console.out);
         else

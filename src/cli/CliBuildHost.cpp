@@ -8,6 +8,7 @@
 
 #include "base/Text.h"
 #include "cli/CommandLine.h"
+#include "cli/Commands.h"
 #include "compile/BuildMessages.h"
 
 namespace lexicorn::cli {
@@ -96,6 +97,7 @@ void CliBuildHost::ShowInformation(const std::string& text) {
 
 void CliBuildHost::ShowFindings(const CheckReport& report) {
     Hide();
+    if (!quiet_) ShowNotes(err_, report.notes);
     for (const Finding& finding : report.findings)
         if (!quiet_ || warningsRefuse_ || finding.severity == Finding::Severity::kError)
             err_ << FindingLine(table_.spreadsheetPath, finding) << '\n';

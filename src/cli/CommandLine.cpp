@@ -159,6 +159,10 @@ void ShowWarnings(const Console& console, const std::vector<std::string>& warnin
     for (const std::string& warning : warnings) console.err << "lexicorn: warning: " << warning << '\n';
 }
 
+void ShowNotes(std::ostream& err, const std::vector<std::string>& notes) {
+    for (const std::string& note : notes) err << "lexicorn: note: " << note << '\n';
+}
+
 int RunCommandLine(int argc, const char* const* argv, const Console& console) {
     std::ostream& out = console.out;
     std::ostream& err = console.err;

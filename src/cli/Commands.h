@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <iosfwd>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -107,5 +108,7 @@ std::vector<std::filesystem::path> FoldersMissingFor(const std::filesystem::path
 /// Prints what reading a target let pass with a warning, "lexicorn: warning: <warning>" a line each,
 /// on standard error.
 void ShowWarnings(const Console& console, const std::vector<std::string>& warnings);
+/// Each note on the error stream, "lexicorn: note: " before it: the output stays the report's.
+void ShowNotes(std::ostream& err, const std::vector<std::string>& notes);
 
 }  // namespace lexicorn::cli

@@ -80,6 +80,28 @@ DeviceFonts::DeviceFonts(const ProjectSettings& settings, const std::vector<std:
                 ofLanguage_[language] = font;
             }
         }
+    // The size is the scalable fonts'; a fixed-size font beside them keeps its own. Where no
+    // scalable font takes it, it was meant for the fixed-size ones, and one that lacks it would be
+    // measured at another size than asked.
+    // Without a size, each fixed-size font is measured at its own (its first, of several), which
+    // the reader is told.
+    const auto scalable = [](const std::unique_ptr<Font>& font) { return font->Scalable(); };
+    const bool sizeIsScalables = std::any_of(fonts_.begin(), fonts_.end(), scalable);
+    for (const std::unique_ptr<Font>& font : fonts_) {
+        const std::vector<unsigned>& sizes = font->Sizes();
+        if (sizes.empty() || std::find(sizes.begin(), sizes.end(), settings.fontSize) != sizes.end())
+            continue;
+        std::string list;
+        for (std::size_t i = 0; i < sizes.size(); ++i)
+            list += fmt::format("{}{}", i == 0 ? "" : i + 1 == sizes.size() ? " or " : ", ", sizes[i]);
+        if (settings.fontSize == 0)
+            notes_.push_back(fmt::format("{}: no size given, so the font is measured at {} px{}",
+                                         font->Path(), sizes.front(),
+                                         sizes.size() == 1 ? "" : ", the first of " + list));
+        else if (!sizeIsScalables)
+            throw FontError(fmt::format("{}: the font has no size of {} px, only {} px", font->Path(),
+                                        settings.fontSize, list));
+    }
 }
 
 Font& DeviceFonts::Open(const std::string& path, unsigned pixelSize, Rendering rendering) {

@@ -60,6 +60,9 @@ class DeviceFonts {
     /// Its number among the fonts, for keys: one more than the number of fonts when it has none.
     std::size_t NumberOf(std::size_t language) const;
     bool Empty() const { return fonts_.empty(); }
+    /// What the reader should know of the fonts, though nothing is wrong: the size a fixed-size
+    /// font is measured at where no size was given for it.
+    const std::vector<std::string>& Notes() const { return notes_; }
     /// The first font, for text that belongs to no language (ids, codes); none without fonts.
     Font* Any() const { return fonts_.empty() ? nullptr : fonts_.front().get(); }
 
@@ -69,6 +72,7 @@ class DeviceFonts {
 
     std::vector<std::unique_ptr<Font>> fonts_;  ///< one for each file
     std::vector<Font*> ofLanguage_;
+    std::vector<std::string> notes_;
 };
 
 /// How a string lies on the device: its lines' widths and the characters its font lacks.

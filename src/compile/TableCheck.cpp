@@ -87,7 +87,10 @@ class Checker {
                         : Encoding::kSingleByte;
         terminator_ = encoding_ == Encoding::kUtf16 ? 2 : 1;
         alignment_ = settings.alignment == 2 || settings.alignment == 4 ? settings.alignment : 1;
-        if (!settings.fonts.empty()) fonts_.emplace(settings, codes_);
+        if (!settings.fonts.empty()) {
+            fonts_.emplace(settings, codes_);
+            report_.notes = fonts_->Notes();
+        }
         limits_ = WidthLimits(settings.limits, settings.maxWidth);
     }
 
@@ -336,6 +339,17 @@ class Checker {
             if (defaultEntry < entries_.size() && fonts_->For(defaultEntry) == &font)
                 language = codes_[defaultEntry];
         }
+        // Other control characters are named with the cell whether measured or not; a tab is
+        // named where it is measured, with how it was.
+        if (text.find('\t') != std::string_view::npos)
+            Warning("control-character", row, column, language,
+                    font.IsLvgl()
+                        ? fmt::format("the text holds a tab (U+0009), which LVGL draws as two spaces "
+                                      "of {}",
+                                      font.Path())
+                        : fmt::format("the text holds a tab (U+0009), which takes no room in {}: how "
+                                      "wide it shows depends on the device's renderer",
+                                      font.Path()));
         TextFit& fit = fit_;
         MeasureText(font, text, fit);
         for (char32_t c : fit.missing) {

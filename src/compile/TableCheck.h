@@ -50,6 +50,8 @@ struct CheckReport {
     std::uint64_t imageSize = 0;
     std::uint64_t sharedBytesSaved = 0;
     std::optional<double> capacityUsed;  ///< of a 16-bit table's 64 KB
+    /// What the reader should know, though nothing is wrong (see DeviceFonts::Notes).
+    std::vector<std::string> notes;
 
     std::size_t Errors() const;
     std::size_t Warnings() const;

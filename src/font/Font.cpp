@@ -124,9 +124,38 @@ struct Font::Face {
 };
 
 Font::Font(const std::string& path, unsigned pixelSize, Rendering rendering)
-    : path_(path), rendering_(rendering), face_(std::make_unique<Face>()), direct_(kDirectCharacters) {
+    : path_(path), rendering_(rendering), direct_(kDirectCharacters) {
     std::uint64_t size = 0;
-    face_->file = OpenFontFile(path, size);
+    std::FILE* file = OpenFontFile(path, size);
+    // An LVGL font shows itself in its first bytes; it is read whole, as it is within the limit.
+    std::vector<std::uint8_t> start(static_cast<std::size_t>(std::min<std::uint64_t>(size, 4096)));
+    if (ReadFileAt(file, 0, start) && LooksLikeLvglFont(start)) {
+        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+        const bool read = ReadFileAt(file, 0, bytes);
+        const int error = errno;
+        std::fclose(file);
+        if (!read) throw Error(kCannotOpenFile, WithSystemReason(path, error));
+        OpenLvgl(ReadLvglFont(path, bytes));
+        return;
+    }
+    OpenWithFreeType(file, size, pixelSize);
+}
+
+void Font::OpenLvgl(LvglFont font) {
+    lvgl_ = std::make_unique<LvglFont>(std::move(font));
+    if (lvgl_->pixelSize != 0) sizes_ = {lvgl_->pixelSize};
+    lineHeight_ = lvgl_->lineHeight;
+    ascent_ = lvgl_->lineHeight - lvgl_->baseLine;
+    hasKerning_ = lvgl_->HasKerning();
+    if (hasKerning_) directKerning_.assign(kDirectGlyphs * kDirectGlyphs, kUnknownKerning);
+    // LVGL draws a box for a character its font lacks, half a line wide, with a pixel either side.
+    missingAdvance_ = lineHeight_ / 2 + 2;
+}
+
+void Font::OpenWithFreeType(std::FILE* file, std::uint64_t size, unsigned pixelSize) {
+    face_ = std::make_unique<Face>();
+    face_->file = file;
+    const std::string& path = path_;
     const auto fail = [&](const std::string& problem) { Refuse(path, problem); };
     if (FT_Error error = FT_Init_FreeType(&face_->library)) fail(FreeTypeProblem(error));
     FT_StreamRec& stream = face_->stream;
@@ -151,18 +180,18 @@ Font::Font(const std::string& path, unsigned pixelSize, Rendering rendering)
     FT_Face face = face_->face;
     if (FT_Select_Charmap(face, FT_ENCODING_UNICODE) != 0)
         fail("the font has no Unicode character map, so its glyphs cannot be found by character");
-    if (FT_IS_SCALABLE(face)) {
+    scalable_ = FT_IS_SCALABLE(face);
+    if (scalable_) {
         if (pixelSize == 0) fail("a scalable font needs a size in pixels");
         if (FT_Error error = FT_Set_Pixel_Sizes(face, 0, pixelSize)) fail(FreeTypeProblem(error));
     } else {
         // A bitmap font is drawn at its own size: the one asked for where it holds several, else
         // its first. Scalable fonts beside it take the size.
-        std::vector<unsigned> sizes;
         for (FT_Int i = 0; i < face->num_fixed_sizes; ++i)
-            sizes.push_back(static_cast<unsigned>(WholePixels(face->available_sizes[i].y_ppem)));
-        if (sizes.empty()) fail("the font has neither outlines nor bitmaps");
-        const auto chosen = std::find(sizes.begin(), sizes.end(), pixelSize);
-        const FT_Int strike = chosen == sizes.end() ? 0 : static_cast<FT_Int>(chosen - sizes.begin());
+            sizes_.push_back(static_cast<unsigned>(WholePixels(face->available_sizes[i].y_ppem)));
+        if (sizes_.empty()) fail("the font has neither outlines nor bitmaps");
+        const auto chosen = std::find(sizes_.begin(), sizes_.end(), pixelSize);
+        const FT_Int strike = chosen == sizes_.end() ? 0 : static_cast<FT_Int>(chosen - sizes_.begin());
         if (FT_Error error = FT_Select_Size(face, strike)) fail(FreeTypeProblem(error));
     }
     const FT_Size_Metrics& metrics = face->size->metrics;
@@ -181,7 +210,23 @@ std::int32_t Font::LoadFlags() const {
     return rendering_ == Rendering::kMonochrome ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_NORMAL;
 }
 
+// LVGL's rule for the width of text (LVGL 8's lv_txt_get_width): the font keeps each glyph's
+// advance, and the kerning of each pair, in sixteenths of a pixel; a glyph takes its advance plus
+// the kerning with the glyph after it, rounded to the nearest whole pixel on its own ((n + 8) / 16,
+// down), and the line is the sum of those. So rounding is per glyph, not of the line: "Cancel" in
+// DejaVu Sans 16 px is 54 px where its exact advances give 54.25 and FreeType's hinted ones 51.
+// Here the glyph's rounded advance is its advance, and what kerning changes of the rounding of
+// the left glyph is the pair's kerning, so that the layout adds them as for any font.
+int Font::LvglAdvance(std::uint32_t advance) const { return static_cast<int>((advance + 8) >> 4); }
+
 Font::Glyph Font::LoadGlyph(char32_t c) {
+    if (lvgl_) {
+        // LVGL draws a tab as its space, twice as wide; its glyph is one past the font's.
+        const std::uint32_t id = lvgl_->IdOf(c == U'\t' ? U' ' : c);
+        if (id == 0) return {0, missingAdvance_, true};
+        if (c == U'\t') return {LvglTab(), LvglAdvance(2 * lvgl_->glyphs[id].advance), true};
+        return {id, LvglAdvance(lvgl_->glyphs[id].advance), true};
+    }
     Glyph glyph{FT_Get_Char_Index(face_->face, c), missingAdvance_, true};
     if (glyph.index != 0 && FT_Load_Glyph(face_->face, glyph.index, LoadFlags()) == 0)
         glyph.advance = WholePixels(face_->face->glyph->advance.x);
@@ -196,7 +241,17 @@ const Font::Glyph& Font::Other(char32_t c) {
 
 int Font::CachedKerning(std::uint32_t left, std::uint32_t right) {
     auto [at, fresh] = kerning_.try_emplace(std::uint64_t{left} << 32 | right, 0);
-    if (fresh) {
+    if (fresh && lvgl_) {
+        // A tab kerns as its space with what follows, and nothing kerns with a tab.
+        const bool tab = left == LvglTab();
+        if (tab) left = lvgl_->IdOf(U' ');
+        const auto advance = static_cast<std::int64_t>(lvgl_->glyphs[left].advance) * (tab ? 2 : 1);
+        const int kerning = right == LvglTab() ? 0 : lvgl_->Kerning(left, right);
+        const std::int64_t kerned = std::max<std::int64_t>(0, advance + kerning);
+        at->second = std::clamp(LvglAdvance(static_cast<std::uint32_t>(kerned)) -
+                                    LvglAdvance(static_cast<std::uint32_t>(advance)),
+                                -127, 127);
+    } else if (fresh) {
         // Scaled but not fitted: FreeType's default shrinks kerning at small sizes, which font
         // converters do not; they keep the font's value and the renderer adds it.
         FT_Vector delta{};
@@ -208,6 +263,7 @@ int Font::CachedKerning(std::uint32_t left, std::uint32_t right) {
 
 GlyphImage Font::Render(char32_t c) {
     GlyphImage image;
+    if (lvgl_) return RenderLvgl(c);
     FT_Face face = face_->face;
     const std::int32_t mode = rendering_ == Rendering::kMonochrome ? FT_LOAD_MONOCHROME : 0;
     if (FT_Load_Glyph(face, GlyphOf(c).index, LoadFlags() | FT_LOAD_RENDER | mode) != 0) return image;
@@ -227,6 +283,46 @@ GlyphImage Font::Render(char32_t c) {
                     static_cast<std::uint8_t>(gray.buffer[y * gray.pitch + x] * 255 / (levels - 1));
     }
     FT_Bitmap_Done(face_->library, &gray);
+    return image;
+}
+
+GlyphImage Font::RenderLvgl(char32_t c) {
+    GlyphImage image;
+    const std::uint32_t id = lvgl_->IdOf(c == U'\t' ? U' ' : c);
+    if (id == 0) {  // LVGL's box for a missing character
+        image.width = std::max(1, missingAdvance_ - 2);
+        image.rows = std::max(1, ascent_);
+        image.left = 1;
+        image.top = ascent_;
+        image.coverage.assign(static_cast<std::size_t>(image.width) * image.rows, 0);
+        for (int y = 0; y < image.rows; ++y)
+            for (int x = 0; x < image.width; ++x)
+                if (y == 0 || x == 0 || y == image.rows - 1 || x == image.width - 1)
+                    image.coverage[static_cast<std::size_t>(y) * image.width + x] = 255;
+        return image;
+    }
+    const LvglFont::Glyph& glyph = lvgl_->glyphs[id];
+    image.left = glyph.left;
+    image.top = glyph.bottom + glyph.rows;
+    image.width = glyph.width;
+    image.rows = glyph.rows;
+    image.coverage.assign(static_cast<std::size_t>(image.width) * image.rows, 0);
+    // Compressed pixels are not drawn: the glyph's box stays empty.
+    if (lvgl_->compressed) return image;
+    // Plain pixels follow each other row by row, the first in the highest bits.
+    const unsigned bpp = lvgl_->bitsPerPixel;
+    const unsigned most = (1u << bpp) - 1;
+    std::uint64_t bit = glyph.bits;
+    for (std::uint8_t& pixel : image.coverage) {
+        unsigned value = 0;
+        for (unsigned i = 0; i < bpp; ++i, ++bit) {
+            const std::size_t byte = static_cast<std::size_t>(bit >> 3);
+            const unsigned set =
+                byte < lvgl_->bitmaps.size() ? (lvgl_->bitmaps[byte] >> (7 - (bit & 7))) & 1 : 0;
+            value = value << 1 | set;
+        }
+        pixel = static_cast<std::uint8_t>(value * 255 / most);
+    }
     return image;
 }
 

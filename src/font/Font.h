@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -9,6 +10,7 @@
 
 #include "base/Error.h"
 #include "base/Unicode.h"
+#include "font/LvglFont.h"
 
 namespace lexicorn {
 
@@ -39,10 +41,11 @@ struct GlyphImage {
     std::vector<std::uint8_t> coverage;
 };
 
-/// A device font at one pixel size, read by FreeType: TrueType, OpenType, BDF and PCF. Text is
-/// measured as embedded renderers draw it: every character's advance in whole pixels plus the
-/// kerning of each pair, with no shaping. Advances and kerning are looked up once per character
-/// and pair and kept.
+/// A device font at one pixel size: TrueType, OpenType, BDF and PCF read by FreeType, or a font
+/// lv_font_conv wrote for LVGL (its C file or its binary). Text is measured as embedded renderers
+/// draw it: every character's advance in whole pixels plus the kerning of each pair, with no
+/// shaping; an LVGL font by LVGL's own rule (see LvglAdvance). Advances and kerning are looked up
+/// once per character and pair and kept.
 class Font {
   public:
     /// Opens the font at `path` at `pixelSize`, which a scalable font needs. A bitmap font keeps its
@@ -57,6 +60,10 @@ class Font {
     /// From the baseline up to the top of the tallest glyph, and the distance of two lines: pixels.
     int Ascent() const { return ascent_; }
     int LineHeight() const { return lineHeight_; }
+    /// Whether the font draws any size; else the sizes it has, in pixels (none known: an LVGL C
+    /// font that does not say).
+    bool Scalable() const { return scalable_; }
+    const std::vector<unsigned>& Sizes() const { return sizes_; }
 
     /// What the layout needs of one character.
     struct Glyph {
@@ -75,6 +82,9 @@ class Font {
         return Other(c);
     }
     bool Has(char32_t c) { return GlyphOf(c).index != 0; }
+    /// Whether the font is measured by LVGL's rule: a tab is two spaces wide, and no pair kerns
+    /// across a control character.
+    bool IsLvgl() const { return lvgl_ != nullptr; }
     /// The kerning of two glyphs in whole pixels (negative: closer together).
     int Kerning(std::uint32_t left, std::uint32_t right) {
         if (!hasKerning_ || left == 0 || right == 0) return 0;
@@ -101,13 +111,22 @@ class Font {
     int CachedKerning(std::uint32_t left, std::uint32_t right);
     std::int32_t LoadFlags() const;
 
+    void OpenWithFreeType(std::FILE* file, std::uint64_t size, unsigned pixelSize);
+    void OpenLvgl(LvglFont font);
+    int LvglAdvance(std::uint32_t advance) const;
+    std::uint32_t LvglTab() const { return static_cast<std::uint32_t>(lvgl_->glyphs.size()); }
+    GlyphImage RenderLvgl(char32_t c);
+
     struct Face;
     std::string path_;
     Rendering rendering_;
     std::unique_ptr<Face> face_;
+    std::unique_ptr<LvglFont> lvgl_;  ///< instead of the face, for an LVGL font
     int ascent_ = 0;
     int lineHeight_ = 0;
     int missingAdvance_ = 0;
+    bool scalable_ = false;
+    std::vector<unsigned> sizes_;
     bool hasKerning_ = false;
     std::vector<Glyph> direct_;
     std::unordered_map<char32_t, Glyph> others_;
@@ -127,7 +146,11 @@ std::int64_t LayOutLine(Font& font, std::string_view line, Visit&& visit) {
         const auto byte = static_cast<unsigned char>(line[at]);
         const char32_t c = byte < 0x80 ? byte : DecodeUtf8At(line, at);
         at += byte < 0x80 ? 1 : Utf8SequenceLength(line, at);
-        if (!IsDrawn(c)) continue;
+        if (!IsDrawn(c) && !(c == U'\t' && font.IsLvgl())) {
+            // LVGL kerns a glyph with the character after it, so not across a control character.
+            if (font.IsLvgl()) previous = 0;
+            continue;
+        }
         const Font::Glyph& glyph = font.GlyphOf(c);
         x += font.Kerning(previous, glyph.index);
         visit(c, glyph, x);

@@ -97,6 +97,9 @@ std::string Symbols(const GlyphSet& glyphs) {
     std::string text;
     for (const auto& [first, last] : glyphs.GetRanges())
         for (char32_t c = first; c <= last; ++c) AppendUtf8(text, c);
+    // lv_font_conv takes "-." after --symbols for an option of its own and refuses the line: the
+    // hyphen goes last, where the set holds more (a lone "-" it takes as the value).
+    if (text.size() > 1 && text.front() == '-') text = text.substr(1) + '-';
     return text;
 }
 

@@ -48,7 +48,8 @@ class GlyphCollector {
 std::string LvFontConvRanges(const GlyphSet& glyphs);
 /// "$20-$7E,$C4,$D6": the form of u8g2's bdfconv maps (-m, and the map files of -M).
 std::string U8g2Map(const GlyphSet& glyphs);
-/// The characters themselves in UTF-8, as lv_font_conv's --symbols takes them.
+/// The characters themselves in UTF-8, as lv_font_conv's --symbols takes them: in code point order,
+/// but never starting with '-'.
 std::string Symbols(const GlyphSet& glyphs);
 
 }  // namespace lexicorn

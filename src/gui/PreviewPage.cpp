@@ -20,8 +20,8 @@ namespace lexicorn::gui {
 namespace {
 
 constexpr const char* kFontFilter =
-    "Fonts (*.ttf *.otf *.ttc *.bdf *.pcf *.pcf.gz);;TrueType and OpenType (*.ttf *.otf *.ttc);;Bitmap fonts "
-    "(*.bdf *.pcf *.pcf.gz);;All Files (*)";
+    "Fonts (*.ttf *.otf *.ttc *.bdf *.pcf *.pcf.gz *.c *.bin);;TrueType and OpenType (*.ttf *.otf *.ttc);;"
+    "Bitmap fonts (*.bdf *.pcf *.pcf.gz);;LVGL fonts of lv_font_conv (*.c *.bin);;All Files (*)";
 constexpr const char* kLimitsFilter = "Width limits (*.csv *.tsv *.txt *.xlsx *.xls *.ods);;All Files (*)";
 
 QString FontsText(const std::vector<DeviceFont>& fonts) {

@@ -460,6 +460,9 @@ TEST_F(CommandLine, CheckWithTheDevicesFontsNamesWhatDoesNotShow) {
             "de                3           3         16      10\n"
             "image size 113 bytes, 3 bytes saved by sharing identical strings, 0% of a 16-bit table's 64 KB\n"
             "3 errors, 1 warning\n");
+    // The size the bitmap font is measured at, given none, beside the report.
+    EXPECT_EQ(err, "lexicorn: note: " + Path("Device12.bdf") +
+                       ": no size given, so the font is measured at 12 px\n");
     std::vector<std::string> json = check;
     json.push_back("--json");
     EXPECT_EQ(Run(json), kExitFailure);

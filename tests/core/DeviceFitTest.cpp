@@ -107,6 +107,205 @@ TEST_F(DeviceFitTest, ARealTrueTypeFontKernsAndLacksWhatItLacks) {
     EXPECT_EQ(fit.missing, (std::vector<char32_t>{U'日', U'本'}));
 }
 
+// ---- LVGL's fonts, as lv_font_conv writes them
+
+// An LVGL C font in lv_font_conv's form, 16 px, line height 18: the space, A, V, i and '}' in a
+// full range from A (whose other characters are left out: B is not in it), € and → in a sparse
+// one. A and V kern by pairs or by classes, A then V by -1/4 px, V then A by -5/4 px.
+std::string LvglCFont(bool kernByClasses) {
+    std::string offsets = "0";
+    for (int i = 1; i < 61; ++i)
+        offsets += i == 'V' - 'A' ? ", 1" : i == 'i' - 'A' ? ", 2" : i == '}' - 'A' ? ", 3" : ", 0";
+    const std::string kerning = kernByClasses ? R"(
+static const uint8_t kern_left_class_mapping[] = { 0, 0, 1, 2, 0, 0, 0, 0 };
+static const uint8_t kern_right_class_mapping[] = { 0, 0, 1, 2, 0, 0, 0, 0 };
+/* Halved, at twice the scale */
+static const int8_t kern_class_values[] = { 0, -2, -10, 0 };
+static const lv_font_fmt_txt_kern_classes_t kern_classes = {
+    .class_pair_values   = kern_class_values,
+    .left_class_mapping  = kern_left_class_mapping,
+    .right_class_mapping = kern_right_class_mapping,
+    .left_class_cnt      = 2,
+    .right_class_cnt     = 2,
+};
+)"
+                                              : R"(
+static const uint8_t kern_pair_glyph_ids[] = { 2, 3, 3, 2 };
+static const int8_t kern_pair_values[] = { -4, -20 };
+static const lv_font_fmt_txt_kern_pair_t kern_pairs = {
+    .glyph_ids = kern_pair_glyph_ids, .values = kern_pair_values, .pair_cnt = 2, .glyph_ids_size = 0
+};
+)";
+    return fmt::format(R"(/*******************************************************************************
+ * Size: 16 px
+ * Bpp: 1
+ ******************************************************************************/
+#ifdef LV_LVGL_H_INCLUDE_SIMPLE
+#include "lvgl.h"
+#else
+#include "lvgl/lvgl.h"
+#endif
+static LV_ATTRIBUTE_LARGE_CONST const uint8_t glyph_bitmap[] = {{
+    /* U+0020 " " */
+    0x0,
+    /* U+0041 "A" */
+    0xff, 0x80,
+    /* U+0056 "V" */
+    0x90,
+    /* U+007D "}}" */
+    0xff
+}};
+static const lv_font_fmt_txt_glyph_dsc_t glyph_dsc[] = {{
+    {{.bitmap_index = 0, .adv_w = 0, .box_w = 0, .box_h = 0, .ofs_x = 0, .ofs_y = 0}} /* id = 0 reserved */,
+    {{.bitmap_index = 0, .adv_w = 81, .box_w = 1, .box_h = 1, .ofs_x = 0, .ofs_y = 0}},
+    {{.bitmap_index = 1, .adv_w = 152, .box_w = 3, .box_h = 3, .ofs_x = 1, .ofs_y = 0}},
+    {{.bitmap_index = 3, .adv_w = 150, .box_w = 2, .box_h = 2, .ofs_x = 0, .ofs_y = 5}},
+    {{.bitmap_index = 4, .adv_w = 72, .box_w = 1, .box_h = 1, .ofs_x = 0, .ofs_y = 0}},
+    {{.bitmap_index = 4, .adv_w = 200, .box_w = 1, .box_h = 1, .ofs_x = 0, .ofs_y = 0}},
+    {{.bitmap_index = 4, .adv_w = 256, .box_w = 1, .box_h = 1, .ofs_x = 0, .ofs_y = 0}},
+    {{.bitmap_index = 4, .adv_w = 100, .box_w = 1, .box_h = 1, .ofs_x = 0, .ofs_y = 0}}
+}};
+static const uint8_t glyph_id_ofs_list_1[] = {{ {} }};
+static const uint16_t unicode_list_2[] = {{ 0x0, 0xe6 }};
+static const uint16_t glyph_id_ofs_list_2[] = {{ 0, 1 }};
+static const lv_font_fmt_txt_cmap_t cmaps[] =
+{{
+    {{
+        .range_start = 32, .range_length = 1, .glyph_id_start = 1,
+        .unicode_list = NULL, .glyph_id_ofs_list = NULL, .list_length = 0,
+        .type = LV_FONT_FMT_TXT_CMAP_FORMAT0_TINY
+    }},
+    {{
+        .range_start = 65, .range_length = 61, .glyph_id_start = 2,
+        .unicode_list = NULL, .glyph_id_ofs_list = glyph_id_ofs_list_1, .list_length = 61,
+        .type = LV_FONT_FMT_TXT_CMAP_FORMAT0_FULL
+    }},
+    {{
+        .range_start = 8364, .range_length = 231, .glyph_id_start = 6,
+        .unicode_list = unicode_list_2, .glyph_id_ofs_list = glyph_id_ofs_list_2, .list_length = 2,
+        .type = LV_FONT_FMT_TXT_CMAP_SPARSE_FULL
+    }}
+}};
+{}
+static const lv_font_fmt_txt_dsc_t font_dsc = {{
+    .glyph_bitmap = glyph_bitmap,
+    .glyph_dsc = glyph_dsc,
+    .cmaps = cmaps,
+    .kern_dsc = {},
+    .kern_scale = {},
+    .cmap_num = 3,
+    .bpp = 1,
+    .kern_classes = {},
+    .bitmap_format = 0,
+}};
+const lv_font_t test_font = {{
+    .get_glyph_dsc = lv_font_get_glyph_dsc_fmt_txt,
+    .get_glyph_bitmap = lv_font_get_bitmap_fmt_txt,
+    .line_height = 18,          /*The maximum line height required by the font*/
+    .base_line = 4,             /*Baseline measured from the bottom of the line*/
+    .dsc = &font_dsc,
+}};
+)",
+                       offsets, kerning, kernByClasses ? "&kern_classes" : "&kern_pairs",
+                       kernByClasses ? 32 : 16, kernByClasses ? 1 : 0);
+}
+
+struct LvglWidth {
+    const char* text;
+    int width;
+};
+void PrintTo(const LvglWidth& c, std::ostream* os) { *os << c.text; }
+
+class LvglFontWidths : public testing::TestWithParam<std::tuple<bool, LvglWidth>> {};
+
+// Each glyph's advance plus its kerning with the next, rounded on its own: A is 9.5 px (10), V
+// 9.375 (9), i 4.5 (5), the space 5.0625 (5); a missing character takes LVGL's box, 18 / 2 + 2.
+TEST_P(LvglFontWidths, AreLvglsSumOfRoundedGlyphs) {
+    const auto& [byClasses, c] = GetParam();
+    test::TempDir dir;
+    const std::string path = (dir / "font.c").string();
+    test::WriteFile(path, LvglCFont(byClasses));
+    Font font(path, 0, Rendering::kAntiAliased);
+    EXPECT_EQ(LineWidth(font, c.text), c.width);
+}
+
+const LvglWidth kLvglWidths[] = {
+    {"A", 10},
+    {"V", 9},
+    // 152 - 4 = 148 sixteenths: 9 px, where FreeType's 10 - 0.25 gives 10
+    {"AV", 9 + 9},
+    {"VA", 8 + 10},
+    {"AVA", 9 + 8 + 10},
+    // two 4.5 px glyphs: 10 px, not 9
+    {"ii", 10},
+    {"i i", 15},
+    {"}", 13},
+    {"€→", 16 + 6},
+    {"AB", 10 + 11},
+    // a tab: the space, twice as wide (162 sixteenths: 10 px)
+    {"i\ti", 5 + 10 + 5},
+    // no kerning across a control character; it takes no room
+    {"A\rV", 10 + 9},
+};
+
+INSTANTIATE_TEST_SUITE_P(Lvgl, LvglFontWidths,
+                         testing::Combine(testing::Bool(), testing::ValuesIn(kLvglWidths)),
+                         [](const auto& testCase) {
+                             std::string name = std::get<0>(testCase.param) ? "Classes" : "Pairs";
+                             for (const char c : std::string(std::get<1>(testCase.param).text))
+                                 name +=
+                                     std::isalnum(static_cast<unsigned char>(c)) ? std::string(1, c) : "_";
+                             return name + std::to_string(testCase.index);
+                         });
+
+TEST_F(DeviceFitTest, AnLvglCFontGivesItsCharactersLineAndPixels) {
+    const std::string path = (dir / "font.c").string();
+    test::WriteFile(path, LvglCFont(false));
+    Font font(path, 0, Rendering::kMonochrome);
+    EXPECT_EQ(font.LineHeight(), 18);
+    EXPECT_EQ(font.Ascent(), 14);
+    for (const char32_t c : std::u32string(U" AVi}€→")) EXPECT_TRUE(font.Has(c)) << static_cast<int>(c);
+    // Left out of the full range, beyond it, between the sparse ones.
+    for (const char32_t c : std::u32string(U"B@~‡")) EXPECT_FALSE(font.Has(c)) << static_cast<int>(c);
+    TextFit fit;
+    MeasureText(font, "AB\n~A", fit);
+    EXPECT_EQ(fit.lineWidths, (std::vector<int>{21, 21}));
+    EXPECT_EQ(fit.missing, (std::vector<char32_t>{U'B', U'~'}));
+    // The pixels, one bit each from the highest, rows following each other.
+    const GlyphImage a = font.Render(U'A');
+    EXPECT_EQ(std::tuple(a.left, a.top, a.width, a.rows), std::tuple(1, 3, 3, 3));
+    EXPECT_TRUE(std::all_of(a.coverage.begin(), a.coverage.end(), [](auto c) { return c == 255; }));
+    const GlyphImage v = font.Render(U'V');
+    EXPECT_EQ(std::tuple(v.left, v.top, v.width, v.rows), std::tuple(0, 7, 2, 2));
+    EXPECT_EQ(v.coverage, (std::vector<std::uint8_t>{255, 0, 0, 255}));
+}
+
+// A tab is named where a string is measured, with how the font's renderer draws it.
+TEST_F(DeviceFitTest, ATabInAMeasuredStringIsNamedWithHowItIsDrawn) {
+    const std::string lvgl = (dir / "font.c").string();
+    test::WriteFile(lvgl, LvglCFont(false));
+    const Rows rows = {
+        {"ID", "English", "Deutsch"}, {"", "en", "de"}, {"S", "i\ti", "AV"}, {"T", "A\x01V", "AV"}};
+    ProjectSettings settings = WithFont({{{}, lvgl}, {{"de"}, kerned}});
+    settings.fontSize = 10;
+    settings.maxWidth = 19;
+    EXPECT_EQ(Lines(Check(rows, settings)),
+              (std::vector<std::string>{
+                  "t.csv:B3: warning: control-character: the text holds a tab (U+0009), which LVGL draws as "
+                  "two spaces of " +
+                      lvgl,
+                  "t.csv:B3: error: too-wide: the text is 20 px wide in " + lvgl +
+                      ", 1 px more than the 19 px it may take",
+                  "t.csv:B4: warning: control-character: the text holds the control character U+0001"}));
+    settings.fonts = {{{}, kerned}};
+    EXPECT_EQ(
+        Lines(Check(rows, settings)),
+        (std::vector<std::string>{
+            "t.csv:B3: warning: control-character: the text holds a tab (U+0009), which takes no room in " +
+                kerned + ": how wide it shows depends on the device's renderer",
+            "t.csv:B4: warning: control-character: the text holds the control character U+0001"}));
+}
+
 // `content` followed by `zeros` zero bytes, packed as gzip packs them.
 void WriteGzip(const std::string& path, const std::string& content, std::uint64_t zeros) {
     gzFile file = gzopen(path.c_str(), "wb1");
@@ -164,7 +363,17 @@ INSTANTIATE_TEST_SUITE_P(
         FontProblem{"LargerThanAnyFont", std::string("\0\1\0\0", 4), 12, "the font is larger than 64 MB",
                     kMostFontBytes - 3},
         FontProblem{"UnpacksBeyondAnyFont", test::BdfFont(test::DeviceGlyphs()), 12,
-                    "the font unpacks to more than 64 MB", kMostFontBytes, true}),
+                    "the font unpacks to more than 64 MB", kMostFontBytes, true},
+        // LVGL fonts, known by their content: a C file that includes lvgl.h, a binary's header.
+        FontProblem{"LvglCWithoutGlyphs", "#include \"lvgl/lvgl.h\"\nstatic const int x[] = {1};\n", 0,
+                    "a damaged LVGL font: no glyph_dsc"},
+        FontProblem{"LvglCRangeBeyondUnicode",
+                    "#include \"lvgl.h\"\nglyph_dsc[] = {{.adv_w = 0}, {.adv_w = 81}};\n"
+                    "cmaps[] = {{.range_start = 1114000, .range_length = 200, .glyph_id_start = 1,\n"
+                    ".type = LV_FONT_FMT_TXT_CMAP_FORMAT0_TINY}};\n.line_height = 17,\n",
+                    0, "a damaged LVGL font: a character range from U+10FF90 goes beyond Unicode"},
+        FontProblem{"LvglBinaryCutShort", std::string("\x10\0\0\0headxxxxxxxx", 16), 0,
+                    "a damaged LVGL font: a table ends before its data"}),
     [](const auto& testCase) { return testCase.param.name; });
 
 // A packed font (PCF fonts come so) is read as what it unpacks to.
@@ -197,6 +406,45 @@ TEST_F(DeviceFitTest, AFontFileIsOpenedOnceHoweverManyLinesNameIt) {
     EXPECT_EQ(fonts.For(3)->Path(), greekFont);
 }
 
+// A size that fixed-size fonts lack is refused where no scalable font takes it: it was meant for
+// them. Beside a scalable font, the size is that font's, and a bitmap font keeps its own. Without
+// a size, a note names the size each fixed-size font is measured at.
+TEST_F(DeviceFitTest, ASizeNoFontHasIsRefusedWithTheSizesTheFontHas) {
+    const std::string lvgl = (dir / "font.c").string();
+    test::WriteFile(lvgl, LvglCFont(false));
+    struct Case {
+        std::vector<DeviceFont> fonts;
+        unsigned size;
+        std::string refused;  // the message; empty: taken
+        std::vector<std::string> notes = {};
+    };
+    const Case cases[] = {
+        {{{{}, device}}, 20, device + ": the font has no size of 20 px, only 12 px"},
+        {{{{}, device}}, 12, ""},
+        {{{{}, device}}, 0, "", {device + ": no size given, so the font is measured at 12 px"}},
+        {{{{}, lvgl}}, 20, lvgl + ": the font has no size of 20 px, only 16 px"},
+        {{{{}, lvgl}}, 16, ""},
+        {{{{}, lvgl}, {{"de"}, device}},
+         0,
+         "",
+         {lvgl + ": no size given, so the font is measured at 16 px",
+          device + ": no size given, so the font is measured at 12 px"}},
+        {{{{}, lvgl}, {{"de"}, device}}, 12, lvgl + ": the font has no size of 12 px, only 16 px"},
+        {{{{}, device}, {{"de"}, kerned}}, 20, ""},
+    };
+    for (const Case& c : cases) {
+        ProjectSettings settings = WithFont(c.fonts);
+        settings.fontSize = static_cast<std::uint16_t>(c.size);
+        try {
+            const DeviceFonts fonts(settings, {"en", "de"});
+            EXPECT_EQ(c.refused, "") << c.size;
+            EXPECT_EQ(fonts.Notes(), c.notes) << c.size;
+        } catch (const FontError& error) {
+            EXPECT_EQ(error.what(), c.refused);
+        }
+    }
+}
+
 // ---- Glyph sets
 
 TEST(GlyphSets, NeighboursJoinAndEachFormWritesThem) {
@@ -218,6 +466,11 @@ TEST(GlyphSets, NeighboursJoinAndEachFormWritesThem) {
     const GlyphSet d({{U'D', U'D'}, {U'w', U'y'}});
     EXPECT_EQ(LvFontConvRanges(abc.Union(d)), "0x41-0x44,0x77-0x79");
     EXPECT_EQ(Symbols(abc.Union(d)), "ABCDwxy");
+    // lv_font_conv takes a set starting with '-' for an option: the hyphen goes last, unless alone.
+    EXPECT_EQ(Symbols(GlyphSet({{U'-', U'/'}, {U'A', U'A'}})), "./A-");
+    EXPECT_EQ(Symbols(GlyphSet({{U'-', U'-'}, {U'ä', U'ä'}})), "ä-");
+    EXPECT_EQ(Symbols(GlyphSet({{U'-', U'-'}})), "-");
+    EXPECT_EQ(Symbols(GlyphSet({{U',', U'-'}})), ",-");
     EXPECT_EQ(LvFontConvRanges(GlyphSet()), "");
 }
 
