@@ -80,7 +80,10 @@ class Checker {
     Checker(const LoadedTable& table, const ProjectSettings& settings)
         : reader_(*table.tableReader), settings_(settings), codePage_(MakeCodePage(settings.codePage)) {
         entries_ = ChosenLanguages(table);
-        for (std::size_t i : entries_) codes_.push_back(Utf16ToUtf8(table.languages[i].code));
+        for (std::size_t i : entries_) {
+            codes_.push_back(Utf16ToUtf8(table.languages[i].code));
+            columns_.push_back(table.LanguageColumn(i));
+        }
         encoding_ = settings.encoding == Encoding::kUtf16 || settings.encoding == Encoding::kUtf8
                         ? settings.encoding
                         : Encoding::kSingleByte;
@@ -257,7 +260,7 @@ class Checker {
         shared_.Reserve(slots);
 
         for (std::size_t e = 0; e < entries_.size(); ++e) {
-            const std::size_t column = LanguageColumn(entries_[e]);
+            const std::size_t column = columns_[e];
             const std::string_view name = Cell(kNameRow, column);
             const Stored measuredName = Measure(name);
             CheckCell(kNameRow, column, codes_[e], name, measuredName);
@@ -274,7 +277,7 @@ class Checker {
         for (std::size_t s = 1; s <= strings_; ++s) defaults[s] = Cell(StringRow(s), kDefaultColumn);
         defaultChecked_.assign(strings_ + 1, false);
         for (std::size_t e = 0; e < entries_.size(); ++e) {
-            const std::size_t column = LanguageColumn(entries_[e]);
+            const std::size_t column = columns_[e];
             LanguageFigures figures{codes_[e], strings_, 0, 0, {}};
             Font* font = fonts_ ? fonts_->For(e) : nullptr;
             for (std::size_t s = 1; s <= strings_; ++s) {
@@ -412,12 +415,17 @@ class Checker {
     }
 
     // A table without its row of codes (ids and names, then the strings) takes its first strings
-    // for codes; a text that no code looks like tells.
+    // for codes; a text that no code looks like tells. A column without a code is rarely meant as a
+    // language: most often it holds notes, which would grow the image as one.
     void CheckCode(std::size_t column, const std::string& code) {
         // Two letters, with a region or script no more than nine (en-US, zh-Hant), as a build holds.
         constexpr std::size_t kMaxCodeLength = 9;
         const std::size_t characters = static_cast<std::size_t>(std::count_if(
             code.begin(), code.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+        if (code.empty())
+            return Warning("empty-code", kCodeRow, column, code,
+                           "the column has no language code in row 2; if it holds notes for translators, "
+                           "name it with --notes-column or the project's NOTES line");
         std::string problem;
         if (code.find_first_of(" \t\r\n") != std::string::npos)
             problem = "it holds white space";
@@ -433,7 +441,7 @@ class Checker {
 
     std::string LanguageOf(std::size_t column) const {
         for (std::size_t e = 0; e < entries_.size(); ++e)
-            if (LanguageColumn(entries_[e]) == column) return codes_[e];
+            if (columns_[e] == column) return codes_[e];
         return {};
     }
 
@@ -458,6 +466,7 @@ class Checker {
     CodePage codePage_;
     std::vector<std::size_t> entries_;
     std::vector<std::string> codes_;
+    std::vector<std::size_t> columns_;  // of each chosen language
     Encoding encoding_ = Encoding::kSingleByte;
     std::uint64_t terminator_ = 1;
     std::uint64_t alignment_ = 1;

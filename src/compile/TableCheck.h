@@ -19,7 +19,8 @@ struct Finding {
     Severity severity = Severity::kError;
     std::string rule;     ///< no-language, empty-id, duplicate-id, id-too-long, cell-too-long,
                           ///< unmappable-character, capacity, invalid-identifier, placeholder-mismatch,
-                          ///< whitespace-mismatch, control-character, language-code, missing-glyph,
+                          ///< whitespace-mismatch, control-character, language-code, empty-code,
+                          ///< missing-glyph,
                           ///< too-wide, too-many-lines, limit-unknown-id
     std::string sheet;    ///< the worksheet of a workbook; empty for text tables
     std::size_t row = 0;  ///< from 1; the line in `file` for a finding there

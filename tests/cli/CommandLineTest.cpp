@@ -395,6 +395,50 @@ TEST_F(CommandLine, ExportWritesOneLanguageOrAFolderOfThem) {
     EXPECT_FALSE(fs::exists(dir / "both" / "de.po"));
 }
 
+// A "Notes" column without a code grew the image as a language with an empty code; the check now
+// asks about it, and named as notes it is no language anywhere: not built, not checked, exported
+// as the translators' notes.
+TEST_F(CommandLine, ANotesColumnIsNoLanguageAndGoesToTheTranslators) {
+    test::WriteFile(dir / "strings.csv",
+                    "ID,English,Notes,Deutsch\r\n,en,,de\r\nOK_TEXT,OK,a button,OK\r\nNO_TEXT,No,,Nein\r\n");
+    EXPECT_EQ(Run({"check", Path("strings.csv")}), kExitSuccess);
+    EXPECT_NE(
+        out.find(Path("strings.csv") +
+                 ":C2: warning: empty-code: the column has no language code in row 2; if it holds notes "
+                 "for translators, name it with --notes-column or the project's NOTES line\n"),
+        std::string::npos)
+        << out;
+    EXPECT_EQ(Run({"check", Path("strings.csv"), "--notes-column", "Notes"}), kExitSuccess);
+    EXPECT_EQ(
+        out,
+        "language    strings  translated      bytes  glyphs\n"
+        "en                2           2          6       4\n"
+        "de                2           2          8       6\n"
+        "image size 96 bytes, 3 bytes saved by sharing identical strings, 0% of a 16-bit table's 64 KB\n"
+        "0 errors, 0 warnings\n");
+    ASSERT_EQ(Build({"--notes-column", "Notes", "--unique-id", "1"}), kExitSuccess) << err;
+    const std::string image = test::ReadFile(dir / "out" / "Lexicorn.bin");
+    test::WriteFile(dir / "strings.csv", kTable);
+    ASSERT_EQ(Build({"--unique-id", "1"}), kExitSuccess) << err;
+    EXPECT_EQ(image, test::ReadFile(dir / "out" / "Lexicorn.bin"));
+
+    // The project's line names it as the option does; the option wins.
+    test::WriteFile(dir / "strings.csv",
+                    "ID,English,Deutsch,Remarks\r\n,en,de,\r\nOK_TEXT,OK,OK,a button\r\n");
+    test::WriteFile(dir / "notes.lxn",
+                    "LEXICORNPROJECTFILE\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n16\r\n0\r\n0\r\n0\r\n1\r\n"
+                    "NOTES=Remarks\r\n");
+    ASSERT_EQ(Run({"export", Path("strings.csv"), "-p", Path("notes.lxn"), "-o", Path("x")}), kExitSuccess)
+        << err;
+    EXPECT_EQ(out, Path("x/de.xlf") + ": 1 strings, 1 translated\n");
+    EXPECT_NE(test::ReadFile(dir / "x" / "de.xlf").find("</target>\n        <note>a button</note>\n"),
+              std::string::npos);
+    EXPECT_EQ(Run({"check", Path("strings.csv"), "-p", Path("notes.lxn"), "--notes-column", "Notes"}),
+              kExitFailure);
+    EXPECT_EQ(err, "lexicorn: error: " + Path("strings.csv") +
+                       ": no column has 'Notes' in row 1 for the notes to translators\n");
+}
+
 TEST_F(CommandLine, ExportRefusesWhatItCannotWriteAndLeavesEveryFileAsItWas) {
     const auto refused = [&](std::vector<std::string> args, int code, const std::string& error) {
         args.insert(args.begin(), {"export", Path("strings.csv")});

@@ -432,7 +432,6 @@ TEST(TableCheck, ARowTwoCellThatIsNoLanguageCodeIsNamed) {
         {"zh_Hans", nullptr},
         {"abcdefghi", nullptr},
         {"\xC3\xA9t\xC3\xA9", nullptr},
-        {"", nullptr},
         {"Hello world", "it holds white space"},
         {"de\t", "it holds white space"},
         {"abcdefghij", "it has 10 characters; a code has at most 9"},
@@ -450,6 +449,31 @@ TEST(TableCheck, ARowTwoCellThatIsNoLanguageCodeIsNamed) {
                   std::string("this is no language code (") + c.problem +
                       "): row 2 holds each language's code, such as en; is that row missing?");
     }
+}
+
+// A column without a code is most often notes for translators that grow the image as a language;
+// named as notes, it is no language and the check passes it by.
+TEST(TableCheck, AColumnWithoutACodeIsAskedAboutUnlessItHoldsNotes) {
+    const Rows rows = {{"ID", "English", "Notes", "Deutsch"},
+                       {"", "en", "", "de"},
+                       {"OK_TEXT", "OK", "a button\x01", "Gut"}};
+    const CheckReport asLanguage = Check(rows);
+    EXPECT_EQ(RulesAndCells(asLanguage),
+              (std::set<RuleAt>{{"empty-code", "C2"}, {"control-character", "C3"}}));
+    EXPECT_EQ(
+        FindingLine("t.csv", asLanguage.findings[0]),
+        "t.csv:C2: warning: empty-code: the column has no language code in row 2; if it holds notes for "
+        "translators, name it with --notes-column or the project's NOTES line");
+    ASSERT_EQ(asLanguage.languages.size(), 3u);
+
+    LoadedTable table = test::MakeLoadedTable(rows, {}, 3);
+    table.tableReader->Open();
+    const CheckReport withNotes = CheckTable(table, {});
+    EXPECT_TRUE(withNotes.findings.empty());
+    ASSERT_EQ(withNotes.languages.size(), 2u);
+    EXPECT_EQ(withNotes.languages[1].code, "de");
+    EXPECT_EQ(withNotes.languages[1].translated, 1u);
+    EXPECT_LT(withNotes.imageSize, asLanguage.imageSize);
 }
 
 TEST(TableCheck, ATableWithoutALanguageColumnIsAnError) {
