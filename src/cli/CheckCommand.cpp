@@ -18,6 +18,9 @@ class CheckCommand final : public Subcommand {
                                         "problem with its cell, and the figures")) {
         options_.AddTo(Command(), "The string table");
         Command().add_flag("--json", json_, "Print one JSON object");
+        Command().add_flag("--untranslated", listMissing_,
+                           "List the cells without a translation of their own: empty, [USE_DEFAULT], or the "
+                           "default string itself");
     }
 
     int Run(const Console& console) override {
@@ -36,15 +39,18 @@ class CheckCommand final : public Subcommand {
     }
 
   private:
-    static void PrintText(const CheckReport& report, const std::string& file, std::ostream& out) {
+    void PrintText(const CheckReport& report, const std::string& file, std::ostream& out) const {
         std::string text;
         for (const Finding& finding : report.findings) text += FindingLine(file, finding) + '\n';
+        if (listMissing_)
+            for (const MissingTranslation& missing : report.missing)
+                text += MissingLine(file, report, missing) + '\n';
         text += FiguresText(report);
         text += CountsText(report) + '\n';
         out << text;
     }
 
-    static void PrintJson(const CheckReport& report, std::ostream& out) {
+    void PrintJson(const CheckReport& report, std::ostream& out) const {
         std::string text =
             fmt::format(R"({{"errors":{},"warnings":{},"findings":[)", report.Errors(), report.Warnings());
         for (std::size_t i = 0; i < report.findings.size(); ++i) {
@@ -62,9 +68,23 @@ class CheckCommand final : public Subcommand {
         text += R"(],"languages":[)";
         for (std::size_t i = 0; i < report.languages.size(); ++i) {
             const LanguageFigures& l = report.languages[i];
-            text += fmt::format(R"({}{{"code":{},"strings":{},"translated":{},"bytes":{},"glyphs":{}}})",
-                                i ? "," : "", JsonString(l.code), l.strings, l.translated, l.bytes,
-                                l.glyphs.Count());
+            text += fmt::format(
+                R"({}{{"code":{},"strings":{},"translated":{},"untranslated":{},"sameAsDefault":{},"bytes":{},)"
+                R"("glyphs":{}}})",
+                i ? "," : "", JsonString(l.code), l.strings, l.translated, l.untranslated, l.sameAsDefault,
+                l.bytes, l.glyphs.Count());
+        }
+        if (listMissing_) {
+            text += R"(],"untranslatedCells":[)";
+            for (std::size_t i = 0; i < report.missing.size(); ++i) {
+                const MissingTranslation& m = report.missing[i];
+                text += fmt::format(
+                    R"({}{{"kind":"{}","sheet":{},"cell":"{}","row":{},"column":{},"language":{},"id":{}}})",
+                    i ? "," : "",
+                    m.kind == MissingTranslation::Kind::kUntranslated ? "untranslated" : "sameAsDefault",
+                    report.sheet.empty() ? "null" : JsonString(report.sheet), CellName(m.row, m.column),
+                    m.row, m.column, JsonString(report.languages[m.language].code), JsonString(m.id));
+            }
         }
         text += fmt::format(R"(],"imageSize":{},"sharedBytesSaved":{},"capacityUsed":{}}})", report.imageSize,
                             report.sharedBytesSaved,
@@ -74,6 +94,7 @@ class CheckCommand final : public Subcommand {
 
     TableOptions options_;
     bool json_ = false;
+    bool listMissing_ = false;
 };
 
 }  // namespace

@@ -95,6 +95,7 @@ class Checker {
 
     CheckReport Run() {
         sheet_ = reader_.SheetName();
+        report_.sheet = sheet_;
         const std::size_t rows = reader_.GetRowCount();
         strings_ = StringCount(rows);
         if (entries_.empty())
@@ -258,6 +259,8 @@ class Checker {
         capacity_ = wide ? Lexicorn32Engine::kBytesPerSlot * slots : Lexicorn16Engine::kDataCapacity;
         used_ = AlignUp(terminator_, alignment_);  // the empty string at offset 0
         shared_.Reserve(slots);
+        const std::uint64_t width = wide ? 4 : 2;
+        report_.stringBytes.assign(strings_, 0);
 
         for (std::size_t e = 0; e < entries_.size(); ++e) {
             const std::size_t column = columns_[e];
@@ -278,7 +281,7 @@ class Checker {
         defaultChecked_.assign(strings_ + 1, false);
         for (std::size_t e = 0; e < entries_.size(); ++e) {
             const std::size_t column = columns_[e];
-            LanguageFigures figures{codes_[e], strings_, 0, 0, {}};
+            LanguageFigures figures{codes_[e], strings_, 0, 0, 0, 0, {}};
             Font* font = fonts_ ? fonts_->For(e) : nullptr;
             for (std::size_t s = 1; s <= strings_; ++s) {
                 const std::size_t row = StringRow(s);
@@ -288,6 +291,9 @@ class Checker {
                 glyphs_.Add(text);
                 if (font) CheckFit(e, row, useDefault ? kDefaultColumn : column, text, *font);
                 if (!own.empty() && own != kUseDefault) ++figures.translated;
+                const bool untranslated = own.empty() || own == kUseDefault;
+                if (column != kDefaultColumn && (untranslated || own == defaults[s]))
+                    CountMissing(figures, untranslated, row, column, e);
                 const Stored stored = Measure(text);
                 if (useDefault)
                     CheckCell(row, kDefaultColumn, defaultLanguage, text, stored);
@@ -296,6 +302,7 @@ class Checker {
                 if (!useDefault && column != kDefaultColumn && !own.empty())
                     CompareWithDefault(row, column, codes_[e], own, defaults[s], list);
                 figures.bytes += stored.bytes + terminator_;
+                report_.stringBytes[s - 1] += width + AlignUp(stored.bytes + terminator_, alignment_);
                 Store(text, stored.bytes, true, row, useDefault ? kDefaultColumn : column, codes_[e]);
             }
             figures.glyphs = glyphs_.Take();
@@ -303,7 +310,6 @@ class Checker {
         }
         ReportMissingGlyphs();
 
-        const std::uint64_t width = wide ? 4 : 2;
         report_.imageSize =
             layout::kHeaderSize + layout::kLanguageEntrySize * entries_.size() + width * slots + used_;
         if (!wide) report_.capacityUsed = static_cast<double>(used_) / static_cast<double>(capacity_);
@@ -322,6 +328,14 @@ class Checker {
                                                               slots, wideCapacity));
             report_.findings.push_back(std::move(*overflow_));
         }
+    }
+
+    void CountMissing(LanguageFigures& figures, bool untranslated, std::size_t row, std::size_t column,
+                      std::size_t entry) {
+        using Kind = MissingTranslation::Kind;
+        ++(untranslated ? figures.untranslated : figures.sameAsDefault);
+        report_.missing.push_back({untranslated ? Kind::kUntranslated : Kind::kSameAsDefault, row, column,
+                                   entry, std::string(Cell(row, kIdColumn))});
     }
 
     // Whether the string of a cell shows on the device in `font`: its characters are in it, and it
@@ -512,12 +526,22 @@ std::string FindingLine(std::string_view fileName, const Finding& finding) {
                        finding.message);
 }
 
+std::string MissingLine(std::string_view fileName, const CheckReport& report,
+                        const MissingTranslation& missing) {
+    return fmt::format(
+        "{}:{}{}: {}: {}: {}", fileName, report.sheet.empty() ? "" : report.sheet + "!",
+        CellName(missing.row, missing.column),
+        missing.kind == MissingTranslation::Kind::kUntranslated ? "untranslated" : "same-as-default",
+        report.languages.at(missing.language).code, missing.id);
+}
+
 std::string FiguresText(const CheckReport& report) {
-    std::string text = fmt::format("{:<10} {:>8} {:>11} {:>10} {:>7}\n", "language", "strings", "translated",
-                                   "bytes", "glyphs");
+    std::string text = fmt::format("{:<10} {:>8} {:>11} {:>13} {:>5} {:>10} {:>7}\n", "language", "strings",
+                                   "translated", "untranslated", "same", "bytes", "glyphs");
     for (const LanguageFigures& language : report.languages)
-        text += fmt::format("{:<10} {:>8} {:>11} {:>10} {:>7}\n", language.code, language.strings,
-                            language.translated, language.bytes, language.glyphs.Count());
+        text += fmt::format("{:<10} {:>8} {:>11} {:>13} {:>5} {:>10} {:>7}\n", language.code,
+                            language.strings, language.translated, language.untranslated,
+                            language.sameAsDefault, language.bytes, language.glyphs.Count());
     text += fmt::format("image size {} bytes, {} bytes saved by sharing identical strings", report.imageSize,
                         report.sharedBytesSaved);
     if (report.capacityUsed)

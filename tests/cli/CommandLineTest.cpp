@@ -284,9 +284,9 @@ TEST_F(CommandLine, CheckListsEveryFindingThenTheFiguresAndExitsByWhatItFound) {
             "default string's %d\n" +
             Path("strings.csv") +
             ":A6: error: duplicate-id: the string id 'OK_TEXT' is already the id in A3\n"
-            "language    strings  translated      bytes  glyphs\n"
-            "en                4           4         21      16\n"
-            "de                4           4         23      13\n"
+            "language    strings  translated  untranslated  same      bytes  glyphs\n"
+            "en                4           4             0     0         21      16\n"
+            "de                4           4             0     1         23      13\n"
             "image size 134 bytes, 3 bytes saved by sharing identical strings, 0% of a 16-bit table's 64 KB\n"
             "2 errors, 0 warnings\n");
     test::WriteFile(dir / "strings.csv", std::string(kTable) + "VALUE,Value %d,Wert %s\r\n");
@@ -303,10 +303,32 @@ TEST_F(CommandLine, CheckListsEveryFindingThenTheFiguresAndExitsByWhatItFound) {
         out,
         R"({"errors":0,"warnings":1,"findings":[{"severity":"warning","rule":"whitespace-mismatch","sheet":null,)"
         R"("cell":"C5","row":5,"column":3,"language":"de","message":"trailing white space differs from )"
-        R"(the default string"}],"languages":[{"code":"de","strings":3,"translated":3,"bytes":14,"glyphs":9}],)"
+        R"(the default string"}],"languages":[{"code":"de","strings":3,"translated":3,"untranslated":0,"sameAsDefault":1,"bytes":14,"glyphs":9}],)"
         R"("imageSize":81,)"
         R"("sharedBytesSaved":0,"capacityUsed":0.0004})"
         "\n");
+}
+
+TEST_F(CommandLine, CheckUntranslatedListsTheCellsWithoutATranslation) {
+    test::WriteFile(dir / "strings.csv", std::string(kTable) + "BACK,Back,\r\nHOME,Home,[USE_DEFAULT]\r\n");
+    EXPECT_EQ(Run({"check", Path("strings.csv"), "--untranslated", "--languages", "de"}), kExitSuccess);
+    EXPECT_EQ(out, Path("strings.csv") + ":C3: same-as-default: de: OK_TEXT\n" + Path("strings.csv") +
+                       ":C5: untranslated: de: BACK\n" + Path("strings.csv") +
+                       ":C6: untranslated: de: HOME\n"
+                       "language    strings  translated  untranslated  same      bytes  glyphs\n"
+                       "de                4           2             2     1         18      13\n"
+                       "image size 87 bytes, 0 bytes saved by sharing identical strings, 0% of a 16-bit "
+                       "table's 64 KB\n"
+                       "0 errors, 0 warnings\n");
+    EXPECT_EQ(Run({"check", Path("strings.csv"), "--untranslated", "--json", "--languages", "de"}),
+              kExitSuccess);
+    EXPECT_NE(
+        out.find(R"("sameAsDefault":1,"bytes":18,"glyphs":13}],"untranslatedCells":[{"kind":"sameAsDefault",)"
+                 R"("sheet":null,"cell":"C3","row":3,"column":3,"language":"de","id":"OK_TEXT"},)"
+                 R"({"kind":"untranslated","sheet":null,"cell":"C5","row":5,"column":3,"language":"de",)"
+                 R"("id":"BACK"},)"),
+        std::string::npos)
+        << out;
 }
 
 TEST_F(CommandLine, CheckWithTheDevicesFontsNamesWhatDoesNotShow) {
@@ -326,9 +348,9 @@ TEST_F(CommandLine, CheckWithTheDevicesFontsNamesWhatDoesNotShow) {
             Path("strings.csv") + ":C5: error: missing-glyph: '\xC5\x91' (U+0151) is not in " +
             Path("Device12.bdf") + "\n" + Path("limits.csv") +
             ":3: warning: limit-unknown-id: the table has no string with the id 'OLD_TEXT'\n"
-            "language    strings  translated      bytes  glyphs\n"
-            "en                3           3         11       8\n"
-            "de                3           3         16      10\n"
+            "language    strings  translated  untranslated  same      bytes  glyphs\n"
+            "en                3           3             0     0         11       8\n"
+            "de                3           3             0     1         16      10\n"
             "image size 113 bytes, 3 bytes saved by sharing identical strings, 0% of a 16-bit table's 64 KB\n"
             "3 errors, 1 warning\n");
     std::vector<std::string> json = check;
@@ -411,9 +433,9 @@ TEST_F(CommandLine, ANotesColumnIsNoLanguageAndGoesToTheTranslators) {
     EXPECT_EQ(Run({"check", Path("strings.csv"), "--notes-column", "Notes"}), kExitSuccess);
     EXPECT_EQ(
         out,
-        "language    strings  translated      bytes  glyphs\n"
-        "en                2           2          6       4\n"
-        "de                2           2          8       6\n"
+        "language    strings  translated  untranslated  same      bytes  glyphs\n"
+        "en                2           2             0     0          6       4\n"
+        "de                2           2             0     1          8       6\n"
         "image size 96 bytes, 3 bytes saved by sharing identical strings, 0% of a 16-bit table's 64 KB\n"
         "0 errors, 0 warnings\n");
     ASSERT_EQ(Build({"--notes-column", "Notes", "--unique-id", "1"}), kExitSuccess) << err;

@@ -90,6 +90,39 @@ TEST(TableCheck, FiguresCountTranslationsAndSharing) {
     EXPECT_TRUE(report.findings.empty());
 }
 
+// What a language still lacks: cells that take the default string, whether the build fills them in
+// or keeps them empty, and cells that are the default string word for word. The default language
+// lacks nothing.
+TEST(TableCheck, FiguresCountAndListTheCellsWithoutATranslation) {
+    const Rows rows = {{"ID", "English", "Deutsch",
+                        "Fran\xC3\xA7"
+                        "ais"},
+                       {"", "en", "de", "fr"},
+                       {"OK_TEXT", "OK", "OK", "D'accord"},
+                       {"NO_TEXT", "No", "", "Non"},
+                       {"YES_TEXT", "Yes", "[USE_DEFAULT]", "Yes"},
+                       {"EMPTY", "", "", ""}};
+    for (bool useDefaultString : {true, false}) {
+        ProjectSettings settings;
+        settings.useDefaultString = useDefaultString;
+        const CheckReport report = Check(rows, settings);
+        ASSERT_EQ(report.languages.size(), 3u);
+        EXPECT_EQ(report.languages[0].untranslated + report.languages[0].sameAsDefault, 0u);
+        EXPECT_EQ(report.languages[1].untranslated, 3u);
+        EXPECT_EQ(report.languages[1].sameAsDefault, 1u);
+        EXPECT_EQ(report.languages[2].untranslated, 1u);
+        EXPECT_EQ(report.languages[2].sameAsDefault, 1u);
+        std::vector<std::string> lines;
+        for (const MissingTranslation& missing : report.missing)
+            lines.push_back(MissingLine("t.csv", report, missing));
+        EXPECT_EQ(lines,
+                  (std::vector<std::string>{
+                      "t.csv:C3: same-as-default: de: OK_TEXT", "t.csv:C4: untranslated: de: NO_TEXT",
+                      "t.csv:C5: untranslated: de: YES_TEXT", "t.csv:C6: untranslated: de: EMPTY",
+                      "t.csv:D5: same-as-default: fr: YES_TEXT", "t.csv:D6: untranslated: fr: EMPTY"}));
+    }
+}
+
 // The check's figures are those of the image a build makes.
 TEST(TableCheck, TheImageSizeIsTheBuildsForEveryForm) {
     for (Encoding encoding : {Encoding::kSingleByte, Encoding::kUtf16, Encoding::kUtf8})
