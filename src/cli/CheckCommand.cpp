@@ -5,6 +5,7 @@
 #include "cli/Commands.h"
 #include "cli/Json.h"
 #include "cli/TableOptions.h"
+#include "compile/SourceNames.h"
 #include "compile/TableCheck.h"
 
 namespace lexicorn::cli {
@@ -18,6 +19,11 @@ class CheckCommand final : public Subcommand {
                                         "problem with its cell, and the figures")) {
         options_.AddTo(Command(), "The string table");
         Command().add_flag("--json", json_, "Print one JSON object");
+        Command()
+            .add_option("--sources", sources_,
+                        "Folders of the firmware's C, C++, C# and Visual Basic files: each id that none of "
+                        "them names is a warning (unused-id)")
+            ->type_name("DIR...");
         Command().add_flag("--untranslated", listMissing_,
                            "List the cells without a translation of their own: empty, [USE_DEFAULT], or the "
                            "default string itself");
@@ -28,7 +34,13 @@ class CheckCommand final : public Subcommand {
         LoadedTable table = options_.LoadChosenTable(settings);
         if (table.tableReader->Open() != kSuccess)
             throw std::runtime_error(table.spreadsheetPath + ": no such file");
-        const CheckReport report = CheckTable(table, settings);
+        CheckReport report = CheckTable(table, settings);
+        if (!sources_.empty()) {
+            std::vector<Finding> unused =
+                UnusedIdFindings(table, report, ReadSourceNames({sources_.begin(), sources_.end()}));
+            report.findings.insert(report.findings.end(), unused.begin(), unused.end());
+            SortFindings(report.findings);
+        }
         table.tableReader->Close();
         if (json_)
             PrintJson(report, console.out);
@@ -95,6 +107,7 @@ class CheckCommand final : public Subcommand {
     TableOptions options_;
     bool json_ = false;
     bool listMissing_ = false;
+    std::vector<std::string> sources_;
 };
 
 }  // namespace

@@ -106,12 +106,7 @@ class Checker {
         CheckIds();
         CheckTexts();
         CheckLimitIds();
-        // The table's cells first, then the lines of the limits.
-        std::stable_sort(report_.findings.begin(), report_.findings.end(),
-                         [](const Finding& a, const Finding& b) {
-                             return std::tuple(!a.file.empty(), a.row, a.column) <
-                                    std::tuple(!b.file.empty(), b.row, b.column);
-                         });
+        SortFindings(report_.findings);
         return std::move(report_);
     }
 
@@ -512,6 +507,12 @@ std::string CellName(std::size_t row, std::size_t column) {
     for (std::size_t n = column; n > 0; n = (n - 1) / 26)
         letters.insert(letters.begin(), static_cast<char>('A' + (n - 1) % 26));
     return letters + std::to_string(row);
+}
+
+void SortFindings(std::vector<Finding>& findings) {
+    std::stable_sort(findings.begin(), findings.end(), [](const Finding& a, const Finding& b) {
+        return std::tuple(!a.file.empty(), a.row, a.column) < std::tuple(!b.file.empty(), b.row, b.column);
+    });
 }
 
 std::string Finding::Cell() const { return CellName(row, column); }

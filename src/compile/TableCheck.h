@@ -21,7 +21,7 @@ struct Finding {
                           ///< unmappable-character, capacity, invalid-identifier, placeholder-mismatch,
                           ///< whitespace-mismatch, control-character, language-code, empty-code,
                           ///< missing-glyph,
-                          ///< too-wide, too-many-lines, limit-unknown-id
+                          ///< too-wide, too-many-lines, limit-unknown-id, unused-id
     std::string sheet;    ///< the worksheet of a workbook; empty for text tables
     std::size_t row = 0;  ///< from 1; the line in `file` for a finding there
     std::size_t column = 0;
@@ -87,6 +87,10 @@ std::vector<std::size_t> ChosenLanguages(const LoadedTable& table);
 
 /// Whether a cell takes the default language's string of its row instead of its own text.
 bool TakesDefaultString(std::string_view cell, const ProjectSettings& settings);
+
+/// Findings in the order a check gives them: the table's cells by row and column, then the lines of
+/// other files.
+void SortFindings(std::vector<Finding>& findings);
 
 /// "A7", the cell of a row and a column, both from 1.
 std::string CellName(std::size_t row, std::size_t column);
