@@ -5,6 +5,7 @@
 #include "cli/Commands.h"
 #include "cli/Json.h"
 #include "cli/TableOptions.h"
+#include "compile/SourceNames.h"
 #include "compile/TableCheck.h"
 
 namespace lexicorn::cli {
@@ -18,6 +19,14 @@ class CheckCommand final : public Subcommand {
                                         "problem with its cell, and the figures")) {
         options_.AddTo(Command(), "The string table");
         Command().add_flag("--json", json_, "Print one JSON object");
+        Command()
+            .add_option("--sources", sources_,
+                        "Folders of the firmware's C, C++, C# and Visual Basic files: each id that none of "
+                        "them names is a warning (unused-id)")
+            ->type_name("DIR...");
+        Command().add_flag("--untranslated", listMissing_,
+                           "List the cells without a translation of their own: empty, [USE_DEFAULT], or the "
+                           "default string itself");
     }
 
     int Run(const Console& console) override {
@@ -25,7 +34,13 @@ class CheckCommand final : public Subcommand {
         LoadedTable table = options_.LoadChosenTable(settings);
         if (table.tableReader->Open() != kSuccess)
             throw std::runtime_error(table.spreadsheetPath + ": no such file");
-        const CheckReport report = CheckTable(table, settings);
+        CheckReport report = CheckTable(table, settings);
+        if (!sources_.empty()) {
+            std::vector<Finding> unused =
+                UnusedIdFindings(table, report, ReadSourceNames({sources_.begin(), sources_.end()}));
+            report.findings.insert(report.findings.end(), unused.begin(), unused.end());
+            SortFindings(report.findings);
+        }
         table.tableReader->Close();
         ShowNotes(console.err, report.notes);
         if (json_)
@@ -37,15 +52,18 @@ class CheckCommand final : public Subcommand {
     }
 
   private:
-    static void PrintText(const CheckReport& report, const std::string& file, std::ostream& out) {
+    void PrintText(const CheckReport& report, const std::string& file, std::ostream& out) const {
         std::string text;
         for (const Finding& finding : report.findings) text += FindingLine(file, finding) + '\n';
+        if (listMissing_)
+            for (const MissingTranslation& missing : report.missing)
+                text += MissingLine(file, report, missing) + '\n';
         text += FiguresText(report);
         text += CountsText(report) + '\n';
         out << text;
     }
 
-    static void PrintJson(const CheckReport& report, std::ostream& out) {
+    void PrintJson(const CheckReport& report, std::ostream& out) const {
         std::string text =
             fmt::format(R"({{"errors":{},"warnings":{},"findings":[)", report.Errors(), report.Warnings());
         for (std::size_t i = 0; i < report.findings.size(); ++i) {
@@ -63,9 +81,23 @@ class CheckCommand final : public Subcommand {
         text += R"(],"languages":[)";
         for (std::size_t i = 0; i < report.languages.size(); ++i) {
             const LanguageFigures& l = report.languages[i];
-            text += fmt::format(R"({}{{"code":{},"strings":{},"translated":{},"bytes":{},"glyphs":{}}})",
-                                i ? "," : "", JsonString(l.code), l.strings, l.translated, l.bytes,
-                                l.glyphs.Count());
+            text += fmt::format(
+                R"({}{{"code":{},"strings":{},"translated":{},"untranslated":{},"sameAsDefault":{},"bytes":{},)"
+                R"("glyphs":{}}})",
+                i ? "," : "", JsonString(l.code), l.strings, l.translated, l.untranslated, l.sameAsDefault,
+                l.bytes, l.glyphs.Count());
+        }
+        if (listMissing_) {
+            text += R"(],"untranslatedCells":[)";
+            for (std::size_t i = 0; i < report.missing.size(); ++i) {
+                const MissingTranslation& m = report.missing[i];
+                text += fmt::format(
+                    R"({}{{"kind":"{}","sheet":{},"cell":"{}","row":{},"column":{},"language":{},"id":{}}})",
+                    i ? "," : "",
+                    m.kind == MissingTranslation::Kind::kUntranslated ? "untranslated" : "sameAsDefault",
+                    report.sheet.empty() ? "null" : JsonString(report.sheet), CellName(m.row, m.column),
+                    m.row, m.column, JsonString(report.languages[m.language].code), JsonString(m.id));
+            }
         }
         text += fmt::format(R"(],"imageSize":{},"sharedBytesSaved":{},"capacityUsed":{}}})", report.imageSize,
                             report.sharedBytesSaved,
@@ -75,6 +107,8 @@ class CheckCommand final : public Subcommand {
 
     TableOptions options_;
     bool json_ = false;
+    bool listMissing_ = false;
+    std::vector<std::string> sources_;
 };
 
 }  // namespace

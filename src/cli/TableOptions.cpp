@@ -60,6 +60,11 @@ void TableOptions::AddTo(CLI::App& command, const std::string& tableHelp) {
             "--languages", languages,
             "Language codes (row 2), separated by commas, or 'all' (default: the project's, else all)")
         ->type_name("CODES|all");
+    command
+        .add_option("--notes-column", notesColumn,
+                    "The column (its name in row 1) that holds notes for translators: it is no language "
+                    "(default: the project's, else none)")
+        ->type_name("HEADER");
     TakeWords(command.add_option("--encoding", encoding, "String encoding: ascii, wide or utf8"),
               WordsOf(kEncodings));
     TakeWords(command.add_option("--table", tableType, "String table type: 16 or 32 (bit offsets)"),
@@ -142,6 +147,7 @@ ProjectSettings TableOptions::Settings(std::optional<bool> noFileSystem) const {
     if (antiAliased) settings.antiAliased = true;
     if (limits) settings.limits = *limits;
     if (maxWidth) settings.maxWidth = *maxWidth;
+    if (notesColumn) settings.notesColumn = *notesColumn;
     if (settings.fonts.empty() && (!settings.limits.empty() || settings.maxWidth != 0))
         throw UsageError("--limits and --max-width measure strings in the device's font: add --font");
     return settings;
@@ -151,7 +157,7 @@ LoadedTable TableOptions::LoadChosenTable(const ProjectSettings& settings) const
     // The command line's choices win over the project's job, which wins over the defaults.
     const std::string path = !table.empty() ? table : settings.table;
     if (path.empty()) throw UsageError("TABLE is required (the project names no table)");
-    LoadedTable loaded = LoadTable(path, settings.codePage);
+    LoadedTable loaded = LoadTable(path, settings.codePage, settings.notesColumn);
     SelectLanguages(loaded, languages ? SplitCodes(*languages) : settings.languages);
     for (const DeviceFont& font : settings.fonts)
         for (const std::string& code : font.languages)

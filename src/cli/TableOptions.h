@@ -16,6 +16,7 @@ struct TableOptions {
     std::string table;
     std::string project;
     std::optional<std::string> languages;
+    std::optional<std::string> notesColumn;
     std::optional<Encoding> encoding;
     std::optional<TableType> tableType;
     std::optional<std::uint8_t> alignment;
@@ -37,8 +38,9 @@ struct TableOptions {
     /// that contradicts the target platform, or `noFileSystem` for one that has a file system, is a
     /// UsageError.
     ProjectSettings Settings(std::optional<bool> noFileSystem = std::nullopt) const;
-    /// The table (the option's, else the project's) loaded, its languages chosen (the option's,
-    /// else the project's, else all). A font for a language the table lacks is a UsageError.
+    /// The table (the option's, else the project's) loaded without its column of notes, its
+    /// languages chosen (the option's, else the project's, else all). A font for a language the
+    /// table lacks is a UsageError.
     LoadedTable LoadChosenTable(const ProjectSettings& settings) const;
 };
 

@@ -219,8 +219,8 @@ class Build {
     template <typename Text>
     ResultCode AddTable() {
         static const Text kUseDefaultText(kUseDefault.begin(), kUseDefault.end());
-        const auto languageColumn = [](std::size_t entry) {
-            return static_cast<std::uint16_t>(LanguageColumn(entry));
+        const auto languageColumn = [this](std::size_t entry) {
+            return static_cast<std::uint16_t>(table_.LanguageColumn(entry));
         };
         const std::size_t entries = static_cast<std::size_t>(std::max(table_.tableLanguageCount, 0));
 

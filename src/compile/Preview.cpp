@@ -87,7 +87,7 @@ class Painter {
                     shown.checked && (!shown.fit.missing.empty() || shown.fit.Overflows(shown.limit));
                 if (marked) picture.Fill(box, kMarkedCellColour);
                 DrawString(picture, shown, box);
-                preview.cells.push_back({StringRow(s), LanguageColumn(entries_[e]), box, marked});
+                preview.cells.push_back({StringRow(s), table_.LanguageColumn(entries_[e]), box, marked});
             }
         }
         DrawGrid(picture);
@@ -108,7 +108,7 @@ class Painter {
         for (std::size_t s = 1; s <= strings_; ++s) {
             widths[0] = std::max(widths[0], LineWidth(*label_, Id(s)));
             for (std::size_t e = 0; e < entries_.size(); ++e) {
-                const std::size_t column = LanguageColumn(entries_[e]);
+                const std::size_t column = table_.LanguageColumn(entries_[e]);
                 const std::string_view own = Cell(StringRow(s), column);
                 Shown shown;
                 shown.text = TakesDefaultString(own, settings_) ? Cell(StringRow(s), kDefaultColumn) : own;

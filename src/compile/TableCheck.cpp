@@ -81,7 +81,10 @@ class Checker {
     Checker(const LoadedTable& table, const ProjectSettings& settings)
         : reader_(*table.tableReader), settings_(settings), codePage_(MakeCodePage(settings.codePage)) {
         entries_ = ChosenLanguages(table);
-        for (std::size_t i : entries_) codes_.push_back(Utf16ToUtf8(table.languages[i].code));
+        for (std::size_t i : entries_) {
+            codes_.push_back(Utf16ToUtf8(table.languages[i].code));
+            columns_.push_back(table.LanguageColumn(i));
+        }
         encoding_ = settings.encoding == Encoding::kUtf16 || settings.encoding == Encoding::kUtf8
                         ? settings.encoding
                         : Encoding::kSingleByte;
@@ -96,6 +99,7 @@ class Checker {
 
     CheckReport Run() {
         sheet_ = reader_.SheetName();
+        report_.sheet = sheet_;
         const std::size_t rows = reader_.GetRowCount();
         strings_ = StringCount(rows);
         if (entries_.empty())
@@ -108,12 +112,7 @@ class Checker {
         CheckLimitIds();
         // Messages quote ids and texts of the table: their control characters are spelled out.
         for (Finding& finding : report_.findings) finding.message = ShownText(finding.message);
-        // The table's cells first, then the lines of the limits.
-        std::stable_sort(report_.findings.begin(), report_.findings.end(),
-                         [](const Finding& a, const Finding& b) {
-                             return std::tuple(!a.file.empty(), a.row, a.column) <
-                                    std::tuple(!b.file.empty(), b.row, b.column);
-                         });
+        SortFindings(report_.findings);
         return std::move(report_);
     }
 
@@ -261,9 +260,11 @@ class Checker {
         capacity_ = wide ? Lexicorn32Engine::kBytesPerSlot * slots : Lexicorn16Engine::kDataCapacity;
         used_ = AlignUp(terminator_, alignment_);  // the empty string at offset 0
         shared_.Reserve(slots);
+        const std::uint64_t width = wide ? 4 : 2;
+        report_.stringBytes.assign(strings_, 0);
 
         for (std::size_t e = 0; e < entries_.size(); ++e) {
-            const std::size_t column = LanguageColumn(entries_[e]);
+            const std::size_t column = columns_[e];
             const std::string_view name = Cell(kNameRow, column);
             const Stored measuredName = Measure(name);
             CheckCell(kNameRow, column, codes_[e], name, measuredName);
@@ -280,8 +281,8 @@ class Checker {
         for (std::size_t s = 1; s <= strings_; ++s) defaults[s] = Cell(StringRow(s), kDefaultColumn);
         defaultChecked_.assign(strings_ + 1, false);
         for (std::size_t e = 0; e < entries_.size(); ++e) {
-            const std::size_t column = LanguageColumn(entries_[e]);
-            LanguageFigures figures{codes_[e], strings_, 0, 0, {}};
+            const std::size_t column = columns_[e];
+            LanguageFigures figures{codes_[e], strings_, 0, 0, 0, 0, {}};
             Font* font = fonts_ ? fonts_->For(e) : nullptr;
             for (std::size_t s = 1; s <= strings_; ++s) {
                 const std::size_t row = StringRow(s);
@@ -291,6 +292,9 @@ class Checker {
                 glyphs_.Add(text);
                 if (font) CheckFit(e, row, useDefault ? kDefaultColumn : column, text, *font);
                 if (!own.empty() && own != kUseDefault) ++figures.translated;
+                const bool untranslated = own.empty() || own == kUseDefault;
+                if (column != kDefaultColumn && (untranslated || own == defaults[s]))
+                    CountMissing(figures, untranslated, row, column, e);
                 const Stored stored = Measure(text);
                 if (useDefault)
                     CheckCell(row, kDefaultColumn, defaultLanguage, text, stored);
@@ -299,6 +303,7 @@ class Checker {
                 if (!useDefault && column != kDefaultColumn && !own.empty())
                     CompareWithDefault(row, column, codes_[e], own, defaults[s], list);
                 figures.bytes += stored.bytes + terminator_;
+                report_.stringBytes[s - 1] += width + AlignUp(stored.bytes + terminator_, alignment_);
                 Store(text, stored.bytes, true, row, useDefault ? kDefaultColumn : column, codes_[e]);
             }
             figures.glyphs = glyphs_.Take();
@@ -306,7 +311,6 @@ class Checker {
         }
         ReportMissingGlyphs();
 
-        const std::uint64_t width = wide ? 4 : 2;
         report_.imageSize =
             layout::kHeaderSize + layout::kLanguageEntrySize * entries_.size() + width * slots + used_;
         if (!wide) report_.capacityUsed = static_cast<double>(used_) / static_cast<double>(capacity_);
@@ -325,6 +329,14 @@ class Checker {
                                                               slots, wideCapacity));
             report_.findings.push_back(std::move(*overflow_));
         }
+    }
+
+    void CountMissing(LanguageFigures& figures, bool untranslated, std::size_t row, std::size_t column,
+                      std::size_t entry) {
+        using Kind = MissingTranslation::Kind;
+        ++(untranslated ? figures.untranslated : figures.sameAsDefault);
+        report_.missing.push_back({untranslated ? Kind::kUntranslated : Kind::kSameAsDefault, row, column,
+                                   entry, std::string(Cell(row, kIdColumn))});
     }
 
     // Whether the string of a cell shows on the device in `font`: its characters are in it, and it
@@ -428,12 +440,17 @@ class Checker {
     }
 
     // A table without its row of codes (ids and names, then the strings) takes its first strings
-    // for codes; a text that no code looks like tells.
+    // for codes; a text that no code looks like tells. A column without a code is rarely meant as a
+    // language: most often it holds notes, which would grow the image as one.
     void CheckCode(std::size_t column, const std::string& code) {
         // Two letters, with a region or script no more than nine (en-US, zh-Hant), as a build holds.
         constexpr std::size_t kMaxCodeLength = 9;
         const std::size_t characters = static_cast<std::size_t>(std::count_if(
             code.begin(), code.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+        if (code.empty())
+            return Warning("empty-code", kCodeRow, column, code,
+                           "the column has no language code in row 2; if it holds notes for translators, "
+                           "name it with --notes-column or the project's NOTES line");
         std::string problem;
         if (code.find_first_of(" \t\r\n") != std::string::npos)
             problem = "it holds white space";
@@ -449,7 +466,7 @@ class Checker {
 
     std::string LanguageOf(std::size_t column) const {
         for (std::size_t e = 0; e < entries_.size(); ++e)
-            if (LanguageColumn(entries_[e]) == column) return codes_[e];
+            if (columns_[e] == column) return codes_[e];
         return {};
     }
 
@@ -474,6 +491,7 @@ class Checker {
     CodePage codePage_;
     std::vector<std::size_t> entries_;
     std::vector<std::string> codes_;
+    std::vector<std::size_t> columns_;  // of each chosen language
     Encoding encoding_ = Encoding::kSingleByte;
     std::uint64_t terminator_ = 1;
     std::uint64_t alignment_ = 1;
@@ -507,6 +525,12 @@ std::string CellName(std::size_t row, std::size_t column) {
     return letters + std::to_string(row);
 }
 
+void SortFindings(std::vector<Finding>& findings) {
+    std::stable_sort(findings.begin(), findings.end(), [](const Finding& a, const Finding& b) {
+        return std::tuple(!a.file.empty(), a.row, a.column) < std::tuple(!b.file.empty(), b.row, b.column);
+    });
+}
+
 std::string Finding::Cell() const { return CellName(row, column); }
 
 std::string FindingLine(std::string_view fileName, const Finding& finding) {
@@ -520,12 +544,22 @@ std::string FindingLine(std::string_view fileName, const Finding& finding) {
                        finding.message);
 }
 
+std::string MissingLine(std::string_view fileName, const CheckReport& report,
+                        const MissingTranslation& missing) {
+    return fmt::format(
+        "{}:{}{}: {}: {}: {}", fileName, report.sheet.empty() ? "" : report.sheet + "!",
+        CellName(missing.row, missing.column),
+        missing.kind == MissingTranslation::Kind::kUntranslated ? "untranslated" : "same-as-default",
+        report.languages.at(missing.language).code, missing.id);
+}
+
 std::string FiguresText(const CheckReport& report) {
-    std::string text = fmt::format("{:<10} {:>8} {:>11} {:>10} {:>7}\n", "language", "strings", "translated",
-                                   "bytes", "glyphs");
+    std::string text = fmt::format("{:<10} {:>8} {:>11} {:>13} {:>5} {:>10} {:>7}\n", "language", "strings",
+                                   "translated", "untranslated", "same", "bytes", "glyphs");
     for (const LanguageFigures& language : report.languages)
-        text += fmt::format("{:<10} {:>8} {:>11} {:>10} {:>7}\n", language.code, language.strings,
-                            language.translated, language.bytes, language.glyphs.Count());
+        text += fmt::format("{:<10} {:>8} {:>11} {:>13} {:>5} {:>10} {:>7}\n", language.code,
+                            language.strings, language.translated, language.untranslated,
+                            language.sameAsDefault, language.bytes, language.glyphs.Count());
     text += fmt::format("image size {} bytes, {} bytes saved by sharing identical strings", report.imageSize,
                         report.sharedBytesSaved);
     if (report.capacityUsed)

@@ -114,6 +114,7 @@ struct Unit {
     std::string_view id;
     std::string_view source;
     std::optional<std::string_view> target;  ///< the cell's own translation
+    std::string_view note;                   ///< for the translators
     std::size_t row = 0;
     std::optional<WidthLimit> limit;
 };
@@ -125,17 +126,18 @@ class Exporter {
           options_(options),
           list_(FindListLanguage(settings.targetLanguage)),
           limits_(settings.limits, settings.maxWidth),
+          notesColumn_(table.notesColumn),
           fileName_(std::filesystem::path(table.spreadsheetPath).filename().string()),
           sourceCode_(table.languages.empty() ? std::string() : Utf16ToUtf8(table.languages.front().code)) {}
 
-    TranslationFile Export(std::size_t entry, const std::string& code) {
-        const std::size_t column = LanguageColumn(entry);
+    TranslationFile Export(std::size_t column, const std::string& code) {
         TranslationFile file{code, {}, StringCount(reader_.GetRowCount()), 0};
         std::vector<Unit> units;
         units.reserve(file.strings);
         for (std::size_t s = 1; s <= file.strings; ++s) {
             const std::size_t row = StringRow(s);
-            Unit unit{Cell(row, kIdColumn), Cell(row, kDefaultColumn), Cell(row, column), row, {}};
+            Unit unit{Cell(row, kIdColumn), Cell(row, kDefaultColumn), Cell(row, column), {}, row, {}};
+            if (notesColumn_ != 0) unit.note = Cell(row, notesColumn_);
             if (unit.target->empty() || *unit.target == kUseDefault)
                 unit.target.reset();
             else
@@ -174,6 +176,7 @@ class Exporter {
             refuse(unit.row, kIdColumn, unit.id);
             refuse(unit.row, kDefaultColumn, unit.source);
             if (unit.target) refuse(unit.row, column, *unit.target);
+            refuse(unit.row, notesColumn_, unit.note);
         }
         if (!reasons.empty()) throw ExportRefused(reasons.substr(0, reasons.size() - 1));
     }
@@ -233,6 +236,7 @@ class Exporter {
                 AppendSegment(out, *unit.target, numbered);
                 out += "</target>\n";
             }
+            if (!unit.note.empty()) out += fmt::format("        <note>{}</note>\n", Xml(unit.note));
             if (unit.limit && unit.limit->lines != 0)
                 out += fmt::format("        <note>at most {} {}</note>\n", unit.limit->lines,
                                    unit.limit->lines == 1 ? "line" : "lines");
@@ -253,6 +257,7 @@ class Exporter {
             PoEscaped(fileName_), PoEscaped(code));
         for (const Unit& unit : units) {
             out += '\n';
+            AppendPoComment(out, unit.note);
             if (unit.limit) {
                 out += fmt::format("#. max width {} px", unit.limit->width);
                 if (unit.limit->lines != 0)
@@ -269,10 +274,22 @@ class Exporter {
         }
     }
 
+    // A note as extracted comments, "#. " before each of its lines (ended by a line feed, a carriage
+    // return or both), which gettext reads to the end of the line.
+    static void AppendPoComment(std::string& out, std::string_view note) {
+        for (std::size_t start = 0; start < note.size();) {
+            const std::size_t end = std::min(note.find_first_of("\r\n", start), note.size());
+            const std::string_view line = note.substr(start, end - start);
+            out += line.empty() ? "#.\n" : fmt::format("#. {}\n", line);
+            start = end + (note.substr(end, 2) == "\r\n" ? 2 : 1);
+        }
+    }
+
     TableReader& reader_;
     const ExportOptions& options_;
     const ListLanguage* list_;
     WidthLimits limits_;
+    std::size_t notesColumn_;
     std::string fileName_;
     std::string sourceCode_;
 };
@@ -312,7 +329,8 @@ std::vector<TranslationFile> ExportTranslations(const LoadedTable& table, const 
     Exporter exporter(table, settings, options);
     std::vector<TranslationFile> files;
     for (std::size_t entry : entries)
-        files.push_back(exporter.Export(entry, Utf16ToUtf8(table.languages.at(entry).code)));
+        files.push_back(
+            exporter.Export(table.LanguageColumn(entry), Utf16ToUtf8(table.languages.at(entry).code)));
     return files;
 }
 

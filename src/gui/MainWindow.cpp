@@ -458,7 +458,8 @@ void MainWindow::loadTable(const QString& path) {
     watchTableReading(path);
     const auto unwatch = qScopeGuard([this] { stopWatchingTableReading(); });
     // Reads every name before anything is shown: a table that cannot be read leaves none loaded.
-    table_ = LoadTable(QDir::toNativeSeparators(path).toStdString(), settings_.codePage);
+    table_ =
+        LoadTable(QDir::toNativeSeparators(path).toStdString(), settings_.codePage, settings_.notesColumn);
     settings_.table = table_.spreadsheetPath;
     showLanguages();
 }

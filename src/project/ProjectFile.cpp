@@ -24,6 +24,7 @@ constexpr std::string_view kCodePageKey = "CODEPAGE=";
 constexpr std::string_view kNoFileSystemKey = "NOFILESYSTEM=";
 constexpr std::string_view kTableKey = "TABLE=";
 constexpr std::string_view kLanguagesKey = "LANGUAGES=";
+constexpr std::string_view kNotesKey = "NOTES=";
 constexpr std::string_view kOutputKey = "OUTPUT=";
 constexpr std::string_view kFillKey = "FILL=";
 // The device's fonts (one line each) and the limits their strings must fit.
@@ -163,6 +164,7 @@ std::string FormatProjectFile(const ProjectSettings& settings, const std::filesy
         !ConstraintsOf(settings.targetPlatform).hasFileSystem)
         optional(kNoFileSystemKey, settings.noFileSystem ? "1" : "0");
     if (!settings.table.empty()) optional(kTableKey, StoredPath(settings.table, projectFolder));
+    optional(kNotesKey, settings.notesColumn);
     optional(kLanguagesKey, JoinCodes(settings.languages));
     if (!settings.outputFolder.empty())
         optional(kOutputKey, StoredPath(settings.outputFolder, projectFolder));
@@ -245,6 +247,7 @@ ProjectFileResult LoadProjectFile(const std::filesystem::path& path, ProjectSett
     read.codePage = kDefaultCodePage;
     read.noFileSystem = ProjectSettings{}.noFileSystem;
     read.table.clear();
+    read.notesColumn.clear();
     read.languages.clear();
     read.outputFolder.clear();
     read.fillByte = 0;
@@ -274,6 +277,8 @@ ProjectFileResult LoadProjectFile(const std::filesystem::path& path, ProjectSett
             read.noFileSystem = value(kNoFileSystemKey) != "0";
         } else if (text.starts_with(kTableKey)) {
             read.table = LoadedPath(value(kTableKey), folder);
+        } else if (text.starts_with(kNotesKey)) {
+            read.notesColumn = value(kNotesKey);
         } else if (text.starts_with(kLanguagesKey)) {
             read.languages = SplitCodes(value(kLanguagesKey));
         } else if (text.starts_with(kOutputKey)) {

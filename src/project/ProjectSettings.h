@@ -84,6 +84,7 @@ struct ProjectSettings {
 
     // The job a project may hold beyond the settings: empty when it holds none.
     std::string table;                   ///< the string table's path
+    std::string notesColumn;             ///< row 1 of the table's column of notes for translators
     std::vector<std::string> languages;  ///< the codes of the chosen languages
     std::string outputFolder;            ///< where builds write
 

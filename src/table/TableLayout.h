@@ -17,7 +17,8 @@ inline constexpr std::uint16_t kDefaultColumn = 2;
 constexpr std::size_t StringCount(std::size_t rows) { return rows > kHeaderRows ? rows - kHeaderRows : 0; }
 /// The row of string `string`, from 1.
 constexpr std::size_t StringRow(std::size_t string) { return string + kHeaderRows; }
-/// The column of language entry `entry`, from 0: the languages begin with the default language.
+/// The column of language entry `entry`, from 0, in a table without notes: the languages begin with
+/// the default language.
 constexpr std::size_t LanguageColumn(std::size_t entry) { return entry + kDefaultColumn; }
 /// A cell that holds exactly this takes the default language's string of its row.
 inline constexpr std::string_view kUseDefault = "[USE_DEFAULT]";

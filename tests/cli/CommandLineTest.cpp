@@ -413,9 +413,9 @@ TEST_F(CommandLine, CheckListsEveryFindingThenTheFiguresAndExitsByWhatItFound) {
             "default string's %d\n" +
             Path("strings.csv") +
             ":A6: error: duplicate-id: the string id 'OK_TEXT' is already the id in A3\n"
-            "language    strings  translated      bytes  glyphs\n"
-            "en                4           4         21      16\n"
-            "de                4           4         23      13\n"
+            "language    strings  translated  untranslated  same      bytes  glyphs\n"
+            "en                4           4             0     0         21      16\n"
+            "de                4           4             0     1         23      13\n"
             "image size 134 bytes, 3 bytes saved by sharing identical strings, 0% of a 16-bit table's 64 KB\n"
             "2 errors, 0 warnings\n");
     test::WriteFile(dir / "strings.csv", std::string(kTable) + "VALUE,Value %d,Wert %s\r\n");
@@ -432,10 +432,32 @@ TEST_F(CommandLine, CheckListsEveryFindingThenTheFiguresAndExitsByWhatItFound) {
         out,
         R"({"errors":0,"warnings":1,"findings":[{"severity":"warning","rule":"whitespace-mismatch","sheet":null,)"
         R"("cell":"C5","row":5,"column":3,"language":"de","message":"trailing white space differs from )"
-        R"(the default string"}],"languages":[{"code":"de","strings":3,"translated":3,"bytes":14,"glyphs":9}],)"
+        R"(the default string"}],"languages":[{"code":"de","strings":3,"translated":3,"untranslated":0,"sameAsDefault":1,"bytes":14,"glyphs":9}],)"
         R"("imageSize":81,)"
         R"("sharedBytesSaved":0,"capacityUsed":0.0004})"
         "\n");
+}
+
+TEST_F(CommandLine, CheckUntranslatedListsTheCellsWithoutATranslation) {
+    test::WriteFile(dir / "strings.csv", std::string(kTable) + "BACK,Back,\r\nHOME,Home,[USE_DEFAULT]\r\n");
+    EXPECT_EQ(Run({"check", Path("strings.csv"), "--untranslated", "--languages", "de"}), kExitSuccess);
+    EXPECT_EQ(out, Path("strings.csv") + ":C3: same-as-default: de: OK_TEXT\n" + Path("strings.csv") +
+                       ":C5: untranslated: de: BACK\n" + Path("strings.csv") +
+                       ":C6: untranslated: de: HOME\n"
+                       "language    strings  translated  untranslated  same      bytes  glyphs\n"
+                       "de                4           2             2     1         18      13\n"
+                       "image size 87 bytes, 0 bytes saved by sharing identical strings, 0% of a 16-bit "
+                       "table's 64 KB\n"
+                       "0 errors, 0 warnings\n");
+    EXPECT_EQ(Run({"check", Path("strings.csv"), "--untranslated", "--json", "--languages", "de"}),
+              kExitSuccess);
+    EXPECT_NE(
+        out.find(R"("sameAsDefault":1,"bytes":18,"glyphs":13}],"untranslatedCells":[{"kind":"sameAsDefault",)"
+                 R"("sheet":null,"cell":"C3","row":3,"column":3,"language":"de","id":"OK_TEXT"},)"
+                 R"({"kind":"untranslated","sheet":null,"cell":"C5","row":5,"column":3,"language":"de",)"
+                 R"("id":"BACK"},)"),
+        std::string::npos)
+        << out;
 }
 
 TEST_F(CommandLine, CheckWithTheDevicesFontsNamesWhatDoesNotShow) {
@@ -455,9 +477,9 @@ TEST_F(CommandLine, CheckWithTheDevicesFontsNamesWhatDoesNotShow) {
             Path("strings.csv") + ":C5: error: missing-glyph: '\xC5\x91' (U+0151) is not in " +
             Path("Device12.bdf") + "\n" + Path("limits.csv") +
             ":3: warning: limit-unknown-id: the table has no string with the id 'OLD_TEXT'\n"
-            "language    strings  translated      bytes  glyphs\n"
-            "en                3           3         11       8\n"
-            "de                3           3         16      10\n"
+            "language    strings  translated  untranslated  same      bytes  glyphs\n"
+            "en                3           3             0     0         11       8\n"
+            "de                3           3             0     1         16      10\n"
             "image size 113 bytes, 3 bytes saved by sharing identical strings, 0% of a 16-bit table's 64 KB\n"
             "3 errors, 1 warning\n");
     // The size the bitmap font is measured at, given none, beside the report.
@@ -525,6 +547,50 @@ TEST_F(CommandLine, ExportWritesOneLanguageOrAFolderOfThem) {
     EXPECT_TRUE(fs::exists(dir / "both" / "en.po"));
     EXPECT_TRUE(fs::exists(dir / "both" / "fr.po"));
     EXPECT_FALSE(fs::exists(dir / "both" / "de.po"));
+}
+
+// A "Notes" column without a code grew the image as a language with an empty code; the check now
+// asks about it, and named as notes it is no language anywhere: not built, not checked, exported
+// as the translators' notes.
+TEST_F(CommandLine, ANotesColumnIsNoLanguageAndGoesToTheTranslators) {
+    test::WriteFile(dir / "strings.csv",
+                    "ID,English,Notes,Deutsch\r\n,en,,de\r\nOK_TEXT,OK,a button,OK\r\nNO_TEXT,No,,Nein\r\n");
+    EXPECT_EQ(Run({"check", Path("strings.csv")}), kExitSuccess);
+    EXPECT_NE(
+        out.find(Path("strings.csv") +
+                 ":C2: warning: empty-code: the column has no language code in row 2; if it holds notes "
+                 "for translators, name it with --notes-column or the project's NOTES line\n"),
+        std::string::npos)
+        << out;
+    EXPECT_EQ(Run({"check", Path("strings.csv"), "--notes-column", "Notes"}), kExitSuccess);
+    EXPECT_EQ(
+        out,
+        "language    strings  translated  untranslated  same      bytes  glyphs\n"
+        "en                2           2             0     0          6       4\n"
+        "de                2           2             0     1          8       6\n"
+        "image size 96 bytes, 3 bytes saved by sharing identical strings, 0% of a 16-bit table's 64 KB\n"
+        "0 errors, 0 warnings\n");
+    ASSERT_EQ(Build({"--notes-column", "Notes", "--unique-id", "1"}), kExitSuccess) << err;
+    const std::string image = test::ReadFile(dir / "out" / "Lexicorn.bin");
+    test::WriteFile(dir / "strings.csv", kTable);
+    ASSERT_EQ(Build({"--unique-id", "1"}), kExitSuccess) << err;
+    EXPECT_EQ(image, test::ReadFile(dir / "out" / "Lexicorn.bin"));
+
+    // The project's line names it as the option does; the option wins.
+    test::WriteFile(dir / "strings.csv",
+                    "ID,English,Deutsch,Remarks\r\n,en,de,\r\nOK_TEXT,OK,OK,a button\r\n");
+    test::WriteFile(dir / "notes.lxn",
+                    "LEXICORNPROJECTFILE\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n16\r\n0\r\n0\r\n0\r\n1\r\n"
+                    "NOTES=Remarks\r\n");
+    ASSERT_EQ(Run({"export", Path("strings.csv"), "-p", Path("notes.lxn"), "-o", Path("x")}), kExitSuccess)
+        << err;
+    EXPECT_EQ(out, Path("x/de.xlf") + ": 1 strings, 1 translated\n");
+    EXPECT_NE(test::ReadFile(dir / "x" / "de.xlf").find("</target>\n        <note>a button</note>\n"),
+              std::string::npos);
+    EXPECT_EQ(Run({"check", Path("strings.csv"), "-p", Path("notes.lxn"), "--notes-column", "Notes"}),
+              kExitFailure);
+    EXPECT_EQ(err, "lexicorn: error: " + Path("strings.csv") +
+                       ": no column has 'Notes' in row 1 for the notes to translators\n");
 }
 
 TEST_F(CommandLine, ExportRefusesWhatItCannotWriteAndLeavesEveryFileAsItWas) {

@@ -124,6 +124,22 @@ TEST_F(BuildRun, AMalformedSourceDateEpochEndsTheBuildWithItsReason) {
     EXPECT_FALSE(Exists("Lexicorn.bin"));
 }
 
+// A column of notes for translators is no language: wherever it stands, the image holds the same
+// bytes as one of the table without it.
+TEST_F(BuildRun, ANotesColumnLeavesTheImageAsItWas) {
+    ASSERT_EQ(Build(FourLanguages(), {0, 1, 2, 3}).kind, Kind::kSucceeded);
+    const std::string without = test::ReadFile(dir / "Lexicorn.bin");
+    for (std::size_t at : {2u, 4u, 5u}) {
+        Rows rows = FourLanguages();
+        const std::vector<std::string> notes = {"Notes", "", "button", "", "window title"};
+        for (std::size_t row = 0; row < rows.size(); ++row)
+            rows[row].insert(rows[row].begin() + static_cast<std::ptrdiff_t>(at), notes[row]);
+        table = test::MakeLoadedTable(std::move(rows), {0, 1, 2, 3}, at + 1);
+        ASSERT_EQ(BuildLexicorn(host, table, settings, options).kind, Kind::kSucceeded) << at;
+        EXPECT_EQ(test::ReadFile(dir / "Lexicorn.bin"), without) << "notes in column " << at + 1;
+    }
+}
+
 // SOURCE_DATE_EPOCH is read in UTC, so that every machine gives one unique id (a leap day included).
 TEST(CalendarTime, UtcFieldsOfAnEpoch) {
     struct Case {

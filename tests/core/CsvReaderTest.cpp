@@ -2,6 +2,7 @@
 
 #include "support/TestSupport.h"
 #include "table/CsvReader.h"
+#include "table/LoadedTable.h"
 #include "table/TableLayout.h"
 #include "table/TableReaderFactory.h"
 
@@ -114,6 +115,42 @@ TEST_F(CsvFile, TheLayoutNamesTheStringsAndLanguageColumnsOfATable) {
     }
     EXPECT_EQ(LanguageColumn(0), kDefaultColumn);
     for (std::size_t rows : {0u, 1u, 2u}) EXPECT_EQ(StringCount(rows), 0u) << rows;  // headers only
+}
+
+// The column of notes for translators, named by its row 1, is no language; the columns keep
+// their numbers, whichever the notes sit between.
+TEST_F(CsvFile, ANotesColumnIsNoLanguage) {
+    test::WriteFile(dir / "t.csv", "ID,English,Notes,Deutsch\n,en,,de\nOK_TEXT,OK,a button,Gut\n");
+    const std::string path = (dir / "t.csv").string();
+    const LoadedTable table = LoadTable(path, kDefaultCodePage, "Notes");
+    EXPECT_EQ(table.notesColumn, 3u);
+    ASSERT_EQ(table.languages.size(), 2u);
+    EXPECT_EQ(table.tableLanguageCount, 2);
+    EXPECT_EQ(table.languages[1].code, u"de");
+    EXPECT_EQ(table.LanguageColumn(0), 2u);
+    EXPECT_EQ(table.LanguageColumn(1), 4u);
+    // Without the name, the notes are a language as before: one without a code.
+    const LoadedTable plain = LoadTable(path);
+    EXPECT_EQ(plain.notesColumn, 0u);
+    ASSERT_EQ(plain.languages.size(), 3u);
+    EXPECT_EQ(plain.LanguageColumn(1), 3u);
+
+    try {
+        LoadTable(path, kDefaultCodePage, "Remarks");
+        ADD_FAILURE() << "a header that no column has";
+    } catch (const TableError& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  path + ": no column has 'Remarks' in row 1 for the notes to translators");
+    }
+    try {
+        LoadTable(path, kDefaultCodePage, "English");
+        ADD_FAILURE() << "the default language's column";
+    } catch (const TableError& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  path +
+                      ": row 1, column 2: 'English' heads the default language's column; notes need a "
+                      "column of their own");
+    }
 }
 
 TEST_F(CsvFile, ClosedReaderReadsEmptyAndKeepsItsCounts) {

@@ -196,13 +196,14 @@ TEST(ProjectFile, AJobTravelsWithTheProject) {
     ProjectSettings saved;
     saved.noFileSystem = true;
     saved.table = (dir / "tables" / "strings.csv").string();
+    saved.notesColumn = "Notes";
     saved.languages = {"en", "de"};
     saved.outputFolder = "/elsewhere/out";
     ASSERT_TRUE(SaveProjectFile(dir / "job.lxn", saved));
     const std::string text = test::ReadFile(dir / "job.lxn");
-    EXPECT_TRUE(
-        text.ends_with("\r\n1\r\nNOFILESYSTEM=1\r\nTABLE=tables/strings.csv\r\nLANGUAGES=en,de\r\n"
-                       "OUTPUT=/elsewhere/out\r\n"))
+    EXPECT_TRUE(text.ends_with(
+        "\r\n1\r\nNOFILESYSTEM=1\r\nTABLE=tables/strings.csv\r\nNOTES=Notes\r\nLANGUAGES=en,de\r\n"
+        "OUTPUT=/elsewhere/out\r\n"))
         << text;
     // Moved with its table, the project still finds it.
     std::filesystem::create_directory(dir / "moved");
@@ -212,6 +213,7 @@ TEST(ProjectFile, AJobTravelsWithTheProject) {
     EXPECT_EQ(loaded.table, (dir / "moved" / "tables" / "strings.csv").string());
     EXPECT_EQ(loaded.languages, (std::vector<std::string>{"en", "de"}));
     EXPECT_EQ(loaded.outputFolder, "/elsewhere/out");
+    EXPECT_EQ(loaded.notesColumn, "Notes");
     EXPECT_TRUE(loaded.noFileSystem);
     // A project without the lines clears what an earlier one set.
     ASSERT_TRUE(LoadProjectFile(dir / "moved" / "job.lxn", loaded));

@@ -90,6 +90,39 @@ TEST(TableCheck, FiguresCountTranslationsAndSharing) {
     EXPECT_TRUE(report.findings.empty());
 }
 
+// What a language still lacks: cells that take the default string, whether the build fills them in
+// or keeps them empty, and cells that are the default string word for word. The default language
+// lacks nothing.
+TEST(TableCheck, FiguresCountAndListTheCellsWithoutATranslation) {
+    const Rows rows = {{"ID", "English", "Deutsch",
+                        "Fran\xC3\xA7"
+                        "ais"},
+                       {"", "en", "de", "fr"},
+                       {"OK_TEXT", "OK", "OK", "D'accord"},
+                       {"NO_TEXT", "No", "", "Non"},
+                       {"YES_TEXT", "Yes", "[USE_DEFAULT]", "Yes"},
+                       {"EMPTY", "", "", ""}};
+    for (bool useDefaultString : {true, false}) {
+        ProjectSettings settings;
+        settings.useDefaultString = useDefaultString;
+        const CheckReport report = Check(rows, settings);
+        ASSERT_EQ(report.languages.size(), 3u);
+        EXPECT_EQ(report.languages[0].untranslated + report.languages[0].sameAsDefault, 0u);
+        EXPECT_EQ(report.languages[1].untranslated, 3u);
+        EXPECT_EQ(report.languages[1].sameAsDefault, 1u);
+        EXPECT_EQ(report.languages[2].untranslated, 1u);
+        EXPECT_EQ(report.languages[2].sameAsDefault, 1u);
+        std::vector<std::string> lines;
+        for (const MissingTranslation& missing : report.missing)
+            lines.push_back(MissingLine("t.csv", report, missing));
+        EXPECT_EQ(lines,
+                  (std::vector<std::string>{
+                      "t.csv:C3: same-as-default: de: OK_TEXT", "t.csv:C4: untranslated: de: NO_TEXT",
+                      "t.csv:C5: untranslated: de: YES_TEXT", "t.csv:C6: untranslated: de: EMPTY",
+                      "t.csv:D5: same-as-default: fr: YES_TEXT", "t.csv:D6: untranslated: fr: EMPTY"}));
+    }
+}
+
 // The check's figures are those of the image a build makes.
 TEST(TableCheck, TheImageSizeIsTheBuildsForEveryForm) {
     for (Encoding encoding : {Encoding::kSingleByte, Encoding::kUtf16, Encoding::kUtf8})
@@ -445,7 +478,6 @@ TEST(TableCheck, ARowTwoCellThatIsNoLanguageCodeIsNamed) {
         {"zh_Hans", nullptr},
         {"abcdefghi", nullptr},
         {"\xC3\xA9t\xC3\xA9", nullptr},
-        {"", nullptr},
         {"Hello world", "it holds white space"},
         {"de\t", "it holds white space"},
         {"abcdefghij", "it has 10 characters; a code has at most 9"},
@@ -463,6 +495,31 @@ TEST(TableCheck, ARowTwoCellThatIsNoLanguageCodeIsNamed) {
                   std::string("this is no language code (") + c.problem +
                       "): row 2 holds each language's code, such as en; is that row missing?");
     }
+}
+
+// A column without a code is most often notes for translators that grow the image as a language;
+// named as notes, it is no language and the check passes it by.
+TEST(TableCheck, AColumnWithoutACodeIsAskedAboutUnlessItHoldsNotes) {
+    const Rows rows = {{"ID", "English", "Notes", "Deutsch"},
+                       {"", "en", "", "de"},
+                       {"OK_TEXT", "OK", "a button\x01", "Gut"}};
+    const CheckReport asLanguage = Check(rows);
+    EXPECT_EQ(RulesAndCells(asLanguage),
+              (std::set<RuleAt>{{"empty-code", "C2"}, {"control-character", "C3"}}));
+    EXPECT_EQ(
+        FindingLine("t.csv", asLanguage.findings[0]),
+        "t.csv:C2: warning: empty-code: the column has no language code in row 2; if it holds notes for "
+        "translators, name it with --notes-column or the project's NOTES line");
+    ASSERT_EQ(asLanguage.languages.size(), 3u);
+
+    LoadedTable table = test::MakeLoadedTable(rows, {}, 3);
+    table.tableReader->Open();
+    const CheckReport withNotes = CheckTable(table, {});
+    EXPECT_TRUE(withNotes.findings.empty());
+    ASSERT_EQ(withNotes.languages.size(), 2u);
+    EXPECT_EQ(withNotes.languages[1].code, "de");
+    EXPECT_EQ(withNotes.languages[1].translated, 1u);
+    EXPECT_LT(withNotes.imageSize, asLanguage.imageSize);
 }
 
 TEST(TableCheck, ATableWithoutALanguageColumnIsAnError) {

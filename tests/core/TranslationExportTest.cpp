@@ -201,6 +201,42 @@ TEST_F(TranslationExport, ControlCharactersAreRefusedInXliffAndEscapedInPo) {
     EXPECT_NE(Export({}, printable).find("<source>a&#13;b\t</source>"), std::string::npos);
 }
 
+// The notes for translators travel as <note> and as extracted comments, a line each, before the
+// limit; the notes column may stand before the language, which keeps its own column.
+TEST_F(TranslationExport, NotesGoWithTheirUnits) {
+    const Rows rows = {{"ID", "English", "Notes", "Deutsch"},
+                       {"", "en", "", "de"},
+                       {"VALUE", "Value %d of %s", "a counter\r\nkeep it <short>", "%2$s: %1$d"},
+                       {"OK_TEXT", "OK", "", "OK"}};
+    LoadedTable table = test::MakeLoadedTable(rows, {}, 3);
+    table.tableReader->Open();
+    const std::string xliff = ExportTranslations(table, settings, {1}, {}).front().bytes;
+    EXPECT_NE(xliff.find("</target>\n        <note>a counter&#13;\nkeep it &lt;short&gt;</note>\n"
+                         "        <note>at most 2 lines</note>\n      </trans-unit>\n"),
+              std::string::npos)
+        << xliff;
+    EXPECT_EQ(xliff.find("<note>", xliff.find("OK_TEXT")), std::string::npos)
+        << xliff;  // an empty note: none
+    const std::string po = ExportTranslations(table, settings, {1}, {ExchangeFormat::kPo}).front().bytes;
+    EXPECT_NE(po.find("\n#. a counter\n#. keep it <short>\n#. max width 120 px, 2 lines\n#: memory.csv:D3\n"),
+              std::string::npos)
+        << po;
+    EXPECT_NE(po.find("\n\n#. max width 40 px\n#: memory.csv:D4\nmsgctxt \"OK_TEXT\""), std::string::npos)
+        << po;
+
+    LoadedTable bell = test::MakeLoadedTable(
+        {{"ID", "English", "Deutsch", "Notes"}, {"", "en", "de", ""}, {"A", "a", "b", "ring\a"}}, {}, 4);
+    bell.tableReader->Open();
+    try {
+        ExportTranslations(bell, settings, {1}, {});
+        ADD_FAILURE() << "not refused";
+    } catch (const ExportRefused& refused) {
+        EXPECT_STREQ(
+            refused.what(),
+            "memory.csv:D3: XLIFF cannot hold the control character U+0007: XML has no such character");
+    }
+}
+
 // A unit is known by its id: a table with an empty id or one twice is refused with the check's words.
 TEST_F(TranslationExport, IdsTheCheckRefusesRefuseTheExport) {
     LoadedTable table = test::MakeLoadedTable(

@@ -86,14 +86,18 @@ std::string_view MemoryTable::CellText(std::uint16_t column, std::uint16_t row) 
     return column <= cells.size() ? std::string_view(cells[column - 1]) : std::string_view();
 }
 
-LoadedTable MakeLoadedTable(std::vector<std::vector<std::string>> rows, std::vector<std::size_t> selected) {
+LoadedTable MakeLoadedTable(std::vector<std::vector<std::string>> rows, std::vector<std::size_t> selected,
+                            std::size_t notesColumn) {
     LoadedTable table;
     table.tableReader = std::make_unique<MemoryTable>(std::move(rows));
     table.tableReader->Open();
-    table.tableLanguageCount = table.tableReader->GetColumnCount() - 1;
-    for (int i = 0; i < table.tableLanguageCount; ++i)
-        table.languages.push_back({table.tableReader->GetCellW(static_cast<std::uint16_t>(i + 2), 1),
-                                   table.tableReader->GetCellW(static_cast<std::uint16_t>(i + 2), 2), false});
+    table.notesColumn = notesColumn;
+    for (std::size_t column = 2; column <= table.tableReader->GetColumnCount(); ++column)
+        if (column != notesColumn)
+            table.languages.push_back({table.tableReader->GetCellW(static_cast<std::uint16_t>(column), 1),
+                                       table.tableReader->GetCellW(static_cast<std::uint16_t>(column), 2),
+                                       false, column});
+    table.tableLanguageCount = static_cast<int>(table.languages.size());
     for (std::size_t i : selected) table.languages.at(i).selected = true;
     table.tableReader->Close();
     table.spreadsheetPath = "memory.csv";

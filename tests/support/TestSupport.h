@@ -63,8 +63,10 @@ class MemoryTable final : public TableReader {
     std::vector<std::vector<std::string>> rows_;
 };
 
-/// A loaded table over `rows` with the given language columns (0 = column 2) selected.
-LoadedTable MakeLoadedTable(std::vector<std::vector<std::string>> rows, std::vector<std::size_t> selected);
+/// A loaded table over `rows` with the given language entries (0 = column 2) selected; column
+/// `notesColumn`, when not 0, holds notes and is no language.
+LoadedTable MakeLoadedTable(std::vector<std::vector<std::string>> rows, std::vector<std::size_t> selected,
+                            std::size_t notesColumn = 0);
 
 /// A build host that records what the build asks of it, one line per call.
 class RecordingHost final : public BuildHost {
