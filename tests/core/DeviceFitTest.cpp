@@ -269,7 +269,7 @@ TEST_F(DeviceFitTest, AnLvglCFontGivesItsCharactersLineAndPixels) {
     for (const char32_t c : std::u32string(U"B@~‡")) EXPECT_FALSE(font.Has(c)) << static_cast<int>(c);
     TextFit fit;
     MeasureText(font, "AB\n~A", fit);
-    EXPECT_EQ(fit.lineWidths, (std::vector<int>{21, 21}));
+    EXPECT_EQ(fit.lineWidths, (std::vector<std::int64_t>{21, 21}));
     EXPECT_EQ(fit.missing, (std::vector<char32_t>{U'B', U'~'}));
     // The pixels, one bit each from the highest, rows following each other.
     const GlyphImage a = font.Render(U'A');
