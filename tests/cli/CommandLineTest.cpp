@@ -306,6 +306,9 @@ class CommandLineInputs : public CommandLine, public testing::WithParamInterface
 
 TEST_P(CommandLineInputs, AreNeverWrittenOver) {
     const InputAsOutputCase& c = GetParam();
+#ifdef _WIN32
+    if (c.linked) GTEST_SKIP() << "a link needs the right to make one on Windows";
+#endif
     if (c.linked) fs::create_symlink(dir / c.input, dir / c.output);
     const std::string before = test::ReadFile(dir / c.input);
     std::vector<std::string> args;
