@@ -54,8 +54,9 @@ class XliffHandler final : public XmlHandler {
     explicit XliffHandler(TranslationDocument& document) : document_(document) {}
 
     void Start(std::string_view name, const char** attributes) override {
-        const std::string_view parent = stack_.empty() ? std::string_view() : stack_.back();
         stack_.emplace_back(name);
+        // Read after the push, which may move the names already on the stack.
+        const std::string_view parent = stack_.size() < 2 ? std::string_view() : stack_[stack_.size() - 2];
         if (stack_.size() == 1) {
             if (name != "xliff") Refuse("not an XLIFF file: its root element is <{}>", name);
             const std::string_view version = Value(attributes, "version");
