@@ -10,6 +10,7 @@
 #include "compile/TableCheck.h"
 #include "generate/ListLanguages.h"
 #include "table/TableLayout.h"
+#include "table/ZipXml.h"
 
 namespace lexicorn {
 namespace {
@@ -27,43 +28,6 @@ std::optional<char32_t> CharacterXmlLacks(std::string_view text) {
             return DecodeUtf8At(text, at);
     }
     return std::nullopt;
-}
-
-// Text as XML element content, or as an attribute value in double quotes: a carriage return as a
-// reference, which a parser would otherwise turn into a line feed; in attributes tabs and line
-// feeds too, which a parser would turn into spaces.
-void AppendXml(std::string& out, std::string_view text, bool attribute = false) {
-    for (char c : text) switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += attribute ? "&quot;" : "\"";
-                break;
-            case '\r':
-                out += "&#13;";
-                break;
-            case '\n':
-                out += attribute ? "&#10;" : "\n";
-                break;
-            case '\t':
-                out += attribute ? "&#9;" : "\t";
-                break;
-            default:
-                out += c;
-        }
-}
-
-std::string Xml(std::string_view text, bool attribute = false) {
-    std::string out;
-    AppendXml(out, text, attribute);
-    return out;
 }
 
 // Text as it stands between the quotes of a PO string: control characters as C escapes, which
@@ -185,12 +149,12 @@ class Exporter {
     // from 1; a target's placeholder has the number of the source's that is written alike, so that
     // tools pair them.
     void AppendSegment(std::string& out, std::string_view text, std::vector<std::string>& numbered) const {
-        if (options_.inlineCodes == InlineCodes::kNone) return AppendXml(out, text);
+        if (options_.inlineCodes == InlineCodes::kNone) return AppendXmlEscaped(out, text);
         std::vector<bool> paired(numbered.size(), false);
         const bool source = numbered.empty();
         std::size_t at = 0;
         for (const Placeholder& placeholder : PlaceholdersOf(text)) {
-            AppendXml(out, text.substr(at, placeholder.offset - at));
+            AppendXmlEscaped(out, text.substr(at, placeholder.offset - at));
             at = placeholder.offset + placeholder.written.size();
             std::size_t number = numbered.size();
             for (std::size_t i = 0; !source && i < paired.size(); ++i)
@@ -202,12 +166,12 @@ class Exporter {
             if (number == numbered.size()) numbered.push_back(placeholder.written);
             if (options_.inlineCodes == InlineCodes::kX)
                 out += fmt::format(R"(<x id="{}" equiv-text="{}"/>)", number + 1,
-                                   Xml(placeholder.written, true));
+                                   XmlEscaped(placeholder.written, true));
             else
                 out += fmt::format(R"(<ph id="{}" ctype="{}">{}</ph>)", number + 1,
-                                   list_->placeholders.xliffType, Xml(placeholder.written));
+                                   list_->placeholders.xliffType, XmlEscaped(placeholder.written));
         }
-        AppendXml(out, text.substr(at));
+        AppendXmlEscaped(out, text.substr(at));
     }
 
     void WriteXliff(const std::vector<Unit>& units, std::size_t column, const std::string& code,
@@ -219,10 +183,10 @@ class Exporter {
         out += fmt::format(
             "  <file original=\"{}\" source-language=\"{}\" target-language=\"{}\" datatype=\"plaintext\">\n"
             "    <body>\n",
-            Xml(fileName_, true), Xml(sourceCode_, true), Xml(code, true));
+            XmlEscaped(fileName_, true), XmlEscaped(sourceCode_, true), XmlEscaped(code, true));
         std::vector<std::string> numbered;
         for (const Unit& unit : units) {
-            const std::string id = Xml(unit.id, true);
+            const std::string id = XmlEscaped(unit.id, true);
             out += fmt::format(R"(      <trans-unit id="{}" resname="{}")", id, id);
             // The table's translations are the master's: converters mark units without this fuzzy.
             if (unit.target) out += R"( approved="yes")";
@@ -236,7 +200,7 @@ class Exporter {
                 AppendSegment(out, *unit.target, numbered);
                 out += "</target>\n";
             }
-            if (!unit.note.empty()) out += fmt::format("        <note>{}</note>\n", Xml(unit.note));
+            if (!unit.note.empty()) out += fmt::format("        <note>{}</note>\n", XmlEscaped(unit.note));
             if (unit.limit && unit.limit->lines != 0)
                 out += fmt::format("        <note>at most {} {}</note>\n", unit.limit->lines,
                                    unit.limit->lines == 1 ? "line" : "lines");

@@ -45,40 +45,6 @@ std::string Spliced(std::string_view document, std::vector<Splice> splices) {
     return out;
 }
 
-void AppendXmlText(std::string& out, std::string_view text) {
-    for (char c : text) switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            default:
-                out += c;
-        }
-}
-
-std::string XmlAttributeValue(std::string_view text) {
-    std::string out;
-    for (char c : text) switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
-        }
-    return out;
-}
-
 // ---------------------------------------------------------------------------------------------------
 // Text tables
 
@@ -324,7 +290,7 @@ std::string XlsxText(std::string_view text) {
         if ((c < 0x20 && c != '\t' && c != '\n') || looksEscaped)
             out += fmt::format("_x{:04X}_", c);
         else
-            AppendXmlText(out, text.substr(at, 1));
+            AppendXmlEscaped(out, text.substr(at, 1));
     }
     return out;
 }
@@ -405,7 +371,7 @@ class XlsxLayout final : public XmlHandler {
 std::string XlsxCellXml(const std::string& prefix, std::size_t row, std::size_t column,
                         const std::string& style, std::string_view text) {
     std::string out = fmt::format(R"(<{}c r="{}{}")", prefix, ColumnLetters(column), row);
-    if (!style.empty()) out += fmt::format(R"( s="{}")", XmlAttributeValue(style));
+    if (!style.empty()) out += fmt::format(R"( s="{}")", XmlEscaped(style, true));
     out += fmt::format(R"( t="inlineStr"><{0}is><{0}t xml:space="preserve">{1}</{0}t></{0}is></{0}c>)",
                        prefix, XlsxText(text));
     return out;
@@ -634,7 +600,7 @@ std::string OdsParagraphs(std::string_view text) {
                 at += run;
             } else {
                 const std::size_t stop = std::min(line.find_first_of(" \t", at), line.size());
-                AppendXmlText(out, line.substr(at, stop - at));
+                AppendXmlEscaped(out, line.substr(at, stop - at));
                 at = stop;
             }
         }
@@ -648,7 +614,7 @@ std::string OdsParagraphs(std::string_view text) {
 std::string OdsCellXml(std::string_view document, const OdsElement* old, std::string_view text) {
     std::string out = "<table:table-cell";
     if (old && !old->style.empty())
-        out += fmt::format(" table:style-name=\"{}\"", XmlAttributeValue(old->style));
+        out += fmt::format(" table:style-name=\"{}\"", XmlEscaped(old->style, true));
     out += " office:value-type=\"string\">";
     // The cell's comments stay with it.
     if (old)

@@ -208,4 +208,38 @@ void ZipArchive::Parse(const std::string& part, XmlHandler& handler) const {
     });
 }
 
+void AppendXmlEscaped(std::string& out, std::string_view text, bool attribute) {
+    for (char c : text) switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += attribute ? "&quot;" : "\"";
+                break;
+            case '\r':
+                out += "&#13;";
+                break;
+            case '\n':
+                out += attribute ? "&#10;" : "\n";
+                break;
+            case '\t':
+                out += attribute ? "&#9;" : "\t";
+                break;
+            default:
+                out += c;
+        }
+}
+
+std::string XmlEscaped(std::string_view text, bool attribute) {
+    std::string out;
+    AppendXmlEscaped(out, text, attribute);
+    return out;
+}
+
 }  // namespace lexicorn

@@ -30,6 +30,13 @@ class XmlHandler {
 /// A document that is not well-formed throws TableError "FILE:LINE: malformed XML: what".
 void ParseXmlDocument(std::string_view document, const std::string& fileName, XmlHandler& handler);
 
+/// Appends `text` as XML element content, or as an attribute value in double quotes: a carriage
+/// return as a reference, which a parser would otherwise turn into a line feed; in attributes tabs,
+/// line feeds and quotes too, which a parser would turn into spaces or take for the value's end.
+void AppendXmlEscaped(std::string& out, std::string_view text, bool attribute = false);
+/// The same, as a string of its own.
+std::string XmlEscaped(std::string_view text, bool attribute = false);
+
 /// The value of an attribute by its name without prefix; null when absent.
 const char* Attribute(const char** attributes, std::string_view name);
 
